@@ -1,0 +1,37 @@
+#include "cli/cli_command.h"
+
+namespace {
+
+std::vector<CliCommand>& Registry() {
+  static std::vector<CliCommand> commands;
+  return commands;
+}
+
+std::vector<GlobalOption>& GlobalRegistry() {
+  static std::vector<GlobalOption> options;
+  return options;
+}
+
+}  // namespace
+
+const std::vector<GlobalOption>& GlobalOptions() { return GlobalRegistry(); }
+
+RegisterGlobalOption::RegisterGlobalOption(GlobalOption option) {
+  GlobalRegistry().push_back(std::move(option));
+}
+
+const std::vector<CliCommand>& CliCommands() { return Registry(); }
+
+const CliCommand* FindCliCommand(const QString& name) {
+  for (const CliCommand& command : Registry()) {
+    if (command.name == name) return &command;
+  }
+  return nullptr;
+}
+
+RegisterCommand::RegisterCommand(CliCommand command) { Registry().push_back(std::move(command)); }
+
+int Fail(CliContext& ctx, int status, const QString& message) {
+  ctx.err << "korvane-cli: " << message << Qt::endl;
+  return status;
+}

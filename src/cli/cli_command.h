@@ -1,0 +1,57 @@
+#pragma once
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+#include <functional>
+#include <vector>
+
+// Exit statuses of korvane-cli.
+namespace Exit {
+constexpr int Ok = 0;
+constexpr int BadArguments = 1;
+constexpr int NoDisc = 2;        // no drive, no disc, tray open
+constexpr int PartialFailure = 3;  // done with read errors, or nothing found
+constexpr int Failed = 4;        // some work failed
+}  // namespace Exit
+
+// What a command sees when it runs.
+struct CliContext {
+  QCommandLineParser& parser;
+  QStringList args;  // positional arguments after the command's name
+  QTextStream& out;
+  QTextStream& err;
+};
+
+// One sub-command of korvane-cli. Each cmd_*.cpp file registers its commands with a
+// static RegisterCommand object.
+struct CliCommand {
+  QString name;
+  QString synopsis;  // arguments shown in --help, e.g. "get SECTION KEY"
+  QString summary;
+  std::function<void(QCommandLineParser&)> addOptions;  // may be empty
+  std::function<int(CliContext&)> run;
+};
+
+const std::vector<CliCommand>& CliCommands();
+const CliCommand* FindCliCommand(const QString& name);
+
+struct RegisterCommand {
+  explicit RegisterCommand(CliCommand command);
+};
+
+// An option of korvane-cli that holds for every command (--config-dir, --drive, ...):
+// apply runs with the option's value before the command runs.
+struct GlobalOption {
+  QCommandLineOption option;
+  std::function<void(const QString& value)> apply;
+};
+
+const std::vector<GlobalOption>& GlobalOptions();
+
+struct RegisterGlobalOption {
+  explicit RegisterGlobalOption(GlobalOption option);
+};
+
+// Prints a one-line failure on stderr and returns the status, for `return Fail(...)`.
+int Fail(CliContext& ctx, int status, const QString& message);

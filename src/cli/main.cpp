@@ -1,0 +1,87 @@
+// korvane-cli: Korvane without a window, for scripts, servers and tests.
+#include <QCoreApplication>
+#include <QTextStream>
+#include <algorithm>
+
+#include "cli/cli_command.h"
+#include "platform/paths.h"
+
+namespace {
+
+const RegisterGlobalOption kConfigDir(
+    {QCommandLineOption("config-dir", "Folder of korvane.ini and discs.ini for this run.", "DIR"),
+     [](const QString& dir) { Paths::SetConfigDirOverride(dir); }});
+
+QString CommandList() {
+  std::vector<const CliCommand*> sorted;
+  for (const CliCommand& command : CliCommands()) sorted.push_back(&command);
+  std::sort(sorted.begin(), sorted.end(),
+            [](const CliCommand* a, const CliCommand* b) { return a->name < b->name; });
+  QString text = "\nCommands:\n";
+  for (const CliCommand* command : sorted) {
+    const QString usage = (command->name + ' ' + command->synopsis).trimmed();
+    text += QString("  %1\n      %2\n").arg(usage, command->summary);
+  }
+  return text;
+}
+
+// The command is the first argument that is neither an option nor an option's value.
+QString FindCommandName(const QStringList& arguments, const QStringList& valueOptions) {
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& arg = arguments[i];
+    if (arg == "--") return i + 1 < arguments.size() ? arguments[i + 1] : QString();
+    if (!arg.startsWith('-')) return arg;
+    const QString name = arg.mid(arg.startsWith("--") ? 2 : 1);
+    if (!name.contains('=') && valueOptions.contains(name)) ++i;
+  }
+  return {};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName("korvane-cli");
+  QCoreApplication::setApplicationVersion("2.5.5");
+  QTextStream out(stdout);
+  QTextStream err(stderr);
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription("Korvane rips audio CDs. This is its command-line front end.");
+  const QCommandLineOption help({"h", "help"}, "Show this help.");
+  const QCommandLineOption version("version", "Show the version.");
+  parser.addOption(help);
+  parser.addOption(version);
+  parser.addPositionalArgument("command", "The command to run (see below).");
+  QStringList valueOptions;
+  for (const GlobalOption& global : GlobalOptions()) {
+    parser.addOption(global.option);
+    if (!global.option.valueName().isEmpty()) valueOptions += global.option.names();
+  }
+  const CliCommand* command = FindCliCommand(FindCommandName(app.arguments(), valueOptions));
+  if (command && command->addOptions) command->addOptions(parser);
+
+  if (!parser.parse(app.arguments())) {
+    err << "korvane-cli: " << parser.errorText() << Qt::endl;
+    return Exit::BadArguments;
+  }
+  if (parser.isSet(version)) {
+    out << "Korvane 2.5.5" << Qt::endl;
+    return Exit::Ok;
+  }
+  if (parser.isSet(help) || parser.positionalArguments().isEmpty()) {
+    out << parser.helpText() << CommandList();
+    return parser.isSet(help) ? Exit::Ok : Exit::BadArguments;
+  }
+  if (!command) {
+    err << "korvane-cli: unknown command \"" << parser.positionalArguments().first()
+        << "\" (see --help)" << Qt::endl;
+    return Exit::BadArguments;
+  }
+  for (const GlobalOption& global : GlobalOptions()) {
+    if (parser.isSet(global.option)) global.apply(parser.value(global.option));
+  }
+
+  CliContext ctx{parser, parser.positionalArguments().mid(1), out, err};
+  return command->run(ctx);
+}

@@ -1,0 +1,66 @@
+#include "platform/paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <mutex>
+#include <sys/stat.h>
+
+namespace Paths {
+namespace {
+
+std::mutex overrideMutex;
+QString& ConfigOverride() {
+  static QString dir;
+  return dir;
+}
+
+}  // namespace
+
+void SetConfigDirOverride(const QString& dir) {
+  std::lock_guard lock(overrideMutex);
+  ConfigOverride() = QDir(dir).absolutePath();
+}
+
+bool MakePrivateDir(const QString& dir) {
+  const QString absolute = QDir(dir).absolutePath();
+  if (QFileInfo(absolute).isDir()) return true;
+  const QString parent = QFileInfo(absolute).path();
+  if (parent != absolute && !MakePrivateDir(parent)) return false;
+  const QByteArray native = QFile::encodeName(absolute);
+  return ::mkdir(native.constData(), 0700) == 0 || QFileInfo(absolute).isDir();
+}
+
+QString ConfigDir() {
+  QString dir;
+  {
+    std::lock_guard lock(overrideMutex);
+    dir = ConfigOverride();
+  }
+  if (dir.isEmpty()) {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + "/.config";
+    dir = base + "/korvane";
+  }
+  MakePrivateDir(dir);
+  return dir;
+}
+
+QString MusicDir() {
+  const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+  if (!music.isEmpty()) return music;
+  return QDir::homePath() + "/Music";
+}
+
+QString ProgramDir() {
+  if (QCoreApplication::instance()) return QCoreApplication::applicationDirPath();
+  return QFileInfo(QFile::symLinkTarget("/proc/self/exe")).path();
+}
+
+QStringList LanguageDirs() {
+  const QString program = ProgramDir();
+  return {program, QDir::cleanPath(program + "/../share/korvane/languages")};
+}
+
+}  // namespace Paths

@@ -1,0 +1,42 @@
+#include "settings/setting_keys.h"
+
+#include "platform/paths.h"
+
+QString SettingKey::DefaultText() const {
+  if (type == Type::Int) return QString::number(intDefault);
+  if (computedDefault) return computedDefault();
+  return QString::fromUtf8(textDefault);
+}
+
+QString Key::MusicFolderDefault() { return Paths::MusicDir(); }
+
+std::span<const SettingKey* const> AllSettingKeys() {
+  using namespace Key;
+  static constexpr const SettingKey* kAll[] = {
+      &Language, &ToolbarEnabled, &StatusBarEnabled, &BottomPanelEnabled, &CurrentDriveIndex,
+      &Device, &AutoSelectAllTracks, &AutoRequestFreeDB, &AutoStartRipping, &AutoEjectCD,
+      &AutoOpenOutputFolder, &UseMultipleDevices, &ActiveOptionsTab, &WindowLeft, &WindowTop,
+      &WindowWidth, &WindowHeight, &FormatSelected,
+      &AccessMethod, &SubDirArtist, &SubDirAlbum, &OutputFolder, &FileNameFormat,
+      &AdvancedFileFormat, &CDReadSpeed,
+      &FdServer, &FdTCPPort, &FdHTTPPort, &FdAccessMethod, &FdProxyType, &FdProxyServer,
+      &FdProxyPort, &FdUserName, &FdPassword, &FdEmail,
+      &MainWindowIsVisible, &ProgressLeft, &ProgressTop, &ProgressWidth, &ProgressHeight,
+      &Mp3MinBitRate, &Mp3MaxBitRate, &Mp3StereoMode, &Mp3Copyrighted, &Mp3CRCs, &Mp3Quality,
+      &Mp3IsVBR,
+      &OggMinBitRate, &OggNomBitRate, &OggMaxBitRate, &OggVBR, &OggQuality,
+      &AacQuality, &AacMpegVersion,
+      &WmaFormatString,
+  };
+  return kAll;
+}
+
+const SettingKey* FindSettingKey(const QString& section, const QString& key) {
+  for (const SettingKey* entry : AllSettingKeys()) {
+    if (section.compare(QLatin1String(entry->section), Qt::CaseInsensitive) == 0 &&
+        key.compare(QLatin1String(entry->key), Qt::CaseInsensitive) == 0) {
+      return entry;
+    }
+  }
+  return nullptr;
+}

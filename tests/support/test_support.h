@@ -1,0 +1,36 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A fresh settings folder for one test: every IniFile of the process uses it.
+class TempConfig {
+ public:
+  TempConfig();
+  QString Dir() const { return dir_.path(); }
+  QString File(const QString& name) const { return dir_.filePath(name); }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+struct ProcessResult {
+  int exitCode = -1;
+  QByteArray out;
+  QByteArray err;
+};
+
+// The folder of the built programs (korvane-cli, ...).
+QString BinDir();
+
+// Runs a program to its end (at most timeoutMs) with extra environment entries "NAME=value".
+ProcessResult RunProgram(const QString& program, const QStringList& args,
+                         const QStringList& environment = {}, int timeoutMs = 60000);
+
+// Runs korvane-cli with --config-dir dir before args.
+ProcessResult RunCli(const QString& configDir, const QStringList& args,
+                     const QStringList& environment = {}, int timeoutMs = 60000);
+
+QByteArray ReadFileBytes(const QString& path);
+bool WriteFileBytes(const QString& path, const QByteArray& bytes);
