@@ -40,8 +40,14 @@ class ScsiHost {
   virtual QList<ScsiNode> GenericDevices() = 0;
 };
 
-// The host every transport uses: the system's nodes plus the emulated drives.
+// The host every transport uses: the system's nodes, then the nodes of every emulated host
+// added with AddEmulatedHost (paths that are not system paths are routed to the emulated
+// host that listed them).
 ScsiHost& CurrentScsiHost();
+
+// Adds an emulated host (the virtual drive). The caller keeps it alive until RemoveEmulatedHost.
+void AddEmulatedHost(ScsiHost* host);
+void RemoveEmulatedHost(ScsiHost* host);
 
 // Replaces the current host (a recording or emulated-only host in tests); null restores
 // the default. The caller keeps ownership and keeps the host alive while it is installed.
