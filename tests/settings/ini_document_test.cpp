@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QString>
+
 #include "settings/ini_document.h"
 
 namespace {
 
 std::optional<QByteArray> Get(const QByteArray& file, const char* section, const char* key) {
-  return IniDocument::Parse(file).Value(section, key);
+  return IniDocument::Parse(file).Value(QString(section), QString(key));
 }
 
 TEST(IniDocument, ReadsValuesTheWayHandEditedFilesExpect) {
@@ -91,9 +93,9 @@ TEST(IniDocument, GarbageGivesNoValuesAndNoCrash) {
   for (int i = 0; i < 4096; ++i) garbage.append(char((i * 7919) % 256));
   garbage += QByteArray("\n[\n]\n=\n==\n[]=x\n\0\0\n", 20);
   IniDocument doc = IniDocument::Parse(garbage);
-  EXPECT_FALSE(doc.Value("General", "FormatSelected").has_value());
+  EXPECT_FALSE(doc.Value(u"General", u"FormatSelected").has_value());
   doc.Set("General", "FormatSelected", "11012");
-  EXPECT_EQ(IniDocument::Parse(doc.Serialize()).Value("General", "FormatSelected"), "11012");
+  EXPECT_EQ(IniDocument::Parse(doc.Serialize()).Value(u"General", u"FormatSelected"), "11012");
 }
 
 }  // namespace
