@@ -1,1 +1,1 @@
-korvane_add_bench(texts korvane_texts)
+korvane_add_bench(texts_bench korvane_texts)

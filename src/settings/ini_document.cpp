@@ -17,9 +17,11 @@ QByteArray Trim(const QByteArray& text) {
 
 }  // namespace
 
-IniDocument IniDocument::Parse(const QByteArray& bytes) {
+IniDocument IniDocument::Parse(const QByteArray& file) {
   IniDocument doc;
-  doc.lines_.clear();
+  static const QByteArray kBom("\xEF\xBB\xBF");
+  if (file.startsWith(kBom)) doc.bom_ = kBom;
+  const QByteArray bytes = file.mid(doc.bom_.size());
   const qsizetype firstEol = bytes.indexOf('\n');
   doc.eol_ = firstEol > 0 && bytes[firstEol - 1] == '\r' ? "\r\n" : "\n";
   doc.endsWithEol_ = bytes.isEmpty() || bytes.endsWith('\n');
@@ -137,7 +139,7 @@ void IniDocument::Set(const QByteArray& section, const QByteArray& key, const QB
 }
 
 QByteArray IniDocument::Serialize() const {
-  QByteArray out;
+  QByteArray out = bom_;
   for (size_t i = 0; i < lines_.size(); ++i) {
     out.append(lines_[i].text);
     if (i + 1 < lines_.size() || endsWithEol_) out.append(eol_);

@@ -11,7 +11,8 @@
 // value in matching quotes loses them, the first section or key of a name wins, and every
 // line that is not a key of a section (comments, blank or stray lines) is kept verbatim.
 // Setting a key rewrites only its own line, or adds one line, so a hand-edited file keeps
-// its shape.
+// its shape. A UTF-8 byte-order mark (which Windows editors write) is kept but not read as
+// part of the first line.
 class IniDocument {
  public:
   static IniDocument Parse(const QByteArray& bytes);
@@ -44,6 +45,7 @@ class IniDocument {
   qsizetype FindSection(const QByteArray& section) const;
 
   std::vector<Line> lines_;
+  QByteArray bom_;  // a UTF-8 byte-order mark the file began with, kept on writing
   QByteArray eol_ = "\n";
   bool endsWithEol_ = true;
   std::unordered_map<std::string, Indexed> index_;

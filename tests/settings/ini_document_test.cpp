@@ -88,6 +88,13 @@ TEST(IniDocument, KeepsWindowsLineEndingsAndAMissingFinalLineEnd) {
   EXPECT_EQ(open.Serialize(), "[A]\nx=2");
 }
 
+TEST(IniDocument, AByteOrderMarkIsKeptButNotPartOfTheFirstSection) {
+  IniDocument doc = IniDocument::Parse("\xEF\xBB\xBF[Translation]\nLanguageName=Deutsch\n");
+  EXPECT_EQ(doc.Value(u"Translation", u"LanguageName"), "Deutsch");
+  doc.Set("Translation", "900", "OK");
+  EXPECT_EQ(doc.Serialize(), "\xEF\xBB\xBF[Translation]\nLanguageName=Deutsch\n900=OK\n");
+}
+
 TEST(IniDocument, GarbageGivesNoValuesAndNoCrash) {
   QByteArray garbage;
   for (int i = 0; i < 4096; ++i) garbage.append(char((i * 7919) % 256));
