@@ -25,6 +25,13 @@ class VirtualDriveCommands : public testing::Test {
         " TRACK 02 AUDIO\n  INDEX 01 00:04:00\nFILE data.iso BINARY\n TRACK 03 MODE1/2048\n  INDEX 01 00:00:00\n");
     QString error;
     ASSERT_TRUE(drive().LoadCue(cue, &error)) << error.toStdString();
+    // The drive as it comes, whatever an earlier test in this process did to it.
+    drive().SetDvd(false);
+    drive().ClearFaults();
+    drive().SetReadThrottleX(0);
+    drive().SetAcceptedSpeedsKBps({});
+    drive().SetMaxSpeedKBps(7056);
+    client_.Send(Cdb(6, {{0, 0x1E}}));
     drive().ClearCommandLog();
   }
 
