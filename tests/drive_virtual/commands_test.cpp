@@ -415,4 +415,27 @@ TEST_F(VirtualDriveCommands, SectorReadsReturnTheImage) {
   EXPECT_EQ(client_.Send(ReadCdCdb(0, 3, 0x00), 3 * kSector).Transferred(), 0);
 }
 
+// A MODE2/2352 track: READ (10) gives the form 1 user data after the subheader, READ CD's
+// user data field is everything after the header, and the expected-type field is checked.
+TEST(VirtualDriveMode2, ReadsStoredSectors) {
+  ImageFolder folder;
+  const QByteArray stored = PatternSectors(11, 40);
+  folder.Write("xa.bin", stored);
+  VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
+  QString error;
+  ASSERT_TRUE(drive.LoadCue(folder.Write("xa.cue", "FILE xa.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n"),
+                            &error));
+  ScsiClient client;
+  const ScsiAnswer user = client.Send(Read10Cdb(3, 2), 4096);
+  ASSERT_TRUE(user.Good());
+  EXPECT_EQ(user.data, stored.mid(3 * kSector + 24, 2048) + stored.mid(4 * kSector + 24, 2048));
+  const ScsiAnswer field = client.Send(ReadCdCdb(5, 1, 0x10, 3), kSector);
+  EXPECT_EQ(field.Transferred(), 2336);
+  EXPECT_EQ(field.data.left(2336), stored.mid(5 * kSector + 16, 2336));
+  for (int type : {4, 5}) EXPECT_TRUE(client.Send(ReadCdCdb(5, 1, 0xF8, type), kSector).Good()) << type;
+  EXPECT_EQ(client.Send(ReadCdCdb(5, 1, 0xF8), kSector).data, stored.mid(5 * kSector, kSector));
+  EXPECT_EQ(client.Send(ReadCdCdb(5, 1, 0xF8, 2), kSector).Asc(), 0x64);
+  EXPECT_EQ(client.Send(ReadCdCdb(5, 1, 0xF8, 6), kSector).Asc(), 0x24);
+}
+
 }  // namespace
