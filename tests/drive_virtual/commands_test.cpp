@@ -27,7 +27,13 @@ class VirtualDriveCommands : public testing::Test {
         " TRACK 02 AUDIO\n  INDEX 01 00:04:00\nFILE data.iso BINARY\n TRACK 03 MODE1/2048\n  INDEX 01 00:00:00\n");
     QString error;
     ASSERT_TRUE(drive().LoadCue(cue, &error)) << error.toStdString();
-    // The drive as it comes, whatever an earlier test in this process did to it.
+    Reset();
+  }
+  // Later tests in the same process find the drive as it comes.
+  void TearDown() override { Reset(); }
+
+  void Reset() {
+    drive().SetTrayOpen(false);
     drive().SetDvd(false);
     drive().ClearFaults();
     drive().SetReadThrottleX(0);
