@@ -4,6 +4,7 @@
 #include <QtEndian>
 #include <atomic>
 #include <chrono>
+#include <random>
 #include <thread>
 
 #include "drive_virtual/drive_test_support.h"
@@ -452,6 +453,30 @@ TEST_F(VirtualDriveCommands, ReadsStayConsistentWhileTheDriveChanges) {
   done = true;
   hand.join();
   EXPECT_GT(good, 0);
+}
+
+// Any command block gets a well-formed answer: GOOD, or CHECK CONDITION with sense, and never
+// more data than the buffer holds (the buffer's tail past the transfer stays untouched).
+TEST_F(VirtualDriveCommands, ArbitraryCommandBlocksGetWellFormedAnswers) {
+  std::mt19937 random(20261210);
+  for (int opcode = 0; opcode < 256; ++opcode) {
+    for (int round = 0; round < 12; ++round) {
+      QByteArray cdb(int(6 + random() % 11), '\0');
+      for (char& byte : cdb) byte = char(random());
+      cdb[0] = char(opcode);
+      if (round % 3 == 0) cdb[2] = cdb[3] = cdb[4] = 0;  // small addresses reach the disc
+      const int dataLength = int(random() % 70000);
+      const ScsiAnswer answer = client_.Send(cdb, dataLength);
+      ASSERT_EQ(answer.result, 0) << opcode;
+      ASSERT_TRUE(answer.hdr.status == 0 || (answer.hdr.status == 2 && answer.hdr.sb_len_wr == 18)) << opcode;
+      ASSERT_GE(answer.hdr.resid, 0) << opcode;
+      ASSERT_EQ(answer.data.mid(answer.Transferred()), QByteArray(dataLength - answer.Transferred(), char(0xEE)))
+          << opcode;
+    }
+    drive().SetTrayOpen(false);
+    client_.Send(Cdb(6, {{0, 0x1E}}));
+  }
+  EXPECT_EQ(drive().CommandLog().size(), 256 * (12 + 1));
 }
 
 // A MODE2/2352 track: READ (10) gives the form 1 user data after the subheader, READ CD's
