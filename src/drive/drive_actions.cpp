@@ -40,3 +40,15 @@ void ToggleTray() {
     device->LoadTray();
   }
 }
+
+DiscState CurrentDiscState() {
+  const DriveContext& context = DriveContext::Instance();
+  CdDevice* device = context.device.load();
+  if (!device || !context.present.load()) return DiscState::NoDrive;
+  bool closed = true;
+  // A drive that cannot tell its tray state is asked for the disc all the same.
+  if (device->IsTrayClosed(closed) && !closed) return DiscState::TrayOpen;
+  int count = 0;
+  if (!device->TestUnitReady() || !device->GetTrackCount(count)) return DiscState::NoDisc;
+  return DiscState::Ready;
+}

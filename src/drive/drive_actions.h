@@ -8,3 +8,8 @@ bool DetectSpeeds(QList<int>& factors);
 
 // The "Load/Eject" command: stops playback, then ejects a closed tray or loads an open one.
 void ToggleTray();
+
+enum class DiscState { Ready, NoDrive, TrayOpen, NoDisc };
+
+// Whether the current drive holds a disc whose table of contents can be read.
+DiscState CurrentDiscState();
