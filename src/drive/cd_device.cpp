@@ -106,7 +106,10 @@ bool CdDevice::ReadToc() {
   PutBigEndian(&cdb[7], 2, Toc::kBufferSize);
   if (!TestUnitReady() || !Open()) return false;
   tocBuffer.fill(0);
-  return Execute(cdb.data(), tocBuffer.data(), true, tocBuffer.size(), false, nullptr);
+  if (Execute(cdb.data(), tocBuffer.data(), true, tocBuffer.size(), false, nullptr)) return true;
+  // Whatever a failed read left behind is not a TOC; the next question reads it again.
+  tocBuffer.fill(0);
+  return false;
 }
 
 bool CdDevice::ReadCdText(uint8_t* buffer, int& dataLength) {

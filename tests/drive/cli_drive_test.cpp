@@ -30,7 +30,9 @@ TEST_F(CliDriveTest, DrivesListsTheVirtualDriveAfterTheRealOnes) {
   const QStringList lines = Lines(plain.out);
   ASSERT_FALSE(lines.isEmpty());
   EXPECT_EQ(lines.last(), kVirtualName);
-  if (!QFileInfo::exists("/dev/sr0")) EXPECT_EQ(lines.size(), 1);
+  if (!QFileInfo::exists("/dev/sr0")) {
+    EXPECT_EQ(lines.size(), 1);
+  }
 
   const ProcessResult json = Run({"drives", "--json"});
   ASSERT_EQ(json.exitCode, 0);
