@@ -297,7 +297,10 @@ bool CdDevice::GetDiscSize(int index, int64_t& bytes) {
   const DriveContext& context = DriveContext::Instance();
   if (!context.present.load()) return false;
   if (context.isDvd.load()) {
-    bytes = static_cast<int64_t>(ReadCapacity()) * 2048;
+    // ReadCapacity answers 0 when it fails; no disc has its last block at 0.
+    const uint32_t lastBlock = ReadCapacity();
+    if (lastBlock == 0) return false;
+    bytes = static_cast<int64_t>(lastBlock) * 2048;
     return true;
   }
   return GetTrackSize(index, bytes);

@@ -128,6 +128,16 @@ TEST_P(VirtualDiscTest, TrackBoundsAndDiscTypesMatchTheImage) {
   }
 }
 
+TEST_P(VirtualDiscTest, DvdSizeIsTheCapacityAndFailsWhenItCannotBeRead) {
+  Drive().SetDvd(true);
+  Insert({{"MODE1/2048", 4000}});
+  int64_t bytes = 0;
+  ASSERT_TRUE(Device().GetDiscSize(0, bytes));
+  EXPECT_EQ(bytes, 3999 * 2048);
+  Drive().SetTrayOpen(true);
+  EXPECT_FALSE(Device().GetDiscSize(0, bytes));
+}
+
 TEST_P(VirtualDiscTest, AudioReadsStopAtTheLeadOutAndAtTheBufferSize) {
   Insert({{"AUDIO", 500}});
   std::vector<uint8_t> buffer(kBufferBytes + 2352);
