@@ -78,10 +78,9 @@ QString InquiryProductName(const uint8_t* inquiry) {
 
 // ---- command helpers ----
 
-bool CdDevice::SendSelfOpening(const Cdb& cdb, void* buffer, uint32_t length, bool writeDirection,
-                               SenseSummary* sense) {
+bool CdDevice::SendSelfOpening(const Cdb& cdb, void* buffer, uint32_t length) {
   if (!Open()) return false;
-  return Execute(cdb.data(), buffer, true, length, writeDirection, sense);
+  return Execute(cdb.data(), buffer, true, length, false, nullptr);
 }
 
 bool CdDevice::SendGuarded(const Cdb& cdb, void* buffer, uint32_t length, SenseSummary* sense) {
