@@ -35,7 +35,7 @@ QByteArray WavEncoder::Header(uint32_t dataBytes) {
 }
 
 int WavEncoder::Open() {
-  if (file_.isOpen()) file_.close();
+  Close();  // a file left open by an earlier run gets its final header first
   writtenBytes_ = 0;
   writeFailed_ = false;
   file_.setFileName(outputPath);

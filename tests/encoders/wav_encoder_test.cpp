@@ -172,13 +172,14 @@ TEST_F(WavEncoderTest, WriteFailureIsReportedAndTheFileStaysValid) {
 }
 
 TEST_F(WavEncoderTest, OneEncoderWritesTrackAfterTrack) {
-  const QByteArray audio = disc.TrackAudio(0);
-  ASSERT_TRUE(RipAudio(0, PathOf("a.wav"), audio));
-  // A new Open without a Close in between still finishes the first file's bytes.
-  ASSERT_TRUE(RipAudio(0, PathOf("b.wav"), audio));
+  const QByteArray part = disc.TrackAudio(0).left(100 * kSector);
+  ASSERT_TRUE(RipAudio(0, PathOf("a.wav"), part));
+  // A new Open without a Close in between still finishes the first file and its header.
+  ASSERT_TRUE(RipAudio(1, PathOf("b.wav"), disc.TrackAudio(1)));
   EXPECT_TRUE(encoder->Close());
-  EXPECT_TRUE(DecodeWithFfmpeg(PathOf("b.wav")) == audio);
-  EXPECT_EQ(ReadFileBytes(PathOf("a.wav")).size(), 44 + audio.size());
+  EXPECT_TRUE(DecodeWithFfmpeg(PathOf("b.wav")) == disc.TrackAudio(1));
+  EXPECT_EQ(ReadFileBytes(PathOf("a.wav")).left(44), WavEncoder::Header(uint32_t(part.size())));
+  EXPECT_TRUE(DecodeWithFfmpeg(PathOf("a.wav")) == part);
 }
 
 }  // namespace
