@@ -1,0 +1,170 @@
+#include "metadata/disc_info.h"
+
+#include "settings/ini_file.h"
+
+namespace {
+
+constexpr int kMaxTracks = 99;
+// Cached track keys are read up to this number, a little past the largest disc.
+constexpr int kLastCachedTrackKey = 101;
+
+const QString& EmptyText() {
+  static const QString empty;
+  return empty;
+}
+
+QString Latin(const char* text) { return QString::fromLatin1(text); }
+
+QString TrackKey(const char* prefix, int trackNumber) {
+  return Latin(prefix) + QString::number(trackNumber);
+}
+
+IniFile Cache() { return IniFile(QString::fromLatin1(DiscInfo::kCacheFileName)); }
+
+// Reads keys prefix1, prefix2, ... into list until the first key that is absent; a
+// value equal to its own key name counts as absent.
+void LoadNumberedKeys(const IniFile& cache, const QString& section, const char* prefix,
+                      QStringList& list) {
+  for (int n = 1; n <= kLastCachedTrackKey; ++n) {
+    const QString key = TrackKey(prefix, n);
+    QString value;
+    if (!cache.ReadString(section, key, key, value)) return;
+    if (n - 1 < list.size()) {
+      list[n - 1] = value;
+    } else {
+      list.append(value);
+    }
+  }
+}
+
+void SetOrAppend(QStringList& list, int index, const QString& value) {
+  if (index < list.size()) {
+    list[index] = value;
+  } else {
+    list.append(value);
+  }
+}
+
+}  // namespace
+
+DiscInfo::~DiscInfo() {
+  // A record that never described a disc has nothing to keep.
+  if (!discId.isEmpty()) SaveToCache();
+}
+
+QString DiscInfo::DefaultTrackTitle(int trackNumber) {
+  return QStringLiteral("Track %1").arg(trackNumber, 2, 10, QLatin1Char('0'));
+}
+
+bool DiscInfo::ResetToDefaults(int trackCount) {
+  discId = Latin(kNoDiscId);
+  artist = Latin(kUnknownArtist);
+  album = Latin(kUnknownAlbum);
+  year = Latin(kDefaultYear);
+  genre = Latin(kDefaultGenre);
+  comment = Latin(kDefaultComment);
+  trackTitles.clear();
+  trackArtists.clear();
+  if (trackCount < 1 || trackCount > kMaxTracks) return false;
+  for (int n = 1; n <= trackCount; ++n) {
+    trackTitles.append(DefaultTrackTitle(n));
+    trackArtists.append(Latin(kUnknownArtist));
+  }
+  return true;
+}
+
+bool DiscInfo::InitForDisc(const TocAddresses& toc) {
+  ResetToDefaults(toc.HasValidTrackCount() ? int(toc.trackStarts.size()) : 0);
+  discId = DiscIdText(ComputeDiscId(toc));
+  return LoadFromCache();
+}
+
+bool DiscInfo::IsInCache() const { return Cache().HasKeys(discId); }
+
+bool DiscInfo::LoadFromCache() {
+  if (!IsInCache()) return false;
+  const IniFile cache = Cache();
+  cache.ReadString(discId, QStringLiteral("Disc_Title"), Latin(kUnknownAlbum), album);
+  cache.ReadString(discId, QStringLiteral("Disc_Year"), Latin(kDefaultYear), year);
+  cache.ReadString(discId, QStringLiteral("Disc_Genre"), Latin(kDefaultGenre), genre);
+  cache.ReadString(discId, QStringLiteral("Disc_Comment"), Latin(kDefaultComment), comment);
+  LoadNumberedKeys(cache, discId, "Track_", trackTitles);
+  if (GetVariousArtists() == 1) {
+    LoadNumberedKeys(cache, discId, "Artist_", trackArtists);
+  } else {
+    cache.ReadString(discId, QStringLiteral("Disc_Artist"), Latin(kUnknownArtist), artist);
+  }
+  return true;
+}
+
+bool DiscInfo::SaveToCache() const {
+  // Collected first and written in one replace of the file, which may hold many discs.
+  IniFile::TextEntries entries;
+  auto addIfChanged = [&](const QString& key, const QString& value, const QString& defaultValue) {
+    if (value != defaultValue) entries.append({key, value});
+  };
+  addIfChanged(QStringLiteral("Disc_Title"), album, Latin(kUnknownAlbum));
+  addIfChanged(QStringLiteral("Disc_Year"), year, Latin(kDefaultYear));
+  addIfChanged(QStringLiteral("Disc_Genre"), genre, Latin(kDefaultGenre));
+  addIfChanged(QStringLiteral("Disc_Comment"), comment, Latin(kDefaultComment));
+  AddNumberedKeys(entries, "Track_", int(trackTitles.size()),
+                  [&](int i) { return trackTitles[i]; },
+                  [](int i) { return DefaultTrackTitle(i + 1); });
+  if (GetVariousArtists() == 1) {
+    AddNumberedKeys(entries, "Artist_", int(trackArtists.size()),
+                    [&](int i) { return GetTrackArtist(i); },
+                    [](int) { return Latin(kUnknownArtist); });
+  } else {
+    addIfChanged(QStringLiteral("Disc_Artist"), artist, Latin(kUnknownArtist));
+  }
+  if (!entries.isEmpty()) Cache().WriteStrings(discId, entries);
+  return true;
+}
+
+void DiscInfo::AddNumberedKeys(QList<std::pair<QString, QString>>& entries, const char* prefix,
+                               int count, const std::function<QString(int)>& value,
+                               const std::function<QString(int)>& defaultValue) {
+  // Loading stops at the first absent key, so the default values in front of the last
+  // changed one are written too: the saved run of keys has no gap and loads back whole.
+  int end = count;
+  while (end > 0 && value(end - 1) == defaultValue(end - 1)) --end;
+  for (int i = 0; i < end; ++i) entries.append({TrackKey(prefix, i + 1), value(i)});
+}
+
+int DiscInfo::GetVariousArtists() const { return Cache().ReadInt(discId, QStringLiteral("VA"), 0); }
+
+bool DiscInfo::SetVariousArtists(int various) {
+  Cache().WriteInt(discId, QStringLiteral("VA"), various);
+  return true;
+}
+
+const QString& DiscInfo::GetTrackTitle(int index) const {
+  if (index < 0 || index >= trackTitles.size()) return EmptyText();
+  return trackTitles[index];
+}
+
+const QString& DiscInfo::GetTrackArtist(int index) const {
+  if (index < 0 || index >= trackArtists.size()) return EmptyText();
+  return GetVariousArtists() == 1 ? trackArtists[index] : artist;
+}
+
+void DiscInfo::ImportCdText(const CdText& text, int trackCount) {
+  SetVariousArtists(1);
+  const CdTextRecord none;
+  auto record = [&](int index) -> const CdTextRecord& {
+    return index < text.records.size() ? text.records[index] : none;
+  };
+  if (!record(0).title.isEmpty()) album = record(0).title;
+  if (!record(0).performer.isEmpty()) artist = record(0).performer;
+  for (int i = 0; i < trackCount; ++i) {
+    if (const QString& title = record(i + 1).title; !title.isEmpty()) SetOrAppend(trackTitles, i, title);
+    const QString& performer = record(i + 1).performer;
+    if (performer.isEmpty()) continue;
+    if (i < trackArtists.size() && GetVariousArtists() != 1) artist = performer;
+    SetOrAppend(trackArtists, i, performer);
+  }
+  // The "VA" mark above already gave the disc a section, which makes it count as cached
+  // from now on; the section has to hold the names too, or the next insertion of this disc
+  // would show the defaults instead of its CD-TEXT.
+  SaveToCache();
+}
