@@ -90,6 +90,15 @@ std::optional<QByteArray> IniDocument::Value(const QByteArray& section, const QB
   return ParseValue(lines_[it.value()].text);
 }
 
+bool IniDocument::HasKeys(const QByteArray& section) const {
+  QByteArray prefix = Trim(section).toLower();
+  prefix.append('\0');
+  for (auto it = keyLines_.cbegin(); it != keyLines_.cend(); ++it) {
+    if (it.key().startsWith(prefix)) return true;
+  }
+  return false;
+}
+
 qsizetype IniDocument::FindSection(const QByteArray& section) const {
   for (qsizetype i = 0; i < qsizetype(lines_.size()); ++i) {
     if (lines_[i].kind == Kind::Section && lines_[i].name.compare(section, Qt::CaseInsensitive) == 0) {

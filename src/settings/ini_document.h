@@ -15,6 +15,8 @@ class IniDocument {
   static IniDocument Parse(const QByteArray& bytes);
 
   std::optional<QByteArray> Value(const QByteArray& section, const QByteArray& key) const;
+  // True when the section exists and holds at least one key.
+  bool HasKeys(const QByteArray& section) const;
 
   // Replaces the key's line in place, or appends the key after the last key of its
   // section, or appends the section and the key at the end of the file.

@@ -189,6 +189,10 @@ bool IniFile::WriteString(const QString& section, const QString& key, const QStr
   return WriteRaw(section, key, Utf16Codec::EncodePrefix(oneLine, kMaxBytes));
 }
 
+bool IniFile::HasKeys(const QString& section) const {
+  return IniCache::Instance().Snapshot(NativePath(path_))->HasKeys(section.toUtf8());
+}
+
 bool IniFile::WriteRaw(const QString& section, const QString& key, const QByteArray& value) {
   const QByteArray sectionBytes = section.trimmed().toUtf8();
   const QByteArray keyBytes = key.trimmed().toUtf8();

@@ -32,6 +32,8 @@ class IniFile {
   // that fits; line breaks become blanks so a value never adds lines to the file. False,
   // with nothing written, for an over-long or malformed section or key, or a failed write.
   bool WriteString(const QString& section, const QString& key, const QString& text);
+  // True when the section exists and holds at least one key.
+  bool HasKeys(const QString& section) const;
 
   // The same, with the section, key and default of the table of keys.
   int ReadInt(const SettingKey& key) const;

@@ -1,0 +1,1 @@
+korvane_add_fuzzer(drive_cdtext korvane_drive)

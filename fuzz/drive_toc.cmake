@@ -1,0 +1,1 @@
+korvane_add_fuzzer(drive_toc korvane_drive)

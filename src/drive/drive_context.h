@@ -1,0 +1,82 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <mutex>
+
+class CdDevice;
+class RipWorker;
+
+// The one channel from workers to the user interface: (kind, value, text or null).
+using StatusCallback = std::function<void(int kind, double value, const QString* text)>;
+
+namespace StatusKind {
+constexpr int TrackProgress = 1;
+constexpr int FreeDbLookup = 2;
+constexpr int Player = 4;
+constexpr int ImageProgress = 5;
+// Value that ends a track rip or a disc image (kinds 1 and 5), sent without text.
+constexpr double kDone = 4081814173.0;
+}  // namespace StatusKind
+
+// The process-wide record of the current drive: the transport in use, the rip in progress,
+// whether a drive is selected and whether it holds a DVD, the player's track, the device
+// name of the drive, the status callback and the hook that stops playback.
+class DriveContext {
+ public:
+  static DriveContext& Instance();
+
+  std::atomic<CdDevice*> device{nullptr};
+  std::atomic<RipWorker*> worker{nullptr};
+  std::atomic<int> present{0};
+  std::atomic<int> isDvd{0};
+  std::atomic<int> playTrack{0};
+
+  // "sr0", "vcd0": the drive selected last; empty before.
+  QString DeviceName() const;
+  StatusCallback Callback() const;
+  void SetStatusCallback(StatusCallback callback);
+  // The player installs what stopping it takes; tray commands run it first.
+  void SetStopPlaybackHook(std::function<void()> hook);
+  void StopPlayback() const;
+
+  // Makes the drive of a display name current: the device named in the brackets when it
+  // still carries that product name, otherwise the first drive with the product name.
+  // Clears the TOC, sets present and the DVD flag. False when no drive matches.
+  bool SelectDriveByDisplayName(const QString& displayName);
+
+ private:
+  DriveContext() = default;
+  mutable std::mutex mutex_;
+  QString deviceName_;
+  StatusCallback callback_;
+  std::function<void()> stopPlayback_;
+};
+
+// "[sr0] NAME" and its two parts.
+QString MakeDisplayName(const QString& deviceName, const QString& productName);
+// The name in the leading brackets; empty when there are none.
+QString DeviceNameOf(const QString& displayName);
+// What follows the bracketed device name and its blank, trimmed.
+QString ProductNameOf(const QString& displayName);
+
+// "AccessMethod" 4003 chooses the generic SCSI driver, every other value pass-through.
+constexpr int kAccessMethodGeneric = 4003;
+CdDevice& DeviceForAccessMethod(int accessMethod);
+// Takes the transport that "AccessMethod" names, stores it in the context and initialises
+// it; false when it cannot be initialised (it stays chosen, and lists no drives).
+bool UseConfiguredDevice();
+
+// The display names of every drive the configured transport finds.
+QStringList ListDrives();
+
+// The entry of drives that wanted names: a display name, or a device name ("sr0", "vcd0");
+// empty when none does.
+QString FindDrive(const QStringList& drives, const QString& wanted);
+
+enum class DriveChoice { Selected, NoDrive, UnknownDrive, NotSelected };
+
+// Chooses and selects a drive: the one wanted names when it is not empty, else the one of
+// the "Device" setting when it is listed, else the first. displayName gets the choice.
+DriveChoice SelectPreferredDrive(const QString& wanted, QString& displayName);

@@ -1,0 +1,85 @@
+#include "drive/toc.h"
+
+namespace Toc {
+
+namespace {
+constexpr uint8_t kDataTrackControlBit = 0x04;
+}
+
+bool View::IsAbsent() const { return b_[0] == 0 && b_[1] == 0 && b_[2] == 0 && b_[3] == 0; }
+
+bool View::TrackCount(int& count) const {
+  if (FirstTrack() == 0 && LastTrack() == 0) return false;
+  const int n = LastTrack() - FirstTrack() + 1;
+  if (n < 1 || n > 99) return false;
+  count = n;
+  return true;
+}
+
+bool View::IsValidIndex(int index) const {
+  if (FirstTrack() == 0 && LastTrack() == 0) return false;
+  // Unsigned, as a last track below the first wraps to a huge span and fails.
+  const unsigned span = static_cast<unsigned>(LastTrack() - FirstTrack());
+  return span <= 98 && index >= 0 && static_cast<unsigned>(index) <= span;
+}
+
+const uint8_t* View::Descriptor(int position) const {
+  if (position < 0 || position >= kMaxDescriptors) return nullptr;
+  return b_.data() + kHeaderSize + position * kDescriptorSize;
+}
+
+bool View::DescriptorLba(int position, int& lba) const {
+  const uint8_t* d = Descriptor(position);
+  if (!d) return false;
+  lba = MsfToLba(d[5], d[6], d[7]);
+  return true;
+}
+
+bool View::IsDataTrack(int index, bool& data) const {
+  if (!IsValidIndex(index)) return false;
+  data = (Descriptor(index)[1] & kDataTrackControlBit) != 0;
+  return true;
+}
+
+// The descriptors are addressed by track number (track t at position t - 1), which holds
+// on discs whose first track is 1. Track 1 always starts at sector 0.
+bool View::TrackStart(int index, int& lba) const {
+  if (!IsValidIndex(index)) return false;
+  const int track = Descriptor(index)[2];
+  if (track == 1) {
+    lba = 0;
+    return true;
+  }
+  return DescriptorLba(track - 1, lba);
+}
+
+bool View::TrackEnd(int index, int& lba) const {
+  if (!IsValidIndex(index)) return false;
+  int next = 0;
+  if (!DescriptorLba(Descriptor(index)[2], next)) return false;
+  lba = next - 1;
+  return true;
+}
+
+bool View::TrackSize(int index, int64_t& bytes) const {
+  int start = 0;
+  int end = 0;
+  if (!TrackStart(index, start) || !TrackEnd(index, end)) return false;
+  bytes = static_cast<int64_t>(end - start) * kSectorBytes;
+  return true;
+}
+
+bool View::TrackSeconds(int index, int& seconds) const {
+  if (!IsValidIndex(index)) return false;
+  const uint8_t* d = Descriptor(index);
+  const uint8_t* next = Descriptor(index + 1);
+  seconds = (next[5] - d[5]) * 60 + (next[6] - d[6]);
+  return true;
+}
+
+bool View::LeadOut(int& lba) const {
+  int count = 0;
+  return TrackCount(count) && DescriptorLba(LastTrack(), lba);
+}
+
+}  // namespace Toc

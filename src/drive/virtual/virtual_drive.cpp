@@ -1,0 +1,822 @@
+#include "drive/virtual/virtual_drive.h"
+
+#include <linux/cdrom.h>
+
+#include <QtEndian>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "drive/virtual/cd_text.h"
+#include "drive/virtual/cue_sheet.h"
+#include "drive/virtual/demo_disc.h"
+#include "drive/virtual/disc_image.h"
+#include "drive/virtual/raw_sector.h"
+
+namespace {
+
+namespace Op {
+constexpr uint8_t kTestUnitReady = 0x00;
+constexpr uint8_t kInquiry = 0x12;
+constexpr uint8_t kStartStopUnit = 0x1B;
+constexpr uint8_t kPreventAllow = 0x1E;
+constexpr uint8_t kReadCapacity = 0x25;
+constexpr uint8_t kRead10 = 0x28;
+constexpr uint8_t kReadToc = 0x43;
+constexpr uint8_t kModeSense10 = 0x5A;
+constexpr uint8_t kReadDiscStructure = 0xAD;
+constexpr uint8_t kSetCdSpeed = 0xBB;
+constexpr uint8_t kMechanismStatus = 0xBD;
+constexpr uint8_t kReadCd = 0xBE;
+}  // namespace Op
+
+struct SenseCode {
+  uint8_t key, asc, ascq;
+};
+constexpr SenseCode kNoMedium{0x02, 0x3A, 0x00};
+constexpr SenseCode kUnrecoveredRead{0x03, 0x11, 0x00};
+constexpr SenseCode kInvalidOpcode{0x05, 0x20, 0x00};
+constexpr SenseCode kLbaOutOfRange{0x05, 0x21, 0x00};
+constexpr SenseCode kInvalidField{0x05, 0x24, 0x00};
+constexpr SenseCode kIncompatibleMedium{0x05, 0x30, 0x02};
+constexpr SenseCode kRemovalPrevented{0x05, 0x53, 0x02};
+constexpr SenseCode kIllegalModeForTrack{0x05, 0x64, 0x00};
+
+// Status bytes and driver flags as the kernel's SCSI layer reports them.
+constexpr uint8_t kStatusGood = 0x00;
+constexpr uint8_t kStatusCheckCondition = 0x02;
+constexpr uint16_t kDriverSense = 0x08;
+
+constexpr int kFixedSenseLength = 18;
+constexpr int kMaxCdbLength = 16;
+constexpr char kVendor[] = "KORVANE ";           // 8 bytes
+constexpr char kProduct[] = "VIRTUAL CD      ";  // 16 bytes
+constexpr char kRevision[] = "1.0 ";
+
+int CdbLengthOfGroup(uint8_t opcode) {
+  switch (opcode >> 5) {
+    case 0: return 6;
+    case 1:
+    case 2: return 10;
+    case 5: return 12;
+    default: return 16;
+  }
+}
+
+int Be16(const uint8_t* p) { return p[0] << 8 | p[1]; }
+uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+void PutBe16(QByteArray& out, int at, int value) { qToBigEndian(quint16(value), out.data() + at); }
+void PutBe32(QByteArray& out, int at, uint32_t value) { qToBigEndian(quint32(value), out.data() + at); }
+
+// READ CD: the kinds of sector byte 1 can ask for.
+enum class ExpectedType { Any, CdDa, Mode1, Mode2Formless, Mode2Form1, Mode2Form2 };
+
+bool SectorMatches(int expected, TrackMode mode) {
+  switch (ExpectedType(expected)) {
+    case ExpectedType::Any: return true;
+    case ExpectedType::CdDa: return mode == TrackMode::Audio;
+    case ExpectedType::Mode1: return mode == TrackMode::Mode1Raw || mode == TrackMode::Mode1Cooked;
+    case ExpectedType::Mode2Formless:
+    case ExpectedType::Mode2Form1:
+    case ExpectedType::Mode2Form2: return mode == TrackMode::Mode2Raw;
+  }
+  return false;
+}
+
+// The byte ranges of a raw sector that READ CD's byte 9 selects, in order.
+struct FieldRange {
+  int begin, end;
+};
+QList<FieldRange> SelectedFields(uint8_t flags, TrackMode mode) {
+  const bool sync = flags & 0x80;
+  const bool header = flags & 0x20;  // header code bit 0; bit 1 (subheader) has no bytes here
+  const bool user = flags & 0x10;
+  const bool edcEcc = flags & 0x08;
+  if (mode == TrackMode::Audio) return user ? QList<FieldRange>{{0, RawSector::kSize}} : QList<FieldRange>{};
+  const int userEnd = mode == TrackMode::Mode2Raw ? RawSector::kSize : RawSector::kMode1UserOffset + RawSector::kUserSize;
+  QList<FieldRange> fields;
+  if (sync) fields.append({0, 12});
+  if (header) fields.append({12, 16});
+  if (user) fields.append({16, userEnd});
+  if (edcEcc && userEnd < RawSector::kSize) fields.append({userEnd, RawSector::kSize});
+  return fields;
+}
+
+int FieldsSize(const QList<FieldRange>& fields) {
+  int size = 0;
+  for (const FieldRange& field : fields) size += field.end - field.begin;
+  return size;
+}
+
+// Copies as much of a response as the allocation length and the caller's buffer take.
+int CopyOut(const QByteArray& response, int allocation, uint8_t* data, int dataLength) {
+  const int length = std::min({int(response.size()), allocation, dataLength});
+  if (length > 0) std::memcpy(data, response.constData(), size_t(length));
+  return std::max(length, 0);
+}
+
+}  // namespace
+
+struct VirtualDrive::Reply {
+  int transferred = 0;
+  std::optional<SenseCode> sense;
+  std::optional<uint32_t> information;  // sense bytes 3..6, e.g. the failing sector
+  std::optional<bool> mediaEvent;       // raised once the drive's lock is released
+
+  static Reply Good(int transferred = 0) { return {transferred, {}, {}, {}}; }
+  static Reply Check(SenseCode code, int transferred = 0) { return {transferred, code, {}, {}}; }
+};
+
+
+VirtualDrive::VirtualDrive(QString deviceName, MediaNotifier notifier)
+    : name_(std::move(deviceName)), notifier_(std::move(notifier)) {}
+
+VirtualDrive::~VirtualDrive() = default;
+
+// ---- the hand at the drive -------------------------------------------------------------------
+
+bool VirtualDrive::LoadCue(const QString& cuePath, QString* error) {
+  auto image = LoadCueSheet(cuePath, error);
+  if (!image) return false;
+  Insert(std::move(image));
+  return true;
+}
+
+void VirtualDrive::LoadDemo() { Insert(MakeDemoDisc()); }
+
+void VirtualDrive::LoadImage(std::shared_ptr<const DiscImage> image) {
+  if (image) {
+    Insert(std::move(image));
+  } else {
+    RemoveDisc();
+  }
+}
+
+void VirtualDrive::Insert(std::shared_ptr<const DiscImage> image) {
+  bool wasReadable;
+  {
+    std::lock_guard lock(mutex_);
+    wasReadable = disc_ && !trayOpen_;
+    cdTextPacks_ = CdText::BuildPacks(*image);
+    disc_ = std::move(image);
+    trayOpen_ = false;
+  }
+  if (wasReadable) Notify(false);
+  Notify(true);
+}
+
+void VirtualDrive::RemoveDisc() {
+  bool wasReadable;
+  {
+    std::lock_guard lock(mutex_);
+    wasReadable = disc_ && !trayOpen_;
+    disc_.reset();
+    cdTextPacks_.clear();
+  }
+  if (wasReadable) Notify(false);
+}
+
+void VirtualDrive::SetTrayOpen(bool open) {
+  bool changesMedium;
+  {
+    std::lock_guard lock(mutex_);
+    if (trayOpen_ == open) return;
+    trayOpen_ = open;
+    changesMedium = bool(disc_);
+  }
+  if (changesMedium) Notify(!open);
+}
+
+bool VirtualDrive::IsTrayOpen() const {
+  std::lock_guard lock(mutex_);
+  return trayOpen_;
+}
+
+bool VirtualDrive::HasDisc() const {
+  std::lock_guard lock(mutex_);
+  return bool(disc_);
+}
+
+bool VirtualDrive::IsLocked() const {
+  std::lock_guard lock(mutex_);
+  return locked_;
+}
+
+void VirtualDrive::SetDvd(bool dvd) {
+  std::lock_guard lock(mutex_);
+  dvd_ = dvd;
+}
+
+void VirtualDrive::SetMaxSpeedKBps(int kbps) {
+  std::lock_guard lock(mutex_);
+  maxSpeed_ = std::max(kbps, 1);
+  currentSpeed_ = RoundSpeed(maxSpeed_);
+}
+
+void VirtualDrive::SetAcceptedSpeedsKBps(QList<int> speeds) {
+  std::sort(speeds.begin(), speeds.end());
+  std::lock_guard lock(mutex_);
+  acceptedSpeeds_ = std::move(speeds);
+  currentSpeed_ = RoundSpeed(currentSpeed_);
+}
+
+int VirtualDrive::CurrentSpeedKBps() const {
+  std::lock_guard lock(mutex_);
+  return currentSpeed_;
+}
+
+void VirtualDrive::SetReadThrottleX(double x) {
+  std::lock_guard lock(mutex_);
+  throttleX_ = std::max(x, 0.0);
+  readsDoneAt_ = {};
+}
+
+double VirtualDrive::ReadThrottleX() const {
+  std::lock_guard lock(mutex_);
+  return throttleX_;
+}
+
+void VirtualDrive::FailSector(int lba, int times) {
+  std::lock_guard lock(mutex_);
+  if (times == 0) {
+    faults_.remove(lba);
+  } else {
+    faults_[lba] = times < 0 ? -1 : times;
+  }
+}
+
+void VirtualDrive::ClearFaults() {
+  std::lock_guard lock(mutex_);
+  faults_.clear();
+}
+
+QList<QByteArray> VirtualDrive::CommandLog() const {
+  std::lock_guard lock(mutex_);
+  return QList<QByteArray>(log_.begin(), log_.end());
+}
+
+void VirtualDrive::ClearCommandLog() {
+  std::lock_guard lock(mutex_);
+  log_.clear();
+}
+
+int VirtualDrive::DriveStatus() const {
+  std::lock_guard lock(mutex_);
+  if (trayOpen_) return CDS_TRAY_OPEN;
+  return disc_ ? CDS_DISC_OK : CDS_NO_DISC;
+}
+
+void VirtualDrive::Notify(bool arrived) {
+  if (notifier_) notifier_(name_, arrived);
+}
+
+// ---- SG_IO -----------------------------------------------------------------------------------
+
+int VirtualDrive::Execute(sg_io_hdr_t& hdr) {
+  if (hdr.interface_id != 'S') return -ENOSYS;
+  if (!hdr.cmdp || hdr.cmd_len < 6 || hdr.cmd_len > kMaxCdbLength || hdr.iovec_count != 0) return -EINVAL;
+  const bool fromDevice = hdr.dxfer_direction == SG_DXFER_FROM_DEV || hdr.dxfer_direction == SG_DXFER_TO_FROM_DEV;
+  if (fromDevice && hdr.dxfer_len > 0 && !hdr.dxferp) return -EFAULT;
+  const auto started = std::chrono::steady_clock::now();
+
+  uint8_t cdb[kMaxCdbLength] = {};
+  std::memcpy(cdb, hdr.cmdp, hdr.cmd_len);
+  {
+    std::lock_guard lock(mutex_);
+    log_.emplace_back(reinterpret_cast<const char*>(cdb), hdr.cmd_len);
+    if (log_.size() > size_t(kCommandLogLimit)) log_.pop_front();
+  }
+  auto* data = fromDevice ? static_cast<uint8_t*>(hdr.dxferp) : nullptr;
+  const int dataLength = data ? int(std::min<unsigned>(hdr.dxfer_len, INT32_MAX)) : 0;
+  const Reply reply = Dispatch(cdb, hdr.cmd_len, data, dataLength);
+  if (reply.mediaEvent) Notify(*reply.mediaEvent);
+
+  hdr.status = reply.sense ? kStatusCheckCondition : kStatusGood;
+  hdr.masked_status = hdr.status >> 1;
+  hdr.msg_status = 0;
+  hdr.host_status = 0;
+  hdr.driver_status = reply.sense ? kDriverSense : 0;
+  hdr.info = reply.sense ? SG_INFO_CHECK : SG_INFO_OK;
+  hdr.resid = fromDevice ? int(hdr.dxfer_len) - reply.transferred : 0;
+  hdr.sb_len_wr = 0;
+  if (reply.sense && hdr.sbp && hdr.mx_sb_len > 0) {
+    uint8_t sense[kFixedSenseLength] = {};
+    sense[0] = reply.information ? 0xF0 : 0x70;  // current error, fixed format; bit 7: information valid
+    sense[2] = reply.sense->key;
+    if (reply.information) qToBigEndian(quint32(*reply.information), sense + 3);
+    sense[7] = kFixedSenseLength - 8;
+    sense[12] = reply.sense->asc;
+    sense[13] = reply.sense->ascq;
+    hdr.sb_len_wr = std::min<unsigned char>(hdr.mx_sb_len, kFixedSenseLength);
+    std::memcpy(hdr.sbp, sense, hdr.sb_len_wr);
+  }
+  hdr.duration = unsigned(std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now() - started).count());
+  return 0;
+}
+
+VirtualDrive::Reply VirtualDrive::Dispatch(const uint8_t* cdb, int cdbLength, uint8_t* data, int dataLength) {
+  const uint8_t opcode = cdb[0];
+  static const QList<uint8_t> kKnown = {Op::kTestUnitReady, Op::kInquiry,  Op::kStartStopUnit,  Op::kPreventAllow,
+                                        Op::kReadCapacity,  Op::kRead10,   Op::kReadToc,        Op::kModeSense10,
+                                        Op::kReadDiscStructure, Op::kSetCdSpeed, Op::kMechanismStatus, Op::kReadCd};
+  if (!kKnown.contains(opcode)) return Reply::Check(kInvalidOpcode);
+  if (cdbLength < CdbLengthOfGroup(opcode)) return Reply::Check(kInvalidField);
+  switch (opcode) {
+    case Op::kTestUnitReady: return TestUnitReady();
+    case Op::kInquiry: return Inquiry(cdb, data, dataLength);
+    case Op::kStartStopUnit: return StartStopUnit(cdb);
+    case Op::kPreventAllow: return PreventAllow(cdb);
+    case Op::kReadCapacity: return ReadCapacity(data, dataLength);
+    case Op::kRead10: return Read10(cdb, data, dataLength);
+    case Op::kReadToc: return ReadToc(cdb, data, dataLength);
+    case Op::kModeSense10: return ModeSense(cdb, data, dataLength);
+    case Op::kReadDiscStructure: return ReadDiscStructure(cdb, data, dataLength);
+    case Op::kSetCdSpeed: return SetCdSpeed(cdb);
+    case Op::kMechanismStatus: return MechanismStatus(cdb, data, dataLength);
+    case Op::kReadCd: return ReadCd(cdb, data, dataLength);
+  }
+  return Reply::Check(kInvalidOpcode);
+}
+
+std::shared_ptr<const DiscImage> VirtualDrive::ReadyDisc() const {
+  return trayOpen_ ? nullptr : disc_;
+}
+
+// ---- commands without the medium -------------------------------------------------------------
+
+VirtualDrive::Reply VirtualDrive::TestUnitReady() {
+  std::lock_guard lock(mutex_);
+  return ReadyDisc() ? Reply::Good() : Reply::Check(kNoMedium);
+}
+
+VirtualDrive::Reply VirtualDrive::Inquiry(const uint8_t* cdb, uint8_t* data, int dataLength) {
+  if (cdb[1] & 0x01) return Reply::Check(kInvalidField);  // no vital product data pages
+  QByteArray response(36, '\0');
+  response[0] = 0x05;  // CD/DVD device
+  response[1] = char(0x80);  // removable medium
+  response[2] = 0x05;
+  response[3] = 0x02;
+  response[4] = char(response.size() - 5);
+  response.replace(8, 8, kVendor);
+  response.replace(16, 16, kProduct);
+  response.replace(32, 4, kRevision);
+  return Reply::Good(CopyOut(response, Be16(cdb + 3), data, dataLength));
+}
+
+VirtualDrive::Reply VirtualDrive::MechanismStatus(const uint8_t* cdb, uint8_t* data, int dataLength) {
+  std::lock_guard lock(mutex_);
+  QByteArray response(8, '\0');
+  response[1] = char(trayOpen_ ? 0x10 : 0x00);  // bit 4: door open
+  return Reply::Good(CopyOut(response, Be16(cdb + 8), data, dataLength));
+}
+
+VirtualDrive::Reply VirtualDrive::StartStopUnit(const uint8_t* cdb) {
+  std::lock_guard lock(mutex_);
+  if (cdb[4] & 0xF0) return Reply::Good();  // a power condition: nothing to do for the tray
+  const bool loadEject = cdb[4] & 0x02;
+  const bool start = cdb[4] & 0x01;
+  if (!loadEject) return start && !ReadyDisc() ? Reply::Check(kNoMedium) : Reply::Good();
+  Reply reply = Reply::Good();
+  if (!start) {
+    if (locked_) return Reply::Check(kRemovalPrevented);
+    if (!trayOpen_ && disc_) reply.mediaEvent = false;
+    trayOpen_ = true;
+  } else {
+    if (trayOpen_ && disc_) reply.mediaEvent = true;
+    trayOpen_ = false;
+  }
+  return reply;
+}
+
+VirtualDrive::Reply VirtualDrive::PreventAllow(const uint8_t* cdb) {
+  std::lock_guard lock(mutex_);
+  locked_ = cdb[4] & 0x01;
+  return Reply::Good();
+}
+
+int VirtualDrive::RoundSpeed(int kbps) const {
+  const int wanted = std::min(kbps, maxSpeed_);
+  if (acceptedSpeeds_.isEmpty()) return wanted;
+  int chosen = acceptedSpeeds_.first();  // slower than every accepted speed: the slowest
+  for (int speed : acceptedSpeeds_) {
+    if (speed <= wanted) chosen = speed;
+  }
+  return std::min(chosen, maxSpeed_);
+}
+
+VirtualDrive::Reply VirtualDrive::SetCdSpeed(const uint8_t* cdb) {
+  std::lock_guard lock(mutex_);
+  const int requested = Be16(cdb + 2);
+  currentSpeed_ = RoundSpeed(requested == 0xFFFF ? maxSpeed_ : requested);
+  return Reply::Good();
+}
+
+VirtualDrive::Reply VirtualDrive::ModeSense(const uint8_t* cdb, uint8_t* data, int dataLength) {
+  const int page = cdb[2] & 0x3F;
+  if (page != 0x2A && page != 0x3F) return Reply::Check(kInvalidField);
+  std::lock_guard lock(mutex_);
+  constexpr int kHeader = 8;
+  constexpr int kPageLength = 20;
+  QByteArray response(kHeader + 2 + kPageLength, '\0');
+  PutBe16(response, 0, int(response.size()) - 2);  // mode data length; no block descriptors
+  char* capabilities = response.data() + kHeader;
+  capabilities[0] = 0x2A;
+  capabilities[1] = kPageLength;
+  capabilities[2] = char(0x07 | (dvd_ ? 0x08 : 0));  // reads CD-R, CD-RW, method 2 (and DVD-ROM)
+  capabilities[4] = 0x71;                             // audio play, mode 2 form 1 and 2, multisession
+  capabilities[5] = 0x03;                             // CD-DA commands, accurate CD-DA stream
+  capabilities[6] = char(0x29 | (locked_ ? 0x02 : 0));  // tray loader, eject, lock (and locked)
+  PutBe16(response, kHeader + 8, maxSpeed_);
+  PutBe16(response, kHeader + 10, 256);   // volume levels
+  PutBe16(response, kHeader + 12, 2048);  // buffer size in kB
+  PutBe16(response, kHeader + 14, currentSpeed_);
+  return Reply::Good(CopyOut(response, Be16(cdb + 7), data, dataLength));
+}
+
+// ---- commands on the medium ------------------------------------------------------------------
+
+VirtualDrive::Reply VirtualDrive::ReadToc(const uint8_t* cdb, uint8_t* data, int dataLength) {
+  std::lock_guard lock(mutex_);
+  const auto disc = ReadyDisc();
+  if (!disc) return Reply::Check(kNoMedium);
+  const int allocation = Be16(cdb + 7);
+  const int format = cdb[2] & 0x0F;
+  if (format == 5) {
+    QByteArray response(4, '\0');
+    PutBe16(response, 0, int(cdTextPacks_.size()) + 2);
+    return Reply::Good(CopyOut(response + cdTextPacks_, allocation, data, dataLength));
+  }
+  if (format != 0) return Reply::Check(kInvalidField);
+
+  const bool msf = cdb[1] & 0x02;
+  const int fromTrack = cdb[6];
+  const auto& tracks = disc->Tracks();
+  if (fromTrack != 0xAA && fromTrack > tracks.last().number) return Reply::Check(kInvalidField);
+  QByteArray response(4, '\0');
+  response[2] = char(tracks.first().number);
+  response[3] = char(tracks.last().number);
+  auto addDescriptor = [&](int number, bool isData, int lba) {
+    QByteArray descriptor(8, '\0');
+    descriptor[1] = char(0x10 | (isData ? 0x04 : 0x00));  // ADR 1, control: data track bit
+    descriptor[2] = char(number);
+    if (msf) {
+      const int frames = lba + 150;
+      descriptor[5] = char(frames / 4500);
+      descriptor[6] = char(frames / 75 % 60);
+      descriptor[7] = char(frames % 75);
+    } else {
+      PutBe32(descriptor, 4, uint32_t(lba));
+    }
+    response += descriptor;
+  };
+  for (const DiscTrack& track : tracks) {
+    if (fromTrack != 0xAA && track.number >= fromTrack) addDescriptor(track.number, IsDataMode(track.mode), track.start);
+  }
+  addDescriptor(0xAA, IsDataMode(tracks.last().mode), disc->LeadOut());
+  PutBe16(response, 0, int(response.size()) - 2);
+  return Reply::Good(CopyOut(response, allocation, data, dataLength));
+}
+
+VirtualDrive::Reply VirtualDrive::ReadDiscStructure(const uint8_t* cdb, uint8_t* data, int dataLength) {
+  std::lock_guard lock(mutex_);
+  const auto disc = ReadyDisc();
+  if (!disc) return Reply::Check(kNoMedium);
+  if (!dvd_) return Reply::Check(kIncompatibleMedium);
+  if (cdb[7] != 0) return Reply::Check(kInvalidField);  // only the physical format information
+  constexpr uint32_t kFirstDataSector = 0x30000;
+  QByteArray response(4 + 2048, '\0');
+  PutBe16(response, 0, int(response.size()) - 2);
+  response[4] = 0x01;  // DVD-ROM, version 1
+  response[5] = 0x02;  // 120 mm, 10.08 Mbit/s
+  response[6] = 0x01;  // one embossed layer
+  PutBe32(response, 8, kFirstDataSector);
+  PutBe32(response, 12, kFirstDataSector + uint32_t(disc->LeadOut()) - 1);
+  return Reply::Good(CopyOut(response, Be16(cdb + 8), data, dataLength));
+}
+
+VirtualDrive::Reply VirtualDrive::ReadCapacity(uint8_t* data, int dataLength) {
+  std::lock_guard lock(mutex_);
+  const auto disc = ReadyDisc();
+  if (!disc) return Reply::Check(kNoMedium);
+  QByteArray response(8, '\0');
+  PutBe32(response, 0, uint32_t(std::max(disc->LeadOut() - 1, 0)));
+  PutBe32(response, 4, RawSector::kUserSize);
+  return Reply::Good(CopyOut(response, int(response.size()), data, dataLength));
+}
+
+// Takes one failing read from the first faulty sector of lba .. lba + count - 1.
+bool VirtualDrive::ConsumeFault(int lba, int count, int* failing) {
+  std::optional<int> first;
+  for (auto it = faults_.cbegin(); it != faults_.cend(); ++it) {
+    if (it.key() >= lba && it.key() - lba < count && (!first || it.key() < *first)) first = it.key();
+  }
+  if (!first) return false;
+  int& left = faults_[*first];
+  if (left > 0 && --left == 0) faults_.remove(*first);
+  *failing = *first;
+  return true;
+}
+
+void VirtualDrive::Throttle(int sectors) {
+  std::chrono::steady_clock::time_point until;
+  {
+    std::lock_guard lock(mutex_);
+    if (throttleX_ <= 0 || sectors <= 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    const std::chrono::duration<double> takes(sectors / (75.0 * throttleX_));
+    readsDoneAt_ = std::max(readsDoneAt_, now) + std::chrono::duration_cast<std::chrono::steady_clock::duration>(takes);
+    until = readsDoneAt_;
+  }
+  std::this_thread::sleep_until(until);
+}
+
+// What a read command may transfer, decided under the lock: the disc, the sectors to transfer,
+// and the faulty sector after them if one is to fail; or why nothing is read.
+struct VirtualDrive::ReadPlan {
+  std::shared_ptr<const DiscImage> disc;
+  int first = 0;
+  int sectors = 0;
+  std::optional<int> failing;
+  std::optional<SenseCode> refusal;
+};
+
+namespace {
+constexpr int kAnyDataSector = -1;  // READ (10): every sector must hold user data
+}  // namespace
+
+VirtualDrive::ReadPlan VirtualDrive::PlanRead(qint64 lba, qint64 count, int expectedType) {
+  std::lock_guard lock(mutex_);
+  ReadPlan plan;
+  plan.disc = ReadyDisc();
+  if (!plan.disc) {
+    plan.refusal = kNoMedium;
+    return plan;
+  }
+  if (lba + count > plan.disc->LeadOut()) {
+    plan.refusal = kLbaOutOfRange;
+    return plan;
+  }
+  for (const DiscTrack& track : plan.disc->Tracks()) {
+    if (track.end <= lba || track.pregapStart >= lba + count) continue;
+    const bool fits = expectedType == kAnyDataSector ? IsDataMode(track.mode) : SectorMatches(expectedType, track.mode);
+    if (!fits) {
+      plan.refusal = kIllegalModeForTrack;
+      return plan;
+    }
+  }
+  plan.first = int(lba);
+  plan.sectors = int(count);
+  int failing;
+  if (ConsumeFault(plan.first, plan.sectors, &failing)) {
+    plan.sectors = failing - plan.first;
+    plan.failing = failing;
+  }
+  return plan;
+}
+
+// The answer to a read that transferred `transferred` bytes from its first `sectorsRead`
+// sectors: MEDIUM ERROR with the sector's address when a faulty sector or an unreadable image
+// file stopped it.
+VirtualDrive::Reply VirtualDrive::ReadReply(const ReadPlan& plan, int transferred, int sectorsRead, bool failed) {
+  if (!plan.failing && !failed) return Reply::Good(transferred);
+  Reply reply = Reply::Check(kUnrecoveredRead, transferred);
+  reply.information = uint32_t(failed ? plan.first + sectorsRead : *plan.failing);
+  return reply;
+}
+
+VirtualDrive::Reply VirtualDrive::Read10(const uint8_t* cdb, uint8_t* data, int dataLength) {
+  const ReadPlan plan = PlanRead(Be32(cdb + 2), Be16(cdb + 7), kAnyDataSector);
+  if (plan.refusal) return Reply::Check(*plan.refusal);
+  int transferred = 0;
+  int done = 0;
+  bool failed = false;
+  uint8_t sector[RawSector::kUserSize];
+  for (; done < plan.sectors && transferred < dataLength; ++done) {
+    failed = !plan.disc->ReadUser(plan.first + done, sector);
+    if (failed) break;
+    const int length = std::min(RawSector::kUserSize, dataLength - transferred);
+    std::memcpy(data + transferred, sector, size_t(length));
+    transferred += length;
+  }
+  Throttle(done);
+  return ReadReply(plan, transferred, done, failed);
+}
+
+VirtualDrive::Reply VirtualDrive::ReadCd(const uint8_t* cdb, uint8_t* data, int dataLength) {
+  const int expectedType = (cdb[1] >> 2) & 0x07;
+  const uint8_t flags = cdb[9];
+  if (expectedType > int(ExpectedType::Mode2Form2) || (flags & 0x06) || (cdb[10] & 0x07)) {
+    return Reply::Check(kInvalidField);  // no C2 error information or sub-channel data here
+  }
+  const ReadPlan plan = PlanRead(Be32(cdb + 2), qint64(cdb[6]) << 16 | cdb[7] << 8 | cdb[8], expectedType);
+  if (plan.refusal) return Reply::Check(*plan.refusal);
+  int transferred = 0;
+  int done = 0;
+  bool failed = false;
+  while (done < plan.sectors && transferred < dataLength && !failed) {
+    const int lba = plan.first + done;
+    const DiscTrack* track = plan.disc->TrackAt(lba);
+    failed = !track;
+    if (failed) break;
+    const auto fields = SelectedFields(flags, track->mode);
+    const int wholeSectors = std::min(plan.sectors - done, track->end - lba);
+    const int fitting = std::min(wholeSectors, (dataLength - transferred) / RawSector::kSize);
+    if (FieldsSize(fields) == RawSector::kSize && fitting > 0) {
+      // Whole raw sectors: straight from the image into the caller's buffer.
+      failed = !plan.disc->ReadRaw(lba, fitting, data + transferred);
+      if (!failed) {
+        done += fitting;
+        transferred += fitting * RawSector::kSize;
+      }
+      continue;
+    }
+    uint8_t raw[RawSector::kSize];
+    failed = !plan.disc->ReadRaw(lba, 1, raw);
+    for (const FieldRange& field : fields) {
+      if (failed) break;
+      const int length = std::min(field.end - field.begin, dataLength - transferred);
+      std::memcpy(data + transferred, raw + field.begin, size_t(length));
+      transferred += length;
+    }
+    if (!failed) ++done;
+  }
+  Throttle(done);
+  return ReadReply(plan, transferred, done, failed);
+}
+
+// ---- the host --------------------------------------------------------------------------------
+
+VirtualDriveHost& VirtualDriveHost::Instance() {
+  // Never destroyed: the system's list of emulated hosts keeps a pointer to it until the end.
+  static VirtualDriveHost* const host = [] {
+    auto* created = new VirtualDriveHost;
+    AddEmulatedHost(created);
+    return created;
+  }();
+  return *host;
+}
+
+VirtualDriveHost::VirtualDriveHost() { AddDrive(); }
+
+VirtualDrive& VirtualDriveHost::AddDrive() {
+  std::lock_guard lock(mutex_);
+  const QString name = QStringLiteral("vcd%1").arg(drives_.size());
+  drives_.push_back(std::make_unique<VirtualDrive>(
+      name, [this](const QString& device, bool arrived) { RaiseMediaEvent(device, arrived); }));
+  return *drives_.back();
+}
+
+VirtualDrive& VirtualDriveHost::Drive(int index) {
+  while (DriveCount() <= index) AddDrive();
+  std::lock_guard lock(mutex_);
+  return *drives_[size_t(std::max(index, 0))];
+}
+
+int VirtualDriveHost::DriveCount() const {
+  std::lock_guard lock(mutex_);
+  return int(drives_.size());
+}
+
+int VirtualDriveHost::AddMediaListener(std::function<void(const QString&, bool)> listener) {
+  std::lock_guard lock(mutex_);
+  listeners_[nextListener_] = std::move(listener);
+  return nextListener_++;
+}
+
+void VirtualDriveHost::RemoveMediaListener(int id) {
+  std::lock_guard lock(mutex_);
+  listeners_.erase(id);
+}
+
+void VirtualDriveHost::RaiseMediaEvent(const QString& device, bool arrived) {
+  std::vector<std::function<void(const QString&, bool)>> listeners;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& entry : listeners_) listeners.push_back(entry.second);
+  }
+  for (const auto& listener : listeners) listener(device, arrived);
+}
+
+int VirtualDriveHost::Open(const QString& path, bool /*readWrite*/) {
+  std::lock_guard lock(mutex_);
+  for (const auto& drive : drives_) {
+    if (drive->DeviceName() == path) {
+      handles_[nextHandle_] = drive.get();
+      return nextHandle_++;
+    }
+  }
+  return -ENOENT;
+}
+
+void VirtualDriveHost::Close(int handle) {
+  std::lock_guard lock(mutex_);
+  handles_.erase(handle);
+}
+
+VirtualDrive* VirtualDriveHost::DriveFor(int handle) {
+  std::lock_guard lock(mutex_);
+  const auto found = handles_.find(handle);
+  return found == handles_.end() ? nullptr : found->second;
+}
+
+int VirtualDriveHost::SendCommand(int handle, sg_io_hdr_t& hdr) {
+  VirtualDrive* drive = DriveFor(handle);
+  return drive ? drive->Execute(hdr) : -EBADF;
+}
+
+int VirtualDriveHost::DriveStatus(int handle) {
+  VirtualDrive* drive = DriveFor(handle);
+  return drive ? drive->DriveStatus() : -EBADF;
+}
+
+QList<ScsiNode> VirtualDriveHost::BlockDevices() {
+  std::lock_guard lock(mutex_);
+  QList<ScsiNode> nodes;
+  for (size_t i = 0; i < drives_.size(); ++i) {
+    ScsiNode node;
+    node.path = node.name = drives_[i]->DeviceName();
+    node.host = kScsiHost;
+    node.target = int(i);
+    node.peripheralType = 0x05;
+    nodes.append(node);
+  }
+  return nodes;
+}
+
+QList<ScsiNode> VirtualDriveHost::GenericDevices() { return BlockDevices(); }
+
+// ---- set-up from the environment -------------------------------------------------------------
+
+namespace {
+
+struct Fault {
+  int lba;
+  int times;  // < 0: always
+};
+
+// "LBA" or "LBA:k", comma-separated.
+std::optional<QList<Fault>> ParseFaults(const QString& text, QString* error) {
+  QList<Fault> faults;
+  for (const QString& entry : text.split(',', Qt::SkipEmptyParts)) {
+    const QStringList parts = entry.trimmed().split(':');
+    bool lbaOk = false;
+    bool timesOk = parts.size() == 1;
+    const int lba = parts[0].toInt(&lbaOk);
+    const int times = parts.size() == 2 ? parts[1].toInt(&timesOk) : -1;
+    if (!lbaOk || !timesOk || lba < 0 || parts.size() > 2 || (parts.size() == 2 && times < 1)) {
+      if (error) *error = QStringLiteral("KORVANE_VIRTUAL_FAULTS: \"%1\" is not LBA or LBA:count").arg(entry.trimmed());
+      return std::nullopt;
+    }
+    faults.append({lba, times});
+  }
+  return faults;
+}
+
+bool SystemHasRealDrive(VirtualDriveHost& virtualHost) {
+  QStringList ours;
+  for (const ScsiNode& node : virtualHost.BlockDevices()) ours.append(node.path);
+  const QList<ScsiNode> all = CurrentScsiHost().BlockDevices();
+  return std::any_of(all.begin(), all.end(), [&](const ScsiNode& node) { return !ours.contains(node.path); });
+}
+
+}  // namespace
+
+bool SetUpVirtualDriveFromEnvironment(QString* error) {
+  std::optional<QList<Fault>> faults;
+  if (qEnvironmentVariableIsSet("KORVANE_VIRTUAL_FAULTS")) {
+    faults = ParseFaults(qEnvironmentVariable("KORVANE_VIRTUAL_FAULTS"), error);
+    if (!faults) return false;
+  }
+  std::optional<double> speed;
+  if (qEnvironmentVariableIsSet("KORVANE_VIRTUAL_SPEED")) {
+    bool ok = false;
+    speed = qEnvironmentVariable("KORVANE_VIRTUAL_SPEED").trimmed().toDouble(&ok);
+    if (!ok || *speed < 0 || !std::isfinite(*speed)) {
+      if (error) *error = QStringLiteral("KORVANE_VIRTUAL_SPEED: \"%1\" is not an x-speed").arg(qEnvironmentVariable("KORVANE_VIRTUAL_SPEED"));
+      return false;
+    }
+  }
+
+  VirtualDriveHost& host = VirtualDriveHost::Instance();
+  VirtualDrive& drive = host.Drive(0);
+  const QString disc = qEnvironmentVariable("KORVANE_VIRTUAL_DISC").trimmed();
+  if (disc.compare("demo", Qt::CaseInsensitive) == 0) {
+    drive.LoadDemo();
+  } else if (!disc.isEmpty()) {
+    if (!drive.LoadCue(disc, error)) return false;
+  } else if (!drive.HasDisc() && !SystemHasRealDrive(host)) {
+    drive.LoadDemo();
+  }
+  if (faults) {
+    drive.ClearFaults();
+    for (const Fault& fault : *faults) drive.FailSector(fault.lba, fault.times);
+  }
+  if (speed) drive.SetReadThrottleX(*speed);
+  return true;
+}

@@ -1,0 +1,159 @@
+#pragma once
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <scsi/sg.h>
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "platform/scsi_host.h"
+
+class DiscImage;
+
+// One emulated MMC drive: tray, medium, speeds, faults, command log. It answers SG_IO
+// requests as a drive behind the kernel's SCSI layer does (status, sense, residue), from a
+// DiscImage. Safe to use from several threads; reads of the image run outside its lock.
+class VirtualDrive {
+ public:
+  // Called with (device name, arrived) when a disc becomes readable or stops being so.
+  using MediaNotifier = std::function<void(const QString&, bool)>;
+
+  explicit VirtualDrive(QString deviceName, MediaNotifier notifier = {});
+  ~VirtualDrive();
+  VirtualDrive(const VirtualDrive&) = delete;
+  VirtualDrive& operator=(const VirtualDrive&) = delete;
+
+  // Parses a CUE sheet and inserts its image; the tray closes. False with a message naming
+  // the sheet and line for a bad image (the drive keeps what it had).
+  bool LoadCue(const QString& cuePath, QString* error);
+  void LoadDemo();
+  void LoadImage(std::shared_ptr<const DiscImage> image);
+  void RemoveDisc();
+
+  // The tray as a hand at the drive moves it (a lock does not stop this).
+  void SetTrayOpen(bool open);
+  bool IsTrayOpen() const;
+  bool HasDisc() const;
+  bool IsLocked() const;  // PREVENT ALLOW MEDIUM REMOVAL
+
+  // DVD media: READ DISC STRUCTURE succeeds and the drive reports DVD reading.
+  void SetDvd(bool dvd);
+
+  // The fastest read speed, and the speeds SET CD SPEED can choose; a requested speed becomes
+  // the fastest accepted one not above it (the slowest when none is). An empty list accepts
+  // any speed up to the maximum. Setting the maximum also makes it the current speed.
+  void SetMaxSpeedKBps(int kbps);
+  void SetAcceptedSpeedsKBps(QList<int> speeds);
+  int CurrentSpeedKBps() const;
+
+  // Reads take at least count / (75 x) seconds (x-speed); 0 = as fast as possible.
+  void SetReadThrottleX(double x);
+  double ReadThrottleX() const;
+
+  // Reads touching lba fail with MEDIUM ERROR: the next `times` reads, or always when times < 0.
+  void FailSector(int lba, int times);
+  void ClearFaults();
+
+  // Every command block received, oldest first (the oldest are dropped beyond kCommandLogLimit).
+  QList<QByteArray> CommandLog() const;
+  void ClearCommandLog();
+  static constexpr int kCommandLogLimit = 200000;
+
+  QString DeviceName() const { return name_; }
+
+  // One SG_IO request: fills status, masked_status, sense, sb_len_wr, resid, host_status,
+  // driver_status, info and duration as the kernel does. 0, or -errno for a malformed header.
+  int Execute(sg_io_hdr_t& hdr);
+  // CDROM_DRIVE_STATUS: CDS_TRAY_OPEN, CDS_NO_DISC or CDS_DISC_OK.
+  int DriveStatus() const;
+
+ private:
+  struct Reply;
+  struct ReadPlan;
+  Reply Dispatch(const uint8_t* cdb, int cdbLength, uint8_t* data, int dataLength);
+  Reply TestUnitReady();
+  Reply Inquiry(const uint8_t* cdb, uint8_t* data, int dataLength);
+  Reply ReadToc(const uint8_t* cdb, uint8_t* data, int dataLength);
+  Reply MechanismStatus(const uint8_t* cdb, uint8_t* data, int dataLength);
+  Reply StartStopUnit(const uint8_t* cdb);
+  Reply PreventAllow(const uint8_t* cdb);
+  Reply SetCdSpeed(const uint8_t* cdb);
+  Reply ModeSense(const uint8_t* cdb, uint8_t* data, int dataLength);
+  Reply ReadDiscStructure(const uint8_t* cdb, uint8_t* data, int dataLength);
+  Reply ReadCapacity(uint8_t* data, int dataLength);
+  Reply Read10(const uint8_t* cdb, uint8_t* data, int dataLength);
+  Reply ReadCd(const uint8_t* cdb, uint8_t* data, int dataLength);
+
+  std::shared_ptr<const DiscImage> ReadyDisc() const;
+  ReadPlan PlanRead(qint64 lba, qint64 count, int expectedType);
+  static Reply ReadReply(const ReadPlan& plan, int transferred, int sectorsRead, bool failed);
+  bool ConsumeFault(int lba, int count, int* failing);
+  void Throttle(int sectors);
+  int RoundSpeed(int kbps) const;
+  void Insert(std::shared_ptr<const DiscImage> image);
+  void Notify(bool arrived);
+
+  const QString name_;
+  const MediaNotifier notifier_;
+  mutable std::mutex mutex_;
+  std::shared_ptr<const DiscImage> disc_;
+  QByteArray cdTextPacks_;
+  bool trayOpen_ = false;
+  bool locked_ = false;
+  bool dvd_ = false;
+  int maxSpeed_ = 7056;  // 40x of 176.4 kB/s
+  int currentSpeed_ = 7056;
+  QList<int> acceptedSpeeds_;
+  double throttleX_ = 0;
+  std::chrono::steady_clock::time_point readsDoneAt_{};
+  QHash<int, int> faults_;  // lba -> reads left to fail, -1 = always
+  std::deque<QByteArray> log_;
+};
+
+// Lists the drives as "vcd0", "vcd1", ... after the real ones and answers their SG_IO requests.
+class VirtualDriveHost : public ScsiHost {
+ public:
+  static VirtualDriveHost& Instance();  // first use registers itself with AddEmulatedHost
+  VirtualDrive& Drive(int index = 0);   // vcd0 exists from the start (empty until loaded)
+  VirtualDrive& AddDrive();             // a further drive, "vcd1" and on
+  int DriveCount() const;
+
+  // Disc arrival and removal, as a real drive raises them: (device name, arrived). Listeners
+  // are called on the thread that caused the change.
+  int AddMediaListener(std::function<void(const QString&, bool)> listener);
+  void RemoveMediaListener(int id);
+
+  int Open(const QString& path, bool readWrite) override;
+  void Close(int handle) override;
+  int SendCommand(int handle, sg_io_hdr_t& hdr) override;
+  int DriveStatus(int handle) override;
+  QList<ScsiNode> BlockDevices() override;
+  QList<ScsiNode> GenericDevices() override;
+
+  // The SCSI address the drives are listed at: host kScsiHost, target = drive number.
+  static constexpr int kScsiHost = 10;
+
+ private:
+  VirtualDriveHost();
+  VirtualDrive* DriveFor(int handle);
+  void RaiseMediaEvent(const QString& device, bool arrived);
+
+  mutable std::mutex mutex_;
+  std::deque<std::unique_ptr<VirtualDrive>> drives_;
+  std::map<int, VirtualDrive*> handles_;
+  int nextHandle_ = 0;
+  std::map<int, std::function<void(const QString&, bool)>> listeners_;
+  int nextListener_ = 1;
+};
+
+// Applies KORVANE_VIRTUAL_DISC (a .cue path or "demo"), KORVANE_VIRTUAL_FAULTS ("LBA" fails always,
+// "LBA:k" the first k reads, comma-separated) and KORVANE_VIRTUAL_SPEED (x-speed throttle) to vcd0.
+// With no KORVANE_VIRTUAL_DISC, an empty vcd0 gets the demo disc when the system has no real drive.
+// Returns false with an error text for a bad image or a malformed variable.
+bool SetUpVirtualDriveFromEnvironment(QString* error);

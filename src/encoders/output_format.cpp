@@ -1,0 +1,60 @@
+#include "encoders/output_format.h"
+
+#include "encoders/encoder_factory.h"
+
+namespace {
+
+constexpr FormatRow kRows[] = {
+    {FormatId::Aac, EncoderType::Aac, ".aac", 206, 0, "AAC", "AAC", "aac"},
+    {FormatId::Mp3, EncoderType::Mp3, ".mp3", 207, 1, "MP3", "MP3", "mp3"},
+    {FormatId::Ogg, EncoderType::Ogg, ".ogg", 208, 2, "OGG", "Ogg Vorbis", "ogg"},
+    {FormatId::Wav, EncoderType::Wav, ".wav", 209, 3, "", "WAV", "wav"},
+    {FormatId::Wma, EncoderType::Wma, ".wma", 210, 4, "WMA", "WMA", "wma"},
+    {FormatId::Iso, EncoderType::Iso, ".iso", 229, 5, "", "ISO image", "iso"},
+    {FormatId::BinCue, EncoderType::BinCue, ".bin", 230, 6, "", "BIN image", "bin"},
+};
+
+bool IsImageType(int typeId) { return typeId == EncoderType::Iso || typeId == EncoderType::BinCue; }
+
+}  // namespace
+
+std::span<const FormatRow> FormatRows() { return kRows; }
+
+const FormatRow* FindFormatRow(int menuId) {
+  for (const FormatRow& row : kRows) {
+    if (row.menuId == menuId) return &row;
+  }
+  return nullptr;
+}
+
+const FormatRow* FindFormatRowByShortName(const QString& shortName) {
+  for (const FormatRow& row : kRows) {
+    if (shortName.compare(QLatin1String(row.shortName), Qt::CaseInsensitive) == 0) return &row;
+  }
+  return nullptr;
+}
+
+OutputFormat::OutputFormat(const FormatRow& row) : row_(row) {}
+
+int OutputFormat::TypeId() const { return row_.typeId; }
+
+int OutputFormat::IsTrackFormat() const { return IsImageType(row_.typeId) ? 0 : 1; }
+
+bool OutputFormat::IsAvailable() const {
+  return IsTrackFormat() ? IsEncoderAvailable(row_.typeId) : IsDiscImageWriterAvailable(row_.typeId);
+}
+
+QString OutputFormat::UnavailableMessage() const {
+  if (IsAvailable()) return QString();
+  const char* work = IsTrackFormat() ? "encoding" : "writing";
+  return QStringLiteral("%1 %2 is not available in this build")
+      .arg(QLatin1String(row_.name), QLatin1String(work));
+}
+
+std::unique_ptr<OutputFormat> CreateOutputFormat(int menuId) {
+  const FormatRow* row = FindFormatRow(menuId);
+  auto format = std::make_unique<OutputFormat>(row ? *row : *FindFormatRow(FormatId::Mp3));
+  format->LoadSettings();
+  format->ApplySettings();
+  return format;
+}

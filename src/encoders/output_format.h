@@ -1,0 +1,79 @@
+#pragma once
+#include <QString>
+#include <memory>
+#include <span>
+
+// Menu command identifiers of the output formats, as stored in "FormatSelected".
+namespace FormatId {
+constexpr int Aac = 11009;
+constexpr int Mp3 = 11010;
+constexpr int Ogg = 11011;
+constexpr int Wav = 11012;
+constexpr int Wma = 11013;
+constexpr int BinCue = 11014;
+constexpr int Iso = 11015;
+}  // namespace FormatId
+
+// Type identifiers the encoder and image-writer factories choose by.
+namespace EncoderType {
+constexpr int Mp3 = 0;
+constexpr int Ogg = 1;
+constexpr int Wav = 2;
+constexpr int Wma = 3;
+constexpr int Aac = 4;
+constexpr int Iso = 5;
+constexpr int BinCue = 6;
+}  // namespace EncoderType
+
+// One row of the table of output formats.
+struct FormatRow {
+  int menuId;
+  int typeId;
+  const char* extension;  // with its dot, at most 7 characters
+  int iconId;
+  int listPosition;
+  const char* iniSection;  // empty for formats without settings
+  const char* name;        // for messages: "MP3", "Ogg Vorbis", ...
+  const char* shortName;   // for the command line: "mp3", "ogg", ...
+};
+
+// The seven formats in list order.
+std::span<const FormatRow> FormatRows();
+// The row of a menu command id; null when none has it.
+const FormatRow* FindFormatRow(int menuId);
+// The row of a command-line name ("wav", "mp3", ...), case-insensitive; null when none has it.
+const FormatRow* FindFormatRowByShortName(const QString& shortName);
+
+// A chosen output format with its settings. LoadSettings reads the format's INI section,
+// ApplySettings hands the settings to the format's encoder, SaveSettings writes them back;
+// formats without settings do nothing there.
+class OutputFormat {
+ public:
+  explicit OutputFormat(const FormatRow& row);
+  virtual ~OutputFormat() = default;
+
+  virtual int TypeId() const;
+  // 1 for the five audio formats, 0 for the two disc images.
+  virtual int IsTrackFormat() const;
+  virtual void LoadSettings() {}
+  virtual void ApplySettings() {}
+  virtual void SaveSettings() {}
+
+  const FormatRow& Row() const { return row_; }
+  QString Extension() const { return QString::fromLatin1(row_.extension); }
+  int IconId() const { return row_.iconId; }
+  int ListPosition() const { return row_.listPosition; }
+
+  // True when this build can write the format.
+  bool IsAvailable() const;
+  // Why the format cannot be written ("MP3 encoding is not available in this build");
+  // empty when it can.
+  QString UnavailableMessage() const;
+
+ private:
+  const FormatRow& row_;
+};
+
+// A new output-format object for a menu command id, its settings loaded and applied.
+// Unknown ids give MP3.
+std::unique_ptr<OutputFormat> CreateOutputFormat(int menuId);

@@ -1,0 +1,28 @@
+#include "encoders/tag_record.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "metadata/disc_info.h"
+#include "platform/codepage.h"
+
+namespace {
+
+void FillSlot(TagRecord& record, TagRecord::Slot slot, const QString& text) {
+  const QByteArray bytes = Ansi::Encode(text);
+  const qsizetype length = std::min<qsizetype>(bytes.size(), TagRecord::kMaxTextBytes);
+  std::memcpy(record.texts[slot].data(), bytes.constData(), size_t(length));
+}
+
+}  // namespace
+
+void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex) {
+  for (auto& slot : record.texts) slot.fill('\0');
+  FillSlot(record, TagRecord::Title, info.GetTrackTitle(trackIndex));
+  FillSlot(record, TagRecord::Artist, info.GetTrackArtist(trackIndex));
+  FillSlot(record, TagRecord::Album, info.album);
+  FillSlot(record, TagRecord::Year, info.year);
+  FillSlot(record, TagRecord::Genre, info.genre);
+  FillSlot(record, TagRecord::Comment, info.comment);
+  FillSlot(record, TagRecord::TrackNumber, QString::number(trackIndex + 1));
+}

@@ -1,0 +1,20 @@
+#pragma once
+#include <array>
+
+class DiscInfo;
+
+// The tag texts of one track for the encoders that write tags: seven zero-terminated
+// Windows-1252 strings of at most kMaxTextBytes bytes each.
+struct TagRecord {
+  enum Slot { Title, Artist, Album, Year, Genre, Comment, TrackNumber, SlotCount };
+  static constexpr int kSlotBytes = 512;
+  static constexpr int kMaxTextBytes = kSlotBytes - 1;
+
+  const char* Text(Slot slot) const { return texts[slot].data(); }
+
+  std::array<std::array<char, kSlotBytes>, SlotCount> texts{};
+};
+
+// Clears the record and fills it for the track at a 0-based index: its title and artist,
+// the album, year, genre and comment of the disc, and the 1-based track number.
+void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex);

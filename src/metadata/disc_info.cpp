@@ -1,0 +1,172 @@
+#include "metadata/disc_info.h"
+
+#include "platform/codepage.h"
+#include "settings/ini_file.h"
+
+namespace {
+
+constexpr int kMaxTracks = 99;
+// Cached track keys are read up to this number, a little past the largest disc.
+constexpr int kLastCachedTrackKey = 101;
+
+const QString& EmptyText() {
+  static const QString empty;
+  return empty;
+}
+
+QString Latin(const char* text) { return QString::fromLatin1(text); }
+
+QString TrackKey(const char* prefix, int trackNumber) {
+  return Latin(prefix) + QString::number(trackNumber);
+}
+
+IniFile Cache() { return IniFile(QString::fromLatin1(DiscInfo::kCacheFileName)); }
+
+// Reads keys prefix1, prefix2, ... into list until the first key that is absent; a
+// value equal to its own key name counts as absent.
+void LoadNumberedKeys(const IniFile& cache, const QString& section, const char* prefix,
+                      QStringList& list) {
+  for (int n = 1; n <= kLastCachedTrackKey; ++n) {
+    const QString key = TrackKey(prefix, n);
+    QString value;
+    if (!cache.ReadString(section, key, key, value)) return;
+    if (n - 1 < list.size()) {
+      list[n - 1] = value;
+    } else {
+      list.append(value);
+    }
+  }
+}
+
+void SetOrAppend(QStringList& list, int index, const QString& value) {
+  if (index < list.size()) {
+    list[index] = value;
+  } else {
+    list.append(value);
+  }
+}
+
+}  // namespace
+
+DiscInfo::~DiscInfo() {
+  // A record that never described a disc has nothing to keep.
+  if (!discId.isEmpty()) SaveToCache();
+}
+
+QString DiscInfo::DefaultTrackTitle(int trackNumber) {
+  return QStringLiteral("Track %1").arg(trackNumber, 2, 10, QLatin1Char('0'));
+}
+
+bool DiscInfo::ResetToDefaults(int trackCount) {
+  discId = Latin(kNoDiscId);
+  artist = Latin(kUnknownArtist);
+  album = Latin(kUnknownAlbum);
+  year = Latin(kDefaultYear);
+  genre = Latin(kDefaultGenre);
+  comment = Latin(kDefaultComment);
+  trackTitles.clear();
+  trackArtists.clear();
+  if (trackCount < 1 || trackCount > kMaxTracks) return false;
+  for (int n = 1; n <= trackCount; ++n) {
+    trackTitles.append(DefaultTrackTitle(n));
+    trackArtists.append(Latin(kUnknownArtist));
+  }
+  return true;
+}
+
+bool DiscInfo::InitForDisc(const TocAddresses& toc) {
+  ResetToDefaults(toc.HasValidTrackCount() ? int(toc.trackStarts.size()) : 0);
+  discId = DiscIdText(ComputeDiscId(toc));
+  return LoadFromCache();
+}
+
+bool DiscInfo::IsInCache() const { return Cache().HasKeys(discId); }
+
+bool DiscInfo::LoadFromCache() {
+  if (!IsInCache()) return false;
+  const IniFile cache = Cache();
+  cache.ReadString(discId, QStringLiteral("Disc_Title"), Latin(kUnknownAlbum), album);
+  cache.ReadString(discId, QStringLiteral("Disc_Year"), Latin(kDefaultYear), year);
+  cache.ReadString(discId, QStringLiteral("Disc_Genre"), Latin(kDefaultGenre), genre);
+  cache.ReadString(discId, QStringLiteral("Disc_Comment"), Latin(kDefaultComment), comment);
+  LoadNumberedKeys(cache, discId, "Track_", trackTitles);
+  if (GetVariousArtists() == 1) {
+    LoadNumberedKeys(cache, discId, "Artist_", trackArtists);
+  } else {
+    cache.ReadString(discId, QStringLiteral("Disc_Artist"), Latin(kUnknownArtist), artist);
+  }
+  return true;
+}
+
+bool DiscInfo::SaveToCache() const {
+  IniFile cache = Cache();
+  auto writeIfChanged = [&](const QString& key, const QString& value, const QString& defaultValue) {
+    if (value != defaultValue) cache.WriteString(discId, key, value);
+  };
+  writeIfChanged(QStringLiteral("Disc_Title"), album, Latin(kUnknownAlbum));
+  writeIfChanged(QStringLiteral("Disc_Year"), year, Latin(kDefaultYear));
+  writeIfChanged(QStringLiteral("Disc_Genre"), genre, Latin(kDefaultGenre));
+  writeIfChanged(QStringLiteral("Disc_Comment"), comment, Latin(kDefaultComment));
+  WriteNumberedKeys(cache, "Track_", int(trackTitles.size()),
+                    [&](int i) { return trackTitles[i]; },
+                    [](int i) { return DefaultTrackTitle(i + 1); });
+  if (GetVariousArtists() == 1) {
+    WriteNumberedKeys(cache, "Artist_", int(trackArtists.size()),
+                      [&](int i) { return GetTrackArtist(i); },
+                      [](int) { return Latin(kUnknownArtist); });
+  } else {
+    writeIfChanged(QStringLiteral("Disc_Artist"), artist, Latin(kUnknownArtist));
+  }
+  return true;
+}
+
+void DiscInfo::WriteNumberedKeys(IniFile& cache, const char* prefix, int count,
+                                 const std::function<QString(int)>& value,
+                                 const std::function<QString(int)>& defaultValue) const {
+  // Loading stops at the first absent key, so the default values in front of the last
+  // changed one are written too: the saved run of keys has no gap and loads back whole.
+  int end = count;
+  while (end > 0 && value(end - 1) == defaultValue(end - 1)) --end;
+  for (int i = 0; i < end; ++i) cache.WriteString(discId, TrackKey(prefix, i + 1), value(i));
+}
+
+int DiscInfo::GetVariousArtists() const { return Cache().ReadInt(discId, QStringLiteral("VA"), 0); }
+
+bool DiscInfo::SetVariousArtists(int various) {
+  Cache().WriteInt(discId, QStringLiteral("VA"), various);
+  return true;
+}
+
+const QString& DiscInfo::GetTrackTitle(int index) const {
+  if (index < 0 || index >= trackTitles.size()) return EmptyText();
+  return trackTitles[index];
+}
+
+const QString& DiscInfo::GetTrackArtist(int index) const {
+  if (index < 0 || index >= trackArtists.size()) return EmptyText();
+  return GetVariousArtists() == 1 ? trackArtists[index] : artist;
+}
+
+void DiscInfo::ImportCdText(const std::vector<CdTextRecord>& records, int trackCount) {
+  SetVariousArtists(1);
+  auto text = [&](size_t record, QByteArray CdTextRecord::*field) {
+    return record < records.size() ? Ansi::Decode(records[record].*field) : QString();
+  };
+  if (const QString title = text(0, &CdTextRecord::title); !title.isEmpty()) album = title;
+  if (const QString performer = text(0, &CdTextRecord::performer); !performer.isEmpty()) {
+    artist = performer;
+  }
+  for (int i = 0; i < trackCount; ++i) {
+    if (const QString title = text(i + 1, &CdTextRecord::title); !title.isEmpty()) {
+      SetOrAppend(trackTitles, i, title);
+    }
+    const QString performer = text(i + 1, &CdTextRecord::performer);
+    if (performer.isEmpty()) continue;
+    if (i < trackArtists.size() && GetVariousArtists() != 1) artist = performer;
+    SetOrAppend(trackArtists, i, performer);
+  }
+  // The "VA" mark above already gave the disc a section, which makes it count as cached
+  // from now on; the section has to hold the names too, or the next insertion of this disc
+  // would show the defaults instead of its CD-TEXT.
+  SaveToCache();
+}

@@ -1,0 +1,91 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include "metadata/disc_id.h"
+
+class IniFile;
+
+// The titles and performer of one CD-TEXT record as the disc holds them (Windows-1252).
+// Record 0 describes the disc, record t describes track t.
+struct CdTextRecord {
+  QByteArray title;
+  QByteArray performer;
+};
+
+// What Korvane knows of the disc in the current drive: disc artist, album, year, genre,
+// comment, a title and an artist per track, and the freedb disc identifier. The record is
+// kept in the local disc cache "discs.ini" in the settings folder, one section per disc
+// identifier, holding only the values that differ from the defaults below.
+//
+// The various-artists mark is not a field: it is the key "VA" of the disc's section and is
+// read from the file whenever it is asked for.
+class DiscInfo {
+ public:
+  static constexpr const char* kCacheFileName = "discs.ini";
+  static constexpr const char* kUnknownArtist = "Unknown Artist";
+  static constexpr const char* kUnknownAlbum = "Unknown Album";
+  static constexpr const char* kDefaultYear = "2008";
+  static constexpr const char* kDefaultGenre = "Rock";
+  static constexpr const char* kDefaultComment = "Korvane";
+  static constexpr const char* kNoDiscId = "00000000";
+
+  // Every text starts empty; the first disc sets the defaults.
+  DiscInfo() = default;
+  // Stores the record in the cache, as an edit that was never saved would otherwise be lost.
+  ~DiscInfo();
+  DiscInfo(const DiscInfo&) = delete;
+  DiscInfo& operator=(const DiscInfo&) = delete;
+
+  // "Track 01", "Track 02", ... for the 1-based track number.
+  static QString DefaultTrackTitle(int trackNumber);
+
+  // Back to the defaults with one default title and artist per track. With a track count
+  // outside 1..99 both lists stay empty and the result is false.
+  bool ResetToDefaults(int trackCount);
+  // ResetToDefaults, the identifier of the table, then LoadFromCache. True when the disc
+  // was found in the cache.
+  bool InitForDisc(const TocAddresses& toc);
+
+  // True when the cache has a section with at least one key for discId.
+  bool IsInCache() const;
+  // Reads the disc's section over the defaults; false, with the record untouched, when
+  // the disc is not in the cache.
+  bool LoadFromCache();
+  // Writes every value that differs from its default. Keys whose value went back to the
+  // default stay in the file.
+  bool SaveToCache() const;
+
+  // The "VA" key of the disc's section: 1 when every track has an artist of its own.
+  int GetVariousArtists() const;
+  bool SetVariousArtists(int various);
+
+  // The title of the track at a 0-based index; empty for an index outside the list.
+  const QString& GetTrackTitle(int index) const;
+  // The track's own artist on a various-artists disc, else the disc artist; empty for an
+  // index outside the list.
+  const QString& GetTrackArtist(int index) const;
+
+  // Takes the disc's CD-TEXT when the disc is not in the cache: marks the disc as
+  // various artists, takes album and disc artist from record 0 and each track's title and
+  // artist from record t, then stores the result in the cache. A text the disc does not
+  // carry leaves the field as it was.
+  void ImportCdText(const std::vector<CdTextRecord>& records, int trackCount);
+
+  QString artist;
+  QString album;
+  QString year;
+  QString genre;
+  QString comment;
+  QStringList trackTitles;   // index 0 = first track
+  QStringList trackArtists;  // index 0 = first track
+  QString discId;            // eight upper-case hexadecimal digits
+
+ private:
+  void WriteNumberedKeys(IniFile& cache, const char* prefix, int count,
+                         const std::function<QString(int)>& value,
+                         const std::function<QString(int)>& defaultValue) const;
+};

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include "encoders/audio_encoder.h"
+#include "encoders/disc_image_writer.h"
+#include "encoders/encoder_factory.h"
+#include "encoders/output_format.h"
+#include "encoders/track_source.h"
+#include "encoders/wav_encoder.h"
+#include "support/test_support.h"
+
+namespace {
+
+TEST(OutputFormat, EveryMenuIdGivesItsRow) {
+  struct Expected {
+    int menuId, typeId;
+    const char* extension;
+    int iconId, listPosition;
+    const char* section;
+    int isTrack;
+  };
+  const Expected table[] = {
+      {11009, 4, ".aac", 206, 0, "AAC", 1}, {11010, 0, ".mp3", 207, 1, "MP3", 1},
+      {11011, 1, ".ogg", 208, 2, "OGG", 1}, {11012, 2, ".wav", 209, 3, "", 1},
+      {11013, 3, ".wma", 210, 4, "WMA", 1}, {11015, 5, ".iso", 229, 5, "", 0},
+      {11014, 6, ".bin", 230, 6, "", 0},
+  };
+  TempConfig config;
+  for (const Expected& e : table) {
+    SCOPED_TRACE(e.menuId);
+    auto format = CreateOutputFormat(e.menuId);
+    ASSERT_TRUE(format);
+    EXPECT_EQ(format->TypeId(), e.typeId);
+    EXPECT_EQ(format->Extension(), QString::fromLatin1(e.extension));
+    EXPECT_LE(format->Extension().size(), 7);
+    EXPECT_EQ(format->IconId(), e.iconId);
+    EXPECT_EQ(format->ListPosition(), e.listPosition);
+    EXPECT_STREQ(format->Row().iniSection, e.section);
+    EXPECT_EQ(format->IsTrackFormat(), e.isTrack);
+    EXPECT_EQ(FindFormatRowByShortName(QString::fromLatin1(e.extension + 1).toUpper()), &format->Row());
+  }
+  EXPECT_EQ(FormatRows().size(), std::size(table));
+}
+
+TEST(OutputFormat, UnknownMenuIdGivesMp3) {
+  TempConfig config;
+  for (int id : {0, -1, 11008, 11016, 40150}) {
+    EXPECT_EQ(CreateOutputFormat(id)->TypeId(), EncoderType::Mp3) << id;
+  }
+  EXPECT_EQ(FindFormatRowByShortName("flac"), nullptr);
+}
+
+TEST(OutputFormat, FormatsWithoutAnEncoderSayWhyAndGiveNone) {
+  TempConfig config;
+  const struct {
+    int menuId;
+    const char* message;
+  } unavailable[] = {
+      {FormatId::Mp3, "MP3 encoding is not available in this build"},
+      {FormatId::Aac, "AAC encoding is not available in this build"},
+      {FormatId::Ogg, "Ogg Vorbis encoding is not available in this build"},
+      {FormatId::Wma, "WMA encoding is not available in this build"},
+      {FormatId::Iso, "ISO image writing is not available in this build"},
+      {FormatId::BinCue, "BIN image writing is not available in this build"},
+  };
+  for (const auto& u : unavailable) {
+    SCOPED_TRACE(u.menuId);
+    auto format = CreateOutputFormat(u.menuId);
+    EXPECT_FALSE(format->IsAvailable());
+    EXPECT_EQ(format->UnavailableMessage(), QString::fromLatin1(u.message));
+    if (format->IsTrackFormat()) {
+      EXPECT_EQ(CreateEncoder(format->TypeId(), nullptr), nullptr);
+    } else {
+      EXPECT_EQ(CreateDiscImageWriter(format->TypeId()), nullptr);
+    }
+  }
+  auto wav = CreateOutputFormat(FormatId::Wav);
+  EXPECT_TRUE(wav->IsAvailable());
+  EXPECT_TRUE(wav->UnavailableMessage().isEmpty());
+}
+
+TEST(EncoderFactory, EncodersAreSingletonsThatTakeTheCurrentDrive) {
+  struct NoTracks : TrackSource {
+    bool TrackBounds(int, uint32_t&, uint32_t&) override { return false; }
+  } first, second;
+  AudioEncoder* wav = CreateEncoder(EncoderType::Wav, &first);
+  ASSERT_NE(dynamic_cast<WavEncoder*>(wav), nullptr);
+  EXPECT_EQ(wav->drive, &first);
+  EXPECT_EQ(CreateEncoder(EncoderType::Wav, &second), wav);
+  EXPECT_EQ(wav->drive, &second);
+  EXPECT_EQ(wav->StartImage("/tmp/x.iso"), 0);  // audio encoders write no images
+  EXPECT_EQ(CreateDiscImageWriter(EncoderType::Wav), nullptr);
+}
+
+}  // namespace

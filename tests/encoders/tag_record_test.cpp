@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "encoders/tag_record.h"
+#include "metadata/disc_info.h"
+#include "support/test_support.h"
+
+namespace {
+
+class TagRecordTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    info.ResetToDefaults(12);
+    info.discId = "0C0D0E0C";
+    info.artist = "Band";
+    info.album = "Live";
+    info.year = "1994";
+    info.genre = "Jazz";
+    info.comment = "Recorded at home";
+    info.trackArtists[11] = "Guest";
+    info.trackTitles[11] = "Finale";
+  }
+  TempConfig config;
+  DiscInfo info;
+  TagRecord record;
+};
+
+TEST_F(TagRecordTest, SlotsHoldTheTrackAndDiscTexts) {
+  FillTagRecord(record, info, 11);
+  EXPECT_STREQ(record.Text(TagRecord::Title), "Finale");
+  EXPECT_STREQ(record.Text(TagRecord::Artist), "Band");  // not a various-artists disc
+  EXPECT_STREQ(record.Text(TagRecord::Album), "Live");
+  EXPECT_STREQ(record.Text(TagRecord::Year), "1994");
+  EXPECT_STREQ(record.Text(TagRecord::Genre), "Jazz");
+  EXPECT_STREQ(record.Text(TagRecord::Comment), "Recorded at home");
+  EXPECT_STREQ(record.Text(TagRecord::TrackNumber), "12");
+
+  info.SetVariousArtists(1);
+  FillTagRecord(record, info, 11);
+  EXPECT_STREQ(record.Text(TagRecord::Artist), "Guest");
+
+  // A track the record has no names for: empty title and artist, the number all the same.
+  FillTagRecord(record, info, 20);
+  EXPECT_STREQ(record.Text(TagRecord::Title), "");
+  EXPECT_STREQ(record.Text(TagRecord::Artist), "");
+  EXPECT_STREQ(record.Text(TagRecord::TrackNumber), "21");
+}
+
+TEST_F(TagRecordTest, TextsAreWindows1252AndCutTo511Bytes) {
+  const struct {
+    QString title;
+    QByteArray expected;
+  } cases[] = {
+      {QStringLiteral("Café – €5"), QByteArray("Caf\xe9 \x96 \x80" "5")},
+      {QStringLiteral("東京"), QByteArray("??")},
+      {QString(600, QChar('x')), QByteArray(511, 'x')},
+      {QString(510, QChar('y')) + QStringLiteral("é"), QByteArray(510, 'y') + "\xe9"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title.left(20).toStdString());
+    info.trackTitles[0] = c.title;
+    FillTagRecord(record, info, 0);
+    const char* slot = record.Text(TagRecord::Title);
+    EXPECT_EQ(QByteArray(slot, qsizetype(strnlen(slot, TagRecord::kSlotBytes))), c.expected);
+    EXPECT_EQ(slot[TagRecord::kMaxTextBytes], '\0');
+  }
+}
+
+TEST_F(TagRecordTest, EarlierLongerTextsDoNotShowThrough) {
+  info.trackTitles[0] = QString(511, QChar('z'));
+  info.comment = QString(300, QChar('c'));
+  FillTagRecord(record, info, 0);
+  info.trackTitles[0] = "Short";
+  info.comment = "";
+  FillTagRecord(record, info, 0);
+  EXPECT_STREQ(record.Text(TagRecord::Title), "Short");
+  EXPECT_STREQ(record.Text(TagRecord::Comment), "");
+  const auto& title = record.texts[TagRecord::Title];
+  EXPECT_EQ(std::count(title.begin() + 5, title.end(), '\0'), TagRecord::kSlotBytes - 5);
+}
+
+}  // namespace

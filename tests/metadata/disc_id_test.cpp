@@ -1,0 +1,103 @@
+#include <discid/discid.h>
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "metadata/disc_id.h"
+
+namespace {
+
+int Frames(const MsfAddress& a) { return a.minute * 4500 + a.second * 75 + a.frame; }
+
+MsfAddress Msf(int frames) { return {frames / 4500, frames / 75 % 60, frames % 75}; }
+
+TocAddresses TocFromFrames(const std::vector<int>& starts, int leadOut) {
+  TocAddresses toc;
+  for (int frames : starts) toc.trackStarts.push_back(Msf(frames));
+  toc.leadOut = Msf(leadOut);
+  return toc;
+}
+
+// The identifier libdiscid computes for the same table of contents.
+QString LibDiscIdFreedbId(const TocAddresses& toc) {
+  DiscId* disc = discid_new();
+  int offsets[100] = {};
+  offsets[0] = Frames(toc.leadOut);
+  for (size_t i = 0; i < toc.trackStarts.size(); ++i) offsets[i + 1] = Frames(toc.trackStarts[i]);
+  const int last = int(toc.trackStarts.size());
+  QString id;
+  if (discid_put(disc, 1, last, offsets)) id = QString::fromLatin1(discid_get_freedb_id(disc));
+  discid_free(disc);
+  return id;
+}
+
+// Tracks of random lengths from 4 s up, as many as asked, on a disc of at most 80 minutes.
+TocAddresses RandomToc(std::mt19937& random, int trackCount) {
+  std::uniform_int_distribution<int> length(4 * 75, std::min(12 * 60 * 75, 79 * 60 * 75 / trackCount));
+  std::uniform_int_distribution<int> lead(150, 182);
+  std::vector<int> starts;
+  int position = lead(random);
+  for (int i = 0; i < trackCount; ++i) {
+    starts.push_back(position);
+    position += length(random);
+  }
+  return TocFromFrames(starts, position);
+}
+
+TEST(DiscId, WorkedExampleFromTheDiscCacheLayout) {
+  TocAddresses toc{{{0, 2, 0}, {3, 30, 0}}, {7, 0, 0}};
+  EXPECT_EQ(ComputeDiscId(toc), 0x0501A202u);
+  EXPECT_EQ(DiscIdText(ComputeDiscId(toc)), "0501A202");
+}
+
+TEST(DiscId, NoValidTrackCountGivesZero) {
+  TocAddresses empty;
+  empty.leadOut = {5, 0, 0};
+  EXPECT_EQ(ComputeDiscId(empty), 0u);
+  EXPECT_EQ(DiscIdText(0), "00000000");
+
+  TocAddresses hundred;
+  for (int i = 0; i < 100; ++i) hundred.trackStarts.push_back(Msf(150 + i * 300));
+  hundred.leadOut = Msf(150 + 100 * 300);
+  EXPECT_EQ(ComputeDiscId(hundred), 0u);
+}
+
+TEST(DiscId, FramesAreIgnoredAndTheDivisorIs255) {
+  // Start seconds 2 and 3, each 74 frames in: only the whole seconds count.
+  TocAddresses late{{{0, 2, 74}, {0, 3, 74}}, {0, 9, 74}};
+  EXPECT_EQ(ComputeDiscId(late), (5u << 24) | (7u << 8) | 2u);
+
+  // 30 tracks at second 599 (digit sum 23): 690 mod 255 = 180, where mod 256 would give 178.
+  TocAddresses heavy;
+  for (int i = 0; i < 30; ++i) heavy.trackStarts.push_back({9, 59, i});
+  heavy.leadOut = {10, 30, 0};
+  EXPECT_EQ(ComputeDiscId(heavy) >> 24, 180u);
+}
+
+TEST(DiscId, AgreesWithLibDiscIdOverManyTables) {
+  struct Case {
+    const char* name;
+    TocAddresses toc;
+  };
+  std::vector<Case> cases = {
+      {"one track", TocFromFrames({150}, 150 + 75 * 60 * 74)},
+      {"spec-sized two tracks", TocAddresses{{{0, 2, 0}, {3, 30, 0}}, {7, 0, 0}}},
+      {"first track after a hidden pregap", TocFromFrames({150 + 33, 20000, 40000}, 60000)},
+      {"seconds with zeros", TocFromFrames({150, 75 * 100, 75 * 1000, 75 * 3000}, 75 * 4000)},
+      {"80-minute disc", TocFromFrames({150, 180000}, 360000)},
+  };
+  std::mt19937 random(20261210);
+  for (int count : {1, 2, 9, 10, 17, 33, 50, 98, 99}) {
+    for (int round = 0; round < 4; ++round) {
+      cases.push_back({"random", RandomToc(random, count)});
+    }
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + ", tracks " + std::to_string(c.toc.trackStarts.size()));
+    const QString expected = LibDiscIdFreedbId(c.toc);
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_EQ(DiscIdText(ComputeDiscId(c.toc)), expected.toUpper());
+  }
+}
+
+}  // namespace

@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "metadata/disc_info.h"
+#include "settings/ini_file.h"
+#include "support/test_support.h"
+
+namespace {
+
+// The worked example disc: two tracks, identifier 0501A202.
+TocAddresses TwoTrackToc() { return TocAddresses{{{0, 2, 0}, {3, 30, 0}}, {7, 0, 0}}; }
+
+class DiscInfoTest : public ::testing::Test {
+ protected:
+  QString CachePath() const { return config.File(DiscInfo::kCacheFileName); }
+  QByteArray CacheBytes() const { return ReadFileBytes(CachePath()); }
+  void WriteCache(const QByteArray& text) { ASSERT_TRUE(WriteFileBytes(CachePath(), text)); }
+  QString Cached(const QString& section, const QString& key) const {
+    QString value;
+    IniFile(DiscInfo::kCacheFileName).ReadString(section, key, QStringLiteral("<absent>"), value);
+    return value;
+  }
+
+  TempConfig config;
+};
+
+TEST_F(DiscInfoTest, ResetGivesDefaultsOnlyForAValidTrackCount) {
+  DiscInfo info;
+  ASSERT_TRUE(info.ResetToDefaults(3));
+  EXPECT_EQ(info.discId, "00000000");
+  EXPECT_EQ(info.artist, "Unknown Artist");
+  EXPECT_EQ(info.album, "Unknown Album");
+  EXPECT_EQ(info.year, "2008");
+  EXPECT_EQ(info.genre, "Rock");
+  EXPECT_EQ(info.comment, "Korvane");
+  EXPECT_EQ(info.trackTitles, QStringList({"Track 01", "Track 02", "Track 03"}));
+  EXPECT_EQ(info.trackArtists, QStringList(3, "Unknown Artist"));
+
+  for (int bad : {0, -1, 100}) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(info.ResetToDefaults(bad));
+    EXPECT_TRUE(info.trackTitles.isEmpty());
+    EXPECT_TRUE(info.trackArtists.isEmpty());
+    EXPECT_EQ(info.album, "Unknown Album");
+  }
+  EXPECT_TRUE(info.ResetToDefaults(99));
+  EXPECT_EQ(info.trackTitles.last(), "Track 99");
+}
+
+TEST_F(DiscInfoTest, UnchangedRecordWritesNothing) {
+  {
+    DiscInfo info;
+    EXPECT_FALSE(info.InitForDisc(TwoTrackToc()));
+    EXPECT_EQ(info.discId, "0501A202");
+    EXPECT_TRUE(info.SaveToCache());
+  }  // and the save on destruction
+  EXPECT_FALSE(QFile::exists(CachePath()) && CacheBytes().contains("0501A202"));
+  DiscInfo again;
+  EXPECT_FALSE(again.InitForDisc(TwoTrackToc()));
+}
+
+TEST_F(DiscInfoTest, SavedValuesComeBackExactlyIncludingNonAscii) {
+  {
+    DiscInfo info;
+    info.InitForDisc(TwoTrackToc());
+    info.album = QStringLiteral("Für Elise – Ωμέγα 東京");
+    info.artist = QStringLiteral("Björk");
+    info.year = "1999";
+    info.genre = "Jazz";
+    info.comment = QString();  // empty differs from the default and is kept
+    info.trackTitles[1] = QStringLiteral("Naïve 😀");
+    EXPECT_TRUE(info.SaveToCache());
+  }
+  EXPECT_TRUE(CacheBytes().contains(QStringLiteral("Für Elise – Ωμέγα 東京").toUtf8()));
+  EXPECT_EQ(Cached("0501A202", "Track_1"), "Track 01");  // keeps the run of track keys whole
+
+  DiscInfo loaded;
+  ASSERT_TRUE(loaded.InitForDisc(TwoTrackToc()));
+  EXPECT_EQ(loaded.album, QStringLiteral("Für Elise – Ωμέγα 東京"));
+  EXPECT_EQ(loaded.artist, QStringLiteral("Björk"));
+  EXPECT_EQ(loaded.year, "1999");
+  EXPECT_EQ(loaded.genre, "Jazz");
+  EXPECT_EQ(loaded.comment, "");
+  EXPECT_EQ(loaded.trackTitles, QStringList({"Track 01", QStringLiteral("Naïve 😀")}));
+  EXPECT_EQ(loaded.GetTrackArtist(1), QStringLiteral("Björk"));
+}
+
+TEST_F(DiscInfoTest, TitleBackAtDefaultIsNotWrittenAndOldEntryStays) {
+  DiscInfo info;
+  info.ResetToDefaults(6);
+  info.discId = "0A0B0C06";
+  info.trackTitles[4] = "Intro";
+  info.SaveToCache();
+  info.trackTitles[4] = "Track 05";
+  info.album = "Live";
+  info.SaveToCache();
+  EXPECT_EQ(Cached("0A0B0C06", "Track_5"), "Intro");
+  EXPECT_EQ(Cached("0A0B0C06", "Disc_Title"), "Live");
+}
+
+TEST_F(DiscInfoTest, LoadingStopsAtTheFirstAbsentTrackKey) {
+  WriteCache(
+      "[0501A202]\nTrack_1=One\nTrack_3=Three\n"
+      "[11111104]\nTrack_1=A\nTrack_2=B\nTrack_3=C\nTrack_4=Track_4\nTrack_5=E\n");
+  DiscInfo gap;
+  ASSERT_TRUE(gap.InitForDisc(TwoTrackToc()));
+  EXPECT_EQ(gap.trackTitles, QStringList({"One", "Track 02"}));
+
+  DiscInfo selfNamed;
+  selfNamed.ResetToDefaults(5);
+  selfNamed.discId = "11111104";
+  ASSERT_TRUE(selfNamed.LoadFromCache());
+  EXPECT_EQ(selfNamed.trackTitles, QStringList({"A", "B", "C", "Track 04", "Track 05"}));
+}
+
+TEST_F(DiscInfoTest, LoadingReadsAtMost101TrackKeysAndAppendsBeyondTheList) {
+  QByteArray text = "[22222202]\n";
+  for (int n = 1; n <= 105; ++n) text += "Track_" + QByteArray::number(n) + "=T" + QByteArray::number(n) + "\n";
+  WriteCache(text);
+  DiscInfo info;
+  info.ResetToDefaults(2);
+  info.discId = "22222202";
+  ASSERT_TRUE(info.LoadFromCache());
+  ASSERT_EQ(info.trackTitles.size(), 101);
+  EXPECT_EQ(info.trackTitles.first(), "T1");
+  EXPECT_EQ(info.trackTitles.last(), "T101");
+}
+
+TEST_F(DiscInfoTest, VariousArtistsSectionWithOnlyTheMarkCountsAsCached) {
+  WriteCache("[0501A202]\nVA=1\nArtist_1=Guest\nDisc_Artist=Ignored\n");
+  DiscInfo info;
+  ASSERT_TRUE(info.InitForDisc(TwoTrackToc()));
+  EXPECT_EQ(info.GetVariousArtists(), 1);
+  EXPECT_EQ(info.album, "Unknown Album");
+  EXPECT_EQ(info.artist, "Unknown Artist");  // not read on a various-artists disc
+  EXPECT_EQ(info.GetTrackArtist(0), "Guest");
+  EXPECT_EQ(info.GetTrackArtist(1), "Unknown Artist");
+
+  WriteCache("[0501A202]\nVA=1\n");
+  DiscInfo markOnly;
+  EXPECT_TRUE(markOnly.InitForDisc(TwoTrackToc()));
+  WriteCache("[0501A202]\n; nothing here\n");
+  DiscInfo emptySection;
+  EXPECT_FALSE(emptySection.InitForDisc(TwoTrackToc()));
+  EXPECT_EQ(emptySection.GetVariousArtists(), 0);
+}
+
+TEST_F(DiscInfoTest, TrackArtistFollowsTheVariousArtistsMark) {
+  DiscInfo info;
+  info.InitForDisc(TwoTrackToc());
+  info.artist = "Band";
+  info.trackArtists = {"Solo", "Duo"};
+  EXPECT_EQ(info.GetTrackArtist(0), "Band");
+  EXPECT_EQ(info.GetTrackArtist(1), "Band");
+  EXPECT_EQ(info.GetTrackArtist(2), "");
+  EXPECT_EQ(info.GetTrackArtist(-1), "");
+  EXPECT_EQ(info.GetTrackTitle(2), "");
+
+  info.SaveToCache();
+  EXPECT_EQ(Cached("0501A202", "Disc_Artist"), "Band");
+  EXPECT_EQ(Cached("0501A202", "Artist_1"), "<absent>");
+
+  EXPECT_TRUE(info.SetVariousArtists(1));
+  EXPECT_EQ(info.GetTrackArtist(0), "Solo");
+  EXPECT_EQ(info.GetTrackArtist(1), "Duo");
+  info.SaveToCache();
+  EXPECT_EQ(Cached("0501A202", "Artist_2"), "Duo");
+  EXPECT_EQ(Cached("0501A202", "VA"), "1");
+}
+
+TEST_F(DiscInfoTest, OnlyTheLastTrackChangedStillLoadsBack) {
+  {
+    DiscInfo info;
+    info.InitForDisc(TwoTrackToc());
+    info.SetVariousArtists(1);
+    info.trackTitles[1] = "Second";
+    info.trackArtists[1] = "Guest";
+  }
+  DiscInfo loaded;
+  ASSERT_TRUE(loaded.InitForDisc(TwoTrackToc()));
+  EXPECT_EQ(loaded.trackTitles, QStringList({"Track 01", "Second"}));
+  EXPECT_EQ(loaded.trackArtists, QStringList({"Unknown Artist", "Guest"}));
+}
+
+TEST_F(DiscInfoTest, CdTextFillsTheRecordAndSurvivesTheNextInsertion) {
+  std::vector<CdTextRecord> records = {
+      {"Caf\xe9 Tunes", "The \x80uro Band"},  // Windows-1252: é and €
+      {"Opening", "Singer A"},
+      {"", "Singer B"},  // no title on the disc for track 2
+  };
+  {
+    DiscInfo info;
+    ASSERT_FALSE(info.InitForDisc(TwoTrackToc()));
+    info.ImportCdText(records, 2);
+    EXPECT_EQ(info.GetVariousArtists(), 1);
+    EXPECT_EQ(info.album, QStringLiteral("Café Tunes"));
+    EXPECT_EQ(info.artist, QStringLiteral("The €uro Band"));
+    EXPECT_EQ(info.trackTitles, QStringList({"Opening", "Track 02"}));
+    EXPECT_EQ(info.GetTrackArtist(1), "Singer B");
+  }
+  DiscInfo next;
+  ASSERT_TRUE(next.InitForDisc(TwoTrackToc()));
+  EXPECT_EQ(next.album, QStringLiteral("Café Tunes"));
+  EXPECT_EQ(next.trackTitles, QStringList({"Opening", "Track 02"}));
+  EXPECT_EQ(next.GetTrackArtist(0), "Singer A");
+  EXPECT_EQ(next.GetTrackArtist(1), "Singer B");
+}
+
+TEST_F(DiscInfoTest, CdTextWithoutTextsLeavesTheDefaults) {
+  DiscInfo info;
+  info.InitForDisc(TwoTrackToc());
+  info.ImportCdText({}, 2);
+  EXPECT_EQ(info.album, "Unknown Album");
+  EXPECT_EQ(info.trackTitles, QStringList({"Track 01", "Track 02"}));
+  EXPECT_EQ(info.GetTrackArtist(1), "Unknown Artist");
+}
+
+TEST_F(DiscInfoTest, EditsAreSavedWhenTheRecordEnds) {
+  {
+    DiscInfo info;
+    info.InitForDisc(TwoTrackToc());
+    info.genre = "Blues";
+  }
+  EXPECT_EQ(Cached("0501A202", "Disc_Genre"), "Blues");
+}
+
+}  // namespace
