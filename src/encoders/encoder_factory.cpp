@@ -23,7 +23,7 @@ AudioEncoder* EncoderOfType(int typeId) {
 
 }  // namespace
 
-AudioEncoder* CreateEncoder(int typeId, TrackSource* drive) {
+AudioEncoder* CreateEncoder(int typeId, CdDevice* drive) {
   AudioEncoder* encoder = EncoderOfType(typeId);
   if (encoder) encoder->drive = drive;
   return encoder;

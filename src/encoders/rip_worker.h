@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-class TrackSource;
+class CdDevice;
 
 // What the rip job drives: every audio encoder and every disc-image writer. The job and
 // the worker thread share stopRequested and speed, each written by one side only.
@@ -23,7 +23,7 @@ class RipWorker {
   void SetTrack(int trackIndex, const QString& path, uint32_t firstSectorOverride,
                 uint32_t lastSectorOverride);
 
-  TrackSource* drive = nullptr;  // not owned
+  CdDevice* drive = nullptr;  // the drive sectors come from; not owned
   std::atomic<int> stopRequested{0};
   std::atomic<double> speed{0.0};  // bytes a millisecond
   QString outputPath;

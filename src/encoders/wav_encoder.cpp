@@ -4,7 +4,7 @@
 #include <QtEndian>
 #include <cstring>
 
-#include "encoders/track_source.h"
+#include "drive/cd_device.h"
 
 namespace {
 
@@ -35,15 +35,18 @@ QByteArray WavEncoder::Header(uint32_t dataBytes) {
 }
 
 int WavEncoder::Open() {
-  if (file_.isOpen()) file_.close();
+  Close();  // a file left open by an earlier run gets its final header first
   writtenBytes_ = 0;
   writeFailed_ = false;
   file_.setFileName(outputPath);
   if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return 0;
-  uint32_t first = 0;
-  uint32_t last = 0;
-  if (!drive || !drive->TrackBounds(trackIndex, first, last) || last < first) return FailOpen();
-  headerDataBytes_ = (last - first + 1) * kSectorBytes;
+  int first = 0;
+  int last = 0;
+  if (!drive || !drive->GetTrackStart(trackIndex, first) || !drive->GetTrackEnd(trackIndex, last) ||
+      last < first) {
+    return FailOpen();
+  }
+  headerDataBytes_ = uint32_t(last - first + 1) * kSectorBytes;
   if (file_.write(Header(headerDataBytes_)) != kHeaderBytes) return FailOpen();
   return 1;
 }

@@ -1,6 +1,5 @@
 #include "metadata/disc_info.h"
 
-#include "platform/codepage.h"
 #include "settings/ini_file.h"
 
 namespace {
@@ -147,20 +146,17 @@ const QString& DiscInfo::GetTrackArtist(int index) const {
   return GetVariousArtists() == 1 ? trackArtists[index] : artist;
 }
 
-void DiscInfo::ImportCdText(const std::vector<CdTextRecord>& records, int trackCount) {
+void DiscInfo::ImportCdText(const CdText& text, int trackCount) {
   SetVariousArtists(1);
-  auto text = [&](size_t record, QByteArray CdTextRecord::*field) {
-    return record < records.size() ? Ansi::Decode(records[record].*field) : QString();
+  const CdTextRecord none;
+  auto record = [&](int index) -> const CdTextRecord& {
+    return index < text.records.size() ? text.records[index] : none;
   };
-  if (const QString title = text(0, &CdTextRecord::title); !title.isEmpty()) album = title;
-  if (const QString performer = text(0, &CdTextRecord::performer); !performer.isEmpty()) {
-    artist = performer;
-  }
+  if (!record(0).title.isEmpty()) album = record(0).title;
+  if (!record(0).performer.isEmpty()) artist = record(0).performer;
   for (int i = 0; i < trackCount; ++i) {
-    if (const QString title = text(i + 1, &CdTextRecord::title); !title.isEmpty()) {
-      SetOrAppend(trackTitles, i, title);
-    }
-    const QString performer = text(i + 1, &CdTextRecord::performer);
+    if (const QString& title = record(i + 1).title; !title.isEmpty()) SetOrAppend(trackTitles, i, title);
+    const QString& performer = record(i + 1).performer;
     if (performer.isEmpty()) continue;
     if (i < trackArtists.size() && GetVariousArtists() != 1) artist = performer;
     SetOrAppend(trackArtists, i, performer);

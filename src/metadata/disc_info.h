@@ -1,20 +1,13 @@
 #pragma once
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <vector>
 
+#include "drive/cd_text.h"
 #include "metadata/disc_id.h"
 
 class IniFile;
-
-// The titles and performer of one CD-TEXT record as the disc holds them (Windows-1252).
-// Record 0 describes the disc, record t describes track t.
-struct CdTextRecord {
-  QByteArray title;
-  QByteArray performer;
-};
 
 // What Korvane knows of the disc in the current drive: disc artist, album, year, genre,
 // comment, a title and an artist per track, and the freedb disc identifier. The record is
@@ -73,7 +66,7 @@ class DiscInfo {
   // various artists, takes album and disc artist from record 0 and each track's title and
   // artist from record t, then stores the result in the cache. A text the disc does not
   // carry leaves the field as it was.
-  void ImportCdText(const std::vector<CdTextRecord>& records, int trackCount);
+  void ImportCdText(const CdText& text, int trackCount);
 
   QString artist;
   QString album;

@@ -120,8 +120,9 @@ QString FitFileName(const QString& name, int maxBytes) {
   if (Utf8Bytes(name) <= maxBytes) return name;
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
   const QString extension = dot < 0 ? QString() : name.mid(dot);
-  const QString base = dot < 0 ? name : name.left(dot);
-  return CutToBytes(base, std::max(0, maxBytes - Utf8Bytes(extension))) + extension;
+  // Text after a dot that leaves no room for a name is no extension; the end is cut then.
+  if (Utf8Bytes(extension) >= maxBytes) return CutToBytes(name, maxBytes);
+  return CutToBytes(name.left(dot < 0 ? name.size() : dot), maxBytes - Utf8Bytes(extension)) + extension;
 }
 
 OutputPath BuildTrackPath(int trackIndex, const OutputFormat& format, const DiscInfo& info,

@@ -1,5 +1,8 @@
 #include "settings/ini_document.h"
 
+#include <QHash>
+#include <QString>
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
@@ -14,9 +17,11 @@ QByteArray Trim(const QByteArray& text) {
 
 }  // namespace
 
-IniDocument IniDocument::Parse(const QByteArray& bytes) {
+IniDocument IniDocument::Parse(const QByteArray& file) {
   IniDocument doc;
-  doc.lines_.clear();
+  static const QByteArray kBom("\xEF\xBB\xBF");
+  if (file.startsWith(kBom)) doc.bom_ = kBom;
+  const QByteArray bytes = file.mid(doc.bom_.size());
   const qsizetype firstEol = bytes.indexOf('\n');
   doc.eol_ = firstEol > 0 && bytes[firstEol - 1] == '\r' ? "\r\n" : "\n";
   doc.endsWithEol_ = bytes.isEmpty() || bytes.endsWith('\n');
@@ -59,42 +64,49 @@ QByteArray IniDocument::ParseValue(const QByteArray& text) {
   return value;
 }
 
-QByteArray IniDocument::IndexKey(const QByteArray& section, const QByteArray& key) {
-  QByteArray index = section.toLower();
-  index.append('\0');
-  index.append(key.toLower());
-  return index;
+const std::string& IniDocument::IndexKey(QStringView section, QStringView key) {
+  thread_local std::string buffer;
+  buffer.clear();
+  auto append = [](QStringView name) {
+    name = name.trimmed();
+    for (QChar c : name) {
+      const char16_t u = c.unicode();
+      buffer.push_back(u >= 'A' && u <= 'Z' ? char(u + 32) : u < 0x80 ? char(u) : '?');
+    }
+  };
+  append(section);
+  buffer.push_back('\0');
+  append(key);
+  return buffer;
 }
 
 void IniDocument::Reindex() {
-  keyLines_.clear();
+  index_.clear();
   QHash<QByteArray, bool> seenSections;
-  QByteArray section;
+  QString section;
   bool sectionCounts = false;  // keys of a repeated section are shadowed by the first one
   for (qsizetype i = 0; i < qsizetype(lines_.size()); ++i) {
     const Line& line = lines_[i];
     if (line.kind == Kind::Section) {
-      section = line.name.toLower();
-      sectionCounts = !seenSections.contains(section);
-      seenSections.insert(section, true);
+      section = QString::fromLatin1(line.name);
+      sectionCounts = !seenSections.contains(line.name.toLower());
+      seenSections.insert(line.name.toLower(), true);
     } else if (line.kind == Kind::Key && sectionCounts) {
-      const QByteArray index = IndexKey(section, line.name);
-      if (!keyLines_.contains(index)) keyLines_.insert(index, i);
+      index_.try_emplace(IndexKey(section, QString::fromLatin1(line.name)), Indexed{i, ParseValue(line.text)});
     }
   }
 }
 
-std::optional<QByteArray> IniDocument::Value(const QByteArray& section, const QByteArray& key) const {
-  const auto it = keyLines_.constFind(IndexKey(Trim(section), Trim(key)));
-  if (it == keyLines_.cend()) return std::nullopt;
-  return ParseValue(lines_[it.value()].text);
+std::optional<QByteArray> IniDocument::Value(QStringView section, QStringView key) const {
+  const auto it = index_.find(IndexKey(section, key));
+  if (it == index_.end()) return std::nullopt;
+  return it->second.value;
 }
 
-bool IniDocument::HasKeys(const QByteArray& section) const {
-  QByteArray prefix = Trim(section).toLower();
-  prefix.append('\0');
-  for (auto it = keyLines_.cbegin(); it != keyLines_.cend(); ++it) {
-    if (it.key().startsWith(prefix)) return true;
+bool IniDocument::HasKeys(QStringView section) const {
+  const std::string prefix = IndexKey(section, QStringView());  // "section\0"
+  for (const auto& entry : index_) {
+    if (entry.first.starts_with(prefix)) return true;
   }
   return false;
 }
@@ -112,9 +124,10 @@ void IniDocument::Set(const QByteArray& section, const QByteArray& key, const QB
   const QByteArray cleanSection = Trim(section);
   const QByteArray cleanKey = Trim(key);
   Line keyLine{cleanKey + '=' + value, Kind::Key, cleanKey};
-  const auto existing = keyLines_.constFind(IndexKey(cleanSection, cleanKey));
-  if (existing != keyLines_.cend()) {
-    lines_[existing.value()] = keyLine;
+  const auto existing = index_.find(IndexKey(QString::fromLatin1(cleanSection), QString::fromLatin1(cleanKey)));
+  if (existing != index_.end()) {
+    lines_[existing->second.line] = keyLine;
+    existing->second.value = value;
     return;
   }
   const qsizetype header = FindSection(cleanSection);
@@ -134,7 +147,7 @@ void IniDocument::Set(const QByteArray& section, const QByteArray& key, const QB
 }
 
 QByteArray IniDocument::Serialize() const {
-  QByteArray out;
+  QByteArray out = bom_;
   for (size_t i = 0; i < lines_.size(); ++i) {
     out.append(lines_[i].text);
     if (i + 1 < lines_.size() || endsWithEol_) out.append(eol_);

@@ -1,7 +1,9 @@
 #pragma once
 #include <QByteArray>
-#include <QHash>
+#include <QStringView>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 // One INI file held in memory the way the Windows profile functions read it: section and
@@ -9,14 +11,15 @@
 // value in matching quotes loses them, the first section or key of a name wins, and every
 // line that is not a key of a section (comments, blank or stray lines) is kept verbatim.
 // Setting a key rewrites only its own line, or adds one line, so a hand-edited file keeps
-// its shape.
+// its shape. A UTF-8 byte-order mark (which Windows editors write) is kept but not read as
+// part of the first line.
 class IniDocument {
  public:
   static IniDocument Parse(const QByteArray& bytes);
 
-  std::optional<QByteArray> Value(const QByteArray& section, const QByteArray& key) const;
+  std::optional<QByteArray> Value(QStringView section, QStringView key) const;
   // True when the section exists and holds at least one key.
-  bool HasKeys(const QByteArray& section) const;
+  bool HasKeys(QStringView section) const;
 
   // Replaces the key's line in place, or appends the key after the last key of its
   // section, or appends the section and the key at the end of the file.
@@ -34,12 +37,18 @@ class IniDocument {
 
   static Line ParseLine(const QByteArray& text);
   static QByteArray ParseValue(const QByteArray& text);
-  static QByteArray IndexKey(const QByteArray& section, const QByteArray& key);
+  struct Indexed {
+    qsizetype line;
+    QByteArray value;  // parsed once, so a read copies a shared buffer and nothing else
+  };
+  // Lower-case "section\0key" (names are ASCII) into a buffer reused by the calling thread.
+  static const std::string& IndexKey(QStringView section, QStringView key);
   void Reindex();
   qsizetype FindSection(const QByteArray& section) const;
 
   std::vector<Line> lines_;
+  QByteArray bom_;  // a UTF-8 byte-order mark the file began with, kept on writing
   QByteArray eol_ = "\n";
   bool endsWithEol_ = true;
-  QHash<QByteArray, qsizetype> keyLines_;  // lower-case "section\0key" -> line index
+  std::unordered_map<std::string, Indexed> index_;
 };

@@ -140,23 +140,24 @@ bool FitsName(const QByteArray& name) {
          !name.contains('\r') && !name.contains(']') && !name.contains('=');
 }
 
-std::optional<QByteArray> RawValue(const QString& path, const QString& section, const QString& key) {
-  auto doc = IniCache::Instance().Snapshot(NativePath(path));
-  std::optional<QByteArray> value = doc->Value(section.toUtf8(), key.toUtf8());
+std::optional<QByteArray> RawValue(const QByteArray& path, const QString& section, const QString& key) {
+  auto doc = IniCache::Instance().Snapshot(path);
+  std::optional<QByteArray> value = doc->Value(section, key);
   if (value && value->size() > IniFile::kMaxReadBytes) value->truncate(IniFile::kMaxReadBytes);
   return value;
 }
 
 }  // namespace
 
-IniFile::IniFile(const QString& fileName) : path_(Paths::ConfigDir() + '/' + fileName) {}
+IniFile::IniFile(const QString& fileName) : IniFile(FullPath{}, Paths::ConfigDir() + '/' + fileName) {}
 
-IniFile::IniFile(FullPath, const QString& fullPath) : path_(fullPath) {}
+IniFile::IniFile(FullPath, const QString& fullPath)
+    : path_(fullPath), nativePath_(NativePath(fullPath)) {}
 
 IniFile IniFile::AtPath(const QString& fullPath) { return IniFile(FullPath{}, fullPath); }
 
 int IniFile::ReadInt(const QString& section, const QString& key, int defaultValue) const {
-  const std::optional<QByteArray> raw = RawValue(path_, section, key);
+  const std::optional<QByteArray> raw = RawValue(nativePath_, section, key);
   if (!raw) return defaultValue;
   bool ok = false;
   const QByteArray text = raw->trimmed();
@@ -174,7 +175,7 @@ bool IniFile::WriteInt(const QString& section, const QString& key, int value) {
 
 bool IniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue,
                          QString& out) const {
-  const std::optional<QByteArray> raw = RawValue(path_, section, key);
+  const std::optional<QByteArray> raw = RawValue(nativePath_, section, key);
   if (!raw || QString::fromLatin1(*raw) == defaultValue) {
     out = defaultValue;
     return false;
@@ -190,15 +191,14 @@ bool IniFile::WriteString(const QString& section, const QString& key, const QStr
 }
 
 bool IniFile::HasKeys(const QString& section) const {
-  return IniCache::Instance().Snapshot(NativePath(path_))->HasKeys(section.toUtf8());
+  return IniCache::Instance().Snapshot(nativePath_)->HasKeys(section);
 }
 
 bool IniFile::WriteRaw(const QString& section, const QString& key, const QByteArray& value) {
   const QByteArray sectionBytes = section.trimmed().toUtf8();
   const QByteArray keyBytes = key.trimmed().toUtf8();
-  const QByteArray path = NativePath(path_);
-  if (!FitsName(sectionBytes) || !FitsName(keyBytes) || path.size() > kMaxBytes) return false;
-  return IniCache::Instance().Update(path, [&](IniDocument& doc) {
+  if (!FitsName(sectionBytes) || !FitsName(keyBytes) || nativePath_.size() > kMaxBytes) return false;
+  return IniCache::Instance().Update(nativePath_, [&](IniDocument& doc) {
     doc.Set(sectionBytes, keyBytes, value);
   });
 }

@@ -48,4 +48,5 @@ class IniFile {
   bool WriteRaw(const QString& section, const QString& key, const QByteArray& value);
 
   QString path_;
+  QByteArray nativePath_;  // path_ in the file system's encoding, for the cache
 };

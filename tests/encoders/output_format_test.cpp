@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "drive/drive_context.h"
 #include "encoders/audio_encoder.h"
 #include "encoders/disc_image_writer.h"
 #include "encoders/encoder_factory.h"
 #include "encoders/output_format.h"
-#include "encoders/track_source.h"
 #include "encoders/wav_encoder.h"
 #include "support/test_support.h"
 
@@ -79,14 +79,13 @@ TEST(OutputFormat, FormatsWithoutAnEncoderSayWhyAndGiveNone) {
 }
 
 TEST(EncoderFactory, EncodersAreSingletonsThatTakeTheCurrentDrive) {
-  struct NoTracks : TrackSource {
-    bool TrackBounds(int, uint32_t&, uint32_t&) override { return false; }
-  } first, second;
-  AudioEncoder* wav = CreateEncoder(EncoderType::Wav, &first);
+  CdDevice* first = &DeviceForAccessMethod(4002);  // the two transports
+  CdDevice* second = &DeviceForAccessMethod(kAccessMethodGeneric);
+  AudioEncoder* wav = CreateEncoder(EncoderType::Wav, first);
   ASSERT_NE(dynamic_cast<WavEncoder*>(wav), nullptr);
-  EXPECT_EQ(wav->drive, &first);
-  EXPECT_EQ(CreateEncoder(EncoderType::Wav, &second), wav);
-  EXPECT_EQ(wav->drive, &second);
+  EXPECT_EQ(wav->drive, first);
+  EXPECT_EQ(CreateEncoder(EncoderType::Wav, second), wav);
+  EXPECT_EQ(wav->drive, second);
   EXPECT_EQ(wav->StartImage("/tmp/x.iso"), 0);  // audio encoders write no images
   EXPECT_EQ(CreateDiscImageWriter(EncoderType::Wav), nullptr);
 }

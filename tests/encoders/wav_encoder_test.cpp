@@ -5,44 +5,18 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <csignal>
-#include <map>
 #include <sys/resource.h>
 
 #include "encoders/encoder_factory.h"
 #include "encoders/output_format.h"
-#include "encoders/track_source.h"
 #include "encoders/wav_encoder.h"
 #include "support/test_support.h"
+#include "support/virtual_disc.h"
 
 namespace {
 
 constexpr uint32_t kSector = AudioEncoder::kSectorBytes;
 constexpr uint32_t kChunkSectors = 27;
-
-// A disc of fixed track bounds.
-struct TableTracks : TrackSource {
-  std::map<int, std::pair<uint32_t, uint32_t>> tracks;
-  bool TrackBounds(int index, uint32_t& first, uint32_t& last) override {
-    auto it = tracks.find(index);
-    if (it == tracks.end()) return false;
-    first = it->second.first;
-    last = it->second.second;
-    return true;
-  }
-};
-
-// Stereo audio that uses the whole sample range: a noise channel and a ramp channel that
-// passes through -32768 and 32767.
-QByteArray TestAudio(uint32_t sectors) {
-  QByteArray pcm(qsizetype(sectors) * kSector, Qt::Uninitialized);
-  uint32_t noise = 12345;
-  for (qsizetype frame = 0; frame < pcm.size() / 4; ++frame) {
-    noise = noise * 1664525u + 1013904223u;
-    qToLittleEndian<qint16>(qint16(noise >> 16), pcm.data() + frame * 4);
-    qToLittleEndian<qint16>(qint16(uint16_t(frame * 97)), pcm.data() + frame * 4 + 2);
-  }
-  return pcm;
-}
 
 // The audio ffmpeg decodes from a file, as 16-bit little-endian stereo.
 QByteArray DecodeWithFfmpeg(const QString& path) {
@@ -67,8 +41,9 @@ uint32_t U32At(const QByteArray& bytes, int offset) {
 class WavEncoderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    disc.tracks = {{0, {0, 224}}, {1, {225, 225 + 27 * 4}}, {2, {334, 334 + 27 * 3 - 1}}};
-    encoder = CreateEncoder(EncoderType::Wav, &disc);
+    device = disc.Insert();
+    ASSERT_NE(device, nullptr);
+    encoder = CreateEncoder(EncoderType::Wav, device);
     ASSERT_NE(encoder, nullptr);
   }
   QString PathOf(const QString& name) const { return dir.filePath(name); }
@@ -85,8 +60,11 @@ class WavEncoderTest : public ::testing::Test {
     return true;
   }
 
+  TempConfig config;
   QTemporaryDir dir;
-  TableTracks disc;
+  // 225 sectors (8 full chunks and 9 sectors), 27 x 4 + 1 sectors, and 27 x 3 sectors.
+  TestDisc disc{{{225}, {109}, {81}}};
+  CdDevice* device = nullptr;
   AudioEncoder* encoder = nullptr;
 };
 
@@ -108,12 +86,9 @@ TEST_F(WavEncoderTest, HeaderOfAThreeSecondTrack) {
 }
 
 TEST_F(WavEncoderTest, TracksDecodeBitExactWithFfmpeg) {
-  // 225 sectors (8 full chunks and 9 sectors), 27*4+1 sectors, and a multiple of 27.
   for (int index : {0, 1, 2}) {
     SCOPED_TRACE(index);
-    uint32_t first = 0, last = 0;
-    disc.TrackBounds(index, first, last);
-    const QByteArray audio = TestAudio(last - first + 1);
+    const QByteArray audio = disc.TrackAudio(index);
     const QString path = PathOf(QStringLiteral("track%1.wav").arg(index));
     ASSERT_TRUE(RipAudio(index, path, audio));
     EXPECT_TRUE(encoder->Close());
@@ -130,7 +105,7 @@ TEST_F(WavEncoderTest, PreparationPassIsRefusedAndWritesNothing) {
   const QString path = PathOf("prepass.wav");
   encoder->SetTrack(0, path, 0, 0);
   ASSERT_TRUE(encoder->Open());
-  const QByteArray audio = TestAudio(27);
+  const QByteArray audio = disc.TrackAudio(0).left(27 * kSector);
   EXPECT_EQ(encoder->Write(audio.constData(), uint32_t(audio.size()), 1), 0);
   EXPECT_EQ(QFileInfo(path).size(), 44);
   EXPECT_TRUE(encoder->Write(audio.constData(), uint32_t(audio.size()), 0));
@@ -164,7 +139,7 @@ TEST_F(WavEncoderTest, FailedOpenLeavesNoFileAndLaterCallsAreHarmless) {
 
 TEST_F(WavEncoderTest, ShortTrackGetsAHeaderForWhatWasWritten) {
   const QString path = PathOf("short.wav");
-  const QByteArray audio = TestAudio(100);  // track 0 has 225 sectors
+  const QByteArray audio = disc.TrackAudio(0).left(100 * kSector);  // of 225
   ASSERT_TRUE(RipAudio(0, path, audio));
   EXPECT_TRUE(encoder->Close());
   const QByteArray file = ReadFileBytes(path);
@@ -175,7 +150,7 @@ TEST_F(WavEncoderTest, ShortTrackGetsAHeaderForWhatWasWritten) {
 
 TEST_F(WavEncoderTest, WriteFailureIsReportedAndTheFileStaysValid) {
   const QString path = PathOf("full.wav");
-  const QByteArray audio = TestAudio(225);
+  const QByteArray audio = disc.TrackAudio(0);
   // The file system refuses to grow the file past 10 sectors of audio.
   const rlim_t limit = 44 + 10 * kSector;
   std::signal(SIGXFSZ, SIG_IGN);
@@ -197,13 +172,14 @@ TEST_F(WavEncoderTest, WriteFailureIsReportedAndTheFileStaysValid) {
 }
 
 TEST_F(WavEncoderTest, OneEncoderWritesTrackAfterTrack) {
-  const QByteArray audio = TestAudio(225);
-  ASSERT_TRUE(RipAudio(0, PathOf("a.wav"), audio));
-  // A new Open without a Close in between still finishes the first file's bytes.
-  ASSERT_TRUE(RipAudio(0, PathOf("b.wav"), audio));
+  const QByteArray part = disc.TrackAudio(0).left(100 * kSector);
+  ASSERT_TRUE(RipAudio(0, PathOf("a.wav"), part));
+  // A new Open without a Close in between still finishes the first file and its header.
+  ASSERT_TRUE(RipAudio(1, PathOf("b.wav"), disc.TrackAudio(1)));
   EXPECT_TRUE(encoder->Close());
-  EXPECT_TRUE(DecodeWithFfmpeg(PathOf("b.wav")) == audio);
-  EXPECT_EQ(ReadFileBytes(PathOf("a.wav")).size(), 44 + audio.size());
+  EXPECT_TRUE(DecodeWithFfmpeg(PathOf("b.wav")) == disc.TrackAudio(1));
+  EXPECT_EQ(ReadFileBytes(PathOf("a.wav")).left(44), WavEncoder::Header(uint32_t(part.size())));
+  EXPECT_TRUE(DecodeWithFfmpeg(PathOf("a.wav")) == part);
 }
 
 }  // namespace

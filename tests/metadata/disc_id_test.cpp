@@ -3,7 +3,13 @@
 
 #include <random>
 
+#include "drive/cd_device.h"
+#include "drive/virtual/virtual_drive.h"
+#include "metadata/current_disc.h"
 #include "metadata/disc_id.h"
+#include "metadata/disc_info.h"
+#include "support/test_support.h"
+#include "support/virtual_disc.h"
 
 namespace {
 
@@ -98,6 +104,35 @@ TEST(DiscId, AgreesWithLibDiscIdOverManyTables) {
     ASSERT_FALSE(expected.isEmpty());
     EXPECT_EQ(DiscIdText(ComputeDiscId(c.toc)), expected.toUpper());
   }
+}
+
+TEST(DiscId, OfTheDiscInTheDrive) {
+  TempConfig config;
+  // Track lengths in sectors; the table of contents adds the two-second lead-in.
+  const QList<TestTrack> tracks = {{75 * 200 + 17}, {75 * 3 + 74}, {1}, {75 * 61}};
+  TestDisc disc(tracks);
+  CdDevice* device = disc.Insert();
+  ASSERT_NE(device, nullptr);
+
+  TocAddresses expected;
+  for (int i = 0; i < tracks.size(); ++i) expected.trackStarts.push_back(Msf(disc.TrackStart(i) + 150));
+  expected.leadOut = Msf(disc.TrackStart(int(tracks.size())) + 150);
+  const TocAddresses read = TocAddressesOf(*device);
+  ASSERT_EQ(qsizetype(read.trackStarts.size()), tracks.size());
+  for (int i = 0; i < tracks.size(); ++i) EXPECT_EQ(Frames(read.trackStarts[i]), Frames(expected.trackStarts[i]));
+  EXPECT_EQ(Frames(read.leadOut), Frames(expected.leadOut));
+
+  DiscInfo info;
+  EXPECT_FALSE(InitForCurrentDisc(info));
+  EXPECT_EQ(info.discId, LibDiscIdFreedbId(expected).toUpper());
+  EXPECT_EQ(info.trackTitles.size(), tracks.size());
+
+  VirtualDriveHost::Instance().Drive(0).RemoveDisc();
+  device->ClearToc();
+  DiscInfo none;
+  EXPECT_FALSE(InitForCurrentDisc(none));
+  EXPECT_EQ(none.discId, "00000000");
+  EXPECT_TRUE(none.trackTitles.isEmpty());
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <QFile>
 
+#include "metadata/current_disc.h"
 #include "metadata/disc_info.h"
 #include "settings/ini_file.h"
 #include "support/test_support.h"
+#include "support/virtual_disc.h"
 
 namespace {
 
@@ -184,11 +186,11 @@ TEST_F(DiscInfoTest, OnlyTheLastTrackChangedStillLoadsBack) {
 }
 
 TEST_F(DiscInfoTest, CdTextFillsTheRecordAndSurvivesTheNextInsertion) {
-  std::vector<CdTextRecord> records = {
-      {"Caf\xe9 Tunes", "The \x80uro Band"},  // Windows-1252: é and €
+  CdText records{{
+      {QStringLiteral("Café Tunes"), QStringLiteral("The €uro Band")},
       {"Opening", "Singer A"},
       {"", "Singer B"},  // no title on the disc for track 2
-  };
+  }};
   {
     DiscInfo info;
     ASSERT_FALSE(info.InitForDisc(TwoTrackToc()));
@@ -210,7 +212,7 @@ TEST_F(DiscInfoTest, CdTextFillsTheRecordAndSurvivesTheNextInsertion) {
 TEST_F(DiscInfoTest, CdTextWithoutTextsLeavesTheDefaults) {
   DiscInfo info;
   info.InitForDisc(TwoTrackToc());
-  info.ImportCdText({}, 2);
+  info.ImportCdText(CdText{}, 2);
   EXPECT_EQ(info.album, "Unknown Album");
   EXPECT_EQ(info.trackTitles, QStringList({"Track 01", "Track 02"}));
   EXPECT_EQ(info.GetTrackArtist(1), "Unknown Artist");
@@ -223,6 +225,38 @@ TEST_F(DiscInfoTest, EditsAreSavedWhenTheRecordEnds) {
     info.genre = "Blues";
   }
   EXPECT_EQ(Cached("0501A202", "Disc_Genre"), "Blues");
+}
+
+TEST_F(DiscInfoTest, CdTextOfTheDiscInTheDriveAndThenFromTheCache) {
+  TestDisc disc({{300, "Intro", "Ann"}, {400, QStringLiteral("Déjà vu"), "Bob"}, {500, "", ""}},
+                "Mixtape", "Various");
+  ASSERT_NE(disc.Insert(), nullptr);
+  {
+    DiscInfo info;
+    ASSERT_FALSE(InitForCurrentDisc(info));
+    ASSERT_TRUE(LoadCdText(info));
+    EXPECT_EQ(info.album, "Mixtape");
+    EXPECT_EQ(info.artist, "Various");
+    EXPECT_EQ(info.trackTitles, QStringList({"Intro", QStringLiteral("Déjà vu"), "Track 03"}));
+    EXPECT_EQ(info.GetTrackArtist(1), "Bob");
+    EXPECT_EQ(info.GetTrackArtist(2), "Unknown Artist");
+  }
+  DiscInfo again;
+  ASSERT_TRUE(InitForCurrentDisc(again));
+  EXPECT_EQ(again.album, "Mixtape");
+  EXPECT_EQ(again.trackTitles, QStringList({"Intro", QStringLiteral("Déjà vu"), "Track 03"}));
+  EXPECT_EQ(again.GetTrackArtist(0), "Ann");
+}
+
+TEST_F(DiscInfoTest, DiscWithoutCdTextKeepsItsDefaults) {
+  TestDisc disc({TestTrack(300), TestTrack(400)});
+  ASSERT_NE(disc.Insert(), nullptr);
+  DiscInfo info;
+  ASSERT_FALSE(InitForCurrentDisc(info));
+  LoadCdText(info);
+  EXPECT_EQ(info.album, "Unknown Album");
+  EXPECT_EQ(info.artist, "Unknown Artist");
+  EXPECT_EQ(info.trackTitles, QStringList({"Track 01", "Track 02"}));
 }
 
 }  // namespace

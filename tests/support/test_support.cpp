@@ -8,7 +8,7 @@
 
 TempConfig::TempConfig() { Paths::SetConfigDirOverride(dir_.path()); }
 
-QString BinDir() { return qEnvironmentVariable("KORVANE_BIN_DIR"); }
+QString BinDir() { return QStringLiteral(KORVANE_BIN_DIR); }
 
 ProcessResult RunProgram(const QString& program, const QStringList& args,
                          const QStringList& environment, int timeoutMs) {

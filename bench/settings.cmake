@@ -1,0 +1,1 @@
+korvane_add_bench(settings_bench korvane_settings)

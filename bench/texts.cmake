@@ -1,0 +1,1 @@
+korvane_add_bench(texts_bench korvane_texts)

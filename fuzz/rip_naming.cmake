@@ -1,0 +1,1 @@
+korvane_add_fuzzer(rip_naming korvane_rip)

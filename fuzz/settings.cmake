@@ -1,0 +1,1 @@
+korvane_add_fuzzer(ini_fuzzer korvane_settings)

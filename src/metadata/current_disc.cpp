@@ -1,0 +1,40 @@
+#include "metadata/current_disc.h"
+
+#include "drive/cd_device.h"
+#include "drive/cd_text.h"
+#include "drive/drive_context.h"
+#include "metadata/disc_info.h"
+
+namespace {
+
+MsfAddress AddressOf(const uint8_t* descriptor) {
+  return {descriptor[5], descriptor[6], descriptor[7]};
+}
+
+}  // namespace
+
+TocAddresses TocAddressesOf(CdDevice& device) {
+  TocAddresses toc;
+  int count = 0;
+  if (!device.GetTrackCount(count)) return toc;
+  const Toc::View view = device.TocView();
+  const uint8_t* leadOut = view.Descriptor(count);
+  if (!leadOut) return toc;
+  for (int k = 0; k < count; ++k) toc.trackStarts.push_back(AddressOf(view.Descriptor(k)));
+  toc.leadOut = AddressOf(leadOut);
+  return toc;
+}
+
+bool InitForCurrentDisc(DiscInfo& info) {
+  const DriveContext& context = DriveContext::Instance();
+  CdDevice* device = context.device.load();
+  const bool present = device && context.present.load();
+  return info.InitForDisc(present ? TocAddressesOf(*device) : TocAddresses{});
+}
+
+bool LoadCdText(DiscInfo& info) {
+  CdText text;
+  if (!LoadCdText(text) || text.records.isEmpty()) return false;
+  info.ImportCdText(text, int(text.records.size()) - 1);
+  return true;
+}

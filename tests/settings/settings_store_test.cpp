@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "settings/freedb_settings.h"
+#include "settings/settings_store.h"
+#include "platform/paths.h"
+#include "support/test_support.h"
+
+namespace {
+
+TEST(SettingKeys, EveryKeyReadsItsTableDefaultOnAFreshProfile) {
+  TempConfig config;
+  SettingsStore& store = SettingsStore::Instance();
+  for (const SettingKey* key : AllSettingKeys()) {
+    if (key->type == SettingKey::Type::Int) {
+      EXPECT_EQ(store.ReadInt(*key), key->intDefault) << key->section << "/" << key->key;
+    } else {
+      QString out;
+      EXPECT_FALSE(store.ReadString(*key, out)) << key->key;
+      EXPECT_EQ(out, key->DefaultText()) << key->section << "/" << key->key;
+    }
+  }
+  EXPECT_EQ(FindSettingKey("mp3", "ISVBR"), &Key::Mp3IsVBR);
+  EXPECT_EQ(FindSettingKey("General", "Nope"), nullptr);
+  EXPECT_EQ(Key::FdServer.DefaultText(), "gnudb.gnudb.org");
+  EXPECT_EQ(Key::FileNameFormat.intDefault, 4013);
+}
+
+TEST(SettingsStore, LoadsAndSavesTheEightCachedIntegers) {
+  TempConfig config;
+  WriteFileBytes(config.File("korvane.ini"), "[General]\nFormatSelected=11012\nWidth=800\n"
+                                             "[Options]\nAccessMethod=4003\nSubDirAlbum=0\n");
+  SettingsStore& store = SettingsStore::Instance();
+  EXPECT_EQ(store.formatSelected, 11012);
+  EXPECT_EQ(store.windowWidth, 800);
+  EXPECT_EQ(store.windowLeft, 200);
+  EXPECT_EQ(store.accessMethod, 4003);
+  EXPECT_EQ(store.subDirAlbum, 0);
+  EXPECT_EQ(store.subDirArtist, 1);
+  EXPECT_EQ(store.autoRipPending, 0);
+
+  store.windowTop = 33;
+  store.Save();
+  const QByteArray saved = ReadFileBytes(config.File("korvane.ini"));
+  for (const char* line : {"Left=200", "Top=33", "Width=800", "Height=450", "FormatSelected=11012",
+                           "AccessMethod=4003", "SubDirArtist=1", "SubDirAlbum=0"}) {
+    EXPECT_TRUE(saved.contains(line)) << line;
+  }
+  store.WriteInt(Key::FormatSelected, 11011);
+  EXPECT_EQ(store.formatSelected, 11012) << "the cache changes only on Load";
+  store.Load();
+  EXPECT_EQ(store.formatSelected, 11011);
+}
+
+TEST(SettingsStore, OutputFolderDefaultsToTheMusicFolder) {
+  TempConfig config;
+  SettingsStore& store = SettingsStore::Instance();
+  QString folder;
+  EXPECT_FALSE(store.ReadOutputFolder(folder));
+  EXPECT_EQ(folder, Paths::MusicDir());
+  EXPECT_FALSE(folder.isEmpty());
+  ASSERT_TRUE(store.WriteOutputFolder(QString::fromUtf8("/srv/音楽")));
+  EXPECT_TRUE(store.ReadOutputFolder(folder));
+  EXPECT_EQ(folder, QString::fromUtf8("/srv/音楽"));
+}
+
+TEST(SettingsStore, MixedCaseKeysNameTheSameSetting) {
+  TempConfig config;
+  SettingsStore& store = SettingsStore::Instance();
+  ASSERT_TRUE(store.WriteInt("MP3", "IsVBR", 1));
+  EXPECT_EQ(store.ReadInt(Key::Mp3IsVBR), 1);
+}
+
+TEST(FreeDbSettings, ReadsTheSectionOnceAndPortsOnDemand) {
+  TempConfig config;
+  SettingsStore& store = SettingsStore::Instance();
+  store.WriteString(Key::FdProxyServer, "proxy.example");
+  store.WriteInt(Key::FdProxyType, 1054);
+  store.WriteString(Key::FdPassword, "s3cret");
+  FreeDbSettings freedb;
+  EXPECT_EQ(freedb.Server(), "gnudb.gnudb.org");
+  EXPECT_EQ(freedb.ProxyServer(), "proxy.example");
+  EXPECT_EQ(freedb.ProxyType(), 1054);
+  EXPECT_EQ(freedb.Password(), "s3cret");
+  EXPECT_EQ(freedb.AccessMethod(), 1068);
+  EXPECT_EQ(freedb.TcpPort(), 8880);
+  store.WriteString(Key::FdTCPPort, "8000");
+  EXPECT_EQ(freedb.TcpPort(), 8000);
+}
+
+}  // namespace
