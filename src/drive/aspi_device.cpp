@@ -73,20 +73,28 @@ bool AspiDevice::InquiryName(QString& productName) {
   return true;
 }
 
-bool AspiDevice::EnumerateDrives(QStringList& displayNames) {
-  if (!ready_.load()) return false;
-  RefreshNodes();
+bool AspiDevice::VisitAddresses(const std::function<bool()>& visit) {
   for (int adapter = 0; adapter <= kLastAdapter; ++adapter) {
     for (int target = 0; target <= kLastTarget; ++target) {
       adapterId = adapter;
       targetId = target;
-      ScsiNode node;
-      QString name;
-      if (!NodeAtCurrentAddress(node) || node.peripheralType != kCdDvdPeripheralType) continue;
-      if (!InquiryName(name)) continue;
-      displayNames.append(QString("[%1] %2").arg(node.name, name));
+      if (visit()) return true;
     }
   }
+  return false;
+}
+
+bool AspiDevice::EnumerateDrives(QStringList& displayNames) {
+  if (!ready_.load()) return false;
+  RefreshNodes();
+  VisitAddresses([&] {
+    ScsiNode node;
+    QString name;
+    if (NodeAtCurrentAddress(node) && node.peripheralType == kCdDvdPeripheralType && InquiryName(name)) {
+      displayNames.append(QString("[%1] %2").arg(node.name, name));
+    }
+    return false;
+  });
   adapterId = kLastAdapter + 1;
   targetId = kLastTarget + 1;
   return true;
@@ -94,15 +102,11 @@ bool AspiDevice::EnumerateDrives(QStringList& displayNames) {
 
 bool AspiDevice::SelectDrive(const QString& productName) {
   RefreshNodes();
-  for (int adapter = 0; adapter <= kLastAdapter; ++adapter) {
-    for (int target = 0; target <= kLastTarget; ++target) {
-      adapterId = adapter;
-      targetId = target;
-      QString name;
-      if (InquiryName(name) && name == productName) return CdDevice::SelectDrive(productName);
-    }
-  }
-  return false;
+  const bool found = VisitAddresses([&] {
+    QString name;
+    return InquiryName(name) && name == productName;
+  });
+  return found && CdDevice::SelectDrive(productName);
 }
 
 bool AspiDevice::SelectDevice(const QString& deviceName, const QString& productName) {

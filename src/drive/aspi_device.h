@@ -2,6 +2,7 @@
 #include <QList>
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 #include "drive/cd_device.h"
@@ -36,6 +37,8 @@ class AspiDevice final : public CdDevice {
 
   AspiDevice() = default;
   void RefreshNodes();
+  // Steps adapterId and targetId over every address until visit returns true.
+  bool VisitAddresses(const std::function<bool()>& visit);
   // The generic device at the current address, if the driver lists one.
   bool NodeAtCurrentAddress(ScsiNode& node) const;
   bool InquiryName(QString& productName);

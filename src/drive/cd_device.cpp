@@ -106,7 +106,10 @@ bool CdDevice::ReadToc() {
   PutBigEndian(&cdb[7], 2, Toc::kBufferSize);
   if (!TestUnitReady() || !Open()) return false;
   tocBuffer.fill(0);
-  return Execute(cdb.data(), tocBuffer.data(), true, tocBuffer.size(), false, nullptr);
+  if (Execute(cdb.data(), tocBuffer.data(), true, tocBuffer.size(), false, nullptr)) return true;
+  // Whatever a failed read left behind is not a TOC; the next question reads it again.
+  tocBuffer.fill(0);
+  return false;
 }
 
 bool CdDevice::ReadCdText(uint8_t* buffer, int& dataLength) {
@@ -294,7 +297,10 @@ bool CdDevice::GetDiscSize(int index, int64_t& bytes) {
   const DriveContext& context = DriveContext::Instance();
   if (!context.present.load()) return false;
   if (context.isDvd.load()) {
-    bytes = static_cast<int64_t>(ReadCapacity()) * 2048;
+    // ReadCapacity answers 0 when it fails; no disc has its last block at 0.
+    const uint32_t lastBlock = ReadCapacity();
+    if (lastBlock == 0) return false;
+    bytes = static_cast<int64_t>(lastBlock) * 2048;
     return true;
   }
   return GetTrackSize(index, bytes);

@@ -168,6 +168,33 @@ TEST_F(SptiTest, ExecuteSucceedsOnlyForGoodStatusAndAlwaysFillsTheSense) {
   }
 }
 
+TEST_F(SptiTest, DataTowardsTheDriveIsSentAsSuch) {
+  const uint8_t cdb[CdDevice::kCdbSize] = {0x55, 0x10, 0, 0, 0, 0, 0, 0, 8};  // MODE SELECT (10)
+  uint8_t page[8] = {};
+  ASSERT_TRUE(device.Open());
+  EXPECT_TRUE(device.Execute(cdb, page, true, sizeof page, true, nullptr));
+  EXPECT_EQ(Last().direction, SG_DXFER_TO_DEV);
+  EXPECT_EQ(Last().cdb.size(), 10u);
+  EXPECT_FALSE(device.IsOpen());
+}
+
+// A READ TOC that fails after the drive wrote part of an answer leaves no TOC behind.
+TEST_F(SptiTest, AFailedTocReadIsNotTakenForATableOfContents) {
+  host.answer = [](const uint8_t* cdb, sg_io_hdr_t& hdr) {
+    if (cdb[0] != 0x43) return 0;
+    auto* data = static_cast<uint8_t*>(hdr.dxferp);
+    data[1] = 0x12;
+    data[2] = 1;
+    data[3] = 2;
+    RecordingHost::CheckCondition(hdr, 3, 0x02, 0);
+    return 0;
+  };
+  int count = 0;
+  EXPECT_FALSE(device.GetTrackCount(count));
+  EXPECT_TRUE(device.TocView().IsAbsent());
+  EXPECT_FALSE(device.GetTrackCount(count));
+}
+
 TEST_F(SptiTest, ExecuteOnAClosedDriveSendsNothingAndLeavesTheSenseAlone) {
   device.Close();
   uint8_t buffer[2352];

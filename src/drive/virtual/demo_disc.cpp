@@ -37,7 +37,17 @@ constexpr std::array<Piece, 4> kPieces{{
     {"Closing Time", 28, 196.00, {kOne, kSix, kFour, kFive}},
 }};
 
-double NoteHz(double keyHz, int semitones) { return keyHz * std::pow(2.0, semitones / 12.0); }
+// Equal-tempered frequency ratios of the semitones the chords use (bass an octave down included).
+double SemitoneRatio(int semitones) {
+  static const auto ratios = [] {
+    std::array<double, 48> table{};
+    for (int i = 0; i < int(table.size()); ++i) table[i] = std::pow(2.0, (i - 12) / 12.0);
+    return table;
+  }();
+  return ratios[semitones + 12];
+}
+
+double NoteHz(double keyHz, int semitones) { return keyHz * SemitoneRatio(semitones); }
 
 // A plucked note with a few overtones: quick attack, exponential decay over each beat.
 double Voice(double hz, double t, double sinceBeat) {

@@ -26,15 +26,12 @@ struct Tables {
     for (int i = 0; i < 255; ++i) {
       exp[i] = uint8_t(value);
       log[value] = uint8_t(i);
-      value <<= 1;
-      if (value & 0x100) value ^= 0x11D;
+      value = MultiplyByAlpha(uint8_t(value));
     }
     exp[255] = exp[0];
   }
 
-  uint8_t Multiply(uint8_t a, int alphaPower) const {
-    return a == 0 ? 0 : exp[(log[a] + alphaPower) % 255];
-  }
+  static uint8_t MultiplyByAlpha(uint8_t a) { return uint8_t(a & 0x80 ? (a << 1) ^ 0x1D : a << 1); }
   uint8_t Divide(uint8_t a, uint8_t b) const {
     return a == 0 ? 0 : exp[(log[a] + 255 - log[b]) % 255];
   }
@@ -61,16 +58,18 @@ void WriteSyncAndHeader(int lba, uint8_t mode, uint8_t* out) {
 // checks vanish: the plain sum of all symbols, and the sum weighted by alpha^(n-1-i).
 // With p at weight alpha and q at weight 1 that gives p = (S0 + S1) / (alpha + 1), q = S0 + p.
 void EncodeWords(uint8_t* plane, int length, int first, int step, int wrap, int pOut, int qOut) {
-  const Tables& t = GetTables();
-  const int n = length + 2;
   uint8_t s0 = 0;
-  uint8_t s1 = 0;
+  uint8_t s1 = 0;  // by Horner's rule; the two parity places add two more factors of alpha
+  int word = first;
   for (int i = 0; i < length; ++i) {
-    const uint8_t symbol = plane[2 * ((first + i * step) % wrap)];
+    const uint8_t symbol = plane[2 * word];
     s0 ^= symbol;
-    s1 ^= t.Multiply(symbol, n - 1 - i);
+    s1 = Tables::MultiplyByAlpha(s1) ^ symbol;
+    word += step;
+    if (word >= wrap) word -= wrap;
   }
-  const uint8_t p = t.Divide(uint8_t(s0 ^ s1), uint8_t(t.exp[1] ^ 1));
+  s1 = Tables::MultiplyByAlpha(Tables::MultiplyByAlpha(s1));
+  const uint8_t p = GetTables().Divide(uint8_t(s0 ^ s1), uint8_t(Tables::MultiplyByAlpha(1) ^ 1));
   plane[2 * pOut] = p;
   plane[2 * qOut] = uint8_t(s0 ^ p);
 }

@@ -1,0 +1,1 @@
+korvane_add_bench(drive_bench korvane_drive)

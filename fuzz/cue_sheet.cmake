@@ -1,0 +1,1 @@
+korvane_add_fuzzer(cue_sheet korvane_virtualdrive)
