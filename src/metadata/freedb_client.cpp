@@ -8,11 +8,12 @@
 #include "metadata/freedb_tcp_client.h"
 #include "platform/codepage.h"
 #include "settings/freedb_settings.h"
+#include "texts/language_manager.h"
 
-FreeDbClientSettings FreeDbClientSettings::FromSettings(const FreeDbSettings& settings) {
+FreeDbClientSettings FreeDbClientSettings::FromSettings(const FreeDbSettings& settings, int accessMethod) {
   FreeDbClientSettings s;
   s.server = settings.Server();
-  s.port = settings.AccessMethod() == FreeDb::kViaHttp ? settings.HttpPort() : settings.TcpPort();
+  s.port = accessMethod == FreeDb::kViaHttp ? settings.HttpPort() : settings.TcpPort();
   s.proxyType = settings.ProxyType();
   s.proxyServer = settings.ProxyServer();
   s.proxyPort = settings.ProxyPort();
@@ -41,6 +42,7 @@ bool FreeDbClient::Run(DiscInfo* info, const TocAddresses& toc) {
   query_ = query;
   matchedId_.clear();
   finished_ = false;
+  notFound_ = false;
   Report(FreeDb::Text::DiscId, QStringLiteral(" %1").arg(DiscIdText(ComputeDiscId(toc))), 5);
   if (!Setup()) {
     Fail(FreeDb::Text::NetworkFailed);
@@ -54,7 +56,7 @@ void FreeDbClient::Report(int textId, const QString& extra, double value) {
   if (finished_) return;  // one lookup, one end
   const bool ends = value == FreeDb::kLookupSucceeded || value == FreeDb::kLookupFailed;
   if (ends) finished_ = true;
-  const QString text = texts_ ? texts_(textId) : QString::number(textId);
+  const QString text = texts_ ? texts_(textId) : LanguageManager::Instance().Text(textId);
   if (reporter_) reporter_(value, text + QLatin1Char(' ') + extra);
   if (ends) OnFinished();
 }
@@ -82,6 +84,7 @@ bool FreeDbClient::HandleQueryResponse(const QString& response) {
       return true;
     }
     case 202:
+      notFound_ = true;
       Report(FreeDb::Text::DiscNotFound, QString(), 70);
       Fail(FreeDb::Text::Closing);
       return false;

@@ -58,7 +58,8 @@ struct FreeDbClientSettings {
   QString password;
   QString email;  // when set, gives the user and host fields of the hello
 
-  static FreeDbClientSettings FromSettings(const FreeDbSettings& settings);
+  // The port is "fdHTTPPort" for kViaHttp, else "fdTCPPort".
+  static FreeDbClientSettings FromSettings(const FreeDbSettings& settings, int accessMethod);
 };
 
 // Looks the disc up on a freedb server and fills DiscInfo. Each step reports a status line
@@ -81,7 +82,7 @@ class FreeDbClient {
 
   void SetSettings(const FreeDbClientSettings& settings) { settings_ = settings; }
   void SetReporter(Reporter reporter) { reporter_ = std::move(reporter); }
-  // The interface texts by number; without one, a status line starts with the number.
+  // The interface texts by number; the language manager's unless set.
   void SetTextSource(TextSource source) { texts_ = std::move(source); }
   void SetTimeouts(int connectMs, int answerMs);
 
@@ -90,6 +91,8 @@ class FreeDbClient {
   bool Run(DiscInfo* info, const TocAddresses& toc);
 
   bool Finished() const { return finished_; }
+  // The lookup ended because the server does not know the disc.
+  bool DiscNotFound() const { return notFound_; }
   const QString& QueryText() const { return query_; }
   const QString& MatchedDiscId() const { return matchedId_; }
 
@@ -133,6 +136,7 @@ class FreeDbClient {
   Reporter reporter_;
   TextSource texts_;
   bool finished_ = false;
+  bool notFound_ = false;
 };
 
 // The entry parser on its own, for the client and for tests and fuzzing.

@@ -31,6 +31,9 @@ const QString kQuery = "cddb query 0501a202 2 150 15750 420";
 
 using Reports = std::vector<std::pair<QString, double>>;
 
+// Status lines by text number, so the tests do not depend on the language.
+QString TextNumber(int id) { return QString::number(id); }
+
 // The status lines of a successful lookup, by text number and value.
 const Reports kSuccess = {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1035 ", 70},
                           {"1039 ", 90},         {"1040 ", 99}, {"", FreeDb::kLookupSucceeded}};
@@ -66,6 +69,9 @@ class FreeDbLookup : public ::testing::Test {
     client->SetSettings(settings);
     client->SetTimeouts(5000, answerTimeoutMs);
     client->SetReporter([&](double value, const QString& text) { reports.emplace_back(text, value); });
+  client->SetTextSource(TextNumber);
+    client->SetTextSource(TextNumber);
+    client->SetTextSource(TextNumber);
     EXPECT_TRUE(client->Run(&info_, ExampleDisc()));
     EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000));
     return reports;
@@ -242,6 +248,7 @@ TEST_F(FreeDbLookup, DestroyingTheClientAbortsAnHttpRequest) {
   auto client = FreeDbClient::Create(FreeDb::kViaHttp);
   client->SetSettings(Direct(silent.Port()));
   client->SetReporter([&](double value, const QString& text) { reports.emplace_back(text, value); });
+  client->SetTextSource(TextNumber);
   ASSERT_TRUE(client->Run(&info_, ExampleDisc()));
   RunEventsUntil([&] { return silent.Connections() == 1; });
   client.reset();  // as the dialog's Cancel does, while the server keeps quiet

@@ -70,8 +70,9 @@ class OfflineClient : public FreeDbClient {
  public:
   std::vector<std::pair<QString, double>> reports;
 
-  OfflineClient() {
+  explicit OfflineClient(bool textNumbers = true) {
     SetReporter([this](double value, const QString& text) { reports.emplace_back(text, value); });
+    if (textNumbers) SetTextSource([](int id) { return QString::number(id); });
   }
 
  protected:
@@ -111,6 +112,22 @@ TEST(FreeDbQueryResponse, TakesTheFirstMatchOrEndsTheLookup) {
     EXPECT_EQ(client.MatchedDiscId(), c.discId) << c.what;
     EXPECT_EQ(client.reports, c.reports) << c.what;
   }
+}
+
+TEST(FreeDbQueryResponse, StatusLinesUseTheInterfaceTexts) {
+  TempConfig config;  // no language chosen: the built-in English texts
+  OfflineClient client(false);
+  DiscInfo info;
+  info.ResetToDefaults(2);
+  ASSERT_TRUE(client.Run(&info, ExampleDisc()));
+  EXPECT_FALSE(client.HandleQueryResponse("202 No match for disc ID 0501a202.\r\n"));
+  EXPECT_TRUE(client.DiscNotFound());
+  const std::vector<std::pair<QString, double>> expected = {
+      {"FreeDB Disc ID:  0501A202", 5}, {"Disc is not found in FreeDB ", 70},
+      {"Closing connection.. ", FreeDb::kLookupFailed}};
+  EXPECT_EQ(client.reports, expected);
+  EXPECT_FALSE(client.Run(nullptr, ExampleDisc()));
+  EXPECT_FALSE(client.Run(&info, TocAddresses{}));
 }
 
 TEST(FreeDbMatchLine, SplitsCategoryAndIdentifier) {
