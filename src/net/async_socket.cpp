@@ -101,10 +101,21 @@ bool CAsyncSocketEx::AttachLayer(SocketLayer* layer) {
   return true;
 }
 
+namespace {
+
+// Close may run inside the notifier's own signal, so the notifier goes later.
+void Retire(std::unique_ptr<QSocketNotifier>& notifier) {
+  if (!notifier) return;
+  notifier->setEnabled(false);
+  notifier.release()->deleteLater();
+}
+
+}  // namespace
+
 void CAsyncSocketEx::Close() {
   if (firstLayer_) firstLayer_->Close();
-  readNotifier_.reset();
-  writeNotifier_.reset();
+  Retire(readNotifier_);
+  Retire(writeNotifier_);
   if (handle_ != -1) {
     ::close(handle_);
     handle_ = -1;

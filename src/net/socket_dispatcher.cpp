@@ -79,7 +79,9 @@ void SocketDispatcher::Release(SocketDispatcher* dispatcher) {
   for (auto it = registry.records.begin(); it != registry.records.end(); ++it) {
     if (it->dispatcher != dispatcher) continue;
     if (--it->references == 0) {
-      delete dispatcher;  // drops its queued layer events too
+      // The last socket may go from inside one of this dispatcher's own events; events
+      // still queued for it find no socket and are dropped.
+      dispatcher->deleteLater();
       registry.records.erase(it);
     }
     return;
