@@ -118,6 +118,11 @@ int FreeDbClient::Finish(const QByteArray& entry) {
   return 1;
 }
 
+void FreeDbClient::FinishWithAnswer(const QByteArray& answer) {
+  if (Cddb::AnswerCode(answer) != 210) return Fail(FreeDb::Text::UnknownCode);
+  Finish(answer);
+}
+
 int FreeDbClient::ParseEntry(const QByteArray& entry) {
   return info_ ? ParseFreeDbEntry(entry, static_cast<int>(toc_.trackStarts.size()), *info_) : 0;
 }

@@ -112,6 +112,9 @@ class FreeDbClient {
   // The read command for the match, "cddb read CATEGORY DISCID\n".
   virtual QString RequestRead();
   virtual int Finish(const QByteArray& entry);
+  // The answer to the read: Finish with the entry it carries, or end the lookup when the
+  // server sent no entry (an unknown disc, an error).
+  void FinishWithAnswer(const QByteArray& answer);
 
   // A status line: the text of textId, a blank, then extra.
   void Report(int textId, const QString& extra, double value);

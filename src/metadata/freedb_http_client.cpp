@@ -76,7 +76,7 @@ void FreeDbHttpClient::OnQueryAnswer(const HttpSession::Result& result) {
 
 void FreeDbHttpClient::OnEntry(const HttpSession::Result& result) {
   if (!result.ok) return FailRequest(result);
-  Finish(result.body);
+  FinishWithAnswer(result.body);
 }
 
 void FreeDbHttpClient::OnFinished() { abort_ = true; }

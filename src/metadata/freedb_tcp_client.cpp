@@ -119,7 +119,7 @@ void FreeDbTcpClient::HandleAnswer(const QByteArray& answer) {
       break;
     case kEntry:
       Close();
-      Finish(answer);
+      FinishWithAnswer(answer);
       break;
   }
 }
