@@ -108,6 +108,8 @@ int RunLookup(CliContext& ctx) {
 
   std::unique_ptr<FreeDbClient> client = FreeDbClient::Create(accessMethod);
   client->SetSettings(settings);
+  // With --json the record is the only thing on stdout.
+  QTextStream& statusLines = WantsJson(ctx) ? ctx.err : ctx.out;
   double end = 0;
   QString endText;
   client->SetReporter([&](double value, const QString& text) {
@@ -116,7 +118,7 @@ int RunLookup(CliContext& ctx) {
       endText = text.trimmed();
       return;
     }
-    ctx.out << text.trimmed() << Qt::endl;
+    statusLines << text.trimmed() << Qt::endl;
   });
   if (!client->Run(&info, toc)) return Fail(ctx, Exit::NoDisc, Text(kCannotDetectTracks));
   while (!client->Finished()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

@@ -68,10 +68,10 @@ TEST_F(LookupCommand, FindsStoresAndPrintsTheRecord) {
   const ProcessResult viaTcp = RunCli(config_.Dir(), Args(line.Port(), {"--json"}));
   ASSERT_EQ(viaTcp.exitCode, 0) << viaTcp.err.constData();
   ExpectStored("line protocol");
-  const QList<QByteArray> lines = viaTcp.out.trimmed().split('\n');
-  EXPECT_EQ(lines.first(), "FreeDB Disc ID:  " + discId_.toUpper()) << "status lines as they come";
-  EXPECT_TRUE(viaTcp.out.contains("Disc is found, reading information...\n"));
-  const QJsonObject record = QJsonDocument::fromJson(lines.last()).object();
+  // With --json the status lines go to stderr and stdout holds one document.
+  EXPECT_TRUE(viaTcp.err.startsWith("FreeDB Disc ID:  " + discId_.toUpper() + "\n")) << viaTcp.err.constData();
+  EXPECT_TRUE(viaTcp.err.contains("\nDisc is found, reading information...\n"));
+  const QJsonObject record = QJsonDocument::fromJson(viaTcp.out).object();
   EXPECT_EQ(record["artist"].toString(), "Loop Artist");
   EXPECT_EQ(record["album"].toString(), "Loop Album");
   EXPECT_EQ(record["discId"].toString(), Section());
@@ -80,6 +80,7 @@ TEST_F(LookupCommand, FindsStoresAndPrintsTheRecord) {
   const ProcessResult viaHttp = RunCli(config_.Dir(), Args(http.Port(), {"--http"}));
   ASSERT_EQ(viaHttp.exitCode, 0) << viaHttp.err.constData();
   ExpectStored("HTTP");
+  EXPECT_TRUE(viaHttp.out.startsWith("FreeDB Disc ID:  " + discId_.toUpper() + "\n")) << "status lines as they come";
   EXPECT_TRUE(viaHttp.out.contains("Artist: Loop Artist\n"));
   EXPECT_TRUE(viaHttp.out.contains("Loop Artist - Second Song\n"));
 }
