@@ -1,6 +1,9 @@
 #include "metadata/freedb_http_client.h"
 
-#include <QMetaObject>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
 #include <QUrl>
 
 #include "metadata/cddb_protocol.h"
@@ -13,11 +16,18 @@ QByteArray Encoded(const QString& field) { return QUrl::toPercentEncoding(field)
 
 }  // namespace
 
-FreeDbHttpClient::FreeDbHttpClient() : session_(kUserAgent) {}
+FreeDbHttpClient::FreeDbHttpClient()
+    : session_(kUserAgent), wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+  if (wakeFd_ < 0) return;
+  wake_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
+  QObject::connect(wake_.get(), &QSocketNotifier::activated, wake_.get(), [this] { TakeResult(); });
+}
 
 FreeDbHttpClient::~FreeDbHttpClient() {
   abort_ = true;
   JoinWorker();
+  wake_.reset();
+  if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
 void FreeDbHttpClient::JoinWorker() {
@@ -53,11 +63,37 @@ void FreeDbHttpClient::Request(const QString& command, std::function<void(const 
   HttpSession::Options options;
   options.connectTimeoutMs = connectTimeoutMs_;
   options.transferTimeoutMs = answerTimeoutMs_;
-  worker_ = std::thread([this, url, options, done = std::move(done)] {
+  if (wakeFd_ < 0) {
+    HttpSession::Result broken;
+    broken.error = "The HTTP request could not be started.";
+    return done(broken);
+  }
+  pending_ = std::move(done);
+  worker_ = std::thread([this, url, options] {
     HttpSession::Result result = session_.Get(url, options, &abort_);
     if (abort_) return;
-    QMetaObject::invokeMethod(&home_, [done, result = std::move(result)] { done(result); }, Qt::QueuedConnection);
+    {
+      std::lock_guard guard(resultLock_);
+      result_ = std::move(result);
+    }
+    const uint64_t one = 1;
+    (void)!::write(wakeFd_, &one, sizeof one);
   });
+}
+
+void FreeDbHttpClient::TakeResult() {
+  uint64_t count = 0;
+  (void)!::read(wakeFd_, &count, sizeof count);
+  std::optional<HttpSession::Result> result;
+  {
+    std::lock_guard guard(resultLock_);
+    result.swap(result_);
+  }
+  if (!result || !pending_) return;
+  JoinWorker();
+  const auto done = std::move(pending_);
+  pending_ = nullptr;
+  done(*result);
 }
 
 void FreeDbHttpClient::FailRequest(const HttpSession::Result& result) {

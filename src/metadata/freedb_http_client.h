@@ -1,11 +1,15 @@
 #pragma once
-#include <QObject>
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 #include "metadata/freedb_client.h"
 #include "platform/http_session.h"
+
+class QSocketNotifier;
 
 // The freedb client over HTTP: the query and the read are GET requests to the server's
 // cddb.cgi, made through the platform's HTTP service (and so through the system's proxy,
@@ -30,13 +34,20 @@ class FreeDbHttpClient : public FreeDbClient {
  private:
   // Sends the request off the calling thread; then hands its result to done, on this one.
   void Request(const QString& command, std::function<void(const HttpSession::Result&)> done);
+  // Runs on this thread when the request's thread has left its result.
+  void TakeResult();
   void OnQueryAnswer(const HttpSession::Result& result);
   void OnEntry(const HttpSession::Result& result);
   void FailRequest(const HttpSession::Result& result);
   void JoinWorker();
 
-  QObject home_;  // where the results come back to
   HttpSession session_;
   std::thread worker_;
   std::atomic<bool> abort_{false};
+  // The request's thread leaves its result here and wakes this thread through the eventfd.
+  std::mutex resultLock_;
+  std::optional<HttpSession::Result> result_;
+  std::function<void(const HttpSession::Result&)> pending_;
+  int wakeFd_ = -1;
+  std::unique_ptr<QSocketNotifier> wake_;
 };
