@@ -26,7 +26,7 @@ constexpr uint8_t kReadCdRaw = 0xF8;    // the same plus EDC and ECC
 constexpr uint8_t kCapabilitiesPage = 0x2A;
 constexpr uint8_t kDoorOpenBit = 0x10;
 constexpr int kSmallReply = 255;
-constexpr int kSpeedReply = 12;
+constexpr int kShortReply = 12;
 constexpr int kModeSenseReply = 256;
 constexpr int kCurrentSpeedOffset = 22;  // 8-byte header, then page 2Ah offset 14
 constexpr int kDiscStructureReply = 2048;
@@ -78,10 +78,9 @@ QString InquiryProductName(const uint8_t* inquiry) {
 
 // ---- command helpers ----
 
-bool CdDevice::SendSelfOpening(const Cdb& cdb, void* buffer, uint32_t length, bool writeDirection,
-                               SenseSummary* sense) {
+bool CdDevice::SendSelfOpening(const Cdb& cdb, void* buffer, uint32_t length) {
   if (!Open()) return false;
-  return Execute(cdb.data(), buffer, true, length, writeDirection, sense);
+  return Execute(cdb.data(), buffer, true, length, false, nullptr);
 }
 
 bool CdDevice::SendGuarded(const Cdb& cdb, void* buffer, uint32_t length, SenseSummary* sense) {
@@ -126,7 +125,7 @@ bool CdDevice::ReadCdText(uint8_t* buffer, int& dataLength) {
 bool CdDevice::IsTrayClosed(bool& closed) {
   Cdb cdb{kMechanismStatus};
   cdb[9] = 0xFF;
-  std::array<uint8_t, kSpeedReply> reply{};
+  std::array<uint8_t, kShortReply> reply{};
   if (SendSelfOpening(cdb, reply.data(), reply.size())) {
     closed = (reply[1] & kDoorOpenBit) == 0;
     return true;
@@ -159,7 +158,7 @@ bool CdDevice::UnlockTray() { return PreventAllow(0x00); }
 bool CdDevice::SetMaxSpeed() {
   Cdb cdb{kSetCdSpeed};
   PutBigEndian(&cdb[2], 2, kMaxSpeedValue);
-  std::array<uint8_t, kSpeedReply> reply{};
+  std::array<uint8_t, kShortReply> reply{};
   return SendSelfOpening(cdb, reply.data(), reply.size());
 }
 
@@ -167,7 +166,7 @@ bool CdDevice::SetSpeedKBps(uint32_t kbps) {
   Cdb cdb{kSetCdSpeed};
   // The field is 16 bits; anything above it is the drive's highest speed anyway.
   PutBigEndian(&cdb[2], 2, std::min(kbps, kMaxSpeedValue));
-  std::array<uint8_t, kSpeedReply> reply{};
+  std::array<uint8_t, kShortReply> reply{};
   return SendGuarded(cdb, reply.data(), reply.size());
 }
 

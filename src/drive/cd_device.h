@@ -119,8 +119,7 @@ class CdDevice {
 
  private:
   using Cdb = std::array<uint8_t, kCdbSize>;
-  bool SendSelfOpening(const Cdb& cdb, void* buffer, uint32_t length, bool writeDirection = false,
-                       SenseSummary* sense = nullptr);
+  bool SendSelfOpening(const Cdb& cdb, void* buffer, uint32_t length);
   bool SendGuarded(const Cdb& cdb, void* buffer, uint32_t length, SenseSummary* sense = nullptr);
   bool StartStop(uint8_t immediate, uint8_t operation, bool withBuffer);
   bool PreventAllow(uint8_t prevent);

@@ -105,4 +105,18 @@ TEST(CdText, DiscWithoutTextAndShortAllocation) {
   EXPECT_EQ(cut, titlesOnly.left(18));
 }
 
+// Texts longer than READ TOC's 16-bit data length can describe are cut, not wrapped.
+TEST(CdText, OverlongTextsStayWithinTheLengthField) {
+  const QString longText(30000, 'x');
+  VirtualDriveHost::Instance().Drive(0).LoadImage(DiscWithText({longText, longText}, {longText}));
+  ScsiClient client;
+  ScsiAnswer answer;
+  const QByteArray packs = ReadCdTextPacks(client, 0xFF00, &answer);
+  const int length = qFromBigEndian<quint16>(answer.data.constData());
+  EXPECT_EQ((length - 2) % 18, 0);
+  EXPECT_GT(length, 0xFF00 - 4);  // more than the allocation: the transfer is cut there
+  EXPECT_EQ(answer.Transferred(), 0xFF00);
+  EXPECT_EQ(uint8_t(packs[0]), 0x80);
+}
+
 }  // namespace

@@ -2,7 +2,9 @@
 #include <linux/cdrom.h>
 
 #include <QtEndian>
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "drive_virtual/drive_test_support.h"
 #include "platform/scsi_host.h"
@@ -413,6 +415,60 @@ TEST_F(VirtualDriveCommands, SectorReadsReturnTheImage) {
   EXPECT_EQ(small.data, audio_.left(3000));
   // No fields selected: nothing transferred.
   EXPECT_EQ(client_.Send(ReadCdCdb(0, 3, 0x00), 3 * kSector).Transferred(), 0);
+}
+
+// A rip's reads on one thread while the tray, speed, faults and log are worked on another:
+// each read returns the image's sectors or a proper NOT READY / MEDIUM ERROR, never other bytes.
+TEST_F(VirtualDriveCommands, ReadsStayConsistentWhileTheDriveChanges) {
+  std::atomic<bool> done = false;
+  std::thread hand([&] {
+    for (int i = 0; !done; ++i) {
+      drive().SetTrayOpen(i % 2 == 0);
+      drive().FailSector(i % 500, 1);
+      drive().SetMaxSpeedKBps(1764 + i % 7 * 100);
+      if (i % 50 == 0) drive().ClearCommandLog();
+      std::this_thread::yield();
+    }
+  });
+  ScsiClient reader;
+  int good = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const int lba = i * 27 % 473;
+    const ScsiAnswer answer = reader.Send(ReadCdCdb(lba, 27), 27 * kSector);
+    if (answer.Good()) {
+      ++good;
+      ASSERT_EQ(answer.data, audio_.mid(qsizetype(lba) * kSector, 27 * kSector)) << lba;
+    } else {
+      ASSERT_TRUE(answer.SenseKey() == 2 || answer.SenseKey() == 3) << answer.SenseKey();
+      ASSERT_EQ(answer.data.left(answer.Transferred()), audio_.mid(qsizetype(lba) * kSector, answer.Transferred()));
+    }
+  }
+  done = true;
+  hand.join();
+  EXPECT_GT(good, 0);
+}
+
+// A MODE2/2352 track: READ (10) gives the form 1 user data after the subheader, READ CD's
+// user data field is everything after the header, and the expected-type field is checked.
+TEST(VirtualDriveMode2, ReadsStoredSectors) {
+  ImageFolder folder;
+  const QByteArray stored = PatternSectors(11, 40);
+  folder.Write("xa.bin", stored);
+  VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
+  QString error;
+  ASSERT_TRUE(drive.LoadCue(folder.Write("xa.cue", "FILE xa.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n"),
+                            &error));
+  ScsiClient client;
+  const ScsiAnswer user = client.Send(Read10Cdb(3, 2), 4096);
+  ASSERT_TRUE(user.Good());
+  EXPECT_EQ(user.data, stored.mid(3 * kSector + 24, 2048) + stored.mid(4 * kSector + 24, 2048));
+  const ScsiAnswer field = client.Send(ReadCdCdb(5, 1, 0x10, 3), kSector);
+  EXPECT_EQ(field.Transferred(), 2336);
+  EXPECT_EQ(field.data.left(2336), stored.mid(5 * kSector + 16, 2336));
+  for (int type : {4, 5}) EXPECT_TRUE(client.Send(ReadCdCdb(5, 1, 0xF8, type), kSector).Good()) << type;
+  EXPECT_EQ(client.Send(ReadCdCdb(5, 1, 0xF8), kSector).data, stored.mid(5 * kSector, kSector));
+  EXPECT_EQ(client.Send(ReadCdCdb(5, 1, 0xF8, 2), kSector).Asc(), 0x64);
+  EXPECT_EQ(client.Send(ReadCdCdb(5, 1, 0xF8, 6), kSector).Asc(), 0x24);
 }
 
 }  // namespace

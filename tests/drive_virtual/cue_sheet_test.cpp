@@ -114,6 +114,11 @@ INSTANTIATE_TEST_SUITE_P(
                   QString::fromUtf8("Caf\u00e9 \u266a"),
                   {},
                   {QString::fromUtf8("\u00dc")}},
+        GoodSheet{"CarriageReturnLineEnds",
+                  {{"a.bin", 90, 2352}},
+                  "FILE \"a.bin\" BINARY\r  TRACK 01 AUDIO\r    INDEX 01 00:00:00\r  TRACK 02 AUDIO\r"
+                  "    INDEX 01 00:01:00\r",
+                  {{1, TrackMode::Audio, 0, 0, 75}, {2, TrackMode::Audio, 75, 75, 90}}},
         GoodSheet{"BackslashInFileName",
                   {{"sub/a.bin", 80, 2352}},
                   "FILE \"sub\\a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n",
@@ -200,6 +205,10 @@ TEST(CueSheetLoad, RefusedSheetKeepsThePreviousDisc) {
   EXPECT_FALSE(drive.LoadCue(folder.Write("bad.cue", "FILE a.bin BINARY\nTRACK 01 CDG\n"), &error));
   EXPECT_FALSE(drive.LoadCue(folder.Path("absent.cue"), &error));
   EXPECT_TRUE(error.contains("absent.cue")) << error.toStdString();
+  EXPECT_FALSE(drive.LoadCue(folder.Path(""), &error));  // the folder itself
+  // An image file given by mistake is refused before it is read whole.
+  EXPECT_FALSE(drive.LoadCue(folder.Write("big.cue", QByteArray(2 << 20, 'R')), &error));
+  EXPECT_TRUE(error.contains("too large")) << error.toStdString();
   EXPECT_TRUE(drive.HasDisc());
   EXPECT_EQ(drive.DriveStatus(), CDS_DISC_OK);
 }

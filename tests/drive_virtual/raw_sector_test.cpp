@@ -105,6 +105,19 @@ void ExpectMode1Sector(const QByteArray& sector, int lba, const QByteArray& user
   EXPECT_TRUE(EccVerifies(bytes)) << lba;
 }
 
+// Sectors 0 .. count - 1 as READ CD gives them (every field), in 27-sector requests; a failed
+// request ends the copy early.
+QByteArray ReadRawDisc(ScsiClient& client, int count) {
+  QByteArray sectors;
+  for (int lba = 0; lba < count; lba += 27) {
+    const int chunk = std::min(27, count - lba);
+    const ScsiAnswer answer = client.Send(ReadCdCdb(lba, chunk, 0xF8), chunk * 2352);
+    if (!answer.Good()) break;
+    sectors += answer.data;
+  }
+  return sectors;
+}
+
 TEST(RawSector, Mode1SectorsCarryCorrectEdcAndEcc) {
   for (int lba : {0, 16, 4499, 71999, 332999}) {
     const QByteArray user = PatternSectors(lba, 1, 2048);
@@ -155,13 +168,8 @@ TEST(RawSector, IsoImageReadsRawAndRoundTrips) {
                             &error))
       << error.toStdString();
   ScsiClient client;
-  QByteArray raw;
-  for (int lba = 0; lba < sectors; lba += 27) {
-    const int count = std::min(27, sectors - lba);
-    const ScsiAnswer answer = client.Send(ReadCdCdb(lba, count, 0xF8), count * 2352);
-    ASSERT_TRUE(answer.Good()) << lba;
-    raw += answer.data;
-  }
+  const QByteArray raw = ReadRawDisc(client, sectors);
+  ASSERT_EQ(raw.size(), qsizetype(sectors) * 2352);
   for (int lba = 0; lba < sectors; ++lba) ExpectMode1Sector(raw.mid(lba * 2352, 2352), lba, iso.mid(lba * 2048, 2048));
 
   folder.Write("copy.bin", raw);
@@ -174,6 +182,45 @@ TEST(RawSector, IsoImageReadsRawAndRoundTrips) {
   EXPECT_EQ(user.data, iso);
   const ScsiAnswer again = client.Send(ReadCdCdb(0, 27, 0xF8), 27 * 2352);
   EXPECT_EQ(again.data, raw.left(27 * 2352));
+}
+
+// A disc of audio and data tracks copied sector by sector into one BIN, with the CUE sheet
+// the image writer makes (a data track is MODE1/2352, INDEX 01 at each track's start),
+// loads back with the same table of contents and the same sectors.
+TEST(RawSector, MixedDiscRoundTripsThroughABinImage) {
+  ImageFolder folder;
+  const QByteArray audio = PatternSectors(4, 400);
+  folder.Write("audio.bin", audio);
+  folder.Write("data.iso", PatternSectors(5, 120, 2048));
+  VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
+  QString error;
+  ASSERT_TRUE(drive.LoadCue(folder.Write("source.cue", "FILE audio.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                                       "TRACK 02 AUDIO\nINDEX 00 00:02:00\nINDEX 01 00:03:00\n"
+                                                       "FILE data.iso BINARY\nTRACK 03 MODE1/2048\nPREGAP 00:02:00\n"
+                                                       "INDEX 01 00:00:00\n"),
+                            &error))
+      << error.toStdString();
+  ScsiClient client;
+  const ScsiAnswer toc = client.Send(ReadTocCdb(0), 804);
+  const int leadOut = 400 + 150 + 120;
+  const QByteArray image = ReadRawDisc(client, leadOut);
+  ASSERT_EQ(image.size(), qsizetype(leadOut) * 2352);
+  EXPECT_EQ(image.left(400 * 2352), audio);
+  const QByteArray data = ReadFileBytes(folder.Path("data.iso"));
+  for (int lba = 400; lba < leadOut; ++lba) {  // the blank pregap, then the data
+    const QByteArray user = lba < 550 ? QByteArray(2048, '\0') : data.mid((lba - 550) * 2048, 2048);
+    ExpectMode1Sector(image.mid(qsizetype(lba) * 2352, 2352), lba, user);
+  }
+
+  folder.Write("copy.bin", image);
+  ASSERT_TRUE(drive.LoadCue(folder.Write("copy.cue", "FILE \"copy.bin\" BINARY\r\n"
+                                                     "  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
+                                                     "  TRACK 02 AUDIO\r\n    INDEX 01 00:03:00\r\n"
+                                                     "  TRACK 03 MODE1/2352\r\n    INDEX 01 00:07:25\r\n"),
+                            &error))
+      << error.toStdString();
+  EXPECT_EQ(client.Send(ReadTocCdb(0), 804).data, toc.data);
+  EXPECT_EQ(ReadRawDisc(client, leadOut), image);
 }
 
 }  // namespace

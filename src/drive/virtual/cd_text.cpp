@@ -11,6 +11,8 @@ namespace CdText {
 namespace {
 
 constexpr int kTextBytes = 12;
+// READ TOC's 16-bit data length must cover the packs: texts beyond this many packs are cut.
+constexpr int kMaxPacks = (0xFFFF - 2) / kPackSize;
 constexpr int kMaxCharacterPosition = 15;
 
 struct TextEntry {
@@ -36,7 +38,7 @@ void AppendPacks(uint8_t type, const QList<TextEntry>& entries, QByteArray& pack
     uint8_t pack[kPackSize] = {};
     pack[0] = type;
     pack[1] = uint8_t(entries[owner[at]].track);
-    pack[2] = uint8_t(packs.size() / kPackSize);  // sequence number over all packs
+    pack[2] = uint8_t(packs.size() / kPackSize);  // sequence number over all packs, modulo 256
     pack[3] = uint8_t(std::min(position[at], kMaxCharacterPosition));  // block 0, single-byte text
     const int length = std::min<int>(kTextBytes, stream.size() - at);
     std::copy_n(stream.constData() + at, length, pack + 4);
@@ -74,6 +76,7 @@ QByteArray BuildPacks(const DiscImage& disc) {
   AppendPacks(kTitle, Entries(disc, [](const DiscTrack& t) { return t.title; }, disc.Title()), packs);
   AppendPacks(kPerformer, Entries(disc, [](const DiscTrack& t) { return t.performer; }, disc.Performer()),
               packs);
+  packs.truncate(kMaxPacks * kPackSize);
   return packs;
 }
 

@@ -14,6 +14,8 @@ namespace {
 
 // The lead-out's MSF address must fit the table of contents' one-byte minute.
 constexpr qint64 kMaxDiscSectors = 255 * 4500 - 150;
+// A sheet is a few kilobytes; anything much larger is some other file.
+constexpr qint64 kMaxSheetBytes = 1 << 20;
 
 const QStringList kIgnoredCommands = {"REM",     "CATALOG", "CDTEXTFILE", "FLAGS",     "ISRC",
                                       "SONGWRITER", "COMPOSER", "ARRANGER", "MESSAGE", "GENRE",
@@ -242,7 +244,7 @@ int CueTrack::Index01Frame() const {
 bool ParseCueSheet(const QByteArray& bytes, CueSheet* sheet, QString* error) {
   *sheet = CueSheet();
   Parser parser(sheet);
-  const QStringList lines = Decode(bytes).split('\n');
+  const QStringList lines = Decode(bytes).replace("\r\n", "\n").replace('\r', '\n').split('\n');
   bool ok = true;
   for (int i = 0; i < lines.size() && ok; ++i) ok = parser.Line(i + 1, lines[i]);
   ok = ok && parser.Finish();
@@ -314,7 +316,8 @@ std::shared_ptr<const DiscImage> LoadCueSheet(const QString& path, QString* erro
     return nullptr;
   };
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return fail(QStringLiteral("cannot read the sheet (%1)").arg(file.errorString()));
+  if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) return fail("cannot read the sheet");
+  if (file.size() > kMaxSheetBytes) return fail("too large for a CUE sheet");
   CueSheet sheet;
   QString message;
   if (!ParseCueSheet(file.readAll(), &sheet, &message)) return fail(message);
