@@ -98,35 +98,37 @@ bool DiscInfo::LoadFromCache() {
 }
 
 bool DiscInfo::SaveToCache() const {
-  IniFile cache = Cache();
-  auto writeIfChanged = [&](const QString& key, const QString& value, const QString& defaultValue) {
-    if (value != defaultValue) cache.WriteString(discId, key, value);
+  // Collected first and written in one replace of the file, which may hold many discs.
+  IniFile::TextEntries entries;
+  auto addIfChanged = [&](const QString& key, const QString& value, const QString& defaultValue) {
+    if (value != defaultValue) entries.append({key, value});
   };
-  writeIfChanged(QStringLiteral("Disc_Title"), album, Latin(kUnknownAlbum));
-  writeIfChanged(QStringLiteral("Disc_Year"), year, Latin(kDefaultYear));
-  writeIfChanged(QStringLiteral("Disc_Genre"), genre, Latin(kDefaultGenre));
-  writeIfChanged(QStringLiteral("Disc_Comment"), comment, Latin(kDefaultComment));
-  WriteNumberedKeys(cache, "Track_", int(trackTitles.size()),
-                    [&](int i) { return trackTitles[i]; },
-                    [](int i) { return DefaultTrackTitle(i + 1); });
+  addIfChanged(QStringLiteral("Disc_Title"), album, Latin(kUnknownAlbum));
+  addIfChanged(QStringLiteral("Disc_Year"), year, Latin(kDefaultYear));
+  addIfChanged(QStringLiteral("Disc_Genre"), genre, Latin(kDefaultGenre));
+  addIfChanged(QStringLiteral("Disc_Comment"), comment, Latin(kDefaultComment));
+  AddNumberedKeys(entries, "Track_", int(trackTitles.size()),
+                  [&](int i) { return trackTitles[i]; },
+                  [](int i) { return DefaultTrackTitle(i + 1); });
   if (GetVariousArtists() == 1) {
-    WriteNumberedKeys(cache, "Artist_", int(trackArtists.size()),
-                      [&](int i) { return GetTrackArtist(i); },
-                      [](int) { return Latin(kUnknownArtist); });
+    AddNumberedKeys(entries, "Artist_", int(trackArtists.size()),
+                    [&](int i) { return GetTrackArtist(i); },
+                    [](int) { return Latin(kUnknownArtist); });
   } else {
-    writeIfChanged(QStringLiteral("Disc_Artist"), artist, Latin(kUnknownArtist));
+    addIfChanged(QStringLiteral("Disc_Artist"), artist, Latin(kUnknownArtist));
   }
+  if (!entries.isEmpty()) Cache().WriteStrings(discId, entries);
   return true;
 }
 
-void DiscInfo::WriteNumberedKeys(IniFile& cache, const char* prefix, int count,
-                                 const std::function<QString(int)>& value,
-                                 const std::function<QString(int)>& defaultValue) const {
+void DiscInfo::AddNumberedKeys(QList<std::pair<QString, QString>>& entries, const char* prefix,
+                               int count, const std::function<QString(int)>& value,
+                               const std::function<QString(int)>& defaultValue) {
   // Loading stops at the first absent key, so the default values in front of the last
   // changed one are written too: the saved run of keys has no gap and loads back whole.
   int end = count;
   while (end > 0 && value(end - 1) == defaultValue(end - 1)) --end;
-  for (int i = 0; i < end; ++i) cache.WriteString(discId, TrackKey(prefix, i + 1), value(i));
+  for (int i = 0; i < end; ++i) entries.append({TrackKey(prefix, i + 1), value(i)});
 }
 
 int DiscInfo::GetVariousArtists() const { return Cache().ReadInt(discId, QStringLiteral("VA"), 0); }

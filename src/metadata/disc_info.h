@@ -2,12 +2,12 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "drive/cd_text.h"
 #include "metadata/disc_id.h"
 
-class IniFile;
 
 // What Korvane knows of the disc in the current drive: disc artist, album, year, genre,
 // comment, a title and an artist per track, and the freedb disc identifier. The record is
@@ -78,7 +78,7 @@ class DiscInfo {
   QString discId;            // eight upper-case hexadecimal digits
 
  private:
-  void WriteNumberedKeys(IniFile& cache, const char* prefix, int count,
-                         const std::function<QString(int)>& value,
-                         const std::function<QString(int)>& defaultValue) const;
+  static void AddNumberedKeys(QList<std::pair<QString, QString>>& entries, const char* prefix,
+                              int count, const std::function<QString(int)>& value,
+                              const std::function<QString(int)>& defaultValue);
 };

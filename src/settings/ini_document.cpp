@@ -1,6 +1,7 @@
 #include "settings/ini_document.h"
 
 #include <QHash>
+#include <algorithm>
 #include <QString>
 
 namespace {
@@ -82,17 +83,22 @@ const std::string& IniDocument::IndexKey(QStringView section, QStringView key) {
 
 void IniDocument::Reindex() {
   index_.clear();
+  sectionsWithKeys_.clear();
   QHash<QByteArray, bool> seenSections;
   QString section;
   bool sectionCounts = false;  // keys of a repeated section are shadowed by the first one
+  bool sectionHasKeys = false;
   for (qsizetype i = 0; i < qsizetype(lines_.size()); ++i) {
     const Line& line = lines_[i];
     if (line.kind == Kind::Section) {
       section = QString::fromLatin1(line.name);
       sectionCounts = !seenSections.contains(line.name.toLower());
       seenSections.insert(line.name.toLower(), true);
+      sectionHasKeys = false;
     } else if (line.kind == Kind::Key && sectionCounts) {
       index_.try_emplace(IndexKey(section, QString::fromLatin1(line.name)), Indexed{i, ParseValue(line.text)});
+      if (!sectionHasKeys) sectionsWithKeys_.insert(IndexKey(section, QStringView()));
+      sectionHasKeys = true;
     }
   }
 }
@@ -104,11 +110,7 @@ std::optional<QByteArray> IniDocument::Value(QStringView section, QStringView ke
 }
 
 bool IniDocument::HasKeys(QStringView section) const {
-  const std::string prefix = IndexKey(section, QStringView());  // "section\0"
-  for (const auto& entry : index_) {
-    if (entry.first.starts_with(prefix)) return true;
-  }
-  return false;
+  return sectionsWithKeys_.contains(IndexKey(section, QStringView()));
 }
 
 qsizetype IniDocument::FindSection(const QByteArray& section) const {
@@ -121,26 +123,41 @@ qsizetype IniDocument::FindSection(const QByteArray& section) const {
 }
 
 void IniDocument::Set(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
+  SetAll(section, {{key, value}});
+}
+
+void IniDocument::SetAll(const QByteArray& section, const QList<std::pair<QByteArray, QByteArray>>& entries) {
   const QByteArray cleanSection = Trim(section);
-  const QByteArray cleanKey = Trim(key);
-  Line keyLine{cleanKey + '=' + value, Kind::Key, cleanKey};
-  const auto existing = index_.find(IndexKey(QString::fromLatin1(cleanSection), QString::fromLatin1(cleanKey)));
-  if (existing != index_.end()) {
-    lines_[existing->second.line] = keyLine;
-    existing->second.value = value;
-    return;
+  std::vector<Line> added;  // keys the section does not have yet, in the order given
+  for (const auto& [key, value] : entries) {
+    const QByteArray cleanKey = Trim(key);
+    Line keyLine{cleanKey + '=' + value, Kind::Key, cleanKey};
+    const auto existing = index_.find(IndexKey(QString::fromLatin1(cleanSection), QString::fromLatin1(cleanKey)));
+    if (existing != index_.end()) {
+      lines_[existing->second.line] = keyLine;
+      existing->second.value = value;
+      continue;
+    }
+    auto same = std::find_if(added.begin(), added.end(), [&](const Line& line) {
+      return line.name.compare(cleanKey, Qt::CaseInsensitive) == 0;
+    });
+    if (same != added.end()) {
+      *same = keyLine;  // the later value of a key given twice wins
+    } else {
+      added.push_back(keyLine);
+    }
   }
+  if (added.empty()) return;
   const qsizetype header = FindSection(cleanSection);
   if (header < 0) {
-    if (!lines_.empty() && !endsWithEol_) endsWithEol_ = true;
     lines_.push_back(Line{'[' + cleanSection + ']', Kind::Section, cleanSection});
-    lines_.push_back(keyLine);
+    lines_.insert(lines_.end(), added.begin(), added.end());
   } else {
     qsizetype insertAt = header + 1;
     for (qsizetype i = header + 1; i < qsizetype(lines_.size()) && lines_[i].kind != Kind::Section; ++i) {
       if (lines_[i].kind == Kind::Key) insertAt = i + 1;
     }
-    lines_.insert(lines_.begin() + insertAt, keyLine);
+    lines_.insert(lines_.begin() + insertAt, added.begin(), added.end());
   }
   endsWithEol_ = true;
   Reindex();

@@ -1,9 +1,12 @@
 #pragma once
 #include <QByteArray>
+#include <QList>
 #include <QStringView>
 #include <optional>
 #include <string>
+#include <utility>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // One INI file held in memory the way the Windows profile functions read it: section and
@@ -24,6 +27,8 @@ class IniDocument {
   // Replaces the key's line in place, or appends the key after the last key of its
   // section, or appends the section and the key at the end of the file.
   void Set(const QByteArray& section, const QByteArray& key, const QByteArray& value);
+  // Several keys of one section at once, as Set would one after the other.
+  void SetAll(const QByteArray& section, const QList<std::pair<QByteArray, QByteArray>>& entries);
 
   QByteArray Serialize() const;
 
@@ -51,4 +56,5 @@ class IniDocument {
   QByteArray eol_ = "\n";
   bool endsWithEol_ = true;
   std::unordered_map<std::string, Indexed> index_;
+  std::unordered_set<std::string> sectionsWithKeys_;  // lower-case section names
 };

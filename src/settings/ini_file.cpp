@@ -140,6 +140,13 @@ bool FitsName(const QByteArray& name) {
          !name.contains('\r') && !name.contains(']') && !name.contains('=');
 }
 
+// A text as a value line holds it: UTF-8 cut to IniFile::kMaxBytes, line breaks as blanks.
+QByteArray StoredText(const QString& text) {
+  QString oneLine = text;
+  oneLine.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+  return Utf16Codec::EncodePrefix(oneLine, IniFile::kMaxBytes);
+}
+
 std::optional<QByteArray> RawValue(const QByteArray& path, const QString& section, const QString& key) {
   auto doc = IniCache::Instance().Snapshot(path);
   std::optional<QByteArray> value = doc->Value(section, key);
@@ -170,7 +177,7 @@ int IniFile::ReadInt(const QString& section, const QString& key, int defaultValu
 }
 
 bool IniFile::WriteInt(const QString& section, const QString& key, int value) {
-  return WriteRaw(section, key, QByteArray::number(value));
+  return WriteRaw(section, {{key, QByteArray::number(value)}});
 }
 
 bool IniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue,
@@ -185,21 +192,31 @@ bool IniFile::ReadString(const QString& section, const QString& key, const QStri
 }
 
 bool IniFile::WriteString(const QString& section, const QString& key, const QString& text) {
-  QString oneLine = text;
-  oneLine.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-  return WriteRaw(section, key, Utf16Codec::EncodePrefix(oneLine, kMaxBytes));
+  return WriteRaw(section, {{key, StoredText(text)}});
+}
+
+bool IniFile::WriteStrings(const QString& section, const TextEntries& entries) {
+  QList<std::pair<QString, QByteArray>> stored;
+  stored.reserve(entries.size());
+  for (const auto& [key, text] : entries) stored.append({key, StoredText(text)});
+  return WriteRaw(section, stored);
 }
 
 bool IniFile::HasKeys(const QString& section) const {
   return IniCache::Instance().Snapshot(nativePath_)->HasKeys(section);
 }
 
-bool IniFile::WriteRaw(const QString& section, const QString& key, const QByteArray& value) {
+bool IniFile::WriteRaw(const QString& section, const QList<std::pair<QString, QByteArray>>& entries) {
   const QByteArray sectionBytes = section.trimmed().toUtf8();
-  const QByteArray keyBytes = key.trimmed().toUtf8();
-  if (!FitsName(sectionBytes) || !FitsName(keyBytes) || nativePath_.size() > kMaxBytes) return false;
+  if (!FitsName(sectionBytes) || nativePath_.size() > kMaxBytes) return false;
+  QList<std::pair<QByteArray, QByteArray>> keyed;
+  for (const auto& [key, value] : entries) {
+    const QByteArray keyBytes = key.trimmed().toUtf8();
+    if (FitsName(keyBytes)) keyed.append({keyBytes, value});
+  }
+  if (keyed.isEmpty()) return false;
   return IniCache::Instance().Update(nativePath_, [&](IniDocument& doc) {
-    doc.Set(sectionBytes, keyBytes, value);
+    doc.SetAll(sectionBytes, keyed);
   });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
+#include <QList>
 #include <QString>
+#include <utility>
 
 #include "settings/setting_keys.h"
 
@@ -32,6 +34,11 @@ class IniFile {
   // that fits; line breaks become blanks so a value never adds lines to the file. False,
   // with nothing written, for an over-long or malformed section or key, or a failed write.
   bool WriteString(const QString& section, const QString& key, const QString& text);
+  // Several (key, text) pairs of one section, stored as WriteString stores them but in one
+  // replace of the file. Pairs with an over-long or malformed key are left out; false when
+  // none is left or the write fails.
+  using TextEntries = QList<std::pair<QString, QString>>;
+  bool WriteStrings(const QString& section, const TextEntries& entries);
   // True when the section exists and holds at least one key.
   bool HasKeys(const QString& section) const;
 
@@ -45,7 +52,7 @@ class IniFile {
  private:
   struct FullPath {};
   IniFile(FullPath, const QString& fullPath);
-  bool WriteRaw(const QString& section, const QString& key, const QByteArray& value);
+  bool WriteRaw(const QString& section, const QList<std::pair<QString, QByteArray>>& entries);
 
   QString path_;
   QByteArray nativePath_;  // path_ in the file system's encoding, for the cache

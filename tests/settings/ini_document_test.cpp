@@ -105,4 +105,48 @@ TEST(IniDocument, GarbageGivesNoValuesAndNoCrash) {
   EXPECT_EQ(IniDocument::Parse(doc.Serialize()).Value(u"General", u"FormatSelected"), "11012");
 }
 
+TEST(IniDocument, SeveralKeysAtOnceLandWhereSingleWritesWould) {
+  const QByteArray original =
+      "[Disc]\n"
+      "Track_1=One\n"
+      "; note\n"
+      "[Other]\n"
+      "X=1\n";
+  IniDocument batch = IniDocument::Parse(original);
+  batch.SetAll("disc", {{"TRACK_1", "Uno"}, {"Track_2", "Two"}, {"Track_3", "first"}, {"track_3", "Three"}});
+  batch.SetAll("New", {{"A", "1"}, {"B", "2"}});
+  EXPECT_EQ(batch.Serialize(),
+            "[Disc]\nTRACK_1=Uno\nTrack_2=Two\ntrack_3=Three\n; note\n[Other]\nX=1\n[New]\nA=1\nB=2\n");
+
+  IniDocument single = IniDocument::Parse(original);
+  single.Set("disc", "TRACK_1", "Uno");
+  single.Set("disc", "Track_2", "Two");
+  single.Set("disc", "Track_3", "first");
+  single.Set("disc", "track_3", "Three");
+  single.Set("New", "A", "1");
+  single.Set("New", "B", "2");
+  EXPECT_EQ(single.Serialize(), batch.Serialize());
+  EXPECT_EQ(batch.Value(u"DISC", u"track_3"), "Three");
+}
+
+TEST(IniDocument, HasKeysOnlyForASectionThatHoldsKeys) {
+  const IniDocument doc = IniDocument::Parse(
+      "[Empty]\n"
+      "[Comments]\n; Track_1=x\nno equals here\n"
+      "[Shadowed]\n"
+      "[Full]\nVA=1\n"
+      "[shadowed]\nLater=1\n");
+  const struct {
+    const char16_t* section;
+    bool has;
+  } cases[] = {{u"Empty", false}, {u"Comments", false}, {u"Shadowed", false},
+               {u"Full", true},   {u" full ", true},    {u"FULL", true},
+               {u"Missing", false}};
+  for (const auto& c : cases) EXPECT_EQ(doc.HasKeys(c.section), c.has) << QString::fromUtf16(c.section).toStdString();
+
+  IniDocument grown = doc;
+  grown.Set("Empty", "Key", "v");
+  EXPECT_TRUE(grown.HasKeys(u"empty"));
+}
+
 }  // namespace

@@ -98,6 +98,28 @@ TEST(IniFile, LongValuesAreCutAndBadNamesRefused) {
   EXPECT_EQ(ReadFileBytes(ini.Path()), before);
 }
 
+TEST(IniFile, WriteStringsStoresLikeWriteStringAndSkipsBadKeys) {
+  TempConfig config;
+  IniFile ini("discs.ini");
+  EXPECT_FALSE(ini.HasKeys("0501A202"));
+  ASSERT_TRUE(ini.WriteStrings("0501A202", {{"Disc_Title", QStringLiteral("Café\nLive")},
+                                            {"bad]key", "x"},
+                                            {"Track_1", QString(600, 'a')}}));
+  EXPECT_TRUE(ini.HasKeys("0501a202"));
+  QString out;
+  ini.ReadString("0501A202", "Disc_Title", "", out);
+  EXPECT_EQ(out, QStringLiteral("Café Live"));
+  ini.ReadString("0501A202", "Track_1", "", out);
+  EXPECT_EQ(out, QString(510, 'a'));  // stored up to 511 bytes, read up to 510
+  EXPECT_FALSE(ReadFileBytes(ini.Path()).contains("bad"));
+
+  const QByteArray before = ReadFileBytes(ini.Path());
+  EXPECT_FALSE(ini.WriteStrings("0501A202", {{"", "x"}, {"a=b", "y"}}));
+  EXPECT_FALSE(ini.WriteStrings("0501A202", {}));
+  EXPECT_FALSE(ini.WriteStrings("bad]section", {{"Key", "x"}}));
+  EXPECT_EQ(ReadFileBytes(ini.Path()), before);
+}
+
 TEST(IniFile, ALineBreakInAValueNeverAddsLines) {
   TempConfig config;
   IniFile ini("korvane.ini");

@@ -1,0 +1,1 @@
+korvane_add_bench(disc_cache_bench korvane_metadata)
