@@ -19,8 +19,6 @@ class FreeDbTcpClient : public FreeDbClient, public CAsyncSocketEx {
   FreeDbTcpClient();
   ~FreeDbTcpClient() override;
 
-  int State() const { return state_; }
-
  protected:
   bool Setup() override;
   bool Connect() override;

@@ -20,7 +20,7 @@ class SocketLayer {
   SocketLayer(const SocketLayer&) = delete;
   SocketLayer& operator=(const SocketLayer&) = delete;
 
-  int State() const { return state_; }
+  int LayerState() const { return state_; }
 
  protected:
   friend class CAsyncSocketEx;

@@ -17,6 +17,7 @@ class ProbeSocket : public CAsyncSocketEx {
 
   std::vector<Event> events;
   std::vector<LayerStatus> proxyStatuses;
+  std::vector<std::pair<int, int>> stateChanges;  // (new, old)
   QByteArray received;
   QByteArray sendOnConnect;
   bool closeOnReceive = false;
@@ -51,6 +52,7 @@ class ProbeSocket : public CAsyncSocketEx {
   void OnClose(int error) override { events.push_back({Net::FD_CLOSE, error}); }
   int OnLayerStatus(SocketLayer*, const LayerStatus& status) override {
     if (status.kind == LayerStatus::kProxyStatus) proxyStatuses.push_back(status);
+    if (status.kind == LayerStatus::kStateChange) stateChanges.emplace_back(status.param1, status.param2);
     return 1;
   }
 };

@@ -81,6 +81,11 @@ TEST_F(Proxies, RealProxiesCarryTheConnection) {
   for (const auto& c : cases) {
     ProxiedSocket socket(c.type, "localhost", c.port, c.user, c.password);
     ExpectTunnel(socket, "127.0.0.1", c.what);
+    using S = SocketLayer;
+    const std::vector<std::pair<int, int>> states = {
+        {S::kUnconnected, S::kNone}, {S::kConnecting, S::kUnconnected}, {S::kConnected, S::kConnecting}};
+    EXPECT_EQ(socket.stateChanges, states) << c.what;
+    EXPECT_EQ(socket.proxy.LayerState(), S::kConnected) << c.what;
     QString address;
     uint16_t port = 0;
     EXPECT_TRUE(socket.GetPeerName(address, port)) << c.what;
@@ -128,6 +133,7 @@ TEST_F(Proxies, RealProxiesReportTheirRefusals) {
     EXPECT_EQ(socket.proxyStatuses[0].text, c.text) << c.what;
     EXPECT_FALSE(socket.Connected()) << c.what;
     EXPECT_TRUE(socket.received.isEmpty()) << c.what;
+    EXPECT_EQ(socket.proxy.LayerState(), SocketLayer::kAborted) << c.what;
   }
 }
 
