@@ -63,14 +63,13 @@ class FreeDbLookup : public ::testing::Test {
   }
 
   // Runs a lookup to its end and returns its status lines.
-  Reports Lookup(int accessMethod, const FreeDbClientSettings& settings, int answerTimeoutMs = 5000) {
+  Reports Lookup(int accessMethod, const FreeDbClientSettings& settings, int answerTimeoutMs = 5000,
+                 int connectTimeoutMs = 5000) {
     Reports reports;
     auto client = FreeDbClient::Create(accessMethod);
     client->SetSettings(settings);
-    client->SetTimeouts(5000, answerTimeoutMs);
+    client->SetTimeouts(connectTimeoutMs, answerTimeoutMs);
     client->SetReporter([&](double value, const QString& text) { reports.emplace_back(text, value); });
-  client->SetTextSource(TextNumber);
-    client->SetTextSource(TextNumber);
     client->SetTextSource(TextNumber);
     EXPECT_TRUE(client->Run(&info_, ExampleDisc()));
     EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000));
@@ -247,20 +246,35 @@ TEST_F(FreeDbLookup, ServersThatCannotBeReachedOrNeverAnswer) {
   EXPECT_EQ(notFound.back(), std::make_pair(QString("1038 HTTP status 404"), FreeDb::kLookupFailed));
 }
 
-TEST_F(FreeDbLookup, DestroyingTheClientAbortsAnHttpRequest) {
-  CddbTestServer silent(CddbTestServer::Mode::Http);
-  silent.SetSilent(true);
-  Reports reports;
-  auto client = FreeDbClient::Create(FreeDb::kViaHttp);
-  client->SetSettings(Direct(silent.Port()));
-  client->SetReporter([&](double value, const QString& text) { reports.emplace_back(text, value); });
-  client->SetTextSource(TextNumber);
-  ASSERT_TRUE(client->Run(&info_, ExampleDisc()));
-  RunEventsUntil([&] { return silent.Connections() == 1; });
-  client.reset();  // as the dialog's Cancel does, while the server keeps quiet
-  RunEventsUntil([] { return false; }, 100);
+TEST_F(FreeDbLookup, DestroyingTheClientEndsTheExchangeQuietly) {
+  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
+    CddbTestServer silent(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
+    silent.SetSilent(true);
+    Reports reports;
+    auto client = FreeDbClient::Create(method);
+    client->SetSettings(Direct(silent.Port()));
+    client->SetReporter([&](double value, const QString& text) { reports.emplace_back(text, value); });
+    client->SetTextSource(TextNumber);
+    ASSERT_TRUE(client->Run(&info_, ExampleDisc()));
+    RunEventsUntil([&] { return silent.Connections() == 1; });
+    client.reset();  // as the dialog's Cancel does, while the server keeps quiet
+    RunEventsUntil([] { return false; }, 100);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_NE(reports.back().second, FreeDb::kLookupFailed) << method << ": no end report after the client is gone";
+    EXPECT_NE(reports.back().second, FreeDb::kLookupSucceeded) << method;
+  }
+}
+
+TEST_F(FreeDbLookup, ProxyThatNeverAnswersCountsAsNoConnection) {
+  ScriptedPeer quietProxy({});
+  FreeDbClientSettings s = Direct(8880);
+  s.proxyType = FreeDb::kSocks5;
+  s.proxyServer = "127.0.0.1";
+  s.proxyPort = quietProxy.Port();
+  const Reports reports = Lookup(FreeDb::kViaTcp, s, 5000, 300);
   ASSERT_FALSE(reports.empty());
-  EXPECT_EQ(reports.back(), std::make_pair(QString("1034 "), 50.0)) << "no end report after the client is gone";
+  EXPECT_EQ(reports.back(), std::make_pair(QString("1032 "), FreeDb::kLookupFailed));
+  EXPECT_EQ(quietProxy.Received(), QByteArray("\x05\x01\x00", 3));
 }
 
 TEST_F(FreeDbLookup, ThroughEachProxy) {
