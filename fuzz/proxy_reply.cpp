@@ -1,5 +1,5 @@
 // The proxy reply state machines over arbitrary replies. The first byte chooses the proxy
-// type and whether a user name is configured; the reply is read in the pieces asked for.
+// type, whether a user name is configured and connect or bind; the reply is read in the pieces asked for.
 #include <cstddef>
 #include <cstdint>
 
@@ -10,6 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ProxyHandshake::Settings settings;
   settings.type = data[0] % 4 + 1;
   settings.useAuthentication = (data[0] & 0x10) != 0;
+  settings.bind = (data[0] & 0x40) != 0 && settings.type != ProxyHandshake::kHttp11;  // SOCKS only
   settings.user = "user";
   settings.password = "password";
   settings.targetPort = 8880;
@@ -31,7 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ProxyHandshake::Step step = handshake.Consume(reinterpret_cast<const char*>(data + at), static_cast<int>(take));
     at += take;
     if (settings.type == ProxyHandshake::kHttp11) httpBytes += take;
-    const bool over = step.kind == ProxyHandshake::Step::kConnected || step.kind == ProxyHandshake::Step::kFailed;
+    const bool over = step.kind == ProxyHandshake::Step::kConnected || step.kind == ProxyHandshake::Step::kAccepted ||
+                      step.kind == ProxyHandshake::Step::kFailed;
+    // A bind ends in an accept, a connect in a connection.
+    if (step.kind == (settings.bind ? ProxyHandshake::Step::kConnected : ProxyHandshake::Step::kAccepted)) {
+      __builtin_trap();
+    }
     if (over && handshake.InProgress()) __builtin_trap();
     if (step.kind == ProxyHandshake::Step::kFailed && step.code == 0) __builtin_trap();
   }

@@ -1,5 +1,7 @@
 #include "net/proxy_handshake.h"
 
+#include <cstring>
+
 #include "net/base64.h"
 
 namespace {
@@ -55,7 +57,7 @@ QByteArray ProxyHandshake::OpeningRequest() const {
   switch (settings_.type) {
     case kSocks4:
     case kSocks4a:
-      out.append('\x04').append('\x01');
+      out.append('\x04').append(settings_.bind ? '\x02' : '\x01');
       AppendPort(out, settings_.targetPort);
       if (settings_.targetAddress != 0) {
         AppendAddress(out, settings_.targetAddress);
@@ -85,6 +87,7 @@ QByteArray ProxyHandshake::OpeningRequest() const {
 
 QByteArray ProxyHandshake::Socks5ConnectRequest() const {
   QByteArray out("\x05\x01\x00", 3);
+  if (settings_.bind) out[1] = '\x02';
   if (settings_.targetAddress != 0) {
     out.append('\x01');
     AppendAddress(out, settings_.targetAddress);
@@ -101,6 +104,7 @@ int ProxyHandshake::BytesWanted() const {
     case kSocks4:
     case kSocks4a: return 8 - reply_.size();
     case kSocks5: {
+      if (step_ == 4) return 10 - reply_.size();
       if (step_ != 3 || reply_.size() < 5) return (step_ == 3 ? 5 : 2) - reply_.size();
       return expected_ - reply_.size();
     }
@@ -121,13 +125,29 @@ ProxyHandshake::Step ProxyHandshake::Consume(const char* data, int length) {
   }
 }
 
+ProxyHandshake::Step ProxyHandshake::Granted() {
+  Step step;
+  if (!settings_.bind || step_ == 2 || step_ == 4) {
+    Reset();
+    step.kind = settings_.bind ? Step::kAccepted : Step::kConnected;
+    return step;
+  }
+  // A bind's first reply says where the proxy listens: address in bytes 4 to 7, port in
+  // bytes 2 and 3 (SOCKS 4) or 8 and 9 (SOCKS 5).
+  const int portAt = settings_.type == kSocks5 ? 8 : 2;
+  step.kind = Step::kListening;
+  std::memcpy(&step.address, reply_.constData() + 4, 4);
+  step.port = static_cast<uint16_t>((static_cast<unsigned char>(reply_[portAt]) << 8) |
+                                    static_cast<unsigned char>(reply_[portAt + 1]));
+  step_ = settings_.type == kSocks5 ? 4 : 2;
+  reply_.clear();
+  return step;
+}
+
 ProxyHandshake::Step ProxyHandshake::ConsumeSocks4() {
   if (reply_.size() < 8) return {};
   if (reply_[0] != 0 || static_cast<unsigned char>(reply_[1]) != 90) return Fail(kRequestFailed);
-  Reset();
-  Step done;
-  done.kind = Step::kConnected;
-  return done;
+  return Granted();
 }
 
 ProxyHandshake::Step ProxyHandshake::ConsumeSocks5() {
@@ -158,6 +178,11 @@ ProxyHandshake::Step ProxyHandshake::ConsumeSocks5() {
     step_ = 3;
     return next;
   }
+  if (step_ == 4) {  // a bind's second answer: the target connected
+    if (reply_.size() < 10) return {};
+    if (reply_[1] != 0) return Fail(kRequestFailed);
+    return Granted();
+  }
   // Connect answer: its length depends on the address form in byte 3.
   if (reply_.size() < 5) return {};
   if (reply_.size() == 5) {
@@ -166,9 +191,7 @@ ProxyHandshake::Step ProxyHandshake::ConsumeSocks5() {
     expected_ = form == 0x01 ? 10 : form == 0x04 ? 22 : static_cast<unsigned char>(reply_[4]) + 7;
   }
   if (reply_.size() < expected_) return {};
-  Reset();
-  next.kind = Step::kConnected;
-  return next;
+  return Granted();
 }
 
 ProxyHandshake::Step ProxyHandshake::ConsumeHttp() {

@@ -16,6 +16,7 @@ class ProxyHandshake {
     kAuthFailed = 5,
     kAuthRequired = 6,
     kCannotResolveTarget = 7,
+    kListening = 8,
   };
   // An HTTP proxy's reply longer than this without its empty line is refused.
   static constexpr int kMaxHttpReply = 16 * 1024;
@@ -23,6 +24,9 @@ class ProxyHandshake {
 
   struct Settings {
     int type = kNone;
+    // SOCKS only: ask the proxy to listen for a connection from the target (bind) instead
+    // of connecting to it.
+    bool bind = false;
     uint32_t targetAddress = 0;  // network byte order; 0 when only the name is known
     uint16_t targetPort = 0;     // host byte order
     QByteArray targetName;       // Windows-1252
@@ -32,11 +36,16 @@ class ProxyHandshake {
   };
 
   struct Step {
-    enum Kind { kNeedMore, kSend, kConnected, kFailed };
+    // kListening: a bind's proxy listens (more follows); kAccepted: the target connected.
+    enum Kind { kNeedMore, kSend, kConnected, kListening, kAccepted, kFailed };
     Kind kind = kNeedMore;
     QByteArray bytes;  // kSend: the next request
     int code = 0;      // kFailed
     QString text;      // kFailed with code 2: the HTTP status line or kNoValidHttpReply
+    // kListening: where the proxy listens, network byte order; address 0 means the
+    // proxy's own address.
+    uint32_t address = 0;
+    uint16_t port = 0;
   };
 
   void Start(const Settings& settings);
@@ -58,6 +67,8 @@ class ProxyHandshake {
   Step ConsumeHttp();
   QByteArray Socks5ConnectRequest() const;
   Step Fail(int code, const QString& text = QString());
+  // The end of a reply: the tunnel is open, or for a bind the next reply is awaited.
+  Step Granted();
 
   Settings settings_;
   bool inProgress_ = false;

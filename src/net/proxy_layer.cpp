@@ -30,11 +30,37 @@ void ProxyLayer::ReportStatus(int code, const QString& text) {
 
 void ProxyLayer::FailNegotiation(int code, int error, const QString& text) {
   ReportStatus(code, text);
-  TriggerEvent(Net::FD_CONNECT, error);
+  TriggerEvent(binding_ ? Net::FD_ACCEPT : Net::FD_CONNECT, error);
   handshake_.Reset();
 }
 
-bool ProxyLayer::ConnectToProxy(uint32_t targetAddress, uint16_t port, const QString& targetName) {
+void ProxyLayer::ReportListening(uint32_t address, uint16_t port) {
+  sockaddr_in proxy{};
+  if (address == 0 && SocketLayer::GetPeerName(proxy)) address = proxy.sin_addr.s_addr;
+  LayerStatus status;
+  status.kind = LayerStatus::kProxyStatus;
+  status.param1 = ProxyHandshake::kListening;
+  status.address = address;
+  status.port = port;
+  DoLayerCallback(status);
+}
+
+void ProxyLayer::ExpectPeer(const QString& host, uint16_t port) {
+  expectedPeer_ = host;
+  expectedPeerPort_ = port;
+}
+
+bool ProxyLayer::Listen(int backlog) {
+  if (type_ == ProxyHandshake::kNone) return SocketLayer::Listen(backlog);
+  in_addr peer{};
+  if (type_ == ProxyHandshake::kHttp11 || !ResolveIpv4(expectedPeer_, peer)) {
+    Net::SetLastError(type_ == ProxyHandshake::kHttp11 ? EOPNOTSUPP : EINVAL);
+    return false;
+  }
+  return ConnectToProxy(peer.s_addr, expectedPeerPort_, QString(), true) || Net::LastError() == EWOULDBLOCK;
+}
+
+bool ProxyLayer::ConnectToProxy(uint32_t targetAddress, uint16_t port, const QString& targetName, bool bind) {
   const bool connected = ConnectNext(proxyHost_, static_cast<uint16_t>(proxyPort_));
   if (!connected && Net::LastError() != EWOULDBLOCK) {
     Net::LastErrorGuard keep;
@@ -44,8 +70,10 @@ bool ProxyLayer::ConnectToProxy(uint32_t targetAddress, uint16_t port, const QSt
   targetAddress_ = targetAddress;
   targetPort_ = port;
   targetName_ = targetName;
+  binding_ = bind;
   ProxyHandshake::Settings settings;
   settings.type = type_;
+  settings.bind = bind;
   settings.targetAddress = targetAddress;
   settings.targetPort = port;
   settings.targetName = Ansi::Encode(targetName);
@@ -110,8 +138,12 @@ void ProxyLayer::OnReceive(int error) {
         break;
       case ProxyHandshake::Step::kFailed:
         return FailNegotiation(step.code, ECONNABORTED, step.text);
+      case ProxyHandshake::Step::kListening:
+        ReportListening(step.address, step.port);
+        break;
       case ProxyHandshake::Step::kConnected:
-        TriggerEvent(Net::FD_CONNECT, 0);
+      case ProxyHandshake::Step::kAccepted:
+        TriggerEvent(step.kind == ProxyHandshake::Step::kAccepted ? Net::FD_ACCEPT : Net::FD_CONNECT, 0);
         TriggerEvent(Net::FD_READ, 0);
         TriggerEvent(Net::FD_WRITE, 0);
         return;
@@ -130,6 +162,7 @@ void ProxyLayer::OnClose(int error) {
 
 void ProxyLayer::Close() {
   handshake_.Reset();
+  binding_ = false;
   targetAddress_ = 0;
   targetPort_ = 0;
   targetName_.clear();

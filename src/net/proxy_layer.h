@@ -19,6 +19,10 @@ class ProxyLayer : public SocketLayer {
   void SetProxy(int type, const QString& host, int port);
   void SetProxy(int type, const QString& host, int port, const QByteArray& user, const QByteArray& password);
   int ProxyType() const { return type_; }
+  // The host a Listen through a SOCKS proxy waits for; the proxy reports where it listens
+  // (status code 8) and the socket gets FD_ACCEPT once the host has connected there. The
+  // socket itself then carries that connection.
+  void ExpectPeer(const QString& host, uint16_t port);
 
  protected:
   void OnConnect(int error) override;
@@ -30,15 +34,18 @@ class ProxyLayer : public SocketLayer {
   bool Connect(const sockaddr_in& address) override;
   bool Connect(const QString& host, uint16_t port) override;
   bool GetPeerName(sockaddr_in& address) override;
+  bool Listen(int backlog) override;
   using SocketLayer::GetPeerName;
   int Receive(void* buffer, int length, int flags) override;
   int Send(const void* buffer, int length, int flags) override;
 
  private:
-  bool ConnectToProxy(uint32_t targetAddress, uint16_t port, const QString& targetName);
+  bool ConnectToProxy(uint32_t targetAddress, uint16_t port, const QString& targetName, bool bind = false);
   void ReportStatus(int code, const QString& text = QString());
   // Reports the failure, fails the socket's connect and forgets the negotiation.
   void FailNegotiation(int code, int error, const QString& text = QString());
+  // Tells the socket where the proxy listens for the expected peer.
+  void ReportListening(uint32_t address, uint16_t port);
   bool SendAll(const QByteArray& bytes);
 
   int type_ = ProxyHandshake::kNone;
@@ -50,5 +57,8 @@ class ProxyLayer : public SocketLayer {
   uint32_t targetAddress_ = 0;
   uint16_t targetPort_ = 0;
   QString targetName_;
+  QString expectedPeer_;
+  uint16_t expectedPeerPort_ = 0;
+  bool binding_ = false;
   ProxyHandshake handshake_;
 };

@@ -175,3 +175,51 @@ TEST(ProxyHandshake, HttpReplyWithoutEndIsCutAt16KiB) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ProxyHandshake, BindReportsWhereTheProxyListensThenTheAccept) {
+  const QByteArray listening4("\x00\x5a\x1f\x90\x0a\x00\x00\x07", 8);
+  const QByteArray accepted4("\x00\x5a\x00\x00\x00\x00\x00\x00", 8);
+  const QByteArray listening5("\x05\x00\x00\x01\x0a\x00\x00\x07\x1f\x90", 10);
+  const QByteArray accepted5("\x05\x00\x00\x01\x7f\x00\x00\x01\x30\x39", 10);
+  const struct {
+    const char* what;
+    int type;
+    QByteArray opening;
+    QByteArray reply;
+    Step::Kind last;
+  } cases[] = {
+      {"SOCKS 4", ProxyHandshake::kSocks4, QByteArray("\x04\x02\x22\xb0\x0a\x01\x02\x03\x00", 9),
+       listening4 + accepted4, Step::kAccepted},
+      {"SOCKS 4, refused at the accept", ProxyHandshake::kSocks4, QByteArray("\x04\x02\x22\xb0\x0a\x01\x02\x03\x00", 9),
+       listening4 + QByteArray("\x00\x5b\0\0\0\0\0\0", 8), Step::kFailed},
+      {"SOCKS 5", ProxyHandshake::kSocks5, QByteArray("\x05\x01\x00", 3),
+       QByteArray("\x05\x00", 2) + listening5 + accepted5, Step::kAccepted},
+      {"SOCKS 5, refused at the accept", ProxyHandshake::kSocks5, QByteArray("\x05\x01\x00", 3),
+       QByteArray("\x05\x00", 2) + listening5 + QByteArray("\x05\x02\x00\x01\0\0\0\0\0\0", 10), Step::kFailed},
+  };
+  for (const auto& c : cases) {
+    ProxyHandshake::Settings s = Target(c.type, Address("10.1.2.3"));
+    s.bind = true;
+    ProxyHandshake handshake;
+    handshake.Start(s);
+    EXPECT_EQ(handshake.OpeningRequest(), c.opening) << c.what;
+    handshake.OpeningSent();
+    const std::vector<Step> steps = Feed(handshake, c.reply);
+    ASSERT_FALSE(steps.empty()) << c.what;
+    EXPECT_EQ(steps.back().kind, c.last) << c.what;
+    std::vector<Step> listening;
+    for (const Step& step : steps) {
+      if (step.kind == Step::kListening) listening.push_back(step);
+      if (step.kind == Step::kSend) {
+        EXPECT_EQ(step.bytes, QByteArray("\x05\x02\x00\x01\x0a\x01\x02\x03\x22\xb0", 10)) << c.what << ": bind command";
+      }
+    }
+    ASSERT_EQ(listening.size(), 1u) << c.what;
+    EXPECT_EQ(listening[0].address, Address("10.0.0.7")) << c.what;
+    EXPECT_EQ(listening[0].port, 8080) << c.what;
+  }
+}
+
+}  // namespace

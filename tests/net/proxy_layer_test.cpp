@@ -1,6 +1,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include "loopback_peers.h"
@@ -220,6 +221,44 @@ TEST_F(Proxies, Socks4CannotReachAnUnresolvableNameAndSaysSoAtOnce) {
   EXPECT_TRUE(byName.Connect(kUnresolvable, 8880));
   EXPECT_FALSE(byName.GetPeerName(address, port)) << "only the name is known";
   EXPECT_EQ(Net::LastError(), ENOTCONN);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Proxies, ListensThroughDante) {
+  auto dante = StartDante(dir_);
+  ASSERT_TRUE(dante->Ready()) << dante->Output().toStdString();
+  for (int type : {ProxyHandshake::kSocks4, ProxyHandshake::kSocks5}) {
+    class Listener : public ProxiedSocket {
+     public:
+      using ProxiedSocket::ProxiedSocket;
+      bool accepted = false;
+
+     protected:
+      void OnAccept(int error) override {
+        events.push_back({Net::FD_ACCEPT, error});
+        accepted = error == 0;
+      }
+    } listener(type, "127.0.0.1", dante->Port(), {}, {});
+    listener.proxy.ExpectPeer("127.0.0.1", 0);
+    ASSERT_TRUE(listener.Create());
+    ASSERT_TRUE(listener.Listen()) << type;
+    ASSERT_TRUE(RunEventsUntil([&] { return !listener.proxyStatuses.empty() || listener.Failed(); })) << type;
+    ASSERT_EQ(listener.proxyStatuses.size(), 1u) << type;
+    const LayerStatus where = listener.proxyStatuses[0];
+    EXPECT_EQ(where.param1, ProxyHandshake::kListening) << type;
+    ASSERT_NE(where.port, 0) << type;
+
+    QTcpSocket peer;
+    peer.connectToHost(QHostAddress(ntohl(where.address)), where.port);
+    ASSERT_TRUE(RunEventsUntil([&] { return peer.state() == QAbstractSocket::ConnectedState; })) << type;
+    peer.write("over the bound port\r\n");
+    EXPECT_TRUE(RunEventsUntil([&] { return listener.received == "over the bound port\r\n"; })) << type;
+    EXPECT_TRUE(listener.accepted) << type;
+    EXPECT_FALSE(listener.Connected()) << type << ": a bind ends in FD_ACCEPT, not FD_CONNECT";
+  }
 }
 
 }  // namespace
