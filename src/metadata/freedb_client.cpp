@@ -127,16 +127,30 @@ int FreeDbClient::ParseEntry(const QByteArray& entry) {
   return info_ ? ParseFreeDbEntry(entry, static_cast<int>(toc_.trackStarts.size()), *info_) : 0;
 }
 
+namespace {
+
+// A hello field is one word: blanks would shift the fields after it.
+QString HelloField(QString text) {
+  for (QChar& c : text) {
+    if (c.isSpace()) c = QLatin1Char('_');
+  }
+  return text;
+}
+
+}  // namespace
+
 QString FreeDbClient::HelloUser() const {
-  const qsizetype at = settings_.email.indexOf(QLatin1Char('@'));
-  return at > 0 ? settings_.email.left(at) : QStringLiteral("korvane_user");
+  const QString email = settings_.email.trimmed();
+  const qsizetype at = email.indexOf(QLatin1Char('@'));
+  return at > 0 ? HelloField(email.left(at)) : QStringLiteral("korvane_user");
 }
 
 QString FreeDbClient::HelloHost() const {
-  const qsizetype at = settings_.email.indexOf(QLatin1Char('@'));
-  if (at > 0 && at + 1 < settings_.email.size()) return settings_.email.mid(at + 1);
+  const QString email = settings_.email.trimmed();
+  const qsizetype at = email.indexOf(QLatin1Char('@'));
+  if (at > 0 && at + 1 < email.size()) return HelloField(email.mid(at + 1));
   const QString host = QSysInfo::machineHostName();
-  return host.isEmpty() ? QStringLiteral("localhost") : host;
+  return host.isEmpty() ? QStringLiteral("localhost") : HelloField(host);
 }
 
 // ---- entry parsing ----------------------------------------------------------------

@@ -56,6 +56,7 @@ bool FreeDbTcpClient::Setup() {
 bool FreeDbTcpClient::Connect() {
   FreeDbClient::Connect();
   state_ = kGreeting;
+  reader_ = Cddb::AnswerReader();
   WaitForAnswer(connectTimeoutMs_);
   const bool connected = CAsyncSocketEx::Connect(Narrow(settings_.server), static_cast<uint16_t>(settings_.port));
   if (connected || Net::LastError() == EWOULDBLOCK) return true;

@@ -186,12 +186,12 @@ TEST_F(FreeDbLookup, EmailGivesTheHelloFields) {
     server->AddEntry("rock", "0501a202", kEntry);
   }
   FreeDbClientSettings s = Direct(line.Port());
-  s.email = "someone@example.org";
+  s.email = " some one@example.org ";
   EXPECT_EQ(Lookup(FreeDb::kViaTcp, s), kSuccess);
-  EXPECT_EQ(line.Hello(), "someone example.org Korvane 2.5.5");
+  EXPECT_EQ(line.Hello(), "some_one example.org Korvane 2.5.5");
   s.port = http.Port();
   EXPECT_EQ(Lookup(FreeDb::kViaHttp, s), kSuccess);
-  EXPECT_EQ(http.Hello(), "someone example.org Korvane 1.x.x");
+  EXPECT_EQ(http.Hello(), "some_one example.org Korvane 1.x.x");
 }
 
 TEST_F(FreeDbLookup, EntriesInWindows1252) {
