@@ -19,10 +19,10 @@ void EnsureCoreApp() {
 }
 
 bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs) {
+  QTimer tick;  // wakes the waiting loop to look at the clock
+  tick.start(20);
   QDeadlineTimer deadline(timeoutMs);
-  while (!done() && !deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-  }
+  while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   return done();
 }
 

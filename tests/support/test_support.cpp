@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTimer>
 
 #include "platform/paths.h"
 
@@ -18,9 +19,11 @@ namespace {
 // in this thread can answer the program.
 bool WaitForExit(QProcess& process, int timeoutMs) {
   if (!QCoreApplication::instance()) return process.waitForFinished(timeoutMs);
+  QTimer tick;  // wakes the waiting loop to look at the clock
+  tick.start(50);
   QDeadlineTimer deadline(timeoutMs);
   while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
   return process.state() == QProcess::NotRunning;
 }
