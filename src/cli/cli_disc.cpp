@@ -64,6 +64,14 @@ int DiscProblem(CliContext& ctx, DiscState state, const QString& drive) {
   }
 }
 
+bool SelectDriveWithDisc(CliContext& ctx, QString& displayName, int& status) {
+  if (!SelectDrive(ctx, displayName, status)) return false;
+  const DiscState state = CurrentDiscState();
+  if (state == DiscState::Ready) return true;
+  status = DiscProblem(ctx, state, displayName);
+  return false;
+}
+
 QJsonObject DiscInfoJson(const DiscInfo& info) {
   QJsonArray tracks;
   for (int i = 0; i < info.trackTitles.size(); ++i) {

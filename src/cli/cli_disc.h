@@ -24,6 +24,8 @@ bool SetUpVirtualDrive(CliContext& ctx, int& status);
 bool SelectDrive(CliContext& ctx, QString& displayName, int& status);
 // Names what keeps the disc from being used, and returns the exit code for it.
 int DiscProblem(CliContext& ctx, DiscState state, const QString& drive);
+// SelectDrive, and a disc ready in it.
+bool SelectDriveWithDisc(CliContext& ctx, QString& displayName, int& status);
 
 // The disc information record as one JSON object: identifier, disc fields and tracks.
 QJsonObject DiscInfoJson(const DiscInfo& info);

@@ -76,9 +76,7 @@ void PrintTocJson(CliContext& ctx, const QString& drive, const QString& discType
 int RunToc(CliContext& ctx) {
   QString drive;
   int status = Exit::Ok;
-  if (!SelectDrive(ctx, drive, status)) return status;
-  const DiscState state = CurrentDiscState();
-  if (state != DiscState::Ready) return DiscProblem(ctx, state, drive);
+  if (!SelectDriveWithDisc(ctx, drive, status)) return status;
 
   CdDevice& device = *DriveContext::Instance().device.load();
   int count = 0;

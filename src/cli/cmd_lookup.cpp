@@ -92,9 +92,7 @@ void PrintRecord(CliContext& ctx, const DiscInfo& info) {
 int RunLookup(CliContext& ctx) {
   QString drive;
   int status = Exit::Ok;
-  if (!SelectDrive(ctx, drive, status)) return status;
-  const DiscState state = CurrentDiscState();
-  if (state != DiscState::Ready) return DiscProblem(ctx, state, drive);
+  if (!SelectDriveWithDisc(ctx, drive, status)) return status;
 
   DiscInfo info;
   InitForCurrentDisc(info);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -76,6 +77,17 @@ TEST_F(LookupCommand, FindsStoresAndPrintsTheRecord) {
   EXPECT_EQ(record["album"].toString(), "Loop Album");
   EXPECT_EQ(record["discId"].toString(), Section());
 
+  // A later run reads the record back from the disc cache.
+  const ProcessResult info = RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info", "--json"});
+  ASSERT_EQ(info.exitCode, 0) << info.err.constData();
+  const QJsonObject stored = QJsonDocument::fromJson(info.out).object();
+  EXPECT_TRUE(stored["cached"].toBool());
+  EXPECT_EQ(stored["artist"].toString(), "Loop Artist");
+  EXPECT_EQ(stored["album"].toString(), "Loop Album");
+  EXPECT_EQ(stored["year"].toString(), "2024");
+  EXPECT_EQ(stored["genre"].toString(), "Test Genre");
+  EXPECT_EQ(stored["tracks"].toArray().at(1).toObject()["title"].toString(), "Second Song");
+
   QFile::remove(config_.File("discs.ini"));
   const ProcessResult viaHttp = RunCli(config_.Dir(), Args(http.Port(), {"--http"}));
   ASSERT_EQ(viaHttp.exitCode, 0) << viaHttp.err.constData();
@@ -134,6 +146,11 @@ TEST_F(LookupCommand, NotFoundLeavesTheCacheAlone) {
   hangsUp.SetHangUpOn("cddb read");
   EXPECT_EQ(RunCli(config_.Dir(), Args(hangsUp.Port())).exitCode, 4);
   EXPECT_FALSE(QFile::exists(config_.File("discs.ini")));
+
+  const ProcessResult info = RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info", "--json"});
+  EXPECT_EQ(info.exitCode, 0);
+  EXPECT_FALSE(QJsonDocument::fromJson(info.out).object()["cached"].toBool());
+  EXPECT_FALSE(QFile::exists(config_.File("discs.ini"))) << "info only reads";
 }
 
 TEST_F(LookupCommand, NetworkFailuresAndBadOptions) {
