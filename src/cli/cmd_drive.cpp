@@ -1,9 +1,9 @@
 // The drive commands: drives, toc, eject, load; and the options --virtual-disc and --drive.
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include "cli/cli_command.h"
+#include "cli/cli_disc.h"
 #include "drive/cd_device.h"
 #include "drive/disc_type.h"
 #include "drive/drive_actions.h"
@@ -11,11 +11,6 @@
 #include "drive/virtual/virtual_drive.h"
 
 namespace {
-
-QString& WantedDrive() {
-  static QString wanted;
-  return wanted;
-}
 
 const RegisterGlobalOption kVirtualDisc(
     {QCommandLineOption("virtual-disc", "Put a disc image (a .cue file, or demo) in the virtual drive.",
@@ -27,47 +22,12 @@ const RegisterGlobalOption kDrive(
                         "NAME"),
      [](const QString& name) { WantedDrive() = name; }});
 
-const QCommandLineOption kJson("json", "Print one JSON document.");
-
-void AddJsonOption(QCommandLineParser& parser) { parser.addOption(kJson); }
-
-void PrintJson(CliContext& ctx, const QJsonObject& object) {
-  ctx.out << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
-}
-
-// The virtual drive takes its disc from the environment before anything asks for drives.
-bool SetUpVirtualDrive(CliContext& ctx, int& status) {
-  QString error;
-  if (SetUpVirtualDriveFromEnvironment(&error)) return true;
-  status = Fail(ctx, Exit::BadArguments, error);
-  return false;
-}
-
-// Sets up the drives and selects the one asked for; on failure status holds the exit code.
-bool SelectDrive(CliContext& ctx, QString& displayName, int& status) {
-  if (!SetUpVirtualDrive(ctx, status)) return false;
-  switch (SelectPreferredDrive(WantedDrive(), displayName)) {
-    case DriveChoice::Selected:
-      return true;
-    case DriveChoice::NoDrive:
-      status = Fail(ctx, Exit::NoDisc, "no CD drive found");
-      return false;
-    case DriveChoice::UnknownDrive:
-      status = Fail(ctx, Exit::NoDisc, QString("no drive named \"%1\" (see korvane-cli drives)").arg(WantedDrive()));
-      return false;
-    case DriveChoice::NotSelected:
-      break;
-  }
-  status = Fail(ctx, Exit::NoDisc, QString("%1 does not answer").arg(displayName));
-  return false;
-}
-
 int RunDrives(CliContext& ctx) {
   int status = Exit::Ok;
   if (!SetUpVirtualDrive(ctx, status)) return status;
   const QStringList drives = ListDrives();
   if (drives.isEmpty()) return Fail(ctx, Exit::NoDisc, "no CD drive found");
-  if (ctx.parser.isSet(kJson)) {
+  if (WantsJson(ctx)) {
     PrintJson(ctx, {{"drives", QJsonArray::fromStringList(drives)}});
   } else {
     for (const QString& drive : drives) ctx.out << drive << Qt::endl;
@@ -89,17 +49,6 @@ bool ReadTrack(CdDevice& device, int index, TrackLine& line) {
   return device.GetTrackStart(index, line.start) && device.GetTrackEnd(index, line.end) &&
          device.GetDiscSize(index, line.bytes) && device.GetTrackSeconds(index, line.seconds) &&
          device.IsDataTrack(index, line.data);
-}
-
-int DiscProblem(CliContext& ctx, DiscState state, const QString& drive) {
-  switch (state) {
-    case DiscState::TrayOpen:
-      return Fail(ctx, Exit::NoDisc, QString("the tray of %1 is open").arg(drive));
-    case DiscState::NoDisc:
-      return Fail(ctx, Exit::NoDisc, QString("no disc in %1").arg(drive));
-    default:
-      return Fail(ctx, Exit::NoDisc, QString("%1 is not available").arg(drive));
-  }
 }
 
 void PrintTocText(CliContext& ctx, const QString& discType, const QList<TrackLine>& tracks) {
@@ -127,9 +76,7 @@ void PrintTocJson(CliContext& ctx, const QString& drive, const QString& discType
 int RunToc(CliContext& ctx) {
   QString drive;
   int status = Exit::Ok;
-  if (!SelectDrive(ctx, drive, status)) return status;
-  const DiscState state = CurrentDiscState();
-  if (state != DiscState::Ready) return DiscProblem(ctx, state, drive);
+  if (!SelectDriveWithDisc(ctx, drive, status)) return status;
 
   CdDevice& device = *DriveContext::Instance().device.load();
   int count = 0;
@@ -144,7 +91,7 @@ int RunToc(CliContext& ctx) {
   }
   const std::optional<DiscType> type = DetectDiscType();
   if (!type) return Fail(ctx, Exit::Failed, QString("cannot tell the kind of disc in %1").arg(drive));
-  if (ctx.parser.isSet(kJson)) {
+  if (WantsJson(ctx)) {
     PrintTocJson(ctx, drive, type->name, tracks);
   } else {
     PrintTocText(ctx, type->name, tracks);

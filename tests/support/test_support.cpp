@@ -1,14 +1,34 @@
 #include "support/test_support.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTimer>
 
 #include "platform/paths.h"
 
 TempConfig::TempConfig() { Paths::SetConfigDirOverride(dir_.path()); }
 
 QString BinDir() { return QStringLiteral(KORVANE_BIN_DIR); }
+
+namespace {
+
+// With an application, its event loop keeps running meanwhile, so servers the test runs
+// in this thread can answer the program.
+bool WaitForExit(QProcess& process, int timeoutMs) {
+  if (!QCoreApplication::instance()) return process.waitForFinished(timeoutMs);
+  QTimer tick;  // wakes the waiting loop to look at the clock
+  tick.start(50);
+  QDeadlineTimer deadline(timeoutMs);
+  while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return process.state() == QProcess::NotRunning;
+}
+
+}  // namespace
 
 ProcessResult RunProgram(const QString& program, const QStringList& args,
                          const QStringList& environment, int timeoutMs) {
@@ -23,7 +43,7 @@ ProcessResult RunProgram(const QString& program, const QStringList& args,
   ProcessResult result;
   if (!process.waitForStarted(10000)) return result;
   process.closeWriteChannel();
-  if (!process.waitForFinished(timeoutMs)) {
+  if (!WaitForExit(process, timeoutMs)) {
     process.kill();
     process.waitForFinished();
     return result;

@@ -25,6 +25,7 @@ struct ProcessResult {
 QString BinDir();
 
 // Runs a program to its end (at most timeoutMs) with extra environment entries "NAME=value".
+// When the test has a QCoreApplication, its event loop runs while the program does.
 ProcessResult RunProgram(const QString& program, const QStringList& args,
                          const QStringList& environment = {}, int timeoutMs = 60000);
 

@@ -1,0 +1,2 @@
+korvane_add_fuzzer(freedb_entry korvane_metadata)
+korvane_add_fuzzer(freedb_answer korvane_metadata)

@@ -1,0 +1,1 @@
+korvane_add_fuzzer(proxy_reply korvane_net)

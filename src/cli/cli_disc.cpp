@@ -1,0 +1,82 @@
+#include "cli/cli_disc.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include "drive/drive_context.h"
+#include "drive/virtual/virtual_drive.h"
+#include "metadata/disc_info.h"
+
+namespace {
+
+const QCommandLineOption kJson("json", "Print one JSON document.");
+
+}  // namespace
+
+void AddJsonOption(QCommandLineParser& parser) { parser.addOption(kJson); }
+
+bool WantsJson(const CliContext& ctx) { return ctx.parser.isSet(kJson); }
+
+QString& WantedDrive() {
+  static QString wanted;
+  return wanted;
+}
+
+void PrintJson(CliContext& ctx, const QJsonObject& object) {
+  ctx.out << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
+}
+
+// The virtual drive takes its disc from the environment before anything asks for drives.
+bool SetUpVirtualDrive(CliContext& ctx, int& status) {
+  QString error;
+  if (SetUpVirtualDriveFromEnvironment(&error)) return true;
+  status = Fail(ctx, Exit::BadArguments, error);
+  return false;
+}
+
+// Sets up the drives and selects the one asked for; on failure status holds the exit code.
+bool SelectDrive(CliContext& ctx, QString& displayName, int& status) {
+  if (!SetUpVirtualDrive(ctx, status)) return false;
+  switch (SelectPreferredDrive(WantedDrive(), displayName)) {
+    case DriveChoice::Selected:
+      return true;
+    case DriveChoice::NoDrive:
+      status = Fail(ctx, Exit::NoDisc, "no CD drive found");
+      return false;
+    case DriveChoice::UnknownDrive:
+      status = Fail(ctx, Exit::NoDisc, QString("no drive named \"%1\" (see korvane-cli drives)").arg(WantedDrive()));
+      return false;
+    case DriveChoice::NotSelected:
+      break;
+  }
+  status = Fail(ctx, Exit::NoDisc, QString("%1 does not answer").arg(displayName));
+  return false;
+}
+
+int DiscProblem(CliContext& ctx, DiscState state, const QString& drive) {
+  switch (state) {
+    case DiscState::TrayOpen:
+      return Fail(ctx, Exit::NoDisc, QString("the tray of %1 is open").arg(drive));
+    case DiscState::NoDisc:
+      return Fail(ctx, Exit::NoDisc, QString("no disc in %1").arg(drive));
+    default:
+      return Fail(ctx, Exit::NoDisc, QString("%1 is not available").arg(drive));
+  }
+}
+
+bool SelectDriveWithDisc(CliContext& ctx, QString& displayName, int& status) {
+  if (!SelectDrive(ctx, displayName, status)) return false;
+  const DiscState state = CurrentDiscState();
+  if (state == DiscState::Ready) return true;
+  status = DiscProblem(ctx, state, displayName);
+  return false;
+}
+
+QJsonObject DiscInfoJson(const DiscInfo& info) {
+  QJsonArray tracks;
+  for (int i = 0; i < info.trackTitles.size(); ++i) {
+    tracks.append(QJsonObject{{"number", i + 1}, {"title", info.GetTrackTitle(i)}, {"artist", info.GetTrackArtist(i)}});
+  }
+  return {{"discId", info.discId}, {"artist", info.artist}, {"album", info.album}, {"year", info.year},
+          {"genre", info.genre},   {"comment", info.comment}, {"tracks", tracks}};
+}

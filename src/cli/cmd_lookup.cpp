@@ -1,0 +1,142 @@
+// lookup: looks the current disc up on a freedb server and stores what it finds.
+#include <QCoreApplication>
+#include <QUrl>
+
+#include "cli/cli_command.h"
+#include "cli/cli_disc.h"
+#include "drive/drive_context.h"
+#include "metadata/current_disc.h"
+#include "metadata/disc_info.h"
+#include "metadata/freedb_client.h"
+#include "settings/freedb_settings.h"
+#include "texts/language_manager.h"
+
+namespace {
+
+const QCommandLineOption kHttp("http", "Ask the server's cddb.cgi over HTTP instead of the line protocol.");
+const QCommandLineOption kServer("server", "The freedb server, instead of fdServer.", "HOST");
+const QCommandLineOption kPort("port", "The server's port, instead of fdTCPPort or fdHTTPPort.", "N");
+const QCommandLineOption kProxy("proxy",
+                                "The proxy for this lookup: socks4://host:port, socks4a://host:port, "
+                                "socks5://[user:pass@]host:port or http://[user:pass@]host:port.",
+                                "URL");
+
+constexpr int kCannotDetectTracks = 1008;
+constexpr int kTrackListLabel = 1013;
+constexpr int kLabels[] = {2001, 2002, 2003, 2004};  // "Artist: ", "Album: ", "Year: ", "Genre: "
+
+void AddLookupOptions(QCommandLineParser& parser) {
+  parser.addOption(kHttp);
+  parser.addOption(kServer);
+  parser.addOption(kPort);
+  parser.addOption(kProxy);
+  AddJsonOption(parser);
+}
+
+QString Text(int id) { return LanguageManager::Instance().Text(id); }
+
+// The proxy type for a --proxy scheme; 0 for one we do not speak.
+int ProxyTypeOf(const QString& scheme) {
+  if (scheme == "socks4") return FreeDb::kSocks4;
+  if (scheme == "socks4a") return FreeDb::kSocks4a;
+  if (scheme == "socks5") return FreeDb::kSocks5;
+  if (scheme == "http") return FreeDb::kHttp11;
+  return 0;
+}
+
+// Applies --server, --port and --proxy over the stored settings. The HTTP client goes
+// through the system's proxy, so for it --proxy becomes that proxy for this run.
+bool ApplyOptions(CliContext& ctx, int accessMethod, FreeDbClientSettings& settings) {
+  if (ctx.parser.isSet(kServer)) settings.server = ctx.parser.value(kServer);
+  if (ctx.parser.isSet(kPort)) {
+    bool number = false;
+    settings.port = ctx.parser.value(kPort).toInt(&number);
+    if (!number || settings.port < 1 || settings.port > 65535) {
+      Fail(ctx, Exit::BadArguments, QString("--port takes a port number, not \"%1\"").arg(ctx.parser.value(kPort)));
+      return false;
+    }
+  }
+  if (!ctx.parser.isSet(kProxy)) return true;
+  const QString value = ctx.parser.value(kProxy);
+  const QUrl url(value, QUrl::StrictMode);
+  const int type = ProxyTypeOf(url.scheme().toLower());
+  if (!url.isValid() || type == 0 || url.host().isEmpty() || url.port() < 1) {
+    Fail(ctx, Exit::BadArguments, QString("--proxy takes socks4://, socks4a://, socks5:// or http:// "
+                                          "with a host and a port, not \"%1\"").arg(value));
+    return false;
+  }
+  if (accessMethod == FreeDb::kViaHttp) {
+    qputenv("http_proxy", value.toUtf8());
+    return true;
+  }
+  settings.proxyType = type;
+  settings.proxyServer = url.host();
+  settings.proxyPort = url.port();
+  settings.userName = url.userName(QUrl::FullyDecoded);
+  settings.password = url.password(QUrl::FullyDecoded);
+  return true;
+}
+
+// The record as the lookup dialog shows it after a lookup.
+void PrintRecord(CliContext& ctx, const DiscInfo& info) {
+  const QString values[] = {info.artist, info.album, info.year, info.genre};
+  ctx.out << "===================" << Qt::endl;
+  for (int i = 0; i < 4; ++i) {
+    const QString label = Text(kLabels[i]);
+    ctx.out << label.left(label.indexOf(QLatin1Char(':'))) << ": " << values[i] << Qt::endl;
+  }
+  ctx.out << Text(kTrackListLabel) << Qt::endl;
+  for (const QString& title : info.trackTitles) ctx.out << info.artist << " - " << title << Qt::endl;
+}
+
+int RunLookup(CliContext& ctx) {
+  QString drive;
+  int status = Exit::Ok;
+  if (!SelectDriveWithDisc(ctx, drive, status)) return status;
+
+  DiscInfo info;
+  InitForCurrentDisc(info);
+  const TocAddresses toc = TocAddressesOf(*DriveContext::Instance().device.load());
+  if (!toc.HasValidTrackCount()) return Fail(ctx, Exit::NoDisc, Text(kCannotDetectTracks));
+
+  const FreeDbSettings stored;
+  const int accessMethod = ctx.parser.isSet(kHttp) ? FreeDb::kViaHttp : stored.AccessMethod();
+  FreeDbClientSettings settings = FreeDbClientSettings::FromSettings(stored, accessMethod);
+  if (!ApplyOptions(ctx, accessMethod, settings)) return Exit::BadArguments;
+
+  std::unique_ptr<FreeDbClient> client = FreeDbClient::Create(accessMethod);
+  client->SetSettings(settings);
+  // With --json the record is the only thing on stdout.
+  QTextStream& statusLines = WantsJson(ctx) ? ctx.err : ctx.out;
+  double end = 0;
+  QString endText;
+  client->SetReporter([&](double value, const QString& text) {
+    if (value == FreeDb::kLookupSucceeded || value == FreeDb::kLookupFailed) {
+      end = value;
+      endText = text.trimmed();
+      return;
+    }
+    statusLines << text.trimmed() << Qt::endl;
+  });
+  if (!client->Run(&info, toc)) return Fail(ctx, Exit::NoDisc, Text(kCannotDetectTracks));
+  while (!client->Finished()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+
+  if (end != FreeDb::kLookupSucceeded) {
+    // What a failed lookup left in the record (the category of a match) is not kept.
+    InitForCurrentDisc(info);
+    return Fail(ctx, client->DiscNotFound() ? Exit::PartialFailure : Exit::Failed, endText);
+  }
+  info.SaveToCache();
+  if (WantsJson(ctx)) {
+    PrintJson(ctx, DiscInfoJson(info));
+  } else {
+    PrintRecord(ctx, info);
+  }
+  return Exit::Ok;
+}
+
+const RegisterCommand kLookup({"lookup", "[--http] [--server HOST] [--port N] [--proxy URL] [--json]",
+                               "Look the disc up on the freedb server and store what it finds.",
+                               AddLookupOptions, RunLookup});
+
+}  // namespace

@@ -1,0 +1,146 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "metadata/disc_id.h"
+
+class DiscInfo;
+class FreeDbSettings;
+
+// Access methods and proxy types as the "FreeDBSettings" section stores them.
+namespace FreeDb {
+constexpr int kViaTcp = 1068;
+constexpr int kViaHttp = 1069;
+constexpr int kDirectConnection = 1051;
+constexpr int kSocks4 = 1052;
+constexpr int kSocks4a = 1053;
+constexpr int kSocks5 = 1054;
+constexpr int kHttp11 = 1055;
+
+// Status values that end a lookup; they carry no progress.
+constexpr double kLookupSucceeded = 601209923;
+constexpr double kLookupFailed = 1067076756;
+
+// Interface texts of the lookup's status lines.
+namespace Text {
+constexpr int ProxyCannotConnect = 1024;
+constexpr int ProxyRequestFailed = 1025;
+constexpr int ProxyAuthTypeUnsupported = 1026;
+constexpr int ProxyAuthFailed = 1027;
+constexpr int ProxyAuthRequired = 1028;
+constexpr int ProxyCannotResolve = 1029;
+constexpr int ProxyUnknownError = 1030;
+constexpr int NetworkFailed = 1032;
+constexpr int Preparing = 1033;
+constexpr int Querying = 1034;
+constexpr int DiscFound = 1035;
+constexpr int DiscNotFound = 1036;
+constexpr int Closing = 1037;
+constexpr int UnknownCode = 1038;
+constexpr int Completed = 1039;
+constexpr int Finished = 1040;
+constexpr int CannotConnect = 1041;
+constexpr int Connecting = 1042;
+constexpr int DiscId = 1043;
+}  // namespace Text
+}  // namespace FreeDb
+
+// Where and how to reach the freedb server, filled from "FreeDBSettings" for each lookup.
+struct FreeDbClientSettings {
+  QString server;
+  int port = 0;
+  int proxyType = FreeDb::kDirectConnection;
+  QString proxyServer;
+  int proxyPort = 0;
+  QString userName;
+  QString password;
+  QString email;  // when set, gives the user and host fields of the hello
+
+  // The port is "fdHTTPPort" for kViaHttp, else "fdTCPPort".
+  static FreeDbClientSettings FromSettings(const FreeDbSettings& settings, int accessMethod);
+};
+
+// Looks the disc up on a freedb server and fills DiscInfo. Each step reports a status line
+// with a progress value through the reporter; a lookup ends with exactly one report whose
+// value is kLookupSucceeded or kLookupFailed. Reports arrive on the thread that called Run,
+// from its event loop.
+class FreeDbClient {
+ public:
+  // value: a percentage, or one of the two end values; text: the status line.
+  using Reporter = std::function<void(double value, const QString& text)>;
+  using TextSource = std::function<QString(int textId)>;
+
+  static constexpr int kConnectTimeoutMs = 15000;
+  static constexpr int kAnswerTimeoutMs = 30000;
+
+  // kViaHttp gives the HTTP client, any other value the line-protocol client.
+  static std::unique_ptr<FreeDbClient> Create(int accessMethod);
+
+  virtual ~FreeDbClient() = default;
+
+  void SetSettings(const FreeDbClientSettings& settings) { settings_ = settings; }
+  void SetReporter(Reporter reporter) { reporter_ = std::move(reporter); }
+  // The interface texts by number; the language manager's unless set.
+  void SetTextSource(TextSource source) { texts_ = std::move(source); }
+  void SetTimeouts(int connectMs, int answerMs);
+
+  // Starts the lookup of the disc with this table of contents. False, with nothing
+  // reported, when there is no record or the table has no valid track count.
+  bool Run(DiscInfo* info, const TocAddresses& toc);
+
+  bool Finished() const { return finished_; }
+  // The lookup ended because the server does not know the disc.
+  bool DiscNotFound() const { return notFound_; }
+  const QString& QueryText() const { return query_; }
+  const QString& MatchedDiscId() const { return matchedId_; }
+
+  // The answer to the query: takes the first match into the record's genre (the category)
+  // and the matched identifier. False, with the lookup ended, when there is none.
+  virtual bool HandleQueryResponse(const QString& response);
+  virtual void ParseMatch(const QString& match);
+  // Fills the record from an xmcd database entry in Windows-1252. 0 when the table has no
+  // valid track count.
+  virtual int ParseEntry(const QByteArray& entry);
+
+ protected:
+  virtual bool Setup() = 0;
+  virtual bool Connect();
+  virtual void Prepare();
+  virtual void Query();
+  // The read command for the match, "cddb read CATEGORY DISCID\n".
+  virtual QString RequestRead();
+  virtual int Finish(const QByteArray& entry);
+  // The answer to the read: Finish with the entry it carries, or end the lookup when the
+  // server sent no entry (an unknown disc, an error).
+  void FinishWithAnswer(const QByteArray& answer);
+
+  // A status line: the text of textId, a blank, then extra.
+  void Report(int textId, const QString& extra, double value);
+  // Ends the lookup without a result, with this status line.
+  void Fail(int textId, const QString& extra = QString());
+  // Called once when the lookup has ended, to drop connections and timers.
+  virtual void OnFinished() {}
+
+  // The hello's user and host fields.
+  QString HelloUser() const;
+  QString HelloHost() const;
+
+  FreeDbClientSettings settings_;
+  DiscInfo* info_ = nullptr;
+  TocAddresses toc_;
+  QString query_;
+  QString matchedId_;
+  int connectTimeoutMs_ = kConnectTimeoutMs;
+  int answerTimeoutMs_ = kAnswerTimeoutMs;
+
+ private:
+  Reporter reporter_;
+  TextSource texts_;
+  bool finished_ = false;
+  bool notFound_ = false;
+};
+
+// The entry parser on its own, for the client and for tests and fuzzing.
+int ParseFreeDbEntry(const QByteArray& entry, int trackCount, DiscInfo& info);

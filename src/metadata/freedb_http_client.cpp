@@ -1,0 +1,118 @@
+#include "metadata/freedb_http_client.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <QUrl>
+
+#include "metadata/cddb_protocol.h"
+#include "metadata/disc_info.h"
+#include "platform/codepage.h"
+
+namespace {
+
+QByteArray Encoded(const QString& field) { return QUrl::toPercentEncoding(field); }
+
+}  // namespace
+
+FreeDbHttpClient::FreeDbHttpClient()
+    : session_(kUserAgent), wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+  if (wakeFd_ < 0) return;
+  wake_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
+  QObject::connect(wake_.get(), &QSocketNotifier::activated, wake_.get(), [this] { TakeResult(); });
+}
+
+FreeDbHttpClient::~FreeDbHttpClient() {
+  abort_ = true;
+  JoinWorker();
+  wake_.reset();
+  if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+void FreeDbHttpClient::JoinWorker() {
+  if (worker_.joinable()) worker_.join();
+}
+
+bool FreeDbHttpClient::Setup() { return true; }
+
+QByteArray FreeDbHttpClient::RequestPath(const QString& command) const {
+  // The command keeps its "+" separators; each field is encoded on its own.
+  QByteArray cmd;
+  for (const QString& part : command.split(QLatin1Char('+'))) {
+    if (!cmd.isEmpty()) cmd += '+';
+    cmd += Encoded(part);
+  }
+  return "/~cddb/cddb.cgi?cmd=" + cmd + "&hello=" + Encoded(HelloUser()) + '+' + Encoded(HelloHost()) +
+         "+Korvane+1.x.x&proto=5";
+}
+
+bool FreeDbHttpClient::Connect() {
+  FreeDbClient::Connect();
+  Prepare();
+  const QString command = Cddb::HttpCommand(query_);
+  Query();
+  Request(command, [this](const HttpSession::Result& result) { OnQueryAnswer(result); });
+  return true;
+}
+
+void FreeDbHttpClient::Request(const QString& command, std::function<void(const HttpSession::Result&)> done) {
+  JoinWorker();
+  const QByteArray url = "http://" + QUrl::toAce(settings_.server) + ':' + QByteArray::number(settings_.port) +
+                         RequestPath(command);
+  HttpSession::Options options;
+  options.connectTimeoutMs = connectTimeoutMs_;
+  options.transferTimeoutMs = answerTimeoutMs_;
+  if (wakeFd_ < 0) {
+    HttpSession::Result broken;
+    broken.error = "The HTTP request could not be started.";
+    return done(broken);
+  }
+  pending_ = std::move(done);
+  worker_ = std::thread([this, url, options] {
+    HttpSession::Result result = session_.Get(url, options, &abort_);
+    if (abort_) return;
+    {
+      std::lock_guard guard(resultLock_);
+      result_ = std::move(result);
+    }
+    const uint64_t one = 1;
+    (void)!::write(wakeFd_, &one, sizeof one);
+  });
+}
+
+void FreeDbHttpClient::TakeResult() {
+  uint64_t count = 0;
+  (void)!::read(wakeFd_, &count, sizeof count);
+  std::optional<HttpSession::Result> result;
+  {
+    std::lock_guard guard(resultLock_);
+    result.swap(result_);
+  }
+  if (!result || !pending_) return;
+  JoinWorker();
+  const auto done = std::move(pending_);
+  pending_ = nullptr;
+  done(*result);
+}
+
+void FreeDbHttpClient::FailRequest(const HttpSession::Result& result) {
+  // A server that stops answering ends the lookup like a network failure.
+  if (result.timedOut) return Fail(FreeDb::Text::NetworkFailed);
+  Fail(FreeDb::Text::UnknownCode, result.error.left(511));
+}
+
+void FreeDbHttpClient::OnQueryAnswer(const HttpSession::Result& result) {
+  if (!result.ok) return FailRequest(result);
+  if (!HandleQueryResponse(Ansi::Decode(result.body))) return;
+  const QString command = QStringLiteral("cddb+read+%1+%2").arg(info_->genre, matchedId_);
+  RequestRead();
+  Request(command, [this](const HttpSession::Result& entry) { OnEntry(entry); });
+}
+
+void FreeDbHttpClient::OnEntry(const HttpSession::Result& result) {
+  if (!result.ok) return FailRequest(result);
+  FinishWithAnswer(result.body);
+}
+
+void FreeDbHttpClient::OnFinished() { abort_ = true; }

@@ -1,0 +1,53 @@
+#pragma once
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "metadata/freedb_client.h"
+#include "platform/http_session.h"
+
+class QSocketNotifier;
+
+// The freedb client over HTTP: the query and the read are GET requests to the server's
+// cddb.cgi, made through the platform's HTTP service (and so through the system's proxy,
+// when one is set). The requests run on a thread of their own; every report and every
+// change to the record happens back on the thread that called Run. Destroying the client
+// aborts a request in progress.
+class FreeDbHttpClient : public FreeDbClient {
+ public:
+  static constexpr char kUserAgent[] = "Korvane";
+
+  FreeDbHttpClient();
+  ~FreeDbHttpClient() override;
+
+  // The request for a cddb.cgi command value, relative to the server.
+  QByteArray RequestPath(const QString& command) const;
+
+ protected:
+  bool Setup() override;
+  bool Connect() override;
+  void OnFinished() override;
+
+ private:
+  // Sends the request off the calling thread; then hands its result to done, on this one.
+  void Request(const QString& command, std::function<void(const HttpSession::Result&)> done);
+  // Runs on this thread when the request's thread has left its result.
+  void TakeResult();
+  void OnQueryAnswer(const HttpSession::Result& result);
+  void OnEntry(const HttpSession::Result& result);
+  void FailRequest(const HttpSession::Result& result);
+  void JoinWorker();
+
+  HttpSession session_;
+  std::thread worker_;
+  std::atomic<bool> abort_{false};
+  // The request's thread leaves its result here and wakes this thread through the eventfd.
+  std::mutex resultLock_;
+  std::optional<HttpSession::Result> result_;
+  std::function<void(const HttpSession::Result&)> pending_;
+  int wakeFd_ = -1;
+  std::unique_ptr<QSocketNotifier> wake_;
+};

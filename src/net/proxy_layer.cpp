@@ -1,0 +1,190 @@
+#include "net/proxy_layer.h"
+
+#include <arpa/inet.h>
+
+#include "net/async_socket.h"
+#include "platform/codepage.h"
+
+void ProxyLayer::SetProxy(int type, const QString& host, int port) {
+  SetProxy(type, host, port, QByteArray(), QByteArray());
+  useAuthentication_ = false;
+}
+
+void ProxyLayer::SetProxy(int type, const QString& host, int port, const QByteArray& user,
+                          const QByteArray& password) {
+  type_ = type;
+  proxyHost_ = host.left(kMaxHostLength);
+  proxyPort_ = port;
+  user_ = user;
+  password_ = password;
+  useAuthentication_ = true;
+}
+
+void ProxyLayer::ReportStatus(int code, const QString& text) {
+  LayerStatus status;
+  status.kind = LayerStatus::kProxyStatus;
+  status.param1 = code;
+  status.text = text;
+  DoLayerCallback(status);
+}
+
+void ProxyLayer::FailNegotiation(int code, int error, const QString& text) {
+  ReportStatus(code, text);
+  TriggerEvent(binding_ ? Net::FD_ACCEPT : Net::FD_CONNECT, error);
+  handshake_.Reset();
+}
+
+void ProxyLayer::ReportListening(uint32_t address, uint16_t port) {
+  sockaddr_in proxy{};
+  if (address == 0 && SocketLayer::GetPeerName(proxy)) address = proxy.sin_addr.s_addr;
+  LayerStatus status;
+  status.kind = LayerStatus::kProxyStatus;
+  status.param1 = ProxyHandshake::kListening;
+  status.address = address;
+  status.port = port;
+  DoLayerCallback(status);
+}
+
+void ProxyLayer::ExpectPeer(const QString& host, uint16_t port) {
+  expectedPeer_ = host;
+  expectedPeerPort_ = port;
+}
+
+bool ProxyLayer::Listen(int backlog) {
+  if (type_ == ProxyHandshake::kNone) return SocketLayer::Listen(backlog);
+  in_addr peer{};
+  if (type_ == ProxyHandshake::kHttp11 || !ResolveIpv4(expectedPeer_, peer)) {
+    Net::SetLastError(type_ == ProxyHandshake::kHttp11 ? EOPNOTSUPP : EINVAL);
+    return false;
+  }
+  return ConnectToProxy(peer.s_addr, expectedPeerPort_, QString(), true) || Net::LastError() == EWOULDBLOCK;
+}
+
+bool ProxyLayer::ConnectToProxy(uint32_t targetAddress, uint16_t port, const QString& targetName, bool bind) {
+  const bool connected = ConnectNext(proxyHost_, static_cast<uint16_t>(proxyPort_));
+  if (!connected && Net::LastError() != EWOULDBLOCK) {
+    Net::LastErrorGuard keep;
+    ReportStatus(ProxyHandshake::kCannotConnect);
+    return false;
+  }
+  targetAddress_ = targetAddress;
+  targetPort_ = port;
+  targetName_ = targetName;
+  binding_ = bind;
+  ProxyHandshake::Settings settings;
+  settings.type = type_;
+  settings.bind = bind;
+  settings.targetAddress = targetAddress;
+  settings.targetPort = port;
+  settings.targetName = Ansi::Encode(targetName);
+  settings.useAuthentication = useAuthentication_;
+  settings.user = user_;
+  settings.password = password_;
+  handshake_.Start(settings);
+  SetState(kConnecting);
+  return connected;
+}
+
+bool ProxyLayer::Connect(const QString& host, uint16_t port) {
+  if (type_ == ProxyHandshake::kNone) return SocketLayer::Connect(host, port);
+  in_addr resolved{};
+  if (ResolveIpv4(host, resolved)) return ConnectToProxy(resolved.s_addr, port, host);
+  if (type_ == ProxyHandshake::kSocks4) {
+    // SOCKS 4 carries only addresses, and this one has none.
+    ReportStatus(ProxyHandshake::kCannotResolveTarget);
+    Net::SetLastError(EINVAL);
+    return false;
+  }
+  // The proxy resolves the name. A pending connection counts as success here.
+  return ConnectToProxy(0, port, host) || Net::LastError() == EWOULDBLOCK;
+}
+
+bool ProxyLayer::Connect(const sockaddr_in& address) {
+  if (type_ == ProxyHandshake::kNone) return SocketLayer::Connect(address);
+  return ConnectToProxy(address.sin_addr.s_addr, ntohs(address.sin_port), QString());
+}
+
+bool ProxyLayer::SendAll(const QByteArray& bytes) {
+  const int sent = SendNext(bytes.constData(), bytes.size(), 0);
+  if (sent == bytes.size()) return true;
+  const int error = sent < 0 && Net::LastError() != EWOULDBLOCK ? Net::LastError() : ECONNABORTED;
+  FailNegotiation(ProxyHandshake::kRequestFailed, error);
+  return false;
+}
+
+void ProxyLayer::OnConnect(int error) {
+  if (type_ == ProxyHandshake::kNone || !handshake_.InProgress()) return SocketLayer::OnConnect(error);
+  if (error) return FailNegotiation(ProxyHandshake::kCannotConnect, error);
+  if (handshake_.AwaitingReply()) return;
+  if (SendAll(handshake_.OpeningRequest())) handshake_.OpeningSent();
+}
+
+void ProxyLayer::OnReceive(int error) {
+  if (!handshake_.InProgress()) return SocketLayer::OnReceive(error);
+  if (error) return TriggerEvent(Net::FD_READ, error);
+  char buffer[ProxyHandshake::kMaxHttpReply];
+  while (handshake_.AwaitingReply()) {
+    const int got = ReceiveNext(buffer, std::min<int>(handshake_.BytesWanted(), sizeof buffer), 0);
+    if (got < 0 && Net::LastError() == EWOULDBLOCK) return;
+    if (got <= 0) {
+      // An error, or the proxy hung up before answering in full.
+      return FailNegotiation(ProxyHandshake::kRequestFailed, got < 0 ? Net::LastError() : ECONNABORTED);
+    }
+    const ProxyHandshake::Step step = handshake_.Consume(buffer, got);
+    switch (step.kind) {
+      case ProxyHandshake::Step::kNeedMore: break;
+      case ProxyHandshake::Step::kSend:
+        if (!SendAll(step.bytes)) return;
+        break;
+      case ProxyHandshake::Step::kFailed:
+        return FailNegotiation(step.code, ECONNABORTED, step.text);
+      case ProxyHandshake::Step::kListening:
+        ReportListening(step.address, step.port);
+        break;
+      case ProxyHandshake::Step::kConnected:
+      case ProxyHandshake::Step::kAccepted:
+        TriggerEvent(step.kind == ProxyHandshake::Step::kAccepted ? Net::FD_ACCEPT : Net::FD_CONNECT, 0);
+        TriggerEvent(Net::FD_READ, 0);
+        TriggerEvent(Net::FD_WRITE, 0);
+        return;
+    }
+  }
+}
+
+void ProxyLayer::OnSend(int error) {
+  if (!handshake_.InProgress()) SocketLayer::OnSend(error);
+}
+
+void ProxyLayer::OnClose(int error) {
+  if (!handshake_.InProgress()) return SocketLayer::OnClose(error);
+  FailNegotiation(ProxyHandshake::kRequestFailed, error ? error : ECONNABORTED);
+}
+
+void ProxyLayer::Close() {
+  handshake_.Reset();
+  binding_ = false;
+  targetAddress_ = 0;
+  targetPort_ = 0;
+  targetName_.clear();
+  SocketLayer::Close();
+}
+
+int ProxyLayer::Receive(void* buffer, int length, int flags) {
+  if (handshake_.InProgress()) return Net::SetLastError(EWOULDBLOCK), -1;
+  return SocketLayer::Receive(buffer, length, flags);
+}
+
+int ProxyLayer::Send(const void* buffer, int length, int flags) {
+  if (handshake_.InProgress()) return Net::SetLastError(EWOULDBLOCK), -1;
+  return SocketLayer::Send(buffer, length, flags);
+}
+
+bool ProxyLayer::GetPeerName(sockaddr_in& address) {
+  if (type_ == ProxyHandshake::kNone) return SocketLayer::GetPeerName(address);
+  if (targetAddress_ == 0) return Net::SetLastError(ENOTCONN), false;
+  address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = targetAddress_;
+  address.sin_port = htons(targetPort_);
+  return true;
+}

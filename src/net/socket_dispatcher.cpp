@@ -1,0 +1,162 @@
+#include "net/socket_dispatcher.h"
+
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QThread>
+#include <list>
+#include <mutex>
+
+#include "net/async_socket.h"
+#include "net/socket_layer.h"
+
+namespace {
+
+struct DispatcherRecord {
+  QThread* thread;
+  SocketDispatcher* dispatcher;
+  int references;
+};
+
+struct Registry {
+  std::mutex lock;
+  std::list<DispatcherRecord> records;
+};
+
+Registry& TheRegistry() {
+  static Registry registry;
+  return registry;
+}
+
+const QEvent::Type kLayerEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// An event a layer passes up, queued so that it reaches its target after the current
+// handler has returned.
+struct LayerEvent : QEvent {
+  LayerEvent(int slot, uint64_t serial, SocketLayer* target, int event, int error)
+      : QEvent(kLayerEventType), slot(slot), serial(serial), target(target), event(event), error(error) {}
+  int slot;
+  uint64_t serial;
+  SocketLayer* target;
+  int event;
+  int error;
+};
+
+int PendingBytes(int handle) {
+  int pending = 0;
+  return ::ioctl(handle, FIONREAD, &pending) == 0 ? pending : 0;
+}
+
+int SocketError(int handle) {
+  int error = 0;
+  socklen_t size = sizeof error;
+  return ::getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &size) == 0 ? error : errno;
+}
+
+}  // namespace
+
+SocketDispatcher* SocketDispatcher::Attach() {
+  QThread* thread = QThread::currentThread();
+  if (!QCoreApplication::instance() || !thread->eventDispatcher()) return nullptr;
+  Registry& registry = TheRegistry();
+  std::lock_guard guard(registry.lock);
+  for (DispatcherRecord& record : registry.records) {
+    if (record.thread == thread) {
+      ++record.references;
+      return record.dispatcher;
+    }
+  }
+  auto* dispatcher = new SocketDispatcher;
+  registry.records.push_front({thread, dispatcher, 1});
+  return dispatcher;
+}
+
+void SocketDispatcher::Release(SocketDispatcher* dispatcher) {
+  Registry& registry = TheRegistry();
+  std::lock_guard guard(registry.lock);
+  for (auto it = registry.records.begin(); it != registry.records.end(); ++it) {
+    if (it->dispatcher != dispatcher) continue;
+    if (--it->references == 0) {
+      // The last socket may go from inside one of this dispatcher's own events; events
+      // still queued for it find no socket and are dropped.
+      dispatcher->deleteLater();
+      registry.records.erase(it);
+    }
+    return;
+  }
+}
+
+CAsyncSocketEx* SocketDispatcher::Find(int slot, uint64_t serial) const {
+  CAsyncSocketEx* socket = table_.At(slot);
+  return socket && socket->serial_ == serial ? socket : nullptr;
+}
+
+void SocketDispatcher::OnReadable(int slot, uint64_t serial) {
+  CAsyncSocketEx* socket = Find(slot, serial);
+  if (!socket) return;
+  // Each FD_READ waits for a Receive before the next one, as the handler may read only
+  // part of what is there.
+  socket->ArmRead(false);
+  if (socket->listening_) return Deliver(slot, serial, Net::FD_ACCEPT, 0);
+  if (PendingBytes(socket->handle_) > 0) return Deliver(slot, serial, Net::FD_READ, 0);
+  const int error = SocketError(socket->handle_);
+  char probe;
+  const ssize_t peeked = ::recv(socket->handle_, &probe, 1, MSG_PEEK);
+  if (error == 0 && peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    socket->ArmRead(true);  // woken without data
+    return;
+  }
+  socket->peerClosed_ = true;
+  Deliver(slot, serial, Net::FD_CLOSE, error);
+}
+
+void SocketDispatcher::OnWritable(int slot, uint64_t serial) {
+  CAsyncSocketEx* socket = Find(slot, serial);
+  if (!socket) return;
+  socket->ArmWrite(false);
+  if (!socket->connecting_) return Deliver(slot, serial, Net::FD_WRITE, 0);
+  socket->connecting_ = false;
+  const int error = SocketError(socket->handle_);
+  if (error == 0) socket->ArmRead(true);
+  Deliver(slot, serial, Net::FD_CONNECT, error);
+  if (error == 0) Deliver(slot, serial, Net::FD_WRITE, 0);
+}
+
+void SocketDispatcher::OnLookupDone(int slot, uint64_t serial, uint32_t address, int error) {
+  CAsyncSocketEx* socket = Find(slot, serial);
+  if (!socket) return;
+  socket->lookupId_ = -1;
+  if (error != 0) return socket->OnConnect(error);
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_addr.s_addr = address;
+  target.sin_port = htons(socket->lookupPort_);
+  if (!socket->Connect(target) && Net::LastError() != EWOULDBLOCK) socket->OnConnect(Net::LastError());
+}
+
+void SocketDispatcher::Deliver(int slot, uint64_t serial, int event, int error) {
+  CAsyncSocketEx* socket = Find(slot, serial);  // an earlier handler may have closed it
+  if (!socket) return;
+  if (socket->lastLayer_) return socket->lastLayer_->CallEvent(event, error);
+  socket->DeliverToHandler(event, error);
+}
+
+void SocketDispatcher::PostLayerEvent(const CAsyncSocketEx& socket, SocketLayer* target, int event,
+                                      int error) {
+  QCoreApplication::postEvent(this, new LayerEvent(socket.slot_, socket.serial_, target, event, error));
+}
+
+bool SocketDispatcher::event(QEvent* e) {
+  if (e->type() != kLayerEventType) return QObject::event(e);
+  const auto* layerEvent = static_cast<LayerEvent*>(e);
+  CAsyncSocketEx* socket = Find(layerEvent->slot, layerEvent->serial);
+  if (!socket) return true;
+  if (layerEvent->target) {
+    layerEvent->target->CallEvent(layerEvent->event, layerEvent->error);
+  } else if (socket->eventMask_ & (layerEvent->event == Net::FD_FORCEREAD ? Net::FD_READ : layerEvent->event)) {
+    socket->DeliverToHandler(layerEvent->event, layerEvent->error);
+  }
+  return true;
+}

@@ -1,0 +1,112 @@
+#include "cddb_test_server.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrl>
+#include <QUrlQuery>
+
+CddbTestServer::CddbTestServer(Mode mode) : mode_(mode) {
+  server_.listen(QHostAddress::LocalHost, 0);
+  QObject::connect(&server_, &QTcpServer::newConnection, this, [this] {
+    while (QTcpSocket* connection = server_.nextPendingConnection()) {
+      ++connections_;
+      QObject::connect(connection, &QTcpSocket::readyRead, this, [this, connection] { OnData(connection); });
+      QObject::connect(connection, &QTcpSocket::disconnected, this, [this, connection] {
+        pending_.remove(connection);
+        connection->deleteLater();
+      });
+      if (mode_ == Mode::Line && !silent_) Write(connection, "201 korvane-test CDDBP server v1.5PL0 ready\r\n");
+    }
+  });
+}
+
+CddbTestServer::~CddbTestServer() {
+  // The open connections go with the listening server; they must not call back into a
+  // half-destroyed test server on their way out.
+  for (QTcpSocket* connection : server_.findChildren<QTcpSocket*>()) connection->disconnect(this);
+}
+
+void CddbTestServer::AddEntry(const QByteArray& category, const QByteArray& discId, const QByteArray& entry) {
+  entries_.insert(category + ' ' + discId, entry);
+}
+
+void CddbTestServer::Write(QTcpSocket* connection, const QByteArray& bytes) {
+  if (dripMs_ < 0) {
+    connection->write(bytes);
+    return;
+  }
+  for (qsizetype i = 0; i < bytes.size(); ++i) {
+    QTimer::singleShot(dripMs_ * int(i), connection, [connection, byte = bytes.mid(i, 1)] {
+      connection->write(byte);
+      connection->flush();
+    });
+  }
+}
+
+void CddbTestServer::OnData(QTcpSocket* connection) {
+  QByteArray& buffer = pending_[connection];
+  buffer += connection->readAll();
+  if (silent_) return;
+  if (mode_ == Mode::Http) {
+    qsizetype end;
+    while ((end = buffer.indexOf("\r\n\r\n")) >= 0) {
+      const QByteArray request = buffer.left(end);
+      buffer.remove(0, end + 4);
+      HandleHttp(connection, request);
+    }
+    return;
+  }
+  qsizetype end;
+  while ((end = buffer.indexOf('\n')) >= 0) {
+    QByteArray line = buffer.left(end);
+    buffer.remove(0, end + 1);
+    if (line.endsWith('\r')) line.chop(1);
+    HandleLine(connection, line);
+  }
+}
+
+void CddbTestServer::HandleLine(QTcpSocket* connection, const QByteArray& line) {
+  commands_ << QString::fromLatin1(line);
+  if (!hangUpOn_.isEmpty() && line.startsWith(hangUpOn_)) return connection->disconnectFromHost();
+  if (line.startsWith("cddb hello ")) hello_ = QString::fromLatin1(line.mid(11));
+  if (line == "quit") {
+    Write(connection, "230 korvane-test Closing connection.  Goodbye.\r\n");
+    connection->disconnectFromHost();
+    return;
+  }
+  Write(connection, Answer(line));
+}
+
+void CddbTestServer::HandleHttp(QTcpSocket* connection, const QByteArray& request) {
+  const QList<QByteArray> lines = request.split('\n');
+  const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+  for (qsizetype i = 1; i < lines.size(); ++i) httpHeaders_ << lines[i].trimmed();
+  const QUrl url(QString::fromLatin1(requestLine.value(1)));
+  QByteArray body;
+  if (requestLine.value(0) != "GET" || url.path() != "/~cddb/cddb.cgi") {
+    body = "500 Unrecognized request.\r\n";
+  } else {
+    // In a query string "+" stands for a blank.
+    const QUrlQuery query(url.query().replace(QLatin1Char('+'), QLatin1String("%20")));
+    const QByteArray command = query.queryItemValue("cmd", QUrl::FullyDecoded).toLatin1();
+    hello_ = query.queryItemValue("hello", QUrl::FullyDecoded);
+    commands_ << QString::fromLatin1(command);
+    if (!hangUpOn_.isEmpty() && command.startsWith(hangUpOn_)) return connection->disconnectFromHost();
+    body = Answer(command);
+  }
+  Write(connection, "HTTP/1.1 " + httpStatus_ + "\r\nContent-Type: text/plain; charset=ISO-8859-1\r\n" +
+                        "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+}
+
+QByteArray CddbTestServer::Answer(const QByteArray& command) {
+  if (command.startsWith("cddb hello ")) return "200 Hello and welcome korvane_user running Korvane.\r\n";
+  if (command.startsWith("proto ")) return "201 OK, CDDB protocol level now: " + command.mid(6) + "\r\n";
+  if (command.startsWith("cddb query ")) return queryAnswer_;
+  if (command.startsWith("cddb read ")) {
+    const QByteArray key = command.mid(10);
+    const auto entry = entries_.constFind(key);
+    if (entry == entries_.constEnd()) return "401 " + key + " No such CD entry in database.\r\n";
+    return "210 " + key + " CD database entry follows (until terminating `.')\r\n" + *entry + ".\r\n";
+  }
+  return "500 Unrecognized command.\r\n";
+}

@@ -1,0 +1,350 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QSysInfo>
+#include <QTemporaryDir>
+
+#include "cddb_test_server.h"
+#include "loopback_peers.h"
+#include "metadata/disc_info.h"
+#include "metadata/freedb_client.h"
+#include "platform/codepage.h"
+#include "support/test_support.h"
+
+namespace {
+
+const QByteArray kUnresolvable = QByteArray(70, 'x') + ".invalid";
+
+TocAddresses ExampleDisc() {
+  TocAddresses toc;
+  toc.trackStarts = {{0, 2, 0}, {3, 30, 0}};
+  toc.leadOut = {7, 0, 0};
+  return toc;
+}
+
+const QByteArray kEntry =
+    "# xmcd\r\n#\r\n# Track frame offsets:\r\n#\t150\r\n#\t15750\r\n#\r\n# Disc length: 420 seconds\r\n#\r\n"
+    "DISCID=0501a202\r\nDTITLE=Test Artist / Test Album\r\nDYEAR=2001\r\nDGENRE=Art Rock\r\n"
+    "TTITLE0=Opening\r\nTTITLE1=Closing\r\nEXTD=\r\nEXTT0=\r\nEXTT1=\r\nPLAYORDER=\r\n";
+
+const QString kQuery = "cddb query 0501a202 2 150 15750 420";
+
+using Reports = std::vector<std::pair<QString, double>>;
+
+// Status lines by text number, so the tests do not depend on the language.
+QString TextNumber(int id) { return QString::number(id); }
+
+// The status lines of a successful lookup, by text number and value.
+const Reports kSuccess = {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1035 ", 70},
+                          {"1039 ", 90},         {"1040 ", 99}, {"", FreeDb::kLookupSucceeded}};
+
+struct ServerCase {
+  const char* what;
+  QByteArray queryAnswer;
+  int dripMs;
+  bool silent;
+  QByteArray hangUpOn;
+  Reports reports;      // empty: kSuccess
+  QStringList commands;  // after the hello (line protocol) or all of them (HTTP)
+};
+
+class FreeDbLookup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureCoreApp();
+    info_.ResetToDefaults(2);
+  }
+
+  FreeDbClientSettings Direct(quint16 port) const {
+    FreeDbClientSettings s;
+    s.server = "127.0.0.1";
+    s.port = port;
+    return s;
+  }
+
+  // Runs a lookup to its end and returns its status lines.
+  Reports Lookup(int accessMethod, const FreeDbClientSettings& settings, int answerTimeoutMs = 5000,
+                 int connectTimeoutMs = 5000) {
+    Reports reports;
+    auto client = FreeDbClient::Create(accessMethod);
+    client->SetSettings(settings);
+    client->SetTimeouts(connectTimeoutMs, answerTimeoutMs);
+    client->SetReporter([&](double value, const QString& text) { reports.emplace_back(text, value); });
+    client->SetTextSource(TextNumber);
+    EXPECT_TRUE(client->Run(&info_, ExampleDisc()));
+    EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000));
+    return reports;
+  }
+
+  void ExpectFilled() {
+    EXPECT_EQ(info_.artist, "Test Artist");
+    EXPECT_EQ(info_.album, "Test Album");
+    EXPECT_EQ(info_.year, "2001");
+    EXPECT_EQ(info_.genre, "Art Rock");
+    EXPECT_EQ(info_.trackTitles, QStringList({"Opening", "Closing"}));
+  }
+
+  // genre: a match found before the failure leaves its category there.
+  void ExpectUntouched(const QString& genre = DiscInfo::kDefaultGenre) {
+    EXPECT_EQ(info_.artist, DiscInfo::kUnknownArtist);
+    EXPECT_EQ(info_.album, DiscInfo::kUnknownAlbum);
+    EXPECT_EQ(info_.genre, genre);
+    EXPECT_EQ(info_.trackTitles, QStringList({"Track 01", "Track 02"}));
+  }
+
+  void ExpectOutcome(const ServerCase& c);
+
+  TempConfig config_;
+  DiscInfo info_;
+};
+
+
+std::vector<ServerCase> ServerCases() {
+  const QByteArray exact = "200 rock 0501a202 Test Artist / Test Album\r\n";
+  return {
+      {"exact match", exact, -1, false, {}, {}, {kQuery, "cddb read rock 0501a202"}},
+      {"inexact matches take the first",
+       "211 Found inexact matches, list follows (until terminating `.')\r\nrock 0501a202 Test Artist / Test Album\r\n"
+       "jazz 0501a203 Other / Disc\r\n.\r\n",
+       -1, false, {}, {}, {kQuery, "cddb read rock 0501a202"}},
+      {"answers dripped a byte at a time", exact, 1, false, {}, {}, {kQuery, "cddb read rock 0501a202"}},
+      {"no match", "202 No match for disc ID 0501a202.\r\n", -1, false, {},
+       {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1036 ", 70},
+        {"1037 ", FreeDb::kLookupFailed}},
+       {kQuery}},
+      {"unknown code", "409 No handshake.\r\n", -1, false, {},
+       {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1038 ", FreeDb::kLookupFailed}},
+       {kQuery}},
+      {"the match has no entry", "200 rock 0501a2ff Test Artist / Test Album\r\n", -1, false, {},
+       {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1035 ", 70},
+        {"1038 ", FreeDb::kLookupFailed}},
+       {kQuery, "cddb read rock 0501a2ff"}},
+      {"server hangs up instead of the entry", exact, -1, false, "cddb read",
+       {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1035 ", 70},
+        {"1032 ", FreeDb::kLookupFailed}},
+       {kQuery, "cddb read rock 0501a202"}},
+  };
+}
+
+void FreeDbLookup::ExpectOutcome(const ServerCase& c) {
+  if (c.reports.empty()) return ExpectFilled();
+  const bool matched = std::find(c.reports.begin(), c.reports.end(), std::make_pair(QString("1035 "), 70.0)) !=
+                       c.reports.end();
+  ExpectUntouched(matched ? "rock" : DiscInfo::kDefaultGenre);
+}
+
+void Script(CddbTestServer& server, const ServerCase& c) {
+  server.SetQueryAnswer(c.queryAnswer);
+  server.AddEntry("rock", "0501a202", kEntry);
+  server.SetDripMs(c.dripMs);
+  server.SetHangUpOn(c.hangUpOn);
+}
+
+TEST_F(FreeDbLookup, LineProtocolAgainstTheTestServer) {
+  for (const ServerCase& c : ServerCases()) {
+    info_.ResetToDefaults(2);
+    CddbTestServer server(CddbTestServer::Mode::Line);
+    Script(server, c);
+    const Reports reports = Lookup(FreeDb::kViaTcp, Direct(server.Port()));
+    EXPECT_EQ(reports, c.reports.empty() ? kSuccess : c.reports) << c.what;
+    const QStringList expected = QStringList{"cddb hello korvane_user " + QSysInfo::machineHostName() +
+                                             " Korvane 2.5.5", "proto 5"} + c.commands;
+    EXPECT_EQ(server.Commands(), expected) << c.what;
+    ExpectOutcome(c);
+  }
+}
+
+TEST_F(FreeDbLookup, HttpAgainstTheTestServer) {
+  for (const ServerCase& c : ServerCases()) {
+    info_.ResetToDefaults(2);
+    CddbTestServer server(CddbTestServer::Mode::Http);
+    Script(server, c);
+    Reports reports = Lookup(FreeDb::kViaHttp, Direct(server.Port()));
+    if (!c.hangUpOn.isEmpty()) {
+      // The HTTP service's own words follow the text number.
+      ASSERT_FALSE(reports.empty());
+      EXPECT_TRUE(reports.back().first.startsWith("1038 ")) << reports.back().first.toStdString();
+      reports.back().first = "1032 ";
+    }
+    EXPECT_EQ(reports, c.reports.empty() ? kSuccess : c.reports) << c.what;
+    // The HTTP service may send a request again on a fresh connection when the server hung up.
+    EXPECT_EQ(server.Commands().mid(0, c.commands.size()), c.commands) << c.what;
+    EXPECT_EQ(server.Hello(), "korvane_user " + QSysInfo::machineHostName() + " Korvane 1.x.x") << c.what;
+    EXPECT_TRUE(server.HttpHeaders().contains("User-Agent: Korvane")) << c.what;
+    if (c.hangUpOn.isEmpty()) {
+      EXPECT_EQ(server.Connections(), 1) << c.what << ": one connection for both requests";
+    }
+    ExpectOutcome(c);
+  }
+}
+
+TEST_F(FreeDbLookup, EmailGivesTheHelloFields) {
+  CddbTestServer line(CddbTestServer::Mode::Line);
+  CddbTestServer http(CddbTestServer::Mode::Http);
+  for (CddbTestServer* server : {&line, &http}) {
+    server->SetQueryAnswer("200 rock 0501a202 Test Artist / Test Album\r\n");
+    server->AddEntry("rock", "0501a202", kEntry);
+  }
+  FreeDbClientSettings s = Direct(line.Port());
+  s.email = " some one@example.org ";
+  EXPECT_EQ(Lookup(FreeDb::kViaTcp, s), kSuccess);
+  EXPECT_EQ(line.Hello(), "some_one example.org Korvane 2.5.5");
+  s.port = http.Port();
+  EXPECT_EQ(Lookup(FreeDb::kViaHttp, s), kSuccess);
+  EXPECT_EQ(http.Hello(), "some_one example.org Korvane 1.x.x");
+}
+
+TEST_F(FreeDbLookup, EntriesInWindows1252) {
+  CddbTestServer server(CddbTestServer::Mode::Line);
+  server.SetQueryAnswer("200 misc 0501a202 x\r\n");
+  server.AddEntry("misc", "0501a202",
+                  Ansi::Encode(QString::fromUtf8("DTITLE=Sigur R\u00f3s / \u00c1g\u00e6tis byrjun\r\n"
+                                                 "DYEAR=1999\r\nTTITLE0=Sv\u00edf\u00e1r\r\nTTITLE1=\u2026\r\n")));
+  EXPECT_EQ(Lookup(FreeDb::kViaTcp, Direct(server.Port())), kSuccess);
+  EXPECT_EQ(info_.artist, QString::fromUtf8("Sigur R\u00f3s"));
+  EXPECT_EQ(info_.album, QString::fromUtf8("\u00c1g\u00e6tis byrjun"));
+  EXPECT_EQ(info_.genre, "misc");
+  EXPECT_EQ(info_.trackTitles, QStringList({QString::fromUtf8("Sv\u00edf\u00e1r"), QString::fromUtf8("\u2026")}));
+}
+
+TEST_F(FreeDbLookup, LargeEntryIsReadWhole) {
+  QByteArray entry = "DTITLE=Big / Box\r\n";
+  while (entry.size() < 200000) entry += "EXTD=" + QByteArray(70, 'z') + "\r\n";
+  entry += "TTITLE0=Deep One\r\nTTITLE1=Deep Two\r\n";
+  CddbTestServer server(CddbTestServer::Mode::Line);
+  server.SetQueryAnswer("200 rock 0501a202 Big / Box\r\n");
+  server.AddEntry("rock", "0501a202", entry);
+  EXPECT_EQ(Lookup(FreeDb::kViaTcp, Direct(server.Port())), kSuccess);
+  EXPECT_EQ(info_.trackTitles, QStringList({"Deep One", "Deep Two"}));
+}
+
+TEST_F(FreeDbLookup, ServersThatCannotBeReachedOrNeverAnswer) {
+  const Reports refused = {{"1043  0501A202", 5}, {"1042 ", 10}, {"1041  127.0.0.1", FreeDb::kLookupFailed}};
+  EXPECT_EQ(Lookup(FreeDb::kViaTcp, Direct(FreeLoopbackPort())), refused);
+
+  FreeDbClientSettings unknown = Direct(8880);
+  unknown.server = kUnresolvable;
+  const Reports unresolved = Lookup(FreeDb::kViaTcp, unknown);
+  ASSERT_FALSE(unresolved.empty());
+  EXPECT_EQ(unresolved.back(), std::make_pair("1041  " + QString(kUnresolvable), FreeDb::kLookupFailed));
+
+  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
+    CddbTestServer silent(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
+    silent.SetSilent(true);
+    QElapsedTimer clock;
+    clock.start();
+    const Reports reports = Lookup(method, Direct(silent.Port()), 300);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back(), std::make_pair(QString("1032 "), FreeDb::kLookupFailed)) << method;
+    ExpectUntouched();
+  }
+
+  CddbTestServer status(CddbTestServer::Mode::Http);
+  status.SetHttpStatus("404 Not Found");
+  const Reports notFound = Lookup(FreeDb::kViaHttp, Direct(status.Port()));
+  ASSERT_FALSE(notFound.empty());
+  EXPECT_EQ(notFound.back(), std::make_pair(QString("1038 HTTP status 404"), FreeDb::kLookupFailed));
+}
+
+TEST_F(FreeDbLookup, DestroyingTheClientEndsTheExchangeQuietly) {
+  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
+    CddbTestServer silent(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
+    silent.SetSilent(true);
+    Reports reports;
+    auto client = FreeDbClient::Create(method);
+    client->SetSettings(Direct(silent.Port()));
+    client->SetReporter([&](double value, const QString& text) { reports.emplace_back(text, value); });
+    client->SetTextSource(TextNumber);
+    ASSERT_TRUE(client->Run(&info_, ExampleDisc()));
+    RunEventsUntil([&] { return silent.Connections() == 1; });
+    client.reset();  // as the dialog's Cancel does, while the server keeps quiet
+    RunEventsUntil([] { return false; }, 100);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_NE(reports.back().second, FreeDb::kLookupFailed) << method << ": no end report after the client is gone";
+    EXPECT_NE(reports.back().second, FreeDb::kLookupSucceeded) << method;
+  }
+}
+
+TEST_F(FreeDbLookup, ProxyThatNeverAnswersCountsAsNoConnection) {
+  ScriptedPeer quietProxy({});
+  FreeDbClientSettings s = Direct(8880);
+  s.proxyType = FreeDb::kSocks5;
+  s.proxyServer = "127.0.0.1";
+  s.proxyPort = quietProxy.Port();
+  const Reports reports = Lookup(FreeDb::kViaTcp, s, 5000, 300);
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports.back(), std::make_pair(QString("1032 "), FreeDb::kLookupFailed));
+  EXPECT_EQ(quietProxy.Received(), QByteArray("\x05\x01\x00", 3));
+}
+
+TEST_F(FreeDbLookup, ThroughEachProxy) {
+  QTemporaryDir danteDir, tinyDir, tinyAuthDir;
+  auto dante = StartDante(danteDir);
+  auto microsocks = StartMicrosocks("bob", "pw");
+  auto tinyproxy = StartTinyproxy(tinyDir);
+  auto tinyproxyAuth = StartTinyproxy(tinyAuthDir, "alice", "secret");
+  ASSERT_TRUE(dante->Ready() && microsocks->Ready() && tinyproxy->Ready() && tinyproxyAuth->Ready());
+  CddbTestServer server(CddbTestServer::Mode::Line);
+  server.SetQueryAnswer("200 rock 0501a202 Test Artist / Test Album\r\n");
+  server.AddEntry("rock", "0501a202", kEntry);
+
+  const struct {
+    const char* what;
+    int proxyType;
+    quint16 proxyPort;
+    QString user, password;
+    QString server;
+    QString failure;  // empty: the lookup succeeds
+  } cases[] = {
+      {"SOCKS 4", FreeDb::kSocks4, dante->Port(), "", "", "127.0.0.1", ""},
+      {"SOCKS 5", FreeDb::kSocks5, dante->Port(), "", "", "localhost", ""},
+      {"SOCKS 5 with password", FreeDb::kSocks5, microsocks->Port(), "bob", "pw", "127.0.0.1", ""},
+      {"HTTP 1.1", FreeDb::kHttp11, tinyproxy->Port(), "", "", "127.0.0.1", ""},
+      {"HTTP 1.1 with Basic", FreeDb::kHttp11, tinyproxyAuth->Port(), "alice", "secret", "127.0.0.1", ""},
+      {"SOCKS 4 ignores the user name", FreeDb::kSocks4, dante->Port(), "bob", "pw", "127.0.0.1", ""},
+      {"wrong password", FreeDb::kSocks5, microsocks->Port(), "bob", "nope", "127.0.0.1", "1027 "},
+      {"no method in common", FreeDb::kSocks5, microsocks->Port(), "", "", "127.0.0.1", "1026 "},
+      {"HTTP proxy wants a password", FreeDb::kHttp11, tinyproxyAuth->Port(), "", "", "127.0.0.1", "1025 "},
+      {"proxy not listening", FreeDb::kSocks5, FreeLoopbackPort(), "", "", "127.0.0.1", "1024 "},
+      {"SOCKS 4 cannot carry a name", FreeDb::kSocks4, dante->Port(), "", "", kUnresolvable, "1029 "},
+  };
+  for (const auto& c : cases) {
+    info_.ResetToDefaults(2);
+    FreeDbClientSettings s = Direct(server.Port());
+    s.server = c.server;
+    s.proxyType = c.proxyType;
+    s.proxyServer = "127.0.0.1";
+    s.proxyPort = c.proxyPort;
+    s.userName = c.user;
+    s.password = c.password;
+    const Reports reports = Lookup(FreeDb::kViaTcp, s);
+    if (c.failure.isEmpty()) {
+      EXPECT_EQ(reports, kSuccess) << c.what;
+      ExpectFilled();
+    } else {
+      ASSERT_FALSE(reports.empty()) << c.what;
+      EXPECT_EQ(reports.back(), std::make_pair(c.failure, FreeDb::kLookupFailed)) << c.what;
+      ExpectUntouched();
+    }
+  }
+}
+
+TEST_F(FreeDbLookup, HttpGoesThroughTheSystemProxy) {
+  QTemporaryDir dir;
+  auto tinyproxy = StartTinyproxy(dir);
+  ASSERT_TRUE(tinyproxy->Ready());
+  CddbTestServer server(CddbTestServer::Mode::Http);
+  server.SetQueryAnswer("200 rock 0501a202 Test Artist / Test Album\r\n");
+  server.AddEntry("rock", "0501a202", kEntry);
+  qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(tinyproxy->Port()));
+  qunsetenv("no_proxy");
+  qunsetenv("NO_PROXY");
+  EXPECT_EQ(Lookup(FreeDb::kViaHttp, Direct(server.Port())), kSuccess);
+  qunsetenv("http_proxy");
+  ExpectFilled();
+  bool viaProxy = false;
+  for (const QByteArray& header : server.HttpHeaders()) viaProxy |= header.startsWith("Via:");
+  EXPECT_TRUE(viaProxy) << "tinyproxy marks what it forwards";
+}
+
+}  // namespace

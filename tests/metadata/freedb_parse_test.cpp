@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include "metadata/cddb_protocol.h"
+#include "metadata/disc_info.h"
+#include "metadata/freedb_client.h"
+#include "platform/codepage.h"
+#include "support/test_support.h"
+
+namespace {
+
+TocAddresses ExampleDisc() {
+  TocAddresses toc;
+  toc.trackStarts = {{0, 2, 0}, {3, 30, 0}};
+  toc.leadOut = {7, 0, 0};
+  return toc;
+}
+
+TEST(CddbQuery, ExampleDiscGivesTheQueryLineAndTheHttpCommand) {
+  const QString query = Cddb::QueryText(ExampleDisc());
+  EXPECT_EQ(query, "cddb query 0501a202 2 150 15750 420\n");
+  EXPECT_EQ(Cddb::HttpCommand(query), "cddb+query+0501a202+2+150+15750+420");
+
+  TocAddresses framed = ExampleDisc();
+  framed.trackStarts[1].frame = 74;
+  framed.leadOut.frame = 74;
+  EXPECT_EQ(Cddb::QueryText(framed), "cddb query 0501a202 2 150 15824 420\n") << "frames count in offsets only";
+  EXPECT_TRUE(Cddb::QueryText(TocAddresses{}).isEmpty());
+  TocAddresses tooMany = ExampleDisc();
+  tooMany.trackStarts.resize(100);
+  EXPECT_TRUE(Cddb::QueryText(tooMany).isEmpty());
+}
+
+TEST(CddbAnswerReader, FramesAnswersByTheirCode) {
+  const struct {
+    const char* what;
+    QByteArray bytes;
+    qsizetype answerLength;  // 0: not complete yet
+  } cases[] = {
+      {"single line", "200 rock 0501a202 A / B\r\n", 25},
+      {"single line, more behind it", "201 ready\r\n210 x", 11},
+      {"single line, no end yet", "200 rock 0501a2", 0},
+      {"202 no match", "202 No match for disc ID 0501a202.\r\n", 36},
+      {"multi-line, no end yet", "210 rock 0501a202 entry follows\r\n# xmcd\r\nDTITLE=A / B\r\n", 0},
+      {"multi-line ends at the dot line", "211 close matches\r\nrock 1 A / B\r\n.\r\n", 36},
+      {"a dot inside a line is no end", "210 x\r\nDTITLE=A. / .B\r\n..\r\n", 0},
+      {"dot line with bare line feed", "210 x\n.\n", 8},
+      {"empty multi-line body", "211 none\r\n.\r\n", 13},
+  };
+  for (const auto& c : cases) {
+    Cddb::AnswerReader reader;
+    for (char byte : c.bytes) reader.Append(&byte, 1);  // as if dripped
+    EXPECT_EQ(reader.Complete(), c.answerLength > 0) << c.what;
+    if (c.answerLength > 0) {
+      EXPECT_EQ(reader.Take(), c.bytes.left(c.answerLength)) << c.what;
+    }
+  }
+
+  Cddb::AnswerReader big;
+  big.Append("210 rock 1\r\n", 12);
+  const QByteArray filler(Cddb::kMaxAnswer - 12, 'x');
+  big.Append(filler.constData(), filler.size());
+  EXPECT_FALSE(big.Overflowed()) << "exactly the limit is allowed";
+  big.Append("x", 1);
+  EXPECT_TRUE(big.Overflowed());
+  EXPECT_FALSE(big.Complete());
+}
+
+// A client that never touches the network: Run only records the disc and reports its id.
+class OfflineClient : public FreeDbClient {
+ public:
+  std::vector<std::pair<QString, double>> reports;
+
+  explicit OfflineClient(bool textNumbers = true) {
+    SetReporter([this](double value, const QString& text) { reports.emplace_back(text, value); });
+    if (textNumbers) SetTextSource([](int id) { return QString::number(id); });
+  }
+
+ protected:
+  bool Setup() override { return true; }
+  bool Connect() override { return true; }
+};
+
+TEST(FreeDbQueryResponse, TakesTheFirstMatchOrEndsTheLookup) {
+  TempConfig config;
+  const struct {
+    const char* what;
+    QString response;
+    bool result;
+    QString genre;
+    QString discId;
+    std::vector<std::pair<QString, double>> reports;
+  } cases[] = {
+      {"exact match", "200 rock 0501a202 Some Artist / Some Album\r\n", true, "rock", "0501a202", {}},
+      {"several matches take the first", "211 Found inexact matches, list follows\r\nblues 0501a201 X / Y\r\n"
+       "rock 0501a202 Z / W\r\n.\r\n", true, "blues", "0501a201", {}},
+      {"exact matches list", "210 Found exact matches\r\nfolk 0501a202 X / Y\r\n.\r\n", true, "folk", "0501a202", {}},
+      {"no match", "202 No match for disc ID 0501a202.\r\n", false, "Rock", "",
+       {{"1036 ", 70}, {"1037 ", FreeDb::kLookupFailed}}},
+      {"unknown code", "403 Database entry is corrupt.\r\n", false, "Rock", "", {{"1038 ", FreeDb::kLookupFailed}}},
+      {"not a code", "hello\r\n", false, "Rock", "", {{"1038 ", FreeDb::kLookupFailed}}},
+  };
+  for (const auto& c : cases) {
+    OfflineClient client;
+    DiscInfo info;
+    info.ResetToDefaults(2);
+    ASSERT_TRUE(client.Run(&info, ExampleDisc()));
+    ASSERT_EQ(client.reports.size(), 1u);
+    EXPECT_EQ(client.reports[0], std::make_pair(QString("1043  0501A202"), 5.0));
+    client.reports.clear();
+    EXPECT_EQ(client.HandleQueryResponse(c.response), c.result) << c.what;
+    EXPECT_EQ(info.genre, c.genre) << c.what;
+    EXPECT_EQ(client.MatchedDiscId(), c.discId) << c.what;
+    EXPECT_EQ(client.reports, c.reports) << c.what;
+  }
+}
+
+TEST(FreeDbQueryResponse, StatusLinesUseTheInterfaceTexts) {
+  TempConfig config;  // no language chosen: the built-in English texts
+  OfflineClient client(false);
+  DiscInfo info;
+  info.ResetToDefaults(2);
+  ASSERT_TRUE(client.Run(&info, ExampleDisc()));
+  EXPECT_FALSE(client.HandleQueryResponse("202 No match for disc ID 0501a202.\r\n"));
+  EXPECT_TRUE(client.DiscNotFound());
+  const std::vector<std::pair<QString, double>> expected = {
+      {"FreeDB Disc ID:  0501A202", 5}, {"Disc is not found in FreeDB ", 70},
+      {"Closing connection.. ", FreeDb::kLookupFailed}};
+  EXPECT_EQ(client.reports, expected);
+  EXPECT_FALSE(client.Run(nullptr, ExampleDisc()));
+  EXPECT_FALSE(client.Run(&info, TocAddresses{}));
+}
+
+TEST(FreeDbMatchLine, SplitsCategoryAndIdentifier) {
+  TempConfig config;
+  const struct {
+    QString match;
+    QString genre;
+    QString discId;
+  } cases[] = {
+      {"rock 0501a202 Some Artist / Some Album", "rock", "0501a202"},
+      {"rock 0501a202", "rock", ""},
+      {"rock", "", ""},
+      {"", "", ""},
+  };
+  for (const auto& c : cases) {
+    DiscInfo info;
+    info.ResetToDefaults(2);
+    OfflineClient client;
+    client.Run(&info, ExampleDisc());
+    client.ParseMatch(c.match);
+    EXPECT_EQ(info.genre, c.genre) << c.match.toStdString();
+    EXPECT_EQ(client.MatchedDiscId(), c.discId) << c.match.toStdString();
+  }
+}
+
+struct EntryCase {
+  const char* what;
+  QByteArray entry;
+  int tracks;
+  QString artist, album, year, genre;
+  QStringList titles;
+};
+
+TEST(FreeDbEntry, ParsesXmcdEntries) {
+  TempConfig config;
+  const QByteArray head = "# xmcd\r\n#\r\nDISCID=0501a202\r\n";
+  const EntryCase cases[] = {
+      {"plain entry", head + "DTITLE=Some Artist / Some Album\r\nDYEAR=1999\r\nDGENRE=Progressive Rock\r\n"
+                             "TTITLE0=First\r\nTTITLE1=Second\r\nEXTD=\r\nPLAYORDER=\r\n",
+       2, "Some Artist", "Some Album", "1999", "Progressive Rock", {"First", "Second"}},
+      {"short DGENRE keeps the category", "DTITLE=A / B\r\nDGENRE=Rk\r\nTTITLE0=x\r\n", 1, "A", "B", "2008", "rock",
+       {"x", "Track 02"}},
+      {"YEAR: in extended data", "DTITLE=A / B\r\nEXTD= YEAR: 1987 ID3G: 17\r\nTTITLE0=x\r\n", 1, "A", "B", "1987",
+       "rock", {"x", "Track 02"}},
+      {"YEAR: near the end", "DTITLE=A / B\r\nEXTD= YEAR: 87", 0, "A", "B", "87", "rock", {"Track 01", "Track 02"}},
+      {"empty DYEAR", "DTITLE=A / B\r\nDYEAR=\r\nTTITLE0=x\r\n", 1, "A", "B", "", "rock", {"x", "Track 02"}},
+      {"artist / title in a track", "DTITLE=Various / Hits\r\nTTITLE0=One\r\nTTITLE1=Guest / Song\r\n", 2,
+       "Various", "Hits", "2008", "rock", {"One", "Guest"}},
+      {"continued title lines", "DTITLE=A Very Long Artist\r\nDTITLE= Name / The Album\r\nTTITLE0=t0\r\n"
+                                "TTITLE0=t0 continued\r\nTTITLE1=t1\r\n",
+       2, "A Very Long Artist", "The Album", "2008", "rock", {"t0", "t1"}},
+      {"no slash in the title", "DTITLE=Just An Album\r\nTTITLE0=a / b\r\nTTITLE1=c\r\n", 2, "", "Just An Album",
+       "2008", "rock", {"a", "c"}},
+      {"slash right after the first letter", "DTITLE=A/B Side\r\nTTITLE0=x\r\n", 1, "Unknown Artist", "A/B Side",
+       "2008", "rock", {"x", "Track 02"}},
+      {"bare line feeds", "DTITLE=Artist / Album\nDYEAR=2001\nTTITLE0=Song\n", 1, "Artist", "Album", "2001", "rock",
+       {"Song", "Track 02"}},
+      {"Windows-1252 text", Ansi::Encode(QString::fromUtf8("DTITLE=Bj\u00f6rk \u2013 Live / Caf\u00e9 \u20ac\r\n"
+                                                           "TTITLE0=Na\u00efve\r\n")),
+       1, QString::fromUtf8("Bj\u00f6rk \u2013 Live"), QString::fromUtf8("Caf\u00e9 \u20ac"), "2008", "rock",
+       {QString::fromUtf8("Na\u00efve"), "Track 02"}},
+      {"more titles than tracks", "DTITLE=A / B\r\nTTITLE0=a\r\nTTITLE1=b\r\nTTITLE2=c\r\n", 3, "A", "B", "2008",
+       "rock", {"a", "b", "c"}},
+  };
+  for (const EntryCase& c : cases) {
+    DiscInfo info;
+    info.ResetToDefaults(2);
+    info.genre = "rock";  // the category from the query
+    EXPECT_EQ(ParseFreeDbEntry(c.entry, c.tracks == 0 ? 2 : c.tracks, info), 1) << c.what;
+    EXPECT_EQ(info.artist, c.artist) << c.what;
+    EXPECT_EQ(info.album, c.album) << c.what;
+    EXPECT_EQ(info.year, c.year) << c.what;
+    EXPECT_EQ(info.genre, c.genre) << c.what;
+    EXPECT_EQ(info.trackTitles, c.titles) << c.what;
+  }
+
+  DiscInfo noDisc;
+  EXPECT_EQ(ParseFreeDbEntry("DTITLE=A / B\r\n", 0, noDisc), 0);
+  EXPECT_EQ(noDisc.album, "B") << "the disc fields are read before the track count is checked";
+}
+
+}  // namespace
