@@ -98,7 +98,7 @@ TEST(IniDocument, AByteOrderMarkIsKeptButNotPartOfTheFirstSection) {
 TEST(IniDocument, GarbageGivesNoValuesAndNoCrash) {
   QByteArray garbage;
   for (int i = 0; i < 4096; ++i) garbage.append(char((i * 7919) % 256));
-  garbage += QByteArray("\n[\n]\n=\n==\n[]=x\n\0\0\n", 20);
+  garbage += QByteArray("\n[\n]\n=\n==\n[]=x\n\0\0\n", 19);
   IniDocument doc = IniDocument::Parse(garbage);
   EXPECT_FALSE(doc.Value(u"General", u"FormatSelected").has_value());
   doc.Set("General", "FormatSelected", "11012");
