@@ -11,7 +11,7 @@ constexpr FormatRow kRows[] = {
     {FormatId::Wav, EncoderType::Wav, ".wav", 209, 3, "", "WAV", "wav"},
     {FormatId::Wma, EncoderType::Wma, ".wma", 210, 4, "WMA", "WMA", "wma"},
     {FormatId::Iso, EncoderType::Iso, ".iso", 229, 5, "", "ISO image", "iso"},
-    {FormatId::BinCue, EncoderType::BinCue, ".bin", 230, 6, "", "BIN image", "bin"},
+    {FormatId::CueBin, EncoderType::BinCue, ".bin", 230, 6, "", "BIN image", "bin"},
 };
 
 bool IsImageType(int typeId) { return typeId == EncoderType::Iso || typeId == EncoderType::BinCue; }

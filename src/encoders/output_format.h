@@ -3,16 +3,8 @@
 #include <memory>
 #include <span>
 
-// Menu command identifiers of the output formats, as stored in "FormatSelected".
-namespace FormatId {
-constexpr int Aac = 11009;
-constexpr int Mp3 = 11010;
-constexpr int Ogg = 11011;
-constexpr int Wav = 11012;
-constexpr int Wma = 11013;
-constexpr int BinCue = 11014;
-constexpr int Iso = 11015;
-}  // namespace FormatId
+#include "drive/disc_type.h"  // FormatId: the menu command identifiers of the formats
+
 
 // Type identifiers the encoder and image-writer factories choose by.
 namespace EncoderType {

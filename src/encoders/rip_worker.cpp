@@ -1,5 +1,7 @@
 #include "encoders/rip_worker.h"
 
+#include "platform/clock.h"
+
 int RipWorker::StartImage(const QString&) { return 0; }
 
 int RipWorker::StartTrack(int, const QString&, uint32_t, uint32_t) { return 0; }
@@ -13,4 +15,21 @@ void RipWorker::SetTrack(int index, const QString& path, uint32_t firstOverride,
   firstSectorOverride = firstOverride;
   lastSectorOverride = lastOverride;
   stopRequested = 0;
+}
+
+void RipWorker::SampleSpeed(uint32_t sector, uint32_t bytesPerSector) {
+  speed = 0.0;
+  if (refSector == 0 || refTick == 0) {
+    refSector = sector;
+    refTick = MonotonicMs();
+    return;
+  }
+  const uint64_t elapsed = MonotonicMs() - refTick;
+  if (elapsed == 0) return;
+  speed = double(uint64_t(bytesPerSector) * (sector - refSector) / elapsed);
+}
+
+void RipWorker::ResetSpeedReference() {
+  refSector = 0;
+  refTick = 0;
 }

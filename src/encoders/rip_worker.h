@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "drive/drive_context.h"
+
 class CdDevice;
 
 // What the rip job drives: every audio encoder and every disc-image writer. The job and
@@ -23,11 +25,19 @@ class RipWorker {
   void SetTrack(int trackIndex, const QString& path, uint32_t firstSectorOverride,
                 uint32_t lastSectorOverride);
 
+  // One speed sample at sector s of bytesPerSector bytes: the average since the first
+  // sample of the run. A sample at sector 0 never becomes the reference.
+  void SampleSpeed(uint32_t sector, uint32_t bytesPerSector);
+  void ResetSpeedReference();
+
   CdDevice* drive = nullptr;  // the drive sectors come from; not owned
+  StatusCallback statusCallback;  // copied from DriveContext before each start
   std::atomic<int> stopRequested{0};
   std::atomic<double> speed{0.0};  // bytes a millisecond
   QString outputPath;
   int trackIndex = 0;
   uint32_t firstSectorOverride = 0;
   uint32_t lastSectorOverride = 0;
+  uint32_t refSector = 0;  // first sample of the run; 0 = none yet
+  uint64_t refTick = 0;
 };

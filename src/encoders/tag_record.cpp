@@ -1,5 +1,7 @@
 #include "encoders/tag_record.h"
 
+#include <atomic>
+
 #include <algorithm>
 #include <cstring>
 
@@ -26,3 +28,11 @@ void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex) {
   FillSlot(record, TagRecord::Comment, info.comment);
   FillSlot(record, TagRecord::TrackNumber, QString::number(trackIndex + 1));
 }
+
+namespace {
+std::atomic<const DiscInfo*> tagSource{nullptr};
+}
+
+void SetTagSource(const DiscInfo* info) { tagSource = info; }
+
+const DiscInfo* TagSource() { return tagSource; }

@@ -60,7 +60,7 @@ TEST(OutputFormat, FormatsWithoutAnEncoderSayWhyAndGiveNone) {
       {FormatId::Ogg, "Ogg Vorbis encoding is not available in this build"},
       {FormatId::Wma, "WMA encoding is not available in this build"},
       {FormatId::Iso, "ISO image writing is not available in this build"},
-      {FormatId::BinCue, "BIN image writing is not available in this build"},
+      {FormatId::CueBin, "BIN image writing is not available in this build"},
   };
   for (const auto& u : unavailable) {
     SCOPED_TRACE(u.menuId);

@@ -1,0 +1,173 @@
+// rip [--format F] [--tracks 1,3-5] [--out DIR]: the Rip command without a window.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <atomic>
+#include <csignal>
+
+#include "app/main_controller.h"
+#include "cli/cli_command.h"
+#include "cli/cli_disc.h"
+#include "drive/drive_context.h"
+#include "encoders/output_format.h"
+#include "encoders/rip_worker.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+const QCommandLineOption kFormat("format", "Output format: wav, mp3, ogg, aac, wma, iso or bin.", "FORMAT");
+const QCommandLineOption kTracks("tracks", "Tracks to rip, e.g. 1,3-5 (default: the ticked ones).", "LIST");
+const QCommandLineOption kOut("out", "Output folder for this run.", "DIR");
+
+// The console as the controller's front end: the track list in memory, one progress line
+// that updates in place, messages on stderr.
+class ConsoleHost : public ControllerHost {
+ public:
+  explicit ConsoleHost(CliContext& ctx) : ctx_(ctx) {}
+
+  void SetTrackRows(const QList<TrackRow>& rows) override {
+    rows_ = rows;
+    checked_ = QList<bool>(rows.size(), false);
+  }
+  int TrackRowCount() const override { return int(rows_.size()); }
+  bool IsRowChecked(int row) const override { return row >= 0 && row < checked_.size() && checked_[row]; }
+  void SetRowChecked(int row, bool checked) override {
+    if (row >= 0 && row < checked_.size()) checked_[row] = checked;
+  }
+  void SetPlayingRow(int) override {}
+  void ShowMessage(const QString& text) override { ctx_.err << "korvane-cli: " << text << Qt::endl; }
+  void SetMainWindowVisible(bool) override {}
+  void OpenFolder(const QString& folder) override { ctx_.out << "Output folder: " << folder << Qt::endl; }
+
+  bool RunProgressDialog(const RipRun& run) override {
+    bool cancelled = false;
+    while (!run.done->WaitFor(200)) {
+      if (interrupted && !cancelled) {
+        run.worker->stopRequested = 1;
+        cancelled = true;
+      }
+      PrintProgress(run);
+    }
+    PrintProgress(run);
+    ctx_.out << Qt::endl;
+    if (cancelled) return false;
+    ctx_.out << "Wrote " << run.path << Qt::endl;
+    return true;
+  }
+
+  std::atomic<double> trackPercent{0};
+
+ private:
+  void PrintProgress(const RipRun& run) {
+    const double x = run.worker->speed * 1000.0 / 176400.0;  // bytes a millisecond -> x-speed
+    ctx_.out << QString("\rTrack %1 of %2  %3%  %4x  %5")
+                    .arg(run.ordinal)
+                    .arg(run.runCount)
+                    .arg(trackPercent.load(), 5, 'f', 1)
+                    .arg(QString::asprintf("%2.02f", x), QDir(run.path).dirName())
+             << Qt::flush;
+  }
+
+  CliContext& ctx_;
+  QList<TrackRow> rows_;
+  QList<bool> checked_;
+};
+
+// "1,3-5" into 0-based rows; false for anything else or a track the disc does not have.
+bool ParseTrackList(const QString& text, int trackCount, QList<int>& rows) {
+  for (const QString& part : text.split(',')) {
+    const QStringList range = part.split('-');
+    bool okFirst = false, okLast = false;
+    const int first = range.value(0).trimmed().toInt(&okFirst);
+    const int last = range.size() == 2 ? range[1].trimmed().toInt(&okLast) : first;
+    if (!okFirst || range.size() > 2 || (range.size() == 2 && !okLast) || first < 1 || last < first ||
+        last > trackCount) {
+      return false;
+    }
+    for (int t = first; t <= last; ++t) rows.append(t - 1);
+  }
+  return true;
+}
+
+int ReportOutcomes(CliContext& ctx, const RipResult& result) {
+  using S = RipResult::Status;
+  if (result.status == S::Unavailable) return Exit::BadArguments;
+  if (result.status == S::NoDrive) return Fail(ctx, Exit::NoDisc, "no drive or no disc to rip from");
+  if (result.status == S::Pending) return Fail(ctx, Exit::NoDisc, "the tray was open; no disc arrived");
+  if (result.status == S::Cancelled) return Fail(ctx, Exit::Failed, "cancelled");
+  int status = Exit::Ok;
+  for (const TrackOutcome& outcome : result.outcomes) {
+    const QString what = outcome.trackIndex < 0 ? QString("the disc image")
+                                                : QString("track %1").arg(outcome.trackIndex + 1);
+    if (outcome.failed) {
+      ctx.err << "korvane-cli: " << what << " failed: " << outcome.path << Qt::endl;
+      status = Exit::Failed;
+    } else if (outcome.failedSectors > 0) {
+      ctx.err << "korvane-cli: " << what << " had " << outcome.failedSectors
+              << " unreadable sectors, written as silence: " << outcome.path << Qt::endl;
+      if (status == Exit::Ok) status = Exit::PartialFailure;
+    }
+  }
+  return status;
+}
+
+int RunRip(CliContext& ctx) {
+  RipOverrides overrides;
+  if (ctx.parser.isSet(kFormat)) {
+    const FormatRow* row = FindFormatRowByShortName(ctx.parser.value(kFormat));
+    if (!row) return Fail(ctx, Exit::BadArguments, "unknown format \"" + ctx.parser.value(kFormat) + "\"");
+    overrides.formatId = row->menuId;
+  }
+  if (ctx.parser.isSet(kOut)) overrides.outputFolder = QDir(ctx.parser.value(kOut)).absolutePath();
+
+  QString drive;
+  int status = Exit::Ok;
+  if (!SelectDrive(ctx, drive, status)) return status;
+  ConsoleHost host(ctx);
+  MainController controller(host);
+  controller.SetPreferredDrive(drive);
+  controller.RefreshTracks();
+  if (SettingsStore::Instance().ReadInt(Key::AutoSelectAllTracks)) controller.SelectAll();
+  if (ctx.parser.isSet(kTracks)) {
+    QList<int> rows;
+    if (!ParseTrackList(ctx.parser.value(kTracks), host.TrackRowCount(), rows)) {
+      return Fail(ctx, Exit::BadArguments, "bad track list \"" + ctx.parser.value(kTracks) + "\"");
+    }
+    controller.ClearAll();
+    for (int row : rows) host.SetRowChecked(row, true);
+  }
+
+  DriveContext::Instance().SetStatusCallback([&host](int kind, double value, const QString* text) {
+    if ((kind == StatusKind::TrackProgress || kind == StatusKind::ImageProgress) && value != StatusKind::kDone) {
+      host.trackPercent = value;
+    }
+    (void)text;
+  });
+  std::signal(SIGINT, [](int) { interrupted = true; });
+  {
+    RipResult first = controller.RipCommand(overrides);
+    // An open tray was closed: the rip starts when the disc has arrived.
+    QElapsedTimer waiting;
+    waiting.start();
+    while (first.status == RipResult::Status::Pending && controller.RipsRun() == 0 && waiting.elapsed() < 60000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    }
+  }
+  std::signal(SIGINT, SIG_DFL);
+  if (controller.RipsRun() == 0) return ReportOutcomes(ctx, {RipResult::Status::Pending, {}, {}});
+  return ReportOutcomes(ctx, controller.LastRip());
+}
+
+void AddRipOptions(QCommandLineParser& parser) {
+  parser.addOption(kFormat);
+  parser.addOption(kTracks);
+  parser.addOption(kOut);
+}
+
+const RegisterCommand kRip({"rip", "[--format F] [--tracks LIST] [--out DIR]",
+                            "Rip the ticked (or listed) tracks of the disc, or the whole disc to an image.",
+                            AddRipOptions, RunRip});
+
+}  // namespace

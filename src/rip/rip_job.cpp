@@ -1,0 +1,207 @@
+#include "rip/rip_job.h"
+
+#include <QFile>
+#include <QThread>
+
+#include "drive/cd_device.h"
+#include "drive/disc_type.h"
+#include "drive/drive_actions.h"
+#include "drive/drive_context.h"
+#include "encoders/audio_encoder.h"
+#include "encoders/disc_image_writer.h"
+#include "encoders/encoder_factory.h"
+#include "encoders/output_format.h"
+#include "encoders/tag_record.h"
+#include "rip/output_naming.h"
+#include "settings/settings_store.h"
+#include "texts/language_manager.h"
+
+void DoneLatch::Reset() {
+  std::lock_guard lock(mutex_);
+  done_ = false;
+}
+
+void DoneLatch::Signal() {
+  {
+    std::lock_guard lock(mutex_);
+    done_ = true;
+  }
+  changed_.notify_all();
+}
+
+bool DoneLatch::IsDone() const {
+  std::lock_guard lock(mutex_);
+  return done_;
+}
+
+bool DoneLatch::WaitFor(int ms) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done_; });
+}
+
+namespace {
+
+// The front end's callback, plus the done signal into the latch.
+StatusCallback WorkerCallback(DoneLatch& done) {
+  StatusCallback frontEnd = DriveContext::Instance().Callback();
+  return [frontEnd, &done](int kind, double value, const QString* text) {
+    if (frontEnd) frontEnd(kind, value, text);
+    if (value == StatusKind::kDone && !text) done.Signal();
+  };
+}
+
+NamingSettings NamingFor(const RipOverrides& overrides) {
+  NamingSettings naming = NamingSettings::Load();
+  if (overrides.outputFolder) naming.outputFolder = *overrides.outputFolder;
+  return naming;
+}
+
+}  // namespace
+
+RipJob::RipJob(RipHost& host, DiscInfo& disc) : host_(host), disc_(disc) {}
+
+RipResult RipJob::Rip(const RipOverrides& overrides) {
+  SettingsStore& store = SettingsStore::Instance();
+  store.Load();
+  RipResult result;
+  const std::unique_ptr<OutputFormat> format =
+      CreateOutputFormat(overrides.formatId.value_or(store.formatSelected.load()));
+  if (!format->IsAvailable()) {
+    result.status = RipResult::Status::Unavailable;
+    result.message = format->UnavailableMessage();
+    host_.ShowMessage(result.message);
+    return result;
+  }
+  outputFolder_ = NamingFor(overrides).outputFolder;
+  const bool prepared = PrepareDrive();
+  if (store.autoRipPending) {
+    result.status = RipResult::Status::Pending;
+    return result;
+  }
+  if (!prepared) result.status = RipResult::Status::NoDrive;
+
+  const bool cancelled = format->IsTrackFormat() ? RipTracks(*format, overrides, result)
+                                                 : RipImage(*format, overrides, result);
+  if (cancelled) result.status = RipResult::Status::Cancelled;
+
+  host_.SetPlayingRow(-1);
+  if (CdDevice* device = DriveContext::Instance().device; device && prepared) {
+    device->UnlockTray();
+    device->StopUnit();
+  }
+  host_.ShowMainWindow();
+  SetTagSource(nullptr);
+  DriveContext::Instance().worker = nullptr;
+  AfterRip(!cancelled);
+  return result;
+}
+
+bool RipJob::PrepareDrive() {
+  DriveContext& context = DriveContext::Instance();
+  context.StopPlayback();
+  host_.SetPlayingRow(-1);
+  CdDevice* device = context.device;
+  bool closed = false;
+  if (!device || !context.present || !device->IsTrayClosed(closed)) return false;
+  if (!closed) {
+    SettingsStore::Instance().autoRipPending = 1;
+    device->LoadTray();
+    return false;
+  }
+  device->StartUnit();
+  SetTagSource(&disc_);
+  device->ApplyReadSpeed(SettingsStore::Instance().ReadText(Key::CDReadSpeed));
+  device->LockTray();
+  return true;
+}
+
+bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides, RipResult& result) {
+  DriveContext& context = DriveContext::Instance();
+  CdDevice* device = context.device;
+  int count = 0;
+  if (!device || !device->GetTrackCount(count) || count == 0) return false;
+
+  QList<int> tracks;
+  for (int i = 0; i < count; ++i) {
+    bool data = false;
+    if (device->IsDataTrack(i, data) && !data && i < host_.TrackRowCount() && host_.IsRowChecked(i)) {
+      tracks.append(i);
+    }
+  }
+  const NamingSettings naming = NamingFor(overrides);
+  for (int n = 0; n < tracks.size(); ++n) {
+    const int i = tracks[n];
+    host_.SetPlayingRow(i);
+    context.playTrack = i;
+    const OutputPath output = BuildTrackPath(i, format, disc_, naming);
+    if (!output.folderReady) host_.ShowMessage(LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
+    if (!context.present) continue;
+
+    AudioEncoder* encoder = CreateEncoder(format.TypeId(), device);
+    done_.Reset();
+    encoder->statusCallback = WorkerCallback(done_);
+    context.worker = encoder;
+    RipRun run{output.path, i + 1, n + 1, int(tracks.size()), encoder, &done_};
+    TrackOutcome outcome{i, output.path, 0, false};
+    if (!encoder->StartTrack(i, output.path, 0, 0)) {
+      outcome.failed = true;
+      result.outcomes.append(outcome);
+      continue;
+    }
+    const bool finished = RunProgressDialog(run);
+    encoder->Join();
+    if (!finished) return true;
+    outcome.failedSectors = encoder->failedSectors;
+    outcome.failed = encoder->failed;
+    result.outcomes.append(outcome);
+    // A track with read errors stays ticked, so it can be ripped again.
+    if (!outcome.failed && outcome.failedSectors == 0) host_.SetRowChecked(i, false);
+  }
+  return false;
+}
+
+bool RipJob::RipImage(const OutputFormat& format, const RipOverrides& overrides, RipResult& result) {
+  QString label;
+  GetVolumeLabel(label);
+  const OutputPath output = BuildImagePath(format, label, NamingFor(overrides));
+  if (!output.folderReady) host_.ShowMessage(LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
+  DriveContext& context = DriveContext::Instance();
+  if (!context.present) return false;
+  std::unique_ptr<DiscImageWriter> writer = CreateDiscImageWriter(format.TypeId());
+  TrackOutcome outcome{-1, output.path, 0, false};
+  if (!writer) {
+    outcome.failed = true;
+    result.outcomes.append(outcome);
+    return false;
+  }
+  done_.Reset();
+  writer->statusCallback = WorkerCallback(done_);
+  context.worker = writer.get();
+  RipRun run{output.path, 0, 1, 1, writer.get(), &done_};
+  if (!writer->StartImage(output.path)) {
+    outcome.failed = true;
+    result.outcomes.append(outcome);
+    return false;
+  }
+  const bool finished = RunProgressDialog(run);
+  writer->Finish();
+  result.outcomes.append(outcome);
+  return !finished;
+}
+
+bool RipJob::RunProgressDialog(RipRun& run) {
+  if (host_.RunProgressDialog(run)) return true;
+  // The worker ends its pass after the current chunk; the partial file goes.
+  run.done->WaitFor(60000);
+  QThread::msleep(kCancelPauseMs);
+  QFile::remove(run.path);
+  return false;
+}
+
+void RipJob::AfterRip(bool notCancelled) {
+  if (!notCancelled) return;
+  const SettingsStore& store = SettingsStore::Instance();
+  if (store.ReadInt(Key::AutoEjectCD)) ToggleTray();
+  if (store.ReadInt(Key::AutoOpenOutputFolder)) host_.OpenFolder(outputFolder_);
+  if (store.ReadInt(Key::UseMultipleDevices)) host_.MoveToNextDrive();
+}

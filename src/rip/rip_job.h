@@ -1,0 +1,103 @@
+#pragma once
+#include <QList>
+#include <QString>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class DiscInfo;
+class OutputFormat;
+class RipWorker;
+
+// Tells whether the done signal of the current run came. The signal may come before the
+// progress display exists; it is remembered until the next run starts.
+class DoneLatch {
+ public:
+  void Reset();
+  void Signal();
+  bool IsDone() const;
+  // Waits up to ms milliseconds; true when the run is done.
+  bool WaitFor(int ms);
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  bool done_ = false;
+};
+
+// One run of the progress display: a track (or the disc image) being written.
+struct RipRun {
+  QString path;
+  int trackNumber = 0;  // 1-based; 0 for a disc image
+  int ordinal = 0;      // this run's place among the runs of the rip, 1-based
+  int runCount = 0;
+  RipWorker* worker = nullptr;  // set stopRequested to cancel; speed for the display
+  DoneLatch* done = nullptr;
+};
+
+// What the rip job needs of the program around it: the track list, the progress display,
+// messages, the main window and the move to the next drive.
+class RipHost {
+ public:
+  virtual ~RipHost() = default;
+  virtual int TrackRowCount() const = 0;
+  virtual bool IsRowChecked(int row) const = 0;
+  virtual void SetRowChecked(int row, bool checked) = 0;
+  virtual void SetPlayingRow(int row) = 0;
+  // Shows the progress of a run until its done signal; false when the user cancelled.
+  virtual bool RunProgressDialog(const RipRun& run) = 0;
+  virtual void ShowMessage(const QString& text) = 0;
+  virtual void ShowMainWindow() = 0;
+  virtual void OpenFolder(const QString& folder) = 0;
+  // Selects the next drive of the list and runs the insertion actions there (or makes the
+  // rip pending when its tray is open). Nothing when there are fewer than two drives.
+  virtual void MoveToNextDrive() = 0;
+};
+
+// How one track (or the image) ended.
+struct TrackOutcome {
+  int trackIndex = -1;  // -1 for a disc image
+  QString path;
+  int failedSectors = 0;  // read errors, written as silence
+  bool failed = false;    // the file could not be created, written or closed
+};
+
+struct RipResult {
+  enum class Status { Done, Cancelled, Pending, NoDrive, Unavailable };
+  Status status = Status::Done;
+  QString message;  // why, for Unavailable
+  QList<TrackOutcome> outcomes;
+};
+
+// Settings that a front end overrides for one rip only.
+struct RipOverrides {
+  std::optional<int> formatId;
+  std::optional<QString> outputFolder;
+};
+
+// The Rip command: prepares the drive, rips the ticked audio tracks (or the disc image),
+// then runs the after-rip actions. Runs on the user-interface thread; each track's data
+// moves on a worker thread of its encoder.
+class RipJob {
+ public:
+  RipJob(RipHost& host, DiscInfo& disc);
+
+  RipResult Rip(const RipOverrides& overrides = {});
+
+  static constexpr int kCancelPauseMs = 200;
+
+ private:
+  bool PrepareDrive();
+  bool RipTracks(const OutputFormat& format, const RipOverrides& overrides, RipResult& result);
+  bool RipImage(const OutputFormat& format, const RipOverrides& overrides, RipResult& result);
+  bool RunProgressDialog(RipRun& run);
+  void AfterRip(bool notCancelled);
+
+  RipHost& host_;
+  DiscInfo& disc_;
+  DoneLatch done_;
+  QString outputFolder_;  // where this rip writes, for the after-rip actions
+};
