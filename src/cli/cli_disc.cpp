@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include "drive/cd_device.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
 #include "metadata/disc_info.h"
@@ -73,10 +74,16 @@ bool SelectDriveWithDisc(CliContext& ctx, QString& displayName, int& status) {
 }
 
 QJsonObject DiscInfoJson(const DiscInfo& info) {
+  CdDevice* device = DriveContext::Instance().device;
   QJsonArray tracks;
   for (int i = 0; i < info.trackTitles.size(); ++i) {
-    tracks.append(QJsonObject{{"number", i + 1}, {"title", info.GetTrackTitle(i)}, {"artist", info.GetTrackArtist(i)}});
+    bool data = false;
+    if (device) device->IsDataTrack(i, data);
+    tracks.append(QJsonObject{{"number", i + 1}, {"title", info.GetTrackTitle(i)},
+                              {"artist", info.GetTrackArtist(i)}, {"data", data}});
   }
-  return {{"discId", info.discId}, {"artist", info.artist}, {"album", info.album}, {"year", info.year},
-          {"genre", info.genre},   {"comment", info.comment}, {"tracks", tracks}};
+  return {{"discId", info.discId},   {"artist", info.artist},
+          {"album", info.album},     {"year", info.year},
+          {"genre", info.genre},     {"comment", info.comment},
+          {"variousArtists", info.GetVariousArtists() == 1}, {"tracks", tracks}};
 }

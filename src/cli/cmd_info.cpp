@@ -13,6 +13,7 @@ int RunInfo(CliContext& ctx) {
 
   DiscInfo info;
   const bool cached = InitForCurrentDisc(info);
+  if (!cached) LoadCdText(info);
   if (WantsJson(ctx)) {
     QJsonObject record = DiscInfoJson(info);
     record["cached"] = cached;
