@@ -5,6 +5,14 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$top/scripts/build.sh"
 build=${KORVANE_BUILD_DIR:-$top/build}
 if [[ $# -eq 0 ]]; then
-  exec "$build/bin/korvane-cli" --help
+  # Until the window exists: what korvane-cli does, shown on the first drive (the virtual
+  # drive with its demo disc when the machine has no optical drive).
+  cli="$build/bin/korvane-cli"
+  "$cli" --help
+  for command in drives toc info; do
+    echo; echo "\$ korvane-cli $command"
+    "$cli" "$command" || true
+  done
+  exit 0
 fi
 exec "$build/bin/korvane-cli" "$@"
