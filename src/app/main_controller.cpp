@@ -4,24 +4,14 @@
 #include "drive/disc_type.h"
 #include "drive/drive_actions.h"
 #include "drive/drive_context.h"
-#include "drive/virtual/virtual_drive.h"
+#include "drive/media_watch.h"
 #include "metadata/current_disc.h"
-#include "platform/device_watch.h"
 #include "settings/settings_store.h"
 
 MainController::MainController(ControllerHost& host) : host_(host) {
-  // Events come on the thread that caused them; they are handled on this object's thread.
-  auto post = [this](const QString& device, bool arrived) {
-    QMetaObject::invokeMethod(this, [this, device, arrived] { OnMediaChanged(device, arrived); },
-                              Qt::QueuedConnection);
-  };
-  mediaListener_ = VirtualDriveHost::Instance().AddMediaListener(post);
-  deviceWatch_ = new DeviceWatch(this);
-  connect(deviceWatch_, &DeviceWatch::MediaChanged, this, &MainController::OnMediaChanged);
-  deviceWatch_->Start();
+  auto* media = new MediaWatch(this);
+  connect(media, &MediaWatch::MediaChanged, this, &MainController::OnMediaChanged);
 }
-
-MainController::~MainController() { VirtualDriveHost::Instance().RemoveMediaListener(mediaListener_); }
 
 void MainController::RefreshTracks() {
   QString displayName;
@@ -89,7 +79,7 @@ void MainController::RunInsertionActions() {
 
 RipResult MainController::RipCommand(const RipOverrides& overrides) {
   overrides_ = overrides;  // a rip that waits for the disc keeps them
-  RipJob job(*this, disc_);
+  RipJob job(host_, disc_, [this] { MoveToNextDrive(); });
   RipResult result = job.Rip(overrides);
   if (result.status != RipResult::Status::Pending) {
     lastRip_ = result;

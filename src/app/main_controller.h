@@ -7,8 +7,6 @@
 #include "metadata/disc_info.h"
 #include "rip/rip_job.h"
 
-class DeviceWatch;
-
 // One row of the track list as the front end draws it.
 struct TrackRow {
   int number = 0;
@@ -20,20 +18,11 @@ struct TrackRow {
   int64_t bytes = 0;
 };
 
-// What the controller needs of its front end (the main window, or the console).
-class ControllerHost {
+// What the controller needs of its front end (the main window, or the console): the
+// rip job's needs, and the rows of the track list.
+class ControllerHost : public RipFrontEnd {
  public:
-  virtual ~ControllerHost() = default;
   virtual void SetTrackRows(const QList<TrackRow>& rows) = 0;
-  virtual int TrackRowCount() const = 0;
-  virtual bool IsRowChecked(int row) const = 0;
-  virtual void SetRowChecked(int row, bool checked) = 0;
-  virtual void SetPlayingRow(int row) = 0;
-  // Shows the progress of one run until its done signal; false when the user cancelled.
-  virtual bool RunProgressDialog(const RipRun& run) = 0;
-  virtual void ShowMessage(const QString& text) = 0;
-  virtual void SetMainWindowVisible(bool visible) = 0;
-  virtual void OpenFolder(const QString& folder) = 0;
   // The freedb lookup dialog; true when it found and stored the disc's information.
   virtual bool RunFreeDbLookup() { return false; }
 };
@@ -41,11 +30,10 @@ class ControllerHost {
 // The commands of the program, disc arrival and removal, the automatic actions after an
 // insertion and after a rip. It owns the disc information of the current disc and has no
 // widgets: the window and korvane-cli are two front ends of the same controller.
-class MainController : public QObject, private RipHost {
+class MainController : public QObject {
   Q_OBJECT
  public:
   explicit MainController(ControllerHost& host);
-  ~MainController() override;
 
   DiscInfo& Disc() { return disc_; }
   bool DiscCached() const { return discCached_; }
@@ -72,16 +60,7 @@ class MainController : public QObject, private RipHost {
   int64_t CheckedAudioBytes() const;
 
  private:
-  // RipHost
-  int TrackRowCount() const override { return host_.TrackRowCount(); }
-  bool IsRowChecked(int row) const override { return host_.IsRowChecked(row); }
-  void SetRowChecked(int row, bool checked) override { host_.SetRowChecked(row, checked); }
-  void SetPlayingRow(int row) override { host_.SetPlayingRow(row); }
-  bool RunProgressDialog(const RipRun& run) override { return host_.RunProgressDialog(run); }
-  void ShowMessage(const QString& text) override { host_.ShowMessage(text); }
-  void ShowMainWindow() override { host_.SetMainWindowVisible(true); }
-  void OpenFolder(const QString& folder) override { host_.OpenFolder(folder); }
-  void MoveToNextDrive() override;
+  void MoveToNextDrive();
 
   void FillTrackList();
   void CheckFormat();
@@ -94,6 +73,4 @@ class MainController : public QObject, private RipHost {
   RipResult lastRip_;
   int ripsRun_ = 0;
   RipOverrides overrides_;
-  int mediaListener_ = -1;
-  DeviceWatch* deviceWatch_ = nullptr;
 };

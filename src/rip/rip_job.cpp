@@ -58,7 +58,8 @@ NamingSettings NamingFor(const RipOverrides& overrides) {
 
 }  // namespace
 
-RipJob::RipJob(RipHost& host, DiscInfo& disc) : host_(host), disc_(disc) {}
+RipJob::RipJob(RipFrontEnd& frontEnd, DiscInfo& disc, std::function<void()> moveToNextDrive)
+    : host_(frontEnd), disc_(disc), moveToNextDrive_(std::move(moveToNextDrive)) {}
 
 RipResult RipJob::Rip(const RipOverrides& overrides) {
   SettingsStore& store = SettingsStore::Instance();
@@ -89,7 +90,7 @@ RipResult RipJob::Rip(const RipOverrides& overrides) {
     device->UnlockTray();
     device->StopUnit();
   }
-  host_.ShowMainWindow();
+  host_.SetMainWindowVisible(true);
   SetTagSource(nullptr);
   DriveContext::Instance().worker = nullptr;
   AfterRip(!cancelled);
@@ -203,5 +204,5 @@ void RipJob::AfterRip(bool notCancelled) {
   const SettingsStore& store = SettingsStore::Instance();
   if (store.ReadInt(Key::AutoEjectCD)) ToggleTray();
   if (store.ReadInt(Key::AutoOpenOutputFolder)) host_.OpenFolder(outputFolder_);
-  if (store.ReadInt(Key::UseMultipleDevices)) host_.MoveToNextDrive();
+  if (store.ReadInt(Key::UseMultipleDevices) && moveToNextDrive_) moveToNextDrive_();
 }

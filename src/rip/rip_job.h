@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -38,11 +39,11 @@ struct RipRun {
   DoneLatch* done = nullptr;
 };
 
-// What the rip job needs of the program around it: the track list, the progress display,
-// messages, the main window and the move to the next drive.
-class RipHost {
+// What the rip job needs of its front end: the track list, the progress display, messages,
+// the main window and the file browser.
+class RipFrontEnd {
  public:
-  virtual ~RipHost() = default;
+  virtual ~RipFrontEnd() = default;
   virtual int TrackRowCount() const = 0;
   virtual bool IsRowChecked(int row) const = 0;
   virtual void SetRowChecked(int row, bool checked) = 0;
@@ -50,11 +51,8 @@ class RipHost {
   // Shows the progress of a run until its done signal; false when the user cancelled.
   virtual bool RunProgressDialog(const RipRun& run) = 0;
   virtual void ShowMessage(const QString& text) = 0;
-  virtual void ShowMainWindow() = 0;
+  virtual void SetMainWindowVisible(bool visible) = 0;
   virtual void OpenFolder(const QString& folder) = 0;
-  // Selects the next drive of the list and runs the insertion actions there (or makes the
-  // rip pending when its tray is open). Nothing when there are fewer than two drives.
-  virtual void MoveToNextDrive() = 0;
 };
 
 // How one track (or the image) ended.
@@ -83,7 +81,9 @@ struct RipOverrides {
 // moves on a worker thread of its encoder.
 class RipJob {
  public:
-  RipJob(RipHost& host, DiscInfo& disc);
+  // moveToNextDrive selects the next drive of the list and runs the insertion actions
+  // there ("UseMultipleDevices").
+  RipJob(RipFrontEnd& frontEnd, DiscInfo& disc, std::function<void()> moveToNextDrive);
 
   RipResult Rip(const RipOverrides& overrides = {});
 
@@ -96,8 +96,9 @@ class RipJob {
   bool RunProgressDialog(RipRun& run);
   void AfterRip(bool notCancelled);
 
-  RipHost& host_;
+  RipFrontEnd& host_;
   DiscInfo& disc_;
+  std::function<void()> moveToNextDrive_;
   DoneLatch done_;
   QString outputFolder_;  // where this rip writes, for the after-rip actions
 };

@@ -15,23 +15,11 @@
 #include "drive/virtual/demo_disc.h"
 #include "drive/virtual/disc_image.h"
 #include "drive/virtual/raw_sector.h"
+#include "platform/mmc_opcodes.h"
 
 namespace {
 
-namespace Op {
-constexpr uint8_t kTestUnitReady = 0x00;
-constexpr uint8_t kInquiry = 0x12;
-constexpr uint8_t kStartStopUnit = 0x1B;
-constexpr uint8_t kPreventAllow = 0x1E;
-constexpr uint8_t kReadCapacity = 0x25;
-constexpr uint8_t kRead10 = 0x28;
-constexpr uint8_t kReadToc = 0x43;
-constexpr uint8_t kModeSense10 = 0x5A;
-constexpr uint8_t kReadDiscStructure = 0xAD;
-constexpr uint8_t kSetCdSpeed = 0xBB;
-constexpr uint8_t kMechanismStatus = 0xBD;
-constexpr uint8_t kReadCd = 0xBE;
-}  // namespace Op
+namespace Op = MmcOp;
 
 struct SenseCode {
   uint8_t key, asc, ascq;

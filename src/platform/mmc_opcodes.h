@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+
+// Operation codes of the MMC commands Korvane sends, shared by the drive layer that sends
+// them and the virtual drive that answers them.
+namespace MmcOp {
+inline constexpr uint8_t kTestUnitReady = 0x00;
+inline constexpr uint8_t kInquiry = 0x12;
+inline constexpr uint8_t kStartStopUnit = 0x1B;
+inline constexpr uint8_t kPreventAllow = 0x1E;
+inline constexpr uint8_t kReadCapacity = 0x25;
+inline constexpr uint8_t kRead10 = 0x28;
+inline constexpr uint8_t kReadToc = 0x43;
+inline constexpr uint8_t kModeSense10 = 0x5A;
+inline constexpr uint8_t kReadDiscStructure = 0xAD;
+inline constexpr uint8_t kSetCdSpeed = 0xBB;
+inline constexpr uint8_t kMechanismStatus = 0xBD;
+inline constexpr uint8_t kReadCd = 0xBE;
+}  // namespace MmcOp
