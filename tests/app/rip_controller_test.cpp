@@ -93,6 +93,32 @@ TEST_F(RipControllerTest, RipsTheTickedTracksBitExactAndUnticksThem) {
   EXPECT_EQ(host_.checked, (QList<bool>{false, false, false}));
 }
 
+TEST_F(RipControllerTest, ATickedDataTrackIsSkipped) {
+  QTemporaryDir dir;
+  QByteArray audio(30 * 2352, '\0');
+  for (int i = 0; i < audio.size(); ++i) audio[i] = char(i * 31 % 251);
+  ASSERT_TRUE(WriteFileBytes(dir.filePath("audio.bin"), audio));
+  ASSERT_TRUE(WriteFileBytes(dir.filePath("data.iso"), QByteArray(20 * 2048, 'd')));
+  ASSERT_TRUE(WriteFileBytes(dir.filePath("mixed.cue"),
+                             "FILE \"audio.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                             "FILE \"data.iso\" BINARY\n  TRACK 02 MODE1/2048\n    INDEX 01 00:00:00\n"));
+  QString error;
+  ASSERT_TRUE(VirtualDriveHost::Instance().Drive(0).LoadCue(dir.filePath("mixed.cue"), &error))
+      << error.toStdString();
+  MainController controller(host_);
+  controller.RefreshTracks();
+  ASSERT_EQ(host_.TrackRowCount(), 2);
+  EXPECT_EQ(host_.rows_[1].title, "Data track");
+  controller.SelectAll();
+  EXPECT_EQ(controller.CheckedAudioBytes(), host_.rows_[0].bytes) << "data tracks are not audio";
+
+  const RipResult result = controller.RipCommand();
+  ASSERT_EQ(result.outcomes.size(), 1);
+  EXPECT_EQ(result.outcomes[0].trackIndex, 0);
+  EXPECT_EQ(ReadFileBytes(result.outcomes[0].path).mid(WavEncoder::kHeaderBytes), audio);
+  EXPECT_EQ(host_.checked, (QList<bool>{false, true}));
+}
+
 TEST_F(RipControllerTest, CancelDuringTheSecondTrackKeepsTheFirstAndStops) {
   ASSERT_TRUE(disc_.Insert());
   SettingsStore::Instance().WriteInt(Key::AutoEjectCD, 1);
