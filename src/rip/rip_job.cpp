@@ -79,7 +79,7 @@ RipResult RipJob::Rip(const RipOverrides& overrides) {
     result.status = RipResult::Status::Pending;
     return result;
   }
-  if (!prepared) result.status = RipResult::Status::NoDrive;
+  if (!DriveContext::Instance().present) result.status = RipResult::Status::NoDrive;
 
   const bool cancelled = format->IsTrackFormat() ? RipTracks(*format, overrides, result)
                                                  : RipImage(*format, overrides, result);
