@@ -87,7 +87,7 @@ TEST(DiscId, AgreesWithLibDiscIdOverManyTables) {
   };
   std::vector<Case> cases = {
       {"one track", TocFromFrames({150}, 150 + 75 * 60 * 74)},
-      {"spec-sized two tracks", TocAddresses{{{0, 2, 0}, {3, 30, 0}}, {7, 0, 0}}},
+      {"two short tracks", TocAddresses{{{0, 2, 0}, {3, 30, 0}}, {7, 0, 0}}},
       {"first track after a hidden pregap", TocFromFrames({150 + 33, 20000, 40000}, 60000)},
       {"seconds with zeros", TocFromFrames({150, 75 * 100, 75 * 1000, 75 * 3000}, 75 * 4000)},
       {"80-minute disc", TocFromFrames({150, 180000}, 360000)},
