@@ -14,6 +14,6 @@ done
 
 echo "Installing: ${missing[*]}"
 if [[ $(id -u) -eq 0 ]]; then as_root=(); else as_root=(sudo); fi
-export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update
-"${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+# env carries the setting through sudo, which clears the caller's environment.
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
