@@ -139,11 +139,10 @@ int RunRip(CliContext& ctx) {
     for (int row : rows) host.SetRowChecked(row, true);
   }
 
-  DriveContext::Instance().SetStatusCallback([&host](int kind, double value, const QString* text) {
+  DriveContext::Instance().SetStatusCallback([&host](int kind, double value, const QString*) {
     if ((kind == StatusKind::TrackProgress || kind == StatusKind::ImageProgress) && value != StatusKind::kDone) {
       host.trackPercent = value;
     }
-    (void)text;
   });
   std::signal(SIGINT, [](int) { interrupted = true; });
   {

@@ -57,7 +57,7 @@ bool AudioEncoder::RunPass(bool prepass) {
       for (uint32_t done = 0; done < total && !stopRequested; done += kChunkSectors) {
         const uint32_t current = uint32_t(first) + done;
         const int n = int(std::min<uint32_t>(kChunkSectors, total - done));
-        ReadChunk(current, n, buffer, !prepass);
+        ReadAudioChunk(current, n, buffer, !prepass);
         if (!Write(reinterpret_cast<const char*>(buffer.data()), n * kSectorBytes, prepass)) {
           result = prepass;  // an encoder without a preparation pass refuses its data
           break;
@@ -79,13 +79,12 @@ bool AudioEncoder::RunPass(bool prepass) {
 // A chunk that cannot be read is tried again whole, then sector by sector; a sector that
 // still fails becomes digital silence of its full length, so the file keeps its length and
 // the audio after it stays in place.
-bool AudioEncoder::ReadChunk(uint32_t first, int count, std::vector<uint8_t>& buffer,
+void AudioEncoder::ReadAudioChunk(uint32_t first, int count, std::vector<uint8_t>& buffer,
                              bool countErrors) {
   for (int attempt = 0; attempt <= kChunkRetries; ++attempt) {
     int length = int(buffer.size());
-    if (drive->ReadAudio(int(first), count, buffer.data(), length)) return true;
+    if (drive->ReadAudio(int(first), count, buffer.data(), length)) return;
   }
-  bool clean = true;
   for (int i = 0; i < count; ++i) {
     uint8_t* sector = buffer.data() + size_t(i) * kSectorBytes;
     bool read = false;
@@ -96,8 +95,6 @@ bool AudioEncoder::ReadChunk(uint32_t first, int count, std::vector<uint8_t>& bu
     if (!read) {
       std::memset(sector, 0, kSectorBytes);
       if (countErrors) ++failedSectors;
-      clean = false;
     }
   }
-  return clean;
 }

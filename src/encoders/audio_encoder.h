@@ -42,7 +42,7 @@ class AudioEncoder : public RipWorker {
 
  private:
   bool RunPass(bool prepass);
-  bool ReadChunk(uint32_t first, int count, std::vector<uint8_t>& buffer, bool countErrors);
+  void ReadAudioChunk(uint32_t first, int count, std::vector<uint8_t>& buffer, bool countErrors);
   void Report(double value, const QString* text);
 
   std::thread thread_;

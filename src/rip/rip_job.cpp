@@ -29,11 +29,6 @@ void DoneLatch::Signal() {
   changed_.notify_all();
 }
 
-bool DoneLatch::IsDone() const {
-  std::lock_guard lock(mutex_);
-  return done_;
-}
-
 bool DoneLatch::WaitFor(int ms) {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done_; });

@@ -19,7 +19,6 @@ class DoneLatch {
  public:
   void Reset();
   void Signal();
-  bool IsDone() const;
   // Waits up to ms milliseconds; true when the run is done.
   bool WaitFor(int ms);
 

@@ -56,9 +56,13 @@ class IniCache {
   template <typename Change>
   bool Update(const QByteArray& path, Change change) {
     std::lock_guard lock(mutex_);
-    IniDocument doc = *FreshLocked(path);
+    const std::shared_ptr<const IniDocument> current = FreshLocked(path);
+    IniDocument doc = *current;
     change(doc);
     const QByteArray bytes = doc.Serialize();
+    // Writing what the file already holds leaves it alone (refreshes store the same values
+    // again and again).
+    if (files_[path].stamp.exists && bytes == current->Serialize()) return true;
     if (!ReplaceFile(path, bytes)) {
       files_.remove(path);  // the next read looks at the disk again
       return false;

@@ -143,6 +143,23 @@ TEST(IniFile, SeesChangesMadeByOthersAndKeepsTheirLines) {
   EXPECT_EQ(ReadFileBytes(ini.Path()), "; mine\n[S]\nv=3\nx=keep\nw=4\n");
 }
 
+TEST(IniFile, WritingTheStoredValueAgainLeavesTheFileAlone) {
+  TempConfig config;
+  IniFile ini("korvane.ini");
+  ASSERT_TRUE(ini.WriteInt("S", "v", 1));
+  auto inode = [&] {
+    struct stat st {};
+    ::stat(QFile::encodeName(ini.Path()).constData(), &st);
+    return st.st_ino;
+  };
+  const ino_t first = inode();
+  ASSERT_TRUE(ini.WriteInt("S", "v", 1));
+  EXPECT_EQ(inode(), first);
+  ASSERT_TRUE(ini.WriteInt("S", "v", 2));
+  EXPECT_NE(inode(), first);
+  EXPECT_EQ(ini.ReadInt("S", "v", 0), 2);
+}
+
 TEST(IniFile, AFailedWriteLeavesTheOldFile) {
   TempConfig config;
   IniFile ini("korvane.ini");
