@@ -14,12 +14,14 @@ void FillSlot(TagRecord& record, TagRecord::Slot slot, const QString& text) {
   const QByteArray bytes = Ansi::Encode(text);
   const qsizetype length = std::min<qsizetype>(bytes.size(), TagRecord::kMaxTextBytes);
   std::memcpy(record.texts[slot].data(), bytes.constData(), size_t(length));
+  record.wide[slot] = text;
 }
 
 }  // namespace
 
 void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex) {
   for (auto& slot : record.texts) slot.fill('\0');
+  for (QString& text : record.wide) text.clear();
   FillSlot(record, TagRecord::Title, info.GetTrackTitle(trackIndex));
   FillSlot(record, TagRecord::Artist, info.GetTrackArtist(trackIndex));
   FillSlot(record, TagRecord::Album, info.album);

@@ -1,18 +1,22 @@
 #pragma once
+#include <QString>
 #include <array>
 
 class DiscInfo;
 
 // The tag texts of one track for the encoders that write tags: seven zero-terminated
-// Windows-1252 strings of at most kMaxTextBytes bytes each.
+// Windows-1252 strings of at most kMaxTextBytes bytes each (for tags that hold only that code
+// page, such as ID3v1), and the same seven texts whole, for tags that hold Unicode.
 struct TagRecord {
   enum Slot { Title, Artist, Album, Year, Genre, Comment, TrackNumber, SlotCount };
   static constexpr int kSlotBytes = 512;
   static constexpr int kMaxTextBytes = kSlotBytes - 1;
 
   const char* Text(Slot slot) const { return texts[slot].data(); }
+  const QString& Wide(Slot slot) const { return wide[slot]; }
 
   std::array<std::array<char, kSlotBytes>, SlotCount> texts{};
+  std::array<QString, SlotCount> wide;
 };
 
 // Clears the record and fills it for the track at a 0-based index: its title and artist,

@@ -65,6 +65,7 @@ TEST_F(TagRecordTest, TextsAreWindows1252AndCutTo511Bytes) {
     const char* slot = record.Text(TagRecord::Title);
     EXPECT_EQ(QByteArray(slot, qsizetype(strnlen(slot, TagRecord::kSlotBytes))), c.expected);
     EXPECT_EQ(slot[TagRecord::kMaxTextBytes], '\0');
+    EXPECT_EQ(record.Wide(TagRecord::Title), c.title);  // whole, for Unicode tags
   }
 }
 
@@ -77,6 +78,7 @@ TEST_F(TagRecordTest, EarlierLongerTextsDoNotShowThrough) {
   FillTagRecord(record, info, 0);
   EXPECT_STREQ(record.Text(TagRecord::Title), "Short");
   EXPECT_STREQ(record.Text(TagRecord::Comment), "");
+  EXPECT_EQ(record.Wide(TagRecord::Comment), QString());
   const auto& title = record.texts[TagRecord::Title];
   EXPECT_EQ(std::count(title.begin() + 5, title.end(), '\0'), TagRecord::kSlotBytes - 5);
 }
