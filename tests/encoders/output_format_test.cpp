@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "drive/drive_context.h"
 #include "encoders/audio_encoder.h"
 #include "encoders/disc_image_writer.h"
 #include "encoders/encoder_factory.h"
@@ -67,9 +66,8 @@ TEST(OutputFormat, FormatsWithoutAnEncoderSayWhyAndGiveNone) {
     auto format = CreateOutputFormat(u.menuId);
     EXPECT_FALSE(format->IsAvailable());
     EXPECT_EQ(format->UnavailableMessage(), QString::fromLatin1(u.message));
-    if (format->IsTrackFormat()) {
-      EXPECT_EQ(CreateEncoder(format->TypeId(), nullptr), nullptr);
-    } else {
+    EXPECT_EQ(format->CreateEncoder(), nullptr);
+    if (!format->IsTrackFormat()) {
       EXPECT_EQ(CreateDiscImageWriter(format->TypeId()), nullptr);
     }
   }
@@ -78,16 +76,12 @@ TEST(OutputFormat, FormatsWithoutAnEncoderSayWhyAndGiveNone) {
   EXPECT_TRUE(wav->UnavailableMessage().isEmpty());
 }
 
-TEST(EncoderFactory, EncodersAreSingletonsThatTakeTheCurrentDrive) {
-  CdDevice* first = &DeviceForAccessMethod(4002);  // the two transports
-  CdDevice* second = &DeviceForAccessMethod(kAccessMethodGeneric);
-  AudioEncoder* wav = CreateEncoder(EncoderType::Wav, first);
-  ASSERT_NE(dynamic_cast<WavEncoder*>(wav), nullptr);
-  EXPECT_EQ(wav->drive, first);
-  EXPECT_EQ(CreateEncoder(EncoderType::Wav, second), wav);
-  EXPECT_EQ(wav->drive, second);
-  EXPECT_EQ(wav->StartImage("/tmp/x.iso"), 0);  // audio encoders write no images
-  EXPECT_EQ(CreateDiscImageWriter(EncoderType::Wav), nullptr);
+TEST(OutputFormat, WavIsAFormatOfItsOwnClassThatMakesCodecs) {
+  TempConfig config;
+  const auto wav = CreateOutputFormat(FormatId::Wav);
+  EXPECT_NE(dynamic_cast<WavFormat*>(wav.get()), nullptr);
+  EXPECT_NE(dynamic_cast<WavEncoder*>(wav->CreateEncoder().get()), nullptr);
+  EXPECT_EQ(CreateDiscImageWriter(EncoderType::Wav), nullptr) << "an audio type has no image writer";
 }
 
 }  // namespace
