@@ -97,7 +97,7 @@ void RunReporter() {
   if (!state.reporterPath[0]) return;
   const pid_t child = ::_Fork();
   if (child == 0) {
-    for (const int signal : kFatalSignals) ::signal(signal, SIG_DFL);
+    for (const int fatal : kFatalSignals) ::signal(fatal, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);

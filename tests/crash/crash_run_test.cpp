@@ -158,15 +158,15 @@ TEST_F(CrashRunTest, TheReportNeverTravelsUnencryptedAndAFailedUploadIsSilent) {
   int plainConnections = 0;
   QObject::connect(&plain, &QTcpServer::newConnection, [&] { ++plainConnections; });
   const CrashRun run =
-      Crash("segv", "y\n", QString("http://127.0.0.1:%1%2").arg(plain.serverPort()).arg(kReportPath));
-  EXPECT_EQ(run.signal, SIGSEGV);
+      Crash("abort", "y\n", QString("http://127.0.0.1:%1%2").arg(plain.serverPort()).arg(kReportPath));
+  EXPECT_EQ(run.signal, SIGABRT);
   EXPECT_EQ(plainConnections, 0);
   EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
 
   const quint16 closedPort = plain.serverPort();
   plain.close();  // nobody listens there now
-  const CrashRun refused = Crash("segv", "y\n", QString("https://127.0.0.1:%1/").arg(closedPort));
-  EXPECT_EQ(refused.signal, SIGSEGV);
+  const CrashRun refused = Crash("abort", "y\n", QString("https://127.0.0.1:%1/").arg(closedPort));
+  EXPECT_EQ(refused.signal, SIGABRT);
   EXPECT_TRUE(refused.err.isEmpty()) << refused.err.toStdString();
 }
 
