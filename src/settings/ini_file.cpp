@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -155,8 +154,12 @@ class IniCache {
         const QByteArray bytes = change(*current.file.doc);
         // Writing what the file already holds leaves it alone (refreshes store the same
         // values again and again).
-        written = bytes == current.file.doc->Serialize() || ReplaceFile(target, bytes);
-        files_.remove(path);  // the next read parses what is on disk now
+        if (bytes == current.file.doc->Serialize()) {
+          written = true;
+        } else {
+          written = ReplaceFile(target, bytes);
+          files_.remove(path);  // the next read parses what is on disk now
+        }
       }
     }
     Report(fault);
@@ -194,7 +197,7 @@ class IniCache {
     Loaded result{CachedFile{FileStamp{}, nullptr, EmptyDocument()}, true, {}};
     auto fail = [&](int error) {
       result.readable = false;
-      result.reason = QString::fromLocal8Bit(::strerror(error));
+      result.reason = qt_error_string(error);
       return result;
     };
     // Non-blocking, so a FIFO at the path cannot hang the program.
