@@ -143,8 +143,7 @@ int RunPlay(CliContext& ctx) {
 }
 
 const RegisterCommand kPlay({"play", "N",
-                             "Play track N of the disc through the sound device (KORVANE_AUDIO_DEVICE "
-                             "names an ALSA device); Ctrl-C stops.",
+                             "Play track N of the disc through the sound device; Ctrl-C stops.",
                              {}, RunPlay});
 
 }  // namespace

@@ -36,7 +36,7 @@ CdPlayer::CdPlayer(int trackIndex, int firstSector, int lastSector, StateChanged
 
 CdPlayer::~CdPlayer() {
   RequestStop();
-  if (playback_.joinable() && !RunsOnThisThread()) playback_.join();
+  Join();
   if (reader_.joinable()) reader_.join();
   wave_.Close();
   ReleaseMemory();
