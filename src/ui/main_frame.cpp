@@ -100,7 +100,7 @@ void CMainFrame::OnStatus(int kind, double value, bool hasText, const QString& t
   if (!progress_) return;  // reports while no dialog is open are dropped
   if (value == StatusKind::kDone && !hasText) {
     progress_->Finish();
-  } else if (!hasText) {
+  } else if (value != StatusKind::kDone) {
     progress_->ShowReport(value);
   }
 }
@@ -245,7 +245,7 @@ void CMainFrame::BuildToolBar() {
   drives_ = new QComboBox;
   drives_->setObjectName("driveSelector");
   drives_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-  drives_->setMinimumContentsLength(12);
+  drives_->setMinimumContentsLength(6);
   drives_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   auto* holder = new QWidget;
   auto* holderLayout = new QVBoxLayout(holder);
@@ -256,7 +256,10 @@ void CMainFrame::BuildToolBar() {
   connect(drives_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (fillingDrives_ || index < 0) return;
     player_.Stop();
-    controller_->ChooseDrive(index);
+    SettingsStore& store = SettingsStore::Instance();
+    store.WriteInt(Key::CurrentDriveIndex, index);
+    store.WriteString(Key::Device, drives_->itemText(index));
+    controller_->RefreshTracks();
   });
 }
 
@@ -339,6 +342,8 @@ void CMainFrame::ShowFormatChoice() {
   Action(CommandId::Format)->setIcon(FormatIcon(selected));
 }
 
+ProgressDlg* CMainFrame::CurrentProgress() const { return progress_.data(); }
+
 QIcon CMainFrame::FormatButtonIcon() const { return formatButton_->icon(); }
 
 void CMainFrame::ChooseFormat(int formatId) {
@@ -395,7 +400,9 @@ void CMainFrame::RebuildDriveList() {
   for (int i = 0; i < drives_->count(); ++i) drives_->setItemIcon(i, KorvaneIcon("eject"));
   // The stored "Device" when it is listed, else the entry "CurrentDriveIndex" names.
   const QString stored = FindDrive(names, SettingsStore::Instance().ReadText(Key::Device));
-  drives_->setCurrentIndex(stored.isEmpty() ? StoredDriveIndex(names.size()) : int(names.indexOf(stored)));
+  const int storedIndex = SettingsStore::Instance().ReadInt(Key::CurrentDriveIndex);
+  const int fallback = storedIndex >= 0 && storedIndex < names.size() ? storedIndex : 0;
+  drives_->setCurrentIndex(stored.isEmpty() ? fallback : int(names.indexOf(stored)));
   fillingDrives_ = false;
   player_.Stop();
   controller_->RefreshTracks();
@@ -447,6 +454,10 @@ void CMainFrame::SetTrackRows(const QList<TrackRow>& rows) {
   tracks_->SetRows(rows);
   player_.Reset();
   if (!rows.isEmpty()) tracks_->setCurrentCell(0, 0);
+  // A freshly read disc has every row checked when the user asked for that.
+  if (SettingsStore::Instance().ReadInt(Key::AutoSelectAllTracks)) {
+    for (int i = 0; i < tracks_->rowCount(); ++i) tracks_->SetChecked(i, true);
+  }
   UpdateStatus();
 }
 
@@ -483,19 +494,20 @@ void CMainFrame::ShowMessage(MessageKind kind, const QString& text) {
   box.exec();
 }
 
+void CMainFrame::ShowMessage(const QString& text) { ShowMessage(MessageKind::Warning, text); }
+
 void CMainFrame::SetMainWindowVisible(bool visible) { setVisible(visible); }
 
 void CMainFrame::OpenFolder(const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
 
 // CommandTarget
 
-void CMainFrame::LookUpDisc() { controller_->FreeDbCommand(); }
+void CMainFrame::LookUpDisc() { RunFreeDbLookup(); }
 
 void CMainFrame::Rip() {
   player_.Stop();
   const RipResult result = controller_->RipCommand();
   using S = RipResult::Status;
-  if (result.status == S::Busy) ShowMessage(MessageKind::Warning, result.message);
   if (result.status == S::NoDrive) ShowMessage(MessageKind::Information, Text(kPleaseInsertDiscTextId));
   QStringList failed;
   for (const TrackOutcome& outcome : result.outcomes) {
@@ -534,7 +546,7 @@ void CMainFrame::CloseMainWindow() { close(); }
 
 bool CMainFrame::RunEditDiscDialog() { return dialogs_->RunEditDiscInfo(this, controller_->Disc()); }
 
-void CMainFrame::DiscInfoEdited() { controller_->DiscInfoChanged(); }
+void CMainFrame::DiscInfoEdited() { tracks_->SetPlayingRow(player_.PlayingRow()); }
 
 void CMainFrame::SelectAll() { controller_->SelectAll(); }
 

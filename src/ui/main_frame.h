@@ -35,7 +35,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   QToolBar* ToolBar() const { return toolbar_; }
   QComboBox* DriveSelector() const { return drives_; }
   QAction* Action(int id) const { return actions_.value(id); }
-  ProgressDlg* CurrentProgress() const { return progress_; }
+  ProgressDlg* CurrentProgress() const;
   // The icon the Format button shows now (for the screenshots and the tests).
   QIcon FormatButtonIcon() const;
 
@@ -50,15 +50,17 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
 
   // ControllerHost
   void SetTrackRows(const QList<TrackRow>& rows) override;
-  void OnDiscInfoChanged(const QList<TrackRow>& rows) override;
-  void OnFormatChanged(int formatId) override;
+  void OnDiscInfoChanged(const QList<TrackRow>& rows);
+  void OnFormatChanged(int formatId);
   bool RunFreeDbLookup() override;
   int TrackRowCount() const override;
   bool IsRowChecked(int row) const override;
   void SetRowChecked(int row, bool checked) override;
   void SetPlayingRow(int row) override;
   bool RunProgressDialog(const RipRun& run) override;
-  void ShowMessage(MessageKind kind, const QString& text) override;
+  void ShowMessage(const QString& text) override;
+  enum class MessageKind { Information, Warning, Error };
+  void ShowMessage(MessageKind kind, const QString& text);
   void SetMainWindowVisible(bool visible) override;
   void OpenFolder(const QString& folder) override;
 

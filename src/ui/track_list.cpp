@@ -31,7 +31,10 @@ TrackList::TrackList(QWidget* parent) : QTableWidget(0, ColumnCount, parent) {
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   horizontalHeader()->setSectionsClickable(true);
-  setIconSize(QSize(15, 15));
+  setIconSize(QSize(12, 12));
+  // The check mark and "%02d" share the 40-pixel column: no room for the usual padding.
+  setStyleSheet("QTableView::item { padding: 0px 1px; }");
+  setTextElideMode(Qt::ElideNone);
   connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
           [this](int) { emit HeaderMenuRequested(QCursor::pos()); });
 }

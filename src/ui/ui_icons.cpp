@@ -6,7 +6,17 @@
 
 #include "encoders/output_format.h"
 
+// The icons live in this static library; their resource registers on first use.
+static void RegisterIconResources() {
+  static const bool registered = [] {
+    Q_INIT_RESOURCE(icons);
+    return true;
+  }();
+  (void)registered;
+}
+
 QIcon KorvaneIcon(const char* name) {
+  RegisterIconResources();
   const QString path = QString(":/icons/%1.svg").arg(QLatin1String(name));
   return QFile::exists(path) ? QIcon(path) : QIcon();
 }
