@@ -1,7 +1,6 @@
 #include "rip/rip_job.h"
 
 #include <QFile>
-#include <QThread>
 
 #include "drive/cd_device.h"
 #include "drive/disc_type.h"
@@ -178,16 +177,21 @@ bool RipJob::RipImage(const OutputFormat& format, const RipOverrides& overrides,
     return false;
   }
   const bool finished = RunProgressDialog(run);
-  writer->Finish();
+  // The writer's thread ends before the writer goes.
+  writer->Join();
+  context.worker = nullptr;
+  outcome.failedSectors = writer->failedSectors;
+  outcome.failed = writer->failed;
   result.outcomes.append(outcome);
   return !finished;
 }
 
+// The worker stops before its next read once cancelled, so the callers' join after this
+// waits for one read at most.
 bool RipJob::RunProgressDialog(RipRun& run) {
   if (host_.RunProgressDialog(run)) return true;
-  // The worker ends its pass after the current chunk; the partial file goes.
-  run.done->WaitFor(60000);
-  QThread::msleep(kCancelPauseMs);
+  run.worker->stopRequested = 1;
+  run.worker->Join();
   QFile::remove(run.path);
   return false;
 }
