@@ -23,10 +23,10 @@ QString Describe(DriveUse use) {
 
 }  // namespace
 
-DriveClaim::DriveClaim(DriveUse use) : use_(use) {
+DriveClaim::DriveClaim(DriveUse use) {
   DriveUse expected = DriveUse::None;
-  held_ = Holder().compare_exchange_strong(expected, use_);
-  holder_ = held_ ? use_ : expected;
+  held_ = Holder().compare_exchange_strong(expected, use);
+  holder_ = held_ ? use : expected;
 }
 
 DriveClaim::~DriveClaim() {

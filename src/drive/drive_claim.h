@@ -25,7 +25,6 @@ class DriveClaim {
   static bool ReaderActive();
 
  private:
-  const DriveUse use_;
-  DriveUse holder_ = DriveUse::None;
+  DriveUse holder_ = DriveUse::None;  // this claim's use when held, else the other's
   bool held_ = false;
 };
