@@ -37,7 +37,13 @@ class ConsoleHost : public ControllerHost {
     if (row >= 0 && row < checked_.size()) checked_[row] = checked;
   }
   void SetPlayingRow(int) override {}
-  void ShowMessage(const QString& text) override { ctx_.err << "korvane-cli: " << text << Qt::endl; }
+  void OnDiscInfoChanged(const QList<TrackRow>& rows) override { rows_ = rows; }
+  void OnFormatChanged(int formatId) override {
+    if (const FormatRow* row = FindFormatRow(formatId)) ctx_.out << "Output format: " << row->name << Qt::endl;
+  }
+  void ShowMessage(MessageKind kind, const QString& text) override {
+    (kind == MessageKind::Information ? ctx_.out : ctx_.err) << "korvane-cli: " << text << Qt::endl;
+  }
   void SetMainWindowVisible(bool) override {}
   void OpenFolder(const QString& folder) override { ctx_.out << "Output folder: " << folder << Qt::endl; }
 
@@ -94,6 +100,7 @@ bool ParseTrackList(const QString& text, int trackCount, QList<int>& rows) {
 int ReportOutcomes(CliContext& ctx, const RipResult& result) {
   using S = RipResult::Status;
   if (result.status == S::Unavailable) return Exit::BadArguments;
+  if (result.status == S::Busy) return Exit::Failed;  // the host has named the reason
   if (result.status == S::NoDrive) return Fail(ctx, Exit::NoDisc, "no drive or no disc to rip from");
   if (result.status == S::Pending) return Fail(ctx, Exit::NoDisc, "the tray was open; no disc arrived");
   if (result.status == S::Cancelled) return Fail(ctx, Exit::Failed, "cancelled");
@@ -150,7 +157,8 @@ int RunRip(CliContext& ctx) {
     // An open tray was closed: the rip starts when the disc has arrived.
     QElapsedTimer waiting;
     waiting.start();
-    while (first.status == RipResult::Status::Pending && controller.RipsRun() == 0 && waiting.elapsed() < 60000) {
+    while (controller.RipQueued() ||
+           (first.status == RipResult::Status::Pending && controller.RipsRun() == 0 && waiting.elapsed() < 60000)) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
     }
   }

@@ -11,6 +11,7 @@
 #include "drive/cd_text.h"
 #include "drive/disc_type.h"
 #include "drive/drive_actions.h"
+#include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
 #include "settings/settings_store.h"
@@ -24,7 +25,8 @@ constexpr int kBufferBytes = 27 * 2352;
 class VirtualDiscTest : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
-    VirtualDriveHost::Instance();  // the virtual drives exist before the transport looks
+    // The virtual drives are asked for before the transport looks.
+    VirtualDriveHost::Instance().SetListed(true);
     SettingsStore::Instance().WriteInt(Key::AccessMethod, GetParam());
     ASSERT_TRUE(UseConfiguredDevice());
   }
@@ -282,6 +284,29 @@ TEST_P(VirtualDiscTest, ToggleTrayStopsPlaybackThenMovesTheTrayUnlessLocked) {
   EXPECT_TRUE(Device().EjectTray());
   EXPECT_TRUE(Drive().IsTrayOpen());
   Context().SetStopPlaybackHook({});
+}
+
+TEST_P(VirtualDiscTest, TheDriveHasOneUserAtATime) {
+  Insert({{"AUDIO", 300}, {"AUDIO", 200}});
+  const Toc::Buffer toc = Device().tocBuffer;
+  {
+    const DriveClaim rip(DriveUse::Rip);
+    ASSERT_TRUE(rip.Held());
+    EXPECT_TRUE(rip.Reason().isEmpty());
+    const DriveClaim player(DriveUse::Player);
+    EXPECT_FALSE(player.Held());
+    EXPECT_EQ(player.Reason(), "the drive is busy: a rip is reading it");
+    EXPECT_FALSE(ToggleTray());
+    EXPECT_FALSE(Drive().IsTrayOpen());
+    // Reselecting would clear the table of contents and reopen the device under the reader.
+    EXPECT_FALSE(Context().SelectDriveByDisplayName(kVirtualName));
+    EXPECT_EQ(Device().tocBuffer, toc);
+    EXPECT_EQ(Context().present, 1);
+  }
+  EXPECT_EQ(DriveClaim::CurrentUse(), DriveUse::None) << "a claim ends with its scope";
+  EXPECT_TRUE(ToggleTray());
+  EXPECT_TRUE(Drive().IsTrayOpen());
+  EXPECT_TRUE(ToggleTray());
 }
 
 TEST_P(VirtualDiscTest, CdTextRecordsFromTheImage) {

@@ -16,9 +16,14 @@ VirtualDriveHost& VirtualDriveHost::Instance() {
   return *host;
 }
 
-VirtualDriveHost::VirtualDriveHost() { AddDrive(); }
+VirtualDriveHost::VirtualDriveHost() { CreateDrive(); }
 
 VirtualDrive& VirtualDriveHost::AddDrive() {
+  listed_ = true;
+  return CreateDrive();
+}
+
+VirtualDrive& VirtualDriveHost::CreateDrive() {
   std::lock_guard lock(mutex_);
   const QString name = QStringLiteral("vcd%1").arg(drives_.size());
   drives_.push_back(std::make_unique<VirtualDrive>(
@@ -27,7 +32,7 @@ VirtualDrive& VirtualDriveHost::AddDrive() {
 }
 
 VirtualDrive& VirtualDriveHost::Drive(int index) {
-  while (DriveCount() <= index) AddDrive();
+  while (DriveCount() <= index) CreateDrive();
   std::lock_guard lock(mutex_);
   return *drives_[size_t(std::max(index, 0))];
 }
@@ -49,6 +54,7 @@ void VirtualDriveHost::RemoveMediaListener(int id) {
 }
 
 void VirtualDriveHost::RaiseMediaEvent(const QString& device, bool arrived) {
+  if (arrived) listed_ = true;  // a disc put in a virtual drive asks for it
   std::vector<std::function<void(const QString&, bool)>> listeners;
   {
     std::lock_guard lock(mutex_);
@@ -92,6 +98,7 @@ int VirtualDriveHost::DriveStatus(int handle) {
 QList<ScsiNode> VirtualDriveHost::BlockDevices() {
   std::lock_guard lock(mutex_);
   QList<ScsiNode> nodes;
+  if (!listed_) return nodes;
   for (size_t i = 0; i < drives_.size(); ++i) {
     ScsiNode node;
     node.path = node.name = drives_[i]->DeviceName();
@@ -164,8 +171,9 @@ bool SetUpVirtualDriveFromEnvironment(QString* error) {
     drive.LoadDemo();
   } else if (!disc.isEmpty()) {
     if (!drive.LoadCue(disc, error)) return false;
-  } else if (!drive.HasDisc() && !SystemHasRealDrive(host)) {
-    drive.LoadDemo();
+  } else if (!SystemHasRealDrive(host)) {
+    if (!drive.HasDisc()) drive.LoadDemo();
+    host.SetListed(true);
   }
   if (faults) {
     drive.ClearFaults();
