@@ -76,6 +76,8 @@ HttpSession::Result HttpSession::Get(const QByteArray& url, const Options& optio
     result.error = QString("The answer is longer than %1 bytes.").arg(options.maxBody);
   } else if (code != CURLE_OK) {
     result.timedOut = code == CURLE_OPERATION_TIMEDOUT;
+    result.notConnected = code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_CONNECT ||
+                          code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_URL_MALFORMAT;
     result.error = QString::fromLocal8Bit(errorText[0] ? errorText : curl_easy_strerror(code));
   } else if (result.status != 200) {
     result.error = QString("HTTP status %1").arg(result.status);
