@@ -8,6 +8,7 @@
 #include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/media_watch.h"
+#include "app/disc_lookup.h"
 #include "metadata/current_disc.h"
 #include "settings/settings_store.h"
 
@@ -52,8 +53,7 @@ QList<TrackRow> MainController::ReadTrackRows() {
       !device->GetTrackCount(count)) {
     return rows;
   }
-  discCached_ = InitForCurrentDisc(disc_);
-  if (!discCached_) LoadCdText(disc_);
+  discCached_ = LoadDiscInformation(disc_);
   for (int i = 0; i < count; ++i) {
     TrackRow row;
     row.number = i + 1;

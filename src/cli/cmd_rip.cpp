@@ -99,8 +99,14 @@ bool ParseTrackList(const QString& text, int trackCount, QList<int>& rows) {
 
 int ReportOutcomes(CliContext& ctx, const RipResult& result) {
   using S = RipResult::Status;
-  if (result.status == S::Unavailable) return Exit::BadArguments;
   if (result.status == S::Busy) return Exit::Failed;  // the host has named the reason
+  if (result.status == S::Unavailable) {
+    QStringList writable;
+    for (const FormatRow& row : FormatRows()) {
+      if (CreateOutputFormat(row.menuId)->IsAvailable()) writable << row.shortName;
+    }
+    return Fail(ctx, Exit::BadArguments, "this build writes " + writable.join(", ") + " (--format)");
+  }
   if (result.status == S::NoDrive) return Fail(ctx, Exit::NoDisc, "no drive or no disc to rip from");
   if (result.status == S::Pending) return Fail(ctx, Exit::NoDisc, "the tray was open; no disc arrived");
   if (result.status == S::Cancelled) return Fail(ctx, Exit::Failed, "cancelled");

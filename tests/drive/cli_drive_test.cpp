@@ -64,7 +64,8 @@ TEST_F(CliDriveTest, TocJsonMatchesTheImageExactly) {
     EXPECT_EQ(t["number"].toInt(), i + 1);
     EXPECT_EQ(t["start"].toInt(), expected[i].start);
     EXPECT_EQ(t["end"].toInt(), expected[i].end);
-    EXPECT_EQ(t["bytes"].toInteger(), qint64(expected[i].end - expected[i].start) * 2352);
+    // The sectors a rip reads: start to end, both included.
+    EXPECT_EQ(t["bytes"].toInteger(), qint64(expected[i].end - expected[i].start + 1) * 2352);
     EXPECT_EQ(t["seconds"].toInt(), expected[i].seconds);
     EXPECT_EQ(t["data"].toBool(), expected[i].data);
   }

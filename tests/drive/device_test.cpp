@@ -69,9 +69,6 @@ class VirtualDiscTest : public ::testing::TestWithParam<int> {
 INSTANTIATE_TEST_SUITE_P(Transports, VirtualDiscTest, ::testing::Values(4002, 4003),
                          [](const auto& info) { return info.param == 4003 ? "Generic" : "PassThrough"; });
 
-// Whole seconds between two sectors as the TOC's minute and second fields give them.
-int MsfSeconds(int lba) { return (lba + 150) / 75; }
-
 struct DiscCase {
   const char* name;
   QList<TrackSpec> tracks;
@@ -110,8 +107,9 @@ TEST_P(VirtualDiscTest, TrackBoundsAndDiscTypesMatchTheImage) {
                   Device().IsDataTrack(i, data));
       EXPECT_EQ(start, lba);
       EXPECT_EQ(last, end);
-      EXPECT_EQ(bytes, int64_t(end - lba) * 2352);
-      EXPECT_EQ(seconds, MsfSeconds(end + 1) - MsfSeconds(lba));
+      // Size and time are those of the sectors a rip reads, start to end inclusive.
+      EXPECT_EQ(bytes, int64_t(end - lba + 1) * 2352);
+      EXPECT_EQ(seconds, (end - lba + 1) / 75);
       EXPECT_EQ(data, c.tracks[i].mode != "AUDIO");
       lba = end + 1;
     }
