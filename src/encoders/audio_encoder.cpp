@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "drive/cd_device.h"
+#include "platform/log.h"
 
 namespace {
 const QString kPrepareText = QStringLiteral("Prepare encoding...");
@@ -85,6 +86,8 @@ void AudioEncoder::ReadAudioChunk(uint32_t first, int count, std::vector<uint8_t
     int length = int(buffer.size());
     if (drive->ReadAudio(int(first), count, buffer.data(), length)) return;
   }
+  qCDebug(lcRip) << "chunk at" << first << "of" << count << "sectors unreadable after" << kChunkRetries + 1
+                 << "tries; reading it sector by sector";
   for (int i = 0; i < count; ++i) {
     uint8_t* sector = buffer.data() + size_t(i) * kSectorBytes;
     bool read = false;
@@ -93,6 +96,7 @@ void AudioEncoder::ReadAudioChunk(uint32_t first, int count, std::vector<uint8_t
       read = drive->ReadAudio(int(first) + i, 1, sector, length);
     }
     if (!read) {
+      qCDebug(lcRip) << "sector" << first + i << "unreadable after" << kSectorTries << "tries; filled with silence";
       std::memset(sector, 0, kSectorBytes);
       if (countErrors) ++failedSectors;
     }
