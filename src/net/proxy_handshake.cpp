@@ -133,10 +133,13 @@ ProxyHandshake::Step ProxyHandshake::Granted() {
     return step;
   }
   // A bind's first reply says where the proxy listens: address in bytes 4 to 7, port in
-  // bytes 2 and 3 (SOCKS 4) or 8 and 9 (SOCKS 5).
-  const int portAt = settings_.type == kSocks5 ? 8 : 2;
+  // bytes 2 and 3 (SOCKS 4) or in the reply's last two bytes (SOCKS 5). A SOCKS 5 proxy
+  // that names itself by a host name or an IPv6 address gives no IPv4 address: 0 stands
+  // for the proxy's own.
+  const bool socks5 = settings_.type == kSocks5;
+  const int portAt = socks5 ? int(reply_.size()) - 2 : 2;
   step.kind = Step::kListening;
-  std::memcpy(&step.address, reply_.constData() + 4, 4);
+  if (!socks5 || reply_[3] == 0x01) std::memcpy(&step.address, reply_.constData() + 4, 4);
   step.port = static_cast<uint16_t>((static_cast<unsigned char>(reply_[portAt]) << 8) |
                                     static_cast<unsigned char>(reply_[portAt + 1]));
   step_ = settings_.type == kSocks5 ? 4 : 2;

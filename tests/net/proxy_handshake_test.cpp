@@ -222,4 +222,32 @@ TEST(ProxyHandshake, BindReportsWhereTheProxyListensThenTheAccept) {
   }
 }
 
+// A SOCKS 5 proxy may name where it listens by host name (any length, even none) or IPv6
+// address: the port is the reply's last two bytes, and with no IPv4 address the step says 0
+// (the proxy's own address).
+TEST(ProxyHandshake, Socks5BindListeningOnANameOrIpv6GivesItsPortAndNoAddress) {
+  const struct {
+    const char* what;
+    QByteArray reply;
+  } cases[] = {
+      {"empty name", QByteArray("\x05\x00\x00\x03\x00\x1f\x90", 7)},
+      {"one-letter name", QByteArray("\x05\x00\x00\x03\x01p\x1f\x90", 8)},
+      {"name", QByteArray("\x05\x00\x00\x03\x0bproxy.local\x1f\x90", 18)},
+      {"IPv6", QByteArray("\x05\x00\x00\x04", 4) + QByteArray(15, '\0') + QByteArray("\x01\x1f\x90", 3)},
+  };
+  for (const auto& c : cases) {
+    ProxyHandshake::Settings s = Target(ProxyHandshake::kSocks5, Address("10.1.2.3"));
+    s.bind = true;
+    ProxyHandshake handshake;
+    handshake.Start(s);
+    handshake.OpeningSent();
+    const std::vector<Step> steps = Feed(handshake, QByteArray("\x05\x00", 2) + c.reply);
+    ASSERT_FALSE(steps.empty()) << c.what;
+    EXPECT_EQ(steps.back().kind, Step::kListening) << c.what;
+    EXPECT_EQ(steps.back().address, 0u) << c.what;
+    EXPECT_EQ(steps.back().port, 8080) << c.what;
+    EXPECT_TRUE(handshake.AwaitingReply()) << c.what << ": the accept follows";
+  }
+}
+
 }  // namespace
