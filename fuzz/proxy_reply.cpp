@@ -13,8 +13,8 @@ namespace {
 // bytes 2 and 3 and the address in 4 to 7; SOCKS 5 ends in the port, after an IPv4 address
 // in bytes 4 to 7 or a name or IPv6 address that gives none (0).
 bool IsListeningPlace(const ProxyHandshake::Step& step, const QByteArray& reply, int type) {
-  if (reply.size() < 8) return false;
   const bool socks5 = type == ProxyHandshake::kSocks5;
+  if (reply.size() < (socks5 ? 7 : 8)) return false;
   const qsizetype portAt = socks5 ? reply.size() - 2 : 2;
   const uint16_t port = static_cast<uint16_t>((uint8_t(reply[portAt]) << 8) | uint8_t(reply[portAt + 1]));
   uint32_t address = 0;
