@@ -8,6 +8,7 @@
 #include "app/main_controller.h"
 #include "cli/cli_command.h"
 #include "cli/cli_disc.h"
+#include "cli/track_list.h"
 #include "drive/drive_context.h"
 #include "encoders/output_format.h"
 #include "encoders/rip_worker.h"
@@ -80,22 +81,6 @@ class ConsoleHost : public ControllerHost {
   QList<TrackRow> rows_;
   QList<bool> checked_;
 };
-
-// "1,3-5" into 0-based rows; false for anything else or a track the disc does not have.
-bool ParseTrackList(const QString& text, int trackCount, QList<int>& rows) {
-  for (const QString& part : text.split(',')) {
-    const QStringList range = part.split('-');
-    bool okFirst = false, okLast = false;
-    const int first = range.value(0).trimmed().toInt(&okFirst);
-    const int last = range.size() == 2 ? range[1].trimmed().toInt(&okLast) : first;
-    if (!okFirst || range.size() > 2 || (range.size() == 2 && !okLast) || first < 1 || last < first ||
-        last > trackCount) {
-      return false;
-    }
-    for (int t = first; t <= last; ++t) rows.append(t - 1);
-  }
-  return true;
-}
 
 int ReportOutcomes(CliContext& ctx, const RipResult& result) {
   using S = RipResult::Status;

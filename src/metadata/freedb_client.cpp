@@ -8,6 +8,7 @@
 #include "metadata/freedb_http_client.h"
 #include "metadata/freedb_tcp_client.h"
 #include "platform/codepage.h"
+#include "platform/log.h"
 #include "settings/freedb_settings.h"
 #include "texts/language_manager.h"
 
@@ -58,6 +59,7 @@ void FreeDbClient::Report(int textId, const QString& extra, double value) {
   const bool ends = value == FreeDb::kLookupSucceeded || value == FreeDb::kLookupFailed;
   if (ends) finished_ = true;
   const QString text = texts_ ? texts_(textId) : LanguageManager::Instance().Text(textId);
+  qCDebug(lcFreeDb) << value << text << extra;
   if (reporter_) reporter_(value, text + QLatin1Char(' ') + extra);
   if (ends) OnFinished();
 }

@@ -7,6 +7,7 @@
 #include "drive/cd_device.h"
 #include "encoders/output_format.h"
 #include "encoders/tag_record.h"
+#include "platform/log.h"
 
 namespace {
 const QString kPrepareText = QStringLiteral("Prepare encoding...");
@@ -104,6 +105,8 @@ bool TrackWorker::ReadAudioChunk(uint32_t first, int count, bool countErrors) {
     int length = int(buffer_.size());
     if (drive->ReadAudio(int(first), count, buffer_.data(), length)) return true;
   }
+  qCDebug(lcRip) << "chunk at" << first << "of" << count << "sectors unreadable after"
+                 << kChunkRetries + 1 << "tries; reading it sector by sector";
   for (int i = 0; i < count; ++i) {
     uint8_t* sector = buffer_.data() + size_t(i) * kSectorBytes;
     bool read = false;
@@ -113,6 +116,8 @@ bool TrackWorker::ReadAudioChunk(uint32_t first, int count, bool countErrors) {
       read = drive->ReadAudio(int(first) + i, 1, sector, length);
     }
     if (!read) {
+      qCDebug(lcRip) << "sector" << first + i << "unreadable after" << kSectorTries
+                     << "tries; filled with silence";
       std::memset(sector, 0, kSectorBytes);
       if (countErrors) ++failedSectors;
     }

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "platform/scsi_host.h"
 
@@ -162,6 +163,16 @@ class VirtualDriveHost : public ScsiHost {
   int nextListener_ = 1;
   std::atomic<bool> listed_{false};
 };
+
+// A sector that fails to read: always (times < 0), or the first `times` reads.
+struct SectorFault {
+  int lba;
+  int times;
+};
+
+// "LBA" (always) or "LBA:k" (the first k reads), comma-separated; nothing, with a message,
+// for anything else.
+std::optional<QList<SectorFault>> ParseFaultList(const QString& text, QString* error);
 
 // Applies KORVANE_VIRTUAL_DISC (a .cue path or "demo"), KORVANE_VIRTUAL_FAULTS ("LBA" fails always,
 // "LBA:k" the first k reads, comma-separated) and KORVANE_VIRTUAL_SPEED (x-speed throttle) to vcd0.

@@ -114,16 +114,8 @@ QList<ScsiNode> VirtualDriveHost::GenericDevices() { return BlockDevices(); }
 
 // ---- set-up from the environment -------------------------------------------------------------
 
-namespace {
-
-struct Fault {
-  int lba;
-  int times;  // < 0: always
-};
-
-// "LBA" or "LBA:k", comma-separated.
-std::optional<QList<Fault>> ParseFaults(const QString& text, QString* error) {
-  QList<Fault> faults;
+std::optional<QList<SectorFault>> ParseFaultList(const QString& text, QString* error) {
+  QList<SectorFault> faults;
   for (const QString& entry : text.split(',', Qt::SkipEmptyParts)) {
     const QStringList parts = entry.trimmed().split(':');
     bool lbaOk = false;
@@ -139,6 +131,8 @@ std::optional<QList<Fault>> ParseFaults(const QString& text, QString* error) {
   return faults;
 }
 
+namespace {
+
 bool SystemHasRealDrive(VirtualDriveHost& virtualHost) {
   QStringList ours;
   for (const ScsiNode& node : virtualHost.BlockDevices()) ours.append(node.path);
@@ -149,9 +143,9 @@ bool SystemHasRealDrive(VirtualDriveHost& virtualHost) {
 }  // namespace
 
 bool SetUpVirtualDriveFromEnvironment(QString* error) {
-  std::optional<QList<Fault>> faults;
+  std::optional<QList<SectorFault>> faults;
   if (qEnvironmentVariableIsSet("KORVANE_VIRTUAL_FAULTS")) {
-    faults = ParseFaults(qEnvironmentVariable("KORVANE_VIRTUAL_FAULTS"), error);
+    faults = ParseFaultList(qEnvironmentVariable("KORVANE_VIRTUAL_FAULTS"), error);
     if (!faults) return false;
   }
   std::optional<double> speed;
@@ -177,7 +171,7 @@ bool SetUpVirtualDriveFromEnvironment(QString* error) {
   }
   if (faults) {
     drive.ClearFaults();
-    for (const Fault& fault : *faults) drive.FailSector(fault.lba, fault.times);
+    for (const SectorFault& fault : *faults) drive.FailSector(fault.lba, fault.times);
   }
   if (speed) drive.SetReadThrottleX(*speed);
   return true;
