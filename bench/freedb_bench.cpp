@@ -7,6 +7,7 @@
 
 #include "cddb_test_server.h"
 #include "loopback_peers.h"
+#include "metadata/cddb_protocol.h"
 #include "metadata/disc_info.h"
 #include "metadata/freedb_client.h"
 #include "platform/paths.h"
@@ -44,13 +45,33 @@ void Lookup(benchmark::State& state, int accessMethod) {
       state.SkipWithError("the lookup did not find the disc");
       break;
     }
-    info.discId.clear();  // nothing to store
   }
+}
+
+// A large answer arriving in small pieces, as a slow link delivers it: the reader looks at
+// each byte once, so the time grows with the size alone (range: piece size in bytes).
+void BM_AnswerReaderInPieces(benchmark::State& state) {
+  QByteArray answer = "210 rock 0501a202 entry follows\r\n";
+  while (answer.size() < Cddb::kMaxAnswer - 100) answer += "EXTD=" + QByteArray(70, 'z') + "\r\n";
+  answer += ".\r\n";
+  const qsizetype piece = state.range(0);
+  for (auto _ : state) {
+    Cddb::AnswerReader reader;
+    for (qsizetype at = 0; at < answer.size(); at += piece) {
+      reader.Append(answer.constData() + at, std::min(piece, answer.size() - at));
+    }
+    if (!reader.Complete() || reader.Take().size() != answer.size()) {
+      state.SkipWithError("the answer was not read whole");
+      break;
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * answer.size());
 }
 
 void BM_LookupLineProtocol(benchmark::State& state) { Lookup(state, FreeDb::kViaTcp); }
 void BM_LookupHttp(benchmark::State& state) { Lookup(state, FreeDb::kViaHttp); }
 
+BENCHMARK(BM_AnswerReaderInPieces)->Arg(20)->Arg(1024)->Arg(32768)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LookupLineProtocol)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LookupHttp)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -38,8 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   client.SetTextSource([](int id) { return QString::number(id); });
   client.Run(&info, toc);
   const QByteArray response(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
-  const bool matched = client.HandleQueryResponse(Ansi::Decode(answer.isEmpty() ? response : answer));
+  const bool matched = client.HandleQueryResponse(Cddb::DecodeAnswer(answer.isEmpty() ? response : answer));
   if (matched == client.Finished()) __builtin_trap();  // a match goes on, anything else ends the lookup
-  info.discId.clear();
   return 0;
 }

@@ -1,10 +1,14 @@
 #include "app/main_controller.h"
 
+#include <utility>
+
 #include "drive/cd_device.h"
 #include "drive/disc_type.h"
 #include "drive/drive_actions.h"
+#include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/media_watch.h"
+#include "app/disc_lookup.h"
 #include "metadata/current_disc.h"
 #include "settings/settings_store.h"
 
@@ -13,39 +17,73 @@ MainController::MainController(ControllerHost& host) : host_(host) {
   connect(media, &MediaWatch::MediaChanged, this, &MainController::OnMediaChanged);
 }
 
+bool MainController::ChooseDrive(int index) {
+  const QStringList drives = ListDrives();
+  if (!StoreDriveChoice(drives, index)) return false;
+  preferredDrive_ = drives[index];
+  RefreshTracks();
+  return true;
+}
+
 void MainController::RefreshTracks() {
+  DriveContext::Instance().StopPlayback();
+  const DriveClaim claim(DriveUse::Refresh);
+  if (!claim.Held()) return;
   QString displayName;
-  if (SelectPreferredDrive(preferredDrive_, displayName) == DriveChoice::Selected) {
-    SettingsStore::Instance().WriteString(Key::Device, displayName);
-  }
+  SelectPreferredDrive(preferredDrive_, displayName);
   FillTrackList();
   CheckFormat();
 }
 
-void MainController::FillTrackList() {
-  rows_.clear();
-  discCached_ = false;
+namespace {
+
+void SetRowTexts(TrackRow& row, const DiscInfo& disc) {
+  const int index = row.number - 1;
+  row.artist = disc.GetTrackArtist(index);
+  row.title = row.data ? QStringLiteral("Data track") : disc.GetTrackTitle(index);
+}
+
+}  // namespace
+
+QList<TrackRow> MainController::ReadTrackRows() {
+  QList<TrackRow> rows;
   CdDevice* device = DriveContext::Instance().device;
   int count = 0;
-  if (DriveContext::Instance().present && CurrentDiscState() == DiscState::Ready && device &&
-      device->GetTrackCount(count)) {
-    discCached_ = InitForCurrentDisc(disc_);
-    if (!discCached_) LoadCdText(disc_);
-    for (int i = 0; i < count; ++i) {
-      TrackRow row;
-      row.number = i + 1;
-      device->IsDataTrack(i, row.data);
-      device->GetTrackSize(i, row.bytes);
-      int seconds = 0;
-      device->GetTrackSeconds(i, seconds);
-      row.artist = disc_.GetTrackArtist(i);
-      row.title = row.data ? QStringLiteral("Data track") : disc_.GetTrackTitle(i);
-      row.size = QString::asprintf("%2.2f", row.bytes / (1024.0 * 1024.0));
-      row.time = QString::asprintf("%02d:%02d", seconds / 60, seconds % 60);
-      rows_.append(row);
-    }
+  if (!DriveContext::Instance().present || CurrentDiscState() != DiscState::Ready || !device ||
+      !device->GetTrackCount(count)) {
+    return rows;
   }
+  discCached_ = LoadDiscInformation(disc_);
+  for (int i = 0; i < count; ++i) {
+    TrackRow row;
+    row.number = i + 1;
+    device->IsDataTrack(i, row.data);
+    device->GetTrackSize(i, row.bytes);
+    int seconds = 0;
+    device->GetTrackSeconds(i, seconds);
+    SetRowTexts(row, disc_);
+    row.size = QString::asprintf("%2.2f", row.bytes / (1024.0 * 1024.0));
+    row.time = QString::asprintf("%02d:%02d", seconds / 60, seconds % 60);
+    rows.append(row);
+  }
+  return rows;
+}
+
+void MainController::FillTrackList() {
+  discCached_ = false;
+  rows_ = ReadTrackRows();
   host_.SetTrackRows(rows_);
+}
+
+void MainController::FreeDbCommand() {
+  if (host_.RunFreeDbLookup()) DiscInfoChanged();
+}
+
+void MainController::DiscInfoChanged() {
+  for (TrackRow& row : rows_) SetRowTexts(row, disc_);
+  host_.OnDiscInfoChanged(rows_);
+  disc_.SaveToCache();
+  discCached_ = disc_.IsInCache();
 }
 
 void MainController::CheckFormat() {
@@ -56,10 +94,15 @@ void MainController::CheckFormat() {
   if (!type->Allows(store.formatSelected)) {
     store.formatSelected = type->FirstFormat();
     store.Save();
+    host_.OnFormatChanged(store.formatSelected);
   }
 }
 
 void MainController::OnMediaChanged(const QString& deviceName, bool arrived) {
+  if (ripRunning_) {
+    heldEvents_.append({deviceName, arrived});
+    return;
+  }
   if (deviceName != DriveContext::Instance().DeviceName()) return;
   RefreshTracks();
   if (arrived) {
@@ -72,38 +115,59 @@ void MainController::OnMediaChanged(const QString& deviceName, bool arrived) {
 void MainController::RunInsertionActions() {
   const SettingsStore& settings = SettingsStore::Instance();
   if (settings.ReadInt(Key::AutoSelectAllTracks)) SelectAll();
-  if (settings.ReadInt(Key::AutoRequestFreeDB) && !disc_.IsInCache()) host_.RunFreeDbLookup();
+  if (settings.ReadInt(Key::AutoRequestFreeDB) && !disc_.IsInCache()) FreeDbCommand();
   const int pending = SettingsStore::Instance().autoRipPending.exchange(0);
   if (settings.ReadInt(Key::AutoStartRipping) || pending == 1) RipCommand(overrides_);
 }
 
 RipResult MainController::RipCommand(const RipOverrides& overrides) {
   overrides_ = overrides;  // a rip that waits for the disc keeps them
+  if (ripRunning_) {
+    if (!ripQueued_) {
+      ripQueued_ = true;
+      QMetaObject::invokeMethod(this, &MainController::RunQueuedRip, Qt::QueuedConnection);
+    }
+    return {RipResult::Status::Pending, {}, {}};
+  }
+  ripRunning_ = true;
   RipJob job(host_, disc_, [this] { MoveToNextDrive(); });
   RipResult result = job.Rip(overrides);
+  ripRunning_ = false;
   if (result.status != RipResult::Status::Pending) {
     lastRip_ = result;
     ++ripsRun_;
   }
+  if (!heldEvents_.isEmpty()) {
+    QMetaObject::invokeMethod(this, &MainController::HandleHeldEvents, Qt::QueuedConnection);
+  }
   return result;
+}
+
+void MainController::RunQueuedRip() {
+  ripQueued_ = false;
+  RipCommand(overrides_);
+}
+
+void MainController::HandleHeldEvents() {
+  const QList<MediaEvent> events = std::exchange(heldEvents_, {});
+  for (const MediaEvent& event : events) OnMediaChanged(event.deviceName, event.arrived);
 }
 
 void MainController::MoveToNextDrive() {
   const QStringList drives = ListDrives();
   if (drives.size() < 2) return;
-  SettingsStore& store = SettingsStore::Instance();
-  const int next = (store.ReadInt(Key::CurrentDriveIndex) + 1) % drives.size();
-  store.WriteInt(Key::CurrentDriveIndex, next);
-  store.WriteString(Key::Device, drives[next]);
-  preferredDrive_ = drives[next];
-  RefreshTracks();
+  // The drive after the current one; when the current one is not listed, after the stored
+  // choice.
+  qsizetype current = drives.indexOf(FindDrive(drives, DriveContext::Instance().DeviceName()));
+  if (current < 0) current = StoredDriveIndex(drives.size());
+  ChooseDrive(int((current + 1) % drives.size()));
   CdDevice* device = DriveContext::Instance().device;
   bool closed = false;
-  if (!device || !device->IsTrayClosed(closed)) return;
+  if (!DriveContext::Instance().present || !device || !device->IsTrayClosed(closed)) return;
   if (closed) {
     RunInsertionActions();
   } else {
-    store.autoRipPending = 1;
+    SettingsStore::Instance().autoRipPending = 1;
     device->LoadTray();
   }
 }

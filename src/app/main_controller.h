@@ -2,6 +2,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 #include "metadata/disc_info.h"
@@ -22,8 +23,15 @@ struct TrackRow {
 // rip job's needs, and the rows of the track list.
 class ControllerHost : public RipFrontEnd {
  public:
+  // New rows for a new disc (or none); every check is cleared.
   virtual void SetTrackRows(const QList<TrackRow>& rows) = 0;
-  // The freedb lookup dialog; true when it found and stored the disc's information.
+  // The disc information changed (a lookup's result): the same rows with new artist and
+  // title texts; their checks stay.
+  virtual void OnDiscInfoChanged(const QList<TrackRow>& rows) = 0;
+  // A refresh replaced the output format with the first one the disc allows (the toolbar's
+  // format image and the format radio mark follow it).
+  virtual void OnFormatChanged(int formatId) = 0;
+  // The freedb lookup dialog; true when the user took its result into the disc information.
   virtual bool RunFreeDbLookup() { return false; }
 };
 
@@ -38,21 +46,34 @@ class MainController : public QObject {
   DiscInfo& Disc() { return disc_; }
   bool DiscCached() const { return discCached_; }
 
-  // A drive to use instead of the "Device" setting (a display or device name); empty for
-  // the setting.
+  // A drive to use instead of the "Device" setting (a display or device name) for this run
+  // only; empty for the setting.
   void SetPreferredDrive(const QString& drive) { preferredDrive_ = drive; }
+  // The user's choice of a drive in the list: stored ("CurrentDriveIndex" and "Device"
+  // together), then its disc is read. False for an entry the list does not have.
+  bool ChooseDrive(int index);
 
   // Re-reads the selected drive's disc into the track list and makes the output format one
-  // the disc allows.
+  // the disc allows. Does nothing while another use (a rip) holds the drive.
   void RefreshTracks();
-  // Disc arrival or removal in a drive; only the current drive's events count.
+  // Disc arrival or removal in a drive; only the current drive's events count. Events that
+  // come while a rip runs are held and handled after it.
   void OnMediaChanged(const QString& deviceName, bool arrived);
   void RunInsertionActions();
-  // The Rip command. The result of the last rip, including one started later by an
-  // insertion, is LastRip().
+  // The Rip command. A rip asked for while one runs (by the after-rip automation) is queued
+  // and starts from the event loop after the running one has returned; the result is then
+  // Pending. LastRip() is the result of the last rip that ran.
   RipResult RipCommand(const RipOverrides& overrides = {});
   const RipResult& LastRip() const { return lastRip_; }
   int RipsRun() const { return ripsRun_; }
+  bool RipQueued() const { return ripQueued_; }
+
+  // The lookup dialog (11001): on a result the rows take the new texts and the record is
+  // stored in the local disc cache.
+  void FreeDbCommand();
+  // The disc information was changed from outside (a lookup, an edit): the rows show it and
+  // the cache keeps it.
+  void DiscInfoChanged();
 
   void SelectAll();
   void ClearAll();
@@ -60,8 +81,16 @@ class MainController : public QObject {
   int64_t CheckedAudioBytes() const;
 
  private:
-  void MoveToNextDrive();
+  struct MediaEvent {
+    QString deviceName;
+    bool arrived = false;
+  };
 
+  void MoveToNextDrive();
+  void RunQueuedRip();
+  void HandleHeldEvents();
+
+  QList<TrackRow> ReadTrackRows();
   void FillTrackList();
   void CheckFormat();
 
@@ -73,4 +102,7 @@ class MainController : public QObject {
   RipResult lastRip_;
   int ripsRun_ = 0;
   RipOverrides overrides_;
+  bool ripRunning_ = false;
+  bool ripQueued_ = false;
+  QList<MediaEvent> heldEvents_;
 };

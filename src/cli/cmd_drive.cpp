@@ -7,6 +7,7 @@
 #include "drive/cd_device.h"
 #include "drive/disc_type.h"
 #include "drive/drive_actions.h"
+#include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
 
@@ -94,7 +95,7 @@ int RunToc(CliContext& ctx) {
   if (WantsJson(ctx)) {
     PrintTocJson(ctx, drive, type->name, tracks);
   } else {
-    PrintTocText(ctx, type->name, tracks);
+    PrintTocText(ctx, type->shownName, tracks);
   }
   return Exit::Ok;
 }
@@ -105,6 +106,8 @@ int MoveTray(CliContext& ctx, bool eject) {
   if (!SelectDrive(ctx, drive, status)) return status;
   const DriveContext& context = DriveContext::Instance();
   context.StopPlayback();
+  const DriveClaim claim(DriveUse::Tray);
+  if (!claim.Held()) return Fail(ctx, Exit::Failed, claim.Reason());
   CdDevice& device = *context.device.load();
   if (eject ? device.EjectTray() : device.LoadTray()) return Exit::Ok;
   return Fail(ctx, Exit::Failed, QString("%1 refused to %2 its tray").arg(drive, eject ? "open" : "close"));

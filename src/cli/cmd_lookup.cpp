@@ -1,11 +1,9 @@
 // lookup: looks the current disc up on a freedb server and stores what it finds.
-#include <QCoreApplication>
 #include <QUrl>
 
 #include "cli/cli_command.h"
 #include "cli/cli_disc.h"
-#include "drive/drive_context.h"
-#include "metadata/current_disc.h"
+#include "app/disc_lookup.h"
 #include "metadata/disc_info.h"
 #include "metadata/freedb_client.h"
 #include "settings/freedb_settings.h"
@@ -83,10 +81,12 @@ void PrintRecord(CliContext& ctx, const DiscInfo& info) {
   ctx.out << "===================" << Qt::endl;
   for (int i = 0; i < 4; ++i) {
     const QString label = Text(kLabels[i]);
-    ctx.out << label.left(label.indexOf(QLatin1Char(':'))) << ": " << values[i] << Qt::endl;
+    ctx.out << label.left(label.indexOf(QLatin1Char(':'))) << ": " << Printable(values[i]) << Qt::endl;
   }
   ctx.out << Text(kTrackListLabel) << Qt::endl;
-  for (const QString& title : info.trackTitles) ctx.out << info.artist << " - " << title << Qt::endl;
+  for (int i = 0; i < info.trackTitles.size(); ++i) {
+    ctx.out << Printable(info.GetTrackArtist(i)) << " - " << Printable(info.GetTrackTitle(i)) << Qt::endl;
+  }
 }
 
 int RunLookup(CliContext& ctx) {
@@ -94,39 +94,24 @@ int RunLookup(CliContext& ctx) {
   int status = Exit::Ok;
   if (!SelectDriveWithDisc(ctx, drive, status)) return status;
 
-  DiscInfo info;
-  InitForCurrentDisc(info);
-  const TocAddresses toc = TocAddressesOf(*DriveContext::Instance().device.load());
-  if (!toc.HasValidTrackCount()) return Fail(ctx, Exit::NoDisc, Text(kCannotDetectTracks));
-
   const FreeDbSettings stored;
   const int accessMethod = ctx.parser.isSet(kHttp) ? FreeDb::kViaHttp : stored.AccessMethod();
   FreeDbClientSettings settings = FreeDbClientSettings::FromSettings(stored, accessMethod);
   if (!ApplyOptions(ctx, accessMethod, settings)) return Exit::BadArguments;
 
-  std::unique_ptr<FreeDbClient> client = FreeDbClient::Create(accessMethod);
-  client->SetSettings(settings);
+  DiscInfo info;
+  LoadDiscInformation(info);
+  DiscLookup lookup(info, accessMethod, settings);
   // With --json the record is the only thing on stdout.
   QTextStream& statusLines = WantsJson(ctx) ? ctx.err : ctx.out;
-  double end = 0;
-  QString endText;
-  client->SetReporter([&](double value, const QString& text) {
-    if (value == FreeDb::kLookupSucceeded || value == FreeDb::kLookupFailed) {
-      end = value;
-      endText = text.trimmed();
-      return;
-    }
-    statusLines << text.trimmed() << Qt::endl;
-  });
-  if (!client->Run(&info, toc)) return Fail(ctx, Exit::NoDisc, Text(kCannotDetectTracks));
-  while (!client->Finished()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-
-  if (end != FreeDb::kLookupSucceeded) {
-    // What a failed lookup left in the record (the category of a match) is not kept.
-    InitForCurrentDisc(info);
-    return Fail(ctx, client->DiscNotFound() ? Exit::PartialFailure : Exit::Failed, endText);
+  lookup.SetStatusLine([&](double, const QString& text) { statusLines << Printable(text.trimmed()) << Qt::endl; });
+  const LookupOutcome outcome = lookup.Run();
+  switch (outcome.status) {
+    case LookupOutcome::Status::Found: break;
+    case LookupOutcome::Status::NotFound: return Fail(ctx, Exit::PartialFailure, Printable(outcome.message));
+    case LookupOutcome::Status::NoDisc: return Fail(ctx, Exit::NoDisc, Text(kCannotDetectTracks));
+    default: return Fail(ctx, Exit::Failed, Printable(outcome.message));
   }
-  info.SaveToCache();
   if (WantsJson(ctx)) {
     PrintJson(ctx, DiscInfoJson(info));
   } else {

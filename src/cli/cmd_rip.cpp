@@ -8,6 +8,7 @@
 #include "app/main_controller.h"
 #include "cli/cli_command.h"
 #include "cli/cli_disc.h"
+#include "cli/track_list.h"
 #include "drive/drive_context.h"
 #include "encoders/output_format.h"
 #include "encoders/rip_worker.h"
@@ -37,7 +38,13 @@ class ConsoleHost : public ControllerHost {
     if (row >= 0 && row < checked_.size()) checked_[row] = checked;
   }
   void SetPlayingRow(int) override {}
-  void ShowMessage(const QString& text) override { ctx_.err << "korvane-cli: " << text << Qt::endl; }
+  void OnDiscInfoChanged(const QList<TrackRow>& rows) override { rows_ = rows; }
+  void OnFormatChanged(int formatId) override {
+    if (const FormatRow* row = FindFormatRow(formatId)) ctx_.out << "Output format: " << row->name << Qt::endl;
+  }
+  void ShowMessage(MessageKind kind, const QString& text) override {
+    (kind == MessageKind::Information ? ctx_.out : ctx_.err) << "korvane-cli: " << text << Qt::endl;
+  }
   void SetMainWindowVisible(bool) override {}
   void OpenFolder(const QString& folder) override { ctx_.out << "Output folder: " << folder << Qt::endl; }
 
@@ -75,25 +82,16 @@ class ConsoleHost : public ControllerHost {
   QList<bool> checked_;
 };
 
-// "1,3-5" into 0-based rows; false for anything else or a track the disc does not have.
-bool ParseTrackList(const QString& text, int trackCount, QList<int>& rows) {
-  for (const QString& part : text.split(',')) {
-    const QStringList range = part.split('-');
-    bool okFirst = false, okLast = false;
-    const int first = range.value(0).trimmed().toInt(&okFirst);
-    const int last = range.size() == 2 ? range[1].trimmed().toInt(&okLast) : first;
-    if (!okFirst || range.size() > 2 || (range.size() == 2 && !okLast) || first < 1 || last < first ||
-        last > trackCount) {
-      return false;
-    }
-    for (int t = first; t <= last; ++t) rows.append(t - 1);
-  }
-  return true;
-}
-
 int ReportOutcomes(CliContext& ctx, const RipResult& result) {
   using S = RipResult::Status;
-  if (result.status == S::Unavailable) return Exit::BadArguments;
+  if (result.status == S::Busy) return Exit::Failed;  // the host has named the reason
+  if (result.status == S::Unavailable) {
+    QStringList writable;
+    for (const FormatRow& row : FormatRows()) {
+      if (CreateOutputFormat(row.menuId)->IsAvailable()) writable << row.shortName;
+    }
+    return Fail(ctx, Exit::BadArguments, "this build writes " + writable.join(", ") + " (--format)");
+  }
   if (result.status == S::NoDrive) return Fail(ctx, Exit::NoDisc, "no drive or no disc to rip from");
   if (result.status == S::Pending) return Fail(ctx, Exit::NoDisc, "the tray was open; no disc arrived");
   if (result.status == S::Cancelled) return Fail(ctx, Exit::Failed, "cancelled");
@@ -150,7 +148,8 @@ int RunRip(CliContext& ctx) {
     // An open tray was closed: the rip starts when the disc has arrived.
     QElapsedTimer waiting;
     waiting.start();
-    while (first.status == RipResult::Status::Pending && controller.RipsRun() == 0 && waiting.elapsed() < 60000) {
+    while (controller.RipQueued() ||
+           (first.status == RipResult::Status::Pending && controller.RipsRun() == 0 && waiting.elapsed() < 60000)) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
     }
   }

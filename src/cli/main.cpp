@@ -5,6 +5,7 @@
 
 #include "cli/cli_command.h"
 #include "platform/crash_handler.h"
+#include "platform/log.h"
 #include "platform/paths.h"
 
 namespace {
@@ -52,8 +53,10 @@ int main(int argc, char** argv) {
   parser.setApplicationDescription("Korvane rips audio CDs. This is its command-line front end.");
   const QCommandLineOption help({"h", "help"}, "Show this help.");
   const QCommandLineOption version("version", "Show the version.");
+  const QCommandLineOption verbose("verbose", "Log drive commands, rip decisions and network steps on stderr.");
   parser.addOption(help);
   parser.addOption(version);
+  parser.addOption(verbose);
   parser.addPositionalArgument("command", "The command to run (see below).");
   QStringList valueOptions;
   for (const GlobalOption& global : GlobalOptions()) {
@@ -67,6 +70,7 @@ int main(int argc, char** argv) {
     err << "korvane-cli: " << parser.errorText() << Qt::endl;
     return Exit::BadArguments;
   }
+  if (parser.isSet(verbose)) Log::EnableVerbose();
   if (parser.isSet(version)) {
     out << "Korvane 2.5.5" << Qt::endl;
     return Exit::Ok;

@@ -9,9 +9,10 @@
 
 namespace {
 
-DiscType MakeType(const char* name, std::initializer_list<int> formats) {
+DiscType MakeType(const char* name, const char* shownName, std::initializer_list<int> formats) {
   DiscType type;
   type.name = name;
+  type.shownName = shownName;
   std::copy(formats.begin(), formats.end(), type.formats.begin());
   return type;
 }
@@ -40,8 +41,8 @@ std::optional<DiscType> DetectDiscType() {
     return std::nullopt;
   }
   if (context.isDvd.load()) {
-    return count == 1 ? MakeType("CDiscTypeDVD", {FormatId::Iso})
-                      : MakeType("CDiscTypeDVDMultisession", {FormatId::Iso});
+    return count == 1 ? MakeType("CDiscTypeDVD", "DVD", {FormatId::Iso})
+                      : MakeType("CDiscTypeDVDMultisession", "DVD", {FormatId::Iso});
   }
   bool firstIsData = false;
   bool lastIsData = false;
@@ -49,11 +50,11 @@ std::optional<DiscType> DetectDiscType() {
     return std::nullopt;
   }
   if (firstIsData) {
-    return count == 1 ? MakeType("CDiscTypeDataCD", {FormatId::Iso, FormatId::CueBin})
-                      : MakeType("CDiscTypeDataCDMultisession", {FormatId::CueBin});
+    return count == 1 ? MakeType("CDiscTypeDataCD", "Data CD", {FormatId::Iso, FormatId::CueBin})
+                      : MakeType("CDiscTypeDataCDMultisession", "Data CD", {FormatId::CueBin});
   }
-  return lastIsData ? MakeType("CDiscTypeMixedModeCD", kAudioFormats)
-                    : MakeType("CDiscTypeAudioCD", kAudioFormats);
+  return lastIsData ? MakeType("CDiscTypeMixedModeCD", "Mixed mode CD", kAudioFormats)
+                    : MakeType("CDiscTypeAudioCD", "Audio CD", kAudioFormats);
 }
 
 bool GetVolumeLabel(QString& label) {

@@ -17,7 +17,8 @@ constexpr int Iso = 11015;
 // The kind of the inserted disc and the output formats it allows, in order of preference.
 struct DiscType {
   std::array<int, 8> formats{};  // entries after the last format are 0
-  QString name;
+  QString name;       // the stable class name, "CDiscTypeAudioCD"
+  QString shownName;  // what a person reads, "Audio CD"
 
   bool Allows(int formatId) const;
   int FirstFormat() const { return formats[0]; }

@@ -1,6 +1,7 @@
 #include "drive/drive_actions.h"
 
 #include "drive/cd_device.h"
+#include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 
 namespace {
@@ -28,17 +29,14 @@ bool DetectSpeeds(QList<int>& factors) {
   return true;
 }
 
-void ToggleTray() {
+bool ToggleTray() {
   const DriveContext& context = DriveContext::Instance();
   context.StopPlayback();
+  const DriveClaim claim(DriveUse::Tray);
   CdDevice* device = context.device.load();
   bool closed = false;
-  if (!device || !device->IsTrayClosed(closed)) return;
-  if (closed) {
-    device->EjectTray();
-  } else {
-    device->LoadTray();
-  }
+  if (!claim.Held() || !device || !device->IsTrayClosed(closed)) return false;
+  return closed ? device->EjectTray() : device->LoadTray();
 }
 
 DiscState CurrentDiscState() {

@@ -7,7 +7,8 @@
 bool DetectSpeeds(QList<int>& factors);
 
 // The "Load/Eject" command: stops playback, then ejects a closed tray or loads an open one.
-void ToggleTray();
+// False when the tray state cannot be read or another use holds the drive.
+bool ToggleTray();
 
 enum class DiscState { Ready, NoDrive, TrayOpen, NoDisc };
 

@@ -1,6 +1,7 @@
 #include "drive/drive_context.h"
 
 #include "drive/aspi_device.h"
+#include "drive/drive_claim.h"
 #include "drive/spti_device.h"
 #include "settings/settings_store.h"
 
@@ -39,6 +40,7 @@ void DriveContext::StopPlayback() const {
 }
 
 bool DriveContext::SelectDriveByDisplayName(const QString& displayName) {
+  if (DriveClaim::ReaderActive()) return false;
   present = 0;
   CdDevice* current = device.load();
   if (!current || displayName.isEmpty()) return false;
@@ -102,6 +104,19 @@ QString FindDrive(const QStringList& drives, const QString& wanted) {
   return {};
 }
 
+int StoredDriveIndex(qsizetype count) {
+  const int index = SettingsStore::Instance().ReadInt(Key::CurrentDriveIndex);
+  return index >= 0 && index < count ? index : 0;
+}
+
+bool StoreDriveChoice(const QStringList& drives, qsizetype index) {
+  if (index < 0 || index >= drives.size()) return false;
+  SettingsStore& store = SettingsStore::Instance();
+  store.WriteInt(Key::CurrentDriveIndex, int(index));
+  store.WriteString(Key::Device, drives[index]);
+  return true;
+}
+
 DriveChoice SelectPreferredDrive(const QString& wanted, QString& displayName) {
   const QStringList drives = ListDrives();
   if (drives.isEmpty()) return DriveChoice::NoDrive;
@@ -110,7 +125,7 @@ DriveChoice SelectPreferredDrive(const QString& wanted, QString& displayName) {
     if (displayName.isEmpty()) return DriveChoice::UnknownDrive;
   } else {
     displayName = FindDrive(drives, SettingsStore::Instance().ReadText(Key::Device));
-    if (displayName.isEmpty()) displayName = drives.first();
+    if (displayName.isEmpty()) displayName = drives[StoredDriveIndex(drives.size())];
   }
   return DriveContext::Instance().SelectDriveByDisplayName(displayName) ? DriveChoice::Selected
                                                                          : DriveChoice::NotSelected;

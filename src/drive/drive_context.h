@@ -43,7 +43,8 @@ class DriveContext {
 
   // Makes the drive of a display name current: the device named in the brackets when it
   // still carries that product name, otherwise the first drive with the product name.
-  // Clears the TOC, sets present and the DVD flag. False when no drive matches.
+  // Clears the TOC, sets present and the DVD flag. False when no drive matches, and false
+  // with nothing changed while a reader (a rip, an image, the player) holds the drive.
   bool SelectDriveByDisplayName(const QString& displayName);
 
  private:
@@ -75,8 +76,16 @@ QStringList ListDrives();
 // empty when none does.
 QString FindDrive(const QStringList& drives, const QString& wanted);
 
+// The position "CurrentDriveIndex" names in a list of count drives: the first when the
+// stored index is negative or not below count.
+int StoredDriveIndex(qsizetype count);
+// The user's choice of a drive in the list: "CurrentDriveIndex" and "Device" are written
+// together, so they never disagree. False for an index outside the list.
+bool StoreDriveChoice(const QStringList& drives, qsizetype index);
+
 enum class DriveChoice { Selected, NoDrive, UnknownDrive, NotSelected };
 
 // Chooses and selects a drive: the one wanted names when it is not empty, else the one of
-// the "Device" setting when it is listed, else the first. displayName gets the choice.
+// the "Device" setting when it is listed, else the entry "CurrentDriveIndex" names.
+// displayName gets the choice. Nothing is written to the settings.
 DriveChoice SelectPreferredDrive(const QString& wanted, QString& displayName);

@@ -41,45 +41,53 @@ bool View::IsDataTrack(int index, bool& data) const {
   return true;
 }
 
-// The descriptors are addressed by track number (track t at position t - 1), which holds
-// on discs whose first track is 1. Track 1 always starts at sector 0.
+// Descriptors are found by position, so a disc whose first track is not 1 reads right.
+// Track 1 always starts at sector 0; another first track where its descriptor says.
 bool View::TrackStart(int index, int& lba) const {
-  if (!IsValidIndex(index)) return false;
-  const int track = Descriptor(index)[2];
-  if (track == 1) {
+  if (!IsValidIndex(index) || !IsTrackNumber(Descriptor(index)[2])) return false;
+  if (Descriptor(index)[2] == 1) {
     lba = 0;
     return true;
   }
-  return DescriptorLba(track - 1, lba);
+  return DescriptorLba(index, lba);
 }
 
 bool View::TrackEnd(int index, int& lba) const {
-  if (!IsValidIndex(index)) return false;
+  if (!IsValidIndex(index) || !IsTrackNumber(Descriptor(index)[2])) return false;
   int next = 0;
-  if (!DescriptorLba(Descriptor(index)[2], next)) return false;
+  if (!DescriptorLba(index + 1, next)) return false;
   lba = next - 1;
   return true;
 }
 
-bool View::TrackSize(int index, int64_t& bytes) const {
+// The sectors a rip of the track reads: from its start to its end, both included.
+bool View::TrackSectors(int index, int& sectors) const {
   int start = 0;
   int end = 0;
-  if (!TrackStart(index, start) || !TrackEnd(index, end)) return false;
-  bytes = static_cast<int64_t>(end - start) * kSectorBytes;
+  if (!TrackStart(index, start) || !TrackEnd(index, end) || end < start) return false;
+  sectors = end - start + 1;
+  return true;
+}
+
+bool View::TrackSize(int index, int64_t& bytes) const {
+  int sectors = 0;
+  if (!TrackSectors(index, sectors)) return false;
+  bytes = static_cast<int64_t>(sectors) * kSectorBytes;
   return true;
 }
 
 bool View::TrackSeconds(int index, int& seconds) const {
-  if (!IsValidIndex(index)) return false;
-  const uint8_t* d = Descriptor(index);
-  const uint8_t* next = Descriptor(index + 1);
-  seconds = (next[5] - d[5]) * 60 + (next[6] - d[6]);
+  int sectors = 0;
+  if (!TrackSectors(index, sectors)) return false;
+  seconds = sectors / 75;
   return true;
 }
 
 bool View::LeadOut(int& lba) const {
   int count = 0;
-  return TrackCount(count) && DescriptorLba(LastTrack(), lba);
+  // A disc's track numbers are 1 to 99; the lead-out follows the last track's descriptor.
+  return TrackCount(count) && IsTrackNumber(FirstTrack()) && IsTrackNumber(LastTrack()) &&
+         DescriptorLba(count, lba);
 }
 
 }  // namespace Toc

@@ -19,8 +19,9 @@ using Buffer = std::array<uint8_t, kBufferSize>;
 constexpr int MsfToLba(int m, int s, int f) { return m * 4500 + s * 75 + f - 150; }
 
 // A read-only view over one TOC buffer. Track indices are 0-based positions in the
-// descriptor list. Every accessor returns false when it cannot answer, and never reads
-// outside the buffer, whatever the bytes say.
+// descriptor list, whatever number the disc's first track has (a disc may start at track
+// 3). Every accessor returns false when it cannot answer, and never reads outside the
+// buffer, whatever the bytes say.
 class View {
  public:
   explicit View(const Buffer& bytes) : b_(bytes) {}
@@ -36,11 +37,11 @@ class View {
   bool TrackStart(int index, int& lba) const;
   // Last sector of the track, inclusive.
   bool TrackEnd(int index, int& lba) const;
-  // (end - start) x 2352.
+  // The bytes and whole seconds of the sectors a rip of the track reads, start to end
+  // inclusive.
   bool TrackSize(int index, int64_t& bytes) const;
-  // Whole seconds from the minute and second fields of this and the next descriptor.
   bool TrackSeconds(int index, int& seconds) const;
-  // First sector of the lead-out: the descriptor at the position of the last track number.
+  // First sector of the lead-out: the descriptor after the last track's.
   bool LeadOut(int& lba) const;
 
   // The descriptor at a position (0..99); null beyond the buffer.
@@ -48,6 +49,8 @@ class View {
 
  private:
   bool DescriptorLba(int position, int& lba) const;
+  bool TrackSectors(int index, int& sectors) const;
+  static bool IsTrackNumber(int number) { return number >= 1 && number <= 99; }
 
   const Buffer& b_;
 };

@@ -1,5 +1,10 @@
 #include "metadata/cddb_protocol.h"
 
+#include <QStringDecoder>
+#include <algorithm>
+
+#include "platform/codepage.h"
+
 namespace Cddb {
 
 namespace {
@@ -37,30 +42,40 @@ int AnswerCode(const QByteArray& answer) {
   return code;
 }
 
-void AnswerReader::Append(const char* data, qsizetype length) { bytes_.append(data, length); }
-
-qsizetype AnswerReader::AnswerLength() const {
-  const qsizetype firstEnd = bytes_.indexOf('\n');
-  if (firstEnd < 0) return 0;
-  if (!IsMultiLine(AnswerCode(bytes_))) return firstEnd + 1;
-  // The terminating "." stands alone on its line, after the first line.
-  for (qsizetype lineStart = firstEnd + 1; lineStart < bytes_.size();) {
-    const qsizetype lineEnd = bytes_.indexOf('\n', lineStart);
-    if (lineEnd < 0) return 0;
-    const QByteArrayView line(bytes_.constData() + lineStart, lineEnd - lineStart);
-    if (line == "." || line == ".\r") return lineEnd + 1;
-    lineStart = lineEnd + 1;
-  }
-  return 0;
+void AnswerReader::Append(const char* data, qsizetype length) {
+  bytes_.append(data, length);
+  if (length_ == 0) ScanNewLines();
 }
 
-bool AnswerReader::Complete() const { return AnswerLength() > 0; }
+void AnswerReader::ScanNewLines() {
+  qsizetype lineEnd;
+  while (length_ == 0 && (lineEnd = bytes_.indexOf('\n', std::max(lineStart_, scanned_))) >= 0) {
+    if (lineStart_ == 0) {
+      if (!IsMultiLine(AnswerCode(bytes_))) length_ = lineEnd + 1;
+    } else {
+      // The terminating "." stands alone on its line, after the first line.
+      const QByteArrayView line(bytes_.constData() + lineStart_, lineEnd - lineStart_);
+      if (line == "." || line == ".\r") length_ = lineEnd + 1;
+    }
+    lineStart_ = lineEnd + 1;
+  }
+  scanned_ = bytes_.size();
+}
 
 QByteArray AnswerReader::Take() {
-  const qsizetype length = AnswerLength();
-  QByteArray answer = bytes_.left(length);
-  bytes_.remove(0, length);
+  QByteArray answer = bytes_.left(length_);
+  bytes_.remove(0, length_);
+  lineStart_ = 0;
+  scanned_ = 0;
+  length_ = 0;
+  ScanNewLines();
   return answer;
+}
+
+QString DecodeAnswer(const QByteArray& bytes) {
+  QStringDecoder utf8(QStringConverter::Utf8);
+  const QString text = utf8(bytes);
+  return utf8.hasError() ? Ansi::Decode(bytes) : text;
 }
 
 }  // namespace Cddb

@@ -21,18 +21,28 @@ QString HttpCommand(const QString& lineCommand);
 int AnswerCode(const QByteArray& answer);
 
 // Collects the bytes of one answer until it is complete: a multi-line answer (codes 210
-// and 211) ends with a line holding only ".", any other with its first line end.
+// and 211) ends with a line holding only ".", any other with its first line end. Each byte
+// is looked at once, however small the pieces it arrives in.
 class AnswerReader {
  public:
   void Append(const char* data, qsizetype length);
-  bool Complete() const;
+  bool Complete() const { return length_ > 0; }
   bool Overflowed() const { return bytes_.size() > kMaxAnswer; }
-  // The complete answer; the reader starts over.
+  // The complete answer; the reader starts over with the bytes behind it.
   QByteArray Take();
 
  private:
-  qsizetype AnswerLength() const;  // 0 while incomplete
+  // Scans the lines that arrived since the last call, up to the end of the answer.
+  void ScanNewLines();
+
   QByteArray bytes_;
+  qsizetype lineStart_ = 0;  // start of the first line not yet complete
+  qsizetype scanned_ = 0;    // bytes already searched for a line end
+  qsizetype length_ = 0;     // of the complete answer; 0 while incomplete
 };
+
+// Text of a CDDB answer: UTF-8 when the bytes are valid UTF-8 (protocol level 6), else
+// Windows-1252 (level 5 servers).
+QString DecodeAnswer(const QByteArray& bytes);
 
 }  // namespace Cddb

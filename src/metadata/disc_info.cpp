@@ -1,5 +1,7 @@
 #include "metadata/disc_info.h"
 
+#include <algorithm>
+
 #include "settings/ini_file.h"
 
 namespace {
@@ -22,18 +24,16 @@ QString TrackKey(const char* prefix, int trackNumber) {
 IniFile Cache() { return IniFile(QString::fromLatin1(DiscInfo::kCacheFileName)); }
 
 // Reads keys prefix1, prefix2, ... into list until the first key that is absent; a
-// value equal to its own key name counts as absent.
+// value equal to its own key name counts as absent. Only the disc's own tracks are read:
+// keys past the end of the list belong to no track.
 void LoadNumberedKeys(const IniFile& cache, const QString& section, const char* prefix,
                       QStringList& list) {
-  for (int n = 1; n <= kLastCachedTrackKey; ++n) {
+  const int last = std::min<int>(kLastCachedTrackKey, int(list.size()));
+  for (int n = 1; n <= last; ++n) {
     const QString key = TrackKey(prefix, n);
     QString value;
     if (!cache.ReadString(section, key, key, value)) return;
-    if (n - 1 < list.size()) {
-      list[n - 1] = value;
-    } else {
-      list.append(value);
-    }
+    list[n - 1] = value;
   }
 }
 
@@ -46,11 +46,6 @@ void SetOrAppend(QStringList& list, int index, const QString& value) {
 }
 
 }  // namespace
-
-DiscInfo::~DiscInfo() {
-  // A record that never described a disc has nothing to keep.
-  if (!discId.isEmpty()) SaveToCache();
-}
 
 QString DiscInfo::DefaultTrackTitle(int trackNumber) {
   return QStringLiteral("Track %1").arg(trackNumber, 2, 10, QLatin1Char('0'));
@@ -148,8 +143,33 @@ const QString& DiscInfo::GetTrackArtist(int index) const {
   return GetVariousArtists() == 1 ? trackArtists[index] : artist;
 }
 
+namespace {
+
+// The one performer of the whole disc: the disc's own, else the one every track names.
+// Empty when the tracks name someone else than the disc, or name different performers.
+QString SinglePerformer(const CdText& text, int trackCount) {
+  QString single = text.records.isEmpty() ? QString() : text.records[0].performer;
+  for (int t = 1; t <= trackCount && t < text.records.size(); ++t) {
+    const QString& performer = text.records[t].performer;
+    if (performer.isEmpty() || performer == single) continue;
+    if (!single.isEmpty()) return QString();
+    single = performer;
+  }
+  return single;
+}
+
+bool NamesPerformers(const CdText& text) {
+  return std::any_of(text.records.begin(), text.records.end(),
+                     [](const CdTextRecord& record) { return !record.performer.isEmpty(); });
+}
+
+}  // namespace
+
 void DiscInfo::ImportCdText(const CdText& text, int trackCount) {
-  SetVariousArtists(1);
+  const QString single = SinglePerformer(text, trackCount);
+  if (!single.isEmpty()) artist = single;
+  // A track artist of its own only when the tracks name different performers.
+  if (single.isEmpty() && NamesPerformers(text)) SetVariousArtists(1);
   const CdTextRecord none;
   auto record = [&](int index) -> const CdTextRecord& {
     return index < text.records.size() ? text.records[index] : none;
@@ -158,13 +178,10 @@ void DiscInfo::ImportCdText(const CdText& text, int trackCount) {
   if (!record(0).performer.isEmpty()) artist = record(0).performer;
   for (int i = 0; i < trackCount; ++i) {
     if (const QString& title = record(i + 1).title; !title.isEmpty()) SetOrAppend(trackTitles, i, title);
-    const QString& performer = record(i + 1).performer;
-    if (performer.isEmpty()) continue;
-    if (i < trackArtists.size() && GetVariousArtists() != 1) artist = performer;
-    SetOrAppend(trackArtists, i, performer);
+    if (const QString& performer = record(i + 1).performer; !performer.isEmpty()) {
+      SetOrAppend(trackArtists, i, performer);
+    }
   }
-  // The "VA" mark above already gave the disc a section, which makes it count as cached
-  // from now on; the section has to hold the names too, or the next insertion of this disc
-  // would show the defaults instead of its CD-TEXT.
+  // Stored at once, so the next insertion of this disc finds its CD-TEXT names in the cache.
   SaveToCache();
 }

@@ -26,10 +26,9 @@ class DiscInfo {
   static constexpr const char* kDefaultComment = "Korvane";
   static constexpr const char* kNoDiscId = "00000000";
 
-  // Every text starts empty; the first disc sets the defaults.
+  // Every text starts empty; the first disc sets the defaults. Nothing is stored in the
+  // cache unless SaveToCache is called: reading a disc's information never writes it.
   DiscInfo() = default;
-  // Stores the record in the cache, as an edit that was never saved would otherwise be lost.
-  ~DiscInfo();
   DiscInfo(const DiscInfo&) = delete;
   DiscInfo& operator=(const DiscInfo&) = delete;
 
@@ -62,10 +61,11 @@ class DiscInfo {
   // index outside the list.
   const QString& GetTrackArtist(int index) const;
 
-  // Takes the disc's CD-TEXT when the disc is not in the cache: marks the disc as
-  // various artists, takes album and disc artist from record 0 and each track's title and
-  // artist from record t, then stores the result in the cache. A text the disc does not
-  // carry leaves the field as it was.
+  // Takes the disc's CD-TEXT when the disc is not in the cache: album and disc artist from
+  // record 0 and each track's title and artist from record t, then stores the result in the
+  // cache. The disc is marked various artists only when its tracks name performers other
+  // than the disc's (or different ones); a disc of one performer keeps that artist. A text
+  // the disc does not carry leaves the field as it was.
   void ImportCdText(const CdText& text, int trackCount);
 
   QString artist;

@@ -1,5 +1,6 @@
 #include "metadata/freedb_client.h"
 
+#include <QHash>
 #include <QSysInfo>
 
 #include "metadata/cddb_protocol.h"
@@ -7,6 +8,7 @@
 #include "metadata/freedb_http_client.h"
 #include "metadata/freedb_tcp_client.h"
 #include "platform/codepage.h"
+#include "platform/log.h"
 #include "settings/freedb_settings.h"
 #include "texts/language_manager.h"
 
@@ -57,11 +59,18 @@ void FreeDbClient::Report(int textId, const QString& extra, double value) {
   const bool ends = value == FreeDb::kLookupSucceeded || value == FreeDb::kLookupFailed;
   if (ends) finished_ = true;
   const QString text = texts_ ? texts_(textId) : LanguageManager::Instance().Text(textId);
+  qCDebug(lcFreeDb) << value << text << extra;
   if (reporter_) reporter_(value, text + QLatin1Char(' ') + extra);
   if (ends) OnFinished();
 }
 
 void FreeDbClient::Fail(int textId, const QString& extra) { Report(textId, extra, FreeDb::kLookupFailed); }
+
+void FreeDbClient::FailAt(int textId, const QString& cause) {
+  Fail(textId, QStringLiteral("%1:%2: %3").arg(settings_.server, QString::number(settings_.port), cause));
+}
+
+QString FreeDbClient::TimedOut(int ms) { return QStringLiteral("timed out after %1 s").arg(ms / 1000.0); }
 
 bool FreeDbClient::Connect() {
   Report(FreeDb::Text::Connecting, QString(), 10);
@@ -157,102 +166,79 @@ QString FreeDbClient::HelloHost() const {
 
 namespace {
 
-const QString kDtitle = QStringLiteral("DTITLE=");
-
 QString TrimTrailingSpaces(QString text) {
   while (text.endsWith(QLatin1Char(' '))) text.chop(1);
   return text;
 }
 
-QString TrimSpaces(QString text) {
-  text = TrimTrailingSpaces(std::move(text));
-  qsizetype lead = 0;
-  while (lead < text.size() && text[lead] == QLatin1Char(' ')) ++lead;
-  return text.mid(lead);
-}
-
-// The text up to the next line feed (all of it when there is none), without the carriage
-// return before the line feed.
-QString LineFrom(const QString& text, qsizetype from = 0) {
-  const qsizetype end = text.indexOf(QLatin1Char('\n'), from);
-  QString line = end < 0 ? text.mid(from) : text.mid(from, end - from);
-  if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
-  return line;
-}
-
-// Where the disc title's lines end: the line of the first DTITLE= and the DTITLE= lines
-// that continue it. A "/" past this point belongs to another key.
-qsizetype EndOfTitleLines(const QString& afterKey) {
-  qsizetype end = afterKey.indexOf(QLatin1Char('\n'));
-  while (end >= 0 && afterKey.mid(end + 1, kDtitle.size()) == kDtitle) {
-    end = afterKey.indexOf(QLatin1Char('\n'), end + 1);
+// The values of an xmcd entry by key. A key that appears on several lines continues its
+// value: the pieces are joined in order. Lines may end in CR LF or in a bare LF.
+QHash<QString, QString> EntryValues(const QString& whole) {
+  QHash<QString, QString> values;
+  for (QStringView line : QStringView(whole).split(QLatin1Char('\n'))) {
+    if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+    if (line.startsWith(QLatin1Char('#'))) continue;
+    const qsizetype equals = line.indexOf(QLatin1Char('='));
+    if (equals <= 0) continue;
+    values[line.left(equals).toString()] += line.mid(equals + 1);
   }
-  return end < 0 ? afterKey.size() : end;
+  return values;
 }
 
-void ParseDiscTitle(const QString& whole, DiscInfo& info) {
-  const qsizetype key = whole.indexOf(kDtitle);
-  QString text = key >= 0 ? whole.mid(key + kDtitle.size()) : whole.mid(6);
-  qsizetype slash = text.indexOf(QLatin1Char('/'));
-  if (slash > EndOfTitleLines(text)) slash = -1;
-  if (slash != 1) {
-    QString artist = TrimTrailingSpaces(slash >= 0 ? text.left(slash) : QString());
-    const qsizetype continued = artist.indexOf(kDtitle);
-    if (continued >= 0) artist = artist.left(std::max<qsizetype>(0, continued - 2));
-    info.artist = artist;
-    const qsizetype again = text.indexOf(kDtitle);
-    if (again >= 0) text = text.mid(again + kDtitle.size());
-    const qsizetype rest = slash >= 0 ? text.indexOf(QLatin1Char('/')) : -1;
-    if (rest >= 0) text = text.mid(rest + 1);
+// "Artist / Album": the separator is " / "; only a title without one splits at its first
+// "/", unless that is its second character ("A/B Side" is an album alone).
+void ParseDiscTitle(const QString& title, DiscInfo& info) {
+  qsizetype slash = title.indexOf(QLatin1String(" / "));
+  qsizetype albumAt = slash + 3;
+  if (slash < 0) {
+    slash = title.indexOf(QLatin1Char('/'));
+    albumAt = slash + 1;
+    if (slash == 1) {
+      info.album = title.trimmed();
+      return;
+    }
   }
-  info.album = text.contains(QLatin1Char('\n')) ? TrimSpaces(LineFrom(text)) : QString();
+  info.artist = slash < 0 ? QString() : TrimTrailingSpaces(title.left(slash));
+  info.album = (slash < 0 ? title : title.mid(albumAt)).trimmed();
 }
 
-void ParseYear(const QString& whole, DiscInfo& info) {
-  const qsizetype dyear = whole.indexOf(QLatin1String("DYEAR="));
-  if (dyear >= 0) {
-    info.year = TrimTrailingSpaces(LineFrom(whole, dyear + 6));
+void ParseYear(const QString& whole, const QHash<QString, QString>& values, DiscInfo& info) {
+  if (const auto dyear = values.constFind(QStringLiteral("DYEAR")); dyear != values.constEnd()) {
+    info.year = TrimTrailingSpaces(*dyear);
     return;
   }
   const qsizetype extended = whole.indexOf(QLatin1String("YEAR:"));
-  if (extended >= 0) info.year = LineFrom(whole.mid(extended + 6, 4));
+  if (extended < 0) return;
+  QString year = whole.mid(extended + 6, 4).section(QLatin1Char('\n'), 0, 0);
+  if (year.endsWith(QLatin1Char('\r'))) year.chop(1);
+  info.year = year;
 }
 
-void ParseGenre(const QString& whole, DiscInfo& info) {
-  const qsizetype key = whole.indexOf(QLatin1String("DGENRE="));
-  if (key < 0) return;
-  const qsizetype start = key + 7;
-  const qsizetype end = whole.indexOf(QLatin1String("\r\n"), start);
-  const QString genre = end < 0 ? whole.mid(start) : whole.mid(start, end - start);
-  if (genre.size() > 2) info.genre = genre;
-}
-
-void ParseTrackTitles(const QString& whole, int trackCount, DiscInfo& info) {
-  qsizetype at = 0;
-  for (int i = 0; i < trackCount; ++i) {
-    const QString key = QStringLiteral("TITLE%1=").arg(i);
-    const qsizetype found = whole.indexOf(key, at);
-    if (found < 0) return;
-    at = found + key.size();
-    const QString line = LineFrom(whole, at);
-    const qsizetype slash = line.indexOf(QLatin1Char('/'));
-    const QString title = TrimTrailingSpaces(slash >= 0 ? line.left(slash) : line);
-    if (i < info.trackTitles.size()) {
-      info.trackTitles[i] = title;
-    } else {
-      info.trackTitles.append(title);
-    }
-  }
+// A track title of "Guest / Song" is the guest's; "Either/Or" stays whole.
+QString TrackTitle(const QString& value) {
+  const qsizetype slash = value.indexOf(QLatin1String(" / "));
+  return TrimTrailingSpaces(slash >= 0 ? value.left(slash) : value);
 }
 
 }  // namespace
 
 int ParseFreeDbEntry(const QByteArray& entry, int trackCount, DiscInfo& info) {
-  const QString whole = Ansi::Decode(entry);
-  ParseDiscTitle(whole, info);
-  ParseYear(whole, info);
-  ParseGenre(whole, info);
+  const QString whole = Cddb::DecodeAnswer(entry);
+  const QHash<QString, QString> values = EntryValues(whole);
+  if (const auto title = values.constFind(QStringLiteral("DTITLE")); title != values.constEnd()) {
+    ParseDiscTitle(*title, info);
+  }
+  ParseYear(whole, values, info);
+  // A genre of one or two letters is an abbreviation; the category says more.
+  if (const QString genre = values.value(QStringLiteral("DGENRE")); genre.size() > 2) info.genre = genre;
   if (trackCount < 1 || trackCount > 99) return 0;
-  ParseTrackTitles(whole, trackCount, info);
+  for (int i = 0; i < trackCount; ++i) {
+    const auto value = values.constFind(QStringLiteral("TTITLE%1").arg(i));
+    if (value == values.constEnd()) continue;
+    while (info.trackTitles.size() <= i) {
+      info.trackTitles.append(DiscInfo::DefaultTrackTitle(int(info.trackTitles.size()) + 1));
+    }
+    info.trackTitles[i] = TrackTitle(*value);
+  }
   return 1;
 }

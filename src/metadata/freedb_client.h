@@ -120,6 +120,10 @@ class FreeDbClient {
   void Report(int textId, const QString& extra, double value);
   // Ends the lookup without a result, with this status line.
   void Fail(int textId, const QString& extra = QString());
+  // Fail with the status line naming the server and the cause: "TEXT host:port: cause".
+  void FailAt(int textId, const QString& cause);
+  // "timed out after 30 s"
+  static QString TimedOut(int ms);
   // Called once when the lookup has ended, to drop connections and timers.
   virtual void OnFinished() {}
 

@@ -44,16 +44,20 @@ QByteArray FreeDbHttpClient::RequestPath(const QString& command) const {
     cmd += Encoded(part);
   }
   return "/~cddb/cddb.cgi?cmd=" + cmd + "&hello=" + Encoded(HelloUser()) + '+' + Encoded(HelloHost()) +
-         "+Korvane+1.x.x&proto=5";
+         "+Korvane+1.x.x&proto=" + QByteArray::number(protoLevel_);
 }
 
 bool FreeDbHttpClient::Connect() {
   FreeDbClient::Connect();
   Prepare();
-  const QString command = Cddb::HttpCommand(query_);
+  protoLevel_ = kPreferredProtoLevel;
   Query();
-  Request(command, [this](const HttpSession::Result& result) { OnQueryAnswer(result); });
+  SendQuery();
   return true;
+}
+
+void FreeDbHttpClient::SendQuery() {
+  Request(Cddb::HttpCommand(query_), [this](const HttpSession::Result& result) { OnQueryAnswer(result); });
 }
 
 void FreeDbHttpClient::Request(const QString& command, std::function<void(const HttpSession::Result&)> done) {
@@ -97,14 +101,18 @@ void FreeDbHttpClient::TakeResult() {
 }
 
 void FreeDbHttpClient::FailRequest(const HttpSession::Result& result) {
-  // A server that stops answering ends the lookup like a network failure.
-  if (result.timedOut) return Fail(FreeDb::Text::NetworkFailed);
-  Fail(FreeDb::Text::UnknownCode, result.error.left(511));
+  if (result.timedOut) return FailAt(FreeDb::Text::NetworkFailed, TimedOut(connectTimeoutMs_ + answerTimeoutMs_));
+  FailAt(result.notConnected ? FreeDb::Text::CannotConnect : FreeDb::Text::NetworkFailed, result.error.left(511));
 }
 
 void FreeDbHttpClient::OnQueryAnswer(const HttpSession::Result& result) {
   if (!result.ok) return FailRequest(result);
-  if (!HandleQueryResponse(Ansi::Decode(result.body))) return;
+  // A level 5 server refuses level 6 (UTF-8 entries); its entries are Windows-1252.
+  if (Cddb::AnswerCode(result.body) == kIllegalProtocolLevel && protoLevel_ > kFallbackProtoLevel) {
+    protoLevel_ = kFallbackProtoLevel;
+    return SendQuery();
+  }
+  if (!HandleQueryResponse(Cddb::DecodeAnswer(result.body))) return;
   const QString command = QStringLiteral("cddb+read+%1+%2").arg(info_->genre, matchedId_);
   RequestRead();
   Request(command, [this](const HttpSession::Result& entry) { OnEntry(entry); });

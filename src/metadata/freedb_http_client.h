@@ -19,6 +19,10 @@ class QSocketNotifier;
 class FreeDbHttpClient : public FreeDbClient {
  public:
   static constexpr char kUserAgent[] = "Korvane";
+  // Level 6 entries are UTF-8; a server that answers 501 to it is asked again at level 5.
+  static constexpr int kPreferredProtoLevel = 6;
+  static constexpr int kFallbackProtoLevel = 5;
+  static constexpr int kIllegalProtocolLevel = 501;
 
   FreeDbHttpClient();
   ~FreeDbHttpClient() override;
@@ -36,6 +40,7 @@ class FreeDbHttpClient : public FreeDbClient {
   void Request(const QString& command, std::function<void(const HttpSession::Result&)> done);
   // Runs on this thread when the request's thread has left its result.
   void TakeResult();
+  void SendQuery();
   void OnQueryAnswer(const HttpSession::Result& result);
   void OnEntry(const HttpSession::Result& result);
   void FailRequest(const HttpSession::Result& result);
@@ -50,4 +55,5 @@ class FreeDbHttpClient : public FreeDbClient {
   std::function<void(const HttpSession::Result&)> pending_;
   int wakeFd_ = -1;
   std::unique_ptr<QSocketNotifier> wake_;
+  int protoLevel_ = kPreferredProtoLevel;
 };

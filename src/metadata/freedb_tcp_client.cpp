@@ -1,5 +1,7 @@
 #include "metadata/freedb_tcp_client.h"
 
+#include <cstring>
+
 #include "metadata/disc_info.h"
 #include "platform/codepage.h"
 
@@ -28,13 +30,31 @@ int ProxyStatusText(int code) {
   }
 }
 
-QByteArray Narrow(const QString& text) { return Ansi::Encode(text).left(FreeDbTcpClient::kMaxSendBytes); }
+// Proxy host, user name and password, as the proxy settings hold them.
+QByteArray Narrow(const QString& text) { return Ansi::Encode(text).left(FreeDbTcpClient::kMaxSettingBytes); }
+
+QString ErrorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Why a connection could not be made, for the user.
+QString ConnectFailure(int error) {
+  // The socket layer reports a host name it cannot resolve as an invalid argument.
+  if (error == EINVAL) return QStringLiteral("the host name cannot be resolved");
+  return ErrorText(error);
+}
+
+// Greetings of a server that refuses the connection.
+bool IsRefusal(int code) { return code == 432 || code == 433 || code == 434; }
+
+constexpr int kIllegalProtocolLevel = 501;
 
 }  // namespace
 
 FreeDbTcpClient::FreeDbTcpClient() {
   timer_.setSingleShot(true);
-  QObject::connect(&timer_, &QTimer::timeout, [this] { Fail(FreeDb::Text::NetworkFailed); });
+  QObject::connect(&timer_, &QTimer::timeout, [this] {
+    if (state_ == kConnecting) return FailAt(FreeDb::Text::CannotConnect, TimedOut(connectTimeoutMs_));
+    FailAt(FreeDb::Text::NetworkFailed, TimedOut(answerTimeoutMs_));
+  });
 }
 
 FreeDbTcpClient::~FreeDbTcpClient() { Close(); }  // while the proxy layer still exists
@@ -55,12 +75,13 @@ bool FreeDbTcpClient::Setup() {
 
 bool FreeDbTcpClient::Connect() {
   FreeDbClient::Connect();
-  state_ = kGreeting;
+  state_ = kConnecting;
+  protoLevel_ = kPreferredProtoLevel;
   reader_ = Cddb::AnswerReader();
   WaitForAnswer(connectTimeoutMs_);
   const bool connected = CAsyncSocketEx::Connect(Narrow(settings_.server), static_cast<uint16_t>(settings_.port));
   if (connected || Net::LastError() == EWOULDBLOCK) return true;
-  Fail(FreeDb::Text::CannotConnect, QLatin1Char(' ') + settings_.server);
+  FailAt(FreeDb::Text::CannotConnect, ConnectFailure(Net::LastError()));
   return false;
 }
 
@@ -68,65 +89,86 @@ void FreeDbTcpClient::WaitForAnswer(int ms) { timer_.start(ms); }
 
 void FreeDbTcpClient::OnFinished() {
   timer_.stop();
+  // A greeted server is told the session is over.
+  if (state_ != kConnecting && state_ != kGreeting) SendText(QStringLiteral("quit\n"));
   Close();
 }
 
 void FreeDbTcpClient::OnConnect(int error) {
-  if (error) return Fail(FreeDb::Text::CannotConnect, QLatin1Char(' ') + settings_.server);
+  if (error) return FailAt(FreeDb::Text::CannotConnect, ConnectFailure(error));
+  state_ = kGreeting;
   WaitForAnswer(answerTimeoutMs_);
 }
 
 void FreeDbTcpClient::OnReceive(int error) {
-  if (error) return Fail(FreeDb::Text::NetworkFailed);
+  if (error) return FailAt(FreeDb::Text::NetworkFailed, ErrorText(error));
   char buffer[32768];
   int got;
   while ((got = Receive(buffer, sizeof buffer)) > 0) {
     reader_.Append(buffer, got);
-    if (reader_.Overflowed()) return Fail(FreeDb::Text::NetworkFailed);
+    if (reader_.Overflowed()) {
+      return FailAt(FreeDb::Text::NetworkFailed,
+                    QStringLiteral("the answer is longer than %1 bytes").arg(Cddb::kMaxAnswer));
+    }
   }
-  if (got < 0 && Net::LastError() != EWOULDBLOCK) return Fail(FreeDb::Text::NetworkFailed);
+  if (got < 0 && Net::LastError() != EWOULDBLOCK) {
+    return FailAt(FreeDb::Text::NetworkFailed, ErrorText(Net::LastError()));
+  }
   // Answers come one at a time, each after our next command.
   if (reader_.Complete()) HandleAnswer(reader_.Take());
 }
 
 void FreeDbTcpClient::OnClose(int error) {
   (void)error;
-  Fail(FreeDb::Text::NetworkFailed);  // the server hung up before the lookup was over
+  FailAt(FreeDb::Text::NetworkFailed, QStringLiteral("the server closed the connection"));
 }
 
 void FreeDbTcpClient::HandleAnswer(const QByteArray& answer) {
   WaitForAnswer(answerTimeoutMs_);
   switch (state_) {
+    case kConnecting:
     case kGreeting:
+      if (IsRefusal(Cddb::AnswerCode(answer))) {
+        return FailAt(FreeDb::Text::CannotConnect, Cddb::DecodeAnswer(answer).trimmed());
+      }
       Prepare();
       SendText(QStringLiteral("cddb hello %1 %2 Korvane 2.5.5\n").arg(HelloUser(), HelloHost()));
       state_ = kHelloAnswer;
       break;
     case kHelloAnswer:
-      // Level 5 entries carry DYEAR and DGENRE.
-      SendText(QStringLiteral("proto 5\n"));
-      state_ = kProtoAnswer;
+      SendProto();
       break;
     case kProtoAnswer:
+      // A level 5 server refuses level 6 (UTF-8 entries); its entries are Windows-1252.
+      if (Cddb::AnswerCode(answer) == kIllegalProtocolLevel && protoLevel_ > kFallbackProtoLevel) {
+        protoLevel_ = kFallbackProtoLevel;
+        return SendProto();
+      }
       Query();
       SendText(query_);
       state_ = kQueryAnswer;
       break;
     case kQueryAnswer:
-      if (HandleQueryResponse(Ansi::Decode(answer))) {
+      if (HandleQueryResponse(Cddb::DecodeAnswer(answer))) {
         SendText(RequestRead());
         state_ = kEntry;
       }
       break;
     case kEntry:
-      Close();
       FinishWithAnswer(answer);
       break;
   }
 }
 
+void FreeDbTcpClient::SendProto() {
+  // Level 5 entries carry DYEAR and DGENRE, level 6 ones are UTF-8 as well.
+  SendText(QStringLiteral("proto %1\n").arg(protoLevel_));
+  state_ = kProtoAnswer;
+}
+
 void FreeDbTcpClient::SendText(const QString& text) {
-  const QByteArray bytes = Narrow(text);
+  // A command is as long as it needs to be: the query of a 99-track disc is about 800 bytes.
+  const QByteArray bytes = Ansi::Encode(text);
   Send(bytes.constData(), bytes.size());
 }
 

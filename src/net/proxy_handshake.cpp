@@ -104,8 +104,10 @@ int ProxyHandshake::BytesWanted() const {
     case kSocks4:
     case kSocks4a: return 8 - reply_.size();
     case kSocks5: {
-      if (step_ == 4) return 10 - reply_.size();
-      if (step_ != 3 || reply_.size() < 5) return (step_ == 3 ? 5 : 2) - reply_.size();
+      // The answers to the connect or bind request (steps 3 and 4) are as long as their
+      // address form makes them; the first five bytes tell.
+      const bool addressed = step_ == 3 || step_ == 4;
+      if (!addressed || reply_.size() < 5) return (addressed ? 5 : 2) - reply_.size();
       return expected_ - reply_.size();
     }
     case kHttp11: return reply_.isEmpty() ? 8 : 1;
@@ -132,11 +134,22 @@ ProxyHandshake::Step ProxyHandshake::Granted() {
     step.kind = settings_.bind ? Step::kAccepted : Step::kConnected;
     return step;
   }
-  // A bind's first reply says where the proxy listens: address in bytes 4 to 7, port in
-  // bytes 2 and 3 (SOCKS 4) or 8 and 9 (SOCKS 5).
-  const int portAt = settings_.type == kSocks5 ? 8 : 2;
+  // A bind's first reply says where the proxy listens. SOCKS 4: port in bytes 2 and 3,
+  // address in 4 to 7. SOCKS 5: the address from byte 4 in the form byte 3 names, then
+  // the port.
   step.kind = Step::kListening;
-  std::memcpy(&step.address, reply_.constData() + 4, 4);
+  int portAt = 2;
+  if (settings_.type != kSocks5 || reply_[3] == kSocks5Ipv4) {
+    std::memcpy(&step.address, reply_.constData() + 4, 4);
+    if (settings_.type == kSocks5) portAt = 8;
+  } else if (reply_[3] == kSocks5Ipv6) {
+    step.address6 = reply_.mid(4, 16);
+    portAt = 20;
+  } else {
+    const int length = static_cast<unsigned char>(reply_[4]);
+    step.hostName = reply_.mid(5, length);
+    portAt = 5 + length;
+  }
   step.port = static_cast<uint16_t>((static_cast<unsigned char>(reply_[portAt]) << 8) |
                                     static_cast<unsigned char>(reply_[portAt + 1]));
   step_ = settings_.type == kSocks5 ? 4 : 2;
@@ -178,19 +191,16 @@ ProxyHandshake::Step ProxyHandshake::ConsumeSocks5() {
     step_ = 3;
     return next;
   }
-  if (step_ == 4) {  // a bind's second answer: the target connected
-    if (reply_.size() < 10) return {};
-    if (reply_[1] != 0) return Fail(kRequestFailed);
-    return Granted();
-  }
-  // Connect answer: its length depends on the address form in byte 3.
+  // The answer to the request (step 3), or a bind's second answer when the target
+  // connected (step 4): its length depends on the address form in byte 3.
   if (reply_.size() < 5) return {};
   if (reply_.size() == 5) {
-    if (reply_[0] != 5 || reply_[1] != 0) return Fail(kRequestFailed);
-    const unsigned char form = reply_[3];
-    expected_ = form == 0x01 ? 10 : form == 0x04 ? 22 : static_cast<unsigned char>(reply_[4]) + 7;
+    if (step_ == 3 && (reply_[0] != 5 || reply_[1] != 0)) return Fail(kRequestFailed);
+    const char form = reply_[3];
+    expected_ = form == kSocks5Ipv4 ? 10 : form == kSocks5Ipv6 ? 22 : static_cast<unsigned char>(reply_[4]) + 7;
   }
   if (reply_.size() < expected_) return {};
+  if (reply_[1] != 0) return Fail(kRequestFailed);
   return Granted();
 }
 

@@ -43,8 +43,11 @@ class ProxyHandshake {
     int code = 0;      // kFailed
     QString text;      // kFailed with code 2: the HTTP status line or kNoValidHttpReply
     // kListening: where the proxy listens, network byte order; address 0 means the
-    // proxy's own address.
+    // proxy's own address. A SOCKS 5 proxy may name an IPv6 address (16 bytes) or a host
+    // name instead.
     uint32_t address = 0;
+    QByteArray address6;
+    QByteArray hostName;
     uint16_t port = 0;
   };
 
@@ -69,6 +72,10 @@ class ProxyHandshake {
   Step Fail(int code, const QString& text = QString());
   // The end of a reply: the tunnel is open, or for a bind the next reply is awaited.
   Step Granted();
+
+  // SOCKS 5 address forms.
+  static constexpr char kSocks5Ipv4 = 0x01;
+  static constexpr char kSocks5Ipv6 = 0x04;
 
   Settings settings_;
   bool inProgress_ = false;

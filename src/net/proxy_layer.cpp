@@ -1,9 +1,11 @@
 #include "net/proxy_layer.h"
 
+#include <QHostAddress>
 #include <arpa/inet.h>
 
 #include "net/async_socket.h"
 #include "platform/codepage.h"
+#include "platform/log.h"
 
 void ProxyLayer::SetProxy(int type, const QString& host, int port) {
   SetProxy(type, host, port, QByteArray(), QByteArray());
@@ -29,6 +31,7 @@ void ProxyLayer::ReportStatus(int code, const QString& text) {
 }
 
 void ProxyLayer::FailNegotiation(int code, int error, const QString& text) {
+  qCDebug(lcNet) << "proxy negotiation failed: code" << code << "error" << error << text;
   ReportStatus(code, text);
   TriggerEvent(binding_ ? Net::FD_ACCEPT : Net::FD_CONNECT, error);
   handshake_.Reset();
@@ -40,6 +43,7 @@ void ProxyLayer::ReportListening(uint32_t address, uint16_t port) {
   LayerStatus status;
   status.kind = LayerStatus::kProxyStatus;
   status.param1 = ProxyHandshake::kListening;
+  qCDebug(lcNet) << "proxy listens at" << QHostAddress(ntohl(address)).toString() << "port" << port;
   status.address = address;
   status.port = port;
   DoLayerCallback(status);
@@ -81,6 +85,8 @@ bool ProxyLayer::ConnectToProxy(uint32_t targetAddress, uint16_t port, const QSt
   settings.user = user_;
   settings.password = password_;
   handshake_.Start(settings);
+  qCDebug(lcNet) << "through proxy" << proxyHost_ << proxyPort_ << "type" << type_ << (bind ? "bind" : "connect")
+                 << "to" << (targetName.isEmpty() ? QHostAddress(ntohl(targetAddress)).toString() : targetName) << port;
   SetState(kConnecting);
   return connected;
 }
@@ -143,6 +149,7 @@ void ProxyLayer::OnReceive(int error) {
         break;
       case ProxyHandshake::Step::kConnected:
       case ProxyHandshake::Step::kAccepted:
+        qCDebug(lcNet) << "proxy tunnel open";
         TriggerEvent(step.kind == ProxyHandshake::Step::kAccepted ? Net::FD_ACCEPT : Net::FD_CONNECT, 0);
         TriggerEvent(Net::FD_READ, 0);
         TriggerEvent(Net::FD_WRITE, 0);

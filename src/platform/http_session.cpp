@@ -125,6 +125,8 @@ HttpSession::Result HttpSession::Perform(const Transfer& transfer) {
     result.error = QString("The answer is longer than %1 bytes.").arg(transfer.maxBody);
   } else if (code != CURLE_OK) {
     result.timedOut = code == CURLE_OPERATION_TIMEDOUT;
+    result.notConnected = code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_CONNECT ||
+                          code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_URL_MALFORMAT;
     result.error = QString::fromLocal8Bit(errorText[0] ? errorText : curl_easy_strerror(code));
   }
   return result;

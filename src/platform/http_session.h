@@ -21,6 +21,7 @@ class HttpSession {
     QByteArray body;
     QString error;  // why it failed, for the user
     bool timedOut = false;
+    bool notConnected = false;  // no server reached: a name that is not one, or that no one answers
   };
 
   explicit HttpSession(const QByteArray& userAgent);

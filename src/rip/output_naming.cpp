@@ -14,7 +14,8 @@ namespace {
 const QString kForbidden = QStringLiteral(":<>\"/|?*");
 const QString kImageBaseName = QStringLiteral("IMAGE");
 
-bool IsForbidden(QChar c) { return c.unicode() < 0x20 || kForbidden.contains(c); }
+// Control characters (DEL among them) have no place in a file name.
+bool IsForbidden(QChar c) { return c.category() == QChar::Other_Control || kForbidden.contains(c); }
 
 bool IsDotsOnly(const QString& text) {
   return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c == '.'; });

@@ -1,11 +1,11 @@
 #include "rip/rip_job.h"
 
 #include <QFile>
-#include <QThread>
 
 #include "drive/cd_device.h"
 #include "drive/disc_type.h"
 #include "drive/drive_actions.h"
+#include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "encoders/disc_image_writer.h"
 #include "encoders/encoder_factory.h"
@@ -44,6 +44,16 @@ StatusCallback WorkerCallback(DoneLatch& done) {
   };
 }
 
+// The audio bytes of these tracks, as the track list shows their sizes.
+int64_t AudioBytes(CdDevice& device, const QList<int>& tracks) {
+  int64_t total = 0;
+  for (int i : tracks) {
+    int64_t bytes = 0;
+    if (device.GetTrackSize(i, bytes)) total += bytes;
+  }
+  return total;
+}
+
 NamingSettings NamingFor(const RipOverrides& overrides) {
   NamingSettings naming = NamingSettings::Load();
   if (overrides.outputFolder) naming.outputFolder = *overrides.outputFolder;
@@ -58,54 +68,67 @@ RipJob::RipJob(RipFrontEnd& frontEnd, DiscInfo& disc, std::function<void()> move
 RipResult RipJob::Rip(const RipOverrides& overrides) {
   SettingsStore& store = SettingsStore::Instance();
   store.Load();
-  RipResult result;
   const std::unique_ptr<OutputFormat> format =
       CreateOutputFormat(overrides.formatId.value_or(store.formatSelected.load()));
   if (!format->IsAvailable()) {
-    result.status = RipResult::Status::Unavailable;
-    result.message = format->UnavailableMessage();
-    host_.ShowMessage(result.message);
+    RipResult result{RipResult::Status::Unavailable, format->UnavailableMessage(), {}};
+    host_.ShowMessage(MessageKind::Error, result.message);
     return result;
   }
-  outputFolder_ = NamingFor(overrides).outputFolder;
-  const bool prepared = PrepareDrive();
-  if (store.autoRipPending) {
-    result.status = RipResult::Status::Pending;
-    return result;
-  }
-  if (!DriveContext::Instance().present) result.status = RipResult::Status::NoDrive;
-
-  const bool cancelled = format->IsTrackFormat() ? RipTracks(*format, overrides, result)
-                                                 : RipImage(*format, overrides, result);
-  if (cancelled) result.status = RipResult::Status::Cancelled;
-
+  DriveContext::Instance().StopPlayback();
   host_.SetPlayingRow(-1);
-  if (CdDevice* device = DriveContext::Instance().device; device && prepared) {
-    device->UnlockTray();
-    device->StopUnit();
-  }
+  const RipResult result = RipHoldingDrive(*format, overrides);
+  if (result.status == RipResult::Status::Busy || result.status == RipResult::Status::Pending) return result;
   host_.SetMainWindowVisible(true);
   DriveContext::Instance().worker = nullptr;
-  AfterRip(!cancelled);
+  AfterRip(result.status != RipResult::Status::Cancelled);
   return result;
 }
 
-bool RipJob::PrepareDrive() {
-  DriveContext& context = DriveContext::Instance();
-  context.StopPlayback();
+RipResult RipJob::RipHoldingDrive(const OutputFormat& format, const RipOverrides& overrides) {
+  RipResult result;
+  const DriveClaim claim(format.IsTrackFormat() ? DriveUse::Rip : DriveUse::Image);
+  if (!claim.Held()) {
+    result = {RipResult::Status::Busy, claim.Reason(), {}};
+    host_.ShowMessage(MessageKind::Warning, result.message);
+    return result;
+  }
+  outputFolder_ = NamingFor(overrides).outputFolder;
+  // A rip asked for now replaces one that waited for a disc, in this drive or another.
+  SettingsStore::Instance().autoRipPending = 0;
+  const Preparation preparation = PrepareDrive();
+  if (preparation == Preparation::TrayOpen) {
+    result.status = RipResult::Status::Pending;
+    return result;
+  }
+  if (CurrentDiscState() != DiscState::Ready) result.status = RipResult::Status::NoDrive;
+
+  const bool cancelled = format.IsTrackFormat() ? RipTracks(format, overrides, result)
+                                                : RipImage(format, overrides, result);
+  if (cancelled) result.status = RipResult::Status::Cancelled;
+
   host_.SetPlayingRow(-1);
+  if (CdDevice* device = DriveContext::Instance().device; device && preparation == Preparation::Ready) {
+    device->UnlockTray();
+    device->StopUnit();
+  }
+  return result;
+}
+
+RipJob::Preparation RipJob::PrepareDrive() {
+  DriveContext& context = DriveContext::Instance();
   CdDevice* device = context.device;
   bool closed = false;
-  if (!device || !context.present || !device->IsTrayClosed(closed)) return false;
+  if (!device || !context.present || !device->IsTrayClosed(closed)) return Preparation::NotPrepared;
   if (!closed) {
     SettingsStore::Instance().autoRipPending = 1;
     device->LoadTray();
-    return false;
+    return Preparation::TrayOpen;
   }
   device->StartUnit();
   device->ApplyReadSpeed(SettingsStore::Instance().ReadText(Key::CDReadSpeed));
   device->LockTray();
-  return true;
+  return Preparation::Ready;
 }
 
 bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides, RipResult& result) {
@@ -129,12 +152,13 @@ bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides
     host_.SetPlayingRow(i);
     context.playTrack = i;
     const OutputPath output = BuildTrackPath(i, format, disc_, naming);
-    if (!output.folderReady) host_.ShowMessage(LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
+    if (!output.folderReady) host_.ShowMessage(MessageKind::Warning, LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
     if (!context.present) continue;
 
     done_.Reset();
     context.worker = &worker;
-    RipRun run{output.path, i + 1, n + 1, int(tracks.size()), &worker, &done_};
+    RipRun run{output.path, i + 1, n + 1, int(tracks.size()), &worker, &done_,
+               AudioBytes(*device, {i}), AudioBytes(*device, tracks.mid(0, n)), AudioBytes(*device, tracks)};
     TrackOutcome outcome{i, output.path, 0, false};
     if (!worker.StartTrack(i, output.path, 0, 0)) {
       outcome.failed = true;
@@ -158,7 +182,7 @@ bool RipJob::RipImage(const OutputFormat& format, const RipOverrides& overrides,
   QString label;
   GetVolumeLabel(label);
   const OutputPath output = BuildImagePath(format, label, NamingFor(overrides));
-  if (!output.folderReady) host_.ShowMessage(LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
+  if (!output.folderReady) host_.ShowMessage(MessageKind::Warning, LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
   DriveContext& context = DriveContext::Instance();
   if (!context.present) return false;
   std::unique_ptr<DiscImageWriter> writer = CreateDiscImageWriter(format.TypeId());
@@ -178,16 +202,21 @@ bool RipJob::RipImage(const OutputFormat& format, const RipOverrides& overrides,
     return false;
   }
   const bool finished = RunProgressDialog(run);
-  writer->Finish();
+  // The writer's thread ends before the writer goes.
+  writer->Join();
+  context.worker = nullptr;
+  outcome.failedSectors = writer->failedSectors;
+  outcome.failed = writer->failed;
   result.outcomes.append(outcome);
   return !finished;
 }
 
+// The worker stops before its next read once cancelled, so the callers' join after this
+// waits for one read at most.
 bool RipJob::RunProgressDialog(RipRun& run) {
   if (host_.RunProgressDialog(run)) return true;
-  // The worker ends its pass after the current chunk; the partial file goes.
-  run.done->WaitFor(60000);
-  QThread::msleep(kCancelPauseMs);
+  run.worker->stopRequested = 1;
+  run.worker->Join();
   QFile::remove(run.path);
   return false;
 }

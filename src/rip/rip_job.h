@@ -36,7 +36,15 @@ struct RipRun {
   int runCount = 0;
   RipWorker* worker = nullptr;  // set stopRequested to cancel; speed for the display
   DoneLatch* done = nullptr;
+  // For the rip's total progress: the audio bytes of this run, of the runs before it and
+  // of the whole rip. 0 for a disc image, whose own percent is its total.
+  int64_t bytes = 0;
+  int64_t bytesBefore = 0;
+  int64_t totalBytes = 0;
 };
+
+// The icon and weight of a message box.
+enum class MessageKind { Information, Warning, Error };
 
 // What the rip job needs of its front end: the track list, the progress display, messages,
 // the main window and the file browser.
@@ -49,7 +57,7 @@ class RipFrontEnd {
   virtual void SetPlayingRow(int row) = 0;
   // Shows the progress of a run until its done signal; false when the user cancelled.
   virtual bool RunProgressDialog(const RipRun& run) = 0;
-  virtual void ShowMessage(const QString& text) = 0;
+  virtual void ShowMessage(MessageKind kind, const QString& text) = 0;
   virtual void SetMainWindowVisible(bool visible) = 0;
   virtual void OpenFolder(const QString& folder) = 0;
 };
@@ -63,9 +71,12 @@ struct TrackOutcome {
 };
 
 struct RipResult {
-  enum class Status { Done, Cancelled, Pending, NoDrive, Unavailable };
+  // Pending: nothing ripped yet; the rip starts by itself later (the tray was open and a
+  // disc is awaited, or another rip was running). NoDrive: no drive, or no readable disc in
+  // it. Unavailable: the format cannot be written. Busy: another use holds the drive.
+  enum class Status { Done, Cancelled, Pending, NoDrive, Unavailable, Busy };
   Status status = Status::Done;
-  QString message;  // why, for Unavailable
+  QString message;  // why, for Unavailable and Busy
   QList<TrackOutcome> outcomes;
 };
 
@@ -86,10 +97,14 @@ class RipJob {
 
   RipResult Rip(const RipOverrides& overrides = {});
 
-  static constexpr int kCancelPauseMs = 200;
-
  private:
-  bool PrepareDrive();
+  enum class Preparation { Ready, TrayOpen, NotPrepared };
+  // Everything of the rip that touches the drive, while holding it: preparation, the runs,
+  // and the drive's release.
+  RipResult RipHoldingDrive(const OutputFormat& format, const RipOverrides& overrides);
+  // Spins the drive up, applies the read speed and locks the tray; with the tray open, sets
+  // AutoRipPending and closes it instead.
+  Preparation PrepareDrive();
   bool RipTracks(const OutputFormat& format, const RipOverrides& overrides, RipResult& result);
   bool RipImage(const OutputFormat& format, const RipOverrides& overrides, RipResult& result);
   bool RunProgressDialog(RipRun& run);

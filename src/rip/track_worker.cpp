@@ -7,6 +7,7 @@
 #include "drive/cd_device.h"
 #include "encoders/output_format.h"
 #include "encoders/tag_record.h"
+#include "platform/log.h"
 
 namespace {
 const QString kPrepareText = QStringLiteral("Prepare encoding...");
@@ -79,10 +80,10 @@ bool TrackWorker::FindRange(Range& range) {
 bool TrackWorker::RunPass(const Range& range, bool prepass) {
   const QString& text = prepass ? kPrepareText : outputPath;
   bool accepted = true;
-  for (uint32_t done = 0; done < range.count && !stopRequested; done += kChunkSectors) {
+  for (uint32_t done = 0; done < range.count; done += kChunkSectors) {
     const uint32_t current = range.first + done;
     const int n = int(std::min<uint32_t>(kChunkSectors, range.count - done));
-    ReadAudioChunk(current, n, !prepass);
+    if (!ReadAudioChunk(current, n, !prepass)) break;
     if (!codec_->Write(reinterpret_cast<const char*>(buffer_.data()), n * kSectorBytes, prepass)) {
       accepted = false;
       break;
@@ -96,24 +97,32 @@ bool TrackWorker::RunPass(const Range& range, bool prepass) {
 
 // A chunk that cannot be read is tried again whole, then sector by sector; a sector that
 // still fails becomes digital silence of its full length, so the file keeps its length and
-// the audio after it stays in place.
-void TrackWorker::ReadAudioChunk(uint32_t first, int count, bool countErrors) {
+// the audio after it stays in place. Every read looks at the stop request first, so a cancel
+// takes effect within one read however long the drive takes to fail; false when stopped.
+bool TrackWorker::ReadAudioChunk(uint32_t first, int count, bool countErrors) {
   for (int attempt = 0; attempt <= kChunkRetries; ++attempt) {
+    if (stopRequested) return false;
     int length = int(buffer_.size());
-    if (drive->ReadAudio(int(first), count, buffer_.data(), length)) return;
+    if (drive->ReadAudio(int(first), count, buffer_.data(), length)) return true;
   }
+  qCDebug(lcRip) << "chunk at" << first << "of" << count << "sectors unreadable after"
+                 << kChunkRetries + 1 << "tries; reading it sector by sector";
   for (int i = 0; i < count; ++i) {
     uint8_t* sector = buffer_.data() + size_t(i) * kSectorBytes;
     bool read = false;
     for (int attempt = 0; attempt < kSectorTries && !read; ++attempt) {
+      if (stopRequested) return false;
       int length = kSectorBytes;
       read = drive->ReadAudio(int(first) + i, 1, sector, length);
     }
     if (!read) {
+      qCDebug(lcRip) << "sector" << first + i << "unreadable after" << kSectorTries
+                     << "tries; filled with silence";
       std::memset(sector, 0, kSectorBytes);
       if (countErrors) ++failedSectors;
     }
   }
+  return true;
 }
 
 void TrackWorker::Report(double value, const QString* text) {

@@ -15,7 +15,7 @@ struct TagRecord;
 // Rips one track at a time: on a thread of its own it reads the track from the drive in
 // chunks, retries what fails, fills what stays unreadable with silence, and feeds a new
 // codec of the format for each track. It reports progress and the done signal through
-// statusCallback and stops before the next read once stopRequested is set.
+// statusCallback and stops before its next read once stopRequested is set.
 class TrackWorker : public RipWorker {
  public:
   // format and disc (the tag source; null writes no tags) must outlive the worker.
@@ -40,7 +40,7 @@ class TrackWorker : public RipWorker {
   bool FindRange(Range& range);
   void Encode(const Range& range, const TrackFacts& facts, const TagRecord* tags);
   bool RunPass(const Range& range, bool prepass);
-  void ReadAudioChunk(uint32_t first, int count, bool countErrors);
+  bool ReadAudioChunk(uint32_t first, int count, bool countErrors);
   void Report(double value, const QString* text);
 
   const OutputFormat& format_;

@@ -348,7 +348,9 @@ bool IniFile::WriteRaw(const QString& section, const QList<std::pair<QString, QB
 }
 
 int IniFile::ReadInt(const SettingKey& key) const {
-  return ReadInt(key.section, key.key, key.intDefault);
+  // A stored value outside the key's range (a port of 84416) is read as no value at all.
+  const int value = ReadInt(key.section, key.key, key.intDefault);
+  return key.InRange(value) ? value : key.intDefault;
 }
 
 bool IniFile::WriteInt(const SettingKey& key, int value) {

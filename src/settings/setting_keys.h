@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <climits>
 #include <span>
 
 // The one table of every setting: its section, key, type and default. Every reader takes
@@ -12,8 +13,11 @@ struct SettingKey {
   int intDefault;                // Int keys
   const char* textDefault;       // Text keys with a fixed default
   QString (*computedDefault)();  // Text keys whose default depends on the system
+  int minValue = INT_MIN;        // Int keys: the values that make sense
+  int maxValue = INT_MAX;
 
   QString DefaultText() const;
+  bool InRange(int value) const { return value >= minValue && value <= maxValue; }
 };
 
 namespace Key {
@@ -40,7 +44,7 @@ inline constexpr SettingKey WindowLeft{"General", "Left", T::Int, 200, nullptr, 
 inline constexpr SettingKey WindowTop{"General", "Top", T::Int, 200, nullptr, nullptr};
 inline constexpr SettingKey WindowWidth{"General", "Width", T::Int, 635, nullptr, nullptr};
 inline constexpr SettingKey WindowHeight{"General", "Height", T::Int, 450, nullptr, nullptr};
-inline constexpr SettingKey FormatSelected{"General", "FormatSelected", T::Int, 11010, nullptr, nullptr};
+inline constexpr SettingKey FormatSelected{"General", "FormatSelected", T::Int, 11010, nullptr, nullptr, 11009, 11015};
 
 // "Options"
 inline constexpr SettingKey AccessMethod{"Options", "AccessMethod", T::Int, 4002, nullptr, nullptr};
@@ -53,12 +57,12 @@ inline constexpr SettingKey CDReadSpeed{"Options", "CDReadSpeed", T::Text, 0, "D
 
 // "FreeDBSettings"
 inline constexpr SettingKey FdServer{"FreeDBSettings", "fdServer", T::Text, 0, "gnudb.gnudb.org", nullptr};
-inline constexpr SettingKey FdTCPPort{"FreeDBSettings", "fdTCPPort", T::Int, 8880, nullptr, nullptr};
-inline constexpr SettingKey FdHTTPPort{"FreeDBSettings", "fdHTTPPort", T::Int, 80, nullptr, nullptr};
+inline constexpr SettingKey FdTCPPort{"FreeDBSettings", "fdTCPPort", T::Int, 8880, nullptr, nullptr, 1, 65535};
+inline constexpr SettingKey FdHTTPPort{"FreeDBSettings", "fdHTTPPort", T::Int, 80, nullptr, nullptr, 1, 65535};
 inline constexpr SettingKey FdAccessMethod{"FreeDBSettings", "fdAccessMethod", T::Int, 1068, nullptr, nullptr};
 inline constexpr SettingKey FdProxyType{"FreeDBSettings", "fdProxyType", T::Int, 1051, nullptr, nullptr};
 inline constexpr SettingKey FdProxyServer{"FreeDBSettings", "fdProxyServer", T::Text, 0, "", nullptr};
-inline constexpr SettingKey FdProxyPort{"FreeDBSettings", "fdProxyPort", T::Int, 0, nullptr, nullptr};
+inline constexpr SettingKey FdProxyPort{"FreeDBSettings", "fdProxyPort", T::Int, 0, nullptr, nullptr, 0, 65535};
 inline constexpr SettingKey FdUserName{"FreeDBSettings", "fdUserName", T::Text, 0, "", nullptr};
 inline constexpr SettingKey FdPassword{"FreeDBSettings", "fdPassword", T::Text, 0, "", nullptr};
 inline constexpr SettingKey FdEmail{"FreeDBSettings", "fdEmail", T::Text, 0, "", nullptr};

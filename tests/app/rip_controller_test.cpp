@@ -6,13 +6,20 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <cerrno>
+#include <functional>
+
+#include "platform/scsi_host.h"
 
 #include "app/main_controller.h"
 #include "drive/cd_device.h"
+#include "drive/drive_actions.h"
+#include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
 #include "encoders/rip_worker.h"
 #include "encoders/wav_encoder.h"
+#include "metadata/current_disc.h"
 #include "settings/settings_store.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
@@ -20,32 +27,89 @@
 namespace {
 
 // A front end that records what the controller asks of it. cancelAtRun cancels that run
-// (1-based) as soon as its progress display opens.
+// (1-based) as soon as its progress display opens. With processEvents the progress display
+// runs the event loop while it waits, as the window's modal dialog does; onRun is called as
+// each display opens.
 class RecordingHost : public ControllerHost {
  public:
   void SetTrackRows(const QList<TrackRow>& rows) override {
     rows_ = rows;
     checked = QList<bool>(rows.size(), false);
+    ++rowSets;
   }
+  void OnDiscInfoChanged(const QList<TrackRow>& rows) override {
+    rows_ = rows;
+    ++discInfoChanges;
+  }
+  void OnFormatChanged(int formatId) override { formatChanges.append(formatId); }
   int TrackRowCount() const override { return int(rows_.size()); }
   bool IsRowChecked(int row) const override { return checked.value(row); }
   void SetRowChecked(int row, bool on) override { checked[row] = on; }
   void SetPlayingRow(int) override {}
   bool RunProgressDialog(const RipRun& run) override {
     runs.append(run.path);
+    runDetails.append(run);
+    if (onRun) onRun(run);
     const bool cancel = run.ordinal == cancelAtRun;
     if (cancel) run.worker->stopRequested = 1;
+    if (processEvents) {
+      QElapsedTimer timer;
+      timer.start();
+      while (!run.done->WaitFor(5) && timer.elapsed() < 30000) QCoreApplication::processEvents();
+    }
     EXPECT_TRUE(run.done->WaitFor(30000)) << "no done signal";
     return !cancel;
   }
-  void ShowMessage(const QString& text) override { messages.append(text); }
+  void ShowMessage(MessageKind kind, const QString& text) override {
+    messages.append(text);
+    messageKinds.append(kind);
+  }
   void SetMainWindowVisible(bool) override {}
   void OpenFolder(const QString& folder) override { opened.append(folder); }
+  bool RunFreeDbLookup() override { return lookup && lookup(); }
 
   QList<TrackRow> rows_;
   QList<bool> checked;
   QStringList runs, messages, opened;
+  QList<RipRun> runDetails;
+  QList<MessageKind> messageKinds;
+  QList<int> formatChanges;
+  int discInfoChanges = 0;
+  int rowSets = 0;
   int cancelAtRun = 0;
+  bool processEvents = false;
+  std::function<void(const RipRun&)> onRun;
+  std::function<bool()> lookup;
+};
+
+// Waits, running the event loop, until done() holds or 10 s have passed.
+bool ProcessEventsUntil(const std::function<bool()>& done) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  return done();
+}
+
+// A drive the system lists as its own ("sr0" at "fake-sr0"), as on a machine with one real
+// optical drive: an emulated drive behind a host of its own, beside the virtual drives.
+class FakeSystemDrive : public ScsiHost {
+ public:
+  FakeSystemDrive() { AddEmulatedHost(this); }
+  ~FakeSystemDrive() override { RemoveEmulatedHost(this); }
+  int Open(const QString& path, bool) override { return path == "fake-sr0" ? 1 : -ENOENT; }
+  void Close(int) override {}
+  int SendCommand(int, sg_io_hdr_t& hdr) override { return drive.Execute(hdr); }
+  int DriveStatus(int) override { return drive.DriveStatus(); }
+  QList<ScsiNode> BlockDevices() override {
+    ScsiNode node;
+    node.path = "fake-sr0";
+    node.name = "sr0";
+    node.peripheralType = 5;
+    return {node};
+  }
+  QList<ScsiNode> GenericDevices() override { return BlockDevices(); }
+
+  VirtualDrive drive{"sr0"};
 };
 
 class RipControllerTest : public ::testing::Test {
@@ -55,6 +119,20 @@ class RipControllerTest : public ::testing::Test {
     store.WriteInt(Key::FormatSelected, 11012);  // WAV
     store.WriteString(Key::OutputFolder, out_.path());
     store.WriteInt(Key::AutoOpenOutputFolder, 0);
+    store.autoRipPending = 0;
+  }
+  void TearDown() override {
+    VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(0);
+    VirtualDriveHost::Instance().Drive(0).ClearFaults();
+  }
+
+  // vcd0 holds disc_, vcd1 the other disc; both are listed.
+  void InsertTwoDiscs(const TestDisc& other) {
+    QString error;
+    ASSERT_TRUE(VirtualDriveHost::Instance().Drive(1).LoadCue(other.CuePath(), &error)) << error.toStdString();
+    ASSERT_TRUE(disc_.Insert());
+    ASSERT_EQ(ListDrives().mid(ListDrives().size() - 2),
+              (QStringList{"[vcd0] KORVANE VIRTUAL CD", "[vcd1] KORVANE VIRTUAL CD"}));
   }
 
   QString TrackFile(int number, const QString& title) const {
@@ -204,6 +282,9 @@ TEST_F(RipControllerTest, RefreshReplacesAFormatTheDiscDoesNotAllow) {
   const int chosen = SettingsStore::Instance().ReadInt(Key::FormatSelected);
   EXPECT_NE(chosen, 11015);
   EXPECT_EQ(SettingsStore::Instance().formatSelected, chosen);
+  EXPECT_EQ(host_.formatChanges, QList<int>{chosen}) << "the toolbar and the radio mark follow";
+  controller.RefreshTracks();
+  EXPECT_EQ(host_.formatChanges.size(), 1) << "an allowed format is left alone";
 }
 
 TEST_F(RipControllerTest, AFormatWithoutEncoderWritesNothing) {
@@ -215,7 +296,225 @@ TEST_F(RipControllerTest, AFormatWithoutEncoderWritesNothing) {
   const RipResult result = controller.RipCommand();
   EXPECT_EQ(result.status, RipResult::Status::Unavailable);
   EXPECT_EQ(host_.messages, QStringList{"MP3 encoding is not available in this build"});
+  EXPECT_EQ(host_.messageKinds, QList<MessageKind>{MessageKind::Error});
   EXPECT_TRUE(QDir(out_.path()).isEmpty());
+}
+
+TEST_F(RipControllerTest, UseMultipleDevicesStaysOnTheOneRealDrive) {
+  FakeSystemDrive real;
+  QString error;
+  ASSERT_TRUE(real.drive.LoadCue(disc_.CuePath(), &error)) << error.toStdString();
+  VirtualDriveHost& virtualHost = VirtualDriveHost::Instance();
+  virtualHost.Drive(0).RemoveDisc();
+  virtualHost.SetListed(false);
+  qunsetenv("KORVANE_VIRTUAL_DISC");
+  ASSERT_TRUE(SetUpVirtualDriveFromEnvironment(&error)) << error.toStdString();
+  EXPECT_FALSE(virtualHost.Drive(0).HasDisc()) << "no demo disc beside a real drive";
+  EXPECT_EQ(ListDrives(), QStringList{"[sr0] KORVANE VIRTUAL CD"}) << "an empty virtual drive is no drive";
+
+  SettingsStore::Instance().WriteInt(Key::UseMultipleDevices, 1);
+  MainController controller(host_);
+  controller.RefreshTracks();
+  controller.SelectAll();
+  const RipResult result = controller.RipCommand();
+  SettingsStore::Instance().WriteInt(Key::UseMultipleDevices, 0);
+  EXPECT_EQ(result.status, RipResult::Status::Done);
+  EXPECT_EQ(DriveContext::Instance().DeviceName(), "sr0") << "one drive: nothing moves";
+  EXPECT_EQ(Audio(TrackFile(2, "Two")), disc_.TrackAudio(1));
+
+  // Asked for, the virtual drive joins the list after the real one.
+  ASSERT_TRUE(virtualHost.Drive(0).LoadCue(disc_.CuePath(), &error));
+  EXPECT_EQ(ListDrives(), (QStringList{"[sr0] KORVANE VIRTUAL CD", "[vcd0] KORVANE VIRTUAL CD"}));
+}
+
+TEST_F(RipControllerTest, ADriveIndexOutsideTheListMeansTheFirstDrive) {
+  TestDisc other{{TestTrack(30, "Solo", "Other")}, "Elsewhere", "Other"};
+  InsertTwoDiscs(other);
+  const QStringList drives = ListDrives();
+  SettingsStore& store = SettingsStore::Instance();
+  store.WriteInt(Key::UseMultipleDevices, 1);
+  for (int stored : {-2, -1, int(drives.size()), 7}) {
+    SCOPED_TRACE(stored);
+    store.WriteString(Key::Device, "");
+    store.WriteInt(Key::CurrentDriveIndex, stored);
+    MainController controller(host_);
+    controller.RefreshTracks();
+    EXPECT_EQ(DriveContext::Instance().DeviceName(), DeviceNameOf(drives.first()));
+    // A rip moves on from the drive in use, whatever the stored index says.
+    ASSERT_TRUE(controller.ChooseDrive(int(drives.size()) - 2));
+    store.WriteInt(Key::CurrentDriveIndex, stored);
+    controller.RipCommand();
+    EXPECT_EQ(DriveContext::Instance().DeviceName(), "vcd1");
+    EXPECT_EQ(store.ReadInt(Key::CurrentDriveIndex), drives.size() - 1);
+    EXPECT_EQ(store.ReadText(Key::Device), "[vcd1] KORVANE VIRTUAL CD");
+  }
+  store.WriteInt(Key::UseMultipleDevices, 0);
+}
+
+TEST_F(RipControllerTest, TheDriveSettingsChangeOnlyWithTheUsersChoice) {
+  TestDisc other{{TestTrack(30, "Solo", "Other")}, "Elsewhere", "Other"};
+  InsertTwoDiscs(other);
+  SettingsStore& store = SettingsStore::Instance();
+  store.WriteString(Key::Device, "");
+  store.WriteInt(Key::CurrentDriveIndex, 0);
+  MainController controller(host_);
+  controller.SetPreferredDrive("vcd1");  // --drive vcd1: this run only
+  controller.RefreshTracks();
+  controller.SelectAll();
+  EXPECT_EQ(controller.RipCommand().outcomes.size(), 1);
+  EXPECT_EQ(DriveContext::Instance().DeviceName(), "vcd1");
+  EXPECT_EQ(store.ReadText(Key::Device), "");
+  EXPECT_EQ(store.ReadInt(Key::CurrentDriveIndex), 0);
+
+  const QStringList drives = ListDrives();
+  ASSERT_TRUE(controller.ChooseDrive(int(drives.size()) - 1));
+  EXPECT_EQ(store.ReadText(Key::Device), drives.last());
+  EXPECT_EQ(store.ReadInt(Key::CurrentDriveIndex), drives.size() - 1);
+  EXPECT_FALSE(controller.ChooseDrive(int(drives.size())));
+  EXPECT_FALSE(controller.ChooseDrive(-1));
+  EXPECT_EQ(store.ReadText(Key::Device), drives.last());
+}
+
+TEST_F(RipControllerTest, AStalePendingRipNeitherBlocksARipNorLeavesTheTrayLocked) {
+  ASSERT_TRUE(disc_.Insert());
+  MainController controller(host_);
+  controller.RefreshTracks();
+  controller.SelectAll();
+  SettingsStore::Instance().autoRipPending = 1;  // left by another drive whose tray was open
+
+  const RipResult result = controller.RipCommand();
+  EXPECT_EQ(result.status, RipResult::Status::Done);
+  EXPECT_EQ(result.outcomes.size(), 3);
+  EXPECT_EQ(Audio(TrackFile(3, "Three")), disc_.TrackAudio(2));
+  EXPECT_FALSE(VirtualDriveHost::Instance().Drive(0).IsLocked());
+  EXPECT_EQ(SettingsStore::Instance().autoRipPending, 0);
+}
+
+TEST_F(RipControllerTest, NothingToRipFromIsNotReportedAsDone) {
+  ASSERT_TRUE(disc_.Insert());
+  MainController controller(host_);
+  controller.RefreshTracks();
+  VirtualDriveHost::Instance().Drive(0).RemoveDisc();
+  const RipResult result = controller.RipCommand();
+  EXPECT_EQ(result.status, RipResult::Status::NoDrive);
+  EXPECT_TRUE(result.outcomes.isEmpty());
+  EXPECT_FALSE(VirtualDriveHost::Instance().Drive(0).IsLocked());
+}
+
+TEST_F(RipControllerTest, ADiscEventDuringARipWaitsUntilItEnds) {
+  ASSERT_TRUE(disc_.Insert());
+  VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
+  drive.SetReadThrottleX(2.0);  // the event comes while the first track is read
+  MainController controller(host_);
+  controller.RefreshTracks();
+  controller.SelectAll();
+  host_.processEvents = true;
+  struct DuringRip {
+    bool trayMoved = true;
+    QString playerRefusal;
+  } seen;
+  host_.onRun = [&](const RipRun& run) {
+    if (run.ordinal != 1) return;
+    QString error;
+    // The same disc again: the drive reports a removal and an arrival.
+    EXPECT_TRUE(drive.LoadCue(disc_.CuePath(), &error));
+    seen.trayMoved = ToggleTray();
+    const DriveClaim player(DriveUse::Player);
+    seen.playerRefusal = player.Reason();
+  };
+  const RipResult result = controller.RipCommand();
+  EXPECT_EQ(result.status, RipResult::Status::Done);
+  ASSERT_EQ(result.outcomes.size(), 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(result.outcomes[i].failedSectors, 0) << i;
+  EXPECT_EQ(Audio(TrackFile(1, "One")), disc_.TrackAudio(0));
+  EXPECT_EQ(Audio(TrackFile(2, "Two")), disc_.TrackAudio(1));
+  EXPECT_EQ(Audio(TrackFile(3, "Three")), disc_.TrackAudio(2));
+  EXPECT_FALSE(seen.trayMoved) << "the tray stays shut while a rip reads";
+  EXPECT_FALSE(drive.IsTrayOpen());
+  EXPECT_TRUE(seen.playerRefusal.contains("rip")) << seen.playerRefusal.toStdString();
+  EXPECT_EQ(host_.checked, (QList<bool>{false, false, false}));
+
+  // Afterwards the held removal and arrival are handled: the disc is read again, twice.
+  const int rowSetsAfterRip = host_.rowSets;
+  EXPECT_TRUE(ProcessEventsUntil([&] { return host_.rowSets == rowSetsAfterRip + 2; }));
+  EXPECT_EQ(host_.TrackRowCount(), 3);
+  EXPECT_EQ(controller.RipsRun(), 1);
+}
+
+TEST_F(RipControllerTest, TheNextDrivesRipRunsAfterThePreviousReturned) {
+  TestDisc other{{TestTrack(30, "Solo", "Other")}, "Elsewhere", "Other"};
+  InsertTwoDiscs(other);
+  SettingsStore& store = SettingsStore::Instance();
+  store.WriteInt(Key::UseMultipleDevices, 1);
+  store.WriteInt(Key::AutoStartRipping, 1);
+  MainController controller(host_);
+  controller.SetPreferredDrive("vcd0");
+  controller.RefreshTracks();
+  controller.SelectAll();
+  bool firstReturned = false;
+  QList<bool> returnedAtRun;
+  host_.onRun = [&](const RipRun& run) {
+    returnedAtRun.append(firstReturned);
+    // The chain ends with the second drive.
+    if (run.path.contains("Other")) store.WriteInt(Key::UseMultipleDevices, 0);
+  };
+  const RipResult first = controller.RipCommand();
+  firstReturned = true;
+  EXPECT_EQ(first.status, RipResult::Status::Done);
+  EXPECT_EQ(first.outcomes.size(), 3);
+  EXPECT_TRUE(ProcessEventsUntil([&] { return controller.RipsRun() == 2 && !controller.RipQueued(); }));
+  store.WriteInt(Key::UseMultipleDevices, 0);
+  store.WriteInt(Key::AutoStartRipping, 0);
+  EXPECT_EQ(returnedAtRun, (QList<bool>{false, false, false, true})) << "never inside the first rip";
+  ASSERT_EQ(controller.LastRip().outcomes.size(), 1);
+  EXPECT_TRUE(controller.LastRip().outcomes[0].path.contains("Solo"));
+  EXPECT_EQ(ReadFileBytes(controller.LastRip().outcomes[0].path).mid(WavEncoder::kHeaderBytes), other.TrackAudio(0));
+}
+
+TEST_F(RipControllerTest, EachRunCarriesItsBytesForTheTotalProgress) {
+  ASSERT_TRUE(disc_.Insert());
+  MainController controller(host_);
+  controller.RefreshTracks();
+  controller.SelectAll();
+  host_.SetRowChecked(1, false);
+  const int64_t total = controller.CheckedAudioBytes();
+  controller.RipCommand();
+  ASSERT_EQ(host_.runDetails.size(), 2);
+  const RipRun& one = host_.runDetails[0];
+  const RipRun& three = host_.runDetails[1];
+  EXPECT_EQ(one.bytes, host_.rows_[0].bytes);
+  EXPECT_EQ(three.bytes, host_.rows_[2].bytes);
+  EXPECT_EQ(one.bytesBefore, 0);
+  EXPECT_EQ(three.bytesBefore, one.bytes);
+  EXPECT_EQ(one.totalBytes, total);
+  EXPECT_EQ(three.totalBytes, total);
+}
+
+TEST_F(RipControllerTest, ALookupsResultRenamesTheRowsAndIsCached) {
+  ASSERT_TRUE(disc_.Insert());
+  MainController controller(host_);
+  controller.RefreshTracks();
+  controller.SelectAll();
+  host_.SetRowChecked(0, false);
+  host_.lookup = [&] {
+    DiscInfo& info = controller.Disc();
+    info.album = "Found";
+    info.trackTitles[1] = "Second";
+    return true;
+  };
+  controller.FreeDbCommand();
+  EXPECT_EQ(host_.discInfoChanges, 1);
+  EXPECT_EQ(host_.rows_[1].title, "Second");
+  EXPECT_EQ(host_.checked, (QList<bool>{false, true, true})) << "the checks stay";
+  EXPECT_TRUE(controller.DiscCached());
+  DiscInfo stored;
+  EXPECT_TRUE(InitForCurrentDisc(stored));
+  EXPECT_EQ(stored.album, "Found");
+  EXPECT_EQ(stored.GetTrackTitle(1), "Second");
+
+  host_.lookup = [] { return false; };
+  controller.FreeDbCommand();
+  EXPECT_EQ(host_.discInfoChanges, 1) << "a lookup without a result changes nothing";
 }
 
 }  // namespace

@@ -154,22 +154,91 @@ TEST_F(LookupCommand, NotFoundLeavesTheCacheAlone) {
 }
 
 TEST_F(LookupCommand, NetworkFailuresAndBadOptions) {
-  const ProcessResult refused = RunCli(config_.Dir(), Args(FreeLoopbackPort()));
+  const quint16 closedPort = FreeLoopbackPort();
+  const ProcessResult refused = RunCli(config_.Dir(), Args(closedPort));
   EXPECT_EQ(refused.exitCode, 4);
-  EXPECT_EQ(refused.err.trimmed(), "korvane-cli: Failed to connect to  127.0.0.1");
+  EXPECT_TRUE(refused.err.trimmed().startsWith(
+      QString("korvane-cli: Failed to connect to 127.0.0.1:%1: ").arg(closedPort).toUtf8()))
+      << refused.err.constData();
 
-  // A server that never answers is given up after the answer timeout.
+  // A server that never answers is given up after the answer timeout, and the message says so.
   CddbTestServer silent(CddbTestServer::Mode::Line);
   silent.SetSilent(true);
   const ProcessResult quiet = RunCli(config_.Dir(), Args(silent.Port()));
   EXPECT_EQ(quiet.exitCode, 4);
-  EXPECT_EQ(quiet.err.trimmed(), "korvane-cli: Fatal error! Network subsystem failed!");
+  EXPECT_EQ(quiet.err.trimmed(), QString("korvane-cli: Fatal error! Network subsystem failed! 127.0.0.1:%1: "
+                                         "timed out after 30 s").arg(silent.Port()).toUtf8());
 
   for (const QStringList& bad : {QStringList{"--port", "0"}, QStringList{"--proxy", "ftp://127.0.0.1:21"},
                                  QStringList{"--proxy", "socks5://127.0.0.1"}}) {
     EXPECT_EQ(RunCli(config_.Dir(), Args(1, bad)).exitCode, 1) << bad.join(' ').toStdString();
   }
   EXPECT_FALSE(QFile::exists(config_.File("discs.ini")));
+}
+
+// Titles in any script come back unchanged; control characters in them never reach the
+// terminal as they are.
+TEST_F(LookupCommand, UnicodeTitlesWholeAndControlCharactersReplaced) {
+  const QString artist = QString::fromUtf8("\u30c6\u30b9\u30c8");
+  const QString album = QString::fromUtf8("\u0391\u03bb\u03c6\u03b1");
+  const QString first = QString::fromUtf8("\u041f\u0435\u0441\u043d\u044f");
+  CddbTestServer server(CddbTestServer::Mode::Line);
+  server.SetQueryAnswer("200 " + kCategory + ' ' + discId_ + " x\r\n");
+  server.AddEntry(kCategory, discId_,
+                  ("DTITLE=" + artist + " / " + album + "\r\nTTITLE0=" + first +
+                   "\r\nTTITLE1=Bell\x1b[2Jring\r\n").toUtf8());
+  const ProcessResult plain = RunCli(config_.Dir(), Args(server.Port()));
+  ASSERT_EQ(plain.exitCode, 0) << plain.err.constData();
+  EXPECT_FALSE(plain.out.contains('\x1b'));
+  EXPECT_TRUE(QString::fromUtf8(plain.out).contains(artist + " - Bell?[2Jring\n")) << plain.out.constData();
+
+  const ProcessResult info = RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info", "--json"});
+  ASSERT_EQ(info.exitCode, 0) << info.err.constData();
+  const QJsonObject stored = QJsonDocument::fromJson(info.out).object();
+  EXPECT_EQ(stored["artist"].toString(), artist);
+  EXPECT_EQ(stored["album"].toString(), album);
+  const QJsonArray tracks = stored["tracks"].toArray();
+  EXPECT_EQ(tracks.at(0).toObject()["title"].toString(), first);
+  EXPECT_EQ(tracks.at(1).toObject()["title"].toString(), "Bell\x1b[2Jring") << "JSON escapes it and keeps it whole";
+
+  const ProcessResult text = RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info"});
+  EXPECT_FALSE(text.out.contains('\x1b'));
+  EXPECT_TRUE(QString::fromUtf8(text.out).contains("Album: " + album + "\n")) << text.out.constData();
+}
+
+// CD-TEXT of a compilation marks the disc various artists; the server's entry names one
+// artist for the disc, and the lookup stores it in place of that mark.
+TEST_F(LookupCommand, LookupDecidesTheVariousArtistsMarkAfresh) {
+  TestDisc compilation({{300, "A", "Ann"}, {450, "B", "Bob"}}, "Mix", "Various");
+  CddbTestServer server(CddbTestServer::Mode::Line);
+  Serve(server);
+  const QStringList disc = {"--virtual-disc", compilation.CuePath()};
+  const ProcessResult before = RunCli(config_.Dir(), disc + QStringList{"info", "--json"});
+  ASSERT_EQ(before.exitCode, 0) << before.err.constData();
+  EXPECT_TRUE(QJsonDocument::fromJson(before.out).object()["variousArtists"].toBool());
+
+  const ProcessResult lookup = RunCli(config_.Dir(), disc + Args(server.Port()).mid(2));
+  ASSERT_EQ(lookup.exitCode, 0) << lookup.err.constData();
+  ExpectStored("after CD-TEXT");
+  const ProcessResult after = RunCli(config_.Dir(), disc + QStringList{"info", "--json"});
+  const QJsonObject record = QJsonDocument::fromJson(after.out).object();
+  EXPECT_FALSE(record["variousArtists"].toBool());
+  EXPECT_EQ(record["tracks"].toArray().at(1).toObject()["artist"].toString(), "Loop Artist");
+}
+
+// A disc whose CD-TEXT names one performer keeps that artist on every reading; a lookup
+// then decides the artist afresh and stores it.
+TEST(InfoCommand, CdTextOfOnePerformerKeepsTheArtist) {
+  EnsureCoreApp();
+  TempConfig config;
+  TestDisc disc({{300, "Intro", ""}, {450, "Outro", ""}}, "Solo Album", "The Performer");
+  for (int run = 0; run < 2; ++run) {
+    const ProcessResult info = RunCli(config.Dir(), {"--virtual-disc", disc.CuePath(), "info", "--json"});
+    ASSERT_EQ(info.exitCode, 0) << info.err.constData();
+    const QJsonObject record = QJsonDocument::fromJson(info.out).object();
+    EXPECT_EQ(record["artist"].toString(), "The Performer") << run;
+    EXPECT_EQ(record["tracks"].toArray().at(1).toObject()["artist"].toString(), "The Performer") << run;
+  }
 }
 
 }  // namespace

@@ -64,9 +64,32 @@ TEST_F(CliDriveTest, TocJsonMatchesTheImageExactly) {
     EXPECT_EQ(t["number"].toInt(), i + 1);
     EXPECT_EQ(t["start"].toInt(), expected[i].start);
     EXPECT_EQ(t["end"].toInt(), expected[i].end);
-    EXPECT_EQ(t["bytes"].toInteger(), qint64(expected[i].end - expected[i].start) * 2352);
+    // The sectors a rip reads: start to end, both included.
+    EXPECT_EQ(t["bytes"].toInteger(), qint64(expected[i].end - expected[i].start + 1) * 2352);
     EXPECT_EQ(t["seconds"].toInt(), expected[i].seconds);
     EXPECT_EQ(t["data"].toBool(), expected[i].data);
+  }
+}
+
+TEST_F(CliDriveTest, TocNamesTheDiscTypeForPeopleAndStablyInJson) {
+  struct Case {
+    QList<TrackSpec> tracks;
+    const char* shown;
+    const char* json;
+  };
+  const QList<Case> cases = {
+      {{{"AUDIO", 300}, {"MODE1/2048", 300}}, "Mixed mode CD", "CDiscTypeMixedModeCD"},
+      {{{"MODE1/2048", 300}}, "Data CD", "CDiscTypeDataCD"},
+      {{{"MODE1/2048", 300}, {"AUDIO", 300}}, "Data CD", "CDiscTypeDataCDMultisession"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    const QString cue = images.Write(c.tracks);
+    const ProcessResult text = Run({"--virtual-disc", cue, "toc"});
+    ASSERT_EQ(text.exitCode, 0) << text.err.constData();
+    EXPECT_EQ(Lines(text.out).value(0), QString("Disc type: ") + c.shown);
+    const ProcessResult json = Run({"--virtual-disc", cue, "toc", "--json"});
+    EXPECT_EQ(QJsonDocument::fromJson(json.out).object()["discType"].toString(), c.json);
   }
 }
 
@@ -75,7 +98,7 @@ TEST_F(CliDriveTest, TocTextShowsTheDemoDisc) {
   ASSERT_EQ(result.exitCode, 0) << result.err.constData();
   const QStringList lines = Lines(result.out);
   ASSERT_EQ(lines.size(), 5);
-  EXPECT_EQ(lines[0], "Disc type: CDiscTypeAudioCD");
+  EXPECT_EQ(lines[0], "Disc type: Audio CD");
   const QRegularExpression track(R"(^ ?(\d+) +(\d+) +(\d+) +(\d+\.\d\d) MiB  (\d\d):(\d\d)  audio$)");
   for (int i = 1; i < 5; ++i) {
     const QRegularExpressionMatch m = track.match(lines[i]);

@@ -11,6 +11,7 @@
 #include "drive/cd_text.h"
 #include "drive/disc_type.h"
 #include "drive/drive_actions.h"
+#include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
 #include "settings/settings_store.h"
@@ -24,7 +25,8 @@ constexpr int kBufferBytes = 27 * 2352;
 class VirtualDiscTest : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
-    VirtualDriveHost::Instance();  // the virtual drives exist before the transport looks
+    // The virtual drives are asked for before the transport looks.
+    VirtualDriveHost::Instance().SetListed(true);
     SettingsStore::Instance().WriteInt(Key::AccessMethod, GetParam());
     ASSERT_TRUE(UseConfiguredDevice());
   }
@@ -67,9 +69,6 @@ class VirtualDiscTest : public ::testing::TestWithParam<int> {
 INSTANTIATE_TEST_SUITE_P(Transports, VirtualDiscTest, ::testing::Values(4002, 4003),
                          [](const auto& info) { return info.param == 4003 ? "Generic" : "PassThrough"; });
 
-// Whole seconds between two sectors as the TOC's minute and second fields give them.
-int MsfSeconds(int lba) { return (lba + 150) / 75; }
-
 struct DiscCase {
   const char* name;
   QList<TrackSpec> tracks;
@@ -108,8 +107,9 @@ TEST_P(VirtualDiscTest, TrackBoundsAndDiscTypesMatchTheImage) {
                   Device().IsDataTrack(i, data));
       EXPECT_EQ(start, lba);
       EXPECT_EQ(last, end);
-      EXPECT_EQ(bytes, int64_t(end - lba) * 2352);
-      EXPECT_EQ(seconds, MsfSeconds(end + 1) - MsfSeconds(lba));
+      // Size and time are those of the sectors a rip reads, start to end inclusive.
+      EXPECT_EQ(bytes, int64_t(end - lba + 1) * 2352);
+      EXPECT_EQ(seconds, (end - lba + 1) / 75);
       EXPECT_EQ(data, c.tracks[i].mode != "AUDIO");
       lba = end + 1;
     }
@@ -282,6 +282,29 @@ TEST_P(VirtualDiscTest, ToggleTrayStopsPlaybackThenMovesTheTrayUnlessLocked) {
   EXPECT_TRUE(Device().EjectTray());
   EXPECT_TRUE(Drive().IsTrayOpen());
   Context().SetStopPlaybackHook({});
+}
+
+TEST_P(VirtualDiscTest, TheDriveHasOneUserAtATime) {
+  Insert({{"AUDIO", 300}, {"AUDIO", 200}});
+  const Toc::Buffer toc = Device().tocBuffer;
+  {
+    const DriveClaim rip(DriveUse::Rip);
+    ASSERT_TRUE(rip.Held());
+    EXPECT_TRUE(rip.Reason().isEmpty());
+    const DriveClaim player(DriveUse::Player);
+    EXPECT_FALSE(player.Held());
+    EXPECT_EQ(player.Reason(), "the drive is busy: a rip is reading it");
+    EXPECT_FALSE(ToggleTray());
+    EXPECT_FALSE(Drive().IsTrayOpen());
+    // Reselecting would clear the table of contents and reopen the device under the reader.
+    EXPECT_FALSE(Context().SelectDriveByDisplayName(kVirtualName));
+    EXPECT_EQ(Device().tocBuffer, toc);
+    EXPECT_EQ(Context().present, 1);
+  }
+  EXPECT_EQ(DriveClaim::CurrentUse(), DriveUse::None) << "a claim ends with its scope";
+  EXPECT_TRUE(ToggleTray());
+  EXPECT_TRUE(Drive().IsTrayOpen());
+  EXPECT_TRUE(ToggleTray());
 }
 
 TEST_P(VirtualDiscTest, CdTextRecordsFromTheImage) {

@@ -49,7 +49,8 @@ TEST(TocView, TwoTrackDiscSpansSizesAndSeconds) {
     int64_t size;
     int seconds;
   };
-  const Expect expected[] = {{0, 13349, 13349LL * 2352, 178}, {13350, 22349, 8999LL * 2352, 120}};
+  // A rip reads start to end inclusive; the size and time are those of the sectors it reads.
+  const Expect expected[] = {{0, 13349, 13350LL * 2352, 178}, {13350, 22349, 9000LL * 2352, 120}};
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
     ASSERT_TRUE(toc.TrackStart(i, start) && toc.TrackEnd(i, end) && toc.TrackSize(i, size) &&
@@ -70,6 +71,28 @@ TEST(TocView, FirstTrackStartsAtZeroWhateverItsDescriptorSays) {
   int start = -1;
   ASSERT_TRUE(Toc::View(b).TrackStart(0, start));
   EXPECT_EQ(start, 0);
+}
+
+// A disc may start at another track than 1: positions, not track numbers, find the
+// descriptors, and the first track starts where its descriptor says.
+TEST(TocView, DiscWhoseFirstTrackIsThree) {
+  const Toc::Buffer b = MakeToc(3, 4, {{3, 0, 0, 4, 0}, {4, 0, 1, 0, 0}, {0xAA, 0, 2, 0, 0}});
+  const Toc::View toc(b);
+  int count = 0, start = 0, end = 0, seconds = 0, leadOut = 0;
+  int64_t size = 0;
+  ASSERT_TRUE(toc.TrackCount(count));
+  EXPECT_EQ(count, 2);
+  ASSERT_TRUE(toc.TrackStart(0, start) && toc.TrackEnd(0, end) && toc.TrackSize(0, size));
+  EXPECT_EQ(start, 150);
+  EXPECT_EQ(end, 4349);
+  EXPECT_EQ(size, 4200LL * 2352);
+  ASSERT_TRUE(toc.TrackStart(1, start) && toc.TrackEnd(1, end) && toc.TrackSeconds(1, seconds));
+  EXPECT_EQ(start, 4350);
+  EXPECT_EQ(end, 8849);
+  EXPECT_EQ(seconds, 60);
+  ASSERT_TRUE(toc.LeadOut(leadOut));
+  EXPECT_EQ(leadOut, 8850);
+  EXPECT_FALSE(toc.TrackStart(2, start));
 }
 
 TEST(TocView, DataTracksByControlBit) {

@@ -119,6 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "FILE \"a.bin\" BINARY\r  TRACK 01 AUDIO\r    INDEX 01 00:00:00\r  TRACK 02 AUDIO\r"
                   "    INDEX 01 00:01:00\r",
                   {{1, TrackMode::Audio, 0, 0, 75}, {2, TrackMode::Audio, 75, 75, 90}}},
+        GoodSheet{"FirstTrackIsNotOne",
+                  {{"a.bin", 600, 2352}},
+                  "FILE \"a.bin\" BINARY\n  TRACK 03 AUDIO\n    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n"
+                  "  TRACK 04 AUDIO\n    INDEX 01 00:05:00\n",
+                  {{3, TrackMode::Audio, 0, 150, 375}, {4, TrackMode::Audio, 375, 375, 600}}},
         GoodSheet{"BackslashInFileName",
                   {{"sub/a.bin", 80, 2352}},
                   "FILE \"sub\\a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n",
@@ -177,6 +182,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadSheet{"FileTooShortForNextTrack",
                  QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:04:00\n", 1,
                  "file too short"},
+        BadSheet{"IndexBeyondTheEndOfTheFile",
+                 QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:04:01\n", 4,
+                 "INDEX 01 of track 1 lies beyond the end of the file"},
         BadSheet{"EmptySecondFile",
                  QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE b.bin BINARY\nTRACK 02 AUDIO\n"
                                       "INDEX 01 00:00:00\n",

@@ -61,6 +61,20 @@ TEST(VirtualDriveEnvironment, MalformedVariablesAreRefused) {
   }
 }
 
+TEST(VirtualDriveEnvironment, AnEmptyVirtualDriveIsListedOnlyOnceAskedFor) {
+  VirtualDriveHost& host = VirtualDriveHost::Instance();
+  Vcd0().RemoveDisc();
+  host.SetListed(false);
+  Vcd0().SetTrayOpen(true);
+  Vcd0().SetTrayOpen(false);
+  EXPECT_TRUE(host.BlockDevices().isEmpty());
+  EXPECT_TRUE(host.GenericDevices().isEmpty());
+  Vcd0().LoadDemo();
+  EXPECT_EQ(host.BlockDevices().size(), host.DriveCount());
+  Vcd0().RemoveDisc();
+  EXPECT_EQ(host.BlockDevices().size(), host.DriveCount()) << "an asked-for drive stays, empty or not";
+}
+
 bool SystemHasRealDrive() {
   const QList<ScsiNode> nodes = CurrentScsiHost().BlockDevices();
   return std::any_of(nodes.begin(), nodes.end(), [](const ScsiNode& node) { return !node.name.startsWith("vcd"); });

@@ -15,7 +15,7 @@ CddbTestServer::CddbTestServer(Mode mode) : mode_(mode) {
         pending_.remove(connection);
         connection->deleteLater();
       });
-      if (mode_ == Mode::Line && !silent_) Write(connection, "201 korvane-test CDDBP server v1.5PL0 ready\r\n");
+      if (mode_ == Mode::Line && !silent_) Write(connection, greeting_);
     }
   });
 }
@@ -92,7 +92,8 @@ void CddbTestServer::HandleHttp(QTcpSocket* connection, const QByteArray& reques
     hello_ = query.queryItemValue("hello", QUrl::FullyDecoded);
     commands_ << QString::fromLatin1(command);
     if (!hangUpOn_.isEmpty() && command.startsWith(hangUpOn_)) return connection->disconnectFromHost();
-    body = Answer(command);
+    body = RefuseProtoLevel(query.queryItemValue("proto").toInt());
+    if (body.isEmpty()) body = Answer(command);
   }
   Write(connection, "HTTP/1.1 " + httpStatus_ + "\r\nContent-Type: text/plain; charset=ISO-8859-1\r\n" +
                         "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
@@ -100,7 +101,10 @@ void CddbTestServer::HandleHttp(QTcpSocket* connection, const QByteArray& reques
 
 QByteArray CddbTestServer::Answer(const QByteArray& command) {
   if (command.startsWith("cddb hello ")) return "200 Hello and welcome korvane_user running Korvane.\r\n";
-  if (command.startsWith("proto ")) return "201 OK, CDDB protocol level now: " + command.mid(6) + "\r\n";
+  if (command.startsWith("proto ")) {
+    const QByteArray refused = RefuseProtoLevel(command.mid(6).toInt());
+    return refused.isEmpty() ? "201 OK, CDDB protocol level now: " + command.mid(6) + "\r\n" : refused;
+  }
   if (command.startsWith("cddb query ")) return queryAnswer_;
   if (command.startsWith("cddb read ")) {
     const QByteArray key = command.mid(10);
@@ -109,4 +113,8 @@ QByteArray CddbTestServer::Answer(const QByteArray& command) {
     return "210 " + key + " CD database entry follows (until terminating `.')\r\n" + *entry + ".\r\n";
   }
   return "500 Unrecognized command.\r\n";
+}
+
+QByteArray CddbTestServer::RefuseProtoLevel(int level) const {
+  return level > maxProtoLevel_ ? "501 Illegal protocol level.\r\n" : QByteArray();
 }

@@ -29,6 +29,10 @@ class CddbTestServer : public QObject {
   void SetSilent(bool silent) { silent_ = silent; }
   // Hangs up instead of answering the command that starts with this text.
   void SetHangUpOn(const QByteArray& command) { hangUpOn_ = command; }
+  // The line protocol's greeting, instead of "201 ... ready".
+  void SetGreeting(const QByteArray& greeting) { greeting_ = greeting; }
+  // Refuses protocol levels above this one, as a server of that level does.
+  void SetMaxProtoLevel(int level) { maxProtoLevel_ = level; }
   // HTTP answers carry this status line instead of "200 OK".
   void SetHttpStatus(const QByteArray& status) { httpStatus_ = status; }
 
@@ -45,6 +49,8 @@ class CddbTestServer : public QObject {
   void HandleLine(QTcpSocket* connection, const QByteArray& line);
   void HandleHttp(QTcpSocket* connection, const QByteArray& request);
   QByteArray Answer(const QByteArray& command);
+  // 501 when the level is above the server's, else empty.
+  QByteArray RefuseProtoLevel(int level) const;
   void Write(QTcpSocket* connection, const QByteArray& bytes);
 
   Mode mode_;
@@ -56,6 +62,8 @@ class CddbTestServer : public QObject {
   bool silent_ = false;
   QByteArray hangUpOn_;
   QByteArray httpStatus_ = "200 OK";
+  QByteArray greeting_ = "201 korvane-test CDDBP server v1.5PL0 ready\r\n";
+  int maxProtoLevel_ = 6;
   QStringList commands_;
   QString hello_;
   QList<QByteArray> httpHeaders_;

@@ -56,7 +56,7 @@ TEST_F(DiscInfoTest, UnchangedRecordWritesNothing) {
     EXPECT_FALSE(info.InitForDisc(TwoTrackToc()));
     EXPECT_EQ(info.discId, "0501A202");
     EXPECT_TRUE(info.SaveToCache());
-  }  // and the save on destruction
+  }
   EXPECT_FALSE(QFile::exists(CachePath()) && CacheBytes().contains("0501A202"));
   DiscInfo again;
   EXPECT_FALSE(again.InitForDisc(TwoTrackToc()));
@@ -116,17 +116,32 @@ TEST_F(DiscInfoTest, LoadingStopsAtTheFirstAbsentTrackKey) {
   EXPECT_EQ(selfNamed.trackTitles, QStringList({"A", "B", "C", "Track 04", "Track 05"}));
 }
 
-TEST_F(DiscInfoTest, LoadingReadsAtMost101TrackKeysAndAppendsBeyondTheList) {
+// Keys past the disc's last track (a section edited by hand, or two discs sharing an
+// identifier) add no rows the disc does not have.
+TEST_F(DiscInfoTest, LoadingReadsOnlyTheDiscsOwnTracks) {
   QByteArray text = "[22222202]\n";
   for (int n = 1; n <= 105; ++n) text += "Track_" + QByteArray::number(n) + "=T" + QByteArray::number(n) + "\n";
+  text += "VA=1\n";
+  for (int n = 1; n <= 11; ++n) text += "Artist_" + QByteArray::number(n) + "=A" + QByteArray::number(n) + "\n";
   WriteCache(text);
-  DiscInfo info;
-  info.ResetToDefaults(2);
-  info.discId = "22222202";
-  ASSERT_TRUE(info.LoadFromCache());
-  ASSERT_EQ(info.trackTitles.size(), 101);
-  EXPECT_EQ(info.trackTitles.first(), "T1");
-  EXPECT_EQ(info.trackTitles.last(), "T101");
+  const struct {
+    int tracks;
+    QStringList titles;
+  } cases[] = {{2, {"T1", "T2"}}, {4, {"T1", "T2", "T3", "T4"}}, {0, {}}};
+  for (const auto& c : cases) {
+    DiscInfo info;
+    info.ResetToDefaults(c.tracks);
+    info.discId = "22222202";
+    ASSERT_TRUE(info.LoadFromCache());
+    EXPECT_EQ(info.trackTitles, c.titles) << c.tracks;
+    EXPECT_EQ(info.trackArtists.size(), c.titles.size()) << c.tracks;
+  }
+  DiscInfo full;
+  full.ResetToDefaults(99);
+  full.discId = "22222202";
+  ASSERT_TRUE(full.LoadFromCache());
+  EXPECT_EQ(full.trackTitles.size(), 99);
+  EXPECT_EQ(full.trackTitles.last(), "T99");
 }
 
 TEST_F(DiscInfoTest, VariousArtistsSectionWithOnlyTheMarkCountsAsCached) {
@@ -178,6 +193,7 @@ TEST_F(DiscInfoTest, OnlyTheLastTrackChangedStillLoadsBack) {
     info.SetVariousArtists(1);
     info.trackTitles[1] = "Second";
     info.trackArtists[1] = "Guest";
+    info.SaveToCache();
   }
   DiscInfo loaded;
   ASSERT_TRUE(loaded.InitForDisc(TwoTrackToc()));
@@ -218,13 +234,52 @@ TEST_F(DiscInfoTest, CdTextWithoutTextsLeavesTheDefaults) {
   EXPECT_EQ(info.GetTrackArtist(1), "Unknown Artist");
 }
 
-TEST_F(DiscInfoTest, EditsAreSavedWhenTheRecordEnds) {
+// Reading a disc's information never writes the cache; storing it is a call of its own.
+TEST_F(DiscInfoTest, EditsAreStoredOnlyWhenSaved) {
   {
     DiscInfo info;
     info.InitForDisc(TwoTrackToc());
     info.genre = "Blues";
   }
+  EXPECT_EQ(Cached("0501A202", "Disc_Genre"), "<absent>");
+  DiscInfo info;
+  info.InitForDisc(TwoTrackToc());
+  info.genre = "Blues";
+  info.SaveToCache();
   EXPECT_EQ(Cached("0501A202", "Disc_Genre"), "Blues");
+}
+
+// The various-artists mark follows what the tracks say: one performer for the whole disc
+// keeps it as the disc artist, different ones give each track its own.
+TEST_F(DiscInfoTest, CdTextMarksVariousArtistsOnlyWhenTrackPerformersDiffer) {
+  const struct {
+    const char* what;
+    CdText text;
+    int various;
+    QString artist;
+    QStringList trackArtists;  // as GetTrackArtist gives them
+  } cases[] = {
+      {"disc performer only", {{{"Album", "Band"}, {"One", ""}, {"Two", ""}}}, 0, "Band", {"Band", "Band"}},
+      {"tracks repeat the disc performer", {{{"Album", "Band"}, {"One", "Band"}, {"Two", "Band"}}}, 0, "Band",
+       {"Band", "Band"}},
+      {"tracks name one performer, the disc none", {{{"Album", ""}, {"One", "Solo"}, {"Two", "Solo"}}}, 0, "Solo",
+       {"Solo", "Solo"}},
+      {"a guest on one track", {{{"Album", "Band"}, {"One", "Band"}, {"Two", "Guest"}}}, 1, "Band",
+       {"Band", "Guest"}},
+      {"a compilation", {{{"Hits", "Various"}, {"One", "Ann"}, {"Two", "Bob"}}}, 1, "Various", {"Ann", "Bob"}},
+  };
+  for (const auto& c : cases) {
+    QFile::remove(CachePath());
+    DiscInfo info;
+    ASSERT_FALSE(info.InitForDisc(TwoTrackToc())) << c.what;
+    info.ImportCdText(c.text, 2);
+    EXPECT_EQ(info.GetVariousArtists(), c.various) << c.what;
+    EXPECT_EQ(info.artist, c.artist) << c.what;
+    EXPECT_EQ(QStringList({info.GetTrackArtist(0), info.GetTrackArtist(1)}), c.trackArtists) << c.what;
+    DiscInfo next;  // the next insertion, from the cache
+    ASSERT_TRUE(next.InitForDisc(TwoTrackToc())) << c.what;
+    EXPECT_EQ(QStringList({next.GetTrackArtist(0), next.GetTrackArtist(1)}), c.trackArtists) << c.what;
+  }
 }
 
 TEST_F(DiscInfoTest, CdTextOfTheDiscInTheDriveAndThenFromTheCache) {

@@ -6,6 +6,7 @@
 
 #include "cddb_test_server.h"
 #include "loopback_peers.h"
+#include "metadata/cddb_protocol.h"
 #include "metadata/disc_info.h"
 #include "metadata/freedb_client.h"
 #include "platform/codepage.h"
@@ -102,23 +103,23 @@ class FreeDbLookup : public ::testing::Test {
 std::vector<ServerCase> ServerCases() {
   const QByteArray exact = "200 rock 0501a202 Test Artist / Test Album\r\n";
   return {
-      {"exact match", exact, -1, false, {}, {}, {kQuery, "cddb read rock 0501a202"}},
+      {"exact match", exact, -1, false, {}, {}, {kQuery, "cddb read rock 0501a202", "quit"}},
       {"inexact matches take the first",
        "211 Found inexact matches, list follows (until terminating `.')\r\nrock 0501a202 Test Artist / Test Album\r\n"
        "jazz 0501a203 Other / Disc\r\n.\r\n",
-       -1, false, {}, {}, {kQuery, "cddb read rock 0501a202"}},
-      {"answers dripped a byte at a time", exact, 1, false, {}, {}, {kQuery, "cddb read rock 0501a202"}},
+       -1, false, {}, {}, {kQuery, "cddb read rock 0501a202", "quit"}},
+      {"answers dripped a byte at a time", exact, 1, false, {}, {}, {kQuery, "cddb read rock 0501a202", "quit"}},
       {"no match", "202 No match for disc ID 0501a202.\r\n", -1, false, {},
        {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1036 ", 70},
         {"1037 ", FreeDb::kLookupFailed}},
-       {kQuery}},
+       {kQuery, "quit"}},
       {"unknown code", "409 No handshake.\r\n", -1, false, {},
        {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1038 ", FreeDb::kLookupFailed}},
-       {kQuery}},
+       {kQuery, "quit"}},
       {"the match has no entry", "200 rock 0501a2ff Test Artist / Test Album\r\n", -1, false, {},
        {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1035 ", 70},
         {"1038 ", FreeDb::kLookupFailed}},
-       {kQuery, "cddb read rock 0501a2ff"}},
+       {kQuery, "cddb read rock 0501a2ff", "quit"}},
       {"server hangs up instead of the entry", exact, -1, false, "cddb read",
        {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1035 ", 70},
         {"1032 ", FreeDb::kLookupFailed}},
@@ -140,17 +141,94 @@ void Script(CddbTestServer& server, const ServerCase& c) {
   server.SetHangUpOn(c.hangUpOn);
 }
 
+// A failure's status line names the server and the cause after the text number: checks
+// the cause and leaves only the text number, as the tables give it.
+void ExpectCause(Reports& reports, quint16 port, const QString& cause) {
+  ASSERT_FALSE(reports.empty());
+  const QString where = QStringLiteral("127.0.0.1:%1: ").arg(port);
+  QString& text = reports.back().first;
+  const qsizetype at = text.indexOf(where);
+  ASSERT_GE(at, 0) << text.toStdString();
+  EXPECT_TRUE(text.mid(at + where.size()).startsWith(cause)) << text.toStdString();
+  text = text.left(at);
+}
+
 TEST_F(FreeDbLookup, LineProtocolAgainstTheTestServer) {
   for (const ServerCase& c : ServerCases()) {
     info_.ResetToDefaults(2);
     CddbTestServer server(CddbTestServer::Mode::Line);
     Script(server, c);
-    const Reports reports = Lookup(FreeDb::kViaTcp, Direct(server.Port()));
+    Reports reports = Lookup(FreeDb::kViaTcp, Direct(server.Port()));
+    if (!c.hangUpOn.isEmpty()) ExpectCause(reports, server.Port(), "the server closed the connection");
     EXPECT_EQ(reports, c.reports.empty() ? kSuccess : c.reports) << c.what;
     const QStringList expected = QStringList{"cddb hello korvane_user " + QSysInfo::machineHostName() +
-                                             " Korvane 2.5.5", "proto 5"} + c.commands;
+                                             " Korvane 2.5.5", "proto 6"} + c.commands;
+    // The "quit" that ends a session reaches the server after the lookup has ended.
+    RunEventsUntil([&] { return server.Commands().size() >= expected.size(); }, 5000);
     EXPECT_EQ(server.Commands(), expected) << c.what;
     ExpectOutcome(c);
+  }
+}
+
+TEST_F(FreeDbLookup, ServerOfLevel5IsAskedAgainAtThatLevel) {
+  for (auto mode : {CddbTestServer::Mode::Line, CddbTestServer::Mode::Http}) {
+    info_.ResetToDefaults(2);
+    CddbTestServer server(mode);
+    server.SetMaxProtoLevel(5);
+    server.SetQueryAnswer("200 rock 0501a202 Test Artist / Test Album\r\n");
+    server.AddEntry("rock", "0501a202", kEntry);
+    const bool line = mode == CddbTestServer::Mode::Line;
+    EXPECT_EQ(Lookup(line ? FreeDb::kViaTcp : FreeDb::kViaHttp, Direct(server.Port())), kSuccess);
+    ExpectFilled();
+    const QStringList commands = server.Commands();
+    if (line) {
+      ASSERT_GE(commands.size(), 4);
+      EXPECT_EQ(commands.mid(1, 3), QStringList({"proto 6", "proto 5", kQuery}));
+    } else {
+      EXPECT_EQ(commands, QStringList({kQuery, kQuery, "cddb read rock 0501a202"}));
+    }
+  }
+}
+
+TEST_F(FreeDbLookup, ServerThatRefusesTheConnectionEndsWithItsWords) {
+  for (const QByteArray& greeting : {QByteArray("432 No connections allowed: permission denied\r\n"),
+                                     QByteArray("433 No connections allowed: X users allowed, Y currently active\r\n"),
+                                     QByteArray("434 No connections allowed: system load too high\r\n")}) {
+    CddbTestServer server(CddbTestServer::Mode::Line);
+    server.SetGreeting(greeting);
+    Reports reports = Lookup(FreeDb::kViaTcp, Direct(server.Port()));
+    ExpectCause(reports, server.Port(), QString::fromLatin1(greeting.trimmed()));
+    EXPECT_EQ(reports.back(), std::make_pair(QString("1041 "), FreeDb::kLookupFailed)) << greeting.constData();
+    EXPECT_TRUE(server.Commands().isEmpty()) << "nothing is sent to a server that refused";
+    ExpectUntouched();
+  }
+}
+
+// About 800 bytes of query: far more than one old-style 511-byte command.
+TEST_F(FreeDbLookup, DiscOf99TracksIsFoundOnBothTransports) {
+  TocAddresses toc;
+  for (int t = 0; t < 99; ++t) toc.trackStarts.push_back({t, 2, 0});
+  toc.leadOut = {99, 10, 0};
+  const QString query = Cddb::QueryText(toc).chopped(1);
+  QByteArray entry = "DTITLE=Many / Tracks\r\n";
+  for (int t = 0; t < 99; ++t) entry += "TTITLE" + QByteArray::number(t) + "=Song " + QByteArray::number(t + 1) + "\r\n";
+  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
+    CddbTestServer server(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
+    const QString id = query.section(' ', 2, 2);
+    server.SetQueryAnswer("200 misc " + id.toLatin1() + " Many / Tracks\r\n");
+    server.AddEntry("misc", id.toLatin1(), entry);
+    DiscInfo info;
+    info.ResetToDefaults(99);
+    bool done = false;
+    auto client = FreeDbClient::Create(method);
+    client->SetSettings(Direct(server.Port()));
+    client->SetTextSource(TextNumber);
+    client->SetReporter([&](double value, const QString&) { done |= value == FreeDb::kLookupSucceeded; });
+    ASSERT_TRUE(client->Run(&info, toc));
+    EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000)) << method;
+    EXPECT_TRUE(done) << method;
+    EXPECT_TRUE(server.Commands().contains(query)) << method;
+    EXPECT_EQ(info.trackTitles.value(98), "Song 99") << method;
   }
 }
 
@@ -160,15 +238,13 @@ TEST_F(FreeDbLookup, HttpAgainstTheTestServer) {
     CddbTestServer server(CddbTestServer::Mode::Http);
     Script(server, c);
     Reports reports = Lookup(FreeDb::kViaHttp, Direct(server.Port()));
-    if (!c.hangUpOn.isEmpty()) {
-      // The HTTP service's own words follow the text number.
-      ASSERT_FALSE(reports.empty());
-      EXPECT_TRUE(reports.back().first.startsWith("1038 ")) << reports.back().first.toStdString();
-      reports.back().first = "1032 ";
-    }
+    // The HTTP service's own words name the cause.
+    if (!c.hangUpOn.isEmpty()) ExpectCause(reports, server.Port(), "");
     EXPECT_EQ(reports, c.reports.empty() ? kSuccess : c.reports) << c.what;
     // The HTTP service may send a request again on a fresh connection when the server hung up.
-    EXPECT_EQ(server.Commands().mid(0, c.commands.size()), c.commands) << c.what;
+    QStringList commands = c.commands;
+    commands.removeAll("quit");  // each HTTP request stands alone
+    EXPECT_EQ(server.Commands().mid(0, commands.size()), commands) << c.what;
     EXPECT_EQ(server.Hello(), "korvane_user " + QSysInfo::machineHostName() + " Korvane 1.x.x") << c.what;
     EXPECT_TRUE(server.HttpHeaders().contains("User-Agent: Korvane")) << c.what;
     if (c.hangUpOn.isEmpty()) {
@@ -192,6 +268,25 @@ TEST_F(FreeDbLookup, EmailGivesTheHelloFields) {
   s.port = http.Port();
   EXPECT_EQ(Lookup(FreeDb::kViaHttp, s), kSuccess);
   EXPECT_EQ(http.Hello(), "some_one example.org Korvane 1.x.x");
+}
+
+TEST_F(FreeDbLookup, EntriesInUtf8AskedForByLevel6) {
+  const QString album = QString::fromUtf8("\u5b87\u591a\u7530\u30d2\u30ab\u30eb / First Love");
+  const QStringList titles = {QString::fromUtf8("\u30aa\u30fc\u30c8\u30de\u30c1\u30c3\u30af"),
+                              QString::fromUtf8("\u039c\u03b5\u03c3\u03cc\u03b3\u03b5\u03b9\u03bf\u03c2 "
+                                                "\u041c\u043e\u0441\u043a\u0432\u0430")};
+  const QByteArray entry =
+      ("DTITLE=" + album + "\r\nTTITLE0=" + titles[0] + "\r\nTTITLE1=" + titles[1] + "\r\n").toUtf8();
+  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
+    info_.ResetToDefaults(2);
+    CddbTestServer server(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
+    server.SetQueryAnswer("200 misc 0501a202 x\r\n");
+    server.AddEntry("misc", "0501a202", entry);
+    EXPECT_EQ(Lookup(method, Direct(server.Port())), kSuccess) << method;
+    EXPECT_EQ(info_.artist, QString::fromUtf8("\u5b87\u591a\u7530\u30d2\u30ab\u30eb")) << method;
+    EXPECT_EQ(info_.album, "First Love") << method;
+    EXPECT_EQ(info_.trackTitles, titles) << method;
+  }
 }
 
 TEST_F(FreeDbLookup, EntriesInWindows1252) {
@@ -219,31 +314,37 @@ TEST_F(FreeDbLookup, LargeEntryIsReadWhole) {
 }
 
 TEST_F(FreeDbLookup, ServersThatCannotBeReachedOrNeverAnswer) {
-  const Reports refused = {{"1043  0501A202", 5}, {"1042 ", 10}, {"1041  127.0.0.1", FreeDb::kLookupFailed}};
-  EXPECT_EQ(Lookup(FreeDb::kViaTcp, Direct(FreeLoopbackPort())), refused);
+  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
+    const quint16 closed = FreeLoopbackPort();
+    Reports refused = Lookup(method, Direct(closed));
+    ExpectCause(refused, closed, method == FreeDb::kViaTcp ? "Connection refused" : "");
+    EXPECT_EQ(refused.back(), std::make_pair(QString("1041 "), FreeDb::kLookupFailed)) << method;
 
-  FreeDbClientSettings unknown = Direct(8880);
-  unknown.server = kUnresolvable;
-  const Reports unresolved = Lookup(FreeDb::kViaTcp, unknown);
-  ASSERT_FALSE(unresolved.empty());
-  EXPECT_EQ(unresolved.back(), std::make_pair("1041  " + QString(kUnresolvable), FreeDb::kLookupFailed));
+    FreeDbClientSettings unknown = Direct(8880);
+    unknown.server = kUnresolvable;
+    const Reports unresolved = Lookup(method, unknown);
+    ASSERT_FALSE(unresolved.empty());
+    EXPECT_TRUE(unresolved.back().first.startsWith("1041 " + QString(kUnresolvable) + ":8880: "))
+        << unresolved.back().first.toStdString();
+    EXPECT_EQ(unresolved.back().second, FreeDb::kLookupFailed);
+  }
 
   for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
     CddbTestServer silent(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
     silent.SetSilent(true);
     QElapsedTimer clock;
     clock.start();
-    const Reports reports = Lookup(method, Direct(silent.Port()), 300);
-    ASSERT_FALSE(reports.empty());
+    Reports reports = Lookup(method, Direct(silent.Port()), 300);
+    ExpectCause(reports, silent.Port(), "timed out after ");
     EXPECT_EQ(reports.back(), std::make_pair(QString("1032 "), FreeDb::kLookupFailed)) << method;
     ExpectUntouched();
   }
 
   CddbTestServer status(CddbTestServer::Mode::Http);
   status.SetHttpStatus("404 Not Found");
-  const Reports notFound = Lookup(FreeDb::kViaHttp, Direct(status.Port()));
-  ASSERT_FALSE(notFound.empty());
-  EXPECT_EQ(notFound.back(), std::make_pair(QString("1038 HTTP status 404"), FreeDb::kLookupFailed));
+  Reports notFound = Lookup(FreeDb::kViaHttp, Direct(status.Port()));
+  ExpectCause(notFound, status.Port(), "HTTP status 404");
+  EXPECT_EQ(notFound.back(), std::make_pair(QString("1032 "), FreeDb::kLookupFailed));
 }
 
 TEST_F(FreeDbLookup, DestroyingTheClientEndsTheExchangeQuietly) {
@@ -271,9 +372,9 @@ TEST_F(FreeDbLookup, ProxyThatNeverAnswersCountsAsNoConnection) {
   s.proxyType = FreeDb::kSocks5;
   s.proxyServer = "127.0.0.1";
   s.proxyPort = quietProxy.Port();
-  const Reports reports = Lookup(FreeDb::kViaTcp, s, 5000, 300);
-  ASSERT_FALSE(reports.empty());
-  EXPECT_EQ(reports.back(), std::make_pair(QString("1032 "), FreeDb::kLookupFailed));
+  Reports reports = Lookup(FreeDb::kViaTcp, s, 5000, 300);
+  ExpectCause(reports, 8880, "timed out after 0.3 s");
+  EXPECT_EQ(reports.back(), std::make_pair(QString("1041 "), FreeDb::kLookupFailed));
   EXPECT_EQ(quietProxy.Received(), QByteArray("\x05\x01\x00", 3));
 }
 

@@ -55,6 +55,17 @@ TEST(CddbAnswerReader, FramesAnswersByTheirCode) {
     }
   }
 
+  // Answers that arrive together are taken one after the other.
+  Cddb::AnswerReader two;
+  const QByteArray both = "201 ready\r\n210 rock x\r\nDTITLE=A\r\n.\r\n200 tail";
+  two.Append(both.constData(), both.size());
+  EXPECT_EQ(two.Take(), "201 ready\r\n");
+  ASSERT_TRUE(two.Complete());
+  EXPECT_EQ(two.Take(), "210 rock x\r\nDTITLE=A\r\n.\r\n");
+  EXPECT_FALSE(two.Complete());
+  two.Append("\n", 1);
+  EXPECT_EQ(two.Take(), "200 tail\n");
+
   Cddb::AnswerReader big;
   big.Append("210 rock 1\r\n", 12);
   const QByteArray filler(Cddb::kMaxAnswer - 12, 'x');
@@ -176,9 +187,24 @@ TEST(FreeDbEntry, ParsesXmcdEntries) {
       {"empty DYEAR", "DTITLE=A / B\r\nDYEAR=\r\nTTITLE0=x\r\n", 1, "A", "B", "", "rock", {"x", "Track 02"}},
       {"artist / title in a track", "DTITLE=Various / Hits\r\nTTITLE0=One\r\nTTITLE1=Guest / Song\r\n", 2,
        "Various", "Hits", "2008", "rock", {"One", "Guest"}},
-      {"continued title lines", "DTITLE=A Very Long Artist\r\nDTITLE= Name / The Album\r\nTTITLE0=t0\r\n"
-                                "TTITLE0=t0 continued\r\nTTITLE1=t1\r\n",
-       2, "A Very Long Artist", "The Album", "2008", "rock", {"t0", "t1"}},
+      {"continued lines are joined", "DTITLE=A Very Long Artist\r\nDTITLE= Name / The Album\r\nTTITLE0=t0\r\n"
+                                     "TTITLE0= continued\r\nTTITLE1=t1\r\n",
+       2, "A Very Long Artist Name", "The Album", "2008", "rock", {"t0 continued", "t1"}},
+      {"the separator is a slash between blanks", "DTITLE=AC/DC / Back in Black\r\nTTITLE0=Hells Bells\r\n", 1,
+       "AC/DC", "Back in Black", "2008", "rock", {"Hells Bells", "Track 02"}},
+      {"a slash inside a track title stays", "DTITLE=A / B\r\nTTITLE0=Either/Or\r\nTTITLE1=Guest / Song\r\n", 2, "A",
+       "B", "2008", "rock", {"Either/Or", "Guest"}},
+      {"no blanks around the only slash", "DTITLE=Artist/Album\r\nTTITLE0=x\r\n", 1, "Artist", "Album", "2008", "rock",
+       {"x", "Track 02"}},
+      {"bare line feeds with a genre", "DTITLE=Artist / Album\nDGENRE=Jazz Fusion\nTTITLE0=Song\nTTITLE1=Other\n", 2,
+       "Artist", "Album", "2008", "Jazz Fusion", {"Song", "Other"}},
+      {"a title key in another key's text", "DTITLE=A / B\r\nEXTD=see TTITLE1=fake\r\nTTITLE0=x\r\nTTITLE1=y\r\n", 2,
+       "A", "B", "2008", "rock", {"x", "y"}},
+      {"UTF-8 text",
+       QString::fromUtf8("DTITLE=\u5b87\u591a\u7530 / \u521d\u604b\r\nTTITLE0=\u0395\u03bb\u03bb\u03ac\u03b4\u03b1\r\n")
+           .toUtf8(),
+       1, QString::fromUtf8("\u5b87\u591a\u7530"), QString::fromUtf8("\u521d\u604b"), "2008", "rock",
+       {QString::fromUtf8("\u0395\u03bb\u03bb\u03ac\u03b4\u03b1"), "Track 02"}},
       {"no slash in the title", "DTITLE=Just An Album\r\nTTITLE0=a / b\r\nTTITLE1=c\r\n", 2, "", "Just An Album",
        "2008", "rock", {"a", "c"}},
       {"slash right after the first letter", "DTITLE=A/B Side\r\nTTITLE0=x\r\n", 1, "Unknown Artist", "A/B Side",
@@ -203,6 +229,12 @@ TEST(FreeDbEntry, ParsesXmcdEntries) {
     EXPECT_EQ(info.genre, c.genre) << c.what;
     EXPECT_EQ(info.trackTitles, c.titles) << c.what;
   }
+
+  DiscInfo noTitle;
+  noTitle.ResetToDefaults(1);
+  EXPECT_EQ(ParseFreeDbEntry("DYEAR=1990\r\nTTITLE0=x\r\n", 1, noTitle), 1);
+  EXPECT_EQ(noTitle.artist, DiscInfo::kUnknownArtist) << "an entry without DTITLE leaves artist and album";
+  EXPECT_EQ(noTitle.album, DiscInfo::kUnknownAlbum);
 
   DiscInfo noDisc;
   EXPECT_EQ(ParseFreeDbEntry("DTITLE=A / B\r\n", 0, noDisc), 0);

@@ -222,4 +222,46 @@ TEST(ProxyHandshake, BindReportsWhereTheProxyListensThenTheAccept) {
   }
 }
 
+// A SOCKS 5 bind reply's length and the place of its port follow its address form; the
+// handshake reads exactly the reply and takes address and port from their own bytes.
+TEST(ProxyHandshake, Socks5BindReadsAddressAndPortByTheirForm) {
+  const QByteArray ipv6Address = QByteArray::fromHex("20010db8000000000000000000000042");
+  const struct {
+    const char* what;
+    QByteArray listening;  // the first reply
+    QByteArray accepted;   // the second
+    uint32_t address;
+    QByteArray address6, hostName;
+  } cases[] = {
+      {"IPv4", QByteArray("\x05\x00\x00\x01\x0a\x00\x00\x07\x1f\x90", 10),
+       QByteArray("\x05\x00\x00\x01\x7f\x00\x00\x01\x30\x39", 10), Address("10.0.0.7"), {}, {}},
+      {"short host name", QByteArray("\x05\x00\x00\x03\x01p\x1f\x90", 8),
+       QByteArray("\x05\x00\x00\x03\x01q\x30\x39", 8), 0, {}, "p"},
+      {"long host name",
+       QByteArray("\x05\x00\x00\x03\x15proxy.example.invalid\x1f\x90", 28),
+       QByteArray("\x05\x00\x00\x03\x02", 5) + "ab" + QByteArray("\x30\x39", 2), 0, {}, "proxy.example.invalid"},
+      {"IPv6", QByteArray("\x05\x00\x00\x04", 4) + ipv6Address + QByteArray("\x1f\x90", 2),
+       QByteArray("\x05\x00\x00\x04", 4) + QByteArray(16, '\x01') + QByteArray("\x30\x39", 2), 0, ipv6Address, {}},
+  };
+  for (const auto& c : cases) {
+    ProxyHandshake::Settings s = Target(ProxyHandshake::kSocks5, Address("10.1.2.3"));
+    s.bind = true;
+    ProxyHandshake handshake;
+    handshake.Start(s);
+    handshake.OpeningSent();
+    const std::vector<Step> steps = Feed(handshake, QByteArray("\x05\x00", 2) + c.listening + c.accepted);
+    ASSERT_FALSE(steps.empty()) << c.what;
+    EXPECT_EQ(steps.back().kind, Step::kAccepted) << c.what;
+    std::vector<Step> listening;
+    for (const Step& step : steps) {
+      if (step.kind == Step::kListening) listening.push_back(step);
+    }
+    ASSERT_EQ(listening.size(), 1u) << c.what;
+    EXPECT_EQ(listening[0].address, c.address) << c.what;
+    EXPECT_EQ(listening[0].address6, c.address6) << c.what;
+    EXPECT_EQ(listening[0].hostName, c.hostName) << c.what;
+    EXPECT_EQ(listening[0].port, 8080) << c.what;
+  }
+}
+
 }  // namespace

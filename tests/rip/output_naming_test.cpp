@@ -50,6 +50,8 @@ TEST_F(OutputNamingTest, TrackPathsFromPatternsTemplatesAndNames) {
       {"defaults", 2, "Song", 4013, "", true, true, "Band/Live/03 - Song.mp3"},
       {"forbidden characters", 2, "AC/DC: Live?", 4013, "", true, true, "Band/Live/03 - AC_DC_ Live_.mp3"},
       {"all eight and a tab", 0, "a:b<c>d\"e/f|g?h*i\tj", 4013, "", false, false, "01 - a_b_c_d_e_f_g_h_i_j.mp3"},
+      {"control characters, DEL too", 0, "Bell\x1b[2J\x7f" "End\u0085", 4013, "", false, false,
+       "01 - Bell_[2J_End_.mp3"},
       {"backslash is an ordinary character", 0, "Left\\Right", 4013, "", false, false, "01 - Left\\Right.mp3"},
       {"artist pattern", 6, "Intro", 4014, "", false, true, "Live/Band - 07 - Intro.mp3"},
       {"artist and album pattern", 11, "End", 4015, "", true, false, "Band/Band - Live - 12 - End.mp3"},

@@ -6,6 +6,7 @@
 #include <QList>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "drive/virtual/virtual_drive.h"
 #include "encoders/output_format.h"
@@ -190,6 +191,31 @@ TEST_F(TrackWorkerTest, ACodecThatCannotOpenFailsTheTrackWithItsReason) {
   EXPECT_TRUE(worker.failed);
   EXPECT_EQ(worker.errorText, "track 8 is not on the disc");
   EXPECT_TRUE(format_.logs.back()->path.isEmpty());
+}
+
+TEST_F(TrackWorkerTest, CancelTakesEffectWithinOneReadOfADiscThatNeverReads) {
+  // A long track, so that the rip is far from its end when the cancel comes.
+  TestDisc longDisc{{TestTrack(2700)}};
+  CdDevice* device = longDisc.Insert();
+  ASSERT_NE(device, nullptr);
+  VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
+  for (int lba = 0; lba < 2700; ++lba) drive.FailSector(lba, -1);
+  drive.SetReadThrottleX(20.0);
+  drive.ClearCommandLog();
+  TrackWorker worker(*device, format_, &info_);
+  ASSERT_EQ(worker.StartTrack(0, "/out/0.wav", 0, 0), 1);
+  // Cancel once the retries of the first chunk are under way.
+  while (ReadCommands() < 3) std::this_thread::yield();
+  worker.stopRequested = 1;
+  const int readsAtCancel = ReadCommands();
+  worker.Join();
+  drive.ClearFaults();
+  drive.SetReadThrottleX(0);
+  EXPECT_LE(ReadCommands() - readsAtCancel, 1) << "only the read under way when cancelled";
+  ASSERT_EQ(format_.logs.size(), 1u);
+  EXPECT_LT(format_.logs[0]->mainPcm.size(), 2700 * qsizetype(kSector)) << "the rip stopped early";
+  EXPECT_EQ(format_.logs[0]->mainPcm.size() % (27 * kSector), 0) << "a chunk cut short is not written";
+  EXPECT_EQ(format_.logs[0]->closes, 1);
 }
 
 }  // namespace

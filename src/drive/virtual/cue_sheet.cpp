@@ -196,7 +196,7 @@ class Parser {
     if (!track->indexes.isEmpty() && frame < track->indexes.last().frame) {
       return Fail(QStringLiteral("INDEX %1 lies before the one before it").arg(args[0]));
     }
-    track->indexes.append({number, frame});
+    track->indexes.append({number, frame, line_});
     return true;
   }
 
@@ -273,8 +273,15 @@ bool LayOutCueSheet(const CueSheet& sheet, const QList<qint64>& fileSizes, DiscL
     const qint64 available = (fileSizes[cue.file] - fileOffset) / size;
     const qint64 count = lastInFile ? available : sheet.tracks[i + 1].FirstIndexFrame() - beginFrame;
     const int fileLine = sheet.files[cue.file].line;
-    if (count > available || cue.Index01Frame() - beginFrame >= count) {
+    if (count <= 0 || count > available) {
       return fail(fileLine, QStringLiteral("file too short for track %1").arg(cue.number));
+    }
+    for (const CueIndex& index : cue.indexes) {
+      if (index.frame - beginFrame >= count) {
+        return fail(index.line, QStringLiteral("INDEX %1 of track %2 lies beyond the end of the file")
+                                    .arg(index.number, 2, 10, QLatin1Char('0'))
+                                    .arg(cue.number));
+      }
     }
     DiscTrack track;
     track.number = cue.number;

@@ -11,6 +11,7 @@
 struct CueIndex {
   int number = 0;
   int frame = 0;  // sectors from the start of the track's file
+  int line = 0;   // of the INDEX command, for messages
 };
 
 struct CueTrack {

@@ -5,12 +5,14 @@
 #include <QString>
 #include <scsi/sg.h>
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "platform/scsi_host.h"
 
@@ -117,12 +119,20 @@ class VirtualDrive {
 };
 
 // Lists the drives as "vcd0", "vcd1", ... after the real ones and answers their SG_IO requests.
+//
+// The drives are listed only once they are asked for: a disc put in one of them
+// (KORVANE_VIRTUAL_DISC, --virtual-disc, the demo disc of a machine without a drive, a test)
+// or a further drive added. Until then a machine's real drives are its only drives, so an
+// empty virtual drive never joins the drive list beside a real one.
 class VirtualDriveHost : public ScsiHost {
  public:
   static VirtualDriveHost& Instance();  // first use registers itself with AddEmulatedHost
   VirtualDrive& Drive(int index = 0);   // vcd0 exists from the start (empty until loaded)
-  VirtualDrive& AddDrive();             // a further drive, "vcd1" and on
+  VirtualDrive& AddDrive();             // a further drive, "vcd1" and on; lists the drives
   int DriveCount() const;
+
+  bool IsListed() const { return listed_.load(); }
+  void SetListed(bool listed) { listed_.store(listed); }
 
   // Disc arrival and removal, as a real drive raises them: (device name, arrived). Listeners
   // are called on the thread that caused the change.
@@ -141,6 +151,7 @@ class VirtualDriveHost : public ScsiHost {
 
  private:
   VirtualDriveHost();
+  VirtualDrive& CreateDrive();
   VirtualDrive* DriveFor(int handle);
   void RaiseMediaEvent(const QString& device, bool arrived);
 
@@ -150,7 +161,18 @@ class VirtualDriveHost : public ScsiHost {
   int nextHandle_ = 0;
   std::map<int, std::function<void(const QString&, bool)>> listeners_;
   int nextListener_ = 1;
+  std::atomic<bool> listed_{false};
 };
+
+// A sector that fails to read: always (times < 0), or the first `times` reads.
+struct SectorFault {
+  int lba;
+  int times;
+};
+
+// "LBA" (always) or "LBA:k" (the first k reads), comma-separated; nothing, with a message,
+// for anything else.
+std::optional<QList<SectorFault>> ParseFaultList(const QString& text, QString* error);
 
 // Applies KORVANE_VIRTUAL_DISC (a .cue path or "demo"), KORVANE_VIRTUAL_FAULTS ("LBA" fails always,
 // "LBA:k" the first k reads, comma-separated) and KORVANE_VIRTUAL_SPEED (x-speed throttle) to vcd0.

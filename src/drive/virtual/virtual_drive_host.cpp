@@ -16,9 +16,14 @@ VirtualDriveHost& VirtualDriveHost::Instance() {
   return *host;
 }
 
-VirtualDriveHost::VirtualDriveHost() { AddDrive(); }
+VirtualDriveHost::VirtualDriveHost() { CreateDrive(); }
 
 VirtualDrive& VirtualDriveHost::AddDrive() {
+  listed_ = true;
+  return CreateDrive();
+}
+
+VirtualDrive& VirtualDriveHost::CreateDrive() {
   std::lock_guard lock(mutex_);
   const QString name = QStringLiteral("vcd%1").arg(drives_.size());
   drives_.push_back(std::make_unique<VirtualDrive>(
@@ -27,7 +32,7 @@ VirtualDrive& VirtualDriveHost::AddDrive() {
 }
 
 VirtualDrive& VirtualDriveHost::Drive(int index) {
-  while (DriveCount() <= index) AddDrive();
+  while (DriveCount() <= index) CreateDrive();
   std::lock_guard lock(mutex_);
   return *drives_[size_t(std::max(index, 0))];
 }
@@ -49,6 +54,7 @@ void VirtualDriveHost::RemoveMediaListener(int id) {
 }
 
 void VirtualDriveHost::RaiseMediaEvent(const QString& device, bool arrived) {
+  if (arrived) listed_ = true;  // a disc put in a virtual drive asks for it
   std::vector<std::function<void(const QString&, bool)>> listeners;
   {
     std::lock_guard lock(mutex_);
@@ -92,6 +98,7 @@ int VirtualDriveHost::DriveStatus(int handle) {
 QList<ScsiNode> VirtualDriveHost::BlockDevices() {
   std::lock_guard lock(mutex_);
   QList<ScsiNode> nodes;
+  if (!listed_) return nodes;
   for (size_t i = 0; i < drives_.size(); ++i) {
     ScsiNode node;
     node.path = node.name = drives_[i]->DeviceName();
@@ -107,16 +114,8 @@ QList<ScsiNode> VirtualDriveHost::GenericDevices() { return BlockDevices(); }
 
 // ---- set-up from the environment -------------------------------------------------------------
 
-namespace {
-
-struct Fault {
-  int lba;
-  int times;  // < 0: always
-};
-
-// "LBA" or "LBA:k", comma-separated.
-std::optional<QList<Fault>> ParseFaults(const QString& text, QString* error) {
-  QList<Fault> faults;
+std::optional<QList<SectorFault>> ParseFaultList(const QString& text, QString* error) {
+  QList<SectorFault> faults;
   for (const QString& entry : text.split(',', Qt::SkipEmptyParts)) {
     const QStringList parts = entry.trimmed().split(':');
     bool lbaOk = false;
@@ -132,6 +131,8 @@ std::optional<QList<Fault>> ParseFaults(const QString& text, QString* error) {
   return faults;
 }
 
+namespace {
+
 bool SystemHasRealDrive(VirtualDriveHost& virtualHost) {
   QStringList ours;
   for (const ScsiNode& node : virtualHost.BlockDevices()) ours.append(node.path);
@@ -142,9 +143,9 @@ bool SystemHasRealDrive(VirtualDriveHost& virtualHost) {
 }  // namespace
 
 bool SetUpVirtualDriveFromEnvironment(QString* error) {
-  std::optional<QList<Fault>> faults;
+  std::optional<QList<SectorFault>> faults;
   if (qEnvironmentVariableIsSet("KORVANE_VIRTUAL_FAULTS")) {
-    faults = ParseFaults(qEnvironmentVariable("KORVANE_VIRTUAL_FAULTS"), error);
+    faults = ParseFaultList(qEnvironmentVariable("KORVANE_VIRTUAL_FAULTS"), error);
     if (!faults) return false;
   }
   std::optional<double> speed;
@@ -164,12 +165,13 @@ bool SetUpVirtualDriveFromEnvironment(QString* error) {
     drive.LoadDemo();
   } else if (!disc.isEmpty()) {
     if (!drive.LoadCue(disc, error)) return false;
-  } else if (!drive.HasDisc() && !SystemHasRealDrive(host)) {
-    drive.LoadDemo();
+  } else if (!SystemHasRealDrive(host)) {
+    if (!drive.HasDisc()) drive.LoadDemo();
+    host.SetListed(true);
   }
   if (faults) {
     drive.ClearFaults();
-    for (const Fault& fault : *faults) drive.FailSector(fault.lba, fault.times);
+    for (const SectorFault& fault : *faults) drive.FailSector(fault.lba, fault.times);
   }
   if (speed) drive.SetReadThrottleX(*speed);
   return true;

@@ -1,0 +1,1 @@
+korvane_add_fuzzer(cue_image korvane_virtualdrive korvane_drive)

@@ -1,0 +1,1 @@
+korvane_add_fuzzer(disc_cache korvane_metadata)

@@ -1,0 +1,1 @@
+korvane_add_fuzzer(drive_replies korvane_drive)

@@ -1,0 +1,1 @@
+korvane_add_fuzzer(fault_list korvane_virtualdrive)

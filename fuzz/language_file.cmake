@@ -1,0 +1,1 @@
+korvane_add_fuzzer(language_file korvane_texts korvane_settings)

@@ -1,0 +1,62 @@
+#include "app/disc_lookup.h"
+
+#include <QCoreApplication>
+
+#include "drive/drive_context.h"
+#include "metadata/current_disc.h"
+#include "metadata/disc_info.h"
+
+bool LoadDiscInformation(DiscInfo& info) {
+  const bool cached = InitForCurrentDisc(info);
+  if (!cached) LoadCdText(info);
+  return cached;
+}
+
+DiscLookup::DiscLookup(DiscInfo& info, int accessMethod, const FreeDbClientSettings& settings)
+    : info_(info), client_(FreeDbClient::Create(accessMethod)) {
+  client_->SetSettings(settings);
+  client_->SetReporter([this](double value, const QString& text) { OnReport(value, text); });
+}
+
+DiscLookup::~DiscLookup() = default;
+
+void DiscLookup::SetTimeouts(int connectMs, int answerMs) { client_->SetTimeouts(connectMs, answerMs); }
+
+bool DiscLookup::Start() {
+  outcome_ = LookupOutcome();
+  CdDevice* device = DriveContext::Instance().device.load();
+  const TocAddresses toc = device && DriveContext::Instance().present ? TocAddressesOf(*device) : TocAddresses{};
+  if (!client_->Run(&info_, toc)) {
+    outcome_.status = LookupOutcome::Status::NoDisc;
+    return false;
+  }
+  return true;
+}
+
+LookupOutcome DiscLookup::Run() {
+  if (!Start()) return outcome_;
+  while (outcome_.status == LookupOutcome::Status::Running) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return outcome_;
+}
+
+void DiscLookup::OnReport(double value, const QString& text) {
+  if (value == FreeDb::kLookupSucceeded || value == FreeDb::kLookupFailed) return End(value, text);
+  outcome_.message = text.trimmed();
+  if (statusLine_) statusLine_(value, text);
+}
+
+void DiscLookup::End(double value, const QString& text) {
+  if (value == FreeDb::kLookupSucceeded) {
+    // The server names one artist for the disc.
+    if (info_.GetVariousArtists() != 0) info_.SetVariousArtists(0);
+    info_.SaveToCache();
+    outcome_.status = LookupOutcome::Status::Found;
+    return;
+  }
+  if (!text.trimmed().isEmpty()) outcome_.message = text.trimmed();
+  // What a failed lookup left in the record (the category of a match) is not kept.
+  LoadDiscInformation(info_);
+  outcome_.status = client_->DiscNotFound() ? LookupOutcome::Status::NotFound : LookupOutcome::Status::Failed;
+}

@@ -1,0 +1,52 @@
+#pragma once
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "metadata/freedb_client.h"
+
+class DiscInfo;
+
+// The disc information of the disc in the current drive, as every front end shows it: the
+// disc cache, else the disc's CD-TEXT. True when the disc was in the cache.
+bool LoadDiscInformation(DiscInfo& info);
+
+// How a lookup ended.
+struct LookupOutcome {
+  enum class Status { Running, Found, NotFound, Failed, NoDisc };
+  Status status = Status::Running;
+  QString message;  // the last status line, for NotFound and Failed
+};
+
+// A freedb lookup of the disc in the current drive, from the client's start to the stored
+// result: what the lookup dialog and `korvane-cli lookup` both run. A lookup that finds
+// the disc stores it in the disc cache, and the server's single disc artist replaces a
+// various-artists mark that CD-TEXT left; one that fails leaves the record as the disc
+// cache or CD-TEXT had it.
+class DiscLookup {
+ public:
+  // Each status line of the lookup, with its progress value.
+  using StatusLine = std::function<void(double value, const QString& text)>;
+
+  DiscLookup(DiscInfo& info, int accessMethod, const FreeDbClientSettings& settings);
+  ~DiscLookup();
+
+  void SetStatusLine(StatusLine statusLine) { statusLine_ = std::move(statusLine); }
+  void SetTimeouts(int connectMs, int answerMs);
+
+  // Starts the lookup into the record as it stands (see LoadDiscInformation); false
+  // (status NoDisc) when the drive holds no disc with tracks.
+  bool Start();
+  // Start, then runs the calling thread's event loop until the lookup has ended.
+  LookupOutcome Run();
+  const LookupOutcome& Outcome() const { return outcome_; }
+
+ private:
+  void OnReport(double value, const QString& text);
+  void End(double value, const QString& text);
+
+  DiscInfo& info_;
+  std::unique_ptr<FreeDbClient> client_;
+  StatusLine statusLine_;
+  LookupOutcome outcome_;
+};
