@@ -24,7 +24,7 @@ bool PlayerControl::PlayRow(int row) {
     // A data row or no disc simply does not play; what the user can mend is said.
     if (error.kind == PlayError::NoSoundDevice || error.kind == PlayError::DriveBusy ||
         error.kind == PlayError::Failed) {
-      host_.ShowMessage(error.text);
+      host_.ShowMessage(MessageKind::Warning, error.text);
     }
     return false;
   }

@@ -256,10 +256,7 @@ void CMainFrame::BuildToolBar() {
   connect(drives_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (fillingDrives_ || index < 0) return;
     player_.Stop();
-    SettingsStore& store = SettingsStore::Instance();
-    store.WriteInt(Key::CurrentDriveIndex, index);
-    store.WriteString(Key::Device, drives_->itemText(index));
-    controller_->RefreshTracks();
+    controller_->ChooseDrive(index);
   });
 }
 
@@ -400,9 +397,7 @@ void CMainFrame::RebuildDriveList() {
   for (int i = 0; i < drives_->count(); ++i) drives_->setItemIcon(i, KorvaneIcon("eject"));
   // The stored "Device" when it is listed, else the entry "CurrentDriveIndex" names.
   const QString stored = FindDrive(names, SettingsStore::Instance().ReadText(Key::Device));
-  const int storedIndex = SettingsStore::Instance().ReadInt(Key::CurrentDriveIndex);
-  const int fallback = storedIndex >= 0 && storedIndex < names.size() ? storedIndex : 0;
-  drives_->setCurrentIndex(stored.isEmpty() ? fallback : int(names.indexOf(stored)));
+  drives_->setCurrentIndex(stored.isEmpty() ? StoredDriveIndex(names.size()) : int(names.indexOf(stored)));
   fillingDrives_ = false;
   player_.Stop();
   controller_->RefreshTracks();
@@ -494,20 +489,19 @@ void CMainFrame::ShowMessage(MessageKind kind, const QString& text) {
   box.exec();
 }
 
-void CMainFrame::ShowMessage(const QString& text) { ShowMessage(MessageKind::Warning, text); }
-
 void CMainFrame::SetMainWindowVisible(bool visible) { setVisible(visible); }
 
 void CMainFrame::OpenFolder(const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
 
 // CommandTarget
 
-void CMainFrame::LookUpDisc() { RunFreeDbLookup(); }
+void CMainFrame::LookUpDisc() { controller_->FreeDbCommand(); }
 
 void CMainFrame::Rip() {
   player_.Stop();
   const RipResult result = controller_->RipCommand();
   using S = RipResult::Status;
+  if (result.status == S::Busy) ShowMessage(MessageKind::Warning, result.message);
   if (result.status == S::NoDrive) ShowMessage(MessageKind::Information, Text(kPleaseInsertDiscTextId));
   QStringList failed;
   for (const TrackOutcome& outcome : result.outcomes) {
@@ -546,7 +540,7 @@ void CMainFrame::CloseMainWindow() { close(); }
 
 bool CMainFrame::RunEditDiscDialog() { return dialogs_->RunEditDiscInfo(this, controller_->Disc()); }
 
-void CMainFrame::DiscInfoEdited() { tracks_->SetPlayingRow(player_.PlayingRow()); }
+void CMainFrame::DiscInfoEdited() { controller_->DiscInfoChanged(); }
 
 void CMainFrame::SelectAll() { controller_->SelectAll(); }
 

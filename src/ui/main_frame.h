@@ -50,17 +50,15 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
 
   // ControllerHost
   void SetTrackRows(const QList<TrackRow>& rows) override;
-  void OnDiscInfoChanged(const QList<TrackRow>& rows);
-  void OnFormatChanged(int formatId);
+  void OnDiscInfoChanged(const QList<TrackRow>& rows) override;
+  void OnFormatChanged(int formatId) override;
   bool RunFreeDbLookup() override;
   int TrackRowCount() const override;
   bool IsRowChecked(int row) const override;
   void SetRowChecked(int row, bool checked) override;
   void SetPlayingRow(int row) override;
   bool RunProgressDialog(const RipRun& run) override;
-  void ShowMessage(const QString& text) override;
-  enum class MessageKind { Information, Warning, Error };
-  void ShowMessage(MessageKind kind, const QString& text);
+  void ShowMessage(MessageKind kind, const QString& text) override;
   void SetMainWindowVisible(bool visible) override;
   void OpenFolder(const QString& folder) override;
 

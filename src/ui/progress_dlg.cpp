@@ -45,12 +45,6 @@ QLabel* Figure(int controlId) {
   return label;
 }
 
-// The whole rip's percent, each run counted alike.
-double RunTotal(const RipRun& run, double runPercent) {
-  if (run.runCount <= 0) return runPercent;
-  return ProgressText::TotalPercent(runPercent, 1, run.ordinal - 1, run.runCount);
-}
-
 }  // namespace
 
 ProgressDlg::ProgressDlg(const RipRun& run, QWidget* mainWindow, std::function<void()> openFolder)
@@ -107,7 +101,7 @@ ProgressDlg::ProgressDlg(const RipRun& run, QWidget* mainWindow, std::function<v
 
   // The total bar goes on from where the runs before this one left it.
   ShowCurrent(0);
-  ShowTotal(RunTotal(run, 0));
+  ShowTotal(ProgressText::TotalPercent(0, run.bytes, run.bytesBefore, run.totalBytes));
   ShowSpeed();
   mainVisible_ = SettingsStore::Instance().ReadInt(Key::MainWindowIsVisible) != 0;
   hideMain_->setChecked(!mainVisible_);
@@ -137,7 +131,7 @@ void ProgressDlg::ShowSpeed() {
 void ProgressDlg::ShowReport(double runPercent) {
   if (finished_) return;
   ShowCurrent(runPercent);
-  ShowTotal(RunTotal(run_, runPercent));
+  ShowTotal(ProgressText::TotalPercent(runPercent, run_.bytes, run_.bytesBefore, run_.totalBytes));
   ShowSpeed();
 }
 

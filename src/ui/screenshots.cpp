@@ -49,6 +49,9 @@ void TakeSet(CMainFrame& frame, const QString& folder, const QString& suffix, QS
   run.trackNumber = 2;
   run.ordinal = 2;
   run.runCount = 4;
+  run.bytes = 1000;
+  run.bytesBefore = 1000;
+  run.totalBytes = 4000;
   ProgressDlg dialog(run, nullptr, [] {});
   dialog.show();
   dialog.ShowReport(62.5);
