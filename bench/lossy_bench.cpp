@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kSeconds = 300;
 constexpr int kFrames = kSeconds * 44100;
-constexpr uint32_t kChunkBytes = 27 * AudioCodec::kSectorBytes;
+constexpr uint32_t kChunkBytes = 27 * AudioEncoder::kSectorBytes;
 
 const QTemporaryDir& Folder() {
   static QTemporaryDir folder;
@@ -67,7 +67,7 @@ void SetRates(benchmark::State& state, double cpuSeconds) {
   state.counters["audio_s_per_cpu_s"] = audio / cpuSeconds;
 }
 
-void Encode(benchmark::State& state, AudioCodec& codec, const char* name) {
+void Encode(benchmark::State& state, AudioEncoder& codec, const char* name) {
   const QByteArray& audio = Audio();
   const QString path = Folder().filePath(name);
   const double cpuBefore = CpuSeconds(RUSAGE_SELF);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "cli/cli_command.h"
+#include "platform/crash_handler.h"
 #include "platform/paths.h"
 
 namespace {
@@ -40,6 +41,7 @@ QString FindCommandName(const QStringList& arguments, const QStringList& valueOp
 }  // namespace
 
 int main(int argc, char** argv) {
+  const auto crashHandler = InstallCrashHandler();
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName("korvane-cli");
   QCoreApplication::setApplicationVersion("2.5.5");

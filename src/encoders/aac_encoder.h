@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "encoders/aac_settings.h"
-#include "encoders/audio_codec.h"
+#include "encoders/audio_encoder.h"
 #include "encoders/codec_file.h"
 #include "encoders/tag_record.h"
 
@@ -14,7 +14,7 @@
 // muxer, followed by an ID3v1 tag. The PCM goes to the encoder in blocks of the size it asks
 // for; what is left of a Write waits for the next one, and Close encodes the last short
 // block and drains the encoder, so the file ends where the track ends.
-class AacEncoder : public AudioCodec {
+class AacEncoder : public AudioEncoder {
  public:
   explicit AacEncoder(const AacSettings& settings);
   ~AacEncoder() override;

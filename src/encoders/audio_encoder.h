@@ -1,49 +1,39 @@
 #pragma once
-#include <atomic>
+#include <QString>
 #include <cstdint>
-#include <thread>
-#include <vector>
 
-#include "encoders/rip_worker.h"
+struct TagRecord;
 
-// One audio output format. Open creates outputPath and readies the codec, Write takes raw
-// CD audio (interleaved 16-bit little-endian stereo at 44,100 Hz, 2352 bytes a sector),
-// Close finishes the stream and the file. Each returns non-zero on success. After a failed
-// Open every Write fails at once and Close succeeds without touching a file.
-class AudioEncoder : public RipWorker {
+// What a codec knows of the track it writes: facts from the table of contents, given by the
+// track worker, so that a codec never asks the drive.
+struct TrackFacts {
+  int trackIndex = 0;        // 0-based
+  int trackCount = 0;        // audio and data tracks of the disc
+  uint32_t sectorCount = 0;  // sectors the worker will feed: sectorCount * 2352 bytes of PCM
+};
+
+// One audio output format's codec, one object per track run (the format makes them). It takes
+// raw CD audio (interleaved 16-bit little-endian stereo at 44,100 Hz, 2352 bytes a sector) and
+// knows nothing of drives or threads.
+//
+// Open creates path and readies the stream; tags null means no tags are written. Write takes
+// PCM of any length; prepass non-zero marks data of a preparation pass, which only a codec
+// that analyses the audio first accepts (the others return 0 at once). Close finishes the
+// stream and the file. Each returns non-zero on success. After a failed Open every Write fails
+// at once and Close succeeds without touching a file.
+class AudioEncoder {
  public:
   static constexpr uint32_t kSectorBytes = 2352;
 
-  virtual int Open() = 0;
-  // prepass non-zero: the data is for a preparation pass, which only an encoder that
-  // analyses the audio first accepts; the others return 0 at once.
+  virtual ~AudioEncoder() = default;
+
+  virtual int Open(const QString& path, const TrackFacts& track, const TagRecord* tags) = 0;
   virtual int Write(const char* data, uint32_t byteCount, int prepass) = 0;
   virtual int Close() = 0;
-  // Whether Write takes preparation-pass data; the preparation pass reads nothing otherwise.
+
+  // Whether Write takes preparation-pass data; the worker reads nothing for it otherwise.
   virtual bool NeedsPreparationPass() const { return false; }
-
-  // Starts the worker thread of one track: a preparation pass, then the main pass, each
-  // reading the track in kChunkSectors-sector chunks and feeding the encoder. Reports go
-  // to statusCallback: kind 1 with the percent after each chunk, then the done signal.
-  // Returns non-zero when the thread was started.
-  int StartTrack(int trackIndex, const QString& path, uint32_t firstSectorOverride,
-                 uint32_t lastSectorOverride) override;
-  // Waits for the worker thread of the last track to end.
-  void Join();
-  ~AudioEncoder() override;
-
-  static constexpr int kChunkSectors = 27;
-  static constexpr int kChunkRetries = 3;   // more reads of a failed chunk
-  static constexpr int kSectorTries = 3;    // reads of each sector of a chunk that still fails
-
-  // The outcome of the last track, valid once its done signal came.
-  std::atomic<int> failedSectors{0};  // sectors written as silence because they could not be read
-  std::atomic<bool> failed{false};    // the file could not be created, written or closed
-
- private:
-  bool RunPass(bool prepass);
-  void ReadAudioChunk(uint32_t first, int count, std::vector<uint8_t>& buffer, bool countErrors);
-  void Report(double value, const QString* text);
-
-  std::thread thread_;
+  // Why the last Open, Write or Close failed, for the user ("No space left on device");
+  // empty when nothing failed.
+  virtual QString ErrorText() const { return {}; }
 };

@@ -1,7 +1,9 @@
 #pragma once
 #include "encoders/rip_worker.h"
 
-// Copies a whole disc into one image file. A writer is made for each run.
+// Copies a whole disc into one image file. A writer is made for each run; StartImage starts
+// its thread with StartThread, and the job joins it (Join) before reading the outcome and
+// destroying the writer. The thread calls Finish itself at the end of the run.
 class DiscImageWriter : public RipWorker {
  public:
   int StartImage(const QString& path) override = 0;

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "encoders/audio_codec.h"
+#include "encoders/audio_encoder.h"
 #include "encoders/codec_file.h"
 #include "encoders/mp3_settings.h"
 #include "encoders/tag_record.h"
@@ -14,7 +14,7 @@ struct lame_global_struct;
 // MP3 on libmp3lame: an ID3v2.4 tag at the front, the frames (the first one the Xing/LAME
 // frame, which Close fills for the finished stream so players show the right length and can
 // seek), and an ID3v1 tag at the end.
-class Mp3Encoder : public AudioCodec {
+class Mp3Encoder : public AudioEncoder {
  public:
   // The library's speed/quality setting; its slowest, 0, buys nothing audible at these rates.
   static constexpr int kLibraryQuality = 5;

@@ -3,14 +3,14 @@
 #include <cstdint>
 #include <memory>
 
-#include "encoders/audio_codec.h"
+#include "encoders/audio_encoder.h"
 #include "encoders/codec_file.h"
 #include "encoders/ogg_settings.h"
 
 // Ogg Vorbis on libvorbis and libogg: the tags as Vorbis comments in UTF-8, pages written to
 // the file as they complete, the last one marked end-of-stream. Each stream gets a serial
 // number from the system's random source, so two rips of a track can be chained.
-class OggEncoder : public AudioCodec {
+class OggEncoder : public AudioEncoder {
  public:
   // Audio goes to the library this many bytes (1,024 stereo frames) at a time.
   static constexpr uint32_t kPieceBytes = 4096;

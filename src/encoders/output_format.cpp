@@ -1,6 +1,9 @@
 #include "encoders/output_format.h"
 
+#include "encoders/audio_encoder.h"
 #include "encoders/encoder_factory.h"
+#include "encoders/lossy_formats.h"
+#include "encoders/wav_encoder.h"
 
 namespace {
 
@@ -15,6 +18,29 @@ constexpr FormatRow kRows[] = {
 };
 
 bool IsImageType(int typeId) { return typeId == EncoderType::Iso || typeId == EncoderType::BinCue; }
+
+template <class Format>
+std::unique_ptr<OutputFormat> Make(const FormatRow& row) {
+  return std::make_unique<Format>(row);
+}
+
+// The formats with a class of their own; every other row is a plain OutputFormat.
+const struct {
+  int menuId;
+  std::unique_ptr<OutputFormat> (*make)(const FormatRow&);
+} kFormatClasses[] = {
+    {FormatId::Wav, Make<WavFormat>},
+    {FormatId::Mp3, Make<Mp3Format>},
+    {FormatId::Ogg, Make<OggFormat>},
+    {FormatId::Aac, Make<AacFormat>},
+};
+
+std::unique_ptr<OutputFormat> MakeFormat(const FormatRow& row) {
+  for (const auto& format : kFormatClasses) {
+    if (format.menuId == row.menuId) return format.make(row);
+  }
+  return Make<OutputFormat>(row);
+}
 
 }  // namespace
 
@@ -36,12 +62,16 @@ const FormatRow* FindFormatRowByShortName(const QString& shortName) {
 
 OutputFormat::OutputFormat(const FormatRow& row) : row_(row) {}
 
+OutputFormat::~OutputFormat() = default;
+
+std::unique_ptr<AudioEncoder> OutputFormat::CreateEncoder() const { return nullptr; }
+
 int OutputFormat::TypeId() const { return row_.typeId; }
 
 int OutputFormat::IsTrackFormat() const { return IsImageType(row_.typeId) ? 0 : 1; }
 
 bool OutputFormat::IsAvailable() const {
-  return IsTrackFormat() ? IsEncoderAvailable(row_.typeId) : IsDiscImageWriterAvailable(row_.typeId);
+  return IsTrackFormat() ? CreateEncoder() != nullptr : IsDiscImageWriterAvailable(row_.typeId);
 }
 
 QString OutputFormat::UnavailableMessage() const {
@@ -53,7 +83,7 @@ QString OutputFormat::UnavailableMessage() const {
 
 std::unique_ptr<OutputFormat> CreateOutputFormat(int menuId) {
   const FormatRow* row = FindFormatRow(menuId);
-  auto format = std::make_unique<OutputFormat>(row ? *row : *FindFormatRow(FormatId::Mp3));
+  std::unique_ptr<OutputFormat> format = MakeFormat(row ? *row : *FindFormatRow(FormatId::Mp3));
   format->LoadSettings();
   format->ApplySettings();
   return format;

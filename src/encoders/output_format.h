@@ -5,6 +5,8 @@
 
 #include "drive/disc_type.h"  // FormatId: the menu command identifiers of the formats
 
+class AudioEncoder;
+
 
 // Type identifiers the encoder and image-writer factories choose by.
 namespace EncoderType {
@@ -37,12 +39,13 @@ const FormatRow* FindFormatRow(int menuId);
 const FormatRow* FindFormatRowByShortName(const QString& shortName);
 
 // A chosen output format with its settings. LoadSettings reads the format's INI section,
-// ApplySettings hands the settings to the format's encoder, SaveSettings writes them back;
-// formats without settings do nothing there.
+// ApplySettings makes them the settings of the codecs CreateEncoder makes from then on,
+// SaveSettings writes them back. A format with settings is a subclass of its own; formats
+// without settings do nothing there.
 class OutputFormat {
  public:
   explicit OutputFormat(const FormatRow& row);
-  virtual ~OutputFormat() = default;
+  virtual ~OutputFormat();
 
   virtual int TypeId() const;
   // 1 for the five audio formats, 0 for the two disc images.
@@ -50,6 +53,9 @@ class OutputFormat {
   virtual void LoadSettings() {}
   virtual void ApplySettings() {}
   virtual void SaveSettings() {}
+  // A new codec for one track run, configured with the applied settings; null when this
+  // build has none (and for disc images).
+  virtual std::unique_ptr<AudioEncoder> CreateEncoder() const;
 
   const FormatRow& Row() const { return row_; }
   QString Extension() const { return QString::fromLatin1(row_.extension); }
@@ -66,6 +72,6 @@ class OutputFormat {
   const FormatRow& row_;
 };
 
-// A new output-format object for a menu command id, its settings loaded and applied.
-// Unknown ids give MP3.
+// A new output-format object for a menu command id (the format's own subclass when it has
+// one), its settings loaded and applied. Unknown ids give MP3.
 std::unique_ptr<OutputFormat> CreateOutputFormat(int menuId);

@@ -2,16 +2,20 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <thread>
 
 #include "drive/drive_context.h"
 
 class CdDevice;
 
-// What the rip job drives: every audio encoder and every disc-image writer. The job and
-// the worker thread share stopRequested and speed, each written by one side only.
+// What the rip job drives: the track worker and every disc-image writer. Each run moves its
+// data on a thread of its own; the job and that thread share stopRequested, speed and
+// failedSectors, each written by one side only. The rest of the outcome is the thread's
+// until Join returns.
 class RipWorker {
  public:
-  virtual ~RipWorker() = default;
+  virtual ~RipWorker();
 
   // Starts writing a disc image to path; 0 when this worker does not write images.
   virtual int StartImage(const QString& path);
@@ -21,7 +25,10 @@ class RipWorker {
                          uint32_t lastSectorOverride);
   virtual int Finish();
 
-  // Remembers the track a run is about to write, and clears the stop request.
+  // Waits for the thread of the last run to end. After it the outcome below is complete.
+  void Join();
+
+  // Remembers the track a run is about to write, clears the stop request and the outcome.
   void SetTrack(int trackIndex, const QString& path, uint32_t firstSectorOverride,
                 uint32_t lastSectorOverride);
 
@@ -40,4 +47,18 @@ class RipWorker {
   uint32_t lastSectorOverride = 0;
   uint32_t refSector = 0;  // first sample of the run; 0 = none yet
   uint64_t refTick = 0;
+
+  // The outcome of the last run.
+  std::atomic<int> failedSectors{0};  // sectors written as silence because they could not be read
+  std::atomic<bool> failed{false};    // the file could not be created, written, closed or kept
+  QString errorText;                  // why it failed, for the user; read it after Join
+
+ protected:
+  // Runs body on the run's thread after the previous one ended; false when no thread started.
+  bool StartThread(std::function<void()> body);
+  // Marks the run failed with the reason the user reads.
+  void Fail(const QString& why);
+
+ private:
+  std::thread thread_;
 };

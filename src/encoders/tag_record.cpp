@@ -1,7 +1,5 @@
 #include "encoders/tag_record.h"
 
-#include <atomic>
-
 #include <algorithm>
 #include <cstring>
 
@@ -31,10 +29,3 @@ void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex) {
   FillSlot(record, TagRecord::TrackNumber, QString::number(trackIndex + 1));
 }
 
-namespace {
-std::atomic<const DiscInfo*> tagSource{nullptr};
-}
-
-void SetTagSource(const DiscInfo* info) { tagSource = info; }
-
-const DiscInfo* TagSource() { return tagSource; }

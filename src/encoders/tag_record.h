@@ -23,7 +23,3 @@ struct TagRecord {
 // the album, year, genre and comment of the disc, and the 1-based track number.
 void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex);
 
-// The disc information the encoders take their tags from during a rip; null outside one,
-// and then no tags are written.
-void SetTagSource(const DiscInfo* info);
-const DiscInfo* TagSource();

@@ -2,9 +2,8 @@
 
 #include <QFileInfo>
 #include <QtEndian>
+#include <cerrno>
 #include <cstring>
-
-#include "drive/cd_device.h"
 
 namespace {
 
@@ -34,19 +33,17 @@ QByteArray WavEncoder::Header(uint32_t dataBytes) {
   return header;
 }
 
-int WavEncoder::Open() {
-  Close();  // a file left open by an earlier run gets its final header first
+int WavEncoder::Open(const QString& path, const TrackFacts& track, const TagRecord*) {
+  Close();  // a file left open by an earlier Open gets its final header first
   writtenBytes_ = 0;
   writeFailed_ = false;
-  file_.setFileName(outputPath);
-  if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return 0;
-  int first = 0;
-  int last = 0;
-  if (!drive || !drive->GetTrackStart(trackIndex, first) || !drive->GetTrackEnd(trackIndex, last) ||
-      last < first) {
-    return FailOpen();
+  errorText_.clear();
+  file_.setFileName(path);
+  if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    NoteError();
+    return 0;
   }
-  headerDataBytes_ = uint32_t(last - first + 1) * kSectorBytes;
+  headerDataBytes_ = track.sectorCount * kSectorBytes;
   if (file_.write(Header(headerDataBytes_)) != kHeaderBytes) return FailOpen();
   return 1;
 }
@@ -54,16 +51,28 @@ int WavEncoder::Open() {
 // A file that could not be started is not left behind as an empty or headless WAV.
 // Only a regular file is removed: the path may name a device.
 int WavEncoder::FailOpen() {
+  NoteError();
   file_.close();
-  if (QFileInfo(outputPath).isFile()) file_.remove();
+  if (QFileInfo(file_.fileName()).isFile()) file_.remove();
   return 0;
+}
+
+void WavEncoder::NoteError() {
+  if (errorText_.isEmpty()) errorText_ = file_.errorString();
 }
 
 int WavEncoder::Write(const char* data, uint32_t byteCount, int prepass) {
   if (prepass || !file_.isOpen() || writeFailed_) return 0;
+  errno = 0;
   const qint64 written = file_.write(data, byteCount);
+  const int systemError = errno;
   if (written > 0) writtenBytes_ += uint64_t(written);
   if (written != qint64(byteCount)) {
+    // A short write leaves QFile without an error; the system's reason is in errno.
+    if (file_.error() == QFileDevice::NoError && systemError && errorText_.isEmpty()) {
+      errorText_ = QString::fromLocal8Bit(std::strerror(systemError));
+    }
+    NoteError();
     writeFailed_ = true;
     return 0;
   }
@@ -79,6 +88,10 @@ int WavEncoder::Close() {
          file_.seek(kDataSizeOffset) && file_.write(header.constData() + kDataSizeOffset, 4) == 4 && ok;
   }
   ok = file_.flush() && ok;
+  if (!ok) NoteError();
   file_.close();
+  if (file_.error() != QFileDevice::NoError) NoteError();
   return file_.error() == QFileDevice::NoError && ok ? 1 : 0;
 }
+
+std::unique_ptr<AudioEncoder> WavFormat::CreateEncoder() const { return std::make_unique<WavEncoder>(); }

@@ -3,18 +3,20 @@
 #include <QString>
 #include <atomic>
 
-// The platform's HTTP service: plain GET requests with libcurl, which applies the system's
-// proxy settings (http_proxy, https_proxy, no_proxy). One session keeps its connection open
-// between requests to the same server.
+// The platform's HTTP service: GET and POST requests with libcurl, which applies the
+// system's proxy settings (http_proxy, https_proxy, no_proxy). One session keeps its
+// connection open between requests to the same server.
 class HttpSession {
  public:
   struct Options {
     int connectTimeoutMs = 15000;
     int transferTimeoutMs = 30000;
     qsizetype maxBody = 1024 * 1024;
+    bool httpsOnly = false;  // refuse any other protocol
+    QByteArray caFile;       // certificates to trust instead of the system's
   };
   struct Result {
-    bool ok = false;  // status 200 and the whole body
+    bool ok = false;  // Get: status 200 and the whole body; Post: a 2xx status
     long status = 0;
     QByteArray body;
     QString error;  // why it failed, for the user
@@ -28,8 +30,17 @@ class HttpSession {
 
   // abort, when given, is watched during the transfer; setting it ends the request.
   Result Get(const QByteArray& url, const Options& options, const std::atomic<bool>* abort = nullptr);
+  // Sends body as it is (application/octet-stream). The answer's body is not read: ok means
+  // the server answered with a 2xx status.
+  Result Post(const QByteArray& url, const QByteArray& body, const Options& options);
+
+  struct Transfer;  // one request's state, seen by libcurl's callbacks
 
  private:
+  static Result NotStarted();
+  void Prepare(const QByteArray& url, const Options& options, Transfer& transfer);
+  Result Perform(const Transfer& transfer);
+
   void* curl_ = nullptr;
   QByteArray userAgent_;
 };

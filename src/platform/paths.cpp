@@ -16,6 +16,13 @@ QString& ConfigOverride() {
   return dir;
 }
 
+// $name/korvane when that variable holds an absolute path, else ~/fallback/korvane.
+QString XdgDir(const char* name, const char* fallback) {
+  QString base = qEnvironmentVariable(name);
+  if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + fallback;
+  return base + "/korvane";
+}
+
 }  // namespace
 
 void SetConfigDirOverride(const QString& dir) {
@@ -38,11 +45,13 @@ QString ConfigDir() {
     std::lock_guard lock(overrideMutex);
     dir = ConfigOverride();
   }
-  if (dir.isEmpty()) {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + "/.config";
-    dir = base + "/korvane";
-  }
+  if (dir.isEmpty()) dir = XdgDir("XDG_CONFIG_HOME", "/.config");
+  MakePrivateDir(dir);
+  return dir;
+}
+
+QString StateDir() {
+  const QString dir = XdgDir("XDG_STATE_HOME", "/.local/state");
   MakePrivateDir(dir);
   return dir;
 }

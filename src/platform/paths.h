@@ -13,6 +13,10 @@ QString ConfigDir();
 // Used by --config-dir: every later ConfigDir() answers this folder instead.
 void SetConfigDirOverride(const QString& dir);
 
+// The per-user state folder ($XDG_STATE_HOME/korvane, default ~/.local/state/korvane), where
+// the crash report goes. Created mode 0700 when missing.
+QString StateDir();
+
 // The user's music folder (XDG), or $HOME/Music when the system names none.
 QString MusicDir();
 

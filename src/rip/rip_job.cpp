@@ -1,18 +1,16 @@
 #include "rip/rip_job.h"
 
 #include <QFile>
-#include <QThread>
 
 #include "drive/cd_device.h"
 #include "drive/disc_type.h"
 #include "drive/drive_actions.h"
 #include "drive/drive_context.h"
-#include "encoders/audio_encoder.h"
 #include "encoders/disc_image_writer.h"
 #include "encoders/encoder_factory.h"
 #include "encoders/output_format.h"
-#include "encoders/tag_record.h"
 #include "rip/output_naming.h"
+#include "rip/track_worker.h"
 #include "settings/settings_store.h"
 #include "texts/language_manager.h"
 
@@ -86,7 +84,6 @@ RipResult RipJob::Rip(const RipOverrides& overrides) {
     device->StopUnit();
   }
   host_.SetMainWindowVisible(true);
-  SetTagSource(nullptr);
   DriveContext::Instance().worker = nullptr;
   AfterRip(!cancelled);
   return result;
@@ -105,7 +102,6 @@ bool RipJob::PrepareDrive() {
     return false;
   }
   device->StartUnit();
-  SetTagSource(&disc_);
   device->ApplyReadSpeed(SettingsStore::Instance().ReadText(Key::CDReadSpeed));
   device->LockTray();
   return true;
@@ -125,6 +121,8 @@ bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides
     }
   }
   const NamingSettings naming = NamingFor(overrides);
+  TrackWorker worker(*device, format, &disc_);
+  worker.statusCallback = WorkerCallback(done_);
   for (int n = 0; n < tracks.size(); ++n) {
     const int i = tracks[n];
     host_.SetPlayingRow(i);
@@ -133,22 +131,21 @@ bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides
     if (!output.folderReady) host_.ShowMessage(LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
     if (!context.present) continue;
 
-    AudioEncoder* encoder = CreateEncoder(format.TypeId(), device);
     done_.Reset();
-    encoder->statusCallback = WorkerCallback(done_);
-    context.worker = encoder;
-    RipRun run{output.path, i + 1, n + 1, int(tracks.size()), encoder, &done_};
+    context.worker = &worker;
+    RipRun run{output.path, i + 1, n + 1, int(tracks.size()), &worker, &done_};
     TrackOutcome outcome{i, output.path, 0, false};
-    if (!encoder->StartTrack(i, output.path, 0, 0)) {
+    if (!worker.StartTrack(i, output.path, 0, 0)) {
       outcome.failed = true;
       result.outcomes.append(outcome);
       continue;
     }
     const bool finished = RunProgressDialog(run);
-    encoder->Join();
+    worker.Join();
+    context.worker = nullptr;
     if (!finished) return true;
-    outcome.failedSectors = encoder->failedSectors;
-    outcome.failed = encoder->failed;
+    outcome.failedSectors = worker.failedSectors;
+    outcome.failed = worker.failed;
     result.outcomes.append(outcome);
     // A track with read errors stays ticked, so it can be ripped again.
     if (!outcome.failed && outcome.failedSectors == 0) host_.SetRowChecked(i, false);
@@ -180,16 +177,21 @@ bool RipJob::RipImage(const OutputFormat& format, const RipOverrides& overrides,
     return false;
   }
   const bool finished = RunProgressDialog(run);
-  writer->Finish();
+  // The writer's thread ends before the writer goes.
+  writer->Join();
+  context.worker = nullptr;
+  outcome.failedSectors = writer->failedSectors;
+  outcome.failed = writer->failed;
   result.outcomes.append(outcome);
   return !finished;
 }
 
+// The worker stops before its next read once cancelled, so the callers' join after this
+// waits for one read at most.
 bool RipJob::RunProgressDialog(RipRun& run) {
   if (host_.RunProgressDialog(run)) return true;
-  // The worker ends its pass after the current chunk; the partial file goes.
-  run.done->WaitFor(60000);
-  QThread::msleep(kCancelPauseMs);
+  run.worker->stopRequested = 1;
+  run.worker->Join();
   QFile::remove(run.path);
   return false;
 }

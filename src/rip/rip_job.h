@@ -86,8 +86,6 @@ class RipJob {
 
   RipResult Rip(const RipOverrides& overrides = {});
 
-  static constexpr int kCancelPauseMs = 200;
-
  private:
   bool PrepareDrive();
   bool RipTracks(const OutputFormat& format, const RipOverrides& overrides, RipResult& result);

@@ -2,11 +2,9 @@
 #include <QByteArray>
 #include <QList>
 #include <QStringView>
+#include <cstdint>
 #include <optional>
-#include <string>
 #include <utility>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 // One INI file held in memory the way the Windows profile functions read it: section and
@@ -16,8 +14,13 @@
 // Setting a key rewrites only its own line, or adds one line, so a hand-edited file keeps
 // its shape. A UTF-8 byte-order mark (which Windows editors write) is kept but not read as
 // part of the first line.
+//
+// The document keeps the file's bytes as they are and indexes sections and keys by name,
+// so parsing is one pass and a lookup is a hash probe, however large the file.
 class IniDocument {
  public:
+  using Entries = QList<std::pair<QByteArray, QByteArray>>;
+
   static IniDocument Parse(const QByteArray& bytes);
 
   std::optional<QByteArray> Value(QStringView section, QStringView key) const;
@@ -28,33 +31,60 @@ class IniDocument {
   // section, or appends the section and the key at the end of the file.
   void Set(const QByteArray& section, const QByteArray& key, const QByteArray& value);
   // Several keys of one section at once, as Set would one after the other.
-  void SetAll(const QByteArray& section, const QList<std::pair<QByteArray, QByteArray>>& entries);
+  void SetAll(const QByteArray& section, const Entries& entries);
+  // The file as SetAll would leave it, without changing this document.
+  QByteArray WithValues(const QByteArray& section, const Entries& entries) const;
 
-  QByteArray Serialize() const;
+  const QByteArray& Serialize() const { return bytes_; }
 
  private:
-  enum class Kind { Other, Section, Key };
-  struct Line {
-    QByteArray text;  // as in the file, without its line end
-    Kind kind = Kind::Other;
-    QByteArray name;  // section or key name, trimmed
+  struct Section {
+    qsizetype nameBegin;
+    qsizetype insertAt;  // where a new key goes: after the section's last key, or its header
+    int nameLength;
+    bool insertNeedsEol;  // the line before insertAt is the file's last and has no line end
+    bool hasKeys;
+  };
+  struct Key {
+    qsizetype lineBegin;
+    int lineLength;  // without the line end
+    int nameOffset;  // within the line
+    int nameLength;
+    uint32_t section;
   };
 
-  static Line ParseLine(const QByteArray& text);
-  static QByteArray ParseValue(const QByteArray& text);
-  struct Indexed {
-    qsizetype line;
-    QByteArray value;  // parsed once, so a read copies a shared buffer and nothing else
-  };
-  // Lower-case "section\0key" (names are ASCII) into a buffer reused by the calling thread.
-  static const std::string& IndexKey(QStringView section, QStringView key);
-  void Reindex();
-  qsizetype FindSection(const QByteArray& section) const;
+  // Open addressing over ids; names are compared through a callback, so the table holds
+  // nothing but ids and hashes.
+  class NameTable {
+   public:
+    void Reserve(size_t count);
+    template <typename Matches>
+    std::optional<uint32_t> Find(uint32_t hash, Matches matches) const;
+    void Insert(uint32_t hash, uint32_t id);
 
-  std::vector<Line> lines_;
-  QByteArray bom_;  // a UTF-8 byte-order mark the file began with, kept on writing
+   private:
+    struct Slot {
+      uint32_t idPlusOne = 0;  // 0: empty
+      uint32_t hash = 0;
+    };
+    void Grow();
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
+  };
+
+  void ParseLine(qsizetype begin, qsizetype contentEnd, qsizetype next, bool hasEol,
+                 std::optional<uint32_t>& section);
+  // Name is a QStringView (a caller's name) or a QByteArrayView (a name in the file), trimmed.
+  template <typename Name>
+  std::optional<uint32_t> FindSection(Name name) const;
+  template <typename Name>
+  std::optional<uint32_t> FindKey(uint32_t section, Name name) const;
+  QByteArrayView KeyLine(const Key& key) const;
+
+  QByteArray bytes_;  // the whole file, byte-order mark included
   QByteArray eol_ = "\n";
-  bool endsWithEol_ = true;
-  std::unordered_map<std::string, Indexed> index_;
-  std::unordered_set<std::string> sectionsWithKeys_;  // lower-case section names
+  std::vector<Section> sections_;  // the first section of each name, in file order
+  std::vector<Key> keys_;          // the first key of each name in those sections
+  NameTable sectionIndex_;
+  NameTable keyIndex_;
 };

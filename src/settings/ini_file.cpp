@@ -1,13 +1,18 @@
 #include "settings/ini_file.h"
 
+#include <QCoreApplication>
+#include <QDebug>
 #include <QFile>
 #include <QHash>
-#include <cerrno>
+#include <QSet>
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <climits>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,26 +22,100 @@
 
 namespace {
 
-// What identifies one version of a file on disk; an atomic replace changes the inode.
+// What identifies one version of a file on disk; an atomic replace changes the inode, and a
+// change of owner or mode changes the status time.
 struct FileStamp {
   bool exists = false;
   dev_t device = 0;
   ino_t inode = 0;
   off_t size = 0;
   timespec modified{};
+  timespec changed{};
 
   static FileStamp Of(const struct stat& st) {
-    return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+    return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
   }
   bool operator==(const FileStamp& o) const {
+    auto same = [](const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
     return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
-           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+           same(modified, o.modified) && same(changed, o.changed);
   }
 };
 
+// An open descriptor of the parsed file: while it is open the inode cannot be freed, so its
+// number cannot be reused by a later replace that would then look like the cached version.
+using Pin = std::shared_ptr<void>;
+Pin PinFile(int fd) {
+  return Pin(reinterpret_cast<void*>(intptr_t(fd) + 1), [](void* p) { ::close(int(intptr_t(p) - 1)); });
+}
+
 struct CachedFile {
   FileStamp stamp;
+  Pin pin;
   std::shared_ptr<const IniDocument> doc;
+};
+
+// A file as the cache found it: the parsed contents, or nothing when the file exists but
+// cannot be read (then reason says why).
+struct Loaded {
+  CachedFile file;
+  bool readable = true;
+  QString reason;
+};
+
+const std::shared_ptr<const IniDocument>& EmptyDocument() {
+  static const auto empty = std::make_shared<const IniDocument>();
+  return empty;
+}
+
+void WarnOnStderr(const QString& message) {
+  const QString program = QCoreApplication::applicationName();
+  qWarning().noquote() << (program.isEmpty() ? message : program + ": " + message);
+}
+
+std::atomic<IniFile::FaultReporter> g_reporter{&WarnOnStderr};
+
+void Report(const std::optional<QString>& fault) {
+  if (fault) g_reporter.load()(*fault);
+}
+
+// The path a write must replace: a symbolic link is followed to its final target (which
+// need not exist yet), so the link stays a link.
+QByteArray ResolveLinks(QByteArray path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(path.constData(), target, sizeof target);
+    if (n < 0 || n == ssize_t(sizeof target)) return path;
+    QByteArray next(target, n);
+    if (!next.startsWith('/')) next.prepend(path.left(path.lastIndexOf('/') + 1));
+    path = next;
+  }
+  return path;
+}
+
+// Holds an advisory lock on "<file>.lock" beside the file, across processes, until it goes.
+class WriteLock {
+ public:
+  explicit WriteLock(const QByteArray& file) {
+    // Read-only and readable by all: an empty file, which another owner's (sudo) run may
+    // have created, still serves as the lock.
+    fd_ = ::open((file + ".lock").constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        ::close(fd_);
+        fd_ = -1;
+      }
+    }
+  }
+  ~WriteLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  WriteLock(const WriteLock&) = delete;
+  WriteLock& operator=(const WriteLock&) = delete;
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
 };
 
 // The parsed copies of every INI file this process has read, by native path.
@@ -48,64 +127,103 @@ class IniCache {
   }
 
   std::shared_ptr<const IniDocument> Snapshot(const QByteArray& path) {
-    std::lock_guard lock(mutex_);
-    return FreshLocked(path);
+    std::optional<QString> fault;
+    std::shared_ptr<const IniDocument> doc;
+    {
+      std::lock_guard lock(mutex_);
+      doc = FreshLocked(path, fault).file.doc;
+    }
+    Report(fault);
+    return doc;
   }
 
-  // Applies change to the current contents and replaces the file with the result.
+  // Replaces the file with what change makes of its current contents. Other processes
+  // writing the same file wait on the lock, and the contents are read again under it, so
+  // no one's change is lost. A file that exists but cannot be read is never replaced.
   template <typename Change>
   bool Update(const QByteArray& path, Change change) {
-    std::lock_guard lock(mutex_);
-    const std::shared_ptr<const IniDocument> current = FreshLocked(path);
-    IniDocument doc = *current;
-    change(doc);
-    const QByteArray bytes = doc.Serialize();
-    // Writing what the file already holds leaves it alone (refreshes store the same values
-    // again and again).
-    if (files_[path].stamp.exists && bytes == current->Serialize()) return true;
-    if (!ReplaceFile(path, bytes)) {
-      files_.remove(path);  // the next read looks at the disk again
-      return false;
+    const QByteArray target = ResolveLinks(path);
+    const WriteLock fileLock(target);
+    if (!fileLock.Held()) return false;
+    std::optional<QString> fault;
+    bool written = false;
+    {
+      std::lock_guard lock(mutex_);
+      const Loaded current = FreshLocked(path, fault);
+      if (current.readable) {
+        const QByteArray bytes = change(*current.file.doc);
+        // Writing what the file already holds leaves it alone (refreshes store the same
+        // values again and again).
+        if (bytes == current.file.doc->Serialize()) {
+          written = true;
+        } else {
+          written = ReplaceFile(target, bytes);
+          files_.remove(path);  // the next read parses what is on disk now
+        }
+      }
     }
-    struct stat st {};
-    CachedFile& cached = files_[path];
-    cached.doc = std::make_shared<const IniDocument>(std::move(doc));
-    cached.stamp = ::stat(path.constData(), &st) == 0 ? FileStamp::Of(st) : FileStamp{};
-    return true;
+    Report(fault);
+    return written;
   }
 
  private:
-  std::shared_ptr<const IniDocument> FreshLocked(const QByteArray& path) {
+  // The cached copy while the file is unchanged, else the file read again. The first time
+  // a file turns out unreadable, fault receives the message that says so.
+  Loaded FreshLocked(const QByteArray& path, std::optional<QString>& fault) {
     struct stat st {};
-    const FileStamp now = ::stat(path.constData(), &st) == 0 ? FileStamp::Of(st) : FileStamp{};
-    auto it = files_.find(path);
-    if (it != files_.end() && it->stamp == now && it->doc) return it->doc;
-    CachedFile loaded = Load(path);
-    files_[path] = loaded;
-    return loaded.doc;
+    const bool statted = ::stat(path.constData(), &st) == 0;
+    if (statted || errno == ENOENT) {
+      const FileStamp now = statted ? FileStamp::Of(st) : FileStamp{};
+      auto it = files_.find(path);
+      if (it != files_.end() && it->stamp == now) return Loaded{*it, true, {}};
+    }
+    Loaded loaded = Load(path);
+    if (!loaded.readable) {
+      files_.remove(path);
+      if (!unreadable_.contains(path)) {
+        unreadable_.insert(path);
+        fault = QString("cannot read %1: %2").arg(QFile::decodeName(path), loaded.reason);
+      }
+      return loaded;
+    }
+    unreadable_.remove(path);  // a later fault is reported again
+    files_[path] = loaded.file;
+    return loaded;
   }
 
-  // Reads through one descriptor so the stamp belongs to exactly the bytes parsed.
-  static CachedFile Load(const QByteArray& path) {
-    CachedFile result{FileStamp{}, std::make_shared<const IniDocument>()};
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return result;
+  // Reads through one descriptor so the stamp belongs to exactly the bytes parsed. Only a
+  // missing file reads as empty; any other failure leaves the file unreadable.
+  static Loaded Load(const QByteArray& path) {
+    Loaded result{CachedFile{FileStamp{}, nullptr, EmptyDocument()}, true, {}};
+    auto fail = [&](int error) {
+      result.readable = false;
+      result.reason = qt_error_string(error);
+      return result;
+    };
+    // Non-blocking, so a FIFO at the path cannot hang the program.
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno == ENOENT ? result : fail(errno);
+    Pin pin = PinFile(fd);
     struct stat st {};
-    QByteArray bytes;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-      bytes.resize(st.st_size);
-      qsizetype done = 0;
-      while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += n;
-      }
-      bytes.truncate(done);
-      result.stamp = FileStamp::Of(st);
+    if (::fstat(fd, &st) != 0) return fail(errno);
+    if (S_ISDIR(st.st_mode)) return fail(EISDIR);
+    if (!S_ISREG(st.st_mode)) {
+      result.readable = false;
+      result.reason = "not a regular file";
+      return result;
     }
-    ::close(fd);
-    result.doc = std::make_shared<const IniDocument>(IniDocument::Parse(bytes));
+    QByteArray bytes(st.st_size, Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return fail(errno);
+      if (n == 0) break;
+      done += n;
+    }
+    bytes.truncate(done);
+    result.file = CachedFile{FileStamp::Of(st), std::move(pin),
+                             std::make_shared<const IniDocument>(IniDocument::Parse(bytes))};
     return result;
   }
 
@@ -135,6 +253,7 @@ class IniCache {
 
   std::mutex mutex_;
   QHash<QByteArray, CachedFile> files_;
+  QSet<QByteArray> unreadable_;  // reported already
 };
 
 QByteArray NativePath(const QString& path) { return QFile::encodeName(path); }
@@ -166,6 +285,10 @@ IniFile::IniFile(FullPath, const QString& fullPath)
     : path_(fullPath), nativePath_(NativePath(fullPath)) {}
 
 IniFile IniFile::AtPath(const QString& fullPath) { return IniFile(FullPath{}, fullPath); }
+
+void IniFile::SetFaultReporter(FaultReporter reporter) {
+  g_reporter = reporter ? reporter : &WarnOnStderr;
+}
 
 int IniFile::ReadInt(const QString& section, const QString& key, int defaultValue) const {
   const std::optional<QByteArray> raw = RawValue(nativePath_, section, key);
@@ -213,14 +336,14 @@ bool IniFile::HasKeys(const QString& section) const {
 bool IniFile::WriteRaw(const QString& section, const QList<std::pair<QString, QByteArray>>& entries) {
   const QByteArray sectionBytes = section.trimmed().toUtf8();
   if (!FitsName(sectionBytes) || nativePath_.size() > kMaxBytes) return false;
-  QList<std::pair<QByteArray, QByteArray>> keyed;
+  IniDocument::Entries keyed;
   for (const auto& [key, value] : entries) {
     const QByteArray keyBytes = key.trimmed().toUtf8();
     if (FitsName(keyBytes)) keyed.append({keyBytes, value});
   }
   if (keyed.isEmpty()) return false;
-  return IniCache::Instance().Update(nativePath_, [&](IniDocument& doc) {
-    doc.SetAll(sectionBytes, keyed);
+  return IniCache::Instance().Update(nativePath_, [&](const IniDocument& doc) {
+    return doc.WithValues(sectionBytes, keyed);
   });
 }
 

@@ -6,10 +6,14 @@
 #include "settings/setting_keys.h"
 
 // One INI file with four typed accessors. Reads come from a parsed copy shared by every
-// IniFile of the same path in the process, re-read only when the file's size, time or
+// IniFile of the same path in the process, re-read only when the file's size, times or
 // identity changes. Every write replaces the file atomically (a temporary file beside it,
 // then a rename), with mode 0600, so a crash or a full disk never leaves it half-written
-// and a reader never sees a torn file. Reads and writes are safe from any thread.
+// and a reader never sees a torn file; a symbolic link is followed, so the link stays.
+// Each write holds a lock on "<file>.lock" across processes and applies its change to the
+// file as it is then, so writers in several processes lose nothing. A file that exists but
+// cannot be read reads as defaults, is said once to the fault reporter, and is never
+// replaced: writes to it fail. Reads and writes are safe from any thread.
 class IniFile {
  public:
   // Values, sections, keys and the path may take at most this many bytes once encoded.
@@ -23,6 +27,11 @@ class IniFile {
   static IniFile AtPath(const QString& fullPath);
 
   const QString& Path() const { return path_; }
+
+  // Receives "cannot read <path>: <reason>" once per file that exists but cannot be read.
+  // The default writes it on stderr after the program's name. Null restores the default.
+  using FaultReporter = void (*)(const QString& message);
+  static void SetFaultReporter(FaultReporter reporter);
 
   int ReadInt(const QString& section, const QString& key, int defaultValue) const;
   bool WriteInt(const QString& section, const QString& key, int value);

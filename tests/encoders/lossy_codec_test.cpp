@@ -17,10 +17,10 @@
 
 namespace {
 
-constexpr uint32_t kChunkBytes = 27 * AudioCodec::kSectorBytes;  // one chunk of a rip
+constexpr uint32_t kChunkBytes = 27 * AudioEncoder::kSectorBytes;  // one chunk of a rip
 constexpr int kSectorFrames = 588;
 
-using MakeCodec = std::function<std::unique_ptr<AudioCodec>()>;
+using MakeCodec = std::function<std::unique_ptr<AudioEncoder>()>;
 
 Mp3Settings Mp3(int minRate, int maxRate, int mode = Mp3Settings::Stereo) {
   Mp3Settings s;
@@ -74,12 +74,12 @@ class LossyCodecTest : public ::testing::Test {
   QString PathOf(const QString& name) const { return dir.filePath(name); }
 
   // Encodes audio the way a rip feeds it: chunks of 27 sectors, the last one shorter.
-  bool Encode(AudioCodec& codec, const QString& path, const QByteArray& audio,
+  bool Encode(AudioEncoder& codec, const QString& path, const QByteArray& audio,
               const TagRecord* tags = nullptr, uint32_t chunkBytes = kChunkBytes) {
     TrackFacts facts;
     facts.trackIndex = 2;
     facts.trackCount = 12;
-    facts.sectorCount = uint32_t(audio.size() / AudioCodec::kSectorBytes);
+    facts.sectorCount = uint32_t(audio.size() / AudioEncoder::kSectorBytes);
     if (!codec.Open(path, facts, tags)) return false;
     for (qsizetype at = 0; at < audio.size(); at += chunkBytes) {
       const qsizetype n = std::min<qsizetype>(chunkBytes, audio.size() - at);

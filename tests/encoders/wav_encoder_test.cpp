@@ -4,14 +4,14 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 
-#include "encoders/encoder_factory.h"
 #include "encoders/output_format.h"
 #include "encoders/wav_encoder.h"
 #include "support/test_support.h"
-#include "support/virtual_disc.h"
 
 namespace {
 
@@ -38,34 +38,31 @@ uint32_t U32At(const QByteArray& bytes, int offset) {
   return qFromLittleEndian<quint32>(bytes.constData() + offset);
 }
 
+// PCM like a track's: every sample value occurs, no two sectors alike.
+QByteArray TestPcm(uint32_t sectors, int seed) {
+  QByteArray pcm(qsizetype(sectors * kSector), '\0');
+  for (qsizetype i = 0; i < pcm.size(); ++i) pcm[i] = char((i * 7 + i / 2048 + seed) % 256);
+  return pcm;
+}
+
+// The WAV codec alone: PCM from memory, no drive.
 class WavEncoderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    device = disc.Insert();
-    ASSERT_NE(device, nullptr);
-    encoder = CreateEncoder(EncoderType::Wav, device);
-    ASSERT_NE(encoder, nullptr);
-  }
   QString PathOf(const QString& name) const { return dir.filePath(name); }
 
-  // Opens track index to path and writes audio in chunks of up to 27 sectors.
-  bool RipAudio(int index, const QString& path, const QByteArray& audio) {
-    encoder->SetTrack(index, path, 0, 0);
-    if (!encoder->Open()) return false;
+  // Opens path for a track of sectorCount sectors and writes pcm in chunks of up to 27 sectors.
+  bool Encode(const QString& path, uint32_t sectorCount, const QByteArray& pcm) {
+    if (!encoder.Open(path, TrackFacts{0, 1, sectorCount}, nullptr)) return false;
     const qsizetype chunk = kChunkSectors * kSector;
-    for (qsizetype at = 0; at < audio.size(); at += chunk) {
-      const qsizetype n = std::min(chunk, audio.size() - at);
-      if (!encoder->Write(audio.constData() + at, uint32_t(n), 0)) return false;
+    for (qsizetype at = 0; at < pcm.size(); at += chunk) {
+      const qsizetype n = std::min(chunk, pcm.size() - at);
+      if (!encoder.Write(pcm.constData() + at, uint32_t(n), 0)) return false;
     }
     return true;
   }
 
-  TempConfig config;
   QTemporaryDir dir;
-  // 225 sectors (8 full chunks and 9 sectors), 27 x 4 + 1 sectors, and 27 x 3 sectors.
-  TestDisc disc{{{225}, {109}, {81}}};
-  CdDevice* device = nullptr;
-  AudioEncoder* encoder = nullptr;
+  WavEncoder encoder;
 };
 
 TEST_F(WavEncoderTest, HeaderOfAThreeSecondTrack) {
@@ -86,12 +83,14 @@ TEST_F(WavEncoderTest, HeaderOfAThreeSecondTrack) {
 }
 
 TEST_F(WavEncoderTest, TracksDecodeBitExactWithFfmpeg) {
-  for (int index : {0, 1, 2}) {
-    SCOPED_TRACE(index);
-    const QByteArray audio = disc.TrackAudio(index);
-    const QString path = PathOf(QStringLiteral("track%1.wav").arg(index));
-    ASSERT_TRUE(RipAudio(index, path, audio));
-    EXPECT_TRUE(encoder->Close());
+  // 225 sectors (8 full chunks and 9 sectors), 27 x 4 + 1 sectors, and 27 x 3 sectors.
+  for (uint32_t sectors : {225u, 109u, 81u}) {
+    SCOPED_TRACE(sectors);
+    const QByteArray audio = TestPcm(sectors, int(sectors));
+    const QString path = PathOf(QStringLiteral("track%1.wav").arg(sectors));
+    ASSERT_TRUE(Encode(path, sectors, audio));
+    EXPECT_TRUE(encoder.Close());
+    EXPECT_TRUE(encoder.ErrorText().isEmpty());
 
     const QByteArray file = ReadFileBytes(path);
     ASSERT_EQ(file.size(), 44 + audio.size());
@@ -103,54 +102,50 @@ TEST_F(WavEncoderTest, TracksDecodeBitExactWithFfmpeg) {
 
 TEST_F(WavEncoderTest, PreparationPassIsRefusedAndWritesNothing) {
   const QString path = PathOf("prepass.wav");
-  encoder->SetTrack(0, path, 0, 0);
-  ASSERT_TRUE(encoder->Open());
-  const QByteArray audio = disc.TrackAudio(0).left(27 * kSector);
-  EXPECT_EQ(encoder->Write(audio.constData(), uint32_t(audio.size()), 1), 0);
+  EXPECT_FALSE(encoder.NeedsPreparationPass());
+  ASSERT_TRUE(encoder.Open(path, TrackFacts{0, 1, 27}, nullptr));
+  const QByteArray audio = TestPcm(27, 1);
+  EXPECT_EQ(encoder.Write(audio.constData(), uint32_t(audio.size()), 1), 0);
   EXPECT_EQ(QFileInfo(path).size(), 44);
-  EXPECT_TRUE(encoder->Write(audio.constData(), uint32_t(audio.size()), 0));
-  EXPECT_TRUE(encoder->Close());
+  EXPECT_TRUE(encoder.Write(audio.constData(), uint32_t(audio.size()), 0));
+  EXPECT_TRUE(encoder.Close());
+  EXPECT_TRUE(DecodeWithFfmpeg(path) == audio);
 }
 
-TEST_F(WavEncoderTest, FailedOpenLeavesNoFileAndLaterCallsAreHarmless) {
+TEST_F(WavEncoderTest, FailedOpenLeavesNoFileSaysWhyAndLaterCallsAreHarmless) {
   const struct {
     const char* name;
-    int track;
     QString path;
+    const char* reason;
   } cases[] = {
-      {"folder missing", 0, PathOf("missing/dir/x.wav")},
-      {"track not on the disc", 7, PathOf("absent.wav")},
+      {"folder missing", PathOf("missing/dir/x.wav"), "No such file or directory"},
+      {"a full device", QStringLiteral("/dev/full"), "No space left on device"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    encoder->SetTrack(c.track, c.path, 0, 0);
-    EXPECT_EQ(encoder->Open(), 0);
-    EXPECT_FALSE(QFileInfo::exists(c.path));
-    EXPECT_EQ(encoder->Write("abcd", 4, 0), 0);
-    EXPECT_EQ(encoder->Close(), 1);
-    EXPECT_FALSE(QFileInfo::exists(c.path));
+    EXPECT_EQ(encoder.Open(c.path, TrackFacts{0, 1, 10}, nullptr), 0);
+    EXPECT_TRUE(encoder.ErrorText().contains(QLatin1String(c.reason))) << encoder.ErrorText().toStdString();
+    EXPECT_EQ(encoder.Write("abcd", 4, 0), 0);
+    EXPECT_EQ(encoder.Close(), 1);
   }
-  // An encoder with no disc at all cannot size the file either.
-  AudioEncoder* noDisc = CreateEncoder(EncoderType::Wav, nullptr);
-  noDisc->SetTrack(0, PathOf("nodisc.wav"), 0, 0);
-  EXPECT_EQ(noDisc->Open(), 0);
-  EXPECT_FALSE(QFileInfo::exists(PathOf("nodisc.wav")));
+  EXPECT_FALSE(QFileInfo::exists(PathOf("missing")));
+  EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/full")).exists()) << "a device is never removed";
 }
 
 TEST_F(WavEncoderTest, ShortTrackGetsAHeaderForWhatWasWritten) {
   const QString path = PathOf("short.wav");
-  const QByteArray audio = disc.TrackAudio(0).left(100 * kSector);  // of 225
-  ASSERT_TRUE(RipAudio(0, path, audio));
-  EXPECT_TRUE(encoder->Close());
+  const QByteArray audio = TestPcm(100, 3);  // of 225
+  ASSERT_TRUE(Encode(path, 225, audio));
+  EXPECT_TRUE(encoder.Close());
   const QByteArray file = ReadFileBytes(path);
   ASSERT_EQ(file.size(), 44 + audio.size());
   EXPECT_EQ(file.left(44), WavEncoder::Header(uint32_t(audio.size())));
   EXPECT_TRUE(DecodeWithFfmpeg(path) == audio);
 }
 
-TEST_F(WavEncoderTest, WriteFailureIsReportedAndTheFileStaysValid) {
+TEST_F(WavEncoderTest, WriteFailureIsReportedWithTheSystemsReasonAndTheFileStaysValid) {
   const QString path = PathOf("full.wav");
-  const QByteArray audio = disc.TrackAudio(0);
+  const QByteArray audio = TestPcm(225, 4);
   // The file system refuses to grow the file past 10 sectors of audio.
   const rlim_t limit = 44 + 10 * kSector;
   std::signal(SIGXFSZ, SIG_IGN);
@@ -158,12 +153,13 @@ TEST_F(WavEncoderTest, WriteFailureIsReportedAndTheFileStaysValid) {
   getrlimit(RLIMIT_FSIZE, &old);
   rlimit small{limit, old.rlim_max};
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool ripped = RipAudio(0, path, audio);
-  const int closed = encoder->Close();
+  const bool encoded = Encode(path, 225, audio);
+  const int closed = encoder.Close();
   setrlimit(RLIMIT_FSIZE, &old);
 
-  EXPECT_FALSE(ripped);
+  EXPECT_FALSE(encoded);
   EXPECT_EQ(closed, 0);
+  EXPECT_EQ(encoder.ErrorText(), QString::fromLocal8Bit(strerror(EFBIG)));
   const QByteArray file = ReadFileBytes(path);
   ASSERT_EQ(file.size(), qsizetype(limit));
   EXPECT_EQ(U32At(file, 40), limit - 44);
@@ -171,15 +167,24 @@ TEST_F(WavEncoderTest, WriteFailureIsReportedAndTheFileStaysValid) {
   EXPECT_TRUE(DecodeWithFfmpeg(path) == audio.left(qsizetype(limit - 44)));
 }
 
-TEST_F(WavEncoderTest, OneEncoderWritesTrackAfterTrack) {
-  const QByteArray part = disc.TrackAudio(0).left(100 * kSector);
-  ASSERT_TRUE(RipAudio(0, PathOf("a.wav"), part));
-  // A new Open without a Close in between still finishes the first file and its header.
-  ASSERT_TRUE(RipAudio(1, PathOf("b.wav"), disc.TrackAudio(1)));
-  EXPECT_TRUE(encoder->Close());
-  EXPECT_TRUE(DecodeWithFfmpeg(PathOf("b.wav")) == disc.TrackAudio(1));
-  EXPECT_EQ(ReadFileBytes(PathOf("a.wav")).left(44), WavEncoder::Header(uint32_t(part.size())));
-  EXPECT_TRUE(DecodeWithFfmpeg(PathOf("a.wav")) == part);
+TEST_F(WavEncoderTest, TheFormatMakesANewCodecForEveryRun) {
+  TempConfig config;
+  const std::unique_ptr<OutputFormat> format = CreateOutputFormat(FormatId::Wav);
+  std::unique_ptr<AudioEncoder> first = format->CreateEncoder();
+  std::unique_ptr<AudioEncoder> second = format->CreateEncoder();
+  ASSERT_NE(dynamic_cast<WavEncoder*>(first.get()), nullptr);
+  ASSERT_NE(dynamic_cast<WavEncoder*>(second.get()), nullptr);
+  EXPECT_NE(first.get(), second.get());
+  // Two runs at once do not share state: each file gets its own header and audio.
+  const QByteArray a = TestPcm(30, 5), b = TestPcm(54, 6);
+  ASSERT_TRUE(first->Open(PathOf("a.wav"), TrackFacts{0, 2, 30}, nullptr));
+  ASSERT_TRUE(second->Open(PathOf("b.wav"), TrackFacts{1, 2, 54}, nullptr));
+  EXPECT_TRUE(first->Write(a.constData(), uint32_t(a.size()), 0));
+  EXPECT_TRUE(second->Write(b.constData(), uint32_t(b.size()), 0));
+  EXPECT_TRUE(second->Close());
+  EXPECT_TRUE(first->Close());
+  EXPECT_TRUE(DecodeWithFfmpeg(PathOf("a.wav")) == a);
+  EXPECT_TRUE(DecodeWithFfmpeg(PathOf("b.wav")) == b);
 }
 
 }  // namespace

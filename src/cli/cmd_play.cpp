@@ -1,0 +1,149 @@
+// play N: listens to one track of the disc through the sound device.
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+
+#include "cli/cli_command.h"
+#include "cli/cli_disc.h"
+#include "drive/cd_device.h"
+#include "drive/drive_context.h"
+#include "player/playback.h"
+#include "platform/wave_out.h"
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+std::atomic<bool> ended{false};
+
+constexpr int kRefreshMs = 200;
+constexpr double kBytesPerSecond = double(WaveOut::kSampleRate) * WaveOut::kBytesPerFrame;
+
+// While a track plays, a terminal on stdin gives single keys without echo, so space or p
+// toggles pause; anything else on stdin is left alone.
+class KeyReader {
+ public:
+  KeyReader() : interactive_(isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_) == 0) {
+    if (!interactive_) return;
+    termios keys = saved_;
+    keys.c_lflag &= ~tcflag_t(ICANON | ECHO);
+    keys.c_cc[VMIN] = 0;
+    keys.c_cc[VTIME] = 0;
+    tcsetattr(STDIN_FILENO, TCSANOW, &keys);
+  }
+  ~KeyReader() {
+    if (interactive_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+  }
+  KeyReader(const KeyReader&) = delete;
+  KeyReader& operator=(const KeyReader&) = delete;
+
+  bool Interactive() const { return interactive_; }
+
+  // The key pressed within ms milliseconds, or 0. A signal ends the wait early.
+  char WaitForKey(int ms) const {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, interactive_ ? 1 : 0, ms) <= 0 || !(input.revents & POLLIN)) return 0;
+    char key = 0;
+    return read(STDIN_FILENO, &key, 1) == 1 ? key : 0;
+  }
+
+ private:
+  termios saved_{};
+  const bool interactive_;
+};
+
+QString Clock(double seconds) {
+  const int whole = int(seconds);
+  return QString("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QChar('0'));
+}
+
+// One progress line, rewritten in place: percentage and time handed to the sound device.
+struct Progress {
+  uint32_t position = 0;
+  uint32_t total = 0;
+};
+
+void PrintProgress(CliContext& ctx, int trackNumber, const Progress& progress, const char* state) {
+  if (progress.total == 0) return;
+  ctx.out << QString("\rTrack %1  %2%  %3 / %4  %5")
+                 .arg(trackNumber)
+                 .arg(int(100.0 * progress.position / progress.total), 3)
+                 .arg(Clock(progress.position / kBytesPerSecond), Clock(progress.total / kBytesPerSecond))
+                 .arg(state, -7)
+          << Qt::flush;
+}
+
+uint32_t TrackBytes(int index) {
+  CdDevice* device = DriveContext::Instance().device;
+  int first = 0;
+  int last = 0;
+  if (!device || !device->GetTrackStart(index, first) || !device->GetTrackEnd(index, last)) return 0;
+  return uint32_t(last - first + 1) * CdDevice::kAudioSectorBytes;
+}
+
+int ExitFor(PlayError::Kind kind) {
+  switch (kind) {
+    case PlayError::BadTrack:
+    case PlayError::DataTrack:
+      return Exit::BadArguments;
+    case PlayError::NoDisc:
+      return Exit::NoDisc;
+    default:
+      return Exit::Failed;
+  }
+}
+
+// Plays until the track ends or Ctrl-C stops it; keys toggle pause on a terminal.
+void RunUntilEnd(CliContext& ctx, int trackNumber, Progress progress) {
+  const KeyReader keys;
+  if (keys.Interactive()) ctx.out << "Space or p pauses and resumes, Ctrl-C stops." << Qt::endl;
+  bool stopping = false;
+  while (!ended) {
+    const char key = keys.WaitForKey(kRefreshMs);
+    if (key == ' ' || key == 'p' || key == 'P') TogglePause();
+    if (interrupted && !stopping) {
+      StopPlayback();
+      stopping = true;
+    }
+    int index = 0;
+    if (PlaybackProgress(index, progress.position, progress.total)) {
+      PrintProgress(ctx, trackNumber, progress, IsPaused() ? "paused" : "");
+    }
+  }
+  WaitForPlayersToEnd();
+  if (!stopping) progress.position = progress.total;
+  PrintProgress(ctx, trackNumber, progress, stopping ? "stopped" : "");
+  ctx.out << Qt::endl;
+}
+
+int RunPlay(CliContext& ctx) {
+  bool isNumber = false;
+  const int trackNumber = ctx.args.value(0).toInt(&isNumber);
+  if (ctx.args.size() != 1 || !isNumber) return Fail(ctx, Exit::BadArguments, "play takes one track number");
+
+  QString drive;
+  int status = Exit::Ok;
+  if (!SelectDriveWithDisc(ctx, drive, status)) return status;
+  DriveContext::Instance().SetStatusCallback([](int kind, double, const QString* text) {
+    if (kind == StatusKind::Player && text && *text != "PLAY_PLAY") ended = true;
+  });
+  std::signal(SIGINT, [](int) { interrupted = true; });
+  PlayError error;
+  if (PlayTrack(trackNumber - 1, &error)) {
+    RunUntilEnd(ctx, trackNumber, {0, TrackBytes(trackNumber - 1)});
+    status = Exit::Ok;
+  } else {
+    status = Fail(ctx, ExitFor(error.kind), error.text);
+  }
+  std::signal(SIGINT, SIG_DFL);
+  DriveContext::Instance().SetStatusCallback({});
+  return status;
+}
+
+const RegisterCommand kPlay({"play", "N",
+                             "Play track N of the disc through the sound device; Ctrl-C stops.",
+                             {}, RunPlay});
+
+}  // namespace

@@ -1,0 +1,3 @@
+#include "platform/version.h"
+
+const char* KorvaneVersion() { return KORVANE_VERSION; }

@@ -1,0 +1,125 @@
+#include "rip/track_worker.h"
+
+#include <QDir>
+#include <algorithm>
+#include <cstring>
+
+#include "drive/cd_device.h"
+#include "encoders/output_format.h"
+#include "encoders/tag_record.h"
+
+namespace {
+const QString kPrepareText = QStringLiteral("Prepare encoding...");
+constexpr uint32_t kSectorBytes = AudioEncoder::kSectorBytes;
+}  // namespace
+
+TrackWorker::TrackWorker(CdDevice& device, const OutputFormat& format, const DiscInfo* disc)
+    : format_(format), disc_(disc) {
+  drive = &device;
+}
+
+TrackWorker::~TrackWorker() { Join(); }
+
+int TrackWorker::StartTrack(int index, const QString& path, uint32_t firstOverride,
+                            uint32_t lastOverride) {
+  SetTrack(index, path, firstOverride, lastOverride);
+  codec_ = format_.CreateEncoder();
+  if (!codec_) return 0;
+  return StartThread([this] { Run(); }) ? 1 : 0;
+}
+
+// The table of contents is asked before the drive is opened for reading: reading it
+// may open and close the device itself.
+void TrackWorker::Run() {
+  Range range;
+  if (!FindRange(range)) {
+    Fail(QStringLiteral("track %1 is not on the disc").arg(trackIndex + 1));
+  } else {
+    int trackCount = 0;
+    drive->GetTrackCount(trackCount);
+    TagRecord tags;
+    if (disc_) FillTagRecord(tags, *disc_, trackIndex);
+    Encode(range, TrackFacts{trackIndex, trackCount, range.count}, disc_ ? &tags : nullptr);
+  }
+  Report(StatusKind::kDone, nullptr);
+}
+
+void TrackWorker::Encode(const Range& range, const TrackFacts& facts, const TagRecord* tags) {
+  drive->Open();
+  buffer_.assign(size_t(kChunkSectors) * kSectorBytes + 1, 0);
+  bool written = codec_->Open(outputPath, facts, tags);
+  if (written && codec_->NeedsPreparationPass()) written = RunPass(range, true);
+  if (written) written = RunPass(range, false);
+  // Close also runs after a failed Open, where it touches nothing.
+  if (!codec_->Close()) written = false;
+  if (!written) {
+    const QString why = codec_->ErrorText();
+    Fail(QDir::toNativeSeparators(outputPath) + ": " +
+         (why.isEmpty() ? QStringLiteral("the file could not be written") : why));
+  }
+  buffer_ = {};
+  drive->Close();
+}
+
+// The track's sectors from the table of contents, each end replaced by its override when
+// that is not 0. A one-sector track is read too.
+bool TrackWorker::FindRange(Range& range) {
+  int first = 0;
+  int last = 0;
+  if (!drive->GetTrackStart(trackIndex, first) || !drive->GetTrackEnd(trackIndex, last)) return false;
+  if (firstSectorOverride) first = int(firstSectorOverride);
+  if (lastSectorOverride) last = int(lastSectorOverride);
+  if (first > last) return false;
+  range = {uint32_t(first), uint32_t(last - first + 1)};
+  return true;
+}
+
+// Feeds the range to the codec chunk by chunk until done or stopped; false when the codec
+// refused a chunk.
+bool TrackWorker::RunPass(const Range& range, bool prepass) {
+  const QString& text = prepass ? kPrepareText : outputPath;
+  bool accepted = true;
+  for (uint32_t done = 0; done < range.count; done += kChunkSectors) {
+    const uint32_t current = range.first + done;
+    const int n = int(std::min<uint32_t>(kChunkSectors, range.count - done));
+    if (!ReadAudioChunk(current, n, !prepass)) break;
+    if (!codec_->Write(reinterpret_cast<const char*>(buffer_.data()), n * kSectorBytes, prepass)) {
+      accepted = false;
+      break;
+    }
+    Report(done * 100.0 / range.count, &text);
+    SampleSpeed(current, kSectorBytes);
+  }
+  ResetSpeedReference();
+  return accepted;
+}
+
+// A chunk that cannot be read is tried again whole, then sector by sector; a sector that
+// still fails becomes digital silence of its full length, so the file keeps its length and
+// the audio after it stays in place. Every read looks at the stop request first, so a cancel
+// takes effect within one read however long the drive takes to fail; false when stopped.
+bool TrackWorker::ReadAudioChunk(uint32_t first, int count, bool countErrors) {
+  for (int attempt = 0; attempt <= kChunkRetries; ++attempt) {
+    if (stopRequested) return false;
+    int length = int(buffer_.size());
+    if (drive->ReadAudio(int(first), count, buffer_.data(), length)) return true;
+  }
+  for (int i = 0; i < count; ++i) {
+    uint8_t* sector = buffer_.data() + size_t(i) * kSectorBytes;
+    bool read = false;
+    for (int attempt = 0; attempt < kSectorTries && !read; ++attempt) {
+      if (stopRequested) return false;
+      int length = kSectorBytes;
+      read = drive->ReadAudio(int(first) + i, 1, sector, length);
+    }
+    if (!read) {
+      std::memset(sector, 0, kSectorBytes);
+      if (countErrors) ++failedSectors;
+    }
+  }
+  return true;
+}
+
+void TrackWorker::Report(double value, const QString* text) {
+  if (statusCallback) statusCallback(StatusKind::TrackProgress, value, text);
+}

@@ -1,0 +1,62 @@
+// korvane-cli on settings files under faults: a file it may not read, runs at the same time.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "settings/ini_file.h"
+#include "support/test_support.h"
+
+namespace {
+
+// korvane-cli as a user who may not read a file of mode 000 (root reads any file, so a
+// root test runs it as nobody).
+ProcessResult RunCliAsAnotherUser(const QString& configDir, const QStringList& args) {
+  if (::geteuid() != 0) return RunCli(configDir, args);
+  return RunProgram("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
+                                           BinDir() + "/korvane-cli", "--config-dir", configDir} + args);
+}
+
+TEST(CliSettingsFiles, AFileItCannotReadIsNamedOnceAndLeftAlone) {
+  TempConfig config;
+  ::chmod(QFile::encodeName(config.Dir()).constData(), 0777);
+  const QString path = config.File("korvane.ini");
+  const QByteArray before = "[General]\nLeft=7\n[FreeDBSettings]\nfdPassword=secret\n";
+  ASSERT_TRUE(WriteFileBytes(path, before));
+  ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0), 0);
+
+  const ProcessResult set = RunCliAsAnotherUser(config.Dir(), {"config", "set", "General", "Top", "5"});
+  EXPECT_NE(set.exitCode, 0);
+  const QString said = QString("korvane-cli: cannot read %1: Permission denied\n").arg(path);
+  EXPECT_EQ(QString::fromLocal8Bit(set.err).count(said), 1) << set.err.toStdString();
+  EXPECT_EQ(ReadFileBytes(path), before);
+
+  const ProcessResult get = RunCliAsAnotherUser(config.Dir(), {"config", "get", "General", "Left"});
+  EXPECT_EQ(get.out, "200\n");
+  EXPECT_EQ(QString::fromLocal8Bit(get.err).count(said), 1) << get.err.toStdString();
+}
+
+TEST(CliSettingsFiles, TwoLoopsOfConfigSetKeepEveryKey) {
+  TempConfig config;
+  constexpr int kKeys = 40;
+  QProcess loops[2];
+  for (int l = 0; l < 2; ++l) {
+    const QString script = QString("for i in $(seq 1 %1); do \"$0\" --config-dir \"$1\" config set Loop%2 k$i $i || exit 1; done")
+                               .arg(kKeys)
+                               .arg(l);
+    loops[l].start("sh", {"-c", script, BinDir() + "/korvane-cli", config.Dir()});
+  }
+  for (QProcess& loop : loops) {
+    ASSERT_TRUE(loop.waitForFinished(300000));
+    EXPECT_EQ(loop.exitCode(), 0) << loop.readAllStandardError().toStdString();
+  }
+  IniFile ini = IniFile::AtPath(config.File("korvane.ini"));
+  int kept = 0;
+  for (int l = 0; l < 2; ++l) {
+    for (int k = 1; k <= kKeys; ++k) kept += ini.ReadInt(QString("Loop%1").arg(l), QString("k%1").arg(k), 0) == k;
+  }
+  EXPECT_EQ(kept, 2 * kKeys);
+}
+
+}  // namespace

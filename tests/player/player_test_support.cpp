@@ -1,0 +1,51 @@
+#include "player/player_test_support.h"
+
+#include <chrono>
+
+#include "drive/drive_context.h"
+#include "support/test_support.h"
+
+QByteArray SoundFile::Bytes() const { return ReadFileBytes(Path()); }
+
+QByteArray PlayedAudio(const QByteArray& track) {
+  constexpr qsizetype kBufferBytes = 8000;
+  return track + QByteArray((kBufferBytes - track.size() % kBufferBytes) % kBufferBytes, '\0');
+}
+
+PlayerReports::PlayerReports() {
+  DriveContext::Instance().SetStatusCallback([this](int kind, double value, const QString* text) {
+    if (kind != StatusKind::Player || !text) return;
+    std::lock_guard lock(mutex_);
+    if (*text == "PLAY_PLAY") {
+      percents_.push_back(value);
+    } else {
+      ends_.append(*text);
+    }
+    changed_.notify_all();
+  });
+}
+
+PlayerReports::~PlayerReports() { DriveContext::Instance().SetStatusCallback({}); }
+
+bool PlayerReports::WaitFor(const std::function<bool()>& done, int timeoutMs) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
+}
+
+bool PlayerReports::WaitForEnds(int n, int timeoutMs) {
+  return WaitFor([&] { return ends_.size() >= n; }, timeoutMs);
+}
+
+bool PlayerReports::WaitForPlays(int n, int timeoutMs) {
+  return WaitFor([&] { return percents_.size() >= size_t(n); }, timeoutMs);
+}
+
+QStringList PlayerReports::Ends() const {
+  std::lock_guard lock(mutex_);
+  return ends_;
+}
+
+std::vector<double> PlayerReports::Percents() const {
+  std::lock_guard lock(mutex_);
+  return percents_;
+}

@@ -1,0 +1,221 @@
+// The track worker on the virtual drive with a codec that records what it is fed: one new
+// codec per track, the chunks and their order, the track's facts and tags, the preparation
+// pass only for a codec that asks for it, and a codec's failure with its reason.
+#include <gtest/gtest.h>
+
+#include <QList>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "drive/virtual/virtual_drive.h"
+#include "encoders/output_format.h"
+#include "encoders/tag_record.h"
+#include "metadata/disc_info.h"
+#include "rip/track_worker.h"
+#include "support/test_support.h"
+#include "support/virtual_disc.h"
+
+namespace {
+
+constexpr uint32_t kSector = AudioEncoder::kSectorBytes;
+
+// What one codec object saw.
+struct CodecLog {
+  QString path;
+  TrackFacts facts;
+  bool hadTags = false;
+  QString title;
+  QList<uint32_t> mainWrites;  // byte counts, in order
+  QByteArray mainPcm;
+  QByteArray prepassPcm;
+  int closes = 0;
+};
+
+class RecordingCodec : public AudioEncoder {
+ public:
+  RecordingCodec(CodecLog& log, bool prepass, bool failOpen) : log_(log), prepass_(prepass), failOpen_(failOpen) {}
+  int Open(const QString& path, const TrackFacts& track, const TagRecord* tags) override {
+    log_.path = path;
+    log_.facts = track;
+    log_.hadTags = tags != nullptr;
+    if (tags) log_.title = tags->Wide(TagRecord::Title);
+    return failOpen_ ? 0 : 1;
+  }
+  int Write(const char* data, uint32_t byteCount, int prepass) override {
+    if (failOpen_ || (prepass && !prepass_)) return 0;
+    if (prepass) {
+      log_.prepassPcm.append(data, byteCount);
+    } else {
+      log_.mainWrites.append(byteCount);
+      log_.mainPcm.append(data, byteCount);
+    }
+    return 1;
+  }
+  int Close() override {
+    ++log_.closes;
+    return 1;
+  }
+  bool NeedsPreparationPass() const override { return prepass_; }
+  QString ErrorText() const override { return failOpen_ ? QStringLiteral("Read-only file system") : QString(); }
+
+ private:
+  CodecLog& log_;
+  bool prepass_, failOpen_;
+};
+
+// A format whose every codec records into a log of its own.
+class RecordingFormat : public OutputFormat {
+ public:
+  RecordingFormat() : OutputFormat(*FindFormatRow(FormatId::Wav)) {}
+  std::unique_ptr<AudioEncoder> CreateEncoder() const override {
+    logs.push_back(std::make_unique<CodecLog>());
+    return std::make_unique<RecordingCodec>(*logs.back(), prepass, failOpen);
+  }
+  mutable std::vector<std::unique_ptr<CodecLog>> logs;
+  bool prepass = false;
+  bool failOpen = false;
+};
+
+int ReadCommands() {
+  int reads = 0;
+  for (const QByteArray& cdb : VirtualDriveHost::Instance().Drive(0).CommandLog()) {
+    if (uint8_t(cdb.at(0)) == 0xBE) ++reads;
+  }
+  return reads;
+}
+
+class TrackWorkerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    device_ = disc_.Insert();
+    ASSERT_NE(device_, nullptr);
+    info_.ResetToDefaults(3);
+    info_.trackTitles = QStringList{"Un", "Deux", "Trois"};
+  }
+
+  // Rips one track and waits for its thread; the reports it sent come back in reports_.
+  void Rip(TrackWorker& worker, int index) {
+    reports_.clear();
+    worker.statusCallback = [this](int kind, double value, const QString* text) {
+      std::lock_guard lock(mutex_);
+      reports_.append({kind, value, text ? *text : QString()});
+    };
+    VirtualDriveHost::Instance().Drive(0).ClearCommandLog();
+    ASSERT_EQ(worker.StartTrack(index, QStringLiteral("/out/%1.wav").arg(index), 0, 0), 1);
+    worker.Join();
+  }
+
+  struct Reportage {
+    int kind;
+    double value;
+    QString text;
+  };
+  TempConfig config_;
+  // 27 x 3 + 1 sectors, 27 x 2, and 40 at the disc's end.
+  TestDisc disc_{{TestTrack(82), TestTrack(54), TestTrack(40)}};
+  CdDevice* device_ = nullptr;
+  DiscInfo info_;
+  RecordingFormat format_;
+  std::mutex mutex_;
+  QList<Reportage> reports_;
+};
+
+TEST_F(TrackWorkerTest, FeedsEachTrackWholeInChunksToANewCodec) {
+  TrackWorker worker(*device_, format_, &info_);
+  const struct {
+    int index;
+    QList<uint32_t> writes;
+  } cases[] = {
+      {0, {27 * kSector, 27 * kSector, 27 * kSector, kSector}},
+      {1, {27 * kSector, 27 * kSector}},
+      {2, {27 * kSector, 13 * kSector}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.index);
+    Rip(worker, c.index);
+    ASSERT_EQ(format_.logs.size(), size_t(c.index + 1)) << "one new codec per run";
+    const CodecLog& log = *format_.logs.back();
+    EXPECT_EQ(log.path, QStringLiteral("/out/%1.wav").arg(c.index));
+    EXPECT_EQ(log.facts.trackIndex, c.index);
+    EXPECT_EQ(log.facts.trackCount, 3);
+    EXPECT_EQ(log.facts.sectorCount * kSector, uint32_t(disc_.TrackAudio(c.index).size()));
+    EXPECT_TRUE(log.hadTags);
+    EXPECT_EQ(log.title, info_.trackTitles[c.index]);
+    EXPECT_EQ(log.mainWrites, c.writes);
+    EXPECT_TRUE(log.mainPcm == disc_.TrackAudio(c.index));
+    EXPECT_TRUE(log.prepassPcm.isEmpty());
+    EXPECT_EQ(log.closes, 1);
+    EXPECT_EQ(ReadCommands(), c.writes.size()) << "no preparation pass is read for a codec without one";
+    EXPECT_FALSE(worker.failed);
+    EXPECT_EQ(worker.failedSectors, 0);
+
+    // Progress after every chunk with the path, below 100, then the done signal alone.
+    ASSERT_EQ(reports_.size(), c.writes.size() + 1);
+    EXPECT_EQ(reports_.first().value, 0.0);
+    EXPECT_LT(reports_[reports_.size() - 2].value, 100.0);
+    EXPECT_EQ(reports_[0].text, log.path);
+    EXPECT_EQ(reports_.last().value, StatusKind::kDone);
+    EXPECT_TRUE(reports_.last().text.isEmpty());
+    for (const Reportage& r : reports_) EXPECT_EQ(r.kind, StatusKind::TrackProgress);
+  }
+}
+
+TEST_F(TrackWorkerTest, APreparationPassReadsTheTrackFirstOnlyForACodecThatWantsIt) {
+  format_.prepass = true;
+  TrackWorker worker(*device_, format_, nullptr);
+  Rip(worker, 0);
+  ASSERT_EQ(format_.logs.size(), 1u);
+  const CodecLog& log = *format_.logs[0];
+  EXPECT_TRUE(log.prepassPcm == disc_.TrackAudio(0));
+  EXPECT_TRUE(log.mainPcm == disc_.TrackAudio(0));
+  EXPECT_EQ(ReadCommands(), 8);
+  EXPECT_FALSE(log.hadTags) << "no disc information, no tags";
+  EXPECT_EQ(reports_[0].text, "Prepare encoding...");
+  EXPECT_EQ(reports_[4].text, log.path);
+}
+
+TEST_F(TrackWorkerTest, ACodecThatCannotOpenFailsTheTrackWithItsReason) {
+  format_.failOpen = true;
+  TrackWorker worker(*device_, format_, &info_);
+  Rip(worker, 1);
+  EXPECT_TRUE(worker.failed);
+  EXPECT_EQ(worker.errorText, "/out/1.wav: Read-only file system");
+  EXPECT_EQ(ReadCommands(), 0) << "nothing is read for a file that cannot be written";
+  ASSERT_EQ(reports_.size(), 1);
+  EXPECT_EQ(reports_[0].value, StatusKind::kDone);
+
+  // A track the disc does not have fails before any codec file is opened.
+  format_.failOpen = false;
+  Rip(worker, 7);
+  EXPECT_TRUE(worker.failed);
+  EXPECT_EQ(worker.errorText, "track 8 is not on the disc");
+  EXPECT_TRUE(format_.logs.back()->path.isEmpty());
+}
+
+TEST_F(TrackWorkerTest, CancelTakesEffectWithinOneReadOfADiscThatNeverReads) {
+  // A long track, so that the rip is far from its end when the cancel comes.
+  TestDisc longDisc{{TestTrack(2700)}};
+  CdDevice* device = longDisc.Insert();
+  ASSERT_NE(device, nullptr);
+  VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
+  for (int lba = 0; lba < 2700; ++lba) drive.FailSector(lba, -1);
+  drive.SetReadThrottleX(20.0);
+  drive.ClearCommandLog();
+  TrackWorker worker(*device, format_, &info_);
+  ASSERT_EQ(worker.StartTrack(0, "/out/0.wav", 0, 0), 1);
+  // Cancel once the retries of the first chunk are under way.
+  while (ReadCommands() < 3) std::this_thread::yield();
+  worker.stopRequested = 1;
+  const int readsAtCancel = ReadCommands();
+  worker.Join();
+  drive.ClearFaults();
+  drive.SetReadThrottleX(0);
+  EXPECT_LE(ReadCommands() - readsAtCancel, 1) << "only the read under way when cancelled";
+  ASSERT_EQ(format_.logs.size(), 1u);
+  EXPECT_LT(format_.logs[0]->mainPcm.size(), 2700 * qsizetype(kSector)) << "the rip stopped early";
+  EXPECT_EQ(format_.logs[0]->mainPcm.size() % (27 * kSector), 0) << "a chunk cut short is not written";
+  EXPECT_EQ(format_.logs[0]->closes, 1);
+}
+
+}  // namespace
