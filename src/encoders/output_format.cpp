@@ -2,6 +2,7 @@
 
 #include "encoders/audio_encoder.h"
 #include "encoders/encoder_factory.h"
+#include "encoders/lossy_formats.h"
 #include "encoders/wav_encoder.h"
 
 namespace {
@@ -29,6 +30,9 @@ const struct {
   std::unique_ptr<OutputFormat> (*make)(const FormatRow&);
 } kFormatClasses[] = {
     {FormatId::Wav, Make<WavFormat>},
+    {FormatId::Mp3, Make<Mp3Format>},
+    {FormatId::Ogg, Make<OggFormat>},
+    {FormatId::Aac, Make<AacFormat>},
 };
 
 std::unique_ptr<OutputFormat> MakeFormat(const FormatRow& row) {

@@ -289,13 +289,13 @@ TEST_F(RipControllerTest, RefreshReplacesAFormatTheDiscDoesNotAllow) {
 
 TEST_F(RipControllerTest, AFormatWithoutEncoderWritesNothing) {
   ASSERT_TRUE(disc_.Insert());
-  SettingsStore::Instance().WriteInt(Key::FormatSelected, 11010);
+  SettingsStore::Instance().WriteInt(Key::FormatSelected, 11013);
   MainController controller(host_);
   controller.RefreshTracks();
   controller.SelectAll();
   const RipResult result = controller.RipCommand();
   EXPECT_EQ(result.status, RipResult::Status::Unavailable);
-  EXPECT_EQ(host_.messages, QStringList{"MP3 encoding is not available in this build"});
+  EXPECT_EQ(host_.messages, QStringList{"WMA encoding is not available in this build"});
   EXPECT_EQ(host_.messageKinds, QList<MessageKind>{MessageKind::Error});
   EXPECT_TRUE(QDir(out_.path()).isEmpty());
 }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #include "encoders/audio_encoder.h"
 #include "encoders/disc_image_writer.h"
 #include "encoders/encoder_factory.h"
+#include "encoders/lossy_formats.h"
 #include "encoders/output_format.h"
 #include "encoders/wav_encoder.h"
 #include "support/test_support.h"
@@ -54,9 +57,6 @@ TEST(OutputFormat, FormatsWithoutAnEncoderSayWhyAndGiveNone) {
     int menuId;
     const char* message;
   } unavailable[] = {
-      {FormatId::Mp3, "MP3 encoding is not available in this build"},
-      {FormatId::Aac, "AAC encoding is not available in this build"},
-      {FormatId::Ogg, "Ogg Vorbis encoding is not available in this build"},
       {FormatId::Wma, "WMA encoding is not available in this build"},
       {FormatId::Iso, "ISO image writing is not available in this build"},
       {FormatId::CueBin, "BIN image writing is not available in this build"},
@@ -82,6 +82,41 @@ TEST(OutputFormat, WavIsAFormatOfItsOwnClassThatMakesCodecs) {
   EXPECT_NE(dynamic_cast<WavFormat*>(wav.get()), nullptr);
   EXPECT_NE(dynamic_cast<WavEncoder*>(wav->CreateEncoder().get()), nullptr);
   EXPECT_EQ(CreateDiscImageWriter(EncoderType::Wav), nullptr) << "an audio type has no image writer";
+}
+
+template <class Format, class Codec>
+void ExpectOwnClassMakingNewCodecs(int menuId) {
+  const auto format = CreateOutputFormat(menuId);
+  EXPECT_NE(dynamic_cast<Format*>(format.get()), nullptr) << menuId;
+  EXPECT_TRUE(format->IsAvailable());
+  const auto first = format->CreateEncoder();
+  const auto second = format->CreateEncoder();
+  EXPECT_NE(dynamic_cast<Codec*>(first.get()), nullptr) << menuId;
+  EXPECT_NE(first.get(), second.get()) << "one codec per run";
+}
+
+TEST(OutputFormat, LossyFormatsAreOfTheirOwnClassesAndMakeTheirCodecs) {
+  TempConfig config;
+  ExpectOwnClassMakingNewCodecs<Mp3Format, Mp3Encoder>(FormatId::Mp3);
+  ExpectOwnClassMakingNewCodecs<OggFormat, OggEncoder>(FormatId::Ogg);
+  ExpectOwnClassMakingNewCodecs<AacFormat, AacEncoder>(FormatId::Aac);
+}
+
+// The settings the codecs get are those applied, read from the section at creation.
+TEST(OutputFormat, CodecsTakeTheAppliedSettings) {
+  TempConfig config;
+  WriteFileBytes(config.File("korvane.ini"), "[MP3]\nMinBitRate=999\nMaxBitRate=999\n");
+  auto format = CreateOutputFormat(FormatId::Mp3);
+  QTemporaryDir dir;
+  EXPECT_EQ(format->CreateEncoder()->Open(dir.filePath("a.mp3"), TrackFacts{}, nullptr), 0);
+  auto& mp3 = dynamic_cast<Mp3Format&>(*format);
+  mp3.Settings().minBitRate = mp3.Settings().maxBitRate = 128;
+  EXPECT_EQ(format->CreateEncoder()->Open(dir.filePath("a.mp3"), TrackFacts{}, nullptr), 0)
+      << "not applied yet";
+  format->ApplySettings();
+  auto codec = format->CreateEncoder();
+  EXPECT_EQ(codec->Open(dir.filePath("a.mp3"), TrackFacts{}, nullptr), 1);
+  EXPECT_TRUE(codec->Close());
 }
 
 }  // namespace

@@ -1,0 +1,1 @@
+korvane_add_bench(lossy_bench korvane_encoders)

@@ -1,0 +1,48 @@
+#include "encoders/codec_file.h"
+
+#include <QFileInfo>
+
+bool CodecFile::Create(const QString& path) {
+  file_.close();
+  error_.clear();
+  file_.setFileName(path);
+  if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return Fail();
+  return true;
+}
+
+bool CodecFile::Fail() {
+  if (error_.isEmpty()) error_ = file_.errorString();
+  return false;
+}
+
+bool CodecFile::Write(const void* data, int64_t byteCount) {
+  if (!file_.isOpen()) return false;
+  if (byteCount <= 0) return true;
+  if (file_.write(static_cast<const char*>(data), byteCount) != byteCount) return Fail();
+  return true;
+}
+
+bool CodecFile::WriteAt(int64_t offset, const void* data, int64_t byteCount) {
+  if (!file_.isOpen()) return false;
+  const int64_t end = file_.size();
+  if (!file_.seek(offset) || file_.write(static_cast<const char*>(data), byteCount) != byteCount) {
+    Fail();
+    file_.seek(end);
+    return false;
+  }
+  return file_.seek(end) || Fail();
+}
+
+bool CodecFile::Close() {
+  if (!file_.isOpen()) return error_.isEmpty();
+  const bool flushed = file_.flush() || Fail();
+  file_.close();
+  if (file_.error() != QFileDevice::NoError) Fail();
+  return flushed && error_.isEmpty();
+}
+
+void CodecFile::Discard() {
+  if (!file_.isOpen()) return;
+  file_.close();
+  if (QFileInfo(file_.fileName()).isFile()) file_.remove();
+}

@@ -1,0 +1,44 @@
+#include "encoders/id3v2_tag.h"
+
+#include <taglib/commentsframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/textidentificationframe.h>
+
+#include "encoders/tag_record.h"
+
+namespace Id3v2 {
+namespace {
+
+TagLib::String Utf8(const QString& text) {
+  return TagLib::String(text.toUtf8().toStdString(), TagLib::String::UTF8);
+}
+
+void AddText(TagLib::ID3v2::Tag& tag, const char* frameId, const QString& text) {
+  if (text.isEmpty()) return;
+  auto* frame = new TagLib::ID3v2::TextIdentificationFrame(frameId, TagLib::String::UTF8);
+  frame->setText(Utf8(text));
+  tag.addFrame(frame);  // the tag owns its frames
+}
+
+}  // namespace
+
+QByteArray Tag(const TagRecord& tags, int trackCount) {
+  TagLib::ID3v2::Tag tag;
+  AddText(tag, "TIT2", tags.Wide(TagRecord::Title));
+  AddText(tag, "TPE1", tags.Wide(TagRecord::Artist));
+  AddText(tag, "TALB", tags.Wide(TagRecord::Album));
+  AddText(tag, "TDRC", tags.Wide(TagRecord::Year));
+  const QString number = tags.Wide(TagRecord::TrackNumber);
+  AddText(tag, "TRCK", trackCount > 0 ? QStringLiteral("%1/%2").arg(number).arg(trackCount) : number);
+  AddText(tag, "TCON", tags.Wide(TagRecord::Genre));
+  if (!tags.Wide(TagRecord::Comment).isEmpty()) {
+    auto* comment = new TagLib::ID3v2::CommentsFrame(TagLib::String::UTF8);
+    comment->setLanguage("eng");
+    comment->setText(Utf8(tags.Wide(TagRecord::Comment)));
+    tag.addFrame(comment);
+  }
+  const TagLib::ByteVector bytes = tag.render(TagLib::ID3v2::v4);
+  return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+
+}  // namespace Id3v2
