@@ -6,6 +6,7 @@
 
 #include "drive/cd_device.h"
 #include "encoders/output_format.h"
+#include "encoders/part_file.h"
 #include "encoders/tag_record.h"
 
 namespace {
@@ -44,21 +45,31 @@ void TrackWorker::Run() {
   Report(StatusKind::kDone, nullptr);
 }
 
+// The codec writes a temporary file beside the final one; only a track that was written
+// whole, closed and not cancelled gets the final name. Anything else leaves the final name
+// as it was (an earlier rip's file stays) and the temporary file goes.
 void TrackWorker::Encode(const Range& range, const TrackFacts& facts, const TagRecord* tags) {
+  PartFile file(outputPath);
+  if (!file.Create()) {
+    Fail(file.ErrorText());
+    return;
+  }
   drive->Open();
   buffer_.assign(size_t(kChunkSectors) * kSectorBytes + 1, 0);
-  bool written = codec_->Open(outputPath, facts, tags);
+  bool written = codec_->Open(file.Path(), facts, tags);
   if (written && codec_->NeedsPreparationPass()) written = RunPass(range, true);
   if (written) written = RunPass(range, false);
   // Close also runs after a failed Open, where it touches nothing.
   if (!codec_->Close()) written = false;
+  buffer_ = {};
+  drive->Close();
   if (!written) {
     const QString why = codec_->ErrorText();
     Fail(QDir::toNativeSeparators(outputPath) + ": " +
          (why.isEmpty() ? QStringLiteral("the file could not be written") : why));
+  } else if (!stopRequested && !file.Commit()) {
+    Fail(file.ErrorText());
   }
-  buffer_ = {};
-  drive->Close();
 }
 
 // The track's sectors from the table of contents, each end replaced by its override when
