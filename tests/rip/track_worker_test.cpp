@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QList>
 #include <QTemporaryDir>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -38,8 +40,9 @@ struct CodecLog {
 
 class RecordingCodec : public AudioEncoder {
  public:
-  RecordingCodec(CodecLog& log, bool prepass, bool failOpen, int failWriteAt)
-      : log_(log), prepass_(prepass), failOpen_(failOpen), failWriteAt_(failWriteAt) {}
+  using WriteHook = std::function<void(qsizetype writeIndex)>;
+  RecordingCodec(CodecLog& log, bool prepass, bool failOpen, int failWriteAt, WriteHook beforeWrite)
+      : log_(log), prepass_(prepass), failOpen_(failOpen), failWriteAt_(failWriteAt), beforeWrite_(beforeWrite) {}
   int Open(const QString& path, const TrackFacts& track, const TagRecord* tags) override {
     log_.path = path;
     log_.facts = track;
@@ -50,6 +53,7 @@ class RecordingCodec : public AudioEncoder {
   int Write(const char* data, uint32_t byteCount, int prepass) override {
     if (failOpen_ || (prepass && !prepass_)) return 0;
     if (!prepass && log_.mainWrites.size() == failWriteAt_) return 0;
+    if (!prepass && beforeWrite_) beforeWrite_(log_.mainWrites.size());
     if (prepass) {
       log_.prepassPcm.append(data, byteCount);
     } else {
@@ -72,6 +76,7 @@ class RecordingCodec : public AudioEncoder {
   CodecLog& log_;
   bool prepass_, failOpen_;
   int failWriteAt_;
+  WriteHook beforeWrite_;
 };
 
 // A format whose every codec records into a log of its own.
@@ -80,12 +85,13 @@ class RecordingFormat : public OutputFormat {
   RecordingFormat() : OutputFormat(*FindFormatRow(FormatId::Wav)) {}
   std::unique_ptr<AudioEncoder> CreateEncoder() const override {
     logs.push_back(std::make_unique<CodecLog>());
-    return std::make_unique<RecordingCodec>(*logs.back(), prepass, failOpen, failWriteAt);
+    return std::make_unique<RecordingCodec>(*logs.back(), prepass, failOpen, failWriteAt, beforeWrite);
   }
   mutable std::vector<std::unique_ptr<CodecLog>> logs;
   bool prepass = false;
   bool failOpen = false;
   int failWriteAt = -1;  // the main-pass Write that fails, 0-based; -1 none
+  RecordingCodec::WriteHook beforeWrite;  // runs in each main-pass Write, on the worker's thread
 };
 
 int ReadCommands() {
@@ -268,6 +274,88 @@ TEST_F(TrackWorkerTest, AFolderThatCannotBeMadeFailsTheTrackWithTheSystemsReason
   EXPECT_EQ(worker.errorText, "cannot create folder " + out_.filePath("Band/Album") + ": Not a directory");
   EXPECT_EQ(ReadCommands(), 0) << "nothing is read for a file that cannot be made";
   EXPECT_TRUE(format_.logs.back()->path.isEmpty()) << "no codec is opened";
+}
+
+}  // namespace
+
+namespace {
+
+// Waits until the drive has received at least `reads` READ CD commands; false after 20 s.
+bool WaitForReads(int reads) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (ReadCommands() < reads) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+constexpr int kAhead = TrackWorker::kReadAheadChunks;
+
+// A codec that takes each chunk only once the reader is as far ahead as the ring lets it:
+// the read-ahead happens while the codec works, and never goes further than the ring.
+TEST_F(TrackWorkerTest, ReadingRunsAheadOfTheCodecByAtMostTheRingAndKeepsTheOrder) {
+  constexpr int kChunks = 40;
+  TestDisc longDisc{{TestTrack(kChunks * 27 - 5)}};
+  CdDevice* device = longDisc.Insert();
+  ASSERT_NE(device, nullptr);
+  VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
+  drive.FailSector(27 * 20 + 3, -1);  // one sector never reads: retries, then silence
+  // READ CD commands once the first n chunks are read: the chunk with the bad sector costs
+  // 4 whole reads and 27 single ones, 2 more of them for the bad sector.
+  const auto commandsFor = [](int chunks) { return chunks + (chunks > 20 ? 3 + 27 + 2 : 0); };
+  QList<int> readsAtWrite;
+  bool stalled = false;  // waits once for a reader that never runs ahead
+  format_.beforeWrite = [&](qsizetype k) {
+    if (!stalled && !WaitForReads(commandsFor(std::min(int(k) + kAhead, kChunks)))) {
+      stalled = true;
+      ADD_FAILURE() << "the reader does not run ahead at chunk " << k;
+    }
+    readsAtWrite.append(ReadCommands());
+  };
+  drive.ClearCommandLog();
+  TrackWorker worker(*device, format_, &info_);
+  ASSERT_EQ(worker.StartTrack(0, OutPath(0), 0, 0), 1);
+  worker.Join();
+  drive.ClearFaults();
+
+  const CodecLog& log = *format_.logs.back();
+  QByteArray expected = longDisc.TrackAudio(0);
+  expected.replace((27 * 20 + 3) * kSector, kSector, QByteArray(kSector, '\0'));
+  EXPECT_TRUE(log.mainPcm == expected) << "every chunk once, in order, the bad sector silent";
+  EXPECT_EQ(worker.failedSectors, 1);
+  ASSERT_EQ(readsAtWrite.size(), kChunks);
+  for (int k = 0; k < kChunks; ++k) {
+    EXPECT_EQ(readsAtWrite[k], commandsFor(std::min(k + kAhead, kChunks))) << "never further ahead, at chunk " << k;
+  }
+  EXPECT_FALSE(worker.failed);
+  EXPECT_TRUE(QFileInfo(OutPath(0)).isFile());
+}
+
+TEST_F(TrackWorkerTest, ACancelWhileTheRingIsFullStopsWithinOneChunk) {
+  TestDisc longDisc{{TestTrack(60 * 27)}};
+  CdDevice* device = longDisc.Insert();
+  ASSERT_NE(device, nullptr);
+  ASSERT_TRUE(WriteFileBytes(OutPath(0), "earlier"));
+  TrackWorker worker(*device, format_, &info_);
+  bool stalled = false;
+  format_.beforeWrite = [&](qsizetype k) {
+    if (!stalled && !WaitForReads(int(k) + kAhead)) {
+      stalled = true;
+      ADD_FAILURE() << "the ring does not fill";
+    }
+    if (k == 5) worker.stopRequested = 1;  // as the dialog's Cancel would, mid-chunk
+  };
+  VirtualDriveHost::Instance().Drive(0).ClearCommandLog();
+  ASSERT_EQ(worker.StartTrack(0, OutPath(0), 0, 0), 1);
+  worker.Join();  // returns although the reader was waiting for a free slot
+  const CodecLog& log = *format_.logs.back();
+  EXPECT_EQ(log.mainWrites.size(), 6) << "the chunk under way is the last one taken";
+  EXPECT_EQ(ReadCommands(), 5 + kAhead) << "no read after the ring was full";
+  EXPECT_TRUE(log.mainPcm == longDisc.TrackAudio(0).left(6 * 27 * kSector));
+  EXPECT_EQ(log.closes, 1);
+  EXPECT_EQ(ReadFileBytes(OutPath(0)), "earlier");
+  EXPECT_EQ(OutNames(), QStringList{"0.wav"});
 }
 
 }  // namespace
