@@ -10,6 +10,7 @@
 
 #include <vector>
 
+#include "bench_disc.h"
 #include "drive/cd_device.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
@@ -45,15 +46,7 @@ Disc& SeventyFourMinuteDisc() {
     }
     for (int second = 0; second < kDiscSectors / 75; ++second) file.write(block);
     file.close();
-    QString sheet = "FILE \"disc.bin\" BINARY\n";
-    for (int t = 0; t < kTracks; ++t) {
-      const int start = t * (kDiscSectors / kTracks);
-      sheet += QString("  TRACK %1 AUDIO\n    INDEX 01 %2:%3:%4\n")
-                   .arg(t + 1, 2, 10, QChar('0'))
-                   .arg(start / 4500, 2, 10, QChar('0'))
-                   .arg(start / 75 % 60, 2, 10, QChar('0'))
-                   .arg(start % 75, 2, 10, QChar('0'));
-    }
+    const QString sheet = EqualTracksCueSheet("disc.bin", kDiscSectors, kTracks);
     d->cue = d->dir.filePath("disc.cue");
     QFile cue(d->cue);
     cue.open(QIODevice::WriteOnly);

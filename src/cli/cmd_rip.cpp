@@ -60,7 +60,8 @@ class ConsoleHost : public ControllerHost {
     PrintProgress(run);
     ctx_.out << Qt::endl;
     if (cancelled) return false;
-    ctx_.out << "Wrote " << run.path << Qt::endl;
+    // The outcome is complete once the done signal came; a failed run is told at the end.
+    if (!run.worker->failed) ctx_.out << "Wrote " << run.path << Qt::endl;
     return true;
   }
 
@@ -82,6 +83,18 @@ class ConsoleHost : public ControllerHost {
   QList<bool> checked_;
 };
 
+// SIGTERM and SIGHUP (a closed terminal, a service stop) cancel like Ctrl-C: the track under
+// way is dropped, never left half-written under its name.
+constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void CatchCancelSignals() {
+  for (int signal : kCancelSignals) std::signal(signal, [](int) { interrupted = true; });
+}
+
+void ReleaseCancelSignals() {
+  for (int signal : kCancelSignals) std::signal(signal, SIG_DFL);
+}
+
 int ReportOutcomes(CliContext& ctx, const RipResult& result) {
   using S = RipResult::Status;
   if (result.status == S::Busy) return Exit::Failed;  // the host has named the reason
@@ -95,12 +108,15 @@ int ReportOutcomes(CliContext& ctx, const RipResult& result) {
   if (result.status == S::NoDrive) return Fail(ctx, Exit::NoDisc, "no drive or no disc to rip from");
   if (result.status == S::Pending) return Fail(ctx, Exit::NoDisc, "the tray was open; no disc arrived");
   if (result.status == S::Cancelled) return Fail(ctx, Exit::Failed, "cancelled");
+  if (result.outcomes.isEmpty()) {
+    return Fail(ctx, Exit::BadArguments, "nothing to rip: no audio track is ticked or listed");
+  }
   int status = Exit::Ok;
   for (const TrackOutcome& outcome : result.outcomes) {
     const QString what = outcome.trackIndex < 0 ? QString("the disc image")
                                                 : QString("track %1").arg(outcome.trackIndex + 1);
     if (outcome.failed) {
-      ctx.err << "korvane-cli: " << what << " failed: " << outcome.path << Qt::endl;
+      ctx.err << "korvane-cli: " << what << " failed: " << outcome.errorText << Qt::endl;
       status = Exit::Failed;
     } else if (outcome.failedSectors > 0) {
       ctx.err << "korvane-cli: " << what << " had " << outcome.failedSectors
@@ -142,7 +158,7 @@ int RunRip(CliContext& ctx) {
       host.trackPercent = value;
     }
   });
-  std::signal(SIGINT, [](int) { interrupted = true; });
+  CatchCancelSignals();
   {
     RipResult first = controller.RipCommand(overrides);
     // An open tray was closed: the rip starts when the disc has arrived.
@@ -153,7 +169,7 @@ int RunRip(CliContext& ctx) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
     }
   }
-  std::signal(SIGINT, SIG_DFL);
+  ReleaseCancelSignals();
   if (controller.RipsRun() == 0) return ReportOutcomes(ctx, {RipResult::Status::Pending, {}, {}});
   return ReportOutcomes(ctx, controller.LastRip());
 }

@@ -1,7 +1,5 @@
 #include "rip/rip_job.h"
 
-#include <QFile>
-
 #include "drive/cd_device.h"
 #include "drive/disc_type.h"
 #include "drive/drive_actions.h"
@@ -52,6 +50,20 @@ int64_t AudioBytes(CdDevice& device, const QList<int>& tracks) {
     if (device.GetTrackSize(i, bytes)) total += bytes;
   }
   return total;
+}
+
+TrackOutcome NotStarted(TrackOutcome outcome) {
+  outcome.failed = true;
+  outcome.errorText = QStringLiteral("%1: the work could not be started").arg(outcome.path);
+  return outcome;
+}
+
+// The outcome of a worker whose thread has ended.
+TrackOutcome Finished(TrackOutcome outcome, const RipWorker& worker) {
+  outcome.failedSectors = worker.failedSectors;
+  outcome.failed = worker.failed;
+  outcome.errorText = worker.errorText;
+  return outcome;
 }
 
 NamingSettings NamingFor(const RipOverrides& overrides) {
@@ -159,18 +171,16 @@ bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides
     context.worker = &worker;
     RipRun run{output.path, i + 1, n + 1, int(tracks.size()), &worker, &done_,
                AudioBytes(*device, {i}), AudioBytes(*device, tracks.mid(0, n)), AudioBytes(*device, tracks)};
-    TrackOutcome outcome{i, output.path, 0, false};
+    TrackOutcome outcome{i, output.path, 0, false, {}};
     if (!worker.StartTrack(i, output.path, 0, 0)) {
-      outcome.failed = true;
-      result.outcomes.append(outcome);
+      result.outcomes.append(NotStarted(outcome));
       continue;
     }
     const bool finished = RunProgressDialog(run);
     worker.Join();
     context.worker = nullptr;
     if (!finished) return true;
-    outcome.failedSectors = worker.failedSectors;
-    outcome.failed = worker.failed;
+    outcome = Finished(outcome, worker);
     result.outcomes.append(outcome);
     // A track with read errors stays ticked, so it can be ripped again.
     if (!outcome.failed && outcome.failedSectors == 0) host_.SetRowChecked(i, false);
@@ -186,10 +196,9 @@ bool RipJob::RipImage(const OutputFormat& format, const RipOverrides& overrides,
   DriveContext& context = DriveContext::Instance();
   if (!context.present) return false;
   std::unique_ptr<DiscImageWriter> writer = CreateDiscImageWriter(format.TypeId());
-  TrackOutcome outcome{-1, output.path, 0, false};
+  TrackOutcome outcome{-1, output.path, 0, false, {}};
   if (!writer) {
-    outcome.failed = true;
-    result.outcomes.append(outcome);
+    result.outcomes.append(NotStarted(outcome));
     return false;
   }
   done_.Reset();
@@ -197,27 +206,24 @@ bool RipJob::RipImage(const OutputFormat& format, const RipOverrides& overrides,
   context.worker = writer.get();
   RipRun run{output.path, 0, 1, 1, writer.get(), &done_};
   if (!writer->StartImage(output.path)) {
-    outcome.failed = true;
-    result.outcomes.append(outcome);
+    result.outcomes.append(NotStarted(outcome));
     return false;
   }
   const bool finished = RunProgressDialog(run);
   // The writer's thread ends before the writer goes.
   writer->Join();
   context.worker = nullptr;
-  outcome.failedSectors = writer->failedSectors;
-  outcome.failed = writer->failed;
-  result.outcomes.append(outcome);
+  result.outcomes.append(Finished(outcome, *writer));
   return !finished;
 }
 
-// The worker stops before its next read once cancelled, so the callers' join after this
-// waits for one read at most.
+// The worker stops before its next read once cancelled, so the join waits for one read at
+// most. A cancelled worker removes its own unfinished file; nothing here touches the final
+// path, so a complete file of that name from an earlier rip stays.
 bool RipJob::RunProgressDialog(RipRun& run) {
   if (host_.RunProgressDialog(run)) return true;
   run.worker->stopRequested = 1;
   run.worker->Join();
-  QFile::remove(run.path);
   return false;
 }
 

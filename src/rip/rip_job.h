@@ -68,6 +68,7 @@ struct TrackOutcome {
   QString path;
   int failedSectors = 0;  // read errors, written as silence
   bool failed = false;    // the file could not be created, written or closed
+  QString errorText;      // why it failed, naming the file or folder
 };
 
 struct RipResult {

@@ -3,11 +3,15 @@
 #include <QDir>
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "drive/cd_device.h"
 #include "encoders/output_format.h"
+#include "encoders/part_file.h"
 #include "encoders/tag_record.h"
 #include "platform/log.h"
+#include "rip/chunk_queue.h"
 
 namespace {
 const QString kPrepareText = QStringLiteral("Prepare encoding...");
@@ -45,21 +49,29 @@ void TrackWorker::Run() {
   Report(StatusKind::kDone, nullptr);
 }
 
+// The codec writes a temporary file beside the final one; only a track that was written
+// whole, closed and not cancelled gets the final name. Anything else leaves the final name
+// as it was (an earlier rip's file stays) and the temporary file goes.
 void TrackWorker::Encode(const Range& range, const TrackFacts& facts, const TagRecord* tags) {
+  PartFile file(outputPath);
+  if (!file.Create()) {
+    Fail(file.ErrorText());
+    return;
+  }
   drive->Open();
-  buffer_.assign(size_t(kChunkSectors) * kSectorBytes + 1, 0);
-  bool written = codec_->Open(outputPath, facts, tags);
+  bool written = codec_->Open(file.Path(), facts, tags);
   if (written && codec_->NeedsPreparationPass()) written = RunPass(range, true);
   if (written) written = RunPass(range, false);
   // Close also runs after a failed Open, where it touches nothing.
   if (!codec_->Close()) written = false;
+  drive->Close();
   if (!written) {
     const QString why = codec_->ErrorText();
     Fail(QDir::toNativeSeparators(outputPath) + ": " +
          (why.isEmpty() ? QStringLiteral("the file could not be written") : why));
+  } else if (!stopRequested && !file.Commit()) {
+    Fail(file.ErrorText());
   }
-  buffer_ = {};
-  drive->Close();
 }
 
 // The track's sectors from the table of contents, each end replaced by its override when
@@ -75,40 +87,66 @@ bool TrackWorker::FindRange(Range& range) {
   return true;
 }
 
-// Feeds the range to the codec chunk by chunk until done or stopped; false when the codec
-// refused a chunk.
+// Feeds the range to the codec chunk by chunk, in order, until done or stopped; false when
+// the codec refused a chunk or the reading could not start. A reader thread reads ahead into
+// a small ring while this thread encodes, so a rip costs about the longer of reading and
+// encoding rather than their sum. Progress and speed follow what the codec has taken.
 bool TrackWorker::RunPass(const Range& range, bool prepass) {
   const QString& text = prepass ? kPrepareText : outputPath;
+  ChunkQueue queue(kReadAheadChunks, size_t(kChunkSectors) * kSectorBytes);
+  std::thread reader;
+  try {
+    reader = std::thread([&] { ReadAhead(range, !prepass, queue); });
+  } catch (const std::system_error&) {
+    return false;
+  }
   bool accepted = true;
-  for (uint32_t done = 0; done < range.count; done += kChunkSectors) {
-    const uint32_t current = range.first + done;
-    const int n = int(std::min<uint32_t>(kChunkSectors, range.count - done));
-    if (!ReadAudioChunk(current, n, !prepass)) break;
-    if (!codec_->Write(reinterpret_cast<const char*>(buffer_.data()), n * kSectorBytes, prepass)) {
+  while (const ChunkQueue::Chunk* chunk = queue.Front()) {
+    if (stopRequested) break;
+    const uint32_t sector = chunk->firstSector;
+    if (!codec_->Write(reinterpret_cast<const char*>(chunk->data.data()), chunk->sectorCount * kSectorBytes,
+                       prepass)) {
       accepted = false;
       break;
     }
-    Report(done * 100.0 / range.count, &text);
-    SampleSpeed(current, kSectorBytes);
+    queue.Release();
+    Report((sector - range.first) * 100.0 / range.count, &text);
+    SampleSpeed(sector, kSectorBytes);
   }
+  queue.Close();
+  reader.join();
   ResetSpeedReference();
   return accepted;
+}
+
+// The reader thread of a pass: the range's chunks in order into the queue, until the end,
+// a stop request or the consumer's close.
+void TrackWorker::ReadAhead(const Range& range, bool countErrors, ChunkQueue& queue) {
+  for (uint32_t done = 0; done < range.count; done += kChunkSectors) {
+    uint8_t* chunk = queue.Acquire();
+    if (!chunk) break;
+    const uint32_t current = range.first + done;
+    const int n = int(std::min<uint32_t>(kChunkSectors, range.count - done));
+    if (!ReadAudioChunk(current, n, chunk, countErrors)) break;
+    queue.Publish(current, uint32_t(n));
+  }
+  queue.Finish();
 }
 
 // A chunk that cannot be read is tried again whole, then sector by sector; a sector that
 // still fails becomes digital silence of its full length, so the file keeps its length and
 // the audio after it stays in place. Every read looks at the stop request first, so a cancel
 // takes effect within one read however long the drive takes to fail; false when stopped.
-bool TrackWorker::ReadAudioChunk(uint32_t first, int count, bool countErrors) {
+bool TrackWorker::ReadAudioChunk(uint32_t first, int count, uint8_t* out, bool countErrors) {
   for (int attempt = 0; attempt <= kChunkRetries; ++attempt) {
     if (stopRequested) return false;
-    int length = int(buffer_.size());
-    if (drive->ReadAudio(int(first), count, buffer_.data(), length)) return true;
+    int length = count * int(kSectorBytes);
+    if (drive->ReadAudio(int(first), count, out, length)) return true;
   }
   qCDebug(lcRip) << "chunk at" << first << "of" << count << "sectors unreadable after"
                  << kChunkRetries + 1 << "tries; reading it sector by sector";
   for (int i = 0; i < count; ++i) {
-    uint8_t* sector = buffer_.data() + size_t(i) * kSectorBytes;
+    uint8_t* sector = out + size_t(i) * kSectorBytes;
     bool read = false;
     for (int attempt = 0; attempt < kSectorTries && !read; ++attempt) {
       if (stopRequested) return false;

@@ -2,19 +2,19 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "encoders/audio_encoder.h"
 #include "encoders/rip_worker.h"
 
 class CdDevice;
+class ChunkQueue;
 class DiscInfo;
 class OutputFormat;
 struct TagRecord;
 
-// Rips one track at a time: on a thread of its own it reads the track from the drive in
-// chunks, retries what fails, fills what stays unreadable with silence, and feeds a new
-// codec of the format for each track. It reports progress and the done signal through
+// Rips one track at a time: on a thread of its own it feeds a new codec of the format for
+// each track, while a reader thread reads the track from the drive in chunks a little ahead
+// of it, retries what fails and fills what stays unreadable with silence. It reports progress and the done signal through
 // statusCallback and stops before its next read once stopRequested is set.
 class TrackWorker : public RipWorker {
  public:
@@ -30,6 +30,7 @@ class TrackWorker : public RipWorker {
   static constexpr int kChunkSectors = 27;
   static constexpr int kChunkRetries = 3;  // more reads of a failed chunk
   static constexpr int kSectorTries = 3;   // reads of each sector of a chunk that still fails
+  static constexpr int kReadAheadChunks = 16;  // about 1 MB read ahead of the codec
 
  private:
   struct Range {
@@ -40,11 +41,11 @@ class TrackWorker : public RipWorker {
   bool FindRange(Range& range);
   void Encode(const Range& range, const TrackFacts& facts, const TagRecord* tags);
   bool RunPass(const Range& range, bool prepass);
-  bool ReadAudioChunk(uint32_t first, int count, bool countErrors);
+  void ReadAhead(const Range& range, bool countErrors, ChunkQueue& queue);
+  bool ReadAudioChunk(uint32_t first, int count, uint8_t* out, bool countErrors);
   void Report(double value, const QString* text);
 
   const OutputFormat& format_;
   const DiscInfo* disc_;
   std::unique_ptr<AudioEncoder> codec_;
-  std::vector<uint8_t> buffer_;
 };

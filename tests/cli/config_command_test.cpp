@@ -111,7 +111,7 @@ TEST(CliConfig, FormatSelectedTakesNamesAndRipNamesWhatThisBuildWrites) {
   QStringList writable;
   const FormatRow* unavailable = nullptr;
   for (const FormatRow& row : FormatRows()) {
-    if (OutputFormat(row).IsAvailable()) {
+    if (CreateOutputFormat(row.menuId)->IsAvailable()) {
       writable << row.shortName;
     } else if (!unavailable) {
       unavailable = &row;

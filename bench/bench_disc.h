@@ -1,0 +1,16 @@
+#pragma once
+#include <QString>
+
+// The CUE sheet of a disc image in one BIN file, cut into tracks of equal length.
+inline QString EqualTracksCueSheet(const QString& binName, int discSectors, int tracks) {
+  QString sheet = QStringLiteral("FILE \"%1\" BINARY\n").arg(binName);
+  for (int t = 0; t < tracks; ++t) {
+    const int start = t * (discSectors / tracks);
+    sheet += QStringLiteral("  TRACK %1 AUDIO\n    INDEX 01 %2:%3:%4\n")
+                 .arg(t + 1, 2, 10, QChar('0'))
+                 .arg(start / 4500, 2, 10, QChar('0'))
+                 .arg(start / 75 % 60, 2, 10, QChar('0'))
+                 .arg(start % 75, 2, 10, QChar('0'));
+  }
+  return sheet;
+}
