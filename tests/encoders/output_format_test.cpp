@@ -57,7 +57,6 @@ TEST(OutputFormat, FormatsWithoutAnEncoderSayWhyAndGiveNone) {
     int menuId;
     const char* message;
   } unavailable[] = {
-      {FormatId::Wma, "WMA encoding is not available in this build"},
       {FormatId::Iso, "ISO image writing is not available in this build"},
       {FormatId::CueBin, "BIN image writing is not available in this build"},
   };
@@ -74,6 +73,9 @@ TEST(OutputFormat, FormatsWithoutAnEncoderSayWhyAndGiveNone) {
   auto wav = CreateOutputFormat(FormatId::Wav);
   EXPECT_TRUE(wav->IsAvailable());
   EXPECT_TRUE(wav->UnavailableMessage().isEmpty());
+  auto wma = CreateOutputFormat(FormatId::Wma);
+  EXPECT_TRUE(wma->IsAvailable());
+  EXPECT_TRUE(wma->UnavailableMessage().isEmpty());
 }
 
 TEST(OutputFormat, WavIsAFormatOfItsOwnClassThatMakesCodecs) {
