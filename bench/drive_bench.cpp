@@ -16,10 +16,10 @@
 #include "drive/virtual/virtual_drive.h"
 #include "platform/paths.h"
 #include "settings/settings_store.h"
+#include "platform/cd_sector.h"
 
 namespace {
 
-constexpr int kSectorBytes = 2352;
 constexpr int kDiscSectors = 74 * 60 * 75;  // 333000
 constexpr int kTracks = 10;
 constexpr int kChunkSectors = 27;
@@ -38,7 +38,7 @@ Disc& SeventyFourMinuteDisc() {
     d->bin = d->dir.filePath("disc.bin");
     QFile file(d->bin);
     file.open(QIODevice::WriteOnly);
-    QByteArray block(kSectorBytes * 75, '\0');
+    QByteArray block(kCdSectorBytes * 75, '\0');
     uint32_t state = 12345;
     for (char& byte : block) {
       state = state * 1664525u + 1013904223u;
@@ -69,7 +69,7 @@ CdDevice& InsertDisc() {
 
 void BM_ReadAudioWholeDisc(benchmark::State& state) {
   CdDevice& device = InsertDisc();
-  std::vector<uint8_t> buffer(kChunkSectors * kSectorBytes + 1);
+  std::vector<uint8_t> buffer(kChunkSectors * kCdSectorBytes + 1);
   int64_t bytes = 0;
   for (auto _ : state) {
     device.Open();
@@ -91,11 +91,11 @@ BENCHMARK(BM_ReadAudioWholeDisc)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PlainFileReadsSameChunks(benchmark::State& state) {
   const QByteArray path = QFile::encodeName(SeventyFourMinuteDisc().bin);
-  std::vector<uint8_t> buffer(kChunkSectors * kSectorBytes);
+  std::vector<uint8_t> buffer(kChunkSectors * kCdSectorBytes);
   int64_t bytes = 0;
   for (auto _ : state) {
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    for (off_t offset = 0; offset < off_t(kDiscSectors) * kSectorBytes; offset += buffer.size()) {
+    for (off_t offset = 0; offset < off_t(kDiscSectors) * kCdSectorBytes; offset += buffer.size()) {
       const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), offset);
       if (got <= 0) break;
       bytes += got;

@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kSeconds = 300;
 constexpr int kFrames = kSeconds * 44100;
-constexpr uint32_t kChunkBytes = 27 * AudioEncoder::kSectorBytes;
+constexpr uint32_t kChunkBytes = 27 * kCdSectorBytes;
 
 const QTemporaryDir& Folder() {
   static QTemporaryDir folder;

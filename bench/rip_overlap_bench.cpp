@@ -48,7 +48,7 @@ class BurningCodec : public AudioEncoder {
   int Open(const QString&, const TrackFacts&, const TagRecord*) override { return 1; }
   int Write(const char* data, uint32_t byteCount, int prepass) override {
     if (prepass) return 0;
-    const double until = ThreadCpuSeconds() + perChunk_ * byteCount / (kChunkSectors * kSectorBytes);
+    const double until = ThreadCpuSeconds() + perChunk_ * byteCount / (kChunkSectors * kCdSectorBytes);
     uint32_t sum = 0;
     do {
       for (uint32_t i = 0; i < byteCount; i += 64) sum = sum * 31 + uint8_t(data[i]);
@@ -128,7 +128,7 @@ void BM_ReadAlone(benchmark::State& state) {
 BENCHMARK(BM_ReadAlone)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 void BM_EncodeAlone(benchmark::State& state) {
-  std::vector<char> chunk(size_t(kChunkSectors) * AudioEncoder::kSectorBytes, 1);
+  std::vector<char> chunk(size_t(kChunkSectors) * kCdSectorBytes, 1);
   for (auto _ : state) {
     BurningCodec codec(ChunkCpuSeconds());
     for (int i = 0; i < kChunks; ++i) codec.Write(chunk.data(), uint32_t(chunk.size()), 0);

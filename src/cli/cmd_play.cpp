@@ -80,7 +80,7 @@ uint32_t TrackBytes(int index) {
   int first = 0;
   int last = 0;
   if (!device || !device->GetTrackStart(index, first) || !device->GetTrackEnd(index, last)) return 0;
-  return uint32_t(last - first + 1) * CdDevice::kAudioSectorBytes;
+  return uint32_t(last - first + 1) * kCdSectorBytes;
 }
 
 int ExitFor(PlayError::Kind kind) {

@@ -7,6 +7,7 @@
 #include "platform/crash_handler.h"
 #include "platform/log.h"
 #include "platform/paths.h"
+#include "platform/version.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
   const auto crashHandler = InstallCrashHandler();
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName("korvane-cli");
-  QCoreApplication::setApplicationVersion("2.5.5");
+  QCoreApplication::setApplicationVersion(KorvaneVersion());
   QTextStream out(stdout);
   QTextStream err(stderr);
 
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
   }
   if (parser.isSet(verbose)) Log::EnableVerbose();
   if (parser.isSet(version)) {
-    out << "Korvane 2.5.5" << Qt::endl;
+    out << "Korvane " << KorvaneVersion() << Qt::endl;
     return Exit::Ok;
   }
   if (parser.isSet(help) || parser.positionalArguments().isEmpty()) {

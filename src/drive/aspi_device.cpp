@@ -1,10 +1,9 @@
 #include "drive/aspi_device.h"
 
+#include "drive/drive_context.h"
 #include "drive/transport.h"
 
 namespace {
-constexpr int kCdDvdPeripheralType = 5;
-
 bool IsAt(const ScsiNode& node, int adapter, int target) {
   return node.host == adapter && node.target == target && node.lun == 0;
 }
@@ -91,7 +90,7 @@ bool AspiDevice::EnumerateDrives(QStringList& displayNames) {
     ScsiNode node;
     QString name;
     if (NodeAtCurrentAddress(node) && node.peripheralType == kCdDvdPeripheralType && InquiryName(name)) {
-      displayNames.append(QString("[%1] %2").arg(node.name, name));
+      displayNames.append(MakeDisplayName(node.name, name));
     }
     return false;
   });

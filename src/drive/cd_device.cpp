@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "drive/drive_context.h"
+#include "platform/big_endian.h"
 #include "platform/codepage.h"
 #include "platform/mmc_opcodes.h"
 
@@ -23,35 +24,12 @@ constexpr int kDiscStructureReply = 2048;
 constexpr uint32_t kMaxSpeedValue = 0xFFFF;
 constexpr int kMaxSpeedFactor = 255;
 
-void PutBigEndian(uint8_t* at, int bytes, uint32_t value) {
-  for (int i = bytes - 1; i >= 0; --i) {
-    at[i] = static_cast<uint8_t>(value);
-    value >>= 8;
-  }
-}
-
-uint32_t GetBigEndian(const uint8_t* at, int bytes) {
-  uint32_t value = 0;
-  for (int i = 0; i < bytes; ++i) value = (value << 8) | at[i];
-  return value;
-}
-
 QByteArray FieldUpToNul(const uint8_t* at, int length) {
   const uint8_t* end = std::find(at, at + length, 0);
   return QByteArray(reinterpret_cast<const char*>(at), end - at);
 }
 
 }  // namespace
-
-uint8_t CdbLength(uint8_t opcode) {
-  switch (opcode >> 5) {
-    case 0: return 6;
-    case 1:
-    case 2: return 10;
-    case 4: return 16;
-    default: return 12;
-  }
-}
 
 SenseSummary ParseSense(const uint8_t* sense) {
   SenseSummary summary;
@@ -219,8 +197,8 @@ bool CdDevice::ReadAudio(int lba, int count, uint8_t* buffer, int& length) {
   int leadOut = 0;
   // A request may reach the last sector before the lead-out, never beyond it.
   if (!TocView().LeadOut(leadOut) || lba + count > leadOut) return false;
-  if (length < count * kAudioSectorBytes) return false;
-  length = count * kAudioSectorBytes;
+  if (length < count * kCdSectorBytes) return false;
+  length = count * kCdSectorBytes;
   Cdb cdb{kReadCd};
   PutBigEndian(&cdb[3], 3, static_cast<uint32_t>(lba));
   cdb[8] = static_cast<uint8_t>(count);

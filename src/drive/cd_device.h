@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "drive/toc.h"
+#include "platform/cd_sector.h"
 
 // The part of a drive's fixed-format sense data the callers look at.
 struct SenseSummary {
@@ -27,7 +28,6 @@ class CdDevice {
   static constexpr int kCdbSize = 16;              // callers pass at least this many bytes
   static constexpr int kSenseBytes = 19;
   static constexpr unsigned kTimeoutMs = 8000;
-  static constexpr int kAudioSectorBytes = 2352;
   static constexpr int kMaxSectorsPerRead = 255;   // the count is one CDB byte
   static constexpr int kCdTextBufferSize = 65280;
   static constexpr int kInquiryBytes = 255;
@@ -127,9 +127,6 @@ class CdDevice {
                    SenseSummary* sense);
   bool EnsureToc();
 };
-
-// Bytes of a command block for its opcode's group: 6, 10, 12 or 16.
-uint8_t CdbLength(uint8_t opcode);
 
 // The fields of fixed-format sense data (kSenseBytes bytes).
 SenseSummary ParseSense(const uint8_t* sense);

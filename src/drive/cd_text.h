@@ -3,6 +3,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "platform/cd_text_packs.h"
+
 // Title and performer of the disc (record 0) or of track t (record t).
 struct CdTextRecord {
   QString title;
@@ -14,11 +16,7 @@ struct CdText {
 };
 
 namespace CdTextPacks {
-constexpr int kPackSize = 18;
-constexpr int kTextBytes = 12;
 constexpr int kMaxFieldBytes = 511;  // a field never grows past this
-constexpr uint8_t kTitle = 0x80;
-constexpr uint8_t kPerformer = 0x81;
 }  // namespace CdTextPacks
 
 // Walks the title and performer packs of a READ TOC format 5 response (4-byte header, then

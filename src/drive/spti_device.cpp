@@ -2,12 +2,9 @@
 
 #include <linux/cdrom.h>
 
+#include "drive/drive_context.h"
 #include "drive/transport.h"
 #include "platform/scsi_host.h"
-
-namespace {
-constexpr uint8_t kCdDvdPeripheralType = 5;
-}
 
 bool QueryDriveName(const QString& path, bool readWrite, QString& productName) {
   ScsiHost& host = CurrentScsiHost();
@@ -31,7 +28,7 @@ bool SptiDevice::EnumerateDrives(QStringList& displayNames) {
   for (const ScsiNode& node : CurrentScsiHost().BlockDevices()) {
     QString name;
     if (!QueryDriveName(node.path, true, name)) continue;
-    displayNames.append(QString("[%1] %2").arg(node.name, name).trimmed());
+    displayNames.append(MakeDisplayName(node.name, name));
   }
   return true;
 }

@@ -1,4 +1,5 @@
 #include "drive/toc.h"
+#include "platform/cd_sector.h"
 
 namespace Toc {
 
@@ -72,7 +73,7 @@ bool View::TrackSectors(int index, int& sectors) const {
 bool View::TrackSize(int index, int64_t& bytes) const {
   int sectors = 0;
   if (!TrackSectors(index, sectors)) return false;
-  bytes = static_cast<int64_t>(sectors) * kSectorBytes;
+  bytes = static_cast<int64_t>(sectors) * kCdSectorBytes;
   return true;
 }
 

@@ -11,7 +11,6 @@ constexpr int kBufferSize = 804;
 constexpr int kHeaderSize = 4;
 constexpr int kDescriptorSize = 8;
 constexpr int kMaxDescriptors = (kBufferSize - kHeaderSize) / kDescriptorSize;  // 100
-constexpr int kSectorBytes = 2352;
 
 using Buffer = std::array<uint8_t, kBufferSize>;
 

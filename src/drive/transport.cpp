@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/log.h"
+#include "platform/mmc_opcodes.h"
 #include "platform/scsi_host.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <cstdint>
+#include "platform/cd_sector.h"
 
 struct TagRecord;
 
@@ -23,7 +24,6 @@ struct TrackFacts {
 // at once and Close succeeds without touching a file.
 class AudioEncoder {
  public:
-  static constexpr uint32_t kSectorBytes = 2352;
 
   virtual ~AudioEncoder() = default;
 

@@ -43,7 +43,7 @@ int WavEncoder::Open(const QString& path, const TrackFacts& track, const TagReco
     NoteError();
     return 0;
   }
-  headerDataBytes_ = track.sectorCount * kSectorBytes;
+  headerDataBytes_ = track.sectorCount * kCdSectorBytes;
   if (file_.write(Header(headerDataBytes_)) != kHeaderBytes) return FailOpen();
   return 1;
 }

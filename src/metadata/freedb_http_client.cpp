@@ -9,6 +9,7 @@
 #include "metadata/cddb_protocol.h"
 #include "metadata/disc_info.h"
 #include "platform/codepage.h"
+#include "platform/version.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ QByteArray Encoded(const QString& field) { return QUrl::toPercentEncoding(field)
 }  // namespace
 
 FreeDbHttpClient::FreeDbHttpClient()
-    : session_(kUserAgent), wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    : session_("Korvane/" + QByteArray(KorvaneVersion())), wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
   if (wakeFd_ < 0) return;
   wake_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
   QObject::connect(wake_.get(), &QSocketNotifier::activated, wake_.get(), [this] { TakeResult(); });
@@ -44,7 +45,7 @@ QByteArray FreeDbHttpClient::RequestPath(const QString& command) const {
     cmd += Encoded(part);
   }
   return "/~cddb/cddb.cgi?cmd=" + cmd + "&hello=" + Encoded(HelloUser()) + '+' + Encoded(HelloHost()) +
-         "+Korvane+1.x.x&proto=" + QByteArray::number(protoLevel_);
+         "+Korvane+" + QByteArray(KorvaneVersion()) + "&proto=" + QByteArray::number(protoLevel_);
 }
 
 bool FreeDbHttpClient::Connect() {

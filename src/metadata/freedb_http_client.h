@@ -18,7 +18,6 @@ class QSocketNotifier;
 // aborts a request in progress.
 class FreeDbHttpClient : public FreeDbClient {
  public:
-  static constexpr char kUserAgent[] = "Korvane";
   // Level 6 entries are UTF-8; a server that answers 501 to it is asked again at level 5.
   static constexpr int kPreferredProtoLevel = 6;
   static constexpr int kFallbackProtoLevel = 5;

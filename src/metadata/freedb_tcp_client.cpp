@@ -4,6 +4,7 @@
 
 #include "metadata/disc_info.h"
 #include "platform/codepage.h"
+#include "platform/version.h"
 
 namespace {
 
@@ -132,7 +133,7 @@ void FreeDbTcpClient::HandleAnswer(const QByteArray& answer) {
         return FailAt(FreeDb::Text::CannotConnect, Cddb::DecodeAnswer(answer).trimmed());
       }
       Prepare();
-      SendText(QStringLiteral("cddb hello %1 %2 Korvane 2.5.5\n").arg(HelloUser(), HelloHost()));
+      SendText(QStringLiteral("cddb hello %1 %2 Korvane %3\n").arg(HelloUser(), HelloHost(), KorvaneVersion()));
       state_ = kHelloAnswer;
       break;
     case kHelloAnswer:

@@ -246,10 +246,7 @@ bool CAsyncSocketEx::GetPeerName(QString& address, uint16_t& port) {
   socklen_t size = sizeof peer;
   if (handle_ == -1) return Fail(ENOTSOCK);
   if (::getpeername(handle_, reinterpret_cast<sockaddr*>(&peer), &size) != 0) return Fail(errno);
-  char text[INET_ADDRSTRLEN] = {};
-  ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
-  address = QString::fromLatin1(text);
-  port = ntohs(peer.sin_port);
+  SplitAddress(peer, address, port);
   return true;
 }
 

@@ -123,11 +123,15 @@ bool SocketLayer::GetPeerName(sockaddr_in& address) {
 bool SocketLayer::GetPeerName(QString& address, uint16_t& port) {
   sockaddr_in peer{};
   if (!GetPeerName(peer)) return false;
-  char text[INET_ADDRSTRLEN] = {};
-  ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
-  address = QString::fromLatin1(text);
-  port = ntohs(peer.sin_port);
+  SplitAddress(peer, address, port);
   return true;
+}
+
+void SplitAddress(const sockaddr_in& address, QString& dotted, uint16_t& port) {
+  char text[INET_ADDRSTRLEN] = {};
+  ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+  dotted = QString::fromLatin1(text);
+  port = ntohs(address.sin_port);
 }
 
 // ---- events going up --------------------------------------------------------------

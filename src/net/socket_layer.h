@@ -72,3 +72,6 @@ class SocketLayer {
 
 // Resolves a dotted address or a host name with a blocking lookup (first IPv4 address).
 bool ResolveIpv4(const QString& host, in_addr& address);
+
+// The dotted address and host-order port of an IPv4 socket address.
+void SplitAddress(const sockaddr_in& address, QString& dotted, uint16_t& port);

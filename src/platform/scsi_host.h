@@ -11,6 +11,9 @@
 //
 // Handles are small non-negative integers owned by the host that issued them; -1 is
 // "not open". Errors are negative errno values.
+// INQUIRY byte 0 & 0x1F of a CD or DVD drive.
+constexpr int kCdDvdPeripheralType = 5;
+
 struct ScsiNode {
   QString path;      // what Open takes: "/dev/sr0", "/dev/sg1", or "vcd0" for a virtual drive
   QString name;      // device name for display names and settings: "sr0", "vcd0"

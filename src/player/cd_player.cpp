@@ -6,23 +6,17 @@
 #include <new>
 #include <system_error>
 
+#include "drive/audio_reader.h"
 #include "drive/cd_device.h"
+#include "drive/drive_claim.h"
 #include "drive/drive_context.h"
-#include "player/sector_reader.h"
 
 namespace {
 
 std::atomic<int64_t> bytesHeld{0};
 
-// One player reads the drive at a time: a new track's reader waits until the reader of the
-// track it replaces has closed the drive.
-std::mutex& DriveReadMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
 uint32_t TrackBytes(int firstSector, int lastSector) {
-  return lastSector < firstSector ? 0 : uint32_t(lastSector - firstSector + 1) * CdPlayer::kSectorBytes;
+  return lastSector < firstSector ? 0 : uint32_t(lastSector - firstSector + 1) * kCdSectorBytes;
 }
 
 }  // namespace
@@ -118,17 +112,18 @@ void CdPlayer::Report(const char* text, double value) {
 // ---- reader thread ----
 
 void CdPlayer::Read() {
-  std::lock_guard driveLock(DriveReadMutex());
+  // A rip, an image or a refresh that took the drive meanwhile keeps it, and the track ends
+  // at once. A new track's player starts only after the old one has released the drive.
+  const DriveClaim claim(DriveUse::Player);
   const DriveContext& context = DriveContext::Instance();
   CdDevice* device = context.device;
-  // A rip that started meanwhile owns the drive.
-  if (device && context.present && !context.worker && !stopRequested_) {
+  if (claim.Held() && device && context.present && !stopRequested_) {
     device->Open();
     uint32_t offset = 0;
     for (int lba = firstSector_; lba <= lastSector_ && !stopRequested_; lba += kRequestSectors) {
       const int count = std::min(kRequestSectors, lastSector_ - lba + 1);
       ReadAudioOrSilence(*device, lba, count, pcm_.data() + offset);
-      offset += uint32_t(count) * kSectorBytes;
+      offset += uint32_t(count) * kCdSectorBytes;
       fill_ = offset;
       Wake();
       if (lba + count <= lastSector_) RestBetweenReads();

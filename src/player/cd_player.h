@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/wave_out.h"
+#include "platform/cd_sector.h"
 
 // One playback of one track: a reader thread reads the track's sectors into memory, and a
 // playback thread feeds that memory to the sound device through eight output buffers,
@@ -22,11 +23,10 @@ class CdPlayer {
  public:
   static constexpr int kBufferCount = 8;
   static constexpr uint32_t kBufferBytes = 8000;  // 2000 stereo frames, about 45 ms
-  static constexpr int kSectorBytes = 2352;
   static constexpr int kRequestSectors = 27;
   // Playback starts once two requests are in memory, and the reader rests between requests
   // so playback does not have to share the drive with a reader racing ahead.
-  static constexpr uint32_t kStartBytes = 2 * kRequestSectors * kSectorBytes;
+  static constexpr uint32_t kStartBytes = 2 * kRequestSectors * kCdSectorBytes;
   static constexpr std::chrono::milliseconds kReadPause{150};
 
   // Called on the playback thread when the player has closed the sound device and released

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <thread>
 
+#include "drive/audio_reader.h"
 #include "drive/cd_device.h"
 #include "encoders/output_format.h"
 #include "encoders/part_file.h"
@@ -15,7 +16,6 @@
 
 namespace {
 const QString kPrepareText = QStringLiteral("Prepare encoding...");
-constexpr uint32_t kSectorBytes = AudioEncoder::kSectorBytes;
 }  // namespace
 
 TrackWorker::TrackWorker(CdDevice& device, const OutputFormat& format, const DiscInfo* disc)
@@ -93,7 +93,7 @@ bool TrackWorker::FindRange(Range& range) {
 // encoding rather than their sum. Progress and speed follow what the codec has taken.
 bool TrackWorker::RunPass(const Range& range, bool prepass) {
   const QString& text = prepass ? kPrepareText : outputPath;
-  ChunkQueue queue(kReadAheadChunks, size_t(kChunkSectors) * kSectorBytes);
+  ChunkQueue queue(kReadAheadChunks, size_t(kChunkSectors) * kCdSectorBytes);
   std::thread reader;
   try {
     reader = std::thread([&] { ReadAhead(range, !prepass, queue); });
@@ -104,14 +104,14 @@ bool TrackWorker::RunPass(const Range& range, bool prepass) {
   while (const ChunkQueue::Chunk* chunk = queue.Front()) {
     if (stopRequested) break;
     const uint32_t sector = chunk->firstSector;
-    if (!codec_->Write(reinterpret_cast<const char*>(chunk->data.data()), chunk->sectorCount * kSectorBytes,
+    if (!codec_->Write(reinterpret_cast<const char*>(chunk->data.data()), chunk->sectorCount * kCdSectorBytes,
                        prepass)) {
       accepted = false;
       break;
     }
     queue.Release();
     Report((sector - range.first) * 100.0 / range.count, &text);
-    SampleSpeed(sector, kSectorBytes);
+    SampleSpeed(sector, kCdSectorBytes);
   }
   queue.Close();
   reader.join();
@@ -127,40 +127,12 @@ void TrackWorker::ReadAhead(const Range& range, bool countErrors, ChunkQueue& qu
     if (!chunk) break;
     const uint32_t current = range.first + done;
     const int n = int(std::min<uint32_t>(kChunkSectors, range.count - done));
-    if (!ReadAudioChunk(current, n, chunk, countErrors)) break;
+    const AudioReadOutcome read = ReadAudioOrSilence(*drive, int(current), n, chunk, &stopRequested);
+    if (read.stopped) break;
+    if (countErrors) failedSectors += read.silentSectors;
     queue.Publish(current, uint32_t(n));
   }
   queue.Finish();
-}
-
-// A chunk that cannot be read is tried again whole, then sector by sector; a sector that
-// still fails becomes digital silence of its full length, so the file keeps its length and
-// the audio after it stays in place. Every read looks at the stop request first, so a cancel
-// takes effect within one read however long the drive takes to fail; false when stopped.
-bool TrackWorker::ReadAudioChunk(uint32_t first, int count, uint8_t* out, bool countErrors) {
-  for (int attempt = 0; attempt <= kChunkRetries; ++attempt) {
-    if (stopRequested) return false;
-    int length = count * int(kSectorBytes);
-    if (drive->ReadAudio(int(first), count, out, length)) return true;
-  }
-  qCDebug(lcRip) << "chunk at" << first << "of" << count << "sectors unreadable after"
-                 << kChunkRetries + 1 << "tries; reading it sector by sector";
-  for (int i = 0; i < count; ++i) {
-    uint8_t* sector = out + size_t(i) * kSectorBytes;
-    bool read = false;
-    for (int attempt = 0; attempt < kSectorTries && !read; ++attempt) {
-      if (stopRequested) return false;
-      int length = kSectorBytes;
-      read = drive->ReadAudio(int(first) + i, 1, sector, length);
-    }
-    if (!read) {
-      qCDebug(lcRip) << "sector" << first + i << "unreadable after" << kSectorTries
-                     << "tries; filled with silence";
-      std::memset(sector, 0, kSectorBytes);
-      if (countErrors) ++failedSectors;
-    }
-  }
-  return true;
 }
 
 void TrackWorker::Report(double value, const QString* text) {

@@ -28,8 +28,6 @@ class TrackWorker : public RipWorker {
                  uint32_t lastSectorOverride) override;
 
   static constexpr int kChunkSectors = 27;
-  static constexpr int kChunkRetries = 3;  // more reads of a failed chunk
-  static constexpr int kSectorTries = 3;   // reads of each sector of a chunk that still fails
   static constexpr int kReadAheadChunks = 16;  // about 1 MB read ahead of the codec
 
  private:
@@ -42,7 +40,6 @@ class TrackWorker : public RipWorker {
   void Encode(const Range& range, const TrackFacts& facts, const TagRecord* tags);
   bool RunPass(const Range& range, bool prepass);
   void ReadAhead(const Range& range, bool countErrors, ChunkQueue& queue);
-  bool ReadAudioChunk(uint32_t first, int count, uint8_t* out, bool countErrors);
   void Report(double value, const QString* text);
 
   const OutputFormat& format_;

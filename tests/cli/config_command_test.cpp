@@ -6,6 +6,7 @@
 #include "encoders/output_format.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
+#include "platform/version.h"
 
 namespace {
 
@@ -45,12 +46,13 @@ TEST(CliConfig, RefusesANonNumberForAnIntegerKey) {
 
 TEST(CliConfig, ArgumentsAndVersion) {
   TempConfig config;
+  const QByteArray versionLine = "Korvane " + QByteArray(KorvaneVersion());
   struct Case {
     QStringList args;
     int exitCode;
     const char* output;  // expected on stdout (or stderr when the run fails)
   } cases[] = {
-      {{"--version"}, 0, "Korvane 2.5.5"},
+      {{"--version"}, 0, versionLine.constData()},
       {{"--help"}, 0, "config get SECTION KEY"},
       {{"config", "get", "General"}, 1, "usage: config"},
       {{"config", "frobnicate", "a", "b"}, 1, "usage: config"},

@@ -11,6 +11,7 @@
 #include "crash/crash_run.h"
 #include "crash/https_test_server.h"
 #include "support/test_support.h"
+#include "platform/version.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ TEST_F(CrashRunTest, AnsweringNoLeavesAPrivateReportAndSendsNothing) {
   ASSERT_TRUE(QFileInfo::exists(ReportFile()));
   EXPECT_EQ(FileMode(ReportFile()), 0600);
   const QByteArray report = Report();
-  EXPECT_TRUE(report.startsWith("Korvane crash report\nVersion: 2.5.5\n")) << report.left(200).toStdString();
+  EXPECT_TRUE(report.startsWith("Korvane crash report\nVersion: " + QByteArray(KorvaneVersion()) + "\n")) << report.left(200).toStdString();
   EXPECT_TRUE(report.contains("\nSignal: 11 SIGSEGV, code 1\nFault address: 0x0000000000000000\n"));
   EXPECT_TRUE(report.contains("\nRegisters:\nrax 0x"));
   EXPECT_TRUE(QRegularExpression(R"(\nTime: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC\n)").match(report).hasMatch());

@@ -10,6 +10,7 @@
 #include "drive/cd_text.h"
 #include "drive/drive_context.h"
 #include "drive/toc.h"
+#include "platform/mmc_opcodes.h"
 
 namespace {
 
@@ -227,6 +228,7 @@ TEST(DriveNames, InquiryVendorAndProductJoinedWithoutSeparatorAndTrimmed) {
 
 TEST(DriveNames, DisplayNamesSplitIntoDeviceAndProduct) {
   EXPECT_EQ(MakeDisplayName("sr0", "HL-DT-STDVDRAM GH24NSD1 "), "[sr0] HL-DT-STDVDRAM GH24NSD1");
+  EXPECT_EQ(MakeDisplayName("sg1", ""), "[sg1]");  // a drive whose INQUIRY names nothing
   EXPECT_EQ(DeviceNameOf(" [vcd0] KORVANE VIRTUAL CD"), "vcd0");
   EXPECT_EQ(ProductNameOf(" [vcd0] KORVANE VIRTUAL CD "), "KORVANE VIRTUAL CD");
   EXPECT_EQ(DeviceNameOf("KORVANE VIRTUAL CD"), "");
@@ -243,7 +245,9 @@ TEST(CommandBlocks, LengthFollowsTheOpcodeGroup) {
     int length;
   };
   for (const Case& c : {Case{0x00, 6}, Case{0x1B, 6}, Case{0x25, 10}, Case{0x43, 10}, Case{0x5A, 10},
-                        Case{0x88, 16}, Case{0xAD, 12}, Case{0xBE, 12}}) {
+                        Case{0x88, 16}, Case{0xAD, 12}, Case{0xBE, 12},
+                        // reserved and vendor-specific groups: the 12 bytes of a drive's vendor command
+                        Case{0x60, 12}, Case{0x7F, 12}, Case{0xD8, 12}, Case{0xE9, 12}, Case{0xFF, 12}}) {
     EXPECT_EQ(CdbLength(c.opcode), c.length) << int(c.opcode);
   }
 }

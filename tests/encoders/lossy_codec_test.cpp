@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr uint32_t kChunkBytes = 27 * AudioEncoder::kSectorBytes;  // one chunk of a rip
+constexpr uint32_t kChunkBytes = 27 * kCdSectorBytes;  // one chunk of a rip
 constexpr int kSectorFrames = 588;
 
 using MakeCodec = std::function<std::unique_ptr<AudioEncoder>()>;
@@ -79,7 +79,7 @@ class LossyCodecTest : public ::testing::Test {
     TrackFacts facts;
     facts.trackIndex = 2;
     facts.trackCount = 12;
-    facts.sectorCount = uint32_t(audio.size() / AudioEncoder::kSectorBytes);
+    facts.sectorCount = uint32_t(audio.size() / kCdSectorBytes);
     if (!codec.Open(path, facts, tags)) return false;
     for (qsizetype at = 0; at < audio.size(); at += chunkBytes) {
       const qsizetype n = std::min<qsizetype>(chunkBytes, audio.size() - at);

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr uint32_t kSector = AudioEncoder::kSectorBytes;
+constexpr uint32_t kSector = kCdSectorBytes;
 constexpr uint32_t kChunkSectors = 27;
 
 // The audio ffmpeg decodes from a file, as 16-bit little-endian stereo.

@@ -11,6 +11,7 @@
 #include "metadata/freedb_client.h"
 #include "platform/codepage.h"
 #include "support/test_support.h"
+#include "platform/version.h"
 
 namespace {
 
@@ -162,7 +163,7 @@ TEST_F(FreeDbLookup, LineProtocolAgainstTheTestServer) {
     if (!c.hangUpOn.isEmpty()) ExpectCause(reports, server.Port(), "the server closed the connection");
     EXPECT_EQ(reports, c.reports.empty() ? kSuccess : c.reports) << c.what;
     const QStringList expected = QStringList{"cddb hello korvane_user " + QSysInfo::machineHostName() +
-                                             " Korvane 2.5.5", "proto 6"} + c.commands;
+                                             " Korvane " + KorvaneVersion(), "proto 6"} + c.commands;
     // The "quit" that ends a session reaches the server after the lookup has ended.
     RunEventsUntil([&] { return server.Commands().size() >= expected.size(); }, 5000);
     EXPECT_EQ(server.Commands(), expected) << c.what;
@@ -245,8 +246,8 @@ TEST_F(FreeDbLookup, HttpAgainstTheTestServer) {
     QStringList commands = c.commands;
     commands.removeAll("quit");  // each HTTP request stands alone
     EXPECT_EQ(server.Commands().mid(0, commands.size()), commands) << c.what;
-    EXPECT_EQ(server.Hello(), "korvane_user " + QSysInfo::machineHostName() + " Korvane 1.x.x") << c.what;
-    EXPECT_TRUE(server.HttpHeaders().contains("User-Agent: Korvane")) << c.what;
+    EXPECT_EQ(server.Hello(), "korvane_user " + QSysInfo::machineHostName() + " Korvane " + KorvaneVersion()) << c.what;
+    EXPECT_TRUE(server.HttpHeaders().contains("User-Agent: Korvane/" + QByteArray(KorvaneVersion()))) << c.what;
     if (c.hangUpOn.isEmpty()) {
       EXPECT_EQ(server.Connections(), 1) << c.what << ": one connection for both requests";
     }
@@ -264,10 +265,11 @@ TEST_F(FreeDbLookup, EmailGivesTheHelloFields) {
   FreeDbClientSettings s = Direct(line.Port());
   s.email = " some one@example.org ";
   EXPECT_EQ(Lookup(FreeDb::kViaTcp, s), kSuccess);
-  EXPECT_EQ(line.Hello(), "some_one example.org Korvane 2.5.5");
+  const QString program = QString("Korvane ") + KorvaneVersion();
+  EXPECT_EQ(line.Hello(), "some_one example.org " + program);
   s.port = http.Port();
   EXPECT_EQ(Lookup(FreeDb::kViaHttp, s), kSuccess);
-  EXPECT_EQ(http.Hello(), "some_one example.org Korvane 1.x.x");
+  EXPECT_EQ(http.Hello(), "some_one example.org " + program);
 }
 
 TEST_F(FreeDbLookup, EntriesInUtf8AskedForByLevel6) {

@@ -14,10 +14,10 @@
 #include "player/player_test_support.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
+#include "platform/cd_sector.h"
 
 namespace {
 
-constexpr int kSectorBytes = 2352;
 
 VirtualDrive& Drive() { return VirtualDriveHost::Instance().Drive(0); }
 
@@ -110,7 +110,7 @@ TEST_F(PlayerTest, AnUnreadableSectorIsSilenceOfItsLengthInItsPlace) {
   Drive().FailSector(disc_.TrackStart(1) + 60, 2);  // reads when tried again
   ASSERT_TRUE(PlayToTheEnd(1));
   QByteArray expected = disc_.TrackAudio(1);
-  expected.replace(30 * kSectorBytes, kSectorBytes, QByteArray(kSectorBytes, '\0'));
+  expected.replace(30 * kCdSectorBytes, kCdSectorBytes, QByteArray(kCdSectorBytes, '\0'));
   EXPECT_EQ(sound_.Bytes(), PlayedAudio(expected));
 }
 

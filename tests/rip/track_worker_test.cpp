@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr uint32_t kSector = AudioEncoder::kSectorBytes;
+constexpr uint32_t kSector = kCdSectorBytes;
 
 // What one codec object saw.
 struct CodecLog {

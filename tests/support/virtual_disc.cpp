@@ -8,14 +8,14 @@
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
 #include "support/test_support.h"
+#include "platform/cd_sector.h"
 
 namespace {
 
-constexpr int kSectorBytes = 2352;
 
 // Left: a noise generator; right: a ramp that passes through every 16-bit value.
 QByteArray GeneratedAudio(int sectors) {
-  QByteArray pcm(qsizetype(sectors) * kSectorBytes, Qt::Uninitialized);
+  QByteArray pcm(qsizetype(sectors) * kCdSectorBytes, Qt::Uninitialized);
   uint32_t noise = 12345;
   for (qsizetype frame = 0; frame < pcm.size() / 4; ++frame) {
     noise = noise * 1664525u + 1013904223u;
@@ -60,7 +60,7 @@ int TestDisc::TrackStart(int index) const {
 }
 
 QByteArray TestDisc::TrackAudio(int index) const {
-  return image_.mid(qsizetype(TrackStart(index)) * kSectorBytes, qsizetype(tracks_[index].sectors) * kSectorBytes);
+  return image_.mid(qsizetype(TrackStart(index)) * kCdSectorBytes, qsizetype(tracks_[index].sectors) * kCdSectorBytes);
 }
 
 CdDevice* TestDisc::Insert() const {

@@ -7,10 +7,9 @@
 #include "drive/virtual/disc_image.h"
 #include "platform/codepage.h"
 
-namespace CdText {
+namespace CdTextPacks {
 namespace {
 
-constexpr int kTextBytes = 12;
 // READ TOC's 16-bit data length must cover the packs: texts beyond this many packs are cut.
 constexpr int kMaxPacks = (0xFFFF - 2) / kPackSize;
 constexpr int kMaxCharacterPosition = 15;
@@ -80,4 +79,4 @@ QByteArray BuildPacks(const DiscImage& disc) {
   return packs;
 }
 
-}  // namespace CdText
+}  // namespace CdTextPacks

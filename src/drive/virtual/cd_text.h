@@ -3,16 +3,14 @@
 
 #include <cstdint>
 
+#include "platform/cd_text_packs.h"
+
 class DiscImage;
 
 // CD-TEXT as the lead-in carries it: 18-byte packs (type, track, sequence number,
 // block and character position, 12 text bytes, CRC), titles (80h) then performers (81h),
 // each kind one run of zero-terminated Windows-1252 strings: the disc's, then each track's.
-namespace CdText {
-
-constexpr int kPackSize = 18;
-constexpr uint8_t kTitle = 0x80;
-constexpr uint8_t kPerformer = 0x81;
+namespace CdTextPacks {
 
 // All packs of the disc, back to back; empty when the disc has no title or performer text.
 QByteArray BuildPacks(const DiscImage& disc);
@@ -21,4 +19,4 @@ QByteArray BuildPacks(const DiscImage& disc);
 // stored most significant byte first in bytes 16 and 17.
 uint16_t PackCrc(const uint8_t* pack);
 
-}  // namespace CdText
+}  // namespace CdTextPacks

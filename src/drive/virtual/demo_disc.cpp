@@ -105,7 +105,7 @@ std::shared_ptr<const DiscImage> MakeDemoDisc() {
   }
   const QList<DiscTrack> tracks = layout.tracks;
   auto synthesize = [tracks](int lba, uint8_t* out) {
-    std::memset(out, 0, RawSector::kSize);
+    std::memset(out, 0, kCdSectorBytes);
     for (int i = 0; i < tracks.size(); ++i) {
       if (lba < tracks[i].start || lba >= tracks[i].end) continue;
       const Piece& piece = kPieces[i];

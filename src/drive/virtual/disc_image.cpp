@@ -11,7 +11,7 @@
 #include "drive/virtual/raw_sector.h"
 
 int StoredSectorSize(TrackMode mode) {
-  return mode == TrackMode::Mode1Cooked ? RawSector::kUserSize : RawSector::kSize;
+  return mode == TrackMode::Mode1Cooked ? RawSector::kUserSize : kCdSectorBytes;
 }
 
 bool IsDataMode(TrackMode mode) { return mode != TrackMode::Audio; }
@@ -82,10 +82,10 @@ bool DiscImage::ReadFile(int file, qint64 offset, qint64 length, uint8_t* out) c
 bool DiscImage::ReadRunRaw(const SectorRun& run, int lba, int count, uint8_t* out) const {
   const int first = lba - run.firstLba;
   if (run.source == SectorRun::Source::File && run.mode != TrackMode::Mode1Cooked) {
-    return ReadFile(run.file, run.offset + qint64(first) * RawSector::kSize,
-                    qint64(count) * RawSector::kSize, out);
+    return ReadFile(run.file, run.offset + qint64(first) * kCdSectorBytes,
+                    qint64(count) * kCdSectorBytes, out);
   }
-  for (int i = 0; i < count; ++i, out += RawSector::kSize) {
+  for (int i = 0; i < count; ++i, out += kCdSectorBytes) {
     const int sector = lba + i;
     switch (run.source) {
       case SectorRun::Source::File:  // Mode 1 user data: the rest of the sector is made here
@@ -101,7 +101,7 @@ bool DiscImage::ReadRunRaw(const SectorRun& run, int lba, int count, uint8_t* ou
         break;
       case SectorRun::Source::Blank:
         if (run.mode == TrackMode::Audio) {
-          std::memset(out, 0, RawSector::kSize);
+          std::memset(out, 0, kCdSectorBytes);
         } else if (run.mode == TrackMode::Mode2Raw) {
           RawSector::MakeMode2Blank(sector, out);
         } else {
@@ -123,7 +123,7 @@ bool DiscImage::ReadRaw(int lba, int count, uint8_t* out) const {
     if (!ReadRunRaw(*run, lba, inRun, out)) return false;
     lba += inRun;
     count -= inRun;
-    out += qint64(inRun) * RawSector::kSize;
+    out += qint64(inRun) * kCdSectorBytes;
   }
   return true;
 }
@@ -141,6 +141,6 @@ bool DiscImage::ReadUser(int lba, uint8_t* out2048) const {
   if (run->mode == TrackMode::Mode1Cooked) {
     return ReadFile(run->file, run->offset + index * RawSector::kUserSize, RawSector::kUserSize, out2048);
   }
-  return ReadFile(run->file, run->offset + index * RawSector::kSize + userOffset, RawSector::kUserSize,
+  return ReadFile(run->file, run->offset + index * kCdSectorBytes + userOffset, RawSector::kUserSize,
                   out2048);
 }

@@ -109,7 +109,7 @@ void FinishMode1(int lba, uint8_t* out) {
 
 void MakeMode2Blank(int lba, uint8_t* out) {
   WriteSyncAndHeader(lba, 0x02, out);
-  std::memset(out + 16, 0, kSize - 16);
+  std::memset(out + 16, 0, kCdSectorBytes - 16);
 }
 
 }  // namespace RawSector

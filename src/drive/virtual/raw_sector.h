@@ -1,11 +1,11 @@
 #pragma once
 #include <cstdint>
+#include "platform/cd_sector.h"
 
 // Raw 2352-byte CD sectors as the disc carries them (ECMA-130): 12 sync bytes, a 4-byte
 // header with the sector's absolute time in BCD and its mode, then the mode's payload.
 namespace RawSector {
 
-constexpr int kSize = 2352;
 constexpr int kUserSize = 2048;
 constexpr int kMode1UserOffset = 16;
 constexpr int kMode2Form1UserOffset = 24;  // after the 8-byte subheader

@@ -2,7 +2,6 @@
 
 #include <linux/cdrom.h>
 
-#include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +14,7 @@
 #include "drive/virtual/demo_disc.h"
 #include "drive/virtual/disc_image.h"
 #include "drive/virtual/raw_sector.h"
+#include "platform/big_endian.h"
 #include "platform/mmc_opcodes.h"
 
 namespace {
@@ -44,20 +44,9 @@ constexpr char kVendor[] = "KORVANE ";           // 8 bytes
 constexpr char kProduct[] = "VIRTUAL CD      ";  // 16 bytes
 constexpr char kRevision[] = "1.0 ";
 
-int CdbLengthOfGroup(uint8_t opcode) {
-  switch (opcode >> 5) {
-    case 0: return 6;
-    case 1:
-    case 2: return 10;
-    case 5: return 12;
-    default: return 16;
-  }
+void PutBigEndian(QByteArray& out, int at, int bytes, uint32_t value) {
+  ::PutBigEndian(reinterpret_cast<uint8_t*>(out.data() + at), bytes, value);
 }
-
-int Be16(const uint8_t* p) { return p[0] << 8 | p[1]; }
-uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
-void PutBe16(QByteArray& out, int at, int value) { qToBigEndian(quint16(value), out.data() + at); }
-void PutBe32(QByteArray& out, int at, uint32_t value) { qToBigEndian(quint32(value), out.data() + at); }
 
 // READ CD: the kinds of sector byte 1 can ask for.
 enum class ExpectedType { Any, CdDa, Mode1, Mode2Formless, Mode2Form1, Mode2Form2 };
@@ -83,13 +72,13 @@ QList<FieldRange> SelectedFields(uint8_t flags, TrackMode mode) {
   const bool header = flags & 0x20;  // header code bit 0; bit 1 (subheader) has no bytes here
   const bool user = flags & 0x10;
   const bool edcEcc = flags & 0x08;
-  if (mode == TrackMode::Audio) return user ? QList<FieldRange>{{0, RawSector::kSize}} : QList<FieldRange>{};
-  const int userEnd = mode == TrackMode::Mode2Raw ? RawSector::kSize : RawSector::kMode1UserOffset + RawSector::kUserSize;
+  if (mode == TrackMode::Audio) return user ? QList<FieldRange>{{0, kCdSectorBytes}} : QList<FieldRange>{};
+  const int userEnd = mode == TrackMode::Mode2Raw ? kCdSectorBytes : RawSector::kMode1UserOffset + RawSector::kUserSize;
   QList<FieldRange> fields;
   if (sync) fields.append({0, 12});
   if (header) fields.append({12, 16});
   if (user) fields.append({16, userEnd});
-  if (edcEcc && userEnd < RawSector::kSize) fields.append({userEnd, RawSector::kSize});
+  if (edcEcc && userEnd < kCdSectorBytes) fields.append({userEnd, kCdSectorBytes});
   return fields;
 }
 
@@ -148,7 +137,7 @@ void VirtualDrive::Insert(std::shared_ptr<const DiscImage> image) {
   {
     std::lock_guard lock(mutex_);
     wasReadable = disc_ && !trayOpen_;
-    cdTextPacks_ = CdText::BuildPacks(*image);
+    cdTextPacks_ = CdTextPacks::BuildPacks(*image);
     disc_ = std::move(image);
     trayOpen_ = false;
   }
@@ -294,7 +283,7 @@ int VirtualDrive::Execute(sg_io_hdr_t& hdr) {
     uint8_t sense[kFixedSenseLength] = {};
     sense[0] = reply.information ? 0xF0 : 0x70;  // current error, fixed format; bit 7: information valid
     sense[2] = reply.sense->key;
-    if (reply.information) qToBigEndian(quint32(*reply.information), sense + 3);
+    if (reply.information) PutBigEndian(sense + 3, 4, uint32_t(*reply.information));
     sense[7] = kFixedSenseLength - 8;
     sense[12] = reply.sense->asc;
     sense[13] = reply.sense->ascq;
@@ -312,7 +301,7 @@ VirtualDrive::Reply VirtualDrive::Dispatch(const uint8_t* cdb, int cdbLength, ui
                                         Op::kReadCapacity,  Op::kRead10,   Op::kReadToc,        Op::kModeSense10,
                                         Op::kReadDiscStructure, Op::kSetCdSpeed, Op::kMechanismStatus, Op::kReadCd};
   if (!kKnown.contains(opcode)) return Reply::Check(kInvalidOpcode);
-  if (cdbLength < CdbLengthOfGroup(opcode)) return Reply::Check(kInvalidField);
+  if (cdbLength < CdbLength(opcode)) return Reply::Check(kInvalidField);
   switch (opcode) {
     case Op::kTestUnitReady: return TestUnitReady();
     case Op::kInquiry: return Inquiry(cdb, data, dataLength);
@@ -344,7 +333,7 @@ VirtualDrive::Reply VirtualDrive::TestUnitReady() {
 VirtualDrive::Reply VirtualDrive::Inquiry(const uint8_t* cdb, uint8_t* data, int dataLength) {
   if (cdb[1] & 0x01) return Reply::Check(kInvalidField);  // no vital product data pages
   QByteArray response(36, '\0');
-  response[0] = 0x05;  // CD/DVD device
+  response[0] = kCdDvdPeripheralType;
   response[1] = char(0x80);  // removable medium
   response[2] = 0x05;
   response[3] = 0x02;
@@ -352,14 +341,14 @@ VirtualDrive::Reply VirtualDrive::Inquiry(const uint8_t* cdb, uint8_t* data, int
   response.replace(8, 8, kVendor);
   response.replace(16, 16, kProduct);
   response.replace(32, 4, kRevision);
-  return Reply::Good(CopyOut(response, Be16(cdb + 3), data, dataLength));
+  return Reply::Good(CopyOut(response, int(GetBigEndian(cdb + 3, 2)), data, dataLength));
 }
 
 VirtualDrive::Reply VirtualDrive::MechanismStatus(const uint8_t* cdb, uint8_t* data, int dataLength) {
   std::lock_guard lock(mutex_);
   QByteArray response(8, '\0');
   response[1] = char(trayOpen_ ? 0x10 : 0x00);  // bit 4: door open
-  return Reply::Good(CopyOut(response, Be16(cdb + 8), data, dataLength));
+  return Reply::Good(CopyOut(response, int(GetBigEndian(cdb + 8, 2)), data, dataLength));
 }
 
 VirtualDrive::Reply VirtualDrive::StartStopUnit(const uint8_t* cdb) {
@@ -398,7 +387,7 @@ int VirtualDrive::RoundSpeed(int kbps) const {
 
 VirtualDrive::Reply VirtualDrive::SetCdSpeed(const uint8_t* cdb) {
   std::lock_guard lock(mutex_);
-  const int requested = Be16(cdb + 2);
+  const int requested = int(GetBigEndian(cdb + 2, 2));
   currentSpeed_ = RoundSpeed(requested == 0xFFFF ? maxSpeed_ : requested);
   return Reply::Good();
 }
@@ -410,7 +399,7 @@ VirtualDrive::Reply VirtualDrive::ModeSense(const uint8_t* cdb, uint8_t* data, i
   constexpr int kHeader = 8;
   constexpr int kPageLength = 20;
   QByteArray response(kHeader + 2 + kPageLength, '\0');
-  PutBe16(response, 0, int(response.size()) - 2);  // mode data length; no block descriptors
+  PutBigEndian(response, 0, 2, int(response.size()) - 2);  // mode data length; no block descriptors
   char* capabilities = response.data() + kHeader;
   capabilities[0] = 0x2A;
   capabilities[1] = kPageLength;
@@ -418,11 +407,11 @@ VirtualDrive::Reply VirtualDrive::ModeSense(const uint8_t* cdb, uint8_t* data, i
   capabilities[4] = 0x71;                             // audio play, mode 2 form 1 and 2, multisession
   capabilities[5] = 0x03;                             // CD-DA commands, accurate CD-DA stream
   capabilities[6] = char(0x29 | (locked_ ? 0x02 : 0));  // tray loader, eject, lock (and locked)
-  PutBe16(response, kHeader + 8, maxSpeed_);
-  PutBe16(response, kHeader + 10, 256);   // volume levels
-  PutBe16(response, kHeader + 12, 2048);  // buffer size in kB
-  PutBe16(response, kHeader + 14, currentSpeed_);
-  return Reply::Good(CopyOut(response, Be16(cdb + 7), data, dataLength));
+  PutBigEndian(response, kHeader + 8, 2, maxSpeed_);
+  PutBigEndian(response, kHeader + 10, 2, 256);   // volume levels
+  PutBigEndian(response, kHeader + 12, 2, 2048);  // buffer size in kB
+  PutBigEndian(response, kHeader + 14, 2, currentSpeed_);
+  return Reply::Good(CopyOut(response, int(GetBigEndian(cdb + 7, 2)), data, dataLength));
 }
 
 // ---- commands on the medium ------------------------------------------------------------------
@@ -431,11 +420,11 @@ VirtualDrive::Reply VirtualDrive::ReadToc(const uint8_t* cdb, uint8_t* data, int
   std::lock_guard lock(mutex_);
   const auto disc = ReadyDisc();
   if (!disc) return Reply::Check(kNoMedium);
-  const int allocation = Be16(cdb + 7);
+  const int allocation = int(GetBigEndian(cdb + 7, 2));
   const int format = cdb[2] & 0x0F;
   if (format == 5) {
     QByteArray response(4, '\0');
-    PutBe16(response, 0, int(cdTextPacks_.size()) + 2);
+    PutBigEndian(response, 0, 2, int(cdTextPacks_.size()) + 2);
     return Reply::Good(CopyOut(response + cdTextPacks_, allocation, data, dataLength));
   }
   if (format != 0) return Reply::Check(kInvalidField);
@@ -457,7 +446,7 @@ VirtualDrive::Reply VirtualDrive::ReadToc(const uint8_t* cdb, uint8_t* data, int
       descriptor[6] = char(frames / 75 % 60);
       descriptor[7] = char(frames % 75);
     } else {
-      PutBe32(descriptor, 4, uint32_t(lba));
+      PutBigEndian(descriptor, 4, 4, uint32_t(lba));
     }
     response += descriptor;
   };
@@ -465,7 +454,7 @@ VirtualDrive::Reply VirtualDrive::ReadToc(const uint8_t* cdb, uint8_t* data, int
     if (fromTrack != 0xAA && track.number >= fromTrack) addDescriptor(track.number, IsDataMode(track.mode), track.start);
   }
   addDescriptor(0xAA, IsDataMode(tracks.last().mode), disc->LeadOut());
-  PutBe16(response, 0, int(response.size()) - 2);
+  PutBigEndian(response, 0, 2, int(response.size()) - 2);
   return Reply::Good(CopyOut(response, allocation, data, dataLength));
 }
 
@@ -477,13 +466,13 @@ VirtualDrive::Reply VirtualDrive::ReadDiscStructure(const uint8_t* cdb, uint8_t*
   if (cdb[7] != 0) return Reply::Check(kInvalidField);  // only the physical format information
   constexpr uint32_t kFirstDataSector = 0x30000;
   QByteArray response(4 + 2048, '\0');
-  PutBe16(response, 0, int(response.size()) - 2);
+  PutBigEndian(response, 0, 2, int(response.size()) - 2);
   response[4] = 0x01;  // DVD-ROM, version 1
   response[5] = 0x02;  // 120 mm, 10.08 Mbit/s
   response[6] = 0x01;  // one embossed layer
-  PutBe32(response, 8, kFirstDataSector);
-  PutBe32(response, 12, kFirstDataSector + uint32_t(disc->LeadOut()) - 1);
-  return Reply::Good(CopyOut(response, Be16(cdb + 8), data, dataLength));
+  PutBigEndian(response, 8, 4, kFirstDataSector);
+  PutBigEndian(response, 12, 4, kFirstDataSector + uint32_t(disc->LeadOut()) - 1);
+  return Reply::Good(CopyOut(response, int(GetBigEndian(cdb + 8, 2)), data, dataLength));
 }
 
 VirtualDrive::Reply VirtualDrive::ReadCapacity(uint8_t* data, int dataLength) {
@@ -491,8 +480,8 @@ VirtualDrive::Reply VirtualDrive::ReadCapacity(uint8_t* data, int dataLength) {
   const auto disc = ReadyDisc();
   if (!disc) return Reply::Check(kNoMedium);
   QByteArray response(8, '\0');
-  PutBe32(response, 0, uint32_t(std::max(disc->LeadOut() - 1, 0)));
-  PutBe32(response, 4, RawSector::kUserSize);
+  PutBigEndian(response, 0, 4, uint32_t(std::max(disc->LeadOut() - 1, 0)));
+  PutBigEndian(response, 4, 4, RawSector::kUserSize);
   return Reply::Good(CopyOut(response, int(response.size()), data, dataLength));
 }
 
@@ -577,7 +566,7 @@ VirtualDrive::Reply VirtualDrive::ReadReply(const ReadPlan& plan, int transferre
 }
 
 VirtualDrive::Reply VirtualDrive::Read10(const uint8_t* cdb, uint8_t* data, int dataLength) {
-  const ReadPlan plan = PlanRead(Be32(cdb + 2), Be16(cdb + 7), kAnyDataSector);
+  const ReadPlan plan = PlanRead(GetBigEndian(cdb + 2, 4), int(GetBigEndian(cdb + 7, 2)), kAnyDataSector);
   if (plan.refusal) return Reply::Check(*plan.refusal);
   int transferred = 0;
   int done = 0;
@@ -600,7 +589,7 @@ VirtualDrive::Reply VirtualDrive::ReadCd(const uint8_t* cdb, uint8_t* data, int 
   if (expectedType > int(ExpectedType::Mode2Form2) || (flags & 0x06) || (cdb[10] & 0x07)) {
     return Reply::Check(kInvalidField);  // no C2 error information or sub-channel data here
   }
-  const ReadPlan plan = PlanRead(Be32(cdb + 2), qint64(cdb[6]) << 16 | cdb[7] << 8 | cdb[8], expectedType);
+  const ReadPlan plan = PlanRead(GetBigEndian(cdb + 2, 4), GetBigEndian(cdb + 6, 3), expectedType);
   if (plan.refusal) return Reply::Check(*plan.refusal);
   int transferred = 0;
   int done = 0;
@@ -612,17 +601,17 @@ VirtualDrive::Reply VirtualDrive::ReadCd(const uint8_t* cdb, uint8_t* data, int 
     if (failed) break;
     const auto fields = SelectedFields(flags, track->mode);
     const int wholeSectors = std::min(plan.sectors - done, track->end - lba);
-    const int fitting = std::min(wholeSectors, (dataLength - transferred) / RawSector::kSize);
-    if (FieldsSize(fields) == RawSector::kSize && fitting > 0) {
+    const int fitting = std::min(wholeSectors, (dataLength - transferred) / kCdSectorBytes);
+    if (FieldsSize(fields) == kCdSectorBytes && fitting > 0) {
       // Whole raw sectors: straight from the image into the caller's buffer.
       failed = !plan.disc->ReadRaw(lba, fitting, data + transferred);
       if (!failed) {
         done += fitting;
-        transferred += fitting * RawSector::kSize;
+        transferred += fitting * kCdSectorBytes;
       }
       continue;
     }
-    uint8_t raw[RawSector::kSize];
+    uint8_t raw[kCdSectorBytes];
     failed = !plan.disc->ReadRaw(lba, 1, raw);
     for (const FieldRange& field : fields) {
       if (failed) break;

@@ -104,7 +104,7 @@ QList<ScsiNode> VirtualDriveHost::BlockDevices() {
     node.path = node.name = drives_[i]->DeviceName();
     node.host = kScsiHost;
     node.target = int(i);
-    node.peripheralType = 0x05;
+    node.peripheralType = kCdDvdPeripheralType;
     nodes.append(node);
   }
   return nodes;
