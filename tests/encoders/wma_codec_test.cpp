@@ -10,12 +10,13 @@
 #include "encoders/tag_record.h"
 #include "encoders/wma_encoder.h"
 #include "encoders/wma_format.h"
+#include "platform/cd_sector.h"
 #include "settings/ini_file.h"
 #include "support/test_support.h"
 
 namespace {
 
-constexpr uint32_t kChunkBytes = 27 * AudioEncoder::kSectorBytes;
+constexpr uint32_t kChunkBytes = 27 * kCdSectorBytes;
 constexpr int kSectorFrames = 588;
 
 TagRecord SampleTags() {
@@ -61,7 +62,7 @@ QList<std::pair<QString, QString>> ExtendedAttributes(const QByteArray& file) {
 class WmaCodecTest : public ::testing::Test {
  protected:
   bool Encode(WmaEncoder& codec, const QString& path, const QByteArray& audio, const TagRecord* tags) {
-    TrackFacts facts{4, 12, uint32_t(audio.size() / AudioEncoder::kSectorBytes)};
+    TrackFacts facts{4, 12, uint32_t(audio.size() / kCdSectorBytes)};
     if (!codec.Open(path, facts, tags)) return false;
     for (qsizetype at = 0; at < audio.size(); at += kChunkBytes) {
       const qsizetype n = std::min<qsizetype>(kChunkBytes, audio.size() - at);
