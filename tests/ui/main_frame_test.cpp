@@ -224,7 +224,8 @@ TEST_F(MainFrameTest, RipFromTheWindowWritesTheFilesWithTheProgressDialog) {
   EXPECT_TRUE(files.contains(one) && files.contains(three));
   ASSERT_FALSE(totals.isEmpty());
   for (int i = 1; i < totals.size(); ++i) EXPECT_GE(totals[i], totals[i - 1]) << "the total only grows";
-  EXPECT_GT(totals.last(), 100.0 * 82 / (82 + 40)) << "the total passes the first track's share";
+  // Sampled every 10 ms, the last figure may be the second track's first report (0 % of it).
+  EXPECT_GE(totals.last(), 100.0 * 82 / (82 + 40)) << "the total reaches the first track's share";
   EXPECT_FALSE(frame->Tracks()->IsChecked(0)) << "ripped tracks are unticked";
   EXPECT_TRUE(frame->isVisible());
 }
