@@ -4,6 +4,7 @@
 #include "encoders/encoder_factory.h"
 #include "encoders/lossy_formats.h"
 #include "encoders/wav_encoder.h"
+#include "encoders/wma_format.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ const struct {
     {FormatId::Mp3, Make<Mp3Format>},
     {FormatId::Ogg, Make<OggFormat>},
     {FormatId::Aac, Make<AacFormat>},
+    {FormatId::Wma, Make<WmaFormat>},
 };
 
 std::unique_ptr<OutputFormat> MakeFormat(const FormatRow& row) {

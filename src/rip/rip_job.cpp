@@ -202,6 +202,7 @@ bool RipJob::RipImage(const OutputFormat& format, const RipOverrides& overrides,
     return false;
   }
   done_.Reset();
+  writer->drive = context.device;
   writer->statusCallback = WorkerCallback(done_);
   context.worker = writer.get();
   RipRun run{output.path, 0, 1, 1, writer.get(), &done_};

@@ -418,6 +418,7 @@ OptionsDlg::OptionsDlg(OptionsHooks hooks, QWidget* parent) : QDialog(parent), h
   WithId(this, 4010);
   setWindowTitle(QStringLiteral("Korvane ") + UiText(905));
   tabs_ = new QTabWidget;
+  tabs_->setUsesScrollButtons(false);  // every tab title shows in full
   for (unsigned title : {3001u, 946u, 1002u, 30021u}) {
     auto* holder = new QWidget;
     auto* holderLayout = new QVBoxLayout(holder);

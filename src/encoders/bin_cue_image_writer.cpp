@@ -1,0 +1,69 @@
+#include "encoders/bin_cue_image_writer.h"
+
+#include <QFileInfo>
+#include <vector>
+
+#include "drive/cd_device.h"
+#include "encoders/codec_file.h"
+#include "encoders/part_file.h"
+#include "platform/codepage.h"
+
+namespace {
+
+constexpr int kMaxTracks = 99;
+constexpr int kModeByte = 15;  // of a raw data sector: 1 or 2
+
+QString Msf(uint32_t lba) {
+  return QString::asprintf("%02u:%02u:%02u", lba / 75 / 60, lba / 75 % 60, lba % 75);
+}
+
+}  // namespace
+
+QByteArray CueSheetText(const QString& binName, const QList<ImageCueTrack>& tracks) {
+  QString text = QStringLiteral("FILE \"%1\" BINARY\r\n").arg(binName);
+  for (int n = 0; n < tracks.size(); ++n) {
+    text += QString::asprintf("  TRACK %02d ", n + 1) + tracks[n].type + "\r\n";
+    text += QStringLiteral("    INDEX 01 %1\r\n").arg(Msf(tracks[n].start));
+  }
+  if (Ansi::Decode(Ansi::Encode(text)) == text) return Ansi::Encode(text);
+  return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+QString CuePathFor(const QString& binPath) {
+  const QFileInfo info(binPath);
+  const QString suffix = info.suffix();
+  const QString base = suffix.isEmpty() ? binPath : binPath.left(binPath.size() - suffix.size() - 1);
+  return base + ".cue";
+}
+
+bool BinCueImageWriter::ReadSectors(uint32_t first, int count, uint8_t* out) {
+  return drive->ReadRaw(int(first), count, SectorBytes(), out, nullptr);
+}
+
+// A data track is mode 1 or mode 2 (CD-ROM XA) as its first sector's header says.
+QString BinCueImageWriter::TrackType(int index) {
+  bool data = false;
+  int start = 0;
+  if (!drive->IsDataTrack(index, data) || !data) return QStringLiteral("AUDIO");
+  std::vector<uint8_t> sector(static_cast<size_t>(SectorBytes()));
+  drive->Open();
+  const bool read = drive->GetTrackStart(index, start) && drive->ReadRaw(start, 1, SectorBytes(), sector.data(), nullptr);
+  drive->Close();
+  return read && sector[kModeByte] == 2 ? QStringLiteral("MODE2/2352") : QStringLiteral("MODE1/2352");
+}
+
+int BinCueImageWriter::Finish() {
+  int count = 0;
+  if (!drive->GetTrackCount(count) || count == 0 || count > kMaxTracks) return 0;
+  QList<ImageCueTrack> tracks;
+  for (int i = 0; i < count; ++i) {
+    int start = 0;
+    if (!drive->GetTrackStart(i, start)) return 0;
+    tracks.append({uint32_t(start), TrackType(i)});
+  }
+  PartFile part(CuePathFor(outputPath));
+  CodecFile file;
+  if (!part.Create() || !file.Create(part.Path())) return 0;
+  const bool written = file.Write(CueSheetText(QFileInfo(outputPath).fileName(), tracks));
+  return file.Close() && written && part.Commit() ? 1 : 0;
+}

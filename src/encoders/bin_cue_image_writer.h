@@ -1,0 +1,33 @@
+#pragma once
+#include <QByteArray>
+#include <QList>
+
+#include "encoders/disc_image_writer.h"
+
+// A BIN image of whole raw 2352-byte sectors (READ CD, every field), 27 sectors a read,
+// and beside it a CUE sheet that describes its tracks.
+class BinCueImageWriter : public DiscImageWriter {
+ public:
+  BinCueImageWriter() : DiscImageWriter(27, 2352) {}
+  // Writes the CUE sheet beside the image; 0 when it could not be written.
+  int Finish() override;
+
+ protected:
+  bool ReadSectors(uint32_t first, int count, uint8_t* out) override;
+
+ private:
+  QString TrackType(int index);
+};
+
+// One track of a CUE sheet: its first sector counted from the image's start, and its type
+// ("AUDIO", "MODE1/2352", "MODE2/2352").
+struct ImageCueTrack {
+  uint32_t start = 0;
+  QString type;
+};
+
+// The CUE sheet of an image file named binName with these tracks: CR LF lines, in
+// Windows-1252, or in UTF-8 with a byte-order mark when the name does not fit that code page.
+QByteArray CueSheetText(const QString& binName, const QList<ImageCueTrack>& tracks);
+// The CUE sheet's path: the image's, its extension replaced by ".cue".
+QString CuePathFor(const QString& binPath);

@@ -1,0 +1,27 @@
+#include "ui/dialog_factory.h"
+
+#include "metadata/disc_info.h"
+#include "ui/dialogs/disc_dialogs.h"
+#include "ui/dialogs/options_dlg.h"
+
+namespace {
+
+class KorvaneDialogs : public DialogFactory {
+ public:
+  bool RunOptions(QWidget* parent) override {
+    OptionsDlg dlg({}, parent);
+    return dlg.exec() == QDialog::Accepted;
+  }
+  bool RunEditDiscInfo(QWidget* parent, DiscInfo& disc) override {
+    EnterDiscInfoDlg dlg(disc, int(disc.trackTitles.size()), {}, parent);
+    return dlg.exec() == QDialog::Accepted;
+  }
+  bool RunFreeDbLookup(QWidget* parent, DiscInfo& disc) override {
+    FreeDBDlg dlg(disc, {}, parent);
+    return dlg.exec() == QDialog::Accepted;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<DialogFactory> CreateDialogFactory() { return std::make_unique<KorvaneDialogs>(); }

@@ -1,0 +1,25 @@
+#pragma once
+#include <QWidget>
+
+class QCheckBox;
+class QLineEdit;
+
+// The output-folder pane: the folder, a browse button and the two sub-folder switches. It is
+// the Open button's drop-down, and the options dialog can embed it.
+class ShowFolderOptionsDlg : public QWidget {
+  Q_OBJECT
+ public:
+  explicit ShowFolderOptionsDlg(QWidget* parent = nullptr);
+
+  // Shows the stored values.
+  void LoadValues();
+  // Stores what the pane shows, as OK does.
+  void StoreValues();
+
+ private:
+  void Browse();
+
+  QLineEdit* folder_;
+  QCheckBox* forArtist_;
+  QCheckBox* forAlbum_;
+};

@@ -1,0 +1,591 @@
+#include "ui/main_frame.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStatusBar>
+#include <QThread>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWidgetAction>
+
+#include "app/window_layout.h"
+#include "drive/drive_actions.h"
+#include "drive/drive_context.h"
+#include "platform/version.h"
+#include "player/playback.h"
+#include "settings/settings_store.h"
+#include "texts/language_manager.h"
+#include "ui/bottom_panel.h"
+#include "ui/folder_pane.h"
+#include "ui/progress_dlg.h"
+#include "ui/track_list.h"
+#include "ui/ui_icons.h"
+
+namespace {
+
+constexpr const char* kProductName = "Korvane";
+constexpr unsigned kPleaseInsertDiscTextId = 902;
+// The menu bar's pop-ups by position, and their texts.
+constexpr unsigned kMenuTitleTextIds[7] = {6000, 6100, 6201, 946, 6401, 6501, 921};
+enum MenuPosition { FileMenu, ViewMenu, DiscMenu, FormatMenu, ToolsMenu, LanguageMenu, HelpMenu };
+
+QString Text(unsigned id) { return LanguageManager::Instance().Text(id); }
+
+bool IsFormatCommand(int id) {
+  for (const FormatCommand& format : FormatCommands()) {
+    if (format.id == id) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(std::unique_ptr<DialogFactory> dialogs) : dialogs_(std::move(dialogs)) {
+  SettingsStore::Instance().Load();
+  UseConfiguredDevice();
+  InstallStatusCallback();
+  controller_ = std::make_unique<MainController>(*this);
+
+  setWindowTitle(kProductName);
+  setWindowIcon(KorvaneIcon("korvane"));
+  BuildActions();
+  BuildMenus();
+  BuildToolBar();
+  BuildCentre();
+  statusFigures_ = new QLabel;
+  statusBar()->addPermanentWidget(statusFigures_);
+  TranslateMenus();
+  ShowFormatChoice();
+  ApplyViewSettings();
+  PlaceFromSettings();
+  RebuildDriveList();
+}
+
+CMainFrame::~CMainFrame() {
+  DriveContext::Instance().SetStatusCallback({});
+  StopPlayback();
+  WaitForPlayersToEnd();
+}
+
+void CMainFrame::InstallStatusCallback() {
+  // Workers report on their own threads; the widgets change on this one.
+  QPointer<CMainFrame> self(this);
+  DriveContext::Instance().SetStatusCallback([self](int kind, double value, const QString* text) {
+    const bool hasText = text != nullptr;
+    const QString copy = hasText ? *text : QString();
+    QMetaObject::invokeMethod(
+        self.data(), [self, kind, value, hasText, copy] {
+          if (self) self->OnStatus(kind, value, hasText, copy);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void CMainFrame::OnStatus(int kind, double value, bool hasText, const QString& text) {
+  if (kind == StatusKind::Player) {
+    player_.OnPlayerReport(text);
+    return;
+  }
+  if (kind != StatusKind::TrackProgress && kind != StatusKind::ImageProgress) return;
+  if (!progress_) return;  // reports while no dialog is open are dropped
+  if (value == StatusKind::kDone && !hasText) {
+    progress_->Finish();
+  } else if (value != StatusKind::kDone) {
+    progress_->ShowReport(value);
+  }
+}
+
+QAction* CMainFrame::MakeAction(int id, const char* icon) {
+  auto* action = new QAction(this);
+  action->setObjectName(QString("id%1").arg(id));
+  action->setData(id);
+  if (icon && *icon) action->setIcon(KorvaneIcon(icon));
+  connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+  actions_.insert(id, action);
+  return action;
+}
+
+void CMainFrame::BuildActions() {
+  for (const CommandItem& item : CommandItems()) MakeAction(item.id, item.iconName);
+  MakeAction(CommandId::AppAbout);
+  MakeAction(CommandId::AppExit, "exit");
+  for (int id : {CommandId::ShowToolbar, CommandId::ShowBottomPanel, CommandId::ShowStatusBar}) {
+    MakeAction(id)->setCheckable(true);
+  }
+  Action(CommandId::HelpTopics)->setShortcut(QKeySequence::HelpContents);
+  Action(CommandId::RipCd)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+  Action(CommandId::Refresh)->setShortcut(QKeySequence::Refresh);
+  Action(CommandId::SelectAll)->setShortcut(QKeySequence::SelectAll);
+  Action(CommandId::AppExit)->setShortcut(QKeySequence::Quit);
+  Action(CommandId::EditDiscInfo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+  Action(CommandId::FreeDb)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+
+  formats_ = new QActionGroup(this);
+  formats_->setExclusive(true);
+  for (const FormatCommand& format : FormatCommands()) {
+    QAction* action = MakeAction(format.id);
+    action->setText(QString::fromLatin1(format.text));  // format names are not translated
+    action->setCheckable(true);
+    action->setIcon(FormatIcon(format.id));
+    formats_->addAction(action);
+  }
+}
+
+void CMainFrame::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  for (QMenu*& menu : menus_) menu = bar->addMenu(QString());
+  menus_[FileMenu]->addAction(Action(CommandId::RipCd));
+  menus_[FileMenu]->addSeparator();
+  menus_[FileMenu]->addAction(Action(CommandId::AppExit));
+  menus_[ViewMenu]->addActions({Action(CommandId::ShowToolbar), Action(CommandId::ShowBottomPanel),
+                                Action(CommandId::ShowStatusBar)});
+  QMenu* disc = menus_[DiscMenu];
+  disc->addActions({Action(CommandId::FreeDb), Action(CommandId::EditDiscInfo)});
+  disc->addSeparator();
+  disc->addAction(Action(CommandId::Refresh));
+  disc->addSeparator();
+  disc->addActions({Action(CommandId::SelectAll), Action(CommandId::ClearAll), Action(CommandId::InvertSelection)});
+  disc->addSeparator();
+  disc->addAction(Action(CommandId::LoadEject));
+  menus_[FormatMenu]->addActions(formats_->actions());
+  menus_[FormatMenu]->addSeparator();
+  menus_[FormatMenu]->addAction(Action(CommandId::Format));
+  menus_[ToolsMenu]->addAction(Action(CommandId::Options));
+  BuildLanguageMenu();
+  QMenu* help = menus_[HelpMenu];
+  help->addAction(Action(CommandId::HelpTopics));
+  help->addSeparator();
+  help->addActions({Action(CommandId::VersionCheck), Action(CommandId::Support)});
+  help->addSeparator();
+  help->addAction(Action(CommandId::AppAbout));
+  formatMenu_ = new QMenu(this);
+  formatMenu_->addActions(formats_->actions());
+}
+
+void CMainFrame::BuildLanguageMenu() {
+  QMenu* menu = menus_[LanguageMenu];
+  menu->clear();
+  delete languages_;
+  languages_ = new QActionGroup(this);
+  languagePaths_.clear();
+  LanguageManager& manager = LanguageManager::Instance();
+  QStringList names;
+  manager.EnumerateAllLanguages(names);
+  // The built-in English texts are a choice too, so a user can always come back to them.
+  const bool englishFile = names.contains("English", Qt::CaseInsensitive);
+  if (!englishFile) names.prepend("English");
+  const QString current = SettingsStore::Instance().ReadText(Key::Language);
+  for (int i = 0; i < names.size() && CommandId::FirstLanguage + i <= CommandId::LastLanguage; ++i) {
+    const QString path = englishFile || i > 0 ? manager.LanguagePath(names[i]) : QString();
+    QAction* action = menu->addAction(names[i]);
+    action->setObjectName(QString("id%1").arg(CommandId::FirstLanguage + i));
+    action->setCheckable(true);
+    action->setChecked(path == current && (!path.isEmpty() || (!englishFile && i == 0)));
+    languages_->addAction(action);
+    languagePaths_.insert(action, path);
+    connect(action, &QAction::triggered, this, [this, action] { ChooseLanguage(action); });
+  }
+}
+
+void CMainFrame::ChooseLanguage(QAction* action) {
+  action->setChecked(true);
+  SettingsStore::Instance().WriteString(Key::Language, languagePaths_.value(action));
+  TranslateMenus();
+}
+
+void CMainFrame::BuildToolBar() {
+  toolbar_ = addToolBar(QString());
+  toolbar_->setObjectName("toolbar");
+  toolbar_->setMovable(false);
+  toolbar_->setFloatable(false);
+  toolbar_->setIconSize(QSize(32, 32));
+  toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  toolbar_->toggleViewAction()->setVisible(false);
+  toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
+  toolbar_->addActions({Action(CommandId::RipCd), Action(CommandId::FreeDb), Action(CommandId::Refresh),
+                        Action(CommandId::Options)});
+
+  formatButton_ = new QToolButton;
+  formatButton_->setObjectName("formatButton");
+  formatButton_->setDefaultAction(Action(CommandId::Format));
+  formatButton_->setMenu(formatMenu_);
+  formatButton_->setPopupMode(QToolButton::MenuButtonPopup);
+  formatButton_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  formatButton_->setIconSize(QSize(32, 32));
+  toolbar_->addWidget(formatButton_);
+
+  folderPane_ = new ShowFolderOptionsDlg;
+  folderMenu_ = new QMenu(this);
+  auto* paneAction = new QWidgetAction(folderMenu_);
+  paneAction->setDefaultWidget(folderPane_);
+  folderMenu_->addAction(paneAction);
+  connect(folderMenu_, &QMenu::aboutToShow, folderPane_, &ShowFolderOptionsDlg::LoadValues);
+  connect(folderMenu_, &QMenu::aboutToHide, folderPane_, &ShowFolderOptionsDlg::StoreValues);
+  openButton_ = new QToolButton;
+  openButton_->setObjectName("openButton");
+  openButton_->setDefaultAction(Action(CommandId::OpenOutput));
+  openButton_->setMenu(folderMenu_);
+  openButton_->setPopupMode(QToolButton::MenuButtonPopup);
+  openButton_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  openButton_->setIconSize(QSize(32, 32));
+  toolbar_->addWidget(openButton_);
+  toolbar_->addAction(Action(CommandId::Exit));
+  toolbar_->addSeparator();
+
+  drives_ = new QComboBox;
+  drives_->setObjectName("driveSelector");
+  drives_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  drives_->setMinimumContentsLength(6);
+  drives_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  auto* holder = new QWidget;
+  auto* holderLayout = new QVBoxLayout(holder);
+  holderLayout->setContentsMargins(6, 0, 6, 0);
+  holderLayout->addWidget(drives_, 0, Qt::AlignVCenter);
+  holder->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  toolbar_->addWidget(holder);
+  connect(drives_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (fillingDrives_ || index < 0) return;
+    player_.Stop();
+    controller_->ChooseDrive(index);
+  });
+}
+
+void CMainFrame::BuildCentre() {
+  auto* centre = new QWidget;
+  auto* layout = new QVBoxLayout(centre);
+  layout->setContentsMargins(1, 1, 0, 1);
+  layout->setSpacing(1);
+  tracks_ = new TrackList;
+  bottomPanel_ = new BottomPanelDlg;
+  layout->addWidget(tracks_, 1);
+  layout->addWidget(bottomPanel_);
+  setCentralWidget(centre);
+
+  connect(tracks_, &TrackList::RowActivated, this, [this](int row) { player_.PlayRow(row); });
+  connect(tracks_, &TrackList::CheckedChanged, this, &CMainFrame::UpdateStatus);
+  connect(tracks_, &TrackList::Clicked, this, &CMainFrame::HideFolderDropDown);
+  connect(tracks_, &QWidget::customContextMenuRequested, this, &CMainFrame::ShowContextMenu);
+  connect(tracks_, &TrackList::HeaderMenuRequested, this, [this](const QPoint& at) {
+    QMenu menu(this);
+    menu.addActions({Action(CommandId::SelectAll), Action(CommandId::ClearAll), Action(CommandId::InvertSelection)});
+    menu.exec(at);
+  });
+  connect(bottomPanel_, &BottomPanelDlg::RipClicked, this, [this] { RunCommand(CommandId::RipCd); });
+  connect(bottomPanel_, &BottomPanelDlg::PlayClicked, this, [this] {
+    if (tracks_->currentRow() >= 0 && tracks_->PlayingRow() < 0) player_.PlayRow(tracks_->currentRow());
+    else player_.Play();
+  });
+  connect(bottomPanel_, &BottomPanelDlg::PauseClicked, this, [this] { player_.TogglePause(); });
+  connect(bottomPanel_, &BottomPanelDlg::StopClicked, this, [this] { player_.Stop(); });
+  connect(bottomPanel_, &BottomPanelDlg::PrevClicked, this, [this] { player_.Previous(); });
+  connect(bottomPanel_, &BottomPanelDlg::NextClicked, this, [this] { player_.Next(); });
+  connect(bottomPanel_, &BottomPanelDlg::LoadEjectClicked, this, [this] { RunCommand(CommandId::LoadEject); });
+}
+
+QMenu* CMainFrame::BuildContextMenu() {
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->addActions({Action(CommandId::RipCd), Action(CommandId::FreeDb), Action(CommandId::EditDiscInfo)});
+  menu->addSeparator();
+  QMenu* formats = menu->addMenu(Text(946));
+  formats->addActions(formats_->actions());
+  formats->addSeparator();
+  formats->addAction(Action(CommandId::Format));
+  menu->addSeparator();
+  menu->addAction(Action(CommandId::Refresh));
+  menu->addSeparator();
+  menu->addActions({Action(CommandId::SelectAll), Action(CommandId::ClearAll), Action(CommandId::InvertSelection)});
+  menu->addSeparator();
+  menu->addActions({Action(CommandId::LoadEject), Action(CommandId::Options)});
+  return menu;
+}
+
+void CMainFrame::ShowContextMenu(const QPoint& pos) {
+  HideFolderDropDown();
+  TranslateMenus();
+  BuildContextMenu()->popup(tracks_->viewport()->mapToGlobal(pos));
+}
+
+void CMainFrame::TranslateMenus() {
+  for (int i = 0; i < 7; ++i) menus_[i]->setTitle(Text(kMenuTitleTextIds[i]));
+  for (auto it = actions_.cbegin(); it != actions_.cend(); ++it) {
+    const CommandItem* item = FindCommand(it.key());
+    const unsigned menuText = MenuTextId(it.key());
+    if (menuText) it.value()->setText(Text(menuText));
+    else if (item) it.value()->setText(item->Label());
+    if (!item) continue;
+    // Toolbar buttons show the command's label under the icon.
+    it.value()->setIconText(item->Label());
+    it.value()->setToolTip(item->Tooltip());
+    it.value()->setStatusTip(item->Tooltip().replace('\n', ' '));
+  }
+  Action(CommandId::AppAbout)->setText(Text(910));
+  bottomPanel_->Translate();
+}
+
+void CMainFrame::ShowFormatChoice() {
+  const int selected = SettingsStore::Instance().formatSelected;
+  if (QAction* action = Action(selected)) action->setChecked(true);
+  Action(CommandId::Format)->setIcon(FormatIcon(selected));
+}
+
+ProgressDlg* CMainFrame::CurrentProgress() const { return progress_.data(); }
+
+QIcon CMainFrame::FormatButtonIcon() const { return formatButton_->icon(); }
+
+void CMainFrame::ChooseFormat(int formatId) {
+  SettingsStore& store = SettingsStore::Instance();
+  store.formatSelected = formatId;
+  store.Save();
+  ShowFormatChoice();
+}
+
+void CMainFrame::ApplyViewSettings() {
+  const SettingsStore& store = SettingsStore::Instance();
+  SetToolbarShown(store.ReadInt(Key::ToolbarEnabled) != 0);
+  SetBottomPanelShown(store.ReadInt(Key::BottomPanelEnabled) != 0);
+  SetStatusBarShown(store.ReadInt(Key::StatusBarEnabled) != 0);
+}
+
+void CMainFrame::SetToolbarShown(bool shown) {
+  toolbar_->setVisible(shown);
+  Action(CommandId::ShowToolbar)->setChecked(shown);
+  const WindowLayout::Size minimum = WindowLayout::MinimumSize(shown);
+  setMinimumSize(minimum.width, minimum.height);
+  if (shown && width() < WindowLayout::kMinWidthWithToolbar) resize(WindowLayout::WidthWithToolbarShown(width()), height());
+}
+
+void CMainFrame::SetBottomPanelShown(bool shown) {
+  bottomPanel_->setVisible(shown);
+  Action(CommandId::ShowBottomPanel)->setChecked(shown);
+}
+
+void CMainFrame::SetStatusBarShown(bool shown) {
+  statusBar()->setVisible(shown);
+  Action(CommandId::ShowStatusBar)->setChecked(shown);
+}
+
+void CMainFrame::PlaceFromSettings() {
+  const SettingsStore& store = SettingsStore::Instance();
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QSize virtualSize = screen ? screen->virtualSize() : QSize(1024, 768);
+  const QSize available = screen ? screen->availableSize() : QSize(1024, 768);
+  const WindowLayout::Rect placed = WindowLayout::ClampPlacement(
+      {store.windowLeft, store.windowTop, store.windowWidth, store.windowHeight},
+      {virtualSize.width(), virtualSize.height()}, {available.width(), available.height()});
+  move(placed.x, placed.y);
+  resize(std::max(placed.width, minimumWidth()), placed.height);
+}
+
+void CMainFrame::RebuildDriveList() {
+  fillingDrives_ = true;
+  drives_->clear();
+  SettingsStore::Instance().Load();
+  UseConfiguredDevice();
+  const QStringList names = ListDrives();
+  drives_->addItems(names);
+  for (int i = 0; i < drives_->count(); ++i) drives_->setItemIcon(i, KorvaneIcon("eject"));
+  // The stored "Device" when it is listed, else the entry "CurrentDriveIndex" names.
+  const QString stored = FindDrive(names, SettingsStore::Instance().ReadText(Key::Device));
+  drives_->setCurrentIndex(stored.isEmpty() ? StoredDriveIndex(names.size()) : int(names.indexOf(stored)));
+  fillingDrives_ = false;
+  player_.Stop();
+  controller_->RefreshTracks();
+}
+
+void CMainFrame::RunCommand(int id) {
+  if (id >= CommandId::First && id <= CommandId::Last) HideFolderDropDown();
+  if (ExecuteCommand(id, *this)) return;
+  if (IsFormatCommand(id)) return ChooseFormat(id);
+  switch (id) {
+    case CommandId::ShowToolbar:
+      SetToolbarShown(!toolbar_->isVisible());
+      SettingsStore::Instance().WriteInt(Key::ToolbarEnabled, toolbar_->isVisible() ? 1 : 0);
+      break;
+    case CommandId::ShowBottomPanel:
+      SetBottomPanelShown(!bottomPanel_->isVisible());
+      SettingsStore::Instance().WriteInt(Key::BottomPanelEnabled, bottomPanel_->isVisible() ? 1 : 0);
+      break;
+    case CommandId::ShowStatusBar:
+      SetStatusBarShown(!statusBar()->isVisible());
+      SettingsStore::Instance().WriteInt(Key::StatusBarEnabled, statusBar()->isVisible() ? 1 : 0);
+      break;
+    case CommandId::AppAbout: ShowAbout(); break;
+    case CommandId::AppExit: CloseMainWindow(); break;
+    default: break;
+  }
+}
+
+void CMainFrame::HideFolderDropDown() {
+  if (folderMenu_ && folderMenu_->isVisible()) folderMenu_->hide();  // stores its values
+}
+
+void CMainFrame::UpdateStatus() {
+  if (tracks_->rowCount() == 0) {
+    statusFigures_->setText(QString());
+    statusBar()->showMessage(Text(kPleaseInsertDiscTextId));
+    return;
+  }
+  statusBar()->clearMessage();
+  int checked = 0;
+  for (int i = 0; i < tracks_->rowCount(); ++i) checked += tracks_->IsChecked(i) ? 1 : 0;
+  const double megabytes = controller_->CheckedAudioBytes() / (1024.0 * 1024.0);
+  statusFigures_->setText(QString("%1 / %2   %3 MB").arg(checked).arg(tracks_->rowCount()).arg(megabytes, 0, 'f', 2));
+}
+
+// ControllerHost
+
+void CMainFrame::SetTrackRows(const QList<TrackRow>& rows) {
+  tracks_->SetRows(rows);
+  player_.Reset();
+  if (!rows.isEmpty()) tracks_->setCurrentCell(0, 0);
+  // A freshly read disc has every row checked when the user asked for that.
+  if (SettingsStore::Instance().ReadInt(Key::AutoSelectAllTracks)) {
+    for (int i = 0; i < tracks_->rowCount(); ++i) tracks_->SetChecked(i, true);
+  }
+  UpdateStatus();
+}
+
+void CMainFrame::OnDiscInfoChanged(const QList<TrackRow>& rows) {
+  tracks_->UpdateTitles(rows);
+  tracks_->SetPlayingRow(player_.PlayingRow());
+}
+
+void CMainFrame::OnFormatChanged(int) { ShowFormatChoice(); }
+
+bool CMainFrame::RunFreeDbLookup() { return dialogs_->RunFreeDbLookup(this, controller_->Disc()); }
+
+int CMainFrame::TrackRowCount() const { return tracks_->rowCount(); }
+
+bool CMainFrame::IsRowChecked(int row) const { return tracks_->IsChecked(row); }
+
+void CMainFrame::SetRowChecked(int row, bool checked) { tracks_->SetChecked(row, checked); }
+
+void CMainFrame::SetPlayingRow(int row) { tracks_->SetPlayingRow(row); }
+
+bool CMainFrame::RunProgressDialog(const RipRun& run) {
+  ProgressDlg dialog(run, this, [this] { OpenOutputFolder(); });
+  progress_ = &dialog;
+  const bool finished = dialog.exec() == QDialog::Accepted;
+  progress_ = nullptr;
+  return finished;
+}
+
+void CMainFrame::ShowMessage(MessageKind kind, const QString& text) {
+  const QMessageBox::Icon icon = kind == MessageKind::Error     ? QMessageBox::Critical
+                                 : kind == MessageKind::Warning ? QMessageBox::Warning
+                                                                : QMessageBox::Information;
+  QMessageBox box(icon, kProductName, text, QMessageBox::Ok, isVisible() ? this : nullptr);
+  box.exec();
+}
+
+void CMainFrame::SetMainWindowVisible(bool visible) { setVisible(visible); }
+
+void CMainFrame::OpenFolder(const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
+
+// CommandTarget
+
+void CMainFrame::LookUpDisc() { controller_->FreeDbCommand(); }
+
+void CMainFrame::Rip() {
+  player_.Stop();
+  const RipResult result = controller_->RipCommand();
+  using S = RipResult::Status;
+  if (result.status == S::Busy) ShowMessage(MessageKind::Warning, result.message);
+  if (result.status == S::NoDrive) ShowMessage(MessageKind::Information, Text(kPleaseInsertDiscTextId));
+  QStringList failed;
+  for (const TrackOutcome& outcome : result.outcomes) {
+    if (outcome.failed) failed.append(outcome.path);
+  }
+  if (!failed.isEmpty()) ShowMessage(MessageKind::Error, "These files could not be written:\n" + failed.join('\n'));
+  UpdateStatus();
+}
+
+void CMainFrame::RefreshTracks() {
+  player_.Stop();
+  controller_->RefreshTracks();
+}
+
+void CMainFrame::RunOptionsDialog() {
+  SettingsStore& store = SettingsStore::Instance();
+  const int accessMethod = store.ReadInt(Key::AccessMethod);
+  if (!dialogs_->RunOptions(this)) return;
+  store.Load();
+  ShowFormatChoice();
+  if (store.ReadInt(Key::AccessMethod) != accessMethod) RebuildDriveList();
+}
+
+void CMainFrame::ShowAbout() {
+  QString html = QString("<h3>%1 %2</h3><p>%3</p><ul>").arg(kProductName, KorvaneVersion(), Text(9003).toHtmlEscaped());
+  for (unsigned id = 9004; id <= 9007; ++id) html += "<li>" + Text(id).toHtmlEscaped() + "</li>";
+  html += "<li>FFmpeg (libavcodec, libavformat): AAC, WMA</li><li>Qt " + QString(qVersion()) + "</li></ul>";
+  html += "<p>" + Text(9008).toHtmlEscaped() + "<br>" + Text(9009).toHtmlEscaped() + "</p>";
+  QMessageBox box(QMessageBox::NoIcon, Text(910) + ' ' + kProductName, html, QMessageBox::Ok, this);
+  box.setObjectName("aboutBox");
+  box.setIconPixmap(KorvaneIcon("korvane").pixmap(64, 64));
+  box.exec();
+}
+
+void CMainFrame::CloseMainWindow() { close(); }
+
+bool CMainFrame::RunEditDiscDialog() { return dialogs_->RunEditDiscInfo(this, controller_->Disc()); }
+
+void CMainFrame::DiscInfoEdited() { controller_->DiscInfoChanged(); }
+
+void CMainFrame::SelectAll() { controller_->SelectAll(); }
+
+void CMainFrame::ClearAll() { controller_->ClearAll(); }
+
+void CMainFrame::InvertSelection() { controller_->InvertSelection(); }
+
+void CMainFrame::StopPlaying() { player_.Stop(); }
+
+void CMainFrame::ToggleTray() {
+  player_.Stop();
+  ::ToggleTray();
+}
+
+void CMainFrame::OpenOutputFolder() {
+  QString folder;
+  SettingsStore::Instance().ReadOutputFolder(folder);
+  OpenFolder(folder);
+}
+
+void CMainFrame::OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
+
+void CMainFrame::ShowInformation(const QString& text) { ShowMessage(MessageKind::Information, text); }
+
+// Shutdown
+
+void CMainFrame::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::WindowStateChange) {
+    // A maximise keeps what the last restore or minimise said.
+    if (isMinimized()) minimised_ = true;
+    else if (!isMaximized()) minimised_ = false;
+  }
+  QMainWindow::changeEvent(event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  HideFolderDropDown();
+  if (!minimised_) {
+    SettingsStore& store = SettingsStore::Instance();
+    store.windowLeft = x();
+    store.windowTop = y();
+    store.windowWidth = width();
+    store.windowHeight = height();
+    store.Save();
+  }
+  player_.Stop();
+  event->accept();
+}

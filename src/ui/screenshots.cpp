@@ -1,0 +1,78 @@
+#include "ui/screenshots.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+
+#include "drive/drive_context.h"
+#include "settings/settings_store.h"
+#include "ui/folder_pane.h"
+#include "ui/main_frame.h"
+#include "ui/progress_dlg.h"
+#include "ui/track_list.h"
+
+namespace {
+
+void Settle() {
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+bool Save(QWidget& widget, const QString& path, QStringList& written) {
+  Settle();
+  if (!widget.grab().save(path)) return false;
+  written.append(path);
+  return true;
+}
+
+void TakeSet(CMainFrame& frame, const QString& folder, const QString& suffix, QStringList& written) {
+  frame.SelectAll();
+  if (frame.Tracks()->rowCount() > 1) frame.SetPlayingRow(1);
+  Save(frame, QDir(folder).filePath("main-window" + suffix + ".png"), written);
+
+  // The Format menu as it drops down.
+  QMenu* formats = frame.menuBar()->actions().value(3) ? frame.menuBar()->actions()[3]->menu() : nullptr;
+  if (formats) {
+    formats->popup(frame.mapToGlobal(QPoint(0, 0)));
+    Save(*formats, QDir(folder).filePath("format-menu" + suffix + ".png"), written);
+    formats->hide();
+  }
+
+  ShowFolderOptionsDlg pane;
+  pane.adjustSize();
+  Save(pane, QDir(folder).filePath("output-folder" + suffix + ".png"), written);
+
+  RipRun run;
+  run.path = QDir::home().filePath("Music/Korvane Demo/Demo Disc/02 - Second Movement.mp3");
+  run.trackNumber = 2;
+  run.ordinal = 2;
+  run.runCount = 4;
+  run.bytes = 1000;
+  run.bytesBefore = 1000;
+  run.totalBytes = 4000;
+  ProgressDlg dialog(run, nullptr, [] {});
+  dialog.show();
+  dialog.ShowReport(62.5);
+  Save(dialog, QDir(folder).filePath("progress" + suffix + ".png"), written);
+  dialog.hide();
+  frame.SetPlayingRow(-1);
+}
+
+}  // namespace
+
+QStringList TakeScreenshots(CMainFrame& frame, const QString& folder) {
+  QStringList written;
+  QDir().mkpath(folder);
+  TakeSet(frame, folder, "", written);
+  // The Language menu's first entry other than the built-in English.
+  for (QAction* action : frame.findChildren<QAction*>()) {
+    if (action->objectName() == "id16002") {
+      action->trigger();
+      TakeSet(frame, folder, "-" + action->text().toLower(), written);
+      break;
+    }
+  }
+  return written;
+}

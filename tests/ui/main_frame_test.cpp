@@ -1,0 +1,286 @@
+// The window on Qt's offscreen platform: commands from the menu, the toolbar and the context
+// menu, the format group, placement, check marks, a rip through the virtual drive with its
+// progress dialog, a disc arrival, and the language menu.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "drive/drive_context.h"
+#include "drive/virtual/virtual_drive.h"
+#include "settings/settings_store.h"
+#include "support/test_support.h"
+#include "support/virtual_disc.h"
+#include "ui/main_frame.h"
+#include "ui/progress_dlg.h"
+#include "ui/track_list.h"
+
+namespace {
+
+// Dialogs that record their opening and confirm or not as told.
+class RecordingDialogs : public DialogFactory {
+ public:
+  bool RunOptions(QWidget*) override {
+    opened << "options";
+    return false;
+  }
+  bool RunEditDiscInfo(QWidget*, DiscInfo&) override {
+    opened << "edit";
+    return false;
+  }
+  bool RunFreeDbLookup(QWidget*, DiscInfo&) override {
+    opened << "freedb";
+    return false;
+  }
+  QStringList opened;
+};
+
+// Receives what the window opens in the browser or the file manager.
+class UrlSink : public QObject {
+  Q_OBJECT
+ public:
+  QStringList urls;
+ public slots:
+  void Open(const QUrl& url) { urls << url.toString(); }
+};
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < timeoutMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
+
+class MainFrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SettingsStore& store = SettingsStore::Instance();
+    store.WriteInt(Key::FormatSelected, 11012);  // WAV
+    store.WriteString(Key::OutputFolder, out_.path());
+    store.WriteInt(Key::AutoOpenOutputFolder, 0);
+    for (const char* scheme : {"https", "file"}) QDesktopServices::setUrlHandler(scheme, &urls_, "Open");
+    ASSERT_TRUE(disc_.Insert());
+  }
+  void TearDown() override {
+    for (const char* scheme : {"https", "file"}) QDesktopServices::unsetUrlHandler(scheme);
+  }
+
+  std::unique_ptr<CMainFrame> MakeFrame() {
+    auto dialogs = std::make_unique<RecordingDialogs>();
+    dialogs_ = dialogs.get();
+    auto frame = std::make_unique<CMainFrame>(std::move(dialogs));
+    frame->show();
+    return frame;
+  }
+
+  QToolButton* ToolButtonFor(CMainFrame& frame, int id) {
+    return qobject_cast<QToolButton*>(frame.ToolBar()->widgetForAction(frame.Action(id)));
+  }
+
+  int argc_ = 1;
+  char arg0_[8] = "test";
+  char* argv_[1] = {arg0_};
+  QApplication app_{argc_, argv_};
+  TempConfig config_;
+  QTemporaryDir out_;
+  TestDisc disc_{{TestTrack(82, "One", "Band"), TestTrack(54, "Two", "Band"), TestTrack(40, "Three", "Band")},
+                 "Record", "Band"};
+  RecordingDialogs* dialogs_ = nullptr;
+  UrlSink urls_;
+};
+
+TEST_F(MainFrameTest, ShowsTheDiscsTracks) {
+  auto frame = MakeFrame();
+  TrackList* list = frame->Tracks();
+  ASSERT_EQ(list->rowCount(), 3);
+  EXPECT_EQ(list->item(0, 0)->text(), "01");
+  EXPECT_EQ(list->item(0, 1)->text(), "Band");
+  EXPECT_EQ(list->item(1, 2)->text(), "Two");
+  EXPECT_EQ(list->item(0, 4)->text(), "00:01");
+  EXPECT_EQ(list->horizontalHeaderItem(3)->text(), "Size (Mb)");
+  EXPECT_TRUE(list->IsChecked(0)) << "AutoSelectAllTracks checks every row";
+  EXPECT_EQ(list->columnWidth(0), 40);
+  EXPECT_EQ(list->columnWidth(1), (list->viewport()->width() - 170) / 2);
+}
+
+TEST_F(MainFrameTest, MenuToolbarAndContextMenuReachTheSameAction) {
+  auto frame = MakeFrame();
+  QAction* refresh = frame->Action(11003);
+  ASSERT_TRUE(refresh);
+  EXPECT_TRUE(frame->ToolBar()->actions().contains(refresh));
+  QMenu* context = frame->BuildContextMenu();
+  EXPECT_TRUE(context->actions().contains(refresh));
+  bool inMenuBar = false;
+  for (QAction* menu : frame->menuBar()->actions()) inMenuBar |= menu->menu()->actions().contains(refresh);
+  EXPECT_TRUE(inMenuBar);
+  delete context;
+
+  // Options from the toolbar button and from the menu open the same dialog.
+  QTest::mouseClick(ToolButtonFor(*frame, 11004), Qt::LeftButton);
+  frame->Action(11004)->trigger();
+  EXPECT_EQ(dialogs_->opened, (QStringList{"options", "options"}));
+  frame->Action(11001)->trigger();
+  EXPECT_EQ(dialogs_->opened.last(), "freedb");
+  frame->Action(11018)->trigger();
+  EXPECT_EQ(dialogs_->opened.last(), "edit");
+  frame->Action(11026)->trigger();
+  ASSERT_EQ(urls_.urls.size(), 1);
+  EXPECT_EQ(urls_.urls[0], "https://korvane.org/contactus.php?version=2-5-5&platform=desktop");
+}
+
+TEST_F(MainFrameTest, FormatGroupStoresTheChoiceAndChangesTheFormatIcon) {
+  auto frame = MakeFrame();
+  const QImage before = frame->FormatButtonIcon().pixmap(32, 32).toImage();
+  ASSERT_FALSE(before.isNull());
+  frame->Action(11011)->trigger();  // OGG
+  EXPECT_EQ(SettingsStore::Instance().ReadInt(Key::FormatSelected), 11011);
+  EXPECT_TRUE(frame->Action(11011)->isChecked());
+  EXPECT_FALSE(frame->Action(11012)->isChecked());
+  EXPECT_NE(frame->FormatButtonIcon().pixmap(32, 32).toImage(), before);
+}
+
+TEST_F(MainFrameTest, PlacementIsClampedAndRestored) {
+  SettingsStore& store = SettingsStore::Instance();
+  store.WriteInt(Key::WindowLeft, 90000);
+  store.WriteInt(Key::WindowTop, -20);
+  store.WriteInt(Key::WindowWidth, 300);
+  store.WriteInt(Key::WindowHeight, 100);
+  store.WriteInt(Key::ToolbarEnabled, 0);
+  {
+    auto frame = MakeFrame();
+    EXPECT_EQ(frame->pos(), QPoint(0, 0));
+    EXPECT_EQ(frame->width(), 430);
+    EXPECT_EQ(frame->height(), 250);
+    EXPECT_EQ(frame->minimumWidth(), 430);
+    frame->Action(59392)->trigger();  // the toolbar comes back: 635 wide at least
+    EXPECT_EQ(frame->width(), 635);
+    EXPECT_EQ(frame->minimumWidth(), 635);
+    EXPECT_EQ(store.ReadInt(Key::ToolbarEnabled), 1);
+    frame->move(40, 30);
+    frame->resize(700, 420);
+    frame->close();
+  }
+  auto again = MakeFrame();
+  EXPECT_EQ(again->pos(), QPoint(40, 30));
+  EXPECT_EQ(again->size(), QSize(700, 420));
+}
+
+TEST_F(MainFrameTest, CheckMarksByClickSpaceAndTheSelectionCommands) {
+  auto frame = MakeFrame();
+  TrackList* list = frame->Tracks();
+  frame->Action(11021)->trigger();
+  EXPECT_FALSE(list->IsChecked(0) || list->IsChecked(1) || list->IsChecked(2));
+  const QRect row1 = list->visualRect(list->model()->index(1, 0));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(10, row1.center().y()));
+  EXPECT_TRUE(list->IsChecked(1));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(60, row1.center().y()));
+  EXPECT_TRUE(list->IsChecked(1)) << "a click beyond the number column only selects";
+  list->setCurrentCell(2, 0);
+  QTest::keyClick(list, Qt::Key_Space);
+  EXPECT_TRUE(list->IsChecked(2));
+  frame->Action(11022)->trigger();
+  EXPECT_EQ((QList<bool>{list->IsChecked(0), list->IsChecked(1), list->IsChecked(2)}),
+            (QList<bool>{true, false, false}));
+  frame->Action(11020)->trigger();
+  EXPECT_TRUE(list->IsChecked(0) && list->IsChecked(1) && list->IsChecked(2));
+}
+
+TEST_F(MainFrameTest, RipFromTheWindowWritesTheFilesWithTheProgressDialog) {
+  auto frame = MakeFrame();
+  VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(4.0);  // reports come while the dialog is open
+  frame->Tracks()->SetChecked(1, false);
+  QList<double> totals;
+  QStringList files;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (ProgressDlg* dialog = frame->CurrentProgress()) {
+      totals << dialog->TotalPercent();
+      files << dialog->findChild<QLineEdit*>("id2024")->text();
+    }
+  });
+  watch.start(10);
+  frame->Action(11002)->trigger();
+  watch.stop();
+
+  const QString one = out_.filePath("Band/Record/01 - One.wav");
+  const QString three = out_.filePath("Band/Record/03 - Three.wav");
+  EXPECT_EQ(ReadFileBytes(one).size(), 44 + 82 * 2352);
+  EXPECT_EQ(ReadFileBytes(three).size(), 44 + 40 * 2352);
+  EXPECT_FALSE(QFileInfo::exists(out_.filePath("Band/Record/02 - Two.wav")));
+  EXPECT_TRUE(files.contains(one) && files.contains(three));
+  ASSERT_FALSE(totals.isEmpty());
+  for (int i = 1; i < totals.size(); ++i) EXPECT_GE(totals[i], totals[i - 1]) << "the total only grows";
+  EXPECT_GT(totals.last(), 100.0 * 82 / (82 + 40)) << "the total passes the first track's share";
+  EXPECT_FALSE(frame->Tracks()->IsChecked(0)) << "ripped tracks are unticked";
+  EXPECT_TRUE(frame->isVisible());
+}
+
+TEST_F(MainFrameTest, CancelEndsTheRipAndRemovesThePartialFile) {
+  auto frame = MakeFrame();
+  VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(1.0);
+  bool clicked = false;
+  QTimer press;
+  QObject::connect(&press, &QTimer::timeout, [&] {
+    ProgressDlg* dialog = frame->CurrentProgress();
+    if (!dialog || clicked) return;
+    auto* bar = dialog->findChild<QProgressBar*>("id2018");
+    if (bar->value() < 5) return;  // cancel once the track is under way
+    QTest::mouseClick(dialog->findChild<QPushButton*>("id2"), Qt::LeftButton);
+    clicked = true;
+  });
+  press.start(10);
+  frame->Action(11002)->trigger();
+  press.stop();
+  EXPECT_TRUE(clicked);
+  EXPECT_FALSE(QFileInfo::exists(out_.filePath("Band/Record/01 - One.wav")));
+  EXPECT_FALSE(QFileInfo::exists(out_.filePath("Band/Record/02 - Two.wav")));
+  EXPECT_TRUE(frame->Tracks()->IsChecked(0)) << "a cancelled track stays ticked";
+}
+
+TEST_F(MainFrameTest, ADiscArrivalRefreshesTheList) {
+  auto frame = MakeFrame();
+  VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
+  drive.SetTrayOpen(true);
+  ASSERT_TRUE(WaitUntil([&] { return frame->Tracks()->rowCount() == 0; }));
+  TestDisc other{{TestTrack(30, "Solo", "Someone"), TestTrack(30, "Duo", "Someone")}, "Other", "Someone"};
+  ASSERT_TRUE(other.Insert());
+  ASSERT_TRUE(WaitUntil([&] { return frame->Tracks()->rowCount() == 2; }));
+  EXPECT_EQ(frame->Tracks()->item(1, 2)->text(), "Duo");
+}
+
+TEST_F(MainFrameTest, TheLanguageMenuSwitchesTheTexts) {
+  auto frame = MakeFrame();
+  EXPECT_EQ(frame->Action(11003)->text(), "Refresh Tracks");
+  QAction* german = nullptr;
+  for (QAction* action : frame->findChildren<QAction*>()) {
+    if (action->text() == "Deutsch") german = action;
+  }
+  ASSERT_TRUE(german) << "the German language file is listed";
+  german->trigger();
+  EXPECT_EQ(frame->Action(11003)->text(), "Titel aktualisieren");
+  EXPECT_EQ(frame->menuBar()->actions()[6]->text(), "Hilfe");
+  EXPECT_TRUE(SettingsStore::Instance().ReadText(Key::Language).endsWith("Deutsch.lng"));
+  QAction* english = frame->findChild<QAction*>("id16001");
+  ASSERT_TRUE(english);
+  english->trigger();
+  EXPECT_EQ(frame->Action(11003)->text(), "Refresh Tracks");
+  EXPECT_TRUE(SettingsStore::Instance().ReadText(Key::Language).isEmpty());
+}
+
+}  // namespace
+
+#include "main_frame_test.moc"
