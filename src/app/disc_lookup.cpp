@@ -48,6 +48,11 @@ void DiscLookup::OnReport(double value, const QString& text) {
 }
 
 void DiscLookup::End(double value, const QString& text) {
+  Conclude(value, text);
+  if (ended_) ended_();
+}
+
+void DiscLookup::Conclude(double value, const QString& text) {
   if (value == FreeDb::kLookupSucceeded) {
     // The server names one artist for the disc.
     if (info_.GetVariousArtists() != 0) info_.SetVariousArtists(0);

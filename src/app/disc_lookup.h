@@ -32,6 +32,9 @@ class DiscLookup {
   ~DiscLookup();
 
   void SetStatusLine(StatusLine statusLine) { statusLine_ = std::move(statusLine); }
+  // Called once when the lookup has ended, with Outcome() final. It must not destroy the
+  // lookup; a front end that wants to, posts that to its event loop.
+  void SetEnded(std::function<void()> ended) { ended_ = std::move(ended); }
   void SetTimeouts(int connectMs, int answerMs);
 
   // Starts the lookup into the record as it stands (see LoadDiscInformation); false
@@ -44,9 +47,12 @@ class DiscLookup {
  private:
   void OnReport(double value, const QString& text);
   void End(double value, const QString& text);
+  // Sets the outcome and what the record keeps of the lookup.
+  void Conclude(double value, const QString& text);
 
   DiscInfo& info_;
   std::unique_ptr<FreeDbClient> client_;
   StatusLine statusLine_;
+  std::function<void()> ended_;
   LookupOutcome outcome_;
 };

@@ -97,6 +97,8 @@ constexpr BuiltInText kTexts[] = {
     {1045, "Via TCP"},
     {1046, "HTTP Port:"},
     {1047, "TCP Port:"},
+    {1048, "E-mail address"},
+    {1049, "The freedb server asks every user for an e-mail address; it is sent with each lookup."},
 
     {0, "; Artist, Album, Year, Genre"},
     {2001, "Artist: "},

@@ -1,24 +1,27 @@
 #include "ui/dialog_factory.h"
 
-#include <QMessageBox>
+#include "metadata/disc_info.h"
+#include "ui/dialogs/disc_dialogs.h"
+#include "ui/dialogs/options_dlg.h"
 
 namespace {
 
-// Dialogs not in this build: a short note, and nothing changes.
-class PlaceholderDialogs : public DialogFactory {
+class KorvaneDialogs : public DialogFactory {
  public:
-  bool RunOptions(QWidget* parent) override { return Explain(parent, "The options dialog"); }
-  bool RunEditDiscInfo(QWidget* parent, DiscInfo&) override { return Explain(parent, "The Edit Disc Info dialog"); }
-  bool RunFreeDbLookup(QWidget* parent, DiscInfo&) override { return Explain(parent, "The freedb lookup dialog"); }
-
- private:
-  static bool Explain(QWidget* parent, const char* what) {
-    QMessageBox::information(parent, "Korvane",
-                             QString("%1 is not part of this build yet.").arg(QLatin1String(what)));
-    return false;
+  bool RunOptions(QWidget* parent) override {
+    OptionsDlg dlg({}, parent);
+    return dlg.exec() == QDialog::Accepted;
+  }
+  bool RunEditDiscInfo(QWidget* parent, DiscInfo& disc) override {
+    EnterDiscInfoDlg dlg(disc, int(disc.trackTitles.size()), {}, parent);
+    return dlg.exec() == QDialog::Accepted;
+  }
+  bool RunFreeDbLookup(QWidget* parent, DiscInfo& disc) override {
+    FreeDBDlg dlg(disc, {}, parent);
+    return dlg.exec() == QDialog::Accepted;
   }
 };
 
 }  // namespace
 
-std::unique_ptr<DialogFactory> CreateDialogFactory() { return std::make_unique<PlaceholderDialogs>(); }
+std::unique_ptr<DialogFactory> CreateDialogFactory() { return std::make_unique<KorvaneDialogs>(); }

@@ -1,0 +1,260 @@
+#include "ui/dialogs/encoder_pages.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "encoders/lossy_formats.h"
+#include "settings/settings_store.h"
+#include "ui/dialogs/dialog_support.h"
+
+namespace {
+
+enum Text : unsigned {
+  kConstant = 7010,
+  kVariable = 7011,
+  kMinRate = 7012,
+  kMaxRate = 7013,
+  kNomRate = 7014,
+  kStereoMode = 7015,
+  kCopyrighted = 7016,
+  kCrcs = 7017,
+  kLow = 7005,
+  kHigh = 7006,
+  kMpegVersion = 7007,
+  kAacQuality = 7008,
+};
+
+template <class Format>
+auto& SettingsOf(const std::unique_ptr<OutputFormat>& format) {
+  return static_cast<Format&>(*format).Settings();
+}
+
+// A slider of positions 0..last between "Low" and "Hi".
+QSlider* AddSlider(QBoxLayout* layout, int id, int last, int position) {
+  auto* slider = WithId(new QSlider(Qt::Horizontal), id);
+  slider->setRange(0, last);
+  slider->setPageStep(1);
+  slider->setTickPosition(QSlider::TicksBelow);
+  slider->setValue(position);
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(UiText(kLow)));
+  row->addWidget(slider, 1);
+  row->addWidget(new QLabel(UiText(kHigh)));
+  layout->addLayout(row);
+  return slider;
+}
+
+// A labelled bit-rate edit on row of grid; leaving it corrects the typed rate into value.
+QLineEdit* AddRateEdit(QGridLayout* grid, int row, int labelId, unsigned text, int id, int& value) {
+  grid->addWidget(WithId(new QLabel(UiText(text)), labelId), row, 0);
+  auto* edit = WithId(new QLineEdit(QString::number(value)), id);
+  edit->setMaximumWidth(80);
+  grid->addWidget(edit, row, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Kbps")), row, 2);
+  QObject::connect(edit, &QLineEdit::editingFinished, edit, [edit, &value] {
+    value = CorrectedBitRate(edit->text());
+    edit->setText(QString::number(value));
+  });
+  return edit;
+}
+
+// Two radios of one group, in a row.
+std::pair<QRadioButton*, QRadioButton*> AddModeRadios(QBoxLayout* layout, int firstId, int secondId) {
+  auto* first = WithId(new QRadioButton(UiText(kConstant)), firstId);
+  auto* second = WithId(new QRadioButton(UiText(kVariable)), secondId);
+  auto* group = new QButtonGroup(layout);
+  group->addButton(first);
+  group->addButton(second);
+  auto* row = new QHBoxLayout;
+  row->addWidget(first);
+  row->addWidget(second);
+  row->addStretch();
+  layout->addLayout(row);
+  return {first, second};
+}
+
+}  // namespace
+
+// ---- MP3 ----
+
+Mp3SettingsDlg::Mp3SettingsDlg(QWidget* parent) : QWidget(parent), format_(CreateOutputFormat(FormatId::Mp3)) {
+  WithId(this, 6000);
+  Mp3Settings& s = Settings();
+  auto* layout = new QVBoxLayout(this);
+  std::tie(constant_, variable_) = AddModeRadios(layout, 6001, 6002);
+  slider_ = AddSlider(layout, 6003, 8, std::clamp(s.fquality, 0, 8));
+  rateLabel_ = WithId(new QLabel, 6006);
+  rateLabel_->setAlignment(Qt::AlignCenter);
+  layout->addWidget(rateLabel_);
+
+  auto* grid = new QGridLayout;
+  minRate_ = AddRateEdit(grid, 0, 5106, kMinRate, 6004, s.minBitRate);
+  maxRate_ = AddRateEdit(grid, 1, 5107, kMaxRate, 6005, s.maxBitRate);
+  grid->addWidget(WithId(new QLabel(UiText(kStereoMode)), 5108), 2, 0);
+  auto* stereo = WithId(new QComboBox, 6007);
+  stereo->addItems({"Stereo", "Joint Stereo", "Dual Channel", "Mono"});
+  stereo->setCurrentIndex(s.stereoMode);
+  grid->addWidget(stereo, 2, 1, 1, 2);
+  grid->setColumnStretch(3, 1);
+  layout->addLayout(grid);
+
+  auto* copyrighted = WithId(new QCheckBox(UiText(kCopyrighted)), 6008);
+  copyrighted->setChecked(s.copyrighted != 0);
+  auto* crcs = WithId(new QCheckBox(UiText(kCrcs)), 6009);
+  crcs->setChecked(s.crcs != 0);
+  layout->addWidget(copyrighted);
+  layout->addWidget(crcs);
+  layout->addStretch();
+
+  connect(slider_, &QSlider::valueChanged, this, &Mp3SettingsDlg::OnSlider);
+  connect(variable_, &QRadioButton::toggled, this, &Mp3SettingsDlg::ShowMode);
+  connect(maxRate_, &QLineEdit::editingFinished, this, &Mp3SettingsDlg::ShowRates);
+  connect(stereo, &QComboBox::currentIndexChanged, this, [this](int index) { Settings().stereoMode = index; });
+  connect(copyrighted, &QCheckBox::toggled, this, [this](bool on) { Settings().copyrighted = on; });
+  connect(crcs, &QCheckBox::toggled, this, [this](bool on) { Settings().crcs = on; });
+
+  const bool isVariable = s.isVbr == 1;
+  (isVariable ? variable_ : constant_)->setChecked(true);
+  ShowMode(isVariable);
+}
+
+Mp3SettingsDlg::~Mp3SettingsDlg() { format_->SaveSettings(); }
+
+Mp3Settings& Mp3SettingsDlg::Settings() { return SettingsOf<Mp3Format>(format_); }
+
+void Mp3SettingsDlg::ShowMode(bool variable) {
+  Settings().isVbr = variable ? 1 : 0;
+  slider_->setEnabled(!variable);
+  minRate_->setEnabled(variable);
+  maxRate_->setEnabled(variable);
+  if (!variable) OnSlider(slider_->value());
+  ShowRates();
+}
+
+void Mp3SettingsDlg::OnSlider(int position) {
+  Mp3Settings& s = Settings();
+  s.fquality = std::min(position, 8);
+  s.minBitRate = s.maxBitRate = Mp3Settings::SliderBitRate(s.fquality);
+  ShowRates();
+}
+
+void Mp3SettingsDlg::ShowRates() {
+  const Mp3Settings& s = Settings();
+  minRate_->setText(QString::number(s.minBitRate));
+  maxRate_->setText(QString::number(s.maxBitRate));
+  rateLabel_->setText(QStringLiteral("%1 Kbps").arg(s.maxBitRate));
+}
+
+// ---- Ogg Vorbis ----
+
+OggSettingsDlg::OggSettingsDlg(QWidget* parent) : QWidget(parent), format_(CreateOutputFormat(FormatId::Ogg)) {
+  WithId(this, 7000);
+  OggSettings& s = Settings();
+  auto* layout = new QVBoxLayout(this);
+  std::tie(quality_, managed_) = AddModeRadios(layout, 7001, 7002);
+  slider_ = AddSlider(layout, 7003, 8, std::clamp(s.fquality, 0, 8));
+  qualityLabel_ = WithId(new QLabel, 7007);
+  qualityLabel_->setAlignment(Qt::AlignCenter);
+  layout->addWidget(qualityLabel_);
+  auto* grid = new QGridLayout;
+  minRate_ = AddRateEdit(grid, 0, 5106, kMinRate, 7004, s.minBitRate);
+  nomRate_ = AddRateEdit(grid, 1, 5109, kNomRate, 7005, s.nomBitRate);
+  maxRate_ = AddRateEdit(grid, 2, 5107, kMaxRate, 7006, s.maxBitRate);
+  grid->setColumnStretch(3, 1);
+  layout->addLayout(grid);
+  layout->addStretch();
+
+  connect(slider_, &QSlider::valueChanged, this, &OggSettingsDlg::OnSlider);
+  connect(quality_, &QRadioButton::toggled, this, &OggSettingsDlg::ShowMode);
+
+  // Equal bounds mean quality mode, whatever the stored switch says.
+  const bool qualityMode = s.minBitRate == s.maxBitRate;
+  (qualityMode ? quality_ : managed_)->setChecked(true);
+  ShowMode(qualityMode);
+  OnSlider(slider_->value());
+}
+
+OggSettingsDlg::~OggSettingsDlg() { format_->SaveSettings(); }
+
+OggSettings& OggSettingsDlg::Settings() { return SettingsOf<OggFormat>(format_); }
+
+void OggSettingsDlg::ShowMode(bool qualityMode) {
+  Settings().vbr = qualityMode ? 1 : 0;
+  slider_->setEnabled(qualityMode);
+  for (QLineEdit* edit : {minRate_, nomRate_, maxRate_}) edit->setEnabled(!qualityMode);
+}
+
+void OggSettingsDlg::OnSlider(int position) {
+  Settings().fquality = position;
+  qualityLabel_->setText(QString::asprintf("%1.1f", Settings().Quality()));
+}
+
+// ---- AAC ----
+
+AacSettingsDlg::AacSettingsDlg(QWidget* parent) : QWidget(parent), format_(CreateOutputFormat(FormatId::Aac)) {
+  WithId(this, 5000);
+  AacSettings& s = Settings();
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(WithId(new QLabel(UiText(kAacQuality)), 5102));
+  QSlider* slider = AddSlider(layout, 5007, 6, std::clamp(s.fquality, 0, 6));
+  rateLabel_ = WithId(new QLabel(s.Label()), 5011);
+  rateLabel_->setAlignment(Qt::AlignCenter);
+  layout->addWidget(rateLabel_);
+  auto* row = new QHBoxLayout;
+  row->addWidget(WithId(new QLabel(UiText(kMpegVersion)), 5105));
+  auto* version = WithId(new QComboBox, 5012);
+  version->addItems({"Mpeg 4", "Mpeg 2"});
+  version->setCurrentIndex(s.mpegVersion);
+  row->addWidget(version);
+  row->addStretch();
+  layout->addLayout(row);
+  layout->addStretch();
+
+  connect(slider, &QSlider::valueChanged, this, [this](int position) {
+    Settings().fquality = position;
+    rateLabel_->setText(Settings().Label());
+  });
+  connect(version, &QComboBox::currentIndexChanged, this, [this](int index) { Settings().mpegVersion = index; });
+}
+
+AacSettingsDlg::~AacSettingsDlg() { format_->SaveSettings(); }
+
+AacSettings& AacSettingsDlg::Settings() { return SettingsOf<AacFormat>(format_); }
+
+// ---- WMA ----
+
+WmaSettingsDlg::WmaSettingsDlg(const FormatList& formats, QWidget* parent) : QWidget(parent) {
+  WithId(this, 8000);
+  formatString_ = SettingsStore::Instance().ReadText(Key::WmaFormatString);
+  auto* list = WithId(new QComboBox, 8001);
+  const QStringList descriptions = formats ? formats() : QStringList();
+  if (descriptions.isEmpty()) {
+    list->addItem(kNoFormats);
+  } else {
+    list->addItems(descriptions);
+    for (int i = 0; i < descriptions.size(); ++i) {
+      if (descriptions[i].startsWith(formatString_, Qt::CaseInsensitive)) {
+        list->setCurrentIndex(i);
+        break;
+      }
+    }
+  }
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(list);
+  layout->addStretch();
+  // Only a real description becomes the pending format.
+  connect(list, &QComboBox::activated, this, [this, list](int index) {
+    const QString text = list->itemText(index);
+    if (!text.isEmpty() && text != kNoFormats) formatString_ = text;
+  });
+}
+
+WmaSettingsDlg::~WmaSettingsDlg() { SettingsStore::Instance().WriteString(Key::WmaFormatString, formatString_); }

@@ -1,0 +1,124 @@
+#pragma once
+#include <QDialog>
+#include <QList>
+#include <functional>
+
+#include "ui/dialogs/encoder_pages.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QStackedLayout;
+class QTabWidget;
+
+// What the options dialog needs of the program around it.
+struct OptionsHooks {
+  // The access method changed: the drive list is built again.
+  std::function<void()> rebuildDriveList;
+  // The output format changed (its menu command id): the toolbar and menu follow.
+  std::function<void(int formatId)> formatChanged;
+  // The read speeds the current drive supports; false when it cannot tell.
+  std::function<bool(QList<int>& factors)> detectSpeeds;
+  // The WMA writer's format descriptions.
+  WmaSettingsDlg::FormatList wmaFormats;
+};
+
+// The keyword help of the file-name template: its introduction, then one paragraph per
+// keyword ("\t%T - Track Title"), paragraphs apart by an empty line.
+QString KeywordHelpText();
+
+// Tab "General": access method, output folder, file-name format, read speed.
+class GeneralOptionsDlg : public QWidget {
+  Q_OBJECT
+ public:
+  GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent = nullptr);
+  void OnOK();
+
+  static constexpr const char* kDefaultSpeed = "DEFAULT";
+  static constexpr const char* kMaximalSpeed = "MAX";
+
+ private:
+  QWidget* MakeFolderPane();
+  void FillSpeeds(const QList<int>& factors, bool withMaximal);
+  void SelectStoredSpeed();
+  void OnSpeedChosen(int index);
+  void OnFileNameChosen(int index);
+  void DetectSpeeds();
+  void ShowKeywordHelp();
+
+  const OptionsHooks& hooks_;
+  QButtonGroup* accessMethod_;
+  QLineEdit* folder_;
+  QCheckBox* forArtist_;
+  QCheckBox* forAlbum_;
+  QComboBox* fileNames_;
+  QLineEdit* advanced_;
+  QComboBox* speeds_;
+  int fileNameFormat_ = 0;
+};
+
+// Tab "Output Format": the format list and the chosen format's settings page.
+class AudioOptionsDlg : public QWidget {
+  Q_OBJECT
+ public:
+  AudioOptionsDlg(const OptionsHooks& hooks, QWidget* parent = nullptr);
+
+ private:
+  void OnFormatChosen(int position);
+  QWidget* SettingsPage(int menuId);
+
+  const OptionsHooks& hooks_;
+  QStackedLayout* pages_;
+  QWidget* empty_;
+  QHash<int, QWidget*> made_;  // menu id -> its settings page
+};
+
+// Tab "FreeDB": server, access method, proxy and the e-mail address the server asks for.
+class FreeDBOptionsDlg : public QWidget {
+  Q_OBJECT
+ public:
+  explicit FreeDBOptionsDlg(QWidget* parent = nullptr);
+  void OnOK();
+
+ private:
+  void OnAccessMethod(int id);
+  void OnProxyType(int id);
+
+  QLineEdit* server_;
+  QLineEdit* tcpPort_;
+  QLineEdit* httpPort_;
+  QLineEdit* proxyServer_;
+  QLineEdit* proxyPort_;
+  QLineEdit* userName_;
+  QLineEdit* password_;
+  QLineEdit* email_;
+  QButtonGroup* accessMethod_;
+  QButtonGroup* proxyType_;
+};
+
+// Tab "Automated CD Ripping": six switches, each written at once.
+class AutomaticOptionsDlg : public QWidget {
+  Q_OBJECT
+ public:
+  explicit AutomaticOptionsDlg(QWidget* parent = nullptr);
+};
+
+// The options dialog: four tabs whose pages are made when first shown.
+class OptionsDlg : public QDialog {
+  Q_OBJECT
+ public:
+  explicit OptionsDlg(OptionsHooks hooks = {}, QWidget* parent = nullptr);
+
+  static constexpr int kTabCount = 4;
+
+  void accept() override;
+
+ private:
+  void OnTab(int index);
+
+  OptionsHooks hooks_;
+  QTabWidget* tabs_;
+  GeneralOptionsDlg* general_ = nullptr;
+  FreeDBOptionsDlg* freedb_ = nullptr;
+};
