@@ -11,5 +11,8 @@ trap 'rm -rf "$config"' EXIT
 mkdir -p "$out"
 KORVANE_VIRTUAL_DISC=demo xvfb-run -a -s "-screen 0 1280x900x24" \
   "$build/bin/korvane" --config-dir "$config" --screenshot "$out" >/dev/null
+# The dialogs, in English and German, each with settings of its own.
+xvfb-run -a -s "-screen 0 1280x900x24" \
+  "$build/bin/korvane-dialog-screenshots" "$out" "$top/languages/Deutsch.lng" >/dev/null
 echo "Screenshots in $out:"
 ls -1 "$out"

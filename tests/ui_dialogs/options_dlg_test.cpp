@@ -13,6 +13,7 @@
 #include "dialog_test_support.h"
 #include "drive/disc_type.h"
 #include "encoders/lossy_formats.h"
+#include "encoders/wma_encoder.h"
 #include "support/test_support.h"
 #include "ui/dialogs/dialog_support.h"
 #include "ui/dialogs/options_dlg.h"
@@ -174,7 +175,18 @@ TEST_F(Options, AacStepsShowTheirRatesAndStore) {
 
 TEST_F(Options, WmaListsTheWritersFormats) {
   {
-    auto dlg = OpenOnFormat(FormatId::Wma);  // this build's writer offers none
+    auto dlg = OpenOnFormat(FormatId::Wma);  // no list given: this build's WMA writer's
+    auto* list = FindId<QComboBox>(dlg.get(), 8001);
+    const QStringList formats = ListWmaFormats();
+    ASSERT_FALSE(formats.isEmpty());
+    ASSERT_EQ(list->count(), formats.size());
+    EXPECT_EQ(list->currentText(), Key::WmaFormatString.textDefault);
+  }
+  OptionsHooks none;
+  none.wmaFormats = [] { return QStringList(); };
+  {
+    Store().WriteInt(Key::FormatSelected, FormatId::Wma);
+    auto dlg = Open(1, none);
     auto* list = FindId<QComboBox>(dlg.get(), 8001);
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->currentText(), "Can't get WMA formats");

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "encoders/lossy_formats.h"
+#include "encoders/wma_encoder.h"
 #include "settings/settings_store.h"
 #include "ui/dialogs/dialog_support.h"
 
@@ -235,7 +236,8 @@ WmaSettingsDlg::WmaSettingsDlg(const FormatList& formats, QWidget* parent) : QWi
   WithId(this, 8000);
   formatString_ = SettingsStore::Instance().ReadText(Key::WmaFormatString);
   auto* list = WithId(new QComboBox, 8001);
-  const QStringList descriptions = formats ? formats() : QStringList();
+  // The program gives no list of its own: the WMA writer's formats of this build.
+  const QStringList descriptions = formats ? formats() : ListWmaFormats();
   if (descriptions.isEmpty()) {
     list->addItem(kNoFormats);
   } else {
