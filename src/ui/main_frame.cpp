@@ -449,10 +449,6 @@ void CMainFrame::SetTrackRows(const QList<TrackRow>& rows) {
   tracks_->SetRows(rows);
   player_.Reset();
   if (!rows.isEmpty()) tracks_->setCurrentCell(0, 0);
-  // A freshly read disc has every row checked when the user asked for that.
-  if (SettingsStore::Instance().ReadInt(Key::AutoSelectAllTracks)) {
-    for (int i = 0; i < tracks_->rowCount(); ++i) tracks_->SetChecked(i, true);
-  }
   UpdateStatus();
 }
 
