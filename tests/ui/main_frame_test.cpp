@@ -68,6 +68,14 @@ int PlayingTrack() {
   return PlaybackProgress(track, position, total) ? track : -1;
 }
 
+// The Language menu's entry of that name; null when the menu has none.
+QAction* LanguageEntry(CMainFrame& frame, const QString& name) {
+  for (QAction* action : frame.findChildren<QAction*>()) {
+    if (action->text() == name && action->objectName().startsWith("id160")) return action;
+  }
+  return nullptr;
+}
+
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
   QElapsedTimer timer;
   timer.start();
@@ -273,13 +281,40 @@ TEST_F(MainFrameTest, ADiscArrivalRefreshesTheList) {
   EXPECT_EQ(frame->Tracks()->item(1, 2)->text(), "Duo");
 }
 
+// At the smallest width the drive selector stays in the toolbar, whole and usable, in
+// English and in German; the button texts give way to it and come back with room.
+TEST_F(MainFrameTest, TheDriveSelectorStaysVisibleAtTheMinimumWidth) {
+  auto frame = MakeFrame();
+  const auto expectSelectorShown = [&](const char* language) {
+    QApplication::processEvents();
+    QComboBox* drives = frame->DriveSelector();
+    const QRect inToolbar(drives->mapTo(frame->ToolBar(), QPoint(0, 0)), drives->size());
+    EXPECT_TRUE(drives->isVisible()) << language;
+    EXPECT_GE(drives->width(), 170) << language;
+    EXPECT_TRUE(frame->ToolBar()->rect().contains(inToolbar)) << language;
+    EXPECT_EQ(drives->toolTip(), drives->currentText()) << language;
+  };
+  frame->resize(635, 400);
+  expectSelectorShown("English");
+  EXPECT_EQ(frame->ToolBar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon) << "English fits with texts";
+
+  QAction* german = LanguageEntry(*frame, "Deutsch");
+  ASSERT_TRUE(german);
+  german->trigger();
+  expectSelectorShown("German");
+  frame->resize(1000, 400);
+  QApplication::processEvents();
+  EXPECT_EQ(frame->ToolBar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon) << "room again: the texts are back";
+  EXPECT_EQ(frame->findChild<QToolButton*>("formatButton")->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+  frame->resize(635, 400);
+  expectSelectorShown("German again");
+  frame->findChild<QAction*>("id16001")->trigger();  // back to the built-in English
+}
+
 TEST_F(MainFrameTest, TheLanguageMenuSwitchesTheTexts) {
   auto frame = MakeFrame();
   EXPECT_EQ(frame->Action(11003)->text(), "Refresh Tracks");
-  QAction* german = nullptr;
-  for (QAction* action : frame->findChildren<QAction*>()) {
-    if (action->text() == "Deutsch") german = action;
-  }
+  QAction* german = LanguageEntry(*frame, "Deutsch");
   ASSERT_TRUE(german) << "the German language file is listed";
   german->trigger();
   EXPECT_EQ(frame->Action(11003)->text(), "Titel aktualisieren");
