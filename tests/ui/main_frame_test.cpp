@@ -71,7 +71,7 @@ int PlayingTrack() {
 // The Language menu's entry of that name; null when the menu has none.
 QAction* LanguageEntry(CMainFrame& frame, const QString& name) {
   for (QAction* action : frame.findChildren<QAction*>()) {
-    if (action->text() == name && action->objectName().startsWith("id160")) return action;
+    if (action->text() == name) return action;
   }
   return nullptr;
 }
