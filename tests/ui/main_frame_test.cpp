@@ -319,6 +319,7 @@ TEST_F(MainFrameTest, TheLanguageMenuSwitchesTheTexts) {
   german->trigger();
   EXPECT_EQ(frame->Action(11003)->text(), "Titel aktualisieren");
   EXPECT_EQ(frame->menuBar()->actions()[6]->text(), "Hilfe");
+  EXPECT_EQ(frame->Tracks()->horizontalHeaderItem(1)->text(), "Artist") << "the column headers are never translated";
   EXPECT_TRUE(SettingsStore::Instance().ReadText(Key::Language).endsWith("Deutsch.lng"));
   QAction* english = frame->findChild<QAction*>("id16001");
   ASSERT_TRUE(english);
