@@ -388,6 +388,7 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
 // minimum width; otherwise icons only (the tooltips still name them), so the selector never
 // drops into the toolbar's overflow menu.
 void CMainFrame::FitToolbarTexts() {
+  if (!toolbar_) return;  // a resize while the window is being built
   const bool room = ToolbarWidthWithTexts() + kDriveSelectorMinWidth <= width();
   toolbar_->setToolButtonStyle(room ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
 }
