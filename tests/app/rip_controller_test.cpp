@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <cerrno>
@@ -214,6 +215,45 @@ TEST_F(RipControllerTest, CancelDuringTheSecondTrackKeepsTheFirstAndStops) {
   EXPECT_FALSE(QFileInfo::exists(TrackFile(3, "Three")));
   EXPECT_EQ(host_.checked, (QList<bool>{false, true, true}));
   EXPECT_FALSE(VirtualDriveHost::Instance().Drive(0).IsTrayOpen()) << "a cancelled rip does not eject";
+}
+
+// Every file under folder, hidden ones (a run's temporary files) included.
+QStringList FilesUnder(const QString& folder) {
+  QStringList files;
+  QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) files.append(it.next());
+  return files;
+}
+
+TEST_F(RipControllerTest, CancelledBinImageLeavesNoImageButItsCueSheet) {
+  ASSERT_TRUE(disc_.Insert());
+  SettingsStore::Instance().WriteInt(Key::FormatSelected, FormatId::CueBin);
+  VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(1.0);  // 176 sectors: over two seconds
+  MainController controller(host_);
+  controller.RefreshTracks();
+  // The cancel comes once the first chunks are in the image's temporary file.
+  constexpr qint64 kTwoChunks = 2 * 27 * 2352;
+  host_.onRun = [&](const RipRun&) {
+    EXPECT_TRUE(ProcessEventsUntil([&] {
+      const QStringList files = FilesUnder(out_.path());
+      return files.size() == 1 && files[0].endsWith(".part") && QFileInfo(files[0]).size() >= kTwoChunks;
+    })) << FilesUnder(out_.path()).join(", ").toStdString();
+  };
+  host_.cancelAtRun = 1;
+
+  const RipResult result = controller.RipCommand();
+  EXPECT_EQ(result.status, RipResult::Status::Cancelled);
+  ASSERT_EQ(result.outcomes.size(), 1);
+  const QString image = result.outcomes[0].path;
+  ASSERT_TRUE(image.endsWith(".bin")) << image.toStdString();
+  const QString cue = image.left(image.size() - 4) + ".cue";
+  EXPECT_EQ(FilesUnder(out_.path()).join(", ").toStdString(), cue.toStdString())
+      << "neither the image nor its temporary file stays";
+  EXPECT_EQ(ReadFileBytes(cue), "FILE \"" + QFileInfo(image).fileName().toUtf8() +
+                                    "\" BINARY\r\n"
+                                    "  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
+                                    "  TRACK 02 AUDIO\r\n    INDEX 01 00:01:07\r\n"
+                                    "  TRACK 03 AUDIO\r\n    INDEX 01 00:01:61\r\n");
 }
 
 TEST_F(RipControllerTest, ReadErrorsAreRetriedThenWrittenAsSilenceAndReported) {
