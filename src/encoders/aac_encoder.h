@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <vector>
 
 #include "encoders/aac_settings.h"
 #include "encoders/audio_encoder.h"
 #include "encoders/codec_file.h"
+#include "encoders/ffmpeg_codec.h"
 #include "encoders/tag_record.h"
 
 // AAC (Main profile) on libavcodec's native encoder, as raw ADTS frames from libavformat's
@@ -26,29 +26,21 @@ class AacEncoder : public AudioEncoder {
 
   // The size of a block in bytes (the encoder's frame of samples a channel, both channels);
   // 0 before Open.
-  uint32_t BlockBytes() const { return blockBytes_; }
+  uint32_t BlockBytes() const { return codec_ ? codec_->FrameBytes() : 0; }
   // PCM bytes waiting for the next block.
-  uint32_t CarriedBytes() const { return uint32_t(pending_.size()); }
+  uint32_t CarriedBytes() const { return codec_ ? codec_->PendingBytes() : 0; }
   // Blocks handed to the encoder since Open.
-  int64_t BlocksEncoded() const { return blocksEncoded_; }
+  int64_t BlocksEncoded() const { return codec_ ? codec_->FramesEncoded() : 0; }
 
  private:
-  struct Library;
   bool StartLibrary();
-  bool EncodeBlock(const char* pcm, uint32_t byteCount);
-  bool WritePackets();
-  bool Finish();
-  bool Fail(const QString& what, int code);
   void Release();
 
   AacSettings settings_;
-  std::unique_ptr<Library> lib_;
+  std::unique_ptr<FfmpegCodec> codec_;
   CodecFile file_;
   std::optional<TagRecord> tags_;
   int trackIndex_ = 0;
-  uint32_t blockBytes_ = 0;
-  std::vector<char> pending_;
-  int64_t blocksEncoded_ = 0;
   bool writeFailed_ = false;
-  QString libraryError_;
+  QString libraryError_;  // the codec's error, kept after it is released
 };

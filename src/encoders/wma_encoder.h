@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "encoders/audio_encoder.h"
+#include "encoders/ffmpeg_codec.h"
 #include "encoders/tag_record.h"
 #include "encoders/wma_settings.h"
 
@@ -53,18 +54,13 @@ class WmaEncoder : public AudioEncoder {
   int64_t SampleTimeMs() const { return sampleTimeMs_; }
 
  private:
-  struct Library;
-  bool StartLibrary(const QString& path, const WmaAudioFormat& format);
   bool WriteSample(const char* data, uint32_t byteCount);
-  bool EncodeFrame(const char* pcm, uint32_t byteCount);
-  bool WritePackets();
-  bool Finish();
-  bool Fail(const QString& what, int code);
+  // Keeps the codec's first failure as this encoder's error.
+  void KeepCodecError();
 
   WmaSettings settings_;
-  std::unique_ptr<Library> lib_;
+  std::unique_ptr<FfmpegCodec> codec_;
   std::optional<WmaAudioFormat> format_;
-  std::vector<char> pending_;  // PCM short of a whole frame
   int64_t samplesWritten_ = 0;
   int64_t sampleTimeMs_ = 0;
   bool writeFailed_ = false;

@@ -185,17 +185,10 @@ TEST_F(RipControllerTest, AFreshlyReadDiscIsCheckedAsAutoSelectAllTracksSays) {
 }
 
 TEST_F(RipControllerTest, ATickedDataTrackIsSkipped) {
-  QTemporaryDir dir;
-  QByteArray audio(30 * 2352, '\0');
-  for (int i = 0; i < audio.size(); ++i) audio[i] = char(i * 31 % 251);
-  ASSERT_TRUE(WriteFileBytes(dir.filePath("audio.bin"), audio));
-  ASSERT_TRUE(WriteFileBytes(dir.filePath("data.iso"), QByteArray(20 * 2048, 'd')));
-  ASSERT_TRUE(WriteFileBytes(dir.filePath("mixed.cue"),
-                             "FILE \"audio.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
-                             "FILE \"data.iso\" BINARY\n  TRACK 02 MODE1/2048\n    INDEX 01 00:00:00\n"));
+  DiscImages mixed;
+  const QString cue = mixed.Write({{"AUDIO", 30}, {"MODE1/2048", 20}});
   QString error;
-  ASSERT_TRUE(VirtualDriveHost::Instance().Drive(0).LoadCue(dir.filePath("mixed.cue"), &error))
-      << error.toStdString();
+  ASSERT_TRUE(VirtualDriveHost::Instance().Drive(0).LoadCue(cue, &error)) << error.toStdString();
   MainController controller(host_);
   controller.RefreshTracks();
   ASSERT_EQ(host_.TrackRowCount(), 2);
@@ -206,7 +199,7 @@ TEST_F(RipControllerTest, ATickedDataTrackIsSkipped) {
   const RipResult result = controller.RipCommand();
   ASSERT_EQ(result.outcomes.size(), 1);
   EXPECT_EQ(result.outcomes[0].trackIndex, 0);
-  EXPECT_EQ(ReadFileBytes(result.outcomes[0].path).mid(WavEncoder::kHeaderBytes), audio);
+  EXPECT_EQ(ReadFileBytes(result.outcomes[0].path).mid(WavEncoder::kHeaderBytes), mixed.TrackBytes(0));
   EXPECT_EQ(host_.checked, (QList<bool>{false, true}));
 }
 
@@ -227,6 +220,37 @@ TEST_F(RipControllerTest, CancelDuringTheSecondTrackKeepsTheFirstAndStops) {
   EXPECT_FALSE(QFileInfo::exists(TrackFile(3, "Three")));
   EXPECT_EQ(host_.checked, (QList<bool>{false, true, true}));
   EXPECT_FALSE(VirtualDriveHost::Instance().Drive(0).IsTrayOpen()) << "a cancelled rip does not eject";
+}
+
+TEST_F(RipControllerTest, CancelledBinImageLeavesNoImageButItsCueSheet) {
+  ASSERT_TRUE(disc_.Insert());
+  SettingsStore::Instance().WriteInt(Key::FormatSelected, FormatId::CueBin);
+  VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(1.0);  // 176 sectors: over two seconds
+  MainController controller(host_);
+  controller.RefreshTracks();
+  // The cancel comes once the first chunks are in the image's temporary file.
+  constexpr qint64 kTwoChunks = 2 * 27 * 2352;
+  host_.onRun = [&](const RipRun&) {
+    EXPECT_TRUE(ProcessEventsUntil([&] {
+      const QStringList files = FilesUnder(out_.path());
+      return files.size() == 1 && files[0].endsWith(".part") && QFileInfo(out_.filePath(files[0])).size() >= kTwoChunks;
+    })) << FilesUnder(out_.path()).join(", ").toStdString();
+  };
+  host_.cancelAtRun = 1;
+
+  const RipResult result = controller.RipCommand();
+  EXPECT_EQ(result.status, RipResult::Status::Cancelled);
+  ASSERT_EQ(result.outcomes.size(), 1);
+  const QString image = result.outcomes[0].path;
+  ASSERT_TRUE(image.endsWith(".bin")) << image.toStdString();
+  const QString cue = image.left(image.size() - 4) + ".cue";
+  EXPECT_EQ(FilesUnder(out_.path()).join(", ").toStdString(), QDir(out_.path()).relativeFilePath(cue).toStdString())
+      << "neither the image nor its temporary file stays";
+  EXPECT_EQ(ReadFileBytes(cue), "FILE \"" + QFileInfo(image).fileName().toUtf8() +
+                                    "\" BINARY\r\n"
+                                    "  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
+                                    "  TRACK 02 AUDIO\r\n    INDEX 01 00:01:07\r\n"
+                                    "  TRACK 03 AUDIO\r\n    INDEX 01 00:01:61\r\n");
 }
 
 TEST_F(RipControllerTest, ReadErrorsAreRetriedThenWrittenAsSilenceAndReported) {

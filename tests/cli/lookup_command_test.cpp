@@ -9,6 +9,7 @@
 #include "loopback_peers.h"
 #include "metadata/disc_id.h"
 #include "settings/ini_file.h"
+#include "support/freedb_example.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
 
@@ -24,8 +25,7 @@ class LookupCommand : public ::testing::Test {
     toc.trackStarts = {{0, 2, 0}, {0, 6, 0}};
     toc.leadOut = {0, 12, 0};
     discId_ = QString::number(ComputeDiscId(toc), 16).rightJustified(8, '0').toLatin1();
-    entry_ = "# xmcd\r\nDISCID=" + discId_ + "\r\nDTITLE=Loop Artist / Loop Album\r\nDYEAR=2024\r\n"
-             "DGENRE=Test Genre\r\nTTITLE0=First Song\r\nTTITLE1=Second Song\r\nEXTD=\r\n";
+    entry_ = LoopAlbumEntry(discId_, 2);
   }
 
   void Serve(CddbTestServer& server, bool found = true) {

@@ -79,15 +79,6 @@ TEST_F(RipCommandTest, ArgumentsAndUnavailableFormats) {
   EXPECT_TRUE(QFileInfo::exists(TrackFile(2, "Se_cond")));
 }
 
-// Every file under a folder, hidden ones included, as paths relative to it.
-QStringList FilesUnder(const QString& folder) {
-  QStringList files;
-  QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-  while (it.hasNext()) files.append(QDir(folder).relativeFilePath(it.next()));
-  files.sort();
-  return files;
-}
-
 // korvane-cli ripping in the background, so that the test can signal it mid-track.
 class BackgroundRip {
  public:
@@ -222,13 +213,9 @@ TEST_F(RipCommandTest, AFailedTrackSaysWhyAndIsNotReportedWritten) {
 }
 
 TEST_F(RipCommandTest, ARipWithNoAudioTrackToWriteSaysSoAndExitsOne) {
-  QTemporaryDir dir;
-  ASSERT_TRUE(WriteFileBytes(dir.filePath("data.iso"), QByteArray(20 * 2048, 'd')));
-  ASSERT_TRUE(WriteFileBytes(dir.filePath("audio.bin"), disc_.TrackAudio(1)));
-  ASSERT_TRUE(WriteFileBytes(dir.filePath("mixed.cue"),
-                             "FILE \"data.iso\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"
-                             "FILE \"audio.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n"));
-  const ProcessResult r = RunCli(config_.Dir(), {"--virtual-disc", dir.filePath("mixed.cue"), "rip", "--format",
+  DiscImages mixed;
+  const QString cue = mixed.Write({{"MODE1/2048", 20}, {"AUDIO", 30}});
+  const ProcessResult r = RunCli(config_.Dir(), {"--virtual-disc", cue, "rip", "--format",
                                                  "wav", "--tracks", "1", "--out", out_.path()},
                                  {"KORVANE_VIRTUAL_FAULTS="});
   EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();

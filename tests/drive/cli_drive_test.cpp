@@ -7,8 +7,8 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
-#include "disc_images.h"
 #include "support/test_support.h"
+#include "support/virtual_disc.h"
 
 namespace {
 

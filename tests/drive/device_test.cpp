@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <vector>
 
-#include "disc_images.h"
 #include "drive/cd_device.h"
 #include "drive/cd_text.h"
 #include "drive/disc_type.h"
@@ -16,6 +15,7 @@
 #include "drive/virtual/virtual_drive.h"
 #include "settings/settings_store.h"
 #include "support/test_support.h"
+#include "support/virtual_disc.h"
 
 namespace {
 

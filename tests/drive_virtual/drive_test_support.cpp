@@ -1,6 +1,5 @@
 #include "drive_virtual/drive_test_support.h"
 
-#include <QFile>
 
 #include "platform/codepage.h"
 
@@ -50,22 +49,6 @@ QByteArray Read10Cdb(int lba, int count) {
 
 QByteArray ReadTocCdb(int format, bool msf, int fromTrack, int allocation) {
   return Cdb(10, {{0, 0x43}, {1, msf ? 0x02 : 0}, {2, format}, {6, fromTrack}, {7, allocation >> 8}, {8, allocation}});
-}
-
-QByteArray PatternSectors(int seed, int count, int sectorSize) {
-  QByteArray bytes(qsizetype(count) * sectorSize, '\0');
-  uint32_t state = uint32_t(seed) * 2654435761u + 1;
-  for (qsizetype i = 0; i < bytes.size(); ++i) {
-    state = state * 1103515245u + 12345u;
-    bytes[i] = char(state >> 23);
-  }
-  return bytes;
-}
-
-QString ImageFolder::Write(const QString& name, const QByteArray& bytes) const {
-  QFile file(Path(name));
-  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(bytes);
-  return Path(name);
 }
 
 DecodedCdText DecodeCdText(const QByteArray& packs, int entries) {

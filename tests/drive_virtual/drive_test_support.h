@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "drive/virtual/virtual_drive.h"
+#include "support/virtual_disc.h"
 
 // One SG_IO exchange with a virtual drive as a transport sees it.
 struct ScsiAnswer {
@@ -39,19 +40,6 @@ QByteArray Cdb(int length, std::initializer_list<std::pair<int, int>> fields);
 QByteArray ReadCdCdb(int lba, int count, int fieldByte = 0xF0, int expectedType = 0);
 QByteArray Read10Cdb(int lba, int count);
 QByteArray ReadTocCdb(int format, bool msf = true, int fromTrack = 0, int allocation = 804);
-
-// Sector contents that differ by sector and by `seed`, for checking reads byte for byte.
-QByteArray PatternSectors(int seed, int count, int sectorSize = 2352);
-
-// A folder for image files and CUE sheets.
-class ImageFolder {
- public:
-  QString Path(const QString& name) const { return dir_.filePath(name); }
-  QString Write(const QString& name, const QByteArray& bytes) const;
-
- private:
-  QTemporaryDir dir_;
-};
 
 // Titles and performers (disc first, then each track) recovered from CD-TEXT packs by joining
 // each kind's text bytes and splitting at zero bytes; `entries` = tracks + 1.

@@ -1,46 +1,23 @@
 #include "cddb_test_server.h"
 
 #include <QTcpSocket>
-#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 
-CddbTestServer::CddbTestServer(Mode mode) : mode_(mode) {
-  server_.listen(QHostAddress::LocalHost, 0);
-  QObject::connect(&server_, &QTcpServer::newConnection, this, [this] {
-    while (QTcpSocket* connection = server_.nextPendingConnection()) {
-      ++connections_;
-      QObject::connect(connection, &QTcpSocket::readyRead, this, [this, connection] { OnData(connection); });
-      QObject::connect(connection, &QTcpSocket::disconnected, this, [this, connection] {
-        pending_.remove(connection);
-        connection->deleteLater();
-      });
-      if (mode_ == Mode::Line && !silent_) Write(connection, greeting_);
-    }
-  });
-}
-
-CddbTestServer::~CddbTestServer() {
-  // The open connections go with the listening server; they must not call back into a
-  // half-destroyed test server on their way out.
-  for (QTcpSocket* connection : server_.findChildren<QTcpSocket*>()) connection->disconnect(this);
-}
+CddbTestServer::CddbTestServer(Mode mode)
+    : mode_(mode),
+      server_({[this](QTcpSocket* connection) {
+                 if (mode_ == Mode::Line && !silent_) Write(connection, greeting_);
+               },
+               [this](QTcpSocket* connection) { OnData(connection); },
+               [this](QTcpSocket* connection) { pending_.remove(connection); }}) {}
 
 void CddbTestServer::AddEntry(const QByteArray& category, const QByteArray& discId, const QByteArray& entry) {
   entries_.insert(category + ' ' + discId, entry);
 }
 
 void CddbTestServer::Write(QTcpSocket* connection, const QByteArray& bytes) {
-  if (dripMs_ < 0) {
-    connection->write(bytes);
-    return;
-  }
-  for (qsizetype i = 0; i < bytes.size(); ++i) {
-    QTimer::singleShot(dripMs_ * int(i), connection, [connection, byte = bytes.mid(i, 1)] {
-      connection->write(byte);
-      connection->flush();
-    });
-  }
+  SendBytes(connection, bytes, dripMs_);
 }
 
 void CddbTestServer::OnData(QTcpSocket* connection) {

@@ -4,7 +4,8 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
-#include <QTcpServer>
+
+#include "support/loopback_server.h"
 
 class QTcpSocket;
 
@@ -15,9 +16,8 @@ class CddbTestServer : public QObject {
  public:
   enum class Mode { Line, Http };
   explicit CddbTestServer(Mode mode);
-  ~CddbTestServer() override;
 
-  quint16 Port() const { return server_.serverPort(); }
+  quint16 Port() const { return server_.Port(); }
 
   // The whole answer to "cddb query", e.g. "200 rock 0501a202 Artist / Album\r\n".
   void SetQueryAnswer(const QByteArray& answer) { queryAnswer_ = answer; }
@@ -42,7 +42,7 @@ class CddbTestServer : public QObject {
   const QString& Hello() const { return hello_; }
   // Header lines of the HTTP requests, one string each.
   const QList<QByteArray>& HttpHeaders() const { return httpHeaders_; }
-  int Connections() const { return connections_; }
+  int Connections() const { return server_.Connections(); }
 
  private:
   void OnData(QTcpSocket* connection);
@@ -54,7 +54,7 @@ class CddbTestServer : public QObject {
   void Write(QTcpSocket* connection, const QByteArray& bytes);
 
   Mode mode_;
-  QTcpServer server_;
+  LoopbackServer server_;
   QHash<QTcpSocket*, QByteArray> pending_;
   QByteArray queryAnswer_;
   QHash<QByteArray, QByteArray> entries_;  // "category discid" -> entry
@@ -67,5 +67,4 @@ class CddbTestServer : public QObject {
   QStringList commands_;
   QString hello_;
   QList<QByteArray> httpHeaders_;
-  int connections_ = 0;
 };

@@ -8,6 +8,7 @@
 #include "metadata/current_disc.h"
 #include "metadata/disc_id.h"
 #include "metadata/disc_info.h"
+#include "support/freedb_example.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
 
@@ -51,7 +52,7 @@ TocAddresses RandomToc(std::mt19937& random, int trackCount) {
 }
 
 TEST(DiscId, WorkedExampleFromTheDiscCacheLayout) {
-  TocAddresses toc{{{0, 2, 0}, {3, 30, 0}}, {7, 0, 0}};
+  const TocAddresses toc = FreedbExample::Toc();
   EXPECT_EQ(ComputeDiscId(toc), 0x0501A202u);
   EXPECT_EQ(DiscIdText(ComputeDiscId(toc)), "0501A202");
 }

@@ -5,13 +5,11 @@
 #include "metadata/current_disc.h"
 #include "metadata/disc_info.h"
 #include "settings/ini_file.h"
+#include "support/freedb_example.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
 
 namespace {
-
-// The worked example disc: two tracks, identifier 0501A202.
-TocAddresses TwoTrackToc() { return TocAddresses{{{0, 2, 0}, {3, 30, 0}}, {7, 0, 0}}; }
 
 class DiscInfoTest : public ::testing::Test {
  protected:
@@ -53,19 +51,19 @@ TEST_F(DiscInfoTest, ResetGivesDefaultsOnlyForAValidTrackCount) {
 TEST_F(DiscInfoTest, UnchangedRecordWritesNothing) {
   {
     DiscInfo info;
-    EXPECT_FALSE(info.InitForDisc(TwoTrackToc()));
+    EXPECT_FALSE(info.InitForDisc(FreedbExample::Toc()));
     EXPECT_EQ(info.discId, "0501A202");
     EXPECT_TRUE(info.SaveToCache());
   }
   EXPECT_FALSE(QFile::exists(CachePath()) && CacheBytes().contains("0501A202"));
   DiscInfo again;
-  EXPECT_FALSE(again.InitForDisc(TwoTrackToc()));
+  EXPECT_FALSE(again.InitForDisc(FreedbExample::Toc()));
 }
 
 TEST_F(DiscInfoTest, SavedValuesComeBackExactlyIncludingNonAscii) {
   {
     DiscInfo info;
-    info.InitForDisc(TwoTrackToc());
+    info.InitForDisc(FreedbExample::Toc());
     info.album = QStringLiteral("Für Elise – Ωμέγα 東京");
     info.artist = QStringLiteral("Björk");
     info.year = "1999";
@@ -78,7 +76,7 @@ TEST_F(DiscInfoTest, SavedValuesComeBackExactlyIncludingNonAscii) {
   EXPECT_EQ(Cached("0501A202", "Track_1"), "Track 01");  // keeps the run of track keys whole
 
   DiscInfo loaded;
-  ASSERT_TRUE(loaded.InitForDisc(TwoTrackToc()));
+  ASSERT_TRUE(loaded.InitForDisc(FreedbExample::Toc()));
   EXPECT_EQ(loaded.album, QStringLiteral("Für Elise – Ωμέγα 東京"));
   EXPECT_EQ(loaded.artist, QStringLiteral("Björk"));
   EXPECT_EQ(loaded.year, "1999");
@@ -106,7 +104,7 @@ TEST_F(DiscInfoTest, LoadingStopsAtTheFirstAbsentTrackKey) {
       "[0501A202]\nTrack_1=One\nTrack_3=Three\n"
       "[11111104]\nTrack_1=A\nTrack_2=B\nTrack_3=C\nTrack_4=Track_4\nTrack_5=E\n");
   DiscInfo gap;
-  ASSERT_TRUE(gap.InitForDisc(TwoTrackToc()));
+  ASSERT_TRUE(gap.InitForDisc(FreedbExample::Toc()));
   EXPECT_EQ(gap.trackTitles, QStringList({"One", "Track 02"}));
 
   DiscInfo selfNamed;
@@ -147,7 +145,7 @@ TEST_F(DiscInfoTest, LoadingReadsOnlyTheDiscsOwnTracks) {
 TEST_F(DiscInfoTest, VariousArtistsSectionWithOnlyTheMarkCountsAsCached) {
   WriteCache("[0501A202]\nVA=1\nArtist_1=Guest\nDisc_Artist=Ignored\n");
   DiscInfo info;
-  ASSERT_TRUE(info.InitForDisc(TwoTrackToc()));
+  ASSERT_TRUE(info.InitForDisc(FreedbExample::Toc()));
   EXPECT_EQ(info.GetVariousArtists(), 1);
   EXPECT_EQ(info.album, "Unknown Album");
   EXPECT_EQ(info.artist, "Unknown Artist");  // not read on a various-artists disc
@@ -156,16 +154,16 @@ TEST_F(DiscInfoTest, VariousArtistsSectionWithOnlyTheMarkCountsAsCached) {
 
   WriteCache("[0501A202]\nVA=1\n");
   DiscInfo markOnly;
-  EXPECT_TRUE(markOnly.InitForDisc(TwoTrackToc()));
+  EXPECT_TRUE(markOnly.InitForDisc(FreedbExample::Toc()));
   WriteCache("[0501A202]\n; nothing here\n");
   DiscInfo emptySection;
-  EXPECT_FALSE(emptySection.InitForDisc(TwoTrackToc()));
+  EXPECT_FALSE(emptySection.InitForDisc(FreedbExample::Toc()));
   EXPECT_EQ(emptySection.GetVariousArtists(), 0);
 }
 
 TEST_F(DiscInfoTest, TrackArtistFollowsTheVariousArtistsMark) {
   DiscInfo info;
-  info.InitForDisc(TwoTrackToc());
+  info.InitForDisc(FreedbExample::Toc());
   info.artist = "Band";
   info.trackArtists = {"Solo", "Duo"};
   EXPECT_EQ(info.GetTrackArtist(0), "Band");
@@ -189,14 +187,14 @@ TEST_F(DiscInfoTest, TrackArtistFollowsTheVariousArtistsMark) {
 TEST_F(DiscInfoTest, OnlyTheLastTrackChangedStillLoadsBack) {
   {
     DiscInfo info;
-    info.InitForDisc(TwoTrackToc());
+    info.InitForDisc(FreedbExample::Toc());
     info.SetVariousArtists(1);
     info.trackTitles[1] = "Second";
     info.trackArtists[1] = "Guest";
     info.SaveToCache();
   }
   DiscInfo loaded;
-  ASSERT_TRUE(loaded.InitForDisc(TwoTrackToc()));
+  ASSERT_TRUE(loaded.InitForDisc(FreedbExample::Toc()));
   EXPECT_EQ(loaded.trackTitles, QStringList({"Track 01", "Second"}));
   EXPECT_EQ(loaded.trackArtists, QStringList({"Unknown Artist", "Guest"}));
 }
@@ -209,7 +207,7 @@ TEST_F(DiscInfoTest, CdTextFillsTheRecordAndSurvivesTheNextInsertion) {
   }};
   {
     DiscInfo info;
-    ASSERT_FALSE(info.InitForDisc(TwoTrackToc()));
+    ASSERT_FALSE(info.InitForDisc(FreedbExample::Toc()));
     info.ImportCdText(records, 2);
     EXPECT_EQ(info.GetVariousArtists(), 1);
     EXPECT_EQ(info.album, QStringLiteral("Café Tunes"));
@@ -218,7 +216,7 @@ TEST_F(DiscInfoTest, CdTextFillsTheRecordAndSurvivesTheNextInsertion) {
     EXPECT_EQ(info.GetTrackArtist(1), "Singer B");
   }
   DiscInfo next;
-  ASSERT_TRUE(next.InitForDisc(TwoTrackToc()));
+  ASSERT_TRUE(next.InitForDisc(FreedbExample::Toc()));
   EXPECT_EQ(next.album, QStringLiteral("Café Tunes"));
   EXPECT_EQ(next.trackTitles, QStringList({"Opening", "Track 02"}));
   EXPECT_EQ(next.GetTrackArtist(0), "Singer A");
@@ -227,7 +225,7 @@ TEST_F(DiscInfoTest, CdTextFillsTheRecordAndSurvivesTheNextInsertion) {
 
 TEST_F(DiscInfoTest, CdTextWithoutTextsLeavesTheDefaults) {
   DiscInfo info;
-  info.InitForDisc(TwoTrackToc());
+  info.InitForDisc(FreedbExample::Toc());
   info.ImportCdText(CdText{}, 2);
   EXPECT_EQ(info.album, "Unknown Album");
   EXPECT_EQ(info.trackTitles, QStringList({"Track 01", "Track 02"}));
@@ -238,12 +236,12 @@ TEST_F(DiscInfoTest, CdTextWithoutTextsLeavesTheDefaults) {
 TEST_F(DiscInfoTest, EditsAreStoredOnlyWhenSaved) {
   {
     DiscInfo info;
-    info.InitForDisc(TwoTrackToc());
+    info.InitForDisc(FreedbExample::Toc());
     info.genre = "Blues";
   }
   EXPECT_EQ(Cached("0501A202", "Disc_Genre"), "<absent>");
   DiscInfo info;
-  info.InitForDisc(TwoTrackToc());
+  info.InitForDisc(FreedbExample::Toc());
   info.genre = "Blues";
   info.SaveToCache();
   EXPECT_EQ(Cached("0501A202", "Disc_Genre"), "Blues");
@@ -271,13 +269,13 @@ TEST_F(DiscInfoTest, CdTextMarksVariousArtistsOnlyWhenTrackPerformersDiffer) {
   for (const auto& c : cases) {
     QFile::remove(CachePath());
     DiscInfo info;
-    ASSERT_FALSE(info.InitForDisc(TwoTrackToc())) << c.what;
+    ASSERT_FALSE(info.InitForDisc(FreedbExample::Toc())) << c.what;
     info.ImportCdText(c.text, 2);
     EXPECT_EQ(info.GetVariousArtists(), c.various) << c.what;
     EXPECT_EQ(info.artist, c.artist) << c.what;
     EXPECT_EQ(QStringList({info.GetTrackArtist(0), info.GetTrackArtist(1)}), c.trackArtists) << c.what;
     DiscInfo next;  // the next insertion, from the cache
-    ASSERT_TRUE(next.InitForDisc(TwoTrackToc())) << c.what;
+    ASSERT_TRUE(next.InitForDisc(FreedbExample::Toc())) << c.what;
     EXPECT_EQ(QStringList({next.GetTrackArtist(0), next.GetTrackArtist(1)}), c.trackArtists) << c.what;
   }
 }

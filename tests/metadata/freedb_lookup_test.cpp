@@ -10,6 +10,7 @@
 #include "metadata/disc_info.h"
 #include "metadata/freedb_client.h"
 #include "platform/codepage.h"
+#include "support/freedb_example.h"
 #include "support/test_support.h"
 #include "platform/version.h"
 
@@ -17,19 +18,9 @@ namespace {
 
 const QByteArray kUnresolvable = QByteArray(70, 'x') + ".invalid";
 
-TocAddresses ExampleDisc() {
-  TocAddresses toc;
-  toc.trackStarts = {{0, 2, 0}, {3, 30, 0}};
-  toc.leadOut = {7, 0, 0};
-  return toc;
-}
-
-const QByteArray kEntry =
-    "# xmcd\r\n#\r\n# Track frame offsets:\r\n#\t150\r\n#\t15750\r\n#\r\n# Disc length: 420 seconds\r\n#\r\n"
-    "DISCID=0501a202\r\nDTITLE=Test Artist / Test Album\r\nDYEAR=2001\r\nDGENRE=Art Rock\r\n"
-    "TTITLE0=Opening\r\nTTITLE1=Closing\r\nEXTD=\r\nEXTT0=\r\nEXTT1=\r\nPLAYORDER=\r\n";
-
-const QString kQuery = "cddb query 0501a202 2 150 15750 420";
+using FreedbExample::kEntry;
+using FreedbExample::kExactAnswer;
+using FreedbExample::kQuery;
 
 using Reports = std::vector<std::pair<QString, double>>;
 
@@ -73,7 +64,7 @@ class FreeDbLookup : public ::testing::Test {
     client->SetTimeouts(connectTimeoutMs, answerTimeoutMs);
     client->SetReporter([&](double value, const QString& text) { reports.emplace_back(text, value); });
     client->SetTextSource(TextNumber);
-    EXPECT_TRUE(client->Run(&info_, ExampleDisc()));
+    EXPECT_TRUE(client->Run(&info_, FreedbExample::Toc()));
     EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000));
     return reports;
   }
@@ -102,7 +93,7 @@ class FreeDbLookup : public ::testing::Test {
 
 
 std::vector<ServerCase> ServerCases() {
-  const QByteArray exact = "200 rock 0501a202 Test Artist / Test Album\r\n";
+  const QByteArray exact = kExactAnswer;
   return {
       {"exact match", exact, -1, false, {}, {}, {kQuery, "cddb read rock 0501a202", "quit"}},
       {"inexact matches take the first",
@@ -176,7 +167,7 @@ TEST_F(FreeDbLookup, ServerOfLevel5IsAskedAgainAtThatLevel) {
     info_.ResetToDefaults(2);
     CddbTestServer server(mode);
     server.SetMaxProtoLevel(5);
-    server.SetQueryAnswer("200 rock 0501a202 Test Artist / Test Album\r\n");
+    server.SetQueryAnswer(kExactAnswer);
     server.AddEntry("rock", "0501a202", kEntry);
     const bool line = mode == CddbTestServer::Mode::Line;
     EXPECT_EQ(Lookup(line ? FreeDb::kViaTcp : FreeDb::kViaHttp, Direct(server.Port())), kSuccess);
@@ -259,7 +250,7 @@ TEST_F(FreeDbLookup, EmailGivesTheHelloFields) {
   CddbTestServer line(CddbTestServer::Mode::Line);
   CddbTestServer http(CddbTestServer::Mode::Http);
   for (CddbTestServer* server : {&line, &http}) {
-    server->SetQueryAnswer("200 rock 0501a202 Test Artist / Test Album\r\n");
+    server->SetQueryAnswer(kExactAnswer);
     server->AddEntry("rock", "0501a202", kEntry);
   }
   FreeDbClientSettings s = Direct(line.Port());
@@ -358,7 +349,7 @@ TEST_F(FreeDbLookup, DestroyingTheClientEndsTheExchangeQuietly) {
     client->SetSettings(Direct(silent.Port()));
     client->SetReporter([&](double value, const QString& text) { reports.emplace_back(text, value); });
     client->SetTextSource(TextNumber);
-    ASSERT_TRUE(client->Run(&info_, ExampleDisc()));
+    ASSERT_TRUE(client->Run(&info_, FreedbExample::Toc()));
     RunEventsUntil([&] { return silent.Connections() == 1; });
     client.reset();  // as the dialog's Cancel does, while the server keeps quiet
     RunEventsUntil([] { return false; }, 100);
@@ -388,7 +379,7 @@ TEST_F(FreeDbLookup, ThroughEachProxy) {
   auto tinyproxyAuth = StartTinyproxy(tinyAuthDir, "alice", "secret");
   ASSERT_TRUE(dante->Ready() && microsocks->Ready() && tinyproxy->Ready() && tinyproxyAuth->Ready());
   CddbTestServer server(CddbTestServer::Mode::Line);
-  server.SetQueryAnswer("200 rock 0501a202 Test Artist / Test Album\r\n");
+  server.SetQueryAnswer(kExactAnswer);
   server.AddEntry("rock", "0501a202", kEntry);
 
   const struct {
@@ -437,7 +428,7 @@ TEST_F(FreeDbLookup, HttpGoesThroughTheSystemProxy) {
   auto tinyproxy = StartTinyproxy(dir);
   ASSERT_TRUE(tinyproxy->Ready());
   CddbTestServer server(CddbTestServer::Mode::Http);
-  server.SetQueryAnswer("200 rock 0501a202 Test Artist / Test Album\r\n");
+  server.SetQueryAnswer(kExactAnswer);
   server.AddEntry("rock", "0501a202", kEntry);
   qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(tinyproxy->Port()));
   qunsetenv("no_proxy");

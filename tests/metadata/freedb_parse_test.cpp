@@ -4,28 +4,22 @@
 #include "metadata/disc_info.h"
 #include "metadata/freedb_client.h"
 #include "platform/codepage.h"
+#include "support/freedb_example.h"
 #include "support/test_support.h"
 
 namespace {
 
-TocAddresses ExampleDisc() {
-  TocAddresses toc;
-  toc.trackStarts = {{0, 2, 0}, {3, 30, 0}};
-  toc.leadOut = {7, 0, 0};
-  return toc;
-}
-
 TEST(CddbQuery, ExampleDiscGivesTheQueryLineAndTheHttpCommand) {
-  const QString query = Cddb::QueryText(ExampleDisc());
+  const QString query = Cddb::QueryText(FreedbExample::Toc());
   EXPECT_EQ(query, "cddb query 0501a202 2 150 15750 420\n");
   EXPECT_EQ(Cddb::HttpCommand(query), "cddb+query+0501a202+2+150+15750+420");
 
-  TocAddresses framed = ExampleDisc();
+  TocAddresses framed = FreedbExample::Toc();
   framed.trackStarts[1].frame = 74;
   framed.leadOut.frame = 74;
   EXPECT_EQ(Cddb::QueryText(framed), "cddb query 0501a202 2 150 15824 420\n") << "frames count in offsets only";
   EXPECT_TRUE(Cddb::QueryText(TocAddresses{}).isEmpty());
-  TocAddresses tooMany = ExampleDisc();
+  TocAddresses tooMany = FreedbExample::Toc();
   tooMany.trackStarts.resize(100);
   EXPECT_TRUE(Cddb::QueryText(tooMany).isEmpty());
 }
@@ -114,7 +108,7 @@ TEST(FreeDbQueryResponse, TakesTheFirstMatchOrEndsTheLookup) {
     OfflineClient client;
     DiscInfo info;
     info.ResetToDefaults(2);
-    ASSERT_TRUE(client.Run(&info, ExampleDisc()));
+    ASSERT_TRUE(client.Run(&info, FreedbExample::Toc()));
     ASSERT_EQ(client.reports.size(), 1u);
     EXPECT_EQ(client.reports[0], std::make_pair(QString("1043  0501A202"), 5.0));
     client.reports.clear();
@@ -130,14 +124,14 @@ TEST(FreeDbQueryResponse, StatusLinesUseTheInterfaceTexts) {
   OfflineClient client(false);
   DiscInfo info;
   info.ResetToDefaults(2);
-  ASSERT_TRUE(client.Run(&info, ExampleDisc()));
+  ASSERT_TRUE(client.Run(&info, FreedbExample::Toc()));
   EXPECT_FALSE(client.HandleQueryResponse("202 No match for disc ID 0501a202.\r\n"));
   EXPECT_TRUE(client.DiscNotFound());
   const std::vector<std::pair<QString, double>> expected = {
       {"FreeDB Disc ID:  0501A202", 5}, {"Disc is not found in FreeDB ", 70},
       {"Closing connection.. ", FreeDb::kLookupFailed}};
   EXPECT_EQ(client.reports, expected);
-  EXPECT_FALSE(client.Run(nullptr, ExampleDisc()));
+  EXPECT_FALSE(client.Run(nullptr, FreedbExample::Toc()));
   EXPECT_FALSE(client.Run(&info, TocAddresses{}));
 }
 
@@ -157,7 +151,7 @@ TEST(FreeDbMatchLine, SplitsCategoryAndIdentifier) {
     DiscInfo info;
     info.ResetToDefaults(2);
     OfflineClient client;
-    client.Run(&info, ExampleDisc());
+    client.Run(&info, FreedbExample::Toc());
     client.ParseMatch(c.match);
     EXPECT_EQ(info.genre, c.genre) << c.match.toStdString();
     EXPECT_EQ(client.MatchedDiscId(), c.discId) << c.match.toStdString();

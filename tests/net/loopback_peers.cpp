@@ -108,52 +108,31 @@ std::unique_ptr<PeerProcess> StartTinyproxy(const QTemporaryDir& dir, const QByt
   return std::make_unique<PeerProcess>("/usr/bin/tinyproxy", QStringList{"-d", "-c", path}, port);
 }
 
-ScriptedPeer::ScriptedPeer(std::vector<Turn> script) : script_(std::move(script)) {
-  server_.listen(QHostAddress::LocalHost, 0);
-  QObject::connect(&server_, &QTcpServer::newConnection, this, [this] {
-    while (QTcpSocket* connection = server_.nextPendingConnection()) {
-      ++connections_;
-      received_.clear();
-      next_ = 0;
-      QObject::connect(connection, &QTcpSocket::readyRead, this, [this, connection] {
-        received_ += connection->readAll();
-        Advance(connection);
-      });
-      QObject::connect(connection, &QTcpSocket::disconnected, connection, &QObject::deleteLater);
-      Advance(connection);
-    }
-  });
-}
+ScriptedPeer::ScriptedPeer(std::vector<Turn> script)
+    : server_({[this](QTcpSocket* connection) {
+                 received_.clear();
+                 next_ = 0;
+                 Advance(connection);
+               },
+               [this](QTcpSocket* connection) {
+                 received_ += connection->readAll();
+                 Advance(connection);
+               },
+               {}}),
+      script_(std::move(script)) {}
 
 void ScriptedPeer::Advance(QTcpSocket* connection) {
   while (next_ < script_.size() && received_.size() >= script_[next_].awaitBytes) {
     const Turn turn = script_[next_++];
-    if (turn.dripMs < 0) {
-      connection->write(turn.answer);
-    } else {
-      for (int i = 0; i < turn.answer.size(); ++i) {
-        QTimer::singleShot(turn.dripMs * i, connection, [connection, byte = turn.answer.mid(i, 1)] {
-          connection->write(byte);
-          connection->flush();
-        });
-      }
-    }
+    const int after = SendBytes(connection, turn.answer, turn.dripMs);
     if (turn.hangUp) {
-      const int after = turn.dripMs < 0 ? 0 : turn.dripMs * turn.answer.size();
       QTimer::singleShot(after, connection, [connection] { connection->disconnectFromHost(); });
       return;
     }
   }
 }
 
-EchoPeer::EchoPeer() {
-  server_.listen(QHostAddress::LocalHost, 0);
-  QObject::connect(&server_, &QTcpServer::newConnection, this, [this] {
-    while (QTcpSocket* connection = server_.nextPendingConnection()) {
-      connection->write(kGreeting);
-      QObject::connect(connection, &QTcpSocket::readyRead, connection,
-                       [connection] { connection->write(connection->readAll()); });
-      QObject::connect(connection, &QTcpSocket::disconnected, connection, &QObject::deleteLater);
-    }
-  });
-}
+EchoPeer::EchoPeer()
+    : server_({[](QTcpSocket* connection) { connection->write(kGreeting); },
+               [](QTcpSocket* connection) { connection->write(connection->readAll()); },
+               {}}) {}

@@ -3,11 +3,12 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <vector>
+
+#include "support/loopback_server.h"
 
 // Helpers for tests that talk to real peers on 127.0.0.1: the Qt application the sockets
 // need, free ports, the proxy servers from Debian started as child processes, and a
@@ -57,19 +58,18 @@ class ScriptedPeer : public QObject {
     int dripMs = -1;        // >= 0: send the answer one byte at a time, this far apart
   };
   explicit ScriptedPeer(std::vector<Turn> script);
-  quint16 Port() const { return server_.serverPort(); }
+  quint16 Port() const { return server_.Port(); }
   // Everything received on the most recent connection.
   QByteArray Received() const { return received_; }
-  int Connections() const { return connections_; }
+  int Connections() const { return server_.Connections(); }
 
  private:
   void Advance(QTcpSocket* connection);
 
-  QTcpServer server_;
+  LoopbackServer server_;
   std::vector<Turn> script_;
   QByteArray received_;
   size_t next_ = 0;
-  int connections_ = 0;
 };
 
 // A target server behind the proxies: sends a greeting, then echoes what it receives.
@@ -77,8 +77,8 @@ class EchoPeer : public QObject {
  public:
   static constexpr char kGreeting[] = "200 echo ready\r\n";
   EchoPeer();
-  quint16 Port() const { return server_.serverPort(); }
+  quint16 Port() const { return server_.Port(); }
 
  private:
-  QTcpServer server_;
+  LoopbackServer server_;
 };

@@ -5,7 +5,6 @@
 #include <QRegularExpression>
 #include <csignal>
 
-#include "drive/disc_images.h"
 #include "player/player_test_support.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -58,6 +60,14 @@ ProcessResult RunCli(const QString& configDir, const QStringList& args,
                      const QStringList& environment, int timeoutMs) {
   return RunProgram(BinDir() + "/korvane-cli", QStringList{"--config-dir", configDir} + args,
                     environment, timeoutMs);
+}
+
+QStringList FilesUnder(const QString& folder) {
+  QStringList files;
+  QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+  while (it.hasNext()) files.append(QDir(folder).relativeFilePath(it.next()));
+  files.sort();
+  return files;
 }
 
 QByteArray ReadFileBytes(const QString& path) {

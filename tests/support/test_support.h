@@ -33,5 +33,8 @@ ProcessResult RunProgram(const QString& program, const QStringList& args,
 ProcessResult RunCli(const QString& configDir, const QStringList& args,
                      const QStringList& environment = {}, int timeoutMs = 60000);
 
+// Every file under a folder, hidden ones included, as sorted paths relative to it.
+QStringList FilesUnder(const QString& folder);
+
 QByteArray ReadFileBytes(const QString& path);
 bool WriteFileBytes(const QString& path, const QByteArray& bytes);

@@ -2,16 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QtEndian>
+#include <cstring>
 
 #include "drive/cd_device.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
-#include "support/test_support.h"
 #include "platform/cd_sector.h"
+#include "support/test_support.h"
 
 namespace {
 
+constexpr int kPrimaryVolumeDescriptorSector = 16;
 
 // Left: a noise generator; right: a ramp that passes through every 16-bit value.
 QByteArray GeneratedAudio(int sectors) {
@@ -25,10 +29,24 @@ QByteArray GeneratedAudio(int sectors) {
   return pcm;
 }
 
+void PutVolumeDescriptor(QByteArray& bin, int sectorBytes, const QString& label) {
+  // User data starts at byte 16 of a raw MODE1 sector, at byte 0 of a 2048-byte one.
+  const int userOffset = sectorBytes == 2048 ? 0 : 16;
+  char* pvd = bin.data() + kPrimaryVolumeDescriptorSector * sectorBytes + userOffset;
+  std::memset(pvd, 0, 2048);
+  pvd[0] = 1;
+  std::memcpy(pvd + 1, "CD001", 5);
+  pvd[6] = 1;
+  std::memset(pvd + 40, ' ', 32);
+  const QByteArray name = label.toLatin1().left(32);
+  std::memcpy(pvd + 40, name.constData(), name.size());
+}
+
 QString Msf(int sectors) {
   return QString::asprintf("%02d:%02d:%02d", sectors / 4500, sectors / 75 % 60, sectors % 75);
 }
 
+// The CUE sheet's TITLE and PERFORMER lines; empty texts are left out.
 QString CdTextLines(const QString& indent, const QString& title, const QString& performer) {
   QString lines;
   if (!title.isEmpty()) lines += QStringLiteral("%1TITLE \"%2\"\n").arg(indent, title);
@@ -36,7 +54,30 @@ QString CdTextLines(const QString& indent, const QString& title, const QString& 
   return lines;
 }
 
+// A TRACK entry of a CUE sheet: its mode, CD-TEXT and index 01 at start (sectors into its file).
+QString TrackLines(int number, const QString& mode, const QString& title, const QString& performer, int start) {
+  return QString::asprintf("  TRACK %02d ", number) + mode + "\n" + CdTextLines("    ", title, performer) +
+         "    INDEX 01 " + Msf(start) + "\n";
+}
+
 }  // namespace
+
+QByteArray PatternSectors(int seed, int count, int sectorSize) {
+  QByteArray bytes(qsizetype(count) * sectorSize, '\0');
+  uint32_t state = uint32_t(seed) * 2654435761u + 1;
+  for (qsizetype i = 0; i < bytes.size(); ++i) {
+    state = state * 1103515245u + 12345u;
+    bytes[i] = char(state >> 23);
+  }
+  return bytes;
+}
+
+QString ImageFolder::Write(const QString& name, const QByteArray& bytes) const {
+  const QString path = Path(name);
+  QDir().mkpath(QFileInfo(path).path());
+  EXPECT_TRUE(WriteFileBytes(path, bytes)) << path.toStdString();
+  return path;
+}
 
 TestDisc::TestDisc(const QList<TestTrack>& tracks, const QString& title, const QString& performer)
     : tracks_(tracks) {
@@ -45,12 +86,10 @@ TestDisc::TestDisc(const QList<TestTrack>& tracks, const QString& title, const Q
   image_ = GeneratedAudio(total);
   QString cue = CdTextLines(QString(), title, performer) + "FILE \"disc.bin\" BINARY\n";
   for (int i = 0; i < tracks.size(); ++i) {
-    cue += QString::asprintf("  TRACK %02d AUDIO\n", i + 1);
-    cue += CdTextLines("    ", tracks[i].title, tracks[i].performer);
-    cue += "    INDEX 01 " + Msf(TrackStart(i)) + "\n";
+    cue += TrackLines(i + 1, "AUDIO", tracks[i].title, tracks[i].performer, TrackStart(i));
   }
-  EXPECT_TRUE(WriteFileBytes(dir_.filePath("disc.bin"), image_));
-  EXPECT_TRUE(WriteFileBytes(CuePath(), cue.toUtf8()));
+  folder_.Write("disc.bin", image_);
+  folder_.Write("disc.cue", cue.toUtf8());
 }
 
 int TestDisc::TrackStart(int index) const {
@@ -75,4 +114,22 @@ CdDevice* TestDisc::Insert() const {
     return nullptr;
   }
   return DriveContext::Instance().device.load();
+}
+
+int StoredSectorBytes(const QString& mode) { return mode == "MODE1/2048" ? 2048 : 2352; }
+
+QString DiscImages::Write(const QList<TrackSpec>& tracks, const QString& discTitle, const QString& discPerformer) {
+  QString cue = CdTextLines(QString(), discTitle, discPerformer);
+  bins_.clear();
+  for (int i = 0; i < tracks.size(); ++i) {
+    const TrackSpec& t = tracks[i];
+    const int sectorBytes = StoredSectorBytes(t.mode);
+    QByteArray bin = PatternSectors(i, t.sectors, sectorBytes);
+    if (!t.volumeLabel.isEmpty()) PutVolumeDescriptor(bin, sectorBytes, t.volumeLabel);
+    const QString binName = QString("track%1.bin").arg(i + 1);
+    folder_.Write(binName, bin);
+    bins_.append(bin);
+    cue += "FILE \"" + binName + "\" BINARY\n" + TrackLines(i + 1, t.mode, t.title, t.performer, 0);
+  }
+  return folder_.Write("disc.cue", cue.toUtf8());
 }

@@ -6,6 +6,24 @@
 
 class CdDevice;
 
+// Disc images the tests make for the virtual drive: image files and CUE sheets in a
+// temporary folder, with contents the tests know byte for byte.
+
+// Sector contents that differ by sector and by `seed`, for checking reads byte for byte.
+QByteArray PatternSectors(int seed, int count, int sectorSize = 2352);
+
+// A temporary folder for image files and CUE sheets.
+class ImageFolder {
+ public:
+  QString Dir() const { return dir_.path(); }
+  QString Path(const QString& name) const { return dir_.filePath(name); }
+  // Writes the file (its folder made when missing); returns its path.
+  QString Write(const QString& name, const QByteArray& bytes) const;
+
+ private:
+  QTemporaryDir dir_;
+};
+
 // One audio track of a test disc and its CD-TEXT (empty texts are left out of the sheet).
 struct TestTrack {
   TestTrack(int sectorCount, const QString& trackTitle = {}, const QString& trackPerformer = {})
@@ -15,15 +33,14 @@ struct TestTrack {
   QString performer;
 };
 
-// An audio disc image made by the test: one BIN file of generated audio (every sample
-// value occurs, no two sectors alike) and a CUE sheet with the disc's and the tracks'
-// CD-TEXT, in a temporary folder.
+// An audio disc image: one BIN file of generated audio (every sample value occurs, no two
+// sectors alike) and a CUE sheet with the disc's and the tracks' CD-TEXT.
 class TestDisc {
  public:
   explicit TestDisc(const QList<TestTrack>& tracks, const QString& title = {},
                     const QString& performer = {});
 
-  QString CuePath() const { return dir_.filePath("disc.cue"); }
+  QString CuePath() const { return folder_.Path("disc.cue"); }
   // First sector of a track (0-based index) and its sectors exactly as the image holds them.
   int TrackStart(int index) const;
   QByteArray TrackAudio(int index) const;
@@ -33,7 +50,34 @@ class TestDisc {
   CdDevice* Insert() const;
 
  private:
-  QTemporaryDir dir_;
+  ImageFolder folder_;
   QList<TestTrack> tracks_;
   QByteArray image_;
+};
+
+// A track of any mode for DiscImages, in a BIN file of its own.
+struct TrackSpec {
+  QString mode;  // "AUDIO", "MODE1/2048", "MODE1/2352", "MODE2/2352"
+  int sectors = 0;
+  QString title = {};
+  QString performer = {};
+  QString volumeLabel = {};  // data tracks: an ISO 9660 primary volume descriptor at sector 16
+};
+
+// Bytes a sector of the mode takes in its BIN file.
+int StoredSectorBytes(const QString& mode);
+
+// Disc images of tracks of any mode, one BIN file of PatternSectors per track.
+class DiscImages {
+ public:
+  // Writes the BIN files and the CUE sheet; returns the sheet's path.
+  QString Write(const QList<TrackSpec>& tracks, const QString& discTitle = {},
+                const QString& discPerformer = {});
+  // The bytes of track i's BIN file as written.
+  const QByteArray& TrackBytes(int i) const { return bins_[i]; }
+  QString Dir() const { return folder_.Dir(); }
+
+ private:
+  ImageFolder folder_;
+  QList<QByteArray> bins_;
 };

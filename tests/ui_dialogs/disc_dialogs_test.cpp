@@ -11,6 +11,7 @@
 #include "dialog_test_support.h"
 #include "loopback_peers.h"
 #include "metadata/disc_info.h"
+#include "support/freedb_example.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
 #include "ui/dialogs/dialog_support.h"
@@ -25,8 +26,7 @@ class DiscDialogs : public ::testing::Test {
     ASSERT_NE(disc_.Insert(), nullptr);
     LoadDiscInformation(info_);
     id_ = info_.discId.toLower().toLatin1();
-    entry_ = "# xmcd\r\nDISCID=" + id_ + "\r\nDTITLE=Loop Artist / Loop Album\r\nDYEAR=2024\r\n"
-             "DGENRE=Test Genre\r\nTTITLE0=First Song\r\nTTITLE1=Second Song\r\nTTITLE2=Third Song\r\nEXTD=\r\n";
+    entry_ = LoopAlbumEntry(id_, 3);
   }
 
   void UseServer(quint16 port) {
