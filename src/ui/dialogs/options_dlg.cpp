@@ -73,6 +73,7 @@ GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
   CheckButton(accessMethod_, store.accessMethod);
   layout->addWidget(access);
   folderPane_ = new ShowFolderOptionsDlg;
+  folderPane_->layout()->setContentsMargins(0, 0, 0, 0);  // lined up with the rows below
   layout->addWidget(folderPane_);
 
   auto* grid = new QGridLayout;
