@@ -13,7 +13,9 @@ class KorvaneDialogs : public DialogFactory {
     return dlg.exec() == QDialog::Accepted;
   }
   bool RunEditDiscInfo(QWidget* parent, DiscInfo& disc) override {
-    EnterDiscInfoDlg dlg(disc, int(disc.trackTitles.size()), Hooks().trackList, parent);
+    const TrackListHooks& rows = Hooks().trackList;
+    const int trackCount = rows.rowCount ? rows.rowCount() : int(disc.trackTitles.size());
+    EnterDiscInfoDlg dlg(disc, trackCount, rows, parent);
     return dlg.exec() == QDialog::Accepted;
   }
   bool RunFreeDbLookup(QWidget* parent, DiscInfo& disc) override {

@@ -102,6 +102,7 @@ void CMainFrame::ConnectDialogs() {
   };
   hooks.trackList.markRow = [this](int row) { tracks_->SetPlayingRow(row); };
   hooks.trackList.refreshRows = [this] { controller_->ShowDiscInfo(); };
+  hooks.trackList.rowCount = [this] { return TrackRowCount(); };
   dialogs_->SetWindowHooks(std::move(hooks));
 }
 

@@ -232,6 +232,24 @@ TEST_F(WindowDialogs, EditDiscInfoMarksItsRowAndTheNextRipCarriesTheTitle) {
   EXPECT_EQ(ProbeTags(file).value("album"), "Record");
 }
 
+TEST_F(WindowDialogs, EditDiscInfoStepsThroughTheRowsOfTheList) {
+  frame_->Controller().Disc().trackTitles << "A fourth title the disc does not have";
+  QList<int> marked;
+  User user([&](QDialog* top) {
+    if (!IsDialog(top, 3000)) return false;
+    FindId<QPushButton>(top, 3009)->click();  // Prev on the first row shows the last row
+    marked << frame_->Tracks()->PlayingRow();
+    EXPECT_EQ(FindId<QLineEdit>(top, 3001)->text(), "Three");
+    FindId<QPushButton>(top, 3008)->click();
+    marked << frame_->Tracks()->PlayingRow();
+    top->reject();  // closing the window ends it as OK does
+    return true;
+  });
+  frame_->Action(11018)->trigger();
+  ASSERT_TRUE(user.Done());
+  EXPECT_EQ(marked, (QList<int>{2, 0}));
+}
+
 class WindowLookup : public WindowDialogs {
  protected:
   void SetUp() override {

@@ -28,4 +28,6 @@ struct TrackListHooks {
   std::function<void(int row)> markRow;
   // The record changed: the rows show its titles and artists again.
   std::function<void()> refreshRows;
+  // The rows the list has: the tracks Edit Disc Info steps through.
+  std::function<int()> rowCount;
 };
