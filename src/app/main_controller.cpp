@@ -73,6 +73,8 @@ void MainController::FillTrackList() {
   discCached_ = false;
   rows_ = ReadTrackRows();
   host_.SetTrackRows(rows_);
+  // A freshly read disc has every row checked when the user asked for that.
+  if (SettingsStore::Instance().ReadInt(Key::AutoSelectAllTracks)) SelectAll();
 }
 
 void MainController::FreeDbCommand() {

@@ -3,6 +3,17 @@
 #include "player/playback.h"
 #include "rip/rip_job.h"
 
+namespace {
+
+// The track the player plays now; -1 when none plays.
+int PlayingTrack() {
+  int track = -1;
+  uint32_t position = 0, total = 0;
+  return PlaybackProgress(track, position, total) ? track : -1;
+}
+
+}  // namespace
+
 void PlayerControl::Reset() {
   currentRow_ = 0;
   playingRow_ = -1;
@@ -28,7 +39,11 @@ bool PlayerControl::PlayRow(int row) {
     }
     return false;
   }
-  SetPlaying(row);
+  // While paused the paused track resumes, whichever row was asked for: the mark and the
+  // Prev and Next buttons follow the track that plays.
+  const int playing = PlayingTrack();
+  currentRow_ = playing >= 0 ? playing : row;
+  SetPlaying(currentRow_);
   return true;
 }
 
@@ -54,9 +69,7 @@ bool PlayerControl::Next() {
 void PlayerControl::OnPlayerReport(const QString& text) {
   // The report of a player that was replaced by a newer one (a row chosen while another
   // played) changes nothing: the newer player has the mark.
-  int track = -1;
-  uint32_t position = 0, total = 0;
-  if (PlaybackProgress(track, position, total)) return;
+  if (PlayingTrack() >= 0) return;
   if (text == QLatin1String("PLAY_NEXT")) {
     if (!Next()) SetPlaying(-1);
   } else if (text == QLatin1String("PLAY_STOP")) {

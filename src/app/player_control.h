@@ -17,7 +17,8 @@ class PlayerControl {
 
   // Plays the current row; false (with the reason shown) when nothing plays.
   bool Play();
-  // Makes the row current and plays it (a double click); a data row does nothing.
+  // Makes the row current and plays it (a double click); a data row does nothing. While
+  // paused, the paused track resumes and stays the current row.
   bool PlayRow(int row);
   void TogglePause();
   // Stops playback and clears the playing mark.

@@ -113,11 +113,12 @@ RipResult RipJob::RipHoldingDrive(const OutputFormat& format, const RipOverrides
     result.status = RipResult::Status::Pending;
     return result;
   }
-  if (CurrentDiscState() != DiscState::Ready) result.status = RipResult::Status::NoDrive;
-
-  const bool cancelled = format.IsTrackFormat() ? RipTracks(format, overrides, result)
-                                                : RipImage(format, overrides, result);
-  if (cancelled) result.status = RipResult::Status::Cancelled;
+  // Without a disc ready the table of contents is the last disc's: there is nothing to read.
+  if (CurrentDiscState() != DiscState::Ready) {
+    result.status = RipResult::Status::NoDrive;
+  } else if (format.IsTrackFormat() ? RipTracks(format, overrides, result) : RipImage(format, overrides, result)) {
+    result.status = RipResult::Status::Cancelled;
+  }
 
   host_.SetPlayingRow(-1);
   if (CdDevice* device = DriveContext::Instance().device; device && preparation == Preparation::Ready) {

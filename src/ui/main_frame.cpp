@@ -1,5 +1,6 @@
 #include "ui/main_frame.h"
 
+#include <QAbstractItemView>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
@@ -10,6 +11,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStyle>
 #include <QStatusBar>
 #include <QThread>
 #include <QToolBar>
@@ -35,6 +37,9 @@ namespace {
 
 constexpr const char* kProductName = "Korvane";
 constexpr unsigned kPleaseInsertDiscTextId = 902;
+// The drive selector is never narrower: a drive's name stays readable beside the buttons.
+constexpr int kDriveSelectorMinWidth = 170;
+constexpr int kDriveSelectorMargin = 6;  // left and right of it in the toolbar
 // The menu bar's pop-ups by position, and their texts.
 constexpr unsigned kMenuTitleTextIds[7] = {6000, 6100, 6201, 946, 6401, 6501, 921};
 enum MenuPosition { FileMenu, ViewMenu, DiscMenu, FormatMenu, ToolsMenu, LanguageMenu, HelpMenu };
@@ -257,17 +262,25 @@ void CMainFrame::BuildToolBar() {
   toolbar_->addAction(Action(CommandId::Exit));
   toolbar_->addSeparator();
 
+  // The two drop-down buttons are widgets of their own: they follow the toolbar's style.
+  for (QToolButton* button : {formatButton_, openButton_}) {
+    connect(toolbar_, &QToolBar::toolButtonStyleChanged, button, &QToolButton::setToolButtonStyle);
+  }
+
   drives_ = new QComboBox;
   drives_->setObjectName("driveSelector");
   drives_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   drives_->setMinimumContentsLength(6);
   drives_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  drives_->setMinimumWidth(kDriveSelectorMinWidth);
   auto* holder = new QWidget;
   auto* holderLayout = new QVBoxLayout(holder);
-  holderLayout->setContentsMargins(6, 0, 6, 0);
+  holderLayout->setContentsMargins(kDriveSelectorMargin, 0, kDriveSelectorMargin, 0);
   holderLayout->addWidget(drives_, 0, Qt::AlignVCenter);
   holder->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   toolbar_->addWidget(holder);
+  // A name the selector cuts short is whole in its tooltip and its drop-down list.
+  connect(drives_, &QComboBox::currentTextChanged, drives_, &QWidget::setToolTip);
   connect(drives_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (fillingDrives_ || index < 0) return;
     player_.Stop();
@@ -346,6 +359,7 @@ void CMainFrame::TranslateMenus() {
   }
   Action(CommandId::AppAbout)->setText(Text(910));
   bottomPanel_->Translate();
+  FitToolbarTexts();
 }
 
 void CMainFrame::ShowFormatChoice() {
@@ -380,6 +394,47 @@ void CMainFrame::SetToolbarShown(bool shown) {
   if (shown && width() < WindowLayout::kMinWidthWithToolbar) resize(WindowLayout::WidthWithToolbarShown(width()), height());
 }
 
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FitToolbarTexts();
+}
+
+// The buttons show their texts under the icons when that leaves the drive selector its
+// minimum width; otherwise icons only (the tooltips still name them), so the selector never
+// drops into the toolbar's overflow menu.
+void CMainFrame::FitToolbarTexts() {
+  if (!toolbar_) return;  // a resize while the window is being built
+  const bool room = ToolbarWidthWithTexts() + kDriveSelectorMinWidth <= width();
+  toolbar_->setToolButtonStyle(room ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+}
+
+// What the toolbar's buttons, separators and margins take with their texts shown; the drive
+// selector's holder adds its own margins.
+int CMainFrame::ToolbarWidthWithTexts() const {
+  const QStyle* style = toolbar_->style();
+  const int spacing = style->pixelMetric(QStyle::PM_ToolBarItemSpacing, nullptr, toolbar_);
+  int width = 2 * (style->pixelMetric(QStyle::PM_ToolBarItemMargin, nullptr, toolbar_) +
+                   style->pixelMetric(QStyle::PM_ToolBarFrameWidth, nullptr, toolbar_));
+  QToolButton probe;
+  probe.setFont(toolbar_->font());
+  probe.setIconSize(toolbar_->iconSize());
+  probe.setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  for (QAction* action : toolbar_->actions()) {
+    QWidget* widget = toolbar_->widgetForAction(action);
+    const auto* button = qobject_cast<const QToolButton*>(widget);
+    if (!button) {
+      width += (action->isSeparator() ? style->pixelMetric(QStyle::PM_ToolBarSeparatorExtent, nullptr, toolbar_)
+                                      : 2 * kDriveSelectorMargin) + spacing;
+      continue;
+    }
+    probe.setText(button->defaultAction() ? button->defaultAction()->iconText() : button->text());
+    probe.setIcon(button->icon());
+    probe.setPopupMode(button->popupMode());
+    width += probe.sizeHint().width() + spacing;
+  }
+  return width;
+}
+
 void CMainFrame::SetBottomPanelShown(bool shown) {
   bottomPanel_->setVisible(shown);
   Action(CommandId::ShowBottomPanel)->setChecked(shown);
@@ -409,7 +464,12 @@ void CMainFrame::RebuildDriveList() {
   UseConfiguredDevice();
   const QStringList names = ListDrives();
   drives_->addItems(names);
-  for (int i = 0; i < drives_->count(); ++i) drives_->setItemIcon(i, KorvaneIcon("eject"));
+  int widest = 0;
+  for (int i = 0; i < drives_->count(); ++i) {
+    drives_->setItemIcon(i, KorvaneIcon("eject"));
+    widest = std::max(widest, drives_->fontMetrics().horizontalAdvance(names[i]));
+  }
+  drives_->view()->setMinimumWidth(widest + drives_->iconSize().width() + 3 * kDriveSelectorMargin);
   // The stored "Device" when it is listed, else the entry "CurrentDriveIndex" names.
   const QString stored = FindDrive(names, SettingsStore::Instance().ReadText(Key::Device));
   drives_->setCurrentIndex(stored.isEmpty() ? StoredDriveIndex(names.size()) : int(names.indexOf(stored)));
@@ -464,10 +524,6 @@ void CMainFrame::SetTrackRows(const QList<TrackRow>& rows) {
   tracks_->SetRows(rows);
   player_.Reset();
   if (!rows.isEmpty()) tracks_->setCurrentCell(0, 0);
-  // A freshly read disc has every row checked when the user asked for that.
-  if (SettingsStore::Instance().ReadInt(Key::AutoSelectAllTracks)) {
-    for (int i = 0; i < tracks_->rowCount(); ++i) tracks_->SetChecked(i, true);
-  }
   UpdateStatus();
 }
 

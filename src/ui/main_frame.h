@@ -83,6 +83,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   QAction* MakeAction(int id, const char* icon = "");
@@ -96,6 +97,8 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void ChooseFormat(int formatId);
   void ShowFormatChoice();
   void SetToolbarShown(bool shown);
+  void FitToolbarTexts();
+  int ToolbarWidthWithTexts() const;
   void SetBottomPanelShown(bool shown);
   void SetStatusBarShown(bool shown);
   void ChooseLanguage(QAction* action);

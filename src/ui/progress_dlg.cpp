@@ -58,7 +58,9 @@ ProgressDlg::ProgressDlg(const RipRun& run, QWidget* mainWindow, std::function<v
   file_ = new QLineEdit(run.path);
   file_->setObjectName("id2024");
   file_->setReadOnly(true);
-  file_->setCursorPosition(0);
+  // A long path shows its end, the file's own name; the whole path is in the tooltip.
+  file_->setCursorPosition(int(run.path.size()));
+  file_->setToolTip(run.path);
   currentBar_ = Bar(2018);
   currentText_ = Figure(2015);
   totalBar_ = Bar(2019);

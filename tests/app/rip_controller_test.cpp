@@ -171,6 +171,19 @@ TEST_F(RipControllerTest, RipsTheTickedTracksBitExactAndUnticksThem) {
   EXPECT_EQ(host_.checked, (QList<bool>{false, false, false}));
 }
 
+TEST_F(RipControllerTest, AFreshlyReadDiscIsCheckedAsAutoSelectAllTracksSays) {
+  ASSERT_TRUE(disc_.Insert());
+  MainController controller(host_);
+  for (const int autoSelect : {1, 0}) {
+    SettingsStore::Instance().WriteInt(Key::AutoSelectAllTracks, autoSelect);
+    controller.ClearAll();
+    controller.RefreshTracks();
+    ASSERT_EQ(host_.TrackRowCount(), 3);
+    EXPECT_EQ(host_.checked, QList<bool>(3, autoSelect == 1)) << "AutoSelectAllTracks=" << autoSelect;
+    EXPECT_EQ(controller.CheckedAudioBytes() > 0, autoSelect == 1);
+  }
+}
+
 TEST_F(RipControllerTest, ATickedDataTrackIsSkipped) {
   QTemporaryDir dir;
   QByteArray audio(30 * 2352, '\0');

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QElapsedTimer>
@@ -22,6 +23,8 @@
 
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
+#include "player/playback.h"
+#include "player/player_test_support.h"
 #include "settings/settings_store.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
@@ -57,6 +60,21 @@ class UrlSink : public QObject {
  public slots:
   void Open(const QUrl& url) { urls << url.toString(); }
 };
+
+// The track the player plays now; -1 when none plays.
+int PlayingTrack() {
+  int track = -1;
+  uint32_t position = 0, total = 0;
+  return PlaybackProgress(track, position, total) ? track : -1;
+}
+
+// The Language menu's entry of that name; null when the menu has none.
+QAction* LanguageEntry(CMainFrame& frame, const QString& name) {
+  for (QAction* action : frame.findChildren<QAction*>()) {
+    if (action->text() == name) return action;
+  }
+  return nullptr;
+}
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
   QElapsedTimer timer;
@@ -263,23 +281,198 @@ TEST_F(MainFrameTest, ADiscArrivalRefreshesTheList) {
   EXPECT_EQ(frame->Tracks()->item(1, 2)->text(), "Duo");
 }
 
+// At the smallest width the drive selector stays in the toolbar, whole and usable, in
+// English and in German; the button texts give way to it and come back with room.
+TEST_F(MainFrameTest, TheDriveSelectorStaysVisibleAtTheMinimumWidth) {
+  auto frame = MakeFrame();
+  const auto expectSelectorShown = [&](const char* language) {
+    QApplication::processEvents();
+    QComboBox* drives = frame->DriveSelector();
+    const QRect inToolbar(drives->mapTo(frame->ToolBar(), QPoint(0, 0)), drives->size());
+    EXPECT_TRUE(drives->isVisible()) << language;
+    EXPECT_GE(drives->width(), 170) << language;
+    EXPECT_TRUE(frame->ToolBar()->rect().contains(inToolbar)) << language;
+    EXPECT_EQ(drives->toolTip(), drives->currentText()) << language;
+  };
+  frame->resize(635, 400);
+  expectSelectorShown("English");
+  EXPECT_EQ(frame->ToolBar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon) << "English fits with texts";
+
+  QAction* german = LanguageEntry(*frame, "Deutsch");
+  ASSERT_TRUE(german);
+  german->trigger();
+  expectSelectorShown("German");
+  frame->resize(1000, 400);
+  QApplication::processEvents();
+  EXPECT_EQ(frame->ToolBar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon) << "room again: the texts are back";
+  EXPECT_EQ(frame->findChild<QToolButton*>("formatButton")->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+  frame->resize(635, 400);
+  expectSelectorShown("German again");
+  frame->findChild<QAction*>("id16001")->trigger();  // back to the built-in English
+}
+
 TEST_F(MainFrameTest, TheLanguageMenuSwitchesTheTexts) {
   auto frame = MakeFrame();
   EXPECT_EQ(frame->Action(11003)->text(), "Refresh Tracks");
-  QAction* german = nullptr;
-  for (QAction* action : frame->findChildren<QAction*>()) {
-    if (action->text() == "Deutsch") german = action;
-  }
+  QAction* german = LanguageEntry(*frame, "Deutsch");
   ASSERT_TRUE(german) << "the German language file is listed";
   german->trigger();
   EXPECT_EQ(frame->Action(11003)->text(), "Titel aktualisieren");
   EXPECT_EQ(frame->menuBar()->actions()[6]->text(), "Hilfe");
+  EXPECT_EQ(frame->Tracks()->horizontalHeaderItem(1)->text(), "Artist") << "the column headers are never translated";
   EXPECT_TRUE(SettingsStore::Instance().ReadText(Key::Language).endsWith("Deutsch.lng"));
   QAction* english = frame->findChild<QAction*>("id16001");
   ASSERT_TRUE(english);
   english->trigger();
   EXPECT_EQ(frame->Action(11003)->text(), "Refresh Tracks");
   EXPECT_TRUE(SettingsStore::Instance().ReadText(Key::Language).isEmpty());
+}
+
+// The bottom panel's player buttons drive the player through the virtual drive; what plays
+// goes to a sound file. A drive slowed to half speed keeps each track playing for a second
+// or more, so a track only ends where a test waits for it.
+class PlayerButtonsTest : public MainFrameTest {
+ protected:
+  void SetUp() override {
+    MainFrameTest::SetUp();
+    qputenv("KORVANE_AUDIO_DEVICE", sound_.DeviceName().toUtf8());
+    frame_ = MakeFrame();
+    VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(0.5);
+  }
+  void TearDown() override {
+    frame_.reset();
+    VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(0);
+    qunsetenv("KORVANE_AUDIO_DEVICE");
+    MainFrameTest::TearDown();
+  }
+
+  void Click(int controlId) {
+    auto* button = frame_->findChild<QAbstractButton*>(QString("id%1").arg(controlId));
+    ASSERT_TRUE(button) << controlId;
+    QTest::mouseClick(button, Qt::LeftButton);
+  }
+  // The row the window marks, the row the player control keeps and the track that plays agree.
+  void ExpectPlaying(int row) {
+    EXPECT_EQ(frame_->Tracks()->PlayingRow(), row);
+    EXPECT_EQ(frame_->Player().PlayingRow(), row);
+    EXPECT_EQ(PlayingTrack(), row);
+  }
+
+  SoundFile sound_;
+  std::unique_ptr<CMainFrame> frame_;
+};
+
+TEST_F(PlayerButtonsTest, PlayPauseAndStop) {
+  // Slower still: the first track plays for over a second once two reads' worth is in.
+  VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(0.25);
+  TrackList* list = frame_->Tracks();
+  list->setCurrentCell(1, 0);
+  Click(9202);
+  ExpectPlaying(1);
+  EXPECT_EQ(list->item(1, 2)->foreground().color(), QColor(0, 0, 200));
+  EXPECT_EQ(list->item(1, 2)->background().color(), QColor(200, 200, 210));
+
+  Click(9205);
+  ExpectPlaying(0);
+  Click(9203);
+  EXPECT_TRUE(IsPaused());
+  // Next while paused resumes the paused track, and the mark stays with it.
+  Click(9206);
+  EXPECT_FALSE(IsPaused());
+  ExpectPlaying(0);
+  ASSERT_TRUE(WaitUntil([] {
+    int track = -1;
+    uint32_t position = 0, total = 0;
+    return PlaybackProgress(track, position, total) && track == 0 && position > 0;
+  }));
+
+  Click(9204);
+  ExpectPlaying(-1);
+  EXPECT_EQ(list->item(0, 2)->background().style(), Qt::NoBrush);
+  WaitForPlayersToEnd();
+  QApplication::processEvents();  // the player's "PLAY_STOP" changes nothing more
+  EXPECT_EQ(list->PlayingRow(), -1);
+  const QByteArray heard = sound_.Bytes();
+  EXPECT_FALSE(heard.isEmpty());
+  EXPECT_TRUE(PlayedAudio(disc_.TrackAudio(0)).startsWith(heard)) << "the first track was heard from its start";
+}
+
+TEST_F(PlayerButtonsTest, PreviousAndNextWrapAround) {
+  ASSERT_EQ(frame_->Player().CurrentRow(), 0);
+  const struct {
+    int button;
+    int row;
+  } steps[] = {{9205, 2}, {9206, 0}, {9206, 1}, {9205, 0}, {9205, 2}, {9206, 0}};
+  for (const auto& step : steps) {
+    Click(step.button);
+    ExpectPlaying(step.row);
+  }
+  Click(9204);
+  ExpectPlaying(-1);
+}
+
+TEST_F(PlayerButtonsTest, AtATracksEndTheNextRowPlaysAndAStopClearsTheMark) {
+  frame_->Tracks()->setCurrentCell(2, 0);
+  Click(9202);
+  ExpectPlaying(2);
+  // The last track ends ("PLAY_NEXT"): the list wraps to the first row.
+  ASSERT_TRUE(WaitUntil([&] { return frame_->Tracks()->PlayingRow() == 0; }));
+  ExpectPlaying(0);
+  // A stop from elsewhere (a refresh, a rip, the tray) reports "PLAY_STOP": the mark goes.
+  StopPlayback();
+  ASSERT_TRUE(WaitUntil([&] { return frame_->Tracks()->PlayingRow() == -1; }));
+  EXPECT_EQ(frame_->Player().PlayingRow(), -1);
+  EXPECT_EQ(PlayingTrack(), -1);
+}
+
+TEST_F(MainFrameTest, HideMainWindowHoldsForTheRipAndOpensTheNextRipHidden) {
+  auto frame = MakeFrame();
+  VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(2.0);  // the dialog stays a moment
+  const auto ripLastTrack = [&](const std::function<void(ProgressDlg&, QCheckBox&)>& atOpen) {
+    frame->Action(11021)->trigger();
+    frame->Tracks()->SetChecked(2, true);
+    bool seen = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      ProgressDlg* dialog = frame->CurrentProgress();
+      if (!dialog || seen) return;
+      seen = true;
+      atOpen(*dialog, *dialog->findChild<QCheckBox*>("id2025"));
+    });
+    watch.start(5);
+    frame->Action(11002)->trigger();
+    EXPECT_TRUE(seen);
+  };
+
+  bool hiddenByTheSwitch = false;
+  ripLastTrack([&](ProgressDlg&, QCheckBox& hide) {
+    EXPECT_FALSE(hide.isChecked());
+    EXPECT_TRUE(frame->isVisible());
+    QTest::mouseClick(&hide, Qt::LeftButton);
+    hiddenByTheSwitch = hide.isChecked() && !frame->isVisible();
+  });
+  EXPECT_TRUE(hiddenByTheSwitch);
+  EXPECT_TRUE(frame->isVisible()) << "the window comes back after the rip";
+  EXPECT_EQ(SettingsStore::Instance().ReadInt(Key::MainWindowIsVisible), 0);
+
+  bool openedHidden = false;
+  ripLastTrack([&](ProgressDlg&, QCheckBox& hide) { openedHidden = hide.isChecked() && !frame->isVisible(); });
+  EXPECT_TRUE(openedHidden) << "the next rip's dialog opens checked and hides the window";
+  EXPECT_TRUE(frame->isVisible());
+}
+
+TEST_F(MainFrameTest, HelpKeyOpensTheInstalledManual) {
+  auto frame = MakeFrame();
+  frame->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+  QTest::keyClick(frame.get(), Qt::Key_F1);
+  ASSERT_EQ(urls_.urls.size(), 1);
+  const QUrl manual(urls_.urls[0]);
+  EXPECT_TRUE(manual.isLocalFile()) << urls_.urls[0].toStdString();
+  EXPECT_TRUE(manual.path().endsWith("/share/doc/korvane/manual/index.html")) << urls_.urls[0].toStdString();
+  EXPECT_TRUE(QFileInfo(manual.toLocalFile()).isFile());
+  frame->Action(11027)->trigger();
+  EXPECT_EQ(urls_.urls.value(1), urls_.urls[0]) << "the Help menu opens the same page";
 }
 
 }  // namespace
