@@ -81,9 +81,13 @@ void MainController::FreeDbCommand() {
   if (host_.RunFreeDbLookup()) DiscInfoChanged();
 }
 
-void MainController::DiscInfoChanged() {
+void MainController::ShowDiscInfo() {
   for (TrackRow& row : rows_) SetRowTexts(row, disc_);
   host_.OnDiscInfoChanged(rows_);
+}
+
+void MainController::DiscInfoChanged() {
+  ShowDiscInfo();
   disc_.SaveToCache();
   discCached_ = disc_.IsInCache();
 }

@@ -74,6 +74,8 @@ class MainController : public QObject {
   // The disc information was changed from outside (a lookup, an edit): the rows show it and
   // the cache keeps it.
   void DiscInfoChanged();
+  // The rows show the disc information as it stands, while a dialog still edits it.
+  void ShowDiscInfo();
 
   void SelectAll();
   void ClearAll();

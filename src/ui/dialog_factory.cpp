@@ -9,15 +9,18 @@ namespace {
 class KorvaneDialogs : public DialogFactory {
  public:
   bool RunOptions(QWidget* parent) override {
-    OptionsDlg dlg({}, parent);
+    OptionsDlg dlg(Hooks().options, parent);
     return dlg.exec() == QDialog::Accepted;
   }
   bool RunEditDiscInfo(QWidget* parent, DiscInfo& disc) override {
-    EnterDiscInfoDlg dlg(disc, int(disc.trackTitles.size()), {}, parent);
+    const TrackListHooks& rows = Hooks().trackList;
+    const int trackCount = rows.rowCount ? rows.rowCount() : int(disc.trackTitles.size());
+    EnterDiscInfoDlg dlg(disc, trackCount, rows, parent);
     return dlg.exec() == QDialog::Accepted;
   }
   bool RunFreeDbLookup(QWidget* parent, DiscInfo& disc) override {
-    FreeDBDlg dlg(disc, {}, parent);
+    // Its "Options" button opens the same options dialog as the window's command.
+    FreeDBDlg dlg(disc, [this](QWidget* owner) { RunOptions(owner); }, parent);
     return dlg.exec() == QDialog::Accepted;
   }
 };

@@ -1,8 +1,16 @@
 #pragma once
 #include <memory>
 
+#include "ui/dialogs/dialog_hooks.h"
+
 class DiscInfo;
 class QWidget;
+
+// What the dialogs change in the window while they are open.
+struct WindowHooks {
+  OptionsHooks options;
+  TrackListHooks trackList;
+};
 
 // The dialogs that come with their own work: options (with the encoder settings), Edit Disc
 // Info and the freedb lookup. The window opens them only through this seam, so filling one
@@ -10,12 +18,21 @@ class QWidget;
 class DialogFactory {
  public:
   virtual ~DialogFactory() = default;
+  // The factory is made before the window, which hands over its hooks once it is built.
+  void SetWindowHooks(WindowHooks hooks) { hooks_ = std::move(hooks); }
+
   // The options dialog on the tab "ActiveOptionsTab" names.
   virtual bool RunOptions(QWidget* parent) = 0;
   virtual bool RunEditDiscInfo(QWidget* parent, DiscInfo& disc) = 0;
   // The lookup fills disc when it finds the disc.
   virtual bool RunFreeDbLookup(QWidget* parent, DiscInfo& disc) = 0;
+
+ protected:
+  const WindowHooks& Hooks() const { return hooks_; }
+
+ private:
+  WindowHooks hooks_;
 };
 
-// The dialogs of this build: each says that it is not part of it yet.
+// The dialogs of this build.
 std::unique_ptr<DialogFactory> CreateDialogFactory();

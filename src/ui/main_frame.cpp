@@ -28,7 +28,7 @@
 #include "settings/settings_store.h"
 #include "texts/language_manager.h"
 #include "ui/bottom_panel.h"
-#include "ui/folder_pane.h"
+#include "ui/dialogs/folder_pane.h"
 #include "ui/progress_dlg.h"
 #include "ui/track_list.h"
 #include "ui/ui_icons.h"
@@ -60,6 +60,7 @@ CMainFrame::CMainFrame(std::unique_ptr<DialogFactory> dialogs) : dialogs_(std::m
   UseConfiguredDevice();
   InstallStatusCallback();
   controller_ = std::make_unique<MainController>(*this);
+  ConnectDialogs();
 
   setWindowTitle(kProductName);
   setWindowIcon(KorvaneIcon("korvane"));
@@ -94,6 +95,20 @@ void CMainFrame::InstallStatusCallback() {
         },
         Qt::QueuedConnection);
   });
+}
+
+void CMainFrame::ConnectDialogs() {
+  WindowHooks hooks;
+  hooks.options.rebuildDriveList = [this] { RebuildDriveList(); };
+  hooks.options.formatChanged = [this](int) { ShowFormatChoice(); };
+  hooks.options.detectSpeeds = [this](QList<int>& factors) {
+    player_.Stop();  // the preview leaves the drive to the speed probe
+    return ::DetectSpeeds(factors);
+  };
+  hooks.trackList.markRow = [this](int row) { tracks_->SetPlayingRow(row); };
+  hooks.trackList.refreshRows = [this] { controller_->ShowDiscInfo(); };
+  hooks.trackList.rowCount = [this] { return TrackRowCount(); };
+  dialogs_->SetWindowHooks(std::move(hooks));
 }
 
 void CMainFrame::OnStatus(int kind, double value, bool hasText, const QString& text) {
@@ -572,14 +587,8 @@ void CMainFrame::RefreshTracks() {
   controller_->RefreshTracks();
 }
 
-void CMainFrame::RunOptionsDialog() {
-  SettingsStore& store = SettingsStore::Instance();
-  const int accessMethod = store.ReadInt(Key::AccessMethod);
-  if (!dialogs_->RunOptions(this)) return;
-  store.Load();
-  ShowFormatChoice();
-  if (store.ReadInt(Key::AccessMethod) != accessMethod) RebuildDriveList();
-}
+// The dialog changes the format and the drive list through the window's hooks, at once.
+void CMainFrame::RunOptionsDialog() { dialogs_->RunOptions(this); }
 
 void CMainFrame::ShowAbout() {
   QString html = QString("<h3>%1 %2</h3><p>%3</p><ul>").arg(kProductName, KorvaneVersion(), Text(9003).toHtmlEscaped());

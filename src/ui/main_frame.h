@@ -107,6 +107,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void OnStatus(int kind, double value, bool hasText, const QString& text);
   void ShowContextMenu(const QPoint& pos);
   void InstallStatusCallback();
+  void ConnectDialogs();
 
   std::unique_ptr<DialogFactory> dialogs_;
   std::unique_ptr<MainController> controller_;

@@ -9,7 +9,7 @@
 
 #include "drive/drive_context.h"
 #include "settings/settings_store.h"
-#include "ui/folder_pane.h"
+#include "ui/dialogs/folder_pane.h"
 #include "ui/main_frame.h"
 #include "ui/progress_dlg.h"
 #include "ui/track_list.h"

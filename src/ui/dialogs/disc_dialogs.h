@@ -3,6 +3,8 @@
 #include <functional>
 #include <memory>
 
+#include "ui/dialogs/dialog_hooks.h"
+
 class DiscInfo;
 class DiscLookup;
 class QCheckBox;
@@ -10,14 +12,6 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-
-// What the disc dialogs do to the window's track list. Each may be empty.
-struct TrackListHooks {
-  // Marks a row as the playing row, which highlights it; -1 clears the mark.
-  std::function<void(int row)> markRow;
-  // The record changed: the rows show its titles and artists again.
-  std::function<void()> refreshRows;
-};
 
 // "Edit Disc Info": the album fields and one track at a time, Prev and Next wrapping.
 class EnterDiscInfoDlg : public QDialog {

@@ -7,6 +7,7 @@
 #include "encoders/aac_settings.h"
 #include "encoders/mp3_settings.h"
 #include "encoders/ogg_settings.h"
+#include "ui/dialogs/dialog_hooks.h"
 
 class OutputFormat;
 class QComboBox;
@@ -77,8 +78,7 @@ class AacSettingsDlg : public QWidget {
 class WmaSettingsDlg : public QWidget {
   Q_OBJECT
  public:
-  // The descriptions of the formats the WMA writer offers, in its order.
-  using FormatList = std::function<QStringList()>;
+  using FormatList = WmaFormatList;
   static constexpr const char* kNoFormats = "Can't get WMA formats";
 
   explicit WmaSettingsDlg(const FormatList& formats, QWidget* parent = nullptr);

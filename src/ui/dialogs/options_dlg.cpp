@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QIntValidator>
@@ -15,7 +14,6 @@
 #include <QRadioButton>
 #include <QStackedLayout>
 #include <QTabWidget>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "drive/disc_type.h"
@@ -24,6 +22,7 @@
 #include "settings/freedb_settings.h"
 #include "settings/settings_store.h"
 #include "ui/dialogs/dialog_support.h"
+#include "ui/dialogs/folder_pane.h"
 
 namespace {
 
@@ -73,7 +72,9 @@ GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
   accessRow->addStretch();
   CheckButton(accessMethod_, store.accessMethod);
   layout->addWidget(access);
-  layout->addWidget(MakeFolderPane());
+  folderPane_ = new ShowFolderOptionsDlg;
+  folderPane_->layout()->setContentsMargins(0, 0, 0, 0);  // lined up with the rows below
+  layout->addWidget(folderPane_);
 
   auto* grid = new QGridLayout;
   grid->addWidget(WithId(new QLabel(UiText(3010)), 4019), 0, 0);
@@ -114,35 +115,6 @@ GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
   connect(speeds_, &QComboBox::activated, this, &GeneralOptionsDlg::OnSpeedChosen);
   connect(detect, &QPushButton::clicked, this, &GeneralOptionsDlg::DetectSpeeds);
   connect(help, &QPushButton::clicked, this, &GeneralOptionsDlg::ShowKeywordHelp);
-}
-
-QWidget* GeneralOptionsDlg::MakeFolderPane() {
-  SettingsStore& store = SettingsStore::Instance();
-  auto* pane = WithId(new QGroupBox(UiText(3006)), 9300);
-  QString folder;
-  store.ReadOutputFolder(folder);
-  folder_ = WithId(new QLineEdit(folder), 4004);
-  folder_->setMaxLength(259);
-  auto* browse = WithId(new QToolButton, 4012);
-  browse->setText(QStringLiteral("..."));
-  browse->setToolTip(UiText(923));
-  forArtist_ = WithId(new QCheckBox(UiText(3008)), 4005);
-  forArtist_->setChecked(store.subDirArtist != 0);
-  forAlbum_ = WithId(new QCheckBox(UiText(3009)), 4006);
-  forAlbum_->setChecked(store.subDirAlbum != 0);
-
-  auto* grid = new QGridLayout(pane);
-  grid->addWidget(folder_, 0, 0, 1, 3);
-  grid->addWidget(browse, 0, 3);
-  grid->addWidget(new QLabel(UiText(3007)), 1, 0);
-  grid->addWidget(forArtist_, 1, 1);
-  grid->addWidget(forAlbum_, 1, 2);
-  grid->setColumnStretch(2, 1);
-  connect(browse, &QToolButton::clicked, this, [this] {
-    const QString chosen = QFileDialog::getExistingDirectory(this, UiText(3006), folder_->text());
-    if (!chosen.isEmpty()) folder_->setText(chosen);
-  });
-  return pane;
 }
 
 void GeneralOptionsDlg::FillSpeeds(const QList<int>& factors, bool withMaximal) {
@@ -203,10 +175,7 @@ void GeneralOptionsDlg::OnOK() {
   }
   store.WriteInt(Key::FileNameFormat, fileNameFormat_);
   store.WriteString(Key::AdvancedFileFormat, advanced_->text());
-  store.WriteOutputFolder(folder_->text());
-  store.subDirArtist = forArtist_->isChecked() ? 1 : 0;
-  store.subDirAlbum = forAlbum_->isChecked() ? 1 : 0;
-  store.Save();
+  folderPane_->StoreValues();
 }
 
 // ---- Output Format ----

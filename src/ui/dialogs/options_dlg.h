@@ -3,6 +3,7 @@
 #include <QList>
 #include <functional>
 
+#include "ui/dialogs/dialog_hooks.h"
 #include "ui/dialogs/encoder_pages.h"
 
 class QButtonGroup;
@@ -11,18 +12,7 @@ class QComboBox;
 class QLineEdit;
 class QStackedLayout;
 class QTabWidget;
-
-// What the options dialog needs of the program around it.
-struct OptionsHooks {
-  // The access method changed: the drive list is built again.
-  std::function<void()> rebuildDriveList;
-  // The output format changed (its menu command id): the toolbar and menu follow.
-  std::function<void(int formatId)> formatChanged;
-  // The read speeds the current drive supports; false when it cannot tell.
-  std::function<bool(QList<int>& factors)> detectSpeeds;
-  // The WMA writer's format descriptions.
-  WmaSettingsDlg::FormatList wmaFormats;
-};
+class ShowFolderOptionsDlg;
 
 // The keyword help of the file-name template: its introduction, then one paragraph per
 // keyword ("\t%T - Track Title"), paragraphs apart by an empty line.
@@ -39,7 +29,6 @@ class GeneralOptionsDlg : public QWidget {
   static constexpr const char* kMaximalSpeed = "MAX";
 
  private:
-  QWidget* MakeFolderPane();
   void FillSpeeds(const QList<int>& factors, bool withMaximal);
   void SelectStoredSpeed();
   void OnSpeedChosen(int index);
@@ -49,9 +38,7 @@ class GeneralOptionsDlg : public QWidget {
 
   const OptionsHooks& hooks_;
   QButtonGroup* accessMethod_;
-  QLineEdit* folder_;
-  QCheckBox* forArtist_;
-  QCheckBox* forAlbum_;
+  ShowFolderOptionsDlg* folderPane_;
   QComboBox* fileNames_;
   QLineEdit* advanced_;
   QComboBox* speeds_;

@@ -1,4 +1,4 @@
-#include "ui/folder_pane.h"
+#include "ui/dialogs/folder_pane.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -20,6 +20,7 @@ ShowFolderOptionsDlg::ShowFolderOptionsDlg(QWidget* parent) : QWidget(parent) {
   auto* browse = new QToolButton;
   browse->setObjectName("id4012");
   browse->setText("...");
+  browse->setToolTip(texts.Text(923));
   forArtist_ = new QCheckBox(texts.Text(3008));
   forArtist_->setObjectName("id4005");
   forAlbum_ = new QCheckBox(texts.Text(3009));

@@ -5,7 +5,7 @@ class QCheckBox;
 class QLineEdit;
 
 // The output-folder pane: the folder, a browse button and the two sub-folder switches. It is
-// the Open button's drop-down, and the options dialog can embed it.
+// the Open button's drop-down, and the options dialog's General page shows it too.
 class ShowFolderOptionsDlg : public QWidget {
   Q_OBJECT
  public:
