@@ -81,7 +81,7 @@ RipResult RipJob::Rip(const RipOverrides& overrides) {
   SettingsStore& store = SettingsStore::Instance();
   store.Load();
   const std::unique_ptr<OutputFormat> format =
-      CreateOutputFormat(overrides.formatId.value_or(store.formatSelected.load()));
+      CreateOutputFormat(overrides.format.value_or(FromStored<FormatId>(store.formatSelected)));
   if (!format->IsAvailable()) {
     RipResult result{RipResult::Status::Unavailable, format->UnavailableMessage(), {}};
     host_.ShowMessage(MessageKind::Error, result.message);

@@ -43,7 +43,7 @@ QString Text(unsigned id) { return LanguageManager::Instance().Text(id); }
 
 bool IsFormatCommand(int id) {
   for (const FormatCommand& format : FormatCommands()) {
-    if (format.id == id) return true;
+    if (ToStored(format.format) == id) return true;
   }
   return false;
 }
@@ -133,10 +133,10 @@ void CMainFrame::BuildActions() {
   formats_ = new QActionGroup(this);
   formats_->setExclusive(true);
   for (const FormatCommand& format : FormatCommands()) {
-    QAction* action = MakeAction(format.id);
+    QAction* action = MakeAction(ToStored(format.format));
     action->setText(QString::fromLatin1(format.text));  // format names are not translated
     action->setCheckable(true);
-    action->setIcon(FormatIcon(format.id));
+    action->setIcon(FormatIcon(format.format));
     formats_->addAction(action);
   }
 }
@@ -334,8 +334,8 @@ void CMainFrame::TranslateMenus() {
 }
 
 void CMainFrame::ShowFormatChoice() {
-  const int selected = SettingsStore::Instance().formatSelected;
-  if (QAction* action = Action(selected)) action->setChecked(true);
+  const FormatId selected = FromStored<FormatId>(SettingsStore::Instance().formatSelected);
+  if (QAction* action = Action(ToStored(selected))) action->setChecked(true);
   Action(CommandId::Format)->setIcon(FormatIcon(selected));
 }
 
@@ -343,9 +343,9 @@ ProgressDlg* CMainFrame::CurrentProgress() const { return progress_.data(); }
 
 QIcon CMainFrame::FormatButtonIcon() const { return formatButton_->icon(); }
 
-void CMainFrame::ChooseFormat(int formatId) {
+void CMainFrame::ChooseFormat(FormatId format) {
   SettingsStore& store = SettingsStore::Instance();
-  store.formatSelected = formatId;
+  store.formatSelected = ToStored(format);
   store.Save();
   ShowFormatChoice();
 }
@@ -406,7 +406,7 @@ void CMainFrame::RebuildDriveList() {
 void CMainFrame::RunCommand(int id) {
   if (id >= CommandId::First && id <= CommandId::Last) HideFolderDropDown();
   if (ExecuteCommand(id, *this)) return;
-  if (IsFormatCommand(id)) return ChooseFormat(id);
+  if (IsFormatCommand(id)) return ChooseFormat(FromStored<FormatId>(id));
   switch (id) {
     case CommandId::ShowToolbar:
       SetToolbarShown(!toolbar_->isVisible());
@@ -461,7 +461,7 @@ void CMainFrame::OnDiscInfoChanged(const QList<TrackRow>& rows) {
   tracks_->SetPlayingRow(player_.PlayingRow());
 }
 
-void CMainFrame::OnFormatChanged(int) { ShowFormatChoice(); }
+void CMainFrame::OnFormatChanged(FormatId) { ShowFormatChoice(); }
 
 bool CMainFrame::RunFreeDbLookup() { return dialogs_->RunFreeDbLookup(this, controller_->Disc()); }
 

@@ -51,7 +51,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   // ControllerHost
   void SetTrackRows(const QList<TrackRow>& rows) override;
   void OnDiscInfoChanged(const QList<TrackRow>& rows) override;
-  void OnFormatChanged(int formatId) override;
+  void OnFormatChanged(FormatId format) override;
   bool RunFreeDbLookup() override;
   int TrackRowCount() const override;
   bool IsRowChecked(int row) const override;
@@ -93,7 +93,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void BuildCentre();
   void PlaceFromSettings();
   void ApplyViewSettings();
-  void ChooseFormat(int formatId);
+  void ChooseFormat(FormatId format);
   void ShowFormatChoice();
   void SetToolbarShown(bool shown);
   void SetBottomPanelShown(bool shown);

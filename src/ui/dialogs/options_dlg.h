@@ -3,6 +3,7 @@
 #include <QList>
 #include <functional>
 
+#include "platform/ids.h"
 #include "ui/dialogs/encoder_pages.h"
 
 class QButtonGroup;
@@ -16,8 +17,8 @@ class QTabWidget;
 struct OptionsHooks {
   // The access method changed: the drive list is built again.
   std::function<void()> rebuildDriveList;
-  // The output format changed (its menu command id): the toolbar and menu follow.
-  std::function<void(int formatId)> formatChanged;
+  // The output format changed: the toolbar and menu follow.
+  std::function<void(FormatId format)> formatChanged;
   // The read speeds the current drive supports; false when it cannot tell.
   std::function<bool(QList<int>& factors)> detectSpeeds;
   // The WMA writer's format descriptions.
@@ -66,12 +67,12 @@ class AudioOptionsDlg : public QWidget {
 
  private:
   void OnFormatChosen(int position);
-  QWidget* SettingsPage(int menuId);
+  QWidget* SettingsPage(FormatId menuId);
 
   const OptionsHooks& hooks_;
   QStackedLayout* pages_;
   QWidget* empty_;
-  QHash<int, QWidget*> made_;  // menu id -> its settings page
+  QHash<FormatId, QWidget*> made_;  // format -> its settings page
 };
 
 // Tab "FreeDB": server, access method, proxy and the e-mail address the server asks for.

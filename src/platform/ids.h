@@ -1,0 +1,34 @@
+#pragma once
+#include <type_traits>
+
+// The identifiers that the settings file stores or a peer reads, one enum per family. Each
+// value is the number stored for it; FromStored maps any number a family does not know to
+// that family's default, so a hand-edited or old settings file still names a valid choice.
+
+// Output formats, by their menu command identifiers ("FormatSelected").
+enum class FormatId : int {
+  Aac = 11009,
+  Mp3 = 11010,
+  Ogg = 11011,
+  Wav = 11012,
+  Wma = 11013,
+  CueBin = 11014,
+  Iso = 11015,
+};
+
+// The number a settings file stores or a peer reads for an identifier.
+template <typename Id>
+  requires std::is_enum_v<Id>
+constexpr int ToStored(Id id) {
+  return static_cast<int>(id);
+}
+
+template <typename Id>
+constexpr Id FromStored(int stored);
+
+// MP3 for a number that names no format.
+template <>
+constexpr FormatId FromStored<FormatId>(int stored) {
+  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::Iso) ? static_cast<FormatId>(stored)
+                                                                                  : FormatId::Mp3;
+}
