@@ -5,6 +5,8 @@
 #include <functional>
 #include <mutex>
 
+#include "platform/ids.h"
+
 class CdDevice;
 class RipWorker;
 
@@ -62,9 +64,8 @@ QString DeviceNameOf(const QString& displayName);
 // What follows the bracketed device name and its blank, trimmed.
 QString ProductNameOf(const QString& displayName);
 
-// "AccessMethod" 4003 chooses the generic SCSI driver, every other value pass-through.
-constexpr int kAccessMethodGeneric = 4003;
-CdDevice& DeviceForAccessMethod(int accessMethod);
+// The transport of an access method: the generic SCSI driver or the pass-through one.
+CdDevice& DeviceForAccessMethod(DriveAccess access);
 // Takes the transport that "AccessMethod" names, stores it in the context and initialises
 // it; false when it cannot be initialised (it stays chosen, and lists no drives).
 bool UseConfiguredDevice();

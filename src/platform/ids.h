@@ -16,6 +16,13 @@ enum class FormatId : int {
   Iso = 11015,
 };
 
+// How the drives are reached ("AccessMethod"): the system's pass-through interface, or the
+// generic SCSI driver that the options dialog calls "ASPI Layer".
+enum class DriveAccess : int {
+  PassThrough = 4002,
+  Generic = 4003,
+};
+
 // The number a settings file stores or a peer reads for an identifier.
 template <typename Id>
   requires std::is_enum_v<Id>
@@ -31,4 +38,10 @@ template <>
 constexpr FormatId FromStored<FormatId>(int stored) {
   return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::Iso) ? static_cast<FormatId>(stored)
                                                                                   : FormatId::Mp3;
+}
+
+// Only 4003 chooses the generic driver.
+template <>
+constexpr DriveAccess FromStored<DriveAccess>(int stored) {
+  return stored == ToStored(DriveAccess::Generic) ? DriveAccess::Generic : DriveAccess::PassThrough;
 }

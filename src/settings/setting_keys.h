@@ -50,7 +50,7 @@ inline constexpr SettingKey FormatSelected{"General", "FormatSelected", T::Int, 
                                            ToStored(FormatId::Aac), ToStored(FormatId::Iso)};
 
 // "Options"
-inline constexpr SettingKey AccessMethod{"Options", "AccessMethod", T::Int, 4002, nullptr, nullptr};
+inline constexpr SettingKey AccessMethod{"Options", "AccessMethod", T::Int, ToStored(DriveAccess::PassThrough), nullptr, nullptr};
 inline constexpr SettingKey SubDirArtist{"Options", "SubDirArtist", T::Int, 1, nullptr, nullptr};
 inline constexpr SettingKey SubDirAlbum{"Options", "SubDirAlbum", T::Int, 1, nullptr, nullptr};
 inline constexpr SettingKey OutputFolder{"Options", "OutputFolder", T::Text, 0, nullptr, &MusicFolderDefault};

@@ -22,12 +22,12 @@ namespace {
 constexpr const char* kVirtualName = "[vcd0] KORVANE VIRTUAL CD";
 constexpr int kBufferBytes = 27 * 2352;
 
-class VirtualDiscTest : public ::testing::TestWithParam<int> {
+class VirtualDiscTest : public ::testing::TestWithParam<DriveAccess> {
  protected:
   void SetUp() override {
     // The virtual drives are asked for before the transport looks.
     VirtualDriveHost::Instance().SetListed(true);
-    SettingsStore::Instance().WriteInt(Key::AccessMethod, GetParam());
+    SettingsStore::Instance().WriteInt(Key::AccessMethod, ToStored(GetParam()));
     ASSERT_TRUE(UseConfiguredDevice());
   }
 
@@ -66,8 +66,8 @@ class VirtualDiscTest : public ::testing::TestWithParam<int> {
   DiscImages images;
 };
 
-INSTANTIATE_TEST_SUITE_P(Transports, VirtualDiscTest, ::testing::Values(4002, 4003),
-                         [](const auto& info) { return info.param == 4003 ? "Generic" : "PassThrough"; });
+INSTANTIATE_TEST_SUITE_P(Transports, VirtualDiscTest, ::testing::Values(DriveAccess::PassThrough, DriveAccess::Generic),
+                         [](const auto& info) { return info.param == DriveAccess::Generic ? "Generic" : "PassThrough"; });
 
 struct DiscCase {
   const char* name;

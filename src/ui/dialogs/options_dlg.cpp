@@ -68,8 +68,8 @@ GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
   auto* access = WithId(new QGroupBox(UiText(3003)), 4016);
   auto* accessRow = new QHBoxLayout(access);
   accessMethod_ = new QButtonGroup(this);
-  AddRadio(accessMethod_, accessRow, 3004, 4002);
-  AddRadio(accessMethod_, accessRow, 3005, 4003);
+  AddRadio(accessMethod_, accessRow, 3004, ToStored(DriveAccess::PassThrough));
+  AddRadio(accessMethod_, accessRow, 3005, ToStored(DriveAccess::Generic));
   accessRow->addStretch();
   CheckButton(accessMethod_, store.accessMethod);
   layout->addWidget(access);
