@@ -153,9 +153,10 @@ int RunRip(CliContext& ctx) {
     for (int row : rows) host.SetRowChecked(row, true);
   }
 
-  DriveContext::Instance().SetStatusCallback([&host](int kind, double value, const QString*) {
-    if ((kind == StatusKind::TrackProgress || kind == StatusKind::ImageProgress) && value != StatusKind::kDone) {
-      host.trackPercent = value;
+  DriveContext::Instance().SetStatusCallback([&host](StatusReport report) {
+    const bool progress = report.kind == StatusKind::TrackProgress || report.kind == StatusKind::ImageProgress;
+    if (progress && !report.IsDone()) {
+      host.trackPercent = report.value;
     }
   });
   CatchCancelSignals();

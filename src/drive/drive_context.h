@@ -6,21 +6,13 @@
 #include <mutex>
 
 #include "platform/ids.h"
+#include "platform/status_report.h"
 
 class CdDevice;
 class RipWorker;
 
-// The one channel from workers to the user interface: (kind, value, text or null).
-using StatusCallback = std::function<void(int kind, double value, const QString* text)>;
-
-namespace StatusKind {
-constexpr int TrackProgress = 1;
-constexpr int FreeDbLookup = 2;
-constexpr int Player = 4;
-constexpr int ImageProgress = 5;
-// Value that ends a track rip or a disc image (kinds 1 and 5), sent without text.
-constexpr double kDone = 4081814173.0;
-}  // namespace StatusKind
+// The one channel from workers to the user interface.
+using StatusCallback = std::function<void(StatusReport report)>;
 
 // The process-wide record of the current drive: the transport in use, the rip in progress,
 // whether a drive is selected and whether it holds a DVD, the player's track, the device

@@ -23,6 +23,14 @@ enum class DriveAccess : int {
   Generic = 4003,
 };
 
+// What a status report is about. Not stored; the numbers are those the reports always had.
+enum class StatusKind : int {
+  TrackProgress = 1,
+  FreeDbLookup = 2,
+  Player = 4,
+  ImageProgress = 5,
+};
+
 // The number a settings file stores or a peer reads for an identifier.
 template <typename Id>
   requires std::is_enum_v<Id>

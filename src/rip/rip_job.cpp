@@ -36,9 +36,10 @@ namespace {
 // The front end's callback, plus the done signal into the latch.
 StatusCallback WorkerCallback(DoneLatch& done) {
   StatusCallback frontEnd = DriveContext::Instance().Callback();
-  return [frontEnd, &done](int kind, double value, const QString* text) {
-    if (frontEnd) frontEnd(kind, value, text);
-    if (value == StatusKind::kDone && !text) done.Signal();
+  return [frontEnd, &done](StatusReport report) {
+    const bool isDone = report.IsDone();
+    if (frontEnd) frontEnd(std::move(report));
+    if (isDone) done.Signal();
   };
 }
 

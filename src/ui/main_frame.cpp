@@ -80,28 +80,26 @@ CMainFrame::~CMainFrame() {
 void CMainFrame::InstallStatusCallback() {
   // Workers report on their own threads; the widgets change on this one.
   QPointer<CMainFrame> self(this);
-  DriveContext::Instance().SetStatusCallback([self](int kind, double value, const QString* text) {
-    const bool hasText = text != nullptr;
-    const QString copy = hasText ? *text : QString();
+  DriveContext::Instance().SetStatusCallback([self](StatusReport report) {
     QMetaObject::invokeMethod(
-        self.data(), [self, kind, value, hasText, copy] {
-          if (self) self->OnStatus(kind, value, hasText, copy);
+        self.data(), [self, report] {
+          if (self) self->OnStatus(report);
         },
         Qt::QueuedConnection);
   });
 }
 
-void CMainFrame::OnStatus(int kind, double value, bool hasText, const QString& text) {
-  if (kind == StatusKind::Player) {
-    player_.OnPlayerReport(text);
+void CMainFrame::OnStatus(const StatusReport& report) {
+  if (report.kind == StatusKind::Player) {
+    player_.OnPlayerReport(report.text);
     return;
   }
-  if (kind != StatusKind::TrackProgress && kind != StatusKind::ImageProgress) return;
+  if (report.kind != StatusKind::TrackProgress && report.kind != StatusKind::ImageProgress) return;
   if (!progress_) return;  // reports while no dialog is open are dropped
-  if (value == StatusKind::kDone && !hasText) {
+  if (report.IsDone()) {
     progress_->Finish();
-  } else if (value != StatusKind::kDone) {
-    progress_->ShowReport(value);
+  } else {
+    progress_->ShowReport(report.value);
   }
 }
 

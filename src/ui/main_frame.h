@@ -18,6 +18,7 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class ShowFolderOptionsDlg;
+struct StatusReport;
 class TrackList;
 
 // The main window: menus, the toolbar with the drive selector, the track list, the bottom
@@ -101,7 +102,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void ChooseLanguage(QAction* action);
   void HideFolderDropDown();
   void UpdateStatus();
-  void OnStatus(int kind, double value, bool hasText, const QString& text);
+  void OnStatus(const StatusReport& report);
   void ShowContextMenu(const QPoint& pos);
   void InstallStatusCallback();
 
