@@ -53,8 +53,8 @@ constexpr std::array<CommandItem, 18> kItems{{
 }};
 
 constexpr std::array<FormatCommand, 7> kFormats{{
-    {11009, "AAC"}, {11010, "MP3"}, {11011, "OGG"}, {11012, "WAV"},
-    {11013, "WMA"}, {11014, "CUE/BIN"}, {11015, "ISO"},
+    {FormatId::Aac, "AAC"}, {FormatId::Mp3, "MP3"}, {FormatId::Ogg, "OGG"}, {FormatId::Wav, "WAV"},
+    {FormatId::Wma, "WMA"}, {FormatId::CueBin, "CUE/BIN"}, {FormatId::Iso, "ISO"},
 }};
 
 // Menu items are labelled by identifier; some differ from the toolbar's label.

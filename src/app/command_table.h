@@ -2,6 +2,8 @@
 #include <QString>
 #include <span>
 
+#include "platform/ids.h"
+
 // Command identifiers of the menus, the toolbar and the context menus.
 namespace CommandId {
 constexpr int FreeDb = 11001;
@@ -86,7 +88,7 @@ bool ExecuteCommand(int id, CommandTarget& target);
 
 // The output-format radio group of the menus, in menu order, with its fixed texts.
 struct FormatCommand {
-  int id;
+  FormatId format;  // its number is the command's identifier
   const char* text;
 };
 std::span<const FormatCommand> FormatCommands();

@@ -97,10 +97,10 @@ void MainController::CheckFormat() {
   if (!type) return;  // no drive, an open tray or no readable disc
   SettingsStore& store = SettingsStore::Instance();
   store.Load();
-  if (!type->Allows(store.formatSelected)) {
-    store.formatSelected = type->FirstFormat();
+  if (!type->Allows(FromStored<FormatId>(store.formatSelected))) {
+    store.formatSelected = ToStored(type->FirstFormat());
     store.Save();
-    host_.OnFormatChanged(store.formatSelected);
+    host_.OnFormatChanged(type->FirstFormat());
   }
 }
 

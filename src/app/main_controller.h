@@ -30,7 +30,7 @@ class ControllerHost : public RipFrontEnd {
   virtual void OnDiscInfoChanged(const QList<TrackRow>& rows) = 0;
   // A refresh replaced the output format with the first one the disc allows (the toolbar's
   // format image and the format radio mark follow it).
-  virtual void OnFormatChanged(int formatId) = 0;
+  virtual void OnFormatChanged(FormatId format) = 0;
   // The freedb lookup dialog; true when the user took its result into the disc information.
   virtual bool RunFreeDbLookup() { return false; }
 };

@@ -31,7 +31,7 @@ const SettingKey* KnownKey(CliContext& ctx, const QString& section, const QStrin
 bool ParseIntValue(const SettingKey& key, const QString& value, int& number) {
   if (&key == &Key::FormatSelected) {
     if (const FormatRow* row = FindFormatRowByShortName(value.trimmed())) {
-      number = row->menuId;
+      number = ToStored(row->menuId);
       return true;
     }
   }

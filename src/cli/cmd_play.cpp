@@ -126,8 +126,8 @@ int RunPlay(CliContext& ctx) {
   QString drive;
   int status = Exit::Ok;
   if (!SelectDriveWithDisc(ctx, drive, status)) return status;
-  DriveContext::Instance().SetStatusCallback([](int kind, double, const QString* text) {
-    if (kind == StatusKind::Player && text && *text != "PLAY_PLAY") ended = true;
+  DriveContext::Instance().SetStatusCallback([](StatusReport report) {
+    if (report.kind == StatusKind::Player && report.text != "PLAY_PLAY") ended = true;
   });
   std::signal(SIGINT, [](int) { interrupted = true; });
   PlayError error;

@@ -39,8 +39,8 @@ class ConsoleHost : public ControllerHost {
   }
   void SetPlayingRow(int) override {}
   void OnDiscInfoChanged(const QList<TrackRow>& rows) override { rows_ = rows; }
-  void OnFormatChanged(int formatId) override {
-    if (const FormatRow* row = FindFormatRow(formatId)) ctx_.out << "Output format: " << row->name << Qt::endl;
+  void OnFormatChanged(FormatId format) override {
+    ctx_.out << "Output format: " << FindFormatRow(format).name << Qt::endl;
   }
   void ShowMessage(MessageKind kind, const QString& text) override {
     (kind == MessageKind::Information ? ctx_.out : ctx_.err) << "korvane-cli: " << text << Qt::endl;
@@ -132,7 +132,7 @@ int RunRip(CliContext& ctx) {
   if (ctx.parser.isSet(kFormat)) {
     const FormatRow* row = FindFormatRowByShortName(ctx.parser.value(kFormat));
     if (!row) return Fail(ctx, Exit::BadArguments, "unknown format \"" + ctx.parser.value(kFormat) + "\"");
-    overrides.formatId = row->menuId;
+    overrides.format = row->menuId;
   }
   if (ctx.parser.isSet(kOut)) overrides.outputFolder = QDir(ctx.parser.value(kOut)).absolutePath();
 
@@ -153,9 +153,10 @@ int RunRip(CliContext& ctx) {
     for (int row : rows) host.SetRowChecked(row, true);
   }
 
-  DriveContext::Instance().SetStatusCallback([&host](int kind, double value, const QString*) {
-    if ((kind == StatusKind::TrackProgress || kind == StatusKind::ImageProgress) && value != StatusKind::kDone) {
-      host.trackPercent = value;
+  DriveContext::Instance().SetStatusCallback([&host](StatusReport report) {
+    const bool progress = report.kind == StatusKind::TrackProgress || report.kind == StatusKind::ImageProgress;
+    if (progress && !report.IsDone()) {
+      host.trackPercent = report.value;
     }
   });
   CatchCancelSignals();

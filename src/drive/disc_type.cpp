@@ -1,6 +1,5 @@
 #include "drive/disc_type.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "drive/cd_device.h"
@@ -9,16 +8,16 @@
 
 namespace {
 
-DiscType MakeType(const char* name, const char* shownName, std::initializer_list<int> formats) {
+DiscType MakeType(const char* name, const char* shownName, std::initializer_list<FormatId> formats) {
   DiscType type;
   type.name = name;
   type.shownName = shownName;
-  std::copy(formats.begin(), formats.end(), type.formats.begin());
+  type.formats = formats;
   return type;
 }
 
-const std::initializer_list<int> kAudioFormats = {FormatId::Mp3, FormatId::Aac, FormatId::Ogg,
-                                                  FormatId::Wav, FormatId::Wma, FormatId::CueBin};
+const std::initializer_list<FormatId> kAudioFormats = {FormatId::Mp3, FormatId::Aac, FormatId::Ogg,
+                                                       FormatId::Wav, FormatId::Wma, FormatId::CueBin};
 
 constexpr int kDataSectorBytes = 2048;
 constexpr int kPrimaryVolumeDescriptorSector = 16;
@@ -26,10 +25,6 @@ constexpr int kVolumeIdOffset = 40;
 constexpr int kVolumeIdLength = 32;
 
 }  // namespace
-
-bool DiscType::Allows(int formatId) const {
-  return formatId != 0 && std::find(formats.begin(), formats.end(), formatId) != formats.end();
-}
 
 std::optional<DiscType> DetectDiscType() {
   const DriveContext& context = DriveContext::Instance();

@@ -1,27 +1,18 @@
 #pragma once
+#include <QList>
 #include <QString>
-#include <array>
 #include <optional>
 
-// Output-format command identifiers.
-namespace FormatId {
-constexpr int Aac = 11009;
-constexpr int Mp3 = 11010;
-constexpr int Ogg = 11011;
-constexpr int Wav = 11012;
-constexpr int Wma = 11013;
-constexpr int CueBin = 11014;
-constexpr int Iso = 11015;
-}  // namespace FormatId
+#include "platform/ids.h"
 
 // The kind of the inserted disc and the output formats it allows, in order of preference.
 struct DiscType {
-  std::array<int, 8> formats{};  // entries after the last format are 0
+  QList<FormatId> formats;  // never empty
   QString name;       // the stable class name, "CDiscTypeAudioCD"
   QString shownName;  // what a person reads, "Audio CD"
 
-  bool Allows(int formatId) const;
-  int FirstFormat() const { return formats[0]; }
+  bool Allows(FormatId format) const { return formats.contains(format); }
+  FormatId FirstFormat() const { return formats.first(); }
 };
 
 // Classifies the disc in the current drive from its tray, TOC and DVD flag; nothing for an

@@ -77,13 +77,14 @@ QString ProductNameOf(const QString& displayName) {
   return text.mid(close + 1).trimmed();
 }
 
-CdDevice& DeviceForAccessMethod(int accessMethod) {
-  if (accessMethod == kAccessMethodGeneric) return AspiDevice::Instance();
+CdDevice& DeviceForAccessMethod(DriveAccess access) {
+  if (access == DriveAccess::Generic) return AspiDevice::Instance();
   return SptiDevice::Instance();
 }
 
 bool UseConfiguredDevice() {
-  CdDevice& chosen = DeviceForAccessMethod(SettingsStore::Instance().ReadInt(Key::AccessMethod));
+  const int stored = SettingsStore::Instance().ReadInt(Key::AccessMethod);
+  CdDevice& chosen = DeviceForAccessMethod(FromStored<DriveAccess>(stored));
   DriveContext::Instance().device = &chosen;
   return chosen.Initialize();
 }

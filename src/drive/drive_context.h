@@ -5,20 +5,14 @@
 #include <functional>
 #include <mutex>
 
+#include "platform/ids.h"
+#include "platform/status_report.h"
+
 class CdDevice;
 class RipWorker;
 
-// The one channel from workers to the user interface: (kind, value, text or null).
-using StatusCallback = std::function<void(int kind, double value, const QString* text)>;
-
-namespace StatusKind {
-constexpr int TrackProgress = 1;
-constexpr int FreeDbLookup = 2;
-constexpr int Player = 4;
-constexpr int ImageProgress = 5;
-// Value that ends a track rip or a disc image (kinds 1 and 5), sent without text.
-constexpr double kDone = 4081814173.0;
-}  // namespace StatusKind
+// The one channel from workers to the user interface.
+using StatusCallback = std::function<void(StatusReport report)>;
 
 // The process-wide record of the current drive: the transport in use, the rip in progress,
 // whether a drive is selected and whether it holds a DVD, the player's track, the device
@@ -62,9 +56,8 @@ QString DeviceNameOf(const QString& displayName);
 // What follows the bracketed device name and its blank, trimmed.
 QString ProductNameOf(const QString& displayName);
 
-// "AccessMethod" 4003 chooses the generic SCSI driver, every other value pass-through.
-constexpr int kAccessMethodGeneric = 4003;
-CdDevice& DeviceForAccessMethod(int accessMethod);
+// The transport of an access method: the generic SCSI driver or the pass-through one.
+CdDevice& DeviceForAccessMethod(DriveAccess access);
 // Takes the transport that "AccessMethod" names, stores it in the context and initialises
 // it; false when it cannot be initialised (it stays chosen, and lists no drives).
 bool UseConfiguredDevice();

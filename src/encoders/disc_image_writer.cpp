@@ -44,7 +44,7 @@ void DiscImageWriter::Run() {
   }
   ResetSpeedReference();
   if (!failed) Finish();
-  Report(StatusKind::kDone);
+  if (statusCallback) statusCallback(StatusReport::Done(StatusKind::ImageProgress));
 }
 
 bool DiscImageWriter::CopyDisc(CodecFile& file) {
@@ -91,5 +91,5 @@ int DiscImageWriter::ReadChunk(uint32_t first, int count, uint8_t* out) {
 }
 
 void DiscImageWriter::Report(double value) {
-  if (statusCallback) statusCallback(StatusKind::ImageProgress, value, nullptr);
+  if (statusCallback) statusCallback(StatusReport::Progress(StatusKind::ImageProgress, value));
 }

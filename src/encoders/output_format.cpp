@@ -27,7 +27,7 @@ std::unique_ptr<OutputFormat> Make(const FormatRow& row) {
 
 // The formats with a class of their own; every other row is a plain OutputFormat.
 const struct {
-  int menuId;
+  FormatId menuId;
   std::unique_ptr<OutputFormat> (*make)(const FormatRow&);
 } kFormatClasses[] = {
     {FormatId::Wav, Make<WavFormat>},
@@ -48,11 +48,11 @@ std::unique_ptr<OutputFormat> MakeFormat(const FormatRow& row) {
 
 std::span<const FormatRow> FormatRows() { return kRows; }
 
-const FormatRow* FindFormatRow(int menuId) {
+const FormatRow& FindFormatRow(FormatId format) {
   for (const FormatRow& row : kRows) {
-    if (row.menuId == menuId) return &row;
+    if (row.menuId == format) return row;
   }
-  return nullptr;
+  return kRows[1];  // MP3's, for a number outside the enumeration
 }
 
 const FormatRow* FindFormatRowByShortName(const QString& shortName) {
@@ -83,9 +83,8 @@ QString OutputFormat::UnavailableMessage() const {
       .arg(QLatin1String(row_.name), QLatin1String(work));
 }
 
-std::unique_ptr<OutputFormat> CreateOutputFormat(int menuId) {
-  const FormatRow* row = FindFormatRow(menuId);
-  std::unique_ptr<OutputFormat> format = MakeFormat(row ? *row : *FindFormatRow(FormatId::Mp3));
+std::unique_ptr<OutputFormat> CreateOutputFormat(FormatId id) {
+  std::unique_ptr<OutputFormat> format = MakeFormat(FindFormatRow(id));
   format->LoadSettings();
   format->ApplySettings();
   return format;

@@ -3,7 +3,7 @@
 #include <memory>
 #include <span>
 
-#include "drive/disc_type.h"  // FormatId: the menu command identifiers of the formats
+#include "platform/ids.h"
 
 class AudioEncoder;
 
@@ -21,7 +21,7 @@ constexpr int BinCue = 6;
 
 // One row of the table of output formats.
 struct FormatRow {
-  int menuId;
+  FormatId menuId;
   int typeId;
   const char* extension;  // with its dot, at most 7 characters
   int iconId;
@@ -33,8 +33,8 @@ struct FormatRow {
 
 // The seven formats in list order.
 std::span<const FormatRow> FormatRows();
-// The row of a menu command id; null when none has it.
-const FormatRow* FindFormatRow(int menuId);
+// The row of a format.
+const FormatRow& FindFormatRow(FormatId format);
 // The row of a command-line name ("wav", "mp3", ...), case-insensitive; null when none has it.
 const FormatRow* FindFormatRowByShortName(const QString& shortName);
 
@@ -72,6 +72,6 @@ class OutputFormat {
   const FormatRow& row_;
 };
 
-// A new output-format object for a menu command id (the format's own subclass when it has
-// one), its settings loaded and applied. Unknown ids give MP3.
-std::unique_ptr<OutputFormat> CreateOutputFormat(int menuId);
+// A new output-format object for a format (the format's own subclass when it has one), its
+// settings loaded and applied.
+std::unique_ptr<OutputFormat> CreateOutputFormat(FormatId format);

@@ -105,8 +105,7 @@ void CdPlayer::Wake() {
 
 void CdPlayer::Report(const char* text, double value) {
   const StatusCallback callback = DriveContext::Instance().Callback();
-  const QString status = QString::fromLatin1(text);
-  if (callback) callback(StatusKind::Player, value, &status);
+  if (callback) callback(StatusReport::Progress(StatusKind::Player, value, QString::fromLatin1(text)));
 }
 
 // ---- reader thread ----

@@ -36,9 +36,10 @@ namespace {
 // The front end's callback, plus the done signal into the latch.
 StatusCallback WorkerCallback(DoneLatch& done) {
   StatusCallback frontEnd = DriveContext::Instance().Callback();
-  return [frontEnd, &done](int kind, double value, const QString* text) {
-    if (frontEnd) frontEnd(kind, value, text);
-    if (value == StatusKind::kDone && !text) done.Signal();
+  return [frontEnd, &done](StatusReport report) {
+    const bool isDone = report.IsDone();
+    if (frontEnd) frontEnd(std::move(report));
+    if (isDone) done.Signal();
   };
 }
 
@@ -81,7 +82,7 @@ RipResult RipJob::Rip(const RipOverrides& overrides) {
   SettingsStore& store = SettingsStore::Instance();
   store.Load();
   const std::unique_ptr<OutputFormat> format =
-      CreateOutputFormat(overrides.formatId.value_or(store.formatSelected.load()));
+      CreateOutputFormat(overrides.format.value_or(FromStored<FormatId>(store.formatSelected)));
   if (!format->IsAvailable()) {
     RipResult result{RipResult::Status::Unavailable, format->UnavailableMessage(), {}};
     host_.ShowMessage(MessageKind::Error, result.message);

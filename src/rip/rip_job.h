@@ -9,6 +9,8 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/ids.h"
+
 class DiscInfo;
 class OutputFormat;
 class RipWorker;
@@ -83,7 +85,7 @@ struct RipResult {
 
 // Settings that a front end overrides for one rip only.
 struct RipOverrides {
-  std::optional<int> formatId;
+  std::optional<FormatId> format;
   std::optional<QString> outputFolder;
 };
 

@@ -46,7 +46,7 @@ void TrackWorker::Run() {
     if (disc_) FillTagRecord(tags, *disc_, trackIndex);
     Encode(range, TrackFacts{trackIndex, trackCount, range.count}, disc_ ? &tags : nullptr);
   }
-  Report(StatusKind::kDone, nullptr);
+  if (statusCallback) statusCallback(StatusReport::Done(StatusKind::TrackProgress));
 }
 
 // The codec writes a temporary file beside the final one; only a track that was written
@@ -110,7 +110,7 @@ bool TrackWorker::RunPass(const Range& range, bool prepass) {
       break;
     }
     queue.Release();
-    Report((sector - range.first) * 100.0 / range.count, &text);
+    Report((sector - range.first) * 100.0 / range.count, text);
     SampleSpeed(sector, kCdSectorBytes);
   }
   queue.Close();
@@ -135,6 +135,6 @@ void TrackWorker::ReadAhead(const Range& range, bool countErrors, ChunkQueue& qu
   queue.Finish();
 }
 
-void TrackWorker::Report(double value, const QString* text) {
-  if (statusCallback) statusCallback(StatusKind::TrackProgress, value, text);
+void TrackWorker::Report(double value, const QString& text) {
+  if (statusCallback) statusCallback(StatusReport::Progress(StatusKind::TrackProgress, value, text));
 }

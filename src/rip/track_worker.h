@@ -40,7 +40,7 @@ class TrackWorker : public RipWorker {
   void Encode(const Range& range, const TrackFacts& facts, const TagRecord* tags);
   bool RunPass(const Range& range, bool prepass);
   void ReadAhead(const Range& range, bool countErrors, ChunkQueue& queue);
-  void Report(double value, const QString* text);
+  void Report(double value, const QString& text);
 
   const OutputFormat& format_;
   const DiscInfo* disc_;

@@ -3,6 +3,8 @@
 #include <climits>
 #include <span>
 
+#include "platform/ids.h"
+
 // The one table of every setting: its section, key, type and default. Every reader takes
 // its default from here, so no default is written twice.
 struct SettingKey {
@@ -44,10 +46,11 @@ inline constexpr SettingKey WindowLeft{"General", "Left", T::Int, 200, nullptr, 
 inline constexpr SettingKey WindowTop{"General", "Top", T::Int, 200, nullptr, nullptr};
 inline constexpr SettingKey WindowWidth{"General", "Width", T::Int, 635, nullptr, nullptr};
 inline constexpr SettingKey WindowHeight{"General", "Height", T::Int, 450, nullptr, nullptr};
-inline constexpr SettingKey FormatSelected{"General", "FormatSelected", T::Int, 11010, nullptr, nullptr, 11009, 11015};
+inline constexpr SettingKey FormatSelected{"General", "FormatSelected", T::Int, ToStored(FormatId::Mp3), nullptr, nullptr,
+                                           ToStored(FormatId::Aac), ToStored(FormatId::Iso)};
 
 // "Options"
-inline constexpr SettingKey AccessMethod{"Options", "AccessMethod", T::Int, 4002, nullptr, nullptr};
+inline constexpr SettingKey AccessMethod{"Options", "AccessMethod", T::Int, ToStored(DriveAccess::PassThrough), nullptr, nullptr};
 inline constexpr SettingKey SubDirArtist{"Options", "SubDirArtist", T::Int, 1, nullptr, nullptr};
 inline constexpr SettingKey SubDirAlbum{"Options", "SubDirAlbum", T::Int, 1, nullptr, nullptr};
 inline constexpr SettingKey OutputFolder{"Options", "OutputFolder", T::Text, 0, nullptr, &MusicFolderDefault};

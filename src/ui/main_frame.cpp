@@ -48,7 +48,7 @@ QString Text(unsigned id) { return LanguageManager::Instance().Text(id); }
 
 bool IsFormatCommand(int id) {
   for (const FormatCommand& format : FormatCommands()) {
-    if (format.id == id) return true;
+    if (ToStored(format.format) == id) return true;
   }
   return false;
 }
@@ -86,12 +86,10 @@ CMainFrame::~CMainFrame() {
 void CMainFrame::InstallStatusCallback() {
   // Workers report on their own threads; the widgets change on this one.
   QPointer<CMainFrame> self(this);
-  DriveContext::Instance().SetStatusCallback([self](int kind, double value, const QString* text) {
-    const bool hasText = text != nullptr;
-    const QString copy = hasText ? *text : QString();
+  DriveContext::Instance().SetStatusCallback([self](StatusReport report) {
     QMetaObject::invokeMethod(
-        self.data(), [self, kind, value, hasText, copy] {
-          if (self) self->OnStatus(kind, value, hasText, copy);
+        self.data(), [self, report] {
+          if (self) self->OnStatus(report);
         },
         Qt::QueuedConnection);
   });
@@ -100,7 +98,7 @@ void CMainFrame::InstallStatusCallback() {
 void CMainFrame::ConnectDialogs() {
   WindowHooks hooks;
   hooks.options.rebuildDriveList = [this] { RebuildDriveList(); };
-  hooks.options.formatChanged = [this](int) { ShowFormatChoice(); };
+  hooks.options.formatChanged = [this](FormatId) { ShowFormatChoice(); };
   hooks.options.detectSpeeds = [this](QList<int>& factors) {
     player_.Stop();  // the preview leaves the drive to the speed probe
     return ::DetectSpeeds(factors);
@@ -111,17 +109,17 @@ void CMainFrame::ConnectDialogs() {
   dialogs_->SetWindowHooks(std::move(hooks));
 }
 
-void CMainFrame::OnStatus(int kind, double value, bool hasText, const QString& text) {
-  if (kind == StatusKind::Player) {
-    player_.OnPlayerReport(text);
+void CMainFrame::OnStatus(const StatusReport& report) {
+  if (report.kind == StatusKind::Player) {
+    player_.OnPlayerReport(report.text);
     return;
   }
-  if (kind != StatusKind::TrackProgress && kind != StatusKind::ImageProgress) return;
+  if (report.kind != StatusKind::TrackProgress && report.kind != StatusKind::ImageProgress) return;
   if (!progress_) return;  // reports while no dialog is open are dropped
-  if (value == StatusKind::kDone && !hasText) {
+  if (report.IsDone()) {
     progress_->Finish();
-  } else if (value != StatusKind::kDone) {
-    progress_->ShowReport(value);
+  } else {
+    progress_->ShowReport(report.value);
   }
 }
 
@@ -153,10 +151,10 @@ void CMainFrame::BuildActions() {
   formats_ = new QActionGroup(this);
   formats_->setExclusive(true);
   for (const FormatCommand& format : FormatCommands()) {
-    QAction* action = MakeAction(format.id);
+    QAction* action = MakeAction(ToStored(format.format));
     action->setText(QString::fromLatin1(format.text));  // format names are not translated
     action->setCheckable(true);
-    action->setIcon(FormatIcon(format.id));
+    action->setIcon(FormatIcon(format.format));
     formats_->addAction(action);
   }
 }
@@ -363,8 +361,8 @@ void CMainFrame::TranslateMenus() {
 }
 
 void CMainFrame::ShowFormatChoice() {
-  const int selected = SettingsStore::Instance().formatSelected;
-  if (QAction* action = Action(selected)) action->setChecked(true);
+  const FormatId selected = FromStored<FormatId>(SettingsStore::Instance().formatSelected);
+  if (QAction* action = Action(ToStored(selected))) action->setChecked(true);
   Action(CommandId::Format)->setIcon(FormatIcon(selected));
 }
 
@@ -372,9 +370,9 @@ ProgressDlg* CMainFrame::CurrentProgress() const { return progress_.data(); }
 
 QIcon CMainFrame::FormatButtonIcon() const { return formatButton_->icon(); }
 
-void CMainFrame::ChooseFormat(int formatId) {
+void CMainFrame::ChooseFormat(FormatId format) {
   SettingsStore& store = SettingsStore::Instance();
-  store.formatSelected = formatId;
+  store.formatSelected = ToStored(format);
   store.Save();
   ShowFormatChoice();
 }
@@ -481,7 +479,7 @@ void CMainFrame::RebuildDriveList() {
 void CMainFrame::RunCommand(int id) {
   if (id >= CommandId::First && id <= CommandId::Last) HideFolderDropDown();
   if (ExecuteCommand(id, *this)) return;
-  if (IsFormatCommand(id)) return ChooseFormat(id);
+  if (IsFormatCommand(id)) return ChooseFormat(FromStored<FormatId>(id));
   switch (id) {
     case CommandId::ShowToolbar:
       SetToolbarShown(!toolbar_->isVisible());
@@ -532,7 +530,7 @@ void CMainFrame::OnDiscInfoChanged(const QList<TrackRow>& rows) {
   tracks_->SetPlayingRow(player_.PlayingRow());
 }
 
-void CMainFrame::OnFormatChanged(int) { ShowFormatChoice(); }
+void CMainFrame::OnFormatChanged(FormatId) { ShowFormatChoice(); }
 
 bool CMainFrame::RunFreeDbLookup() { return dialogs_->RunFreeDbLookup(this, controller_->Disc()); }
 

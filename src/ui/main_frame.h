@@ -18,6 +18,7 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class ShowFolderOptionsDlg;
+struct StatusReport;
 class TrackList;
 
 // The main window: menus, the toolbar with the drive selector, the track list, the bottom
@@ -51,7 +52,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   // ControllerHost
   void SetTrackRows(const QList<TrackRow>& rows) override;
   void OnDiscInfoChanged(const QList<TrackRow>& rows) override;
-  void OnFormatChanged(int formatId) override;
+  void OnFormatChanged(FormatId format) override;
   bool RunFreeDbLookup() override;
   int TrackRowCount() const override;
   bool IsRowChecked(int row) const override;
@@ -94,7 +95,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void BuildCentre();
   void PlaceFromSettings();
   void ApplyViewSettings();
-  void ChooseFormat(int formatId);
+  void ChooseFormat(FormatId format);
   void ShowFormatChoice();
   void SetToolbarShown(bool shown);
   void FitToolbarTexts();
@@ -104,7 +105,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void ChooseLanguage(QAction* action);
   void HideFolderDropDown();
   void UpdateStatus();
-  void OnStatus(int kind, double value, bool hasText, const QString& text);
+  void OnStatus(const StatusReport& report);
   void ShowContextMenu(const QPoint& pos);
   void InstallStatusCallback();
   void ConnectDialogs();

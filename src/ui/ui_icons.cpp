@@ -54,10 +54,9 @@ QPixmap FormatPixmap(const FormatRow& row, int size) {
 
 }  // namespace
 
-QIcon FormatIcon(int formatId) {
-  const FormatRow* row = FindFormatRow(formatId);
-  if (!row) return KorvaneIcon("format");
+QIcon FormatIcon(FormatId format) {
+  const FormatRow& row = FindFormatRow(format);
   QIcon icon;
-  for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(FormatPixmap(*row, size));
+  for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(FormatPixmap(row, size));
   return icon;
 }

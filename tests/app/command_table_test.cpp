@@ -104,7 +104,7 @@ TEST_F(CommandTableTest, TheTableHasEighteenItemsAndUnknownIdsDoNothing) {
   }
   EXPECT_EQ(CommandItems().size(), 18u);
   EXPECT_EQ(ids.size(), 18);
-  for (int id : {11000, 11008, 11010, 11040, 57664, 0}) {
+  for (int id : {11000, 11008, ToStored(FormatId::Mp3), 11040, 57664, 0}) {
     EXPECT_FALSE(ExecuteCommand(id, target_)) << id;
   }
   EXPECT_TRUE(target_.calls.isEmpty());
@@ -116,7 +116,7 @@ TEST_F(CommandTableTest, TooltipsAreTheTextsWithTheSecondLineBelow) {
             "Click button to customize format settings\nClick drop down menu to choose output format.");
   EXPECT_EQ(FindCommand(11003)->Label(), "Refresh");
   EXPECT_EQ(MenuTextId(11003), 904u) << "the menu says \"Refresh Tracks\"";
-  EXPECT_EQ(MenuTextId(11009), 0u) << "format names are fixed";
+  EXPECT_EQ(MenuTextId(ToStored(FormatId::Aac)), 0u) << "format names are fixed";
 }
 
 TEST_F(CommandTableTest, FormatSettingsOpenOnTheFormatTabOnce) {

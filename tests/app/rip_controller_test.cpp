@@ -41,7 +41,7 @@ class RecordingHost : public ControllerHost {
     rows_ = rows;
     ++discInfoChanges;
   }
-  void OnFormatChanged(int formatId) override { formatChanges.append(formatId); }
+  void OnFormatChanged(FormatId format) override { formatChanges.append(format); }
   int TrackRowCount() const override { return int(rows_.size()); }
   bool IsRowChecked(int row) const override { return checked.value(row); }
   void SetRowChecked(int row, bool on) override { checked[row] = on; }
@@ -73,7 +73,7 @@ class RecordingHost : public ControllerHost {
   QStringList runs, messages, opened;
   QList<RipRun> runDetails;
   QList<MessageKind> messageKinds;
-  QList<int> formatChanges;
+  QList<FormatId> formatChanges;
   int discInfoChanges = 0;
   int rowSets = 0;
   int cancelAtRun = 0;
@@ -116,7 +116,7 @@ class RipControllerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SettingsStore& store = SettingsStore::Instance();
-    store.WriteInt(Key::FormatSelected, 11012);  // WAV
+    store.WriteInt(Key::FormatSelected, ToStored(FormatId::Wav));
     store.WriteString(Key::OutputFolder, out_.path());
     store.WriteInt(Key::AutoOpenOutputFolder, 0);
     store.autoRipPending = 0;
@@ -224,7 +224,7 @@ TEST_F(RipControllerTest, CancelDuringTheSecondTrackKeepsTheFirstAndStops) {
 
 TEST_F(RipControllerTest, CancelledBinImageLeavesNoImageButItsCueSheet) {
   ASSERT_TRUE(disc_.Insert());
-  SettingsStore::Instance().WriteInt(Key::FormatSelected, FormatId::CueBin);
+  SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(FormatId::CueBin));
   VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(1.0);  // 176 sectors: over two seconds
   MainController controller(host_);
   controller.RefreshTracks();
@@ -313,13 +313,13 @@ TEST_F(RipControllerTest, DiscEventsCountOnlyForTheCurrentDrive) {
 
 TEST_F(RipControllerTest, RefreshReplacesAFormatTheDiscDoesNotAllow) {
   ASSERT_TRUE(disc_.Insert());
-  SettingsStore::Instance().WriteInt(Key::FormatSelected, 11015);  // ISO, for an audio disc
+  SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(FormatId::Iso));  // for an audio disc
   MainController controller(host_);
   controller.RefreshTracks();
   const int chosen = SettingsStore::Instance().ReadInt(Key::FormatSelected);
-  EXPECT_NE(chosen, 11015);
+  EXPECT_EQ(chosen, ToStored(FormatId::Mp3)) << "an audio disc's first format";
   EXPECT_EQ(SettingsStore::Instance().formatSelected, chosen);
-  EXPECT_EQ(host_.formatChanges, QList<int>{chosen}) << "the toolbar and the radio mark follow";
+  EXPECT_EQ(host_.formatChanges, QList<FormatId>{FormatId::Mp3}) << "the toolbar and the radio mark follow";
   controller.RefreshTracks();
   EXPECT_EQ(host_.formatChanges.size(), 1) << "an allowed format is left alone";
 }
@@ -327,7 +327,7 @@ TEST_F(RipControllerTest, RefreshReplacesAFormatTheDiscDoesNotAllow) {
 // WMA, the last format to get an encoder, rips like the others.
 TEST_F(RipControllerTest, WmaFormatRipsTheTicked) {
   ASSERT_TRUE(disc_.Insert());
-  SettingsStore::Instance().WriteInt(Key::FormatSelected, 11013);
+  SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(FormatId::Wma));
   MainController controller(host_);
   controller.RefreshTracks();
   controller.SelectAll();

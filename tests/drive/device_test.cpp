@@ -22,12 +22,12 @@ namespace {
 constexpr const char* kVirtualName = "[vcd0] KORVANE VIRTUAL CD";
 constexpr int kBufferBytes = 27 * 2352;
 
-class VirtualDiscTest : public ::testing::TestWithParam<int> {
+class VirtualDiscTest : public ::testing::TestWithParam<DriveAccess> {
  protected:
   void SetUp() override {
     // The virtual drives are asked for before the transport looks.
     VirtualDriveHost::Instance().SetListed(true);
-    SettingsStore::Instance().WriteInt(Key::AccessMethod, GetParam());
+    SettingsStore::Instance().WriteInt(Key::AccessMethod, ToStored(GetParam()));
     ASSERT_TRUE(UseConfiguredDevice());
   }
 
@@ -66,27 +66,28 @@ class VirtualDiscTest : public ::testing::TestWithParam<int> {
   DiscImages images;
 };
 
-INSTANTIATE_TEST_SUITE_P(Transports, VirtualDiscTest, ::testing::Values(4002, 4003),
-                         [](const auto& info) { return info.param == 4003 ? "Generic" : "PassThrough"; });
+INSTANTIATE_TEST_SUITE_P(Transports, VirtualDiscTest, ::testing::Values(DriveAccess::PassThrough, DriveAccess::Generic),
+                         [](const auto& info) { return info.param == DriveAccess::Generic ? "Generic" : "PassThrough"; });
 
 struct DiscCase {
   const char* name;
   QList<TrackSpec> tracks;
   bool dvd;
   const char* type;
-  std::array<int, 8> formats;
+  QList<FormatId> formats;
 };
 
 TEST_P(VirtualDiscTest, TrackBoundsAndDiscTypesMatchTheImage) {
-  const std::array<int, 8> audio = {11010, 11009, 11011, 11012, 11013, 11014, 0, 0};
+  using F = FormatId;
+  const QList<FormatId> audio = {F::Mp3, F::Aac, F::Ogg, F::Wav, F::Wma, F::CueBin};
   const std::vector<DiscCase> cases = {
       {"audio", {{"AUDIO", 1000}, {"AUDIO", 613}}, false, "CDiscTypeAudioCD", audio},
       {"mixed mode", {{"AUDIO", 800}, {"AUDIO", 75}, {"MODE1/2048", 400}}, false, "CDiscTypeMixedModeCD", audio},
-      {"data", {{"MODE1/2048", 500}}, false, "CDiscTypeDataCD", {11015, 11014}},
-      {"raw mode 2 data", {{"MODE2/2352", 300}}, false, "CDiscTypeDataCD", {11015, 11014}},
-      {"data then audio", {{"MODE1/2352", 300}, {"AUDIO", 400}}, false, "CDiscTypeDataCDMultisession", {11014}},
-      {"dvd", {{"MODE1/2048", 500}}, true, "CDiscTypeDVD", {11015}},
-      {"dvd with sessions", {{"MODE1/2048", 500}, {"MODE1/2048", 200}}, true, "CDiscTypeDVDMultisession", {11015}},
+      {"data", {{"MODE1/2048", 500}}, false, "CDiscTypeDataCD", {F::Iso, F::CueBin}},
+      {"raw mode 2 data", {{"MODE2/2352", 300}}, false, "CDiscTypeDataCD", {F::Iso, F::CueBin}},
+      {"data then audio", {{"MODE1/2352", 300}, {"AUDIO", 400}}, false, "CDiscTypeDataCDMultisession", {F::CueBin}},
+      {"dvd", {{"MODE1/2048", 500}}, true, "CDiscTypeDVD", {F::Iso}},
+      {"dvd with sessions", {{"MODE1/2048", 500}, {"MODE1/2048", 200}}, true, "CDiscTypeDVDMultisession", {F::Iso}},
   };
   for (const DiscCase& c : cases) {
     SCOPED_TRACE(c.name);

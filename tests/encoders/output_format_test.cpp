@@ -14,21 +14,22 @@ namespace {
 
 TEST(OutputFormat, EveryMenuIdGivesItsRow) {
   struct Expected {
-    int menuId, typeId;
+    FormatId menuId;
+    int typeId;
     const char* extension;
     int iconId, listPosition;
     const char* section;
     int isTrack;
   };
   const Expected table[] = {
-      {11009, 4, ".aac", 206, 0, "AAC", 1}, {11010, 0, ".mp3", 207, 1, "MP3", 1},
-      {11011, 1, ".ogg", 208, 2, "OGG", 1}, {11012, 2, ".wav", 209, 3, "", 1},
-      {11013, 3, ".wma", 210, 4, "WMA", 1}, {11015, 5, ".iso", 229, 5, "", 0},
-      {11014, 6, ".bin", 230, 6, "", 0},
+      {FormatId::Aac, 4, ".aac", 206, 0, "AAC", 1}, {FormatId::Mp3, 0, ".mp3", 207, 1, "MP3", 1},
+      {FormatId::Ogg, 1, ".ogg", 208, 2, "OGG", 1}, {FormatId::Wav, 2, ".wav", 209, 3, "", 1},
+      {FormatId::Wma, 3, ".wma", 210, 4, "WMA", 1}, {FormatId::Iso, 5, ".iso", 229, 5, "", 0},
+      {FormatId::CueBin, 6, ".bin", 230, 6, "", 0},
   };
   TempConfig config;
   for (const Expected& e : table) {
-    SCOPED_TRACE(e.menuId);
+    SCOPED_TRACE(ToStored(e.menuId));
     auto format = CreateOutputFormat(e.menuId);
     ASSERT_TRUE(format);
     EXPECT_EQ(format->TypeId(), e.typeId);
@@ -43,10 +44,13 @@ TEST(OutputFormat, EveryMenuIdGivesItsRow) {
   EXPECT_EQ(FormatRows().size(), std::size(table));
 }
 
-TEST(OutputFormat, UnknownMenuIdGivesMp3) {
+TEST(OutputFormat, StoredNumbersNameTheirFormatAndUnknownOnesMp3) {
   TempConfig config;
-  for (int id : {0, -1, 11008, 11016, 40150}) {
-    EXPECT_EQ(CreateOutputFormat(id)->TypeId(), EncoderType::Mp3) << id;
+  for (const FormatRow& row : FormatRows()) {
+    EXPECT_EQ(FromStored<FormatId>(ToStored(row.menuId)), row.menuId);
+  }
+  for (int stored : {0, -1, 11008, 11016, 40150}) {
+    EXPECT_EQ(CreateOutputFormat(FromStored<FormatId>(stored))->TypeId(), EncoderType::Mp3) << stored;
   }
   EXPECT_EQ(FindFormatRowByShortName("flac"), nullptr);
 }
@@ -56,7 +60,7 @@ TEST(OutputFormat, UnknownMenuIdGivesMp3) {
 TEST(OutputFormat, EveryFormatIsAvailable) {
   TempConfig config;
   for (const FormatRow& row : FormatRows()) {
-    SCOPED_TRACE(row.menuId);
+    SCOPED_TRACE(ToStored(row.menuId));
     auto format = CreateOutputFormat(row.menuId);
     EXPECT_TRUE(format->IsAvailable());
     EXPECT_TRUE(format->UnavailableMessage().isEmpty());
@@ -78,13 +82,13 @@ TEST(OutputFormat, WavIsAFormatOfItsOwnClassThatMakesCodecs) {
 }
 
 template <class Format, class Codec>
-void ExpectOwnClassMakingNewCodecs(int menuId) {
+void ExpectOwnClassMakingNewCodecs(FormatId menuId) {
   const auto format = CreateOutputFormat(menuId);
-  EXPECT_NE(dynamic_cast<Format*>(format.get()), nullptr) << menuId;
+  EXPECT_NE(dynamic_cast<Format*>(format.get()), nullptr) << ToStored(menuId);
   EXPECT_TRUE(format->IsAvailable());
   const auto first = format->CreateEncoder();
   const auto second = format->CreateEncoder();
-  EXPECT_NE(dynamic_cast<Codec*>(first.get()), nullptr) << menuId;
+  EXPECT_NE(dynamic_cast<Codec*>(first.get()), nullptr) << ToStored(menuId);
   EXPECT_NE(first.get(), second.get()) << "one codec per run";
 }
 

@@ -13,13 +13,13 @@ QByteArray PlayedAudio(const QByteArray& track) {
 }
 
 PlayerReports::PlayerReports() {
-  DriveContext::Instance().SetStatusCallback([this](int kind, double value, const QString* text) {
-    if (kind != StatusKind::Player || !text) return;
+  DriveContext::Instance().SetStatusCallback([this](StatusReport report) {
+    if (report.kind != StatusKind::Player) return;
     std::lock_guard lock(mutex_);
-    if (*text == "PLAY_PLAY") {
-      percents_.push_back(value);
+    if (report.text == "PLAY_PLAY") {
+      percents_.push_back(report.value);
     } else {
-      ends_.append(*text);
+      ends_.append(report.text);
     }
     changed_.notify_all();
   });

@@ -82,7 +82,7 @@ class RecordingCodec : public AudioEncoder {
 // A format whose every codec records into a log of its own.
 class RecordingFormat : public OutputFormat {
  public:
-  RecordingFormat() : OutputFormat(*FindFormatRow(FormatId::Wav)) {}
+  RecordingFormat() : OutputFormat(FindFormatRow(FormatId::Wav)) {}
   std::unique_ptr<AudioEncoder> CreateEncoder() const override {
     logs.push_back(std::make_unique<CodecLog>());
     return std::make_unique<RecordingCodec>(*logs.back(), prepass, failOpen, failWriteAt, beforeWrite);
@@ -114,9 +114,9 @@ class TrackWorkerTest : public ::testing::Test {
   // Rips one track and waits for its thread; the reports it sent come back in reports_.
   void Rip(TrackWorker& worker, int index) {
     reports_.clear();
-    worker.statusCallback = [this](int kind, double value, const QString* text) {
+    worker.statusCallback = [this](StatusReport report) {
       std::lock_guard lock(mutex_);
-      reports_.append({kind, value, text ? *text : QString()});
+      reports_.append(std::move(report));
     };
     VirtualDriveHost::Instance().Drive(0).ClearCommandLog();
     ASSERT_EQ(worker.StartTrack(index, OutPath(index), 0, 0), 1);
@@ -129,11 +129,6 @@ class TrackWorkerTest : public ::testing::Test {
     return QDir(out_.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
   }
 
-  struct Reportage {
-    int kind;
-    double value;
-    QString text;
-  };
   TempConfig config_;
   QTemporaryDir out_;
   // 27 x 3 + 1 sectors, 27 x 2, and 40 at the disc's end.
@@ -142,7 +137,7 @@ class TrackWorkerTest : public ::testing::Test {
   DiscInfo info_;
   RecordingFormat format_;
   std::mutex mutex_;
-  QList<Reportage> reports_;
+  QList<StatusReport> reports_;
 };
 
 TEST_F(TrackWorkerTest, FeedsEachTrackWholeInChunksToANewCodec) {
@@ -180,9 +175,9 @@ TEST_F(TrackWorkerTest, FeedsEachTrackWholeInChunksToANewCodec) {
     EXPECT_EQ(reports_.first().value, 0.0);
     EXPECT_LT(reports_[reports_.size() - 2].value, 100.0);
     EXPECT_EQ(reports_[0].text, OutPath(c.index)) << "progress names the final file";
-    EXPECT_EQ(reports_.last().value, StatusKind::kDone);
-    EXPECT_TRUE(reports_.last().text.isEmpty());
-    for (const Reportage& r : reports_) EXPECT_EQ(r.kind, StatusKind::TrackProgress);
+    EXPECT_EQ(reports_.last(), StatusReport::Done(StatusKind::TrackProgress));
+    for (int i = 0; i + 1 < reports_.size(); ++i) EXPECT_FALSE(reports_[i].IsDone()) << i;
+    for (const StatusReport& r : reports_) EXPECT_EQ(r.kind, StatusKind::TrackProgress);
   }
 }
 
@@ -209,7 +204,7 @@ TEST_F(TrackWorkerTest, ACodecThatCannotOpenFailsTheTrackWithItsReason) {
   EXPECT_TRUE(OutNames().isEmpty()) << "nothing under the final name, no temporary file left";
   EXPECT_EQ(ReadCommands(), 0) << "nothing is read for a file that cannot be written";
   ASSERT_EQ(reports_.size(), 1);
-  EXPECT_EQ(reports_[0].value, StatusKind::kDone);
+  EXPECT_TRUE(reports_[0].IsDone());
 
   // A track the disc does not have fails before any codec file is opened.
   format_.failOpen = false;
@@ -261,7 +256,7 @@ TEST_F(TrackWorkerTest, AFailedWriteLeavesTheFinalNameAsItWasAndNoTemporaryFile)
   EXPECT_TRUE(worker.failed);
   EXPECT_EQ(ReadFileBytes(OutPath(1)), "earlier");
   EXPECT_EQ(OutNames(), QStringList{"1.wav"});
-  EXPECT_EQ(reports_.last().value, StatusKind::kDone) << "the done signal still comes";
+  EXPECT_TRUE(reports_.last().IsDone()) << "the done signal still comes";
 }
 
 TEST_F(TrackWorkerTest, AFolderThatCannotBeMadeFailsTheTrackWithTheSystemsReason) {

@@ -87,7 +87,7 @@ class MainFrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SettingsStore& store = SettingsStore::Instance();
-    store.WriteInt(Key::FormatSelected, 11012);  // WAV
+    store.WriteInt(Key::FormatSelected, ToStored(FormatId::Wav));
     store.WriteString(Key::OutputFolder, out_.path());
     store.WriteInt(Key::AutoOpenOutputFolder, 0);
     for (const char* scheme : {"https", "file"}) QDesktopServices::setUrlHandler(scheme, &urls_, "Open");
@@ -164,10 +164,10 @@ TEST_F(MainFrameTest, FormatGroupStoresTheChoiceAndChangesTheFormatIcon) {
   auto frame = MakeFrame();
   const QImage before = frame->FormatButtonIcon().pixmap(32, 32).toImage();
   ASSERT_FALSE(before.isNull());
-  frame->Action(11011)->trigger();  // OGG
-  EXPECT_EQ(SettingsStore::Instance().ReadInt(Key::FormatSelected), 11011);
-  EXPECT_TRUE(frame->Action(11011)->isChecked());
-  EXPECT_FALSE(frame->Action(11012)->isChecked());
+  frame->Action(ToStored(FormatId::Ogg))->trigger();
+  EXPECT_EQ(SettingsStore::Instance().ReadInt(Key::FormatSelected), 11011) << "stored as OGG's command";
+  EXPECT_TRUE(frame->Action(ToStored(FormatId::Ogg))->isChecked());
+  EXPECT_FALSE(frame->Action(ToStored(FormatId::Wav))->isChecked());
   EXPECT_NE(frame->FormatButtonIcon().pixmap(32, 32).toImage(), before);
 }
 

@@ -82,7 +82,7 @@ class WindowDialogs : public ::testing::Test {
  protected:
   void SetUp() override {
     SettingsStore& store = SettingsStore::Instance();
-    store.WriteInt(Key::FormatSelected, 11012);  // WAV
+    store.WriteInt(Key::FormatSelected, ToStored(FormatId::Wav));
     store.WriteString(Key::OutputFolder, out_.path());
     store.WriteInt(Key::AutoOpenOutputFolder, 0);
     ASSERT_TRUE(disc_.Insert());
@@ -222,7 +222,7 @@ TEST_F(WindowDialogs, EditDiscInfoMarksItsRowAndTheNextRipCarriesTheTitle) {
   EXPECT_EQ(Column(2), (QStringList{"Edited One", "Two", "Three"}));
   EXPECT_TRUE(frame_->Controller().DiscCached());
 
-  SettingsStore::Instance().WriteInt(Key::FormatSelected, 11010);  // MP3, whose tags ffprobe reads
+  SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(FormatId::Mp3));  // ffprobe reads its tags
   frame_->Action(11021)->trigger();                                 // clear all
   list->SetChecked(0, true);
   frame_->Action(11002)->trigger();

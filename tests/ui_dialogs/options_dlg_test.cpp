@@ -30,8 +30,8 @@ class Options : public ::testing::Test {
     Store().WriteInt(Key::ActiveOptionsTab, tab);
     return std::make_unique<OptionsDlg>(std::move(hooks));
   }
-  std::unique_ptr<OptionsDlg> OpenOnFormat(int formatId) {
-    Store().WriteInt(Key::FormatSelected, formatId);
+  std::unique_ptr<OptionsDlg> OpenOnFormat(FormatId format) {
+    Store().WriteInt(Key::FormatSelected, ToStored(format));
     return Open(1);
   }
 
@@ -185,7 +185,7 @@ TEST_F(Options, WmaListsTheWritersFormats) {
   OptionsHooks none;
   none.wmaFormats = [] { return QStringList(); };
   {
-    Store().WriteInt(Key::FormatSelected, FormatId::Wma);
+    Store().WriteInt(Key::FormatSelected, ToStored(FormatId::Wma));
     auto dlg = Open(1, none);
     auto* list = FindId<QComboBox>(dlg.get(), 8001);
     ASSERT_EQ(list->count(), 1);
@@ -200,7 +200,7 @@ TEST_F(Options, WmaListsTheWritersFormats) {
     return QStringList{"32 kbps, 22 kHz, mono CBR", "64 kbps, 44 kHz, stereo CBR", "128 kbps, 44 kHz, stereo CBR"};
   };
   {
-    Store().WriteInt(Key::FormatSelected, FormatId::Wma);
+    Store().WriteInt(Key::FormatSelected, ToStored(FormatId::Wma));
     auto dlg = Open(1, hooks);
     auto* list = FindId<QComboBox>(dlg.get(), 8001);
     EXPECT_EQ(list->currentIndex(), 1);
@@ -210,10 +210,10 @@ TEST_F(Options, WmaListsTheWritersFormats) {
 }
 
 TEST_F(Options, CancelKeepsAFormatSwitch) {
-  QList<int> announced;
+  QList<FormatId> announced;
   OptionsHooks hooks;
-  hooks.formatChanged = [&](int id) { announced.append(id); };
-  Store().WriteInt(Key::FormatSelected, FormatId::Mp3);
+  hooks.formatChanged = [&](FormatId format) { announced.append(format); };
+  Store().WriteInt(Key::FormatSelected, ToStored(FormatId::Mp3));
   auto dlg = Open(1, hooks);
   auto* list = FindId<QComboBox>(dlg.get(), 4007);
   EXPECT_EQ(list->currentText(), "MP3");
@@ -224,9 +224,9 @@ TEST_F(Options, CancelKeepsAFormatSwitch) {
   Choose(list, 2);
   dlg->reject();
   dlg.reset();
-  EXPECT_EQ(announced, (QList<int>{FormatId::Ogg, FormatId::Iso, FormatId::Ogg}));
+  EXPECT_EQ(announced, (QList<FormatId>{FormatId::Ogg, FormatId::Iso, FormatId::Ogg}));
   Store().Load();
-  EXPECT_EQ(Store().formatSelected, FormatId::Ogg);
+  EXPECT_EQ(Store().formatSelected, ToStored(FormatId::Ogg));
 }
 
 TEST_F(Options, ReadSpeedIsStoredAsDefaultOrMaxInEveryLanguage) {

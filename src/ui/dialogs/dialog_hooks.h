@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "platform/ids.h"
+
 // What the dialogs ask of the window around them. Every hook may be empty: a dialog shown on
 // its own (a test, a screenshot) then does the plain thing itself.
 
@@ -13,9 +15,9 @@ using WmaFormatList = std::function<QStringList()>;
 struct OptionsHooks {
   // The access method changed: the drive list is built again.
   std::function<void()> rebuildDriveList;
-  // The user chose an output format (its menu command id), already stored in
-  // "FormatSelected": the toolbar's format image and the menu's mark follow at once.
-  std::function<void(int formatId)> formatChanged;
+  // The user chose an output format, already stored in "FormatSelected": the toolbar's
+  // format image and the menu's mark follow at once.
+  std::function<void(FormatId format)> formatChanged;
   // The read speeds the current drive supports; false when it cannot tell.
   std::function<bool(QList<int>& factors)> detectSpeeds;
   // The WMA writer's format descriptions.

@@ -29,12 +29,12 @@ void TakeAll(const QString& folder, const QString& language, QStringList& writte
     Save(dlg, prefix + QString("options-tab%1.png").arg(tab), written);
   }
   const struct {
-    int formatId;
+    FormatId format;
     const char* name;
-  } formats[] = {{11009, "aac"}, {11010, "mp3"}, {11011, "ogg"}, {11013, "wma"}};
+  } formats[] = {{FormatId::Aac, "aac"}, {FormatId::Mp3, "mp3"}, {FormatId::Ogg, "ogg"}, {FormatId::Wma, "wma"}};
   store.WriteInt(Key::ActiveOptionsTab, 1);
   for (const auto& f : formats) {
-    store.WriteInt(Key::FormatSelected, f.formatId);
+    store.WriteInt(Key::FormatSelected, ToStored(f.format));
     OptionsDlg dlg;
     Save(dlg, prefix + QString("options-%1.png").arg(f.name), written);
   }

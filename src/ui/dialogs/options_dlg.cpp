@@ -67,8 +67,8 @@ GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
   auto* access = WithId(new QGroupBox(UiText(3003)), 4016);
   auto* accessRow = new QHBoxLayout(access);
   accessMethod_ = new QButtonGroup(this);
-  AddRadio(accessMethod_, accessRow, 3004, 4002);
-  AddRadio(accessMethod_, accessRow, 3005, 4003);
+  AddRadio(accessMethod_, accessRow, 3004, ToStored(DriveAccess::PassThrough));
+  AddRadio(accessMethod_, accessRow, 3005, ToStored(DriveAccess::Generic));
   accessRow->addStretch();
   CheckButton(accessMethod_, store.accessMethod);
   layout->addWidget(access);
@@ -184,7 +184,7 @@ namespace {
 
 struct FormatItem {
   const char* text;
-  int menuId;
+  FormatId menuId;
 };
 constexpr FormatItem kFormatItems[] = {{"AAC", FormatId::Aac}, {"MP3", FormatId::Mp3}, {"OGG", FormatId::Ogg},
                                        {"WAV", FormatId::Wav}, {"WMA", FormatId::Wma}, {"ISO", FormatId::Iso},
@@ -199,7 +199,7 @@ AudioOptionsDlg::AudioOptionsDlg(const OptionsHooks& hooks, QWidget* parent) : Q
   SettingsStore& store = SettingsStore::Instance();
   store.Load();
   for (const FormatItem& item : kFormatItems) {
-    if (item.menuId == store.formatSelected) current = list->count();
+    if (item.menuId == FromStored<FormatId>(store.formatSelected)) current = list->count();
     list->addItem(QString::fromLatin1(item.text));
   }
   auto* row = new QHBoxLayout;
@@ -221,16 +221,16 @@ AudioOptionsDlg::AudioOptionsDlg(const OptionsHooks& hooks, QWidget* parent) : Q
 
 void AudioOptionsDlg::OnFormatChosen(int position) {
   if (position < 0 || position >= int(std::size(kFormatItems))) return;
-  const int menuId = kFormatItems[position].menuId;
+  const FormatId menuId = kFormatItems[position].menuId;
   SettingsStore& store = SettingsStore::Instance();
   store.Load();
-  store.formatSelected = menuId;
+  store.formatSelected = ToStored(menuId);
   store.Save();
   if (hooks_.formatChanged) hooks_.formatChanged(menuId);
   pages_->setCurrentWidget(SettingsPage(menuId));
 }
 
-QWidget* AudioOptionsDlg::SettingsPage(int menuId) {
+QWidget* AudioOptionsDlg::SettingsPage(FormatId menuId) {
   if (QWidget* made = made_.value(menuId)) return made;
   QWidget* page = nullptr;
   switch (menuId) {

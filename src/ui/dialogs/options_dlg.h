@@ -53,12 +53,12 @@ class AudioOptionsDlg : public QWidget {
 
  private:
   void OnFormatChosen(int position);
-  QWidget* SettingsPage(int menuId);
+  QWidget* SettingsPage(FormatId menuId);
 
   const OptionsHooks& hooks_;
   QStackedLayout* pages_;
   QWidget* empty_;
-  QHash<int, QWidget*> made_;  // menu id -> its settings page
+  QHash<FormatId, QWidget*> made_;  // format -> its settings page
 };
 
 // Tab "FreeDB": server, access method, proxy and the e-mail address the server asks for.

@@ -1,0 +1,55 @@
+#pragma once
+#include <type_traits>
+
+// The identifiers that the settings file stores or a peer reads, one enum per family. Each
+// value is the number stored for it; FromStored maps any number a family does not know to
+// that family's default, so a hand-edited or old settings file still names a valid choice.
+
+// Output formats, by their menu command identifiers ("FormatSelected").
+enum class FormatId : int {
+  Aac = 11009,
+  Mp3 = 11010,
+  Ogg = 11011,
+  Wav = 11012,
+  Wma = 11013,
+  CueBin = 11014,
+  Iso = 11015,
+};
+
+// How the drives are reached ("AccessMethod"): the system's pass-through interface, or the
+// generic SCSI driver that the options dialog calls "ASPI Layer".
+enum class DriveAccess : int {
+  PassThrough = 4002,
+  Generic = 4003,
+};
+
+// What a status report is about. Not stored; the numbers are those the reports always had.
+enum class StatusKind : int {
+  TrackProgress = 1,
+  FreeDbLookup = 2,
+  Player = 4,
+  ImageProgress = 5,
+};
+
+// The number a settings file stores or a peer reads for an identifier.
+template <typename Id>
+  requires std::is_enum_v<Id>
+constexpr int ToStored(Id id) {
+  return static_cast<int>(id);
+}
+
+template <typename Id>
+constexpr Id FromStored(int stored);
+
+// MP3 for a number that names no format.
+template <>
+constexpr FormatId FromStored<FormatId>(int stored) {
+  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::Iso) ? static_cast<FormatId>(stored)
+                                                                                  : FormatId::Mp3;
+}
+
+// Only 4003 chooses the generic driver.
+template <>
+constexpr DriveAccess FromStored<DriveAccess>(int stored) {
+  return stored == ToStored(DriveAccess::Generic) ? DriveAccess::Generic : DriveAccess::PassThrough;
+}
