@@ -12,7 +12,8 @@
 #include "settings/freedb_settings.h"
 #include "texts/language_manager.h"
 
-FreeDbClientSettings FreeDbClientSettings::FromSettings(const FreeDbSettings& settings, int accessMethod) {
+FreeDbClientSettings FreeDbClientSettings::FromSettings(const FreeDbSettings& settings,
+                                                        int accessMethod) {
   FreeDbClientSettings s;
   s.server = settings.Server();
   s.port = accessMethod == FreeDb::kViaHttp ? settings.HttpPort() : settings.TcpPort();
@@ -64,13 +65,18 @@ void FreeDbClient::Report(int textId, const QString& extra, double value) {
   if (ends) OnFinished();
 }
 
-void FreeDbClient::Fail(int textId, const QString& extra) { Report(textId, extra, FreeDb::kLookupFailed); }
-
-void FreeDbClient::FailAt(int textId, const QString& cause) {
-  Fail(textId, QStringLiteral("%1:%2: %3").arg(settings_.server, QString::number(settings_.port), cause));
+void FreeDbClient::Fail(int textId, const QString& extra) {
+  Report(textId, extra, FreeDb::kLookupFailed);
 }
 
-QString FreeDbClient::TimedOut(int ms) { return QStringLiteral("timed out after %1 s").arg(ms / 1000.0); }
+void FreeDbClient::FailAt(int textId, const QString& cause) {
+  Fail(textId,
+       QStringLiteral("%1:%2: %3").arg(settings_.server, QString::number(settings_.port), cause));
+}
+
+QString FreeDbClient::TimedOut(int ms) {
+  return QStringLiteral("timed out after %1 s").arg(ms / 1000.0);
+}
 
 bool FreeDbClient::Connect() {
   Report(FreeDb::Text::Connecting, QString(), 10);
@@ -83,9 +89,7 @@ void FreeDbClient::Query() { Report(FreeDb::Text::Querying, QString(), 50); }
 
 bool FreeDbClient::HandleQueryResponse(const QString& response) {
   switch (response.left(3).toInt()) {
-    case 200:
-      ParseMatch(response.mid(4));
-      return true;
+    case 200: ParseMatch(response.mid(4)); return true;
     case 210:
     case 211: {
       const qsizetype lineEnd = response.indexOf(QLatin1String("\r\n"));
@@ -97,9 +101,7 @@ bool FreeDbClient::HandleQueryResponse(const QString& response) {
       Report(FreeDb::Text::DiscNotFound, QString(), 70);
       Fail(FreeDb::Text::Closing);
       return false;
-    default:
-      Fail(FreeDb::Text::UnknownCode);
-      return false;
+    default: Fail(FreeDb::Text::UnknownCode); return false;
   }
 }
 
@@ -230,7 +232,8 @@ int ParseFreeDbEntry(const QByteArray& entry, int trackCount, DiscInfo& info) {
   }
   ParseYear(whole, values, info);
   // A genre of one or two letters is an abbreviation; the category says more.
-  if (const QString genre = values.value(QStringLiteral("DGENRE")); genre.size() > 2) info.genre = genre;
+  if (const QString genre = values.value(QStringLiteral("DGENRE")); genre.size() > 2)
+    info.genre = genre;
   if (trackCount < 1 || trackCount > 99) return 0;
   for (int i = 0; i < trackCount; ++i) {
     const auto value = values.constFind(QStringLiteral("TTITLE%1").arg(i));

@@ -33,10 +33,8 @@ enum class StatusKind : int {
 
 // The number a settings file stores or a peer reads for an identifier.
 template <typename Id>
-  requires std::is_enum_v<Id>
-constexpr int ToStored(Id id) {
-  return static_cast<int>(id);
-}
+requires std::is_enum_v<Id>
+constexpr int ToStored(Id id) { return static_cast<int>(id); }
 
 template <typename Id>
 constexpr Id FromStored(int stored);
@@ -44,8 +42,9 @@ constexpr Id FromStored(int stored);
 // MP3 for a number that names no format.
 template <>
 constexpr FormatId FromStored<FormatId>(int stored) {
-  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::Iso) ? static_cast<FormatId>(stored)
-                                                                                  : FormatId::Mp3;
+  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::Iso)
+             ? static_cast<FormatId>(stored)
+             : FormatId::Mp3;
 }
 
 // Only 4003 chooses the generic driver.

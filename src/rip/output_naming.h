@@ -8,9 +8,9 @@ class OutputFormat;
 // Values of "FileNameFormat" that choose a fixed name pattern; any other value uses the
 // "AdvancedFileFormat" template.
 namespace FileNameFormat {
-constexpr int TrackTitle = 4013;              // "01 - Title"
-constexpr int ArtistTrackTitle = 4014;        // "Artist - 01 - Title"
-constexpr int ArtistAlbumTrackTitle = 4015;   // "Artist - Album - 01 - Title"
+constexpr int TrackTitle = 4013;             // "01 - Title"
+constexpr int ArtistTrackTitle = 4014;       // "Artist - 01 - Title"
+constexpr int ArtistAlbumTrackTitle = 4015;  // "Artist - Album - 01 - Title"
 constexpr int Advanced = 40150;
 }  // namespace FileNameFormat
 

@@ -2,9 +2,9 @@
 
 #include <QDir>
 
+#include "platform/paths.h"
 #include "settings/freedb_settings.h"
 #include "settings/settings_store.h"
-#include "platform/paths.h"
 #include "support/test_support.h"
 
 namespace {
@@ -29,8 +29,9 @@ TEST(SettingKeys, EveryKeyReadsItsTableDefaultOnAFreshProfile) {
 
 TEST(SettingsStore, LoadsAndSavesTheEightCachedIntegers) {
   TempConfig config;
-  WriteFileBytes(config.File("korvane.ini"), "[General]\nFormatSelected=11012\nWidth=800\n"
-                                             "[Options]\nAccessMethod=4003\nSubDirAlbum=0\n");
+  WriteFileBytes(config.File("korvane.ini"),
+                 "[General]\nFormatSelected=11012\nWidth=800\n"
+                 "[Options]\nAccessMethod=4003\nSubDirAlbum=0\n");
   SettingsStore& store = SettingsStore::Instance();
   EXPECT_EQ(store.formatSelected, 11012);
   EXPECT_EQ(store.windowWidth, 800);

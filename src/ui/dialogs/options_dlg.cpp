@@ -53,8 +53,10 @@ QString KeywordHelpText() {
                                                       {"%Y", TextBeforeColon(2003)},
                                                       {"%N", numberName}};
   QStringList paragraphs;
-  for (const auto& [keyword, name] : keywords) paragraphs << QStringLiteral("\t%1 - %2").arg(keyword, name);
-  return QStringLiteral("\n") + UiText(3019) + QStringLiteral("\n\n") + paragraphs.join(QStringLiteral("\n\n"));
+  for (const auto& [keyword, name] : keywords)
+    paragraphs << QStringLiteral("\t%1 - %2").arg(keyword, name);
+  return QStringLiteral("\n") + UiText(3019) + QStringLiteral("\n\n") +
+         paragraphs.join(QStringLiteral("\n\n"));
 }
 
 GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
@@ -102,8 +104,10 @@ GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
 
   // An unknown stored format selects nothing and leaves the edit disabled.
   fileNameFormat_ = store.ReadInt(Key::FileNameFormat);
-  const int* known = std::find(std::begin(kFileNameFormats), std::end(kFileNameFormats), fileNameFormat_);
-  fileNames_->setCurrentIndex(known == std::end(kFileNameFormats) ? -1 : int(known - std::begin(kFileNameFormats)));
+  const int* known =
+      std::find(std::begin(kFileNameFormats), std::end(kFileNameFormats), fileNameFormat_);
+  fileNames_->setCurrentIndex(
+      known == std::end(kFileNameFormats) ? -1 : int(known - std::begin(kFileNameFormats)));
   advanced_->setEnabled(fileNameFormat_ == kAdvancedFileName);
 
   const QString stored = store.ReadText(Key::CDReadSpeed);
@@ -186,13 +190,15 @@ struct FormatItem {
   const char* text;
   FormatId menuId;
 };
-constexpr FormatItem kFormatItems[] = {{"AAC", FormatId::Aac}, {"MP3", FormatId::Mp3}, {"OGG", FormatId::Ogg},
-                                       {"WAV", FormatId::Wav}, {"WMA", FormatId::Wma}, {"ISO", FormatId::Iso},
+constexpr FormatItem kFormatItems[] = {{"AAC", FormatId::Aac},   {"MP3", FormatId::Mp3},
+                                       {"OGG", FormatId::Ogg},   {"WAV", FormatId::Wav},
+                                       {"WMA", FormatId::Wma},   {"ISO", FormatId::Iso},
                                        {"BIN", FormatId::CueBin}};
 
 }  // namespace
 
-AudioOptionsDlg::AudioOptionsDlg(const OptionsHooks& hooks, QWidget* parent) : QWidget(parent), hooks_(hooks) {
+AudioOptionsDlg::AudioOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
+    : QWidget(parent), hooks_(hooks) {
   WithId(this, 4001);
   auto* list = WithId(new QComboBox, 4007);
   int current = -1;
@@ -314,7 +320,8 @@ FreeDBOptionsDlg::FreeDBOptionsDlg(QWidget* parent) : QWidget(parent) {
 
   connect(accessMethod_, &QButtonGroup::idClicked, this, &FreeDBOptionsDlg::OnAccessMethod);
   connect(proxyType_, &QButtonGroup::idClicked, this, &FreeDBOptionsDlg::OnProxyType);
-  const int method = settings.AccessMethod() == FreeDb::kViaHttp ? FreeDb::kViaHttp : FreeDb::kViaTcp;
+  const int method =
+      settings.AccessMethod() == FreeDb::kViaHttp ? FreeDb::kViaHttp : FreeDb::kViaTcp;
   CheckButton(accessMethod_, method);
   OnAccessMethod(method);
   // SOCKS 4A is offered as SOCKS 4; an unknown type as a direct connection.
@@ -331,7 +338,8 @@ void FreeDBOptionsDlg::OnAccessMethod(int id) {
 
 void FreeDBOptionsDlg::OnProxyType(int id) {
   const bool direct = id == FreeDb::kDirectConnection;
-  for (QLineEdit* edit : {proxyServer_, proxyPort_, userName_, password_}) edit->setReadOnly(direct);
+  for (QLineEdit* edit : {proxyServer_, proxyPort_, userName_, password_})
+    edit->setReadOnly(direct);
 }
 
 void FreeDBOptionsDlg::OnOK() {
@@ -371,7 +379,8 @@ AutomaticOptionsDlg::AutomaticOptionsDlg(QWidget* parent) : QWidget(parent) {
       auto* box = WithId(new QCheckBox(UiText(s.text)), s.id);
       box->setChecked(SettingsStore::Instance().ReadInt(s.key) != 0);
       const SettingKey* key = &s.key;
-      connect(box, &QCheckBox::clicked, this, [key](bool on) { SettingsStore::Instance().WriteInt(*key, on ? 1 : 0); });
+      connect(box, &QCheckBox::clicked, this,
+              [key](bool on) { SettingsStore::Instance().WriteInt(*key, on ? 1 : 0); });
       column->addWidget(box);
     }
     layout->addWidget(group);
@@ -383,7 +392,8 @@ AutomaticOptionsDlg::AutomaticOptionsDlg(QWidget* parent) : QWidget(parent) {
 
 // ---- The dialog ----
 
-OptionsDlg::OptionsDlg(OptionsHooks hooks, QWidget* parent) : QDialog(parent), hooks_(std::move(hooks)) {
+OptionsDlg::OptionsDlg(OptionsHooks hooks, QWidget* parent)
+    : QDialog(parent), hooks_(std::move(hooks)) {
   WithId(this, 4010);
   setWindowTitle(QStringLiteral("Korvane ") + UiText(905));
   tabs_ = new QTabWidget;
