@@ -12,8 +12,8 @@ bool LoadDiscInformation(DiscInfo& info) {
   return cached;
 }
 
-DiscLookup::DiscLookup(DiscInfo& info, int accessMethod, const FreeDbClientSettings& settings)
-    : info_(info), client_(FreeDbClient::Create(accessMethod)) {
+DiscLookup::DiscLookup(DiscInfo& info, FreeDbAccess access, const FreeDbClientSettings& settings)
+    : info_(info), client_(FreeDbClient::Create(access)) {
   client_->SetSettings(settings);
   client_->SetReporter([this](double value, const QString& text) { OnReport(value, text); });
 }

@@ -28,7 +28,7 @@ class DiscLookup {
   // Each status line of the lookup, with its progress value.
   using StatusLine = std::function<void(double value, const QString& text)>;
 
-  DiscLookup(DiscInfo& info, int accessMethod, const FreeDbClientSettings& settings);
+  DiscLookup(DiscInfo& info, FreeDbAccess access, const FreeDbClientSettings& settings);
   ~DiscLookup();
 
   void SetStatusLine(StatusLine statusLine) { statusLine_ = std::move(statusLine); }

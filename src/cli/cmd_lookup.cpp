@@ -44,7 +44,7 @@ int ProxyTypeOf(const QString& scheme) {
 
 // Applies --server, --port and --proxy over the stored settings. The HTTP client goes
 // through the system's proxy, so for it --proxy becomes that proxy for this run.
-bool ApplyOptions(CliContext& ctx, int accessMethod, FreeDbClientSettings& settings) {
+bool ApplyOptions(CliContext& ctx, FreeDbAccess access, FreeDbClientSettings& settings) {
   if (ctx.parser.isSet(kServer)) settings.server = ctx.parser.value(kServer);
   if (ctx.parser.isSet(kPort)) {
     bool number = false;
@@ -63,7 +63,7 @@ bool ApplyOptions(CliContext& ctx, int accessMethod, FreeDbClientSettings& setti
                                           "with a host and a port, not \"%1\"").arg(value));
     return false;
   }
-  if (accessMethod == FreeDb::kViaHttp) {
+  if (access == FreeDbAccess::Http) {
     qputenv("http_proxy", value.toUtf8());
     return true;
   }
@@ -95,13 +95,13 @@ int RunLookup(CliContext& ctx) {
   if (!SelectDriveWithDisc(ctx, drive, status)) return status;
 
   const FreeDbSettings stored;
-  const int accessMethod = ctx.parser.isSet(kHttp) ? FreeDb::kViaHttp : stored.AccessMethod();
-  FreeDbClientSettings settings = FreeDbClientSettings::FromSettings(stored, accessMethod);
-  if (!ApplyOptions(ctx, accessMethod, settings)) return Exit::BadArguments;
+  const FreeDbAccess access = ctx.parser.isSet(kHttp) ? FreeDbAccess::Http : stored.AccessMethod();
+  FreeDbClientSettings settings = FreeDbClientSettings::FromSettings(stored, access);
+  if (!ApplyOptions(ctx, access, settings)) return Exit::BadArguments;
 
   DiscInfo info;
   LoadDiscInformation(info);
-  DiscLookup lookup(info, accessMethod, settings);
+  DiscLookup lookup(info, access, settings);
   // With --json the record is the only thing on stdout.
   QTextStream& statusLines = WantsJson(ctx) ? ctx.err : ctx.out;
   lookup.SetStatusLine([&](double, const QString& text) { statusLines << Printable(text.trimmed()) << Qt::endl; });

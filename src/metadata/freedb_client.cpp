@@ -12,10 +12,10 @@
 #include "settings/freedb_settings.h"
 #include "texts/language_manager.h"
 
-FreeDbClientSettings FreeDbClientSettings::FromSettings(const FreeDbSettings& settings, int accessMethod) {
+FreeDbClientSettings FreeDbClientSettings::FromSettings(const FreeDbSettings& settings, FreeDbAccess access) {
   FreeDbClientSettings s;
   s.server = settings.Server();
-  s.port = accessMethod == FreeDb::kViaHttp ? settings.HttpPort() : settings.TcpPort();
+  s.port = access == FreeDbAccess::Http ? settings.HttpPort() : settings.TcpPort();
   s.proxyType = settings.ProxyType();
   s.proxyServer = settings.ProxyServer();
   s.proxyPort = settings.ProxyPort();
@@ -25,8 +25,8 @@ FreeDbClientSettings FreeDbClientSettings::FromSettings(const FreeDbSettings& se
   return s;
 }
 
-std::unique_ptr<FreeDbClient> FreeDbClient::Create(int accessMethod) {
-  if (accessMethod == FreeDb::kViaHttp) return std::make_unique<FreeDbHttpClient>();
+std::unique_ptr<FreeDbClient> FreeDbClient::Create(FreeDbAccess access) {
+  if (access == FreeDbAccess::Http) return std::make_unique<FreeDbHttpClient>();
   return std::make_unique<FreeDbTcpClient>();
 }
 

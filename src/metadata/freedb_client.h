@@ -5,14 +5,13 @@
 #include <memory>
 
 #include "metadata/disc_id.h"
+#include "platform/ids.h"
 
 class DiscInfo;
 class FreeDbSettings;
 
-// Access methods and proxy types as the "FreeDBSettings" section stores them.
+// Proxy types as the "FreeDBSettings" section stores them.
 namespace FreeDb {
-constexpr int kViaTcp = 1068;
-constexpr int kViaHttp = 1069;
 constexpr int kDirectConnection = 1051;
 constexpr int kSocks4 = 1052;
 constexpr int kSocks4a = 1053;
@@ -58,8 +57,8 @@ struct FreeDbClientSettings {
   QString password;
   QString email;  // when set, gives the user and host fields of the hello
 
-  // The port is "fdHTTPPort" for kViaHttp, else "fdTCPPort".
-  static FreeDbClientSettings FromSettings(const FreeDbSettings& settings, int accessMethod);
+  // The port is "fdHTTPPort" over HTTP, else "fdTCPPort".
+  static FreeDbClientSettings FromSettings(const FreeDbSettings& settings, FreeDbAccess access);
 };
 
 // Looks the disc up on a freedb server and fills DiscInfo. Each step reports a status line
@@ -75,8 +74,8 @@ class FreeDbClient {
   static constexpr int kConnectTimeoutMs = 15000;
   static constexpr int kAnswerTimeoutMs = 30000;
 
-  // kViaHttp gives the HTTP client, any other value the line-protocol client.
-  static std::unique_ptr<FreeDbClient> Create(int accessMethod);
+  // The HTTP client or the line-protocol client.
+  static std::unique_ptr<FreeDbClient> Create(FreeDbAccess access);
 
   virtual ~FreeDbClient() = default;
 

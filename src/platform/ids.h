@@ -23,6 +23,12 @@ enum class DriveAccess : int {
   Generic = 4003,
 };
 
+// How the freedb server is reached ("fdAccessMethod"): the line protocol over TCP, or HTTP.
+enum class FreeDbAccess : int {
+  Tcp = 1068,
+  Http = 1069,
+};
+
 // What a status report is about. Not stored; the numbers are those the reports always had.
 enum class StatusKind : int {
   TrackProgress = 1,
@@ -52,4 +58,10 @@ constexpr FormatId FromStored<FormatId>(int stored) {
 template <>
 constexpr DriveAccess FromStored<DriveAccess>(int stored) {
   return stored == ToStored(DriveAccess::Generic) ? DriveAccess::Generic : DriveAccess::PassThrough;
+}
+
+// Only 1069 chooses HTTP.
+template <>
+constexpr FreeDbAccess FromStored<FreeDbAccess>(int stored) {
+  return stored == ToStored(FreeDbAccess::Http) ? FreeDbAccess::Http : FreeDbAccess::Tcp;
 }

@@ -5,7 +5,7 @@
 FreeDbSettings::FreeDbSettings()
     : IniFile(SettingsStore::kFileName),
       server_(ReadText(Key::FdServer)),
-      accessMethod_(ReadInt(Key::FdAccessMethod)),
+      accessMethod_(FromStored<FreeDbAccess>(ReadInt(Key::FdAccessMethod))),
       proxyType_(ReadInt(Key::FdProxyType)),
       proxyServer_(ReadText(Key::FdProxyServer)),
       userName_(ReadText(Key::FdUserName)),

@@ -11,7 +11,7 @@ class FreeDbSettings : public IniFile {
   FreeDbSettings();
 
   QString Server() const { return server_; }
-  int AccessMethod() const { return accessMethod_; }
+  FreeDbAccess AccessMethod() const { return accessMethod_; }
   int ProxyType() const { return proxyType_; }
   QString ProxyServer() const { return proxyServer_; }
   QString UserName() const { return userName_; }
@@ -23,7 +23,7 @@ class FreeDbSettings : public IniFile {
 
  private:
   QString server_;
-  int accessMethod_;
+  FreeDbAccess accessMethod_;
   int proxyType_;
   QString proxyServer_;
   QString userName_;

@@ -56,10 +56,10 @@ class FreeDbLookup : public ::testing::Test {
   }
 
   // Runs a lookup to its end and returns its status lines.
-  Reports Lookup(int accessMethod, const FreeDbClientSettings& settings, int answerTimeoutMs = 5000,
+  Reports Lookup(FreeDbAccess access, const FreeDbClientSettings& settings, int answerTimeoutMs = 5000,
                  int connectTimeoutMs = 5000) {
     Reports reports;
-    auto client = FreeDbClient::Create(accessMethod);
+    auto client = FreeDbClient::Create(access);
     client->SetSettings(settings);
     client->SetTimeouts(connectTimeoutMs, answerTimeoutMs);
     client->SetReporter([&](double value, const QString& text) { reports.emplace_back(text, value); });
@@ -150,7 +150,7 @@ TEST_F(FreeDbLookup, LineProtocolAgainstTheTestServer) {
     info_.ResetToDefaults(2);
     CddbTestServer server(CddbTestServer::Mode::Line);
     Script(server, c);
-    Reports reports = Lookup(FreeDb::kViaTcp, Direct(server.Port()));
+    Reports reports = Lookup(FreeDbAccess::Tcp, Direct(server.Port()));
     if (!c.hangUpOn.isEmpty()) ExpectCause(reports, server.Port(), "the server closed the connection");
     EXPECT_EQ(reports, c.reports.empty() ? kSuccess : c.reports) << c.what;
     const QStringList expected = QStringList{"cddb hello korvane_user " + QSysInfo::machineHostName() +
@@ -170,7 +170,7 @@ TEST_F(FreeDbLookup, ServerOfLevel5IsAskedAgainAtThatLevel) {
     server.SetQueryAnswer(kExactAnswer);
     server.AddEntry("rock", "0501a202", kEntry);
     const bool line = mode == CddbTestServer::Mode::Line;
-    EXPECT_EQ(Lookup(line ? FreeDb::kViaTcp : FreeDb::kViaHttp, Direct(server.Port())), kSuccess);
+    EXPECT_EQ(Lookup(line ? FreeDbAccess::Tcp : FreeDbAccess::Http, Direct(server.Port())), kSuccess);
     ExpectFilled();
     const QStringList commands = server.Commands();
     if (line) {
@@ -188,7 +188,7 @@ TEST_F(FreeDbLookup, ServerThatRefusesTheConnectionEndsWithItsWords) {
                                      QByteArray("434 No connections allowed: system load too high\r\n")}) {
     CddbTestServer server(CddbTestServer::Mode::Line);
     server.SetGreeting(greeting);
-    Reports reports = Lookup(FreeDb::kViaTcp, Direct(server.Port()));
+    Reports reports = Lookup(FreeDbAccess::Tcp, Direct(server.Port()));
     ExpectCause(reports, server.Port(), QString::fromLatin1(greeting.trimmed()));
     EXPECT_EQ(reports.back(), std::make_pair(QString("1041 "), FreeDb::kLookupFailed)) << greeting.constData();
     EXPECT_TRUE(server.Commands().isEmpty()) << "nothing is sent to a server that refused";
@@ -204,8 +204,8 @@ TEST_F(FreeDbLookup, DiscOf99TracksIsFoundOnBothTransports) {
   const QString query = Cddb::QueryText(toc).chopped(1);
   QByteArray entry = "DTITLE=Many / Tracks\r\n";
   for (int t = 0; t < 99; ++t) entry += "TTITLE" + QByteArray::number(t) + "=Song " + QByteArray::number(t + 1) + "\r\n";
-  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
-    CddbTestServer server(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
+  for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
+    CddbTestServer server(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
     const QString id = query.section(' ', 2, 2);
     server.SetQueryAnswer("200 misc " + id.toLatin1() + " Many / Tracks\r\n");
     server.AddEntry("misc", id.toLatin1(), entry);
@@ -217,10 +217,10 @@ TEST_F(FreeDbLookup, DiscOf99TracksIsFoundOnBothTransports) {
     client->SetTextSource(TextNumber);
     client->SetReporter([&](double value, const QString&) { done |= value == FreeDb::kLookupSucceeded; });
     ASSERT_TRUE(client->Run(&info, toc));
-    EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000)) << method;
-    EXPECT_TRUE(done) << method;
-    EXPECT_TRUE(server.Commands().contains(query)) << method;
-    EXPECT_EQ(info.trackTitles.value(98), "Song 99") << method;
+    EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000)) << ToStored(method);
+    EXPECT_TRUE(done) << ToStored(method);
+    EXPECT_TRUE(server.Commands().contains(query)) << ToStored(method);
+    EXPECT_EQ(info.trackTitles.value(98), "Song 99") << ToStored(method);
   }
 }
 
@@ -229,7 +229,7 @@ TEST_F(FreeDbLookup, HttpAgainstTheTestServer) {
     info_.ResetToDefaults(2);
     CddbTestServer server(CddbTestServer::Mode::Http);
     Script(server, c);
-    Reports reports = Lookup(FreeDb::kViaHttp, Direct(server.Port()));
+    Reports reports = Lookup(FreeDbAccess::Http, Direct(server.Port()));
     // The HTTP service's own words name the cause.
     if (!c.hangUpOn.isEmpty()) ExpectCause(reports, server.Port(), "");
     EXPECT_EQ(reports, c.reports.empty() ? kSuccess : c.reports) << c.what;
@@ -255,11 +255,11 @@ TEST_F(FreeDbLookup, EmailGivesTheHelloFields) {
   }
   FreeDbClientSettings s = Direct(line.Port());
   s.email = " some one@example.org ";
-  EXPECT_EQ(Lookup(FreeDb::kViaTcp, s), kSuccess);
+  EXPECT_EQ(Lookup(FreeDbAccess::Tcp, s), kSuccess);
   const QString program = QString("Korvane ") + KorvaneVersion();
   EXPECT_EQ(line.Hello(), "some_one example.org " + program);
   s.port = http.Port();
-  EXPECT_EQ(Lookup(FreeDb::kViaHttp, s), kSuccess);
+  EXPECT_EQ(Lookup(FreeDbAccess::Http, s), kSuccess);
   EXPECT_EQ(http.Hello(), "some_one example.org " + program);
 }
 
@@ -270,15 +270,15 @@ TEST_F(FreeDbLookup, EntriesInUtf8AskedForByLevel6) {
                                                 "\u041c\u043e\u0441\u043a\u0432\u0430")};
   const QByteArray entry =
       ("DTITLE=" + album + "\r\nTTITLE0=" + titles[0] + "\r\nTTITLE1=" + titles[1] + "\r\n").toUtf8();
-  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
+  for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
     info_.ResetToDefaults(2);
-    CddbTestServer server(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
+    CddbTestServer server(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
     server.SetQueryAnswer("200 misc 0501a202 x\r\n");
     server.AddEntry("misc", "0501a202", entry);
-    EXPECT_EQ(Lookup(method, Direct(server.Port())), kSuccess) << method;
-    EXPECT_EQ(info_.artist, QString::fromUtf8("\u5b87\u591a\u7530\u30d2\u30ab\u30eb")) << method;
-    EXPECT_EQ(info_.album, "First Love") << method;
-    EXPECT_EQ(info_.trackTitles, titles) << method;
+    EXPECT_EQ(Lookup(method, Direct(server.Port())), kSuccess) << ToStored(method);
+    EXPECT_EQ(info_.artist, QString::fromUtf8("\u5b87\u591a\u7530\u30d2\u30ab\u30eb")) << ToStored(method);
+    EXPECT_EQ(info_.album, "First Love") << ToStored(method);
+    EXPECT_EQ(info_.trackTitles, titles) << ToStored(method);
   }
 }
 
@@ -288,7 +288,7 @@ TEST_F(FreeDbLookup, EntriesInWindows1252) {
   server.AddEntry("misc", "0501a202",
                   Ansi::Encode(QString::fromUtf8("DTITLE=Sigur R\u00f3s / \u00c1g\u00e6tis byrjun\r\n"
                                                  "DYEAR=1999\r\nTTITLE0=Sv\u00edf\u00e1r\r\nTTITLE1=\u2026\r\n")));
-  EXPECT_EQ(Lookup(FreeDb::kViaTcp, Direct(server.Port())), kSuccess);
+  EXPECT_EQ(Lookup(FreeDbAccess::Tcp, Direct(server.Port())), kSuccess);
   EXPECT_EQ(info_.artist, QString::fromUtf8("Sigur R\u00f3s"));
   EXPECT_EQ(info_.album, QString::fromUtf8("\u00c1g\u00e6tis byrjun"));
   EXPECT_EQ(info_.genre, "misc");
@@ -302,16 +302,16 @@ TEST_F(FreeDbLookup, LargeEntryIsReadWhole) {
   CddbTestServer server(CddbTestServer::Mode::Line);
   server.SetQueryAnswer("200 rock 0501a202 Big / Box\r\n");
   server.AddEntry("rock", "0501a202", entry);
-  EXPECT_EQ(Lookup(FreeDb::kViaTcp, Direct(server.Port())), kSuccess);
+  EXPECT_EQ(Lookup(FreeDbAccess::Tcp, Direct(server.Port())), kSuccess);
   EXPECT_EQ(info_.trackTitles, QStringList({"Deep One", "Deep Two"}));
 }
 
 TEST_F(FreeDbLookup, ServersThatCannotBeReachedOrNeverAnswer) {
-  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
+  for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
     const quint16 closed = FreeLoopbackPort();
     Reports refused = Lookup(method, Direct(closed));
-    ExpectCause(refused, closed, method == FreeDb::kViaTcp ? "Connection refused" : "");
-    EXPECT_EQ(refused.back(), std::make_pair(QString("1041 "), FreeDb::kLookupFailed)) << method;
+    ExpectCause(refused, closed, method == FreeDbAccess::Tcp ? "Connection refused" : "");
+    EXPECT_EQ(refused.back(), std::make_pair(QString("1041 "), FreeDb::kLookupFailed)) << ToStored(method);
 
     FreeDbClientSettings unknown = Direct(8880);
     unknown.server = kUnresolvable;
@@ -322,27 +322,27 @@ TEST_F(FreeDbLookup, ServersThatCannotBeReachedOrNeverAnswer) {
     EXPECT_EQ(unresolved.back().second, FreeDb::kLookupFailed);
   }
 
-  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
-    CddbTestServer silent(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
+  for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
+    CddbTestServer silent(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
     silent.SetSilent(true);
     QElapsedTimer clock;
     clock.start();
     Reports reports = Lookup(method, Direct(silent.Port()), 300);
     ExpectCause(reports, silent.Port(), "timed out after ");
-    EXPECT_EQ(reports.back(), std::make_pair(QString("1032 "), FreeDb::kLookupFailed)) << method;
+    EXPECT_EQ(reports.back(), std::make_pair(QString("1032 "), FreeDb::kLookupFailed)) << ToStored(method);
     ExpectUntouched();
   }
 
   CddbTestServer status(CddbTestServer::Mode::Http);
   status.SetHttpStatus("404 Not Found");
-  Reports notFound = Lookup(FreeDb::kViaHttp, Direct(status.Port()));
+  Reports notFound = Lookup(FreeDbAccess::Http, Direct(status.Port()));
   ExpectCause(notFound, status.Port(), "HTTP status 404");
   EXPECT_EQ(notFound.back(), std::make_pair(QString("1032 "), FreeDb::kLookupFailed));
 }
 
 TEST_F(FreeDbLookup, DestroyingTheClientEndsTheExchangeQuietly) {
-  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
-    CddbTestServer silent(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
+  for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
+    CddbTestServer silent(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
     silent.SetSilent(true);
     Reports reports;
     auto client = FreeDbClient::Create(method);
@@ -354,8 +354,8 @@ TEST_F(FreeDbLookup, DestroyingTheClientEndsTheExchangeQuietly) {
     client.reset();  // as the dialog's Cancel does, while the server keeps quiet
     RunEventsUntil([] { return false; }, 100);
     ASSERT_FALSE(reports.empty());
-    EXPECT_NE(reports.back().second, FreeDb::kLookupFailed) << method << ": no end report after the client is gone";
-    EXPECT_NE(reports.back().second, FreeDb::kLookupSucceeded) << method;
+    EXPECT_NE(reports.back().second, FreeDb::kLookupFailed) << ToStored(method) << ": no end report after the client is gone";
+    EXPECT_NE(reports.back().second, FreeDb::kLookupSucceeded) << ToStored(method);
   }
 }
 
@@ -365,7 +365,7 @@ TEST_F(FreeDbLookup, ProxyThatNeverAnswersCountsAsNoConnection) {
   s.proxyType = FreeDb::kSocks5;
   s.proxyServer = "127.0.0.1";
   s.proxyPort = quietProxy.Port();
-  Reports reports = Lookup(FreeDb::kViaTcp, s, 5000, 300);
+  Reports reports = Lookup(FreeDbAccess::Tcp, s, 5000, 300);
   ExpectCause(reports, 8880, "timed out after 0.3 s");
   EXPECT_EQ(reports.back(), std::make_pair(QString("1041 "), FreeDb::kLookupFailed));
   EXPECT_EQ(quietProxy.Received(), QByteArray("\x05\x01\x00", 3));
@@ -411,7 +411,7 @@ TEST_F(FreeDbLookup, ThroughEachProxy) {
     s.proxyPort = c.proxyPort;
     s.userName = c.user;
     s.password = c.password;
-    const Reports reports = Lookup(FreeDb::kViaTcp, s);
+    const Reports reports = Lookup(FreeDbAccess::Tcp, s);
     if (c.failure.isEmpty()) {
       EXPECT_EQ(reports, kSuccess) << c.what;
       ExpectFilled();
@@ -433,7 +433,7 @@ TEST_F(FreeDbLookup, HttpGoesThroughTheSystemProxy) {
   qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(tinyproxy->Port()));
   qunsetenv("no_proxy");
   qunsetenv("NO_PROXY");
-  EXPECT_EQ(Lookup(FreeDb::kViaHttp, Direct(server.Port())), kSuccess);
+  EXPECT_EQ(Lookup(FreeDbAccess::Http, Direct(server.Port())), kSuccess);
   qunsetenv("http_proxy");
   ExpectFilled();
   bool viaProxy = false;

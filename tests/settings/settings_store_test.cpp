@@ -83,7 +83,7 @@ TEST(FreeDbSettings, ReadsTheSectionOnceAndPortsOnDemand) {
   EXPECT_EQ(freedb.ProxyServer(), "proxy.example");
   EXPECT_EQ(freedb.ProxyType(), 1054);
   EXPECT_EQ(freedb.Password(), "s3cret");
-  EXPECT_EQ(freedb.AccessMethod(), 1068);
+  EXPECT_EQ(freedb.AccessMethod(), FreeDbAccess::Tcp);
   EXPECT_EQ(freedb.TcpPort(), 8880);
   store.WriteString(Key::FdTCPPort, "8000");
   EXPECT_EQ(freedb.TcpPort(), 8000);

@@ -33,7 +33,7 @@ class DiscDialogs : public ::testing::Test {
     SettingsStore& store = SettingsStore::Instance();
     store.WriteString(Key::FdServer, "127.0.0.1");
     store.WriteInt(Key::FdTCPPort, port);
-    store.WriteInt(Key::FdAccessMethod, 1068);
+    store.WriteInt(Key::FdAccessMethod, ToStored(FreeDbAccess::Tcp));
   }
 
   // Opens the lookup dialog and waits for its lookup to end.

@@ -270,10 +270,10 @@ FreeDBOptionsDlg::FreeDBOptionsDlg(QWidget* parent) : QWidget(parent) {
   server->addWidget(WithId(new QLabel(UiText(1017)), 1061), 0, 0);
   server->addWidget(server_, 0, 1, 1, 3);
   accessMethod_ = new QButtonGroup(this);
-  auto* tcp = WithId(new QRadioButton(UiText(1045)), 1068);
-  auto* http = WithId(new QRadioButton(UiText(1044)), 1069);
-  accessMethod_->addButton(tcp, 1068);
-  accessMethod_->addButton(http, 1069);
+  auto* tcp = WithId(new QRadioButton(UiText(1045)), ToStored(FreeDbAccess::Tcp));
+  auto* http = WithId(new QRadioButton(UiText(1044)), ToStored(FreeDbAccess::Http));
+  accessMethod_->addButton(tcp, ToStored(FreeDbAccess::Tcp));
+  accessMethod_->addButton(http, ToStored(FreeDbAccess::Http));
   server->addWidget(tcp, 1, 0);
   server->addWidget(WithId(new QLabel(UiText(1047)), 1070), 1, 1);
   server->addWidget(tcpPort_, 1, 2);
@@ -314,7 +314,7 @@ FreeDBOptionsDlg::FreeDBOptionsDlg(QWidget* parent) : QWidget(parent) {
 
   connect(accessMethod_, &QButtonGroup::idClicked, this, &FreeDBOptionsDlg::OnAccessMethod);
   connect(proxyType_, &QButtonGroup::idClicked, this, &FreeDBOptionsDlg::OnProxyType);
-  const int method = settings.AccessMethod() == FreeDb::kViaHttp ? FreeDb::kViaHttp : FreeDb::kViaTcp;
+  const int method = ToStored(settings.AccessMethod());
   CheckButton(accessMethod_, method);
   OnAccessMethod(method);
   // SOCKS 4A is offered as SOCKS 4; an unknown type as a direct connection.
@@ -325,8 +325,9 @@ FreeDBOptionsDlg::FreeDBOptionsDlg(QWidget* parent) : QWidget(parent) {
 }
 
 void FreeDBOptionsDlg::OnAccessMethod(int id) {
-  tcpPort_->setReadOnly(id != FreeDb::kViaTcp);
-  httpPort_->setReadOnly(id != FreeDb::kViaHttp);
+  const bool http = FromStored<FreeDbAccess>(id) == FreeDbAccess::Http;
+  tcpPort_->setReadOnly(http);
+  httpPort_->setReadOnly(!http);
 }
 
 void FreeDBOptionsDlg::OnProxyType(int id) {
