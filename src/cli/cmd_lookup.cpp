@@ -1,5 +1,6 @@
 // lookup: looks the current disc up on a freedb server and stores what it finds.
 #include <QUrl>
+#include <optional>
 
 #include "cli/cli_command.h"
 #include "cli/cli_disc.h"
@@ -33,13 +34,13 @@ void AddLookupOptions(QCommandLineParser& parser) {
 
 QString Text(int id) { return LanguageManager::Instance().Text(id); }
 
-// The proxy type for a --proxy scheme; 0 for one we do not speak.
-int ProxyTypeOf(const QString& scheme) {
-  if (scheme == "socks4") return FreeDb::kSocks4;
-  if (scheme == "socks4a") return FreeDb::kSocks4a;
-  if (scheme == "socks5") return FreeDb::kSocks5;
-  if (scheme == "http") return FreeDb::kHttp11;
-  return 0;
+// The proxy kind for a --proxy scheme; none for one we do not speak.
+std::optional<ProxyKind> ProxyKindOf(const QString& scheme) {
+  if (scheme == "socks4") return ProxyKind::Socks4;
+  if (scheme == "socks4a") return ProxyKind::Socks4a;
+  if (scheme == "socks5") return ProxyKind::Socks5;
+  if (scheme == "http") return ProxyKind::Http11;
+  return std::nullopt;
 }
 
 // Applies --server, --port and --proxy over the stored settings. The HTTP client goes
@@ -57,8 +58,8 @@ bool ApplyOptions(CliContext& ctx, FreeDbAccess access, FreeDbClientSettings& se
   if (!ctx.parser.isSet(kProxy)) return true;
   const QString value = ctx.parser.value(kProxy);
   const QUrl url(value, QUrl::StrictMode);
-  const int type = ProxyTypeOf(url.scheme().toLower());
-  if (!url.isValid() || type == 0 || url.host().isEmpty() || url.port() < 1) {
+  const std::optional<ProxyKind> kind = ProxyKindOf(url.scheme().toLower());
+  if (!url.isValid() || !kind || url.host().isEmpty() || url.port() < 1) {
     Fail(ctx, Exit::BadArguments, QString("--proxy takes socks4://, socks4a://, socks5:// or http:// "
                                           "with a host and a port, not \"%1\"").arg(value));
     return false;
@@ -67,7 +68,7 @@ bool ApplyOptions(CliContext& ctx, FreeDbAccess access, FreeDbClientSettings& se
     qputenv("http_proxy", value.toUtf8());
     return true;
   }
-  settings.proxyType = type;
+  settings.proxyType = *kind;
   settings.proxyServer = url.host();
   settings.proxyPort = url.port();
   settings.userName = url.userName(QUrl::FullyDecoded);

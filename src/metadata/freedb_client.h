@@ -10,14 +10,7 @@
 class DiscInfo;
 class FreeDbSettings;
 
-// Proxy types as the "FreeDBSettings" section stores them.
 namespace FreeDb {
-constexpr int kDirectConnection = 1051;
-constexpr int kSocks4 = 1052;
-constexpr int kSocks4a = 1053;
-constexpr int kSocks5 = 1054;
-constexpr int kHttp11 = 1055;
-
 // Status values that end a lookup; they carry no progress.
 constexpr double kLookupSucceeded = 601209923;
 constexpr double kLookupFailed = 1067076756;
@@ -50,7 +43,7 @@ constexpr int DiscId = 1043;
 struct FreeDbClientSettings {
   QString server;
   int port = 0;
-  int proxyType = FreeDb::kDirectConnection;
+  ProxyKind proxyType = ProxyKind::Direct;
   QString proxyServer;
   int proxyPort = 0;
   QString userName;

@@ -29,6 +29,16 @@ enum class FreeDbAccess : int {
   Http = 1069,
 };
 
+// The proxy between the program and the freedb server ("fdProxyType"), by the options
+// dialog's radio identifiers. SOCKS 4A is stored by hand only; the dialog does not offer it.
+enum class ProxyKind : int {
+  Direct = 1051,
+  Socks4 = 1052,
+  Socks4a = 1053,
+  Socks5 = 1054,
+  Http11 = 1055,
+};
+
 // What a status report is about. Not stored; the numbers are those the reports always had.
 enum class StatusKind : int {
   TrackProgress = 1,
@@ -58,6 +68,13 @@ constexpr FormatId FromStored<FormatId>(int stored) {
 template <>
 constexpr DriveAccess FromStored<DriveAccess>(int stored) {
   return stored == ToStored(DriveAccess::Generic) ? DriveAccess::Generic : DriveAccess::PassThrough;
+}
+
+// A direct connection for a number that names no proxy (0 among them).
+template <>
+constexpr ProxyKind FromStored<ProxyKind>(int stored) {
+  return stored >= ToStored(ProxyKind::Socks4) && stored <= ToStored(ProxyKind::Http11) ? static_cast<ProxyKind>(stored)
+                                                                                        : ProxyKind::Direct;
 }
 
 // Only 1069 chooses HTTP.

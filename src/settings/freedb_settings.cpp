@@ -6,7 +6,7 @@ FreeDbSettings::FreeDbSettings()
     : IniFile(SettingsStore::kFileName),
       server_(ReadText(Key::FdServer)),
       accessMethod_(FromStored<FreeDbAccess>(ReadInt(Key::FdAccessMethod))),
-      proxyType_(ReadInt(Key::FdProxyType)),
+      proxyType_(FromStored<ProxyKind>(ReadInt(Key::FdProxyType))),
       proxyServer_(ReadText(Key::FdProxyServer)),
       userName_(ReadText(Key::FdUserName)),
       password_(ReadText(Key::FdPassword)),

@@ -12,7 +12,7 @@ class FreeDbSettings : public IniFile {
 
   QString Server() const { return server_; }
   FreeDbAccess AccessMethod() const { return accessMethod_; }
-  int ProxyType() const { return proxyType_; }
+  ProxyKind ProxyType() const { return proxyType_; }
   QString ProxyServer() const { return proxyServer_; }
   QString UserName() const { return userName_; }
   QString Password() const { return password_; }
@@ -24,7 +24,7 @@ class FreeDbSettings : public IniFile {
  private:
   QString server_;
   FreeDbAccess accessMethod_;
-  int proxyType_;
+  ProxyKind proxyType_;
   QString proxyServer_;
   QString userName_;
   QString password_;

@@ -63,7 +63,7 @@ inline constexpr SettingKey FdServer{"FreeDBSettings", "fdServer", T::Text, 0, "
 inline constexpr SettingKey FdTCPPort{"FreeDBSettings", "fdTCPPort", T::Int, 8880, nullptr, nullptr, 1, 65535};
 inline constexpr SettingKey FdHTTPPort{"FreeDBSettings", "fdHTTPPort", T::Int, 80, nullptr, nullptr, 1, 65535};
 inline constexpr SettingKey FdAccessMethod{"FreeDBSettings", "fdAccessMethod", T::Int, ToStored(FreeDbAccess::Tcp), nullptr, nullptr};
-inline constexpr SettingKey FdProxyType{"FreeDBSettings", "fdProxyType", T::Int, 1051, nullptr, nullptr};
+inline constexpr SettingKey FdProxyType{"FreeDBSettings", "fdProxyType", T::Int, ToStored(ProxyKind::Direct), nullptr, nullptr};
 inline constexpr SettingKey FdProxyServer{"FreeDBSettings", "fdProxyServer", T::Text, 0, "", nullptr};
 inline constexpr SettingKey FdProxyPort{"FreeDBSettings", "fdProxyPort", T::Int, 0, nullptr, nullptr, 0, 65535};
 inline constexpr SettingKey FdUserName{"FreeDBSettings", "fdUserName", T::Text, 0, "", nullptr};

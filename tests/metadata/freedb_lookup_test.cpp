@@ -362,7 +362,7 @@ TEST_F(FreeDbLookup, DestroyingTheClientEndsTheExchangeQuietly) {
 TEST_F(FreeDbLookup, ProxyThatNeverAnswersCountsAsNoConnection) {
   ScriptedPeer quietProxy({});
   FreeDbClientSettings s = Direct(8880);
-  s.proxyType = FreeDb::kSocks5;
+  s.proxyType = ProxyKind::Socks5;
   s.proxyServer = "127.0.0.1";
   s.proxyPort = quietProxy.Port();
   Reports reports = Lookup(FreeDbAccess::Tcp, s, 5000, 300);
@@ -384,23 +384,23 @@ TEST_F(FreeDbLookup, ThroughEachProxy) {
 
   const struct {
     const char* what;
-    int proxyType;
+    ProxyKind proxyType;
     quint16 proxyPort;
     QString user, password;
     QString server;
     QString failure;  // empty: the lookup succeeds
   } cases[] = {
-      {"SOCKS 4", FreeDb::kSocks4, dante->Port(), "", "", "127.0.0.1", ""},
-      {"SOCKS 5", FreeDb::kSocks5, dante->Port(), "", "", "localhost", ""},
-      {"SOCKS 5 with password", FreeDb::kSocks5, microsocks->Port(), "bob", "pw", "127.0.0.1", ""},
-      {"HTTP 1.1", FreeDb::kHttp11, tinyproxy->Port(), "", "", "127.0.0.1", ""},
-      {"HTTP 1.1 with Basic", FreeDb::kHttp11, tinyproxyAuth->Port(), "alice", "secret", "127.0.0.1", ""},
-      {"SOCKS 4 ignores the user name", FreeDb::kSocks4, dante->Port(), "bob", "pw", "127.0.0.1", ""},
-      {"wrong password", FreeDb::kSocks5, microsocks->Port(), "bob", "nope", "127.0.0.1", "1027 "},
-      {"no method in common", FreeDb::kSocks5, microsocks->Port(), "", "", "127.0.0.1", "1026 "},
-      {"HTTP proxy wants a password", FreeDb::kHttp11, tinyproxyAuth->Port(), "", "", "127.0.0.1", "1025 "},
-      {"proxy not listening", FreeDb::kSocks5, FreeLoopbackPort(), "", "", "127.0.0.1", "1024 "},
-      {"SOCKS 4 cannot carry a name", FreeDb::kSocks4, dante->Port(), "", "", kUnresolvable, "1029 "},
+      {"SOCKS 4", ProxyKind::Socks4, dante->Port(), "", "", "127.0.0.1", ""},
+      {"SOCKS 5", ProxyKind::Socks5, dante->Port(), "", "", "localhost", ""},
+      {"SOCKS 5 with password", ProxyKind::Socks5, microsocks->Port(), "bob", "pw", "127.0.0.1", ""},
+      {"HTTP 1.1", ProxyKind::Http11, tinyproxy->Port(), "", "", "127.0.0.1", ""},
+      {"HTTP 1.1 with Basic", ProxyKind::Http11, tinyproxyAuth->Port(), "alice", "secret", "127.0.0.1", ""},
+      {"SOCKS 4 ignores the user name", ProxyKind::Socks4, dante->Port(), "bob", "pw", "127.0.0.1", ""},
+      {"wrong password", ProxyKind::Socks5, microsocks->Port(), "bob", "nope", "127.0.0.1", "1027 "},
+      {"no method in common", ProxyKind::Socks5, microsocks->Port(), "", "", "127.0.0.1", "1026 "},
+      {"HTTP proxy wants a password", ProxyKind::Http11, tinyproxyAuth->Port(), "", "", "127.0.0.1", "1025 "},
+      {"proxy not listening", ProxyKind::Socks5, FreeLoopbackPort(), "", "", "127.0.0.1", "1024 "},
+      {"SOCKS 4 cannot carry a name", ProxyKind::Socks4, dante->Port(), "", "", kUnresolvable, "1029 "},
   };
   for (const auto& c : cases) {
     info_.ResetToDefaults(2);

@@ -146,7 +146,7 @@ TEST_F(DiscDialogs, NotFoundAndFailuresShowTheirOwnText) {
   }
   // A proxy nobody answers on: the proxy's failure, not "not found".
   SettingsStore& store = SettingsStore::Instance();
-  store.WriteInt(Key::FdProxyType, 1054);
+  store.WriteInt(Key::FdProxyType, ToStored(ProxyKind::Socks5));
   store.WriteString(Key::FdProxyServer, "127.0.0.1");
   store.WriteInt(Key::FdProxyPort, FreeLoopbackPort());
   {

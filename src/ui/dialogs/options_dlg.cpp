@@ -291,10 +291,10 @@ FreeDBOptionsDlg::FreeDBOptionsDlg(QWidget* parent) : QWidget(parent) {
   auto* proxy = new QGridLayout(connection);
   proxyType_ = new QButtonGroup(this);
   auto* radios = new QHBoxLayout;
-  AddRadio(proxyType_, radios, 1009, FreeDb::kDirectConnection);
-  AddRadio(proxyType_, radios, 1010, FreeDb::kSocks4);
-  AddRadio(proxyType_, radios, 1011, FreeDb::kSocks5);
-  AddRadio(proxyType_, radios, 1012, FreeDb::kHttp11);
+  AddRadio(proxyType_, radios, 1009, ToStored(ProxyKind::Direct));
+  AddRadio(proxyType_, radios, 1010, ToStored(ProxyKind::Socks4));
+  AddRadio(proxyType_, radios, 1011, ToStored(ProxyKind::Socks5));
+  AddRadio(proxyType_, radios, 1012, ToStored(ProxyKind::Http11));
   radios->addStretch();
   proxy->addLayout(radios, 0, 0, 1, 4);
   proxy->addWidget(WithId(new QLabel(UiText(1020)), 1064), 1, 0);
@@ -317,9 +317,9 @@ FreeDBOptionsDlg::FreeDBOptionsDlg(QWidget* parent) : QWidget(parent) {
   const int method = ToStored(settings.AccessMethod());
   CheckButton(accessMethod_, method);
   OnAccessMethod(method);
-  // SOCKS 4A is offered as SOCKS 4; an unknown type as a direct connection.
-  int type = settings.ProxyType() == FreeDb::kSocks4a ? FreeDb::kSocks4 : settings.ProxyType();
-  if (!proxyType_->button(type)) type = FreeDb::kDirectConnection;
+  // SOCKS 4A is offered as SOCKS 4; an unknown type reads as a direct connection.
+  const ProxyKind kind = settings.ProxyType();
+  const int type = ToStored(kind == ProxyKind::Socks4a ? ProxyKind::Socks4 : kind);
   CheckButton(proxyType_, type);
   OnProxyType(type);
 }
@@ -331,7 +331,7 @@ void FreeDBOptionsDlg::OnAccessMethod(int id) {
 }
 
 void FreeDBOptionsDlg::OnProxyType(int id) {
-  const bool direct = id == FreeDb::kDirectConnection;
+  const bool direct = id == ToStored(ProxyKind::Direct);
   for (QLineEdit* edit : {proxyServer_, proxyPort_, userName_, password_}) edit->setReadOnly(direct);
 }
 
