@@ -39,6 +39,15 @@ enum class ProxyKind : int {
   Http11 = 1055,
 };
 
+// How a track's file is named ("FileNameFormat"): a fixed pattern, or the
+// "AdvancedFileFormat" template.
+enum class NamingPattern : int {
+  TrackTitle = 4013,             // "01 - Title"
+  ArtistTrackTitle = 4014,       // "Artist - 01 - Title"
+  ArtistAlbumTrackTitle = 4015,  // "Artist - Album - 01 - Title"
+  Advanced = 40150,
+};
+
 // What a status report is about. Not stored; the numbers are those the reports always had.
 enum class StatusKind : int {
   TrackProgress = 1,
@@ -75,6 +84,14 @@ template <>
 constexpr ProxyKind FromStored<ProxyKind>(int stored) {
   return stored >= ToStored(ProxyKind::Socks4) && stored <= ToStored(ProxyKind::Http11) ? static_cast<ProxyKind>(stored)
                                                                                         : ProxyKind::Direct;
+}
+
+// The template for any number that names no fixed pattern.
+template <>
+constexpr NamingPattern FromStored<NamingPattern>(int stored) {
+  return stored >= ToStored(NamingPattern::TrackTitle) && stored <= ToStored(NamingPattern::ArtistAlbumTrackTitle)
+             ? static_cast<NamingPattern>(stored)
+             : NamingPattern::Advanced;
 }
 
 // Only 1069 chooses HTTP.

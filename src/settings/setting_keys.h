@@ -54,7 +54,7 @@ inline constexpr SettingKey AccessMethod{"Options", "AccessMethod", T::Int, ToSt
 inline constexpr SettingKey SubDirArtist{"Options", "SubDirArtist", T::Int, 1, nullptr, nullptr};
 inline constexpr SettingKey SubDirAlbum{"Options", "SubDirAlbum", T::Int, 1, nullptr, nullptr};
 inline constexpr SettingKey OutputFolder{"Options", "OutputFolder", T::Text, 0, nullptr, &MusicFolderDefault};
-inline constexpr SettingKey FileNameFormat{"Options", "FileNameFormat", T::Int, 4013, nullptr, nullptr};
+inline constexpr SettingKey FileNameFormat{"Options", "FileNameFormat", T::Int, ToStored(NamingPattern::TrackTitle), nullptr, nullptr};
 inline constexpr SettingKey AdvancedFileFormat{"Options", "AdvancedFileFormat", T::Text, 0, "%A - %N - %T", nullptr};
 inline constexpr SettingKey CDReadSpeed{"Options", "CDReadSpeed", T::Text, 0, "DEFAULT", nullptr};
 

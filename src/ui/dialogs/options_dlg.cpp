@@ -37,8 +37,9 @@ void CheckButton(QButtonGroup* group, int id) {
   if (QAbstractButton* button = group->button(id)) button->setChecked(true);
 }
 
-constexpr int kFileNameFormats[] = {4013, 4014, 4015, 40150};
-constexpr int kAdvancedFileName = 40150;
+// The file-name list's items in order.
+constexpr NamingPattern kNamingPatterns[] = {NamingPattern::TrackTitle, NamingPattern::ArtistTrackTitle,
+                                             NamingPattern::ArtistAlbumTrackTitle, NamingPattern::Advanced};
 
 }  // namespace
 
@@ -102,9 +103,10 @@ GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
 
   // An unknown stored format selects nothing and leaves the edit disabled.
   fileNameFormat_ = store.ReadInt(Key::FileNameFormat);
-  const int* known = std::find(std::begin(kFileNameFormats), std::end(kFileNameFormats), fileNameFormat_);
-  fileNames_->setCurrentIndex(known == std::end(kFileNameFormats) ? -1 : int(known - std::begin(kFileNameFormats)));
-  advanced_->setEnabled(fileNameFormat_ == kAdvancedFileName);
+  const auto known = std::find_if(std::begin(kNamingPatterns), std::end(kNamingPatterns),
+                                  [this](NamingPattern p) { return ToStored(p) == fileNameFormat_; });
+  fileNames_->setCurrentIndex(known == std::end(kNamingPatterns) ? -1 : int(known - std::begin(kNamingPatterns)));
+  advanced_->setEnabled(fileNameFormat_ == ToStored(NamingPattern::Advanced));
 
   const QString stored = store.ReadText(Key::CDReadSpeed);
   FillSpeeds({}, true);
@@ -149,9 +151,9 @@ void GeneralOptionsDlg::OnSpeedChosen(int index) {
 }
 
 void GeneralOptionsDlg::OnFileNameChosen(int index) {
-  if (index < 0 || index >= int(std::size(kFileNameFormats))) return;
-  fileNameFormat_ = kFileNameFormats[index];
-  advanced_->setEnabled(fileNameFormat_ == kAdvancedFileName);
+  if (index < 0 || index >= int(std::size(kNamingPatterns))) return;
+  fileNameFormat_ = ToStored(kNamingPatterns[index]);
+  advanced_->setEnabled(kNamingPatterns[index] == NamingPattern::Advanced);
 }
 
 void GeneralOptionsDlg::DetectSpeeds() {
