@@ -38,7 +38,7 @@ void Lookup(benchmark::State& state, FreeDbAccess access) {
     auto client = FreeDbClient::Create(access);
     client->SetSettings(settings);
     bool found = false;
-    client->SetReporter([&](double value, const QString&) { found |= value == FreeDb::kLookupSucceeded; });
+    client->SetReporter([&](const LookupReport& report) { found |= report.state == LookupReport::State::Succeeded; });
     client->Run(&info, toc);
     while (!client->Finished()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (!found || info.album != "Bench Album") {

@@ -45,10 +45,10 @@ class DiscLookup {
   const LookupOutcome& Outcome() const { return outcome_; }
 
  private:
-  void OnReport(double value, const QString& text);
-  void End(double value, const QString& text);
+  void OnReport(const LookupReport& report);
+  void End(const LookupReport& report);
   // Sets the outcome and what the record keeps of the lookup.
-  void Conclude(double value, const QString& text);
+  void Conclude(const LookupReport& report);
 
   DiscInfo& info_;
   std::unique_ptr<FreeDbClient> client_;

@@ -54,17 +54,23 @@ bool FreeDbClient::Run(DiscInfo* info, const TocAddresses& toc) {
   return true;
 }
 
-void FreeDbClient::Report(int textId, const QString& extra, double value) {
-  if (finished_) return;  // one lookup, one end
-  const bool ends = value == FreeDb::kLookupSucceeded || value == FreeDb::kLookupFailed;
-  if (ends) finished_ = true;
+QString FreeDbClient::Line(int textId, const QString& extra) const {
   const QString text = texts_ ? texts_(textId) : LanguageManager::Instance().Text(textId);
-  qCDebug(lcFreeDb) << value << text << extra;
-  if (reporter_) reporter_(value, text + QLatin1Char(' ') + extra);
+  return text + QLatin1Char(' ') + extra;
+}
+
+void FreeDbClient::Deliver(LookupReport report) {
+  if (finished_) return;  // one lookup, one end
+  const bool ends = report.Ends();
+  if (ends) finished_ = true;
+  qCDebug(lcFreeDb) << int(report.state) << report.value << report.text;
+  if (reporter_) reporter_(std::move(report));
   if (ends) OnFinished();
 }
 
-void FreeDbClient::Fail(int textId, const QString& extra) { Report(textId, extra, FreeDb::kLookupFailed); }
+void FreeDbClient::Report(int textId, const QString& extra, double value) { Deliver({Line(textId, extra), value}); }
+
+void FreeDbClient::Fail(int textId, const QString& extra) { Deliver(LookupReport::Failed(Line(textId, extra))); }
 
 void FreeDbClient::FailAt(int textId, const QString& cause) {
   Fail(textId, QStringLiteral("%1:%2: %3").arg(settings_.server, QString::number(settings_.port), cause));
@@ -119,11 +125,7 @@ int FreeDbClient::Finish(const QByteArray& entry) {
   Report(FreeDb::Text::Completed, QString(), 90);
   ParseEntry(entry);
   Report(FreeDb::Text::Finished, QString(), 99);
-  if (!finished_) {
-    finished_ = true;
-    if (reporter_) reporter_(FreeDb::kLookupSucceeded, QString());
-    OnFinished();
-  }
+  Deliver(LookupReport::Succeeded());
   return 1;
 }
 

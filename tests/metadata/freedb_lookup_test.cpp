@@ -22,14 +22,14 @@ using FreedbExample::kEntry;
 using FreedbExample::kExactAnswer;
 using FreedbExample::kQuery;
 
-using Reports = std::vector<std::pair<QString, double>>;
+using Reports = std::vector<LookupReport>;
 
 // Status lines by text number, so the tests do not depend on the language.
 QString TextNumber(int id) { return QString::number(id); }
 
 // The status lines of a successful lookup, by text number and value.
 const Reports kSuccess = {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1035 ", 70},
-                          {"1039 ", 90},         {"1040 ", 99}, {"", FreeDb::kLookupSucceeded}};
+                          {"1039 ", 90},         {"1040 ", 99}, LookupReport::Succeeded()};
 
 struct ServerCase {
   const char* what;
@@ -62,7 +62,7 @@ class FreeDbLookup : public ::testing::Test {
     auto client = FreeDbClient::Create(access);
     client->SetSettings(settings);
     client->SetTimeouts(connectTimeoutMs, answerTimeoutMs);
-    client->SetReporter([&](double value, const QString& text) { reports.emplace_back(text, value); });
+    client->SetReporter([&](LookupReport report) { reports.push_back(std::move(report)); });
     client->SetTextSource(TextNumber);
     EXPECT_TRUE(client->Run(&info_, FreedbExample::Toc()));
     EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000));
@@ -103,25 +103,25 @@ std::vector<ServerCase> ServerCases() {
       {"answers dripped a byte at a time", exact, 1, false, {}, {}, {kQuery, "cddb read rock 0501a202", "quit"}},
       {"no match", "202 No match for disc ID 0501a202.\r\n", -1, false, {},
        {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1036 ", 70},
-        {"1037 ", FreeDb::kLookupFailed}},
+        LookupReport::Failed("1037 ")},
        {kQuery, "quit"}},
       {"unknown code", "409 No handshake.\r\n", -1, false, {},
-       {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1038 ", FreeDb::kLookupFailed}},
+       {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, LookupReport::Failed("1038 ")},
        {kQuery, "quit"}},
       {"the match has no entry", "200 rock 0501a2ff Test Artist / Test Album\r\n", -1, false, {},
        {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1035 ", 70},
-        {"1038 ", FreeDb::kLookupFailed}},
+        LookupReport::Failed("1038 ")},
        {kQuery, "cddb read rock 0501a2ff", "quit"}},
       {"server hangs up instead of the entry", exact, -1, false, "cddb read",
        {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1035 ", 70},
-        {"1032 ", FreeDb::kLookupFailed}},
+        LookupReport::Failed("1032 ")},
        {kQuery, "cddb read rock 0501a202"}},
   };
 }
 
 void FreeDbLookup::ExpectOutcome(const ServerCase& c) {
   if (c.reports.empty()) return ExpectFilled();
-  const bool matched = std::find(c.reports.begin(), c.reports.end(), std::make_pair(QString("1035 "), 70.0)) !=
+  const bool matched = std::find(c.reports.begin(), c.reports.end(), LookupReport{"1035 ", 70}) !=
                        c.reports.end();
   ExpectUntouched(matched ? "rock" : DiscInfo::kDefaultGenre);
 }
@@ -138,7 +138,7 @@ void Script(CddbTestServer& server, const ServerCase& c) {
 void ExpectCause(Reports& reports, quint16 port, const QString& cause) {
   ASSERT_FALSE(reports.empty());
   const QString where = QStringLiteral("127.0.0.1:%1: ").arg(port);
-  QString& text = reports.back().first;
+  QString& text = reports.back().text;
   const qsizetype at = text.indexOf(where);
   ASSERT_GE(at, 0) << text.toStdString();
   EXPECT_TRUE(text.mid(at + where.size()).startsWith(cause)) << text.toStdString();
@@ -190,7 +190,7 @@ TEST_F(FreeDbLookup, ServerThatRefusesTheConnectionEndsWithItsWords) {
     server.SetGreeting(greeting);
     Reports reports = Lookup(FreeDbAccess::Tcp, Direct(server.Port()));
     ExpectCause(reports, server.Port(), QString::fromLatin1(greeting.trimmed()));
-    EXPECT_EQ(reports.back(), std::make_pair(QString("1041 "), FreeDb::kLookupFailed)) << greeting.constData();
+    EXPECT_EQ(reports.back(), LookupReport::Failed("1041 ")) << greeting.constData();
     EXPECT_TRUE(server.Commands().isEmpty()) << "nothing is sent to a server that refused";
     ExpectUntouched();
   }
@@ -215,7 +215,7 @@ TEST_F(FreeDbLookup, DiscOf99TracksIsFoundOnBothTransports) {
     auto client = FreeDbClient::Create(method);
     client->SetSettings(Direct(server.Port()));
     client->SetTextSource(TextNumber);
-    client->SetReporter([&](double value, const QString&) { done |= value == FreeDb::kLookupSucceeded; });
+    client->SetReporter([&](const LookupReport& report) { done |= report.state == LookupReport::State::Succeeded; });
     ASSERT_TRUE(client->Run(&info, toc));
     EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000)) << ToStored(method);
     EXPECT_TRUE(done) << ToStored(method);
@@ -311,15 +311,15 @@ TEST_F(FreeDbLookup, ServersThatCannotBeReachedOrNeverAnswer) {
     const quint16 closed = FreeLoopbackPort();
     Reports refused = Lookup(method, Direct(closed));
     ExpectCause(refused, closed, method == FreeDbAccess::Tcp ? "Connection refused" : "");
-    EXPECT_EQ(refused.back(), std::make_pair(QString("1041 "), FreeDb::kLookupFailed)) << ToStored(method);
+    EXPECT_EQ(refused.back(), LookupReport::Failed("1041 ")) << ToStored(method);
 
     FreeDbClientSettings unknown = Direct(8880);
     unknown.server = kUnresolvable;
     const Reports unresolved = Lookup(method, unknown);
     ASSERT_FALSE(unresolved.empty());
-    EXPECT_TRUE(unresolved.back().first.startsWith("1041 " + QString(kUnresolvable) + ":8880: "))
-        << unresolved.back().first.toStdString();
-    EXPECT_EQ(unresolved.back().second, FreeDb::kLookupFailed);
+    EXPECT_TRUE(unresolved.back().text.startsWith("1041 " + QString(kUnresolvable) + ":8880: "))
+        << unresolved.back().text.toStdString();
+    EXPECT_EQ(unresolved.back().state, LookupReport::State::Failed);
   }
 
   for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
@@ -329,7 +329,7 @@ TEST_F(FreeDbLookup, ServersThatCannotBeReachedOrNeverAnswer) {
     clock.start();
     Reports reports = Lookup(method, Direct(silent.Port()), 300);
     ExpectCause(reports, silent.Port(), "timed out after ");
-    EXPECT_EQ(reports.back(), std::make_pair(QString("1032 "), FreeDb::kLookupFailed)) << ToStored(method);
+    EXPECT_EQ(reports.back(), LookupReport::Failed("1032 ")) << ToStored(method);
     ExpectUntouched();
   }
 
@@ -337,7 +337,7 @@ TEST_F(FreeDbLookup, ServersThatCannotBeReachedOrNeverAnswer) {
   status.SetHttpStatus("404 Not Found");
   Reports notFound = Lookup(FreeDbAccess::Http, Direct(status.Port()));
   ExpectCause(notFound, status.Port(), "HTTP status 404");
-  EXPECT_EQ(notFound.back(), std::make_pair(QString("1032 "), FreeDb::kLookupFailed));
+  EXPECT_EQ(notFound.back(), LookupReport::Failed("1032 "));
 }
 
 TEST_F(FreeDbLookup, DestroyingTheClientEndsTheExchangeQuietly) {
@@ -347,15 +347,14 @@ TEST_F(FreeDbLookup, DestroyingTheClientEndsTheExchangeQuietly) {
     Reports reports;
     auto client = FreeDbClient::Create(method);
     client->SetSettings(Direct(silent.Port()));
-    client->SetReporter([&](double value, const QString& text) { reports.emplace_back(text, value); });
+    client->SetReporter([&](LookupReport report) { reports.push_back(std::move(report)); });
     client->SetTextSource(TextNumber);
     ASSERT_TRUE(client->Run(&info_, FreedbExample::Toc()));
     RunEventsUntil([&] { return silent.Connections() == 1; });
     client.reset();  // as the dialog's Cancel does, while the server keeps quiet
     RunEventsUntil([] { return false; }, 100);
     ASSERT_FALSE(reports.empty());
-    EXPECT_NE(reports.back().second, FreeDb::kLookupFailed) << ToStored(method) << ": no end report after the client is gone";
-    EXPECT_NE(reports.back().second, FreeDb::kLookupSucceeded) << ToStored(method);
+    EXPECT_FALSE(reports.back().Ends()) << ToStored(method) << ": no end report after the client is gone";
   }
 }
 
@@ -367,7 +366,7 @@ TEST_F(FreeDbLookup, ProxyThatNeverAnswersCountsAsNoConnection) {
   s.proxyPort = quietProxy.Port();
   Reports reports = Lookup(FreeDbAccess::Tcp, s, 5000, 300);
   ExpectCause(reports, 8880, "timed out after 0.3 s");
-  EXPECT_EQ(reports.back(), std::make_pair(QString("1041 "), FreeDb::kLookupFailed));
+  EXPECT_EQ(reports.back(), LookupReport::Failed("1041 "));
   EXPECT_EQ(quietProxy.Received(), QByteArray("\x05\x01\x00", 3));
 }
 
@@ -417,7 +416,7 @@ TEST_F(FreeDbLookup, ThroughEachProxy) {
       ExpectFilled();
     } else {
       ASSERT_FALSE(reports.empty()) << c.what;
-      EXPECT_EQ(reports.back(), std::make_pair(c.failure, FreeDb::kLookupFailed)) << c.what;
+      EXPECT_EQ(reports.back(), LookupReport::Failed(c.failure)) << c.what;
       ExpectUntouched();
     }
   }
