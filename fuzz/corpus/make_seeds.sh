@@ -35,6 +35,9 @@ ini='[General]\nFormatSelected=11012\nLanguage=\nDevice=[vcd0] KORVANE VIRTUAL C
 seed ini_fuzzer korvane.ini "$ini"
 seed ini_fuzzer utf16 '\xff\xfe[\x00A\x00]\x00\n\x00k\x00=\x00v\x00\n\x00'
 seed disc_cache cached '\x03[7A0B5C0D]\nDisc_Title=Album\nDisc_Artist=Band\nDisc_Year=1999\nTrack_1=One\nTrack_2=Two\n'
+# A section ending in a broken line, and titles that reading would strip of quotes or blanks.
+seed disc_cache broken_tail '\307[7A0B5C0D]\nDisc_Title=Album\nDisc_Artist=Band\nDisc_Year<1990\nTrac\206\220'
+seed disc_cache quoted '\003[7A0B5C0D]\nDisc_Title=""Heroes""\nDisc_Artist=\x27 Band \x27\nTrack_1=" One"\n'
 seed disc_cache various '\x02[7A0B5C0D]\nVA=1\nArtist_1=First\nArtist_2=Second\nTrack_1=One\n[00000000]\nTrack_1=x\n'
 seed language_file deutsch '[Translation]\nLanguageName=Deutsch\n4001=Datei\n4002=Bearbeiten{RN}Zeile\n'
 seed language_file bare '[Translation]\n1=x\n'

@@ -51,13 +51,23 @@ bool SameName(QByteArrayView stored, Name name) {
   return true;
 }
 
+bool InMatchingQuotes(QByteArrayView value) {
+  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+}
+
 QByteArray ParseValue(QByteArrayView line) {
   QByteArrayView value = Trim(line.sliced(line.indexOf('=') + 1));
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
-    value = value.sliced(1, value.size() - 2);
-  }
+  if (InMatchingQuotes(value)) value = value.sliced(1, value.size() - 2);
   return value.toByteArray();
+}
+
+// The value as its line holds it so that ParseValue gives it back: a value that reading would
+// trim, or strip of a pair of quotes (an album titled "Heroes", quotes and all), is put in
+// quotes of its own. Any other value is written as it is, as the profile functions do.
+QByteArray StoredValue(const QByteArray& value) {
+  const bool trimmed = value.isEmpty() || (!IsBlank(value.front()) && !IsBlank(value.back()));
+  if (trimmed && !InMatchingQuotes(value)) return value;
+  return '"' + value + '"';
 }
 
 }  // namespace
@@ -203,7 +213,7 @@ QByteArray IniDocument::WithValues(const QByteArray& section, const Entries& ent
   std::vector<Edit> added;     // keys the section does not have yet, in the order given
   for (const auto& [key, value] : entries) {
     const QByteArray cleanKey = Trim(key).toByteArray();
-    const QByteArray line = cleanKey + '=' + value;
+    const QByteArray line = cleanKey + '=' + StoredValue(value);
     const std::optional<uint32_t> k = s ? FindKey(*s, QByteArrayView(cleanKey)) : std::nullopt;
     if (k) {
       const Key& existing = keys_[*k];

@@ -28,7 +28,8 @@ class IniDocument {
   bool HasKeys(QStringView section) const;
 
   // Replaces the key's line in place, or appends the key after the last key of its
-  // section, or appends the section and the key at the end of the file.
+  // section, or appends the section and the key at the end of the file. A value with blanks
+  // at either end, or in matching quotes, is written in quotes, so Value reads it back whole.
   void Set(const QByteArray& section, const QByteArray& key, const QByteArray& value);
   // Several keys of one section at once, as Set would one after the other.
   void SetAll(const QByteArray& section, const Entries& entries);

@@ -12,6 +12,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include "platform/version.h"
 #include "support/test_support.h"
 
 namespace {
@@ -54,6 +55,8 @@ int FileMode(const QString& path) {
   struct stat status {};
   return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? static_cast<int>(status.st_mode & 07777) : -1;
 }
+
+QByteArray UserAgentOfThisVersion() { return "Korvane v-" + QByteArray(KorvaneVersion()).replace('.', '-'); }
 
 void EnsureApp() {
   static int argc = 1;

@@ -7,6 +7,9 @@
 // The permission bits of a file (0600), or -1 when it is missing.
 int FileMode(const QString& path);
 
+// The user agent of a crash upload from this build: "Korvane v-2-5-5" for version 2.5.5.
+QByteArray UserAgentOfThisVersion();
+
 // The Qt application of this test program (a QApplication, for the message box), created
 // on first use.
 void EnsureApp();

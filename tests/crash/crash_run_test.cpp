@@ -107,7 +107,7 @@ TEST_F(CrashRunTest, AnsweringYesPostsTheReportByteForByte) {
   const HttpsTestServer::Request& request = server_->Requests().first();
   EXPECT_EQ(request.method, "POST");
   EXPECT_EQ(request.path, kReportPath);
-  EXPECT_EQ(request.headers.value("user-agent"), "Korvane v-2-5-5");
+  EXPECT_EQ(request.headers.value("user-agent"), UserAgentOfThisVersion());
   EXPECT_EQ(request.headers.value("content-type"), "application/octet-stream");
   EXPECT_EQ(request.body.size(), report.size());
   EXPECT_TRUE(request.body == report) << "the report's raw bytes, nothing before or after";

@@ -92,7 +92,7 @@ TEST(CrashQuestion, TheWindowIsAWarningWithYesAndNo) {
 }
 
 TEST(CrashUpload, GoesToTheReportAddressWithTheVersionInTheUserAgent) {
-  EXPECT_EQ(CrashUpload::UserAgent(), "Korvane v-2-5-5");
+  EXPECT_EQ(CrashUpload::UserAgent(), UserAgentOfThisVersion());
   const QByteArray saved = qgetenv("KORVANE_CRASH_URL");
   qunsetenv("KORVANE_CRASH_URL");
   EXPECT_TRUE(CrashUpload::Url().startsWith("https://"));

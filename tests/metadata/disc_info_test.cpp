@@ -86,6 +86,32 @@ TEST_F(DiscInfoTest, SavedValuesComeBackExactlyIncludingNonAscii) {
   EXPECT_EQ(loaded.GetTrackArtist(1), QStringLiteral("Björk"));
 }
 
+// Reading a cached value drops a pair of quotes around it and blanks at its ends; a title
+// that has them (an album called "Heroes", quotes and all) still survives saving and loading.
+TEST_F(DiscInfoTest, QuotedAndSpacedTextsSurviveSavingAndLoading) {
+  WriteCache("[7A0B5C0D]\nDisc_Title=\"\"Heroes\"\"\nDisc_Artist=' Band '\nTrack_1='One'\n");
+  auto load = [](DiscInfo& info) {
+    info.ResetToDefaults(2);
+    info.discId = "7A0B5C0D";
+    return info.LoadFromCache();
+  };
+  DiscInfo info;
+  ASSERT_TRUE(load(info));
+  EXPECT_EQ(info.album, "\"Heroes\"");
+  EXPECT_EQ(info.artist, " Band ");
+  EXPECT_EQ(info.trackTitles, QStringList({"One", "Track 02"}));
+  info.trackTitles[1] = "'Two' ";
+  info.comment = "\"";
+  EXPECT_TRUE(info.SaveToCache());
+
+  DiscInfo again;
+  ASSERT_TRUE(load(again));
+  EXPECT_EQ(again.album, "\"Heroes\"");
+  EXPECT_EQ(again.artist, " Band ");
+  EXPECT_EQ(again.comment, "\"");
+  EXPECT_EQ(again.trackTitles, QStringList({"One", "'Two' "}));
+}
+
 TEST_F(DiscInfoTest, TitleBackAtDefaultIsNotWrittenAndOldEntryStays) {
   DiscInfo info;
   info.ResetToDefaults(6);

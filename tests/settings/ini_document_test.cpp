@@ -49,6 +49,33 @@ TEST(IniDocument, ReadsValuesTheWayHandEditedFilesExpect) {
   for (const Case& c : cases) EXPECT_EQ(Get(file, c.section, c.key), c.value) << c.section << "/" << c.key;
 }
 
+// Reading trims blanks and drops one pair of matching quotes, so a value that would lose
+// either is written in quotes of its own; every other value is written as it is.
+TEST(IniDocument, WrittenValuesReadBackAsWritten) {
+  const struct {
+    QByteArray value;
+    QByteArray line;
+  } cases[] = {
+      {"plain", "K=plain"},
+      {"", "K="},
+      {"inner \"quotes\" stay", "K=inner \"quotes\" stay"},
+      {"\"half", "K=\"half"},
+      {"'mixed\"", "K='mixed\""},
+      {"\"Heroes\"", "K=\"\"Heroes\"\""},
+      {"'single'", "K=\"'single'\""},
+      {"\"\"", "K=\"\"\"\""},
+      {" leading", "K=\" leading\""},
+      {"trailing\t", "K=\"trailing\t\""},
+      {" ", "K=\" \""},
+  };
+  for (const auto& c : cases) {
+    IniDocument doc = IniDocument::Parse("[S]\nK=old\n");
+    doc.Set("S", "K", c.value);
+    EXPECT_EQ(doc.Serialize(), "[S]\n" + c.line + "\n") << c.value.constData();
+    EXPECT_EQ(IniDocument::Parse(doc.Serialize()).Value(u"S", u"K"), c.value) << c.value.constData();
+  }
+}
+
 TEST(IniDocument, WritingChangesOnlyWhatItMust) {
   const QByteArray original =
       "; comment stays\n"

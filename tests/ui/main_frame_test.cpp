@@ -380,11 +380,9 @@ TEST_F(PlayerButtonsTest, PlayPauseAndStop) {
   Click(9206);
   EXPECT_FALSE(IsPaused());
   ExpectPlaying(0);
-  ASSERT_TRUE(WaitUntil([] {
-    int track = -1;
-    uint32_t position = 0, total = 0;
-    return PlaybackProgress(track, position, total) && track == 0 && position > 0;
-  }));
+  // The sound device has taken some of the first track's audio (the file behind it fills
+  // only as the device's periods complete, after the player's position moves).
+  ASSERT_TRUE(WaitUntil([this] { return !sound_.Bytes().isEmpty(); }));
 
   Click(9204);
   ExpectPlaying(-1);
