@@ -2,11 +2,11 @@
 // fully named disc.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include "metadata/disc_id.h"
 #include "metadata/disc_info.h"
@@ -20,9 +20,12 @@ constexpr int kTracks = 15;
 void WriteCache(const QString& folder, int discs) {
   QByteArray text;
   for (int d = 0; d < discs; ++d) {
-    text += QString("[%1]\n").arg(uint(0x10000000 + d * 7919), 8, 16, QChar('0')).toUpper().toLatin1();
-    text += "Disc_Title=Album number " + QByteArray::number(d) + "\nDisc_Artist=Some Band\nDisc_Year=1999\n";
-    for (int t = 1; t <= kTracks; ++t) text += "Track_" + QByteArray::number(t) + "=Song " + QByteArray::number(t) + "\n";
+    text +=
+        QString("[%1]\n").arg(uint(0x10000000 + d * 7919), 8, 16, QChar('0')).toUpper().toLatin1();
+    text += "Disc_Title=Album number " + QByteArray::number(d) +
+            "\nDisc_Artist=Some Band\nDisc_Year=1999\n";
+    for (int t = 1; t <= kTracks; ++t)
+      text += "Track_" + QByteArray::number(t) + "=Song " + QByteArray::number(t) + "\n";
   }
   QFile file(folder + "/discs.ini");
   if (file.open(QIODevice::WriteOnly)) file.write(text);
@@ -77,7 +80,8 @@ void BM_SaveNamedDisc(benchmark::State& state) {
   for (auto _ : state) {
     ++round;
     info.album = QString("Album %1").arg(round);
-    for (int t = 0; t < kTracks; ++t) info.trackTitles[t] = QString("Title %1 %2").arg(t).arg(round);
+    for (int t = 0; t < kTracks; ++t)
+      info.trackTitles[t] = QString("Title %1 %2").arg(t).arg(round);
     benchmark::DoNotOptimize(info.SaveToCache());
   }
 }

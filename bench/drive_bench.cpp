@@ -3,10 +3,10 @@
 // the same chunk size, which is as fast as the image can be delivered at all.
 #include <benchmark/benchmark.h>
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <fcntl.h>
 #include <unistd.h>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <vector>
 
@@ -14,9 +14,9 @@
 #include "drive/cd_device.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
+#include "platform/cd_sector.h"
 #include "platform/paths.h"
 #include "settings/settings_store.h"
-#include "platform/cd_sector.h"
 
 namespace {
 

@@ -15,14 +15,16 @@
 namespace {
 
 const QByteArray kEntry =
-    "# xmcd\r\n#\r\nDISCID=0501a202\r\nDTITLE=Bench Artist / Bench Album\r\nDYEAR=2001\r\nDGENRE=Art Rock\r\n"
+    "# xmcd\r\n#\r\nDISCID=0501a202\r\nDTITLE=Bench Artist / Bench "
+    "Album\r\nDYEAR=2001\r\nDGENRE=Art Rock\r\n"
     "TTITLE0=Opening\r\nTTITLE1=Closing\r\nEXTD=\r\nEXTT0=\r\nEXTT1=\r\nPLAYORDER=\r\n";
 
 void Lookup(benchmark::State& state, FreeDbAccess access) {
   EnsureCoreApp();
   QTemporaryDir config;
   Paths::SetConfigDirOverride(config.path());
-  CddbTestServer server(access == FreeDbAccess::Http ? CddbTestServer::Mode::Http : CddbTestServer::Mode::Line);
+  CddbTestServer server(access == FreeDbAccess::Http ? CddbTestServer::Mode::Http
+                                                     : CddbTestServer::Mode::Line);
   server.SetQueryAnswer("200 rock 0501a202 Bench Artist / Bench Album\r\n");
   server.AddEntry("rock", "0501a202", kEntry);
   TocAddresses toc;
@@ -38,7 +40,9 @@ void Lookup(benchmark::State& state, FreeDbAccess access) {
     auto client = FreeDbClient::Create(access);
     client->SetSettings(settings);
     bool found = false;
-    client->SetReporter([&](const LookupReport& report) { found |= report.state == LookupReport::State::Succeeded; });
+    client->SetReporter([&](const LookupReport& report) {
+      found |= report.state == LookupReport::State::Succeeded;
+    });
     client->Run(&info, toc);
     while (!client->Finished()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (!found || info.album != "Bench Album") {

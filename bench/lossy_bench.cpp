@@ -5,13 +5,13 @@
 // second of processor time of the encoding process (which a busy machine does not distort).
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cmath>
 #include <memory>
 #include <numbers>
-#include <sys/resource.h>
 
 #include "encoders/aac_encoder.h"
 #include "encoders/mp3_encoder.h"
@@ -77,7 +77,8 @@ void Encode(benchmark::State& state, AudioEncoder& codec, const char* name) {
       return;
     }
     for (qsizetype at = 0; at < audio.size(); at += kChunkBytes) {
-      codec.Write(audio.constData() + at, uint32_t(std::min<qsizetype>(kChunkBytes, audio.size() - at)), 0);
+      codec.Write(audio.constData() + at,
+                  uint32_t(std::min<qsizetype>(kChunkBytes, audio.size() - at)), 0);
     }
     codec.Close();
   }
@@ -108,9 +109,9 @@ void BM_Mp3Korvane(benchmark::State& state) {
 }
 
 void BM_Mp3Lame(benchmark::State& state) {
-  RunTool(state, "lame", {"--quiet", "-r", "-s", "44.1", "--bitwidth", "16", "--signed",
-                          "--little-endian", "-m", "s", "-b", "256", "--nores", "-q", "5", Raw(),
-                          Out("lame.mp3")});
+  RunTool(state, "lame",
+          {"--quiet", "-r", "-s", "44.1", "--bitwidth", "16", "--signed", "--little-endian", "-m",
+           "s", "-b", "256", "--nores", "-q", "5", Raw(), Out("lame.mp3")});
 }
 
 void BM_OggKorvane(benchmark::State& state) {
@@ -120,8 +121,9 @@ void BM_OggKorvane(benchmark::State& state) {
 }
 
 void BM_OggOggenc(benchmark::State& state) {
-  RunTool(state, "oggenc", {"--quiet", "-r", "-B", "16", "-C", "2", "-R", "44100", "--managed",
-                            "-b", "256", "-m", "256", "-M", "256", "-o", Out("oggenc.ogg"), Raw()});
+  RunTool(state, "oggenc",
+          {"--quiet", "-r", "-B", "16", "-C", "2", "-R", "44100", "--managed", "-b", "256", "-m",
+           "256", "-M", "256", "-o", Out("oggenc.ogg"), Raw()});
 }
 
 void BM_AacKorvane(benchmark::State& state) {
@@ -131,9 +133,11 @@ void BM_AacKorvane(benchmark::State& state) {
 }
 
 void BM_AacFfmpeg(benchmark::State& state) {
-  RunTool(state, "ffmpeg", {"-v", "error", "-y", "-f", "s16le", "-ar", "44100", "-ac", "2", "-i",
-                            Raw(), "-c:a", "aac", "-profile:a", "aac_main", "-b:a", "129k",
-                            "-cutoff", "16000", "-write_mpeg2", "1", "-f", "adts", Out("ffmpeg.aac")});
+  RunTool(state, "ffmpeg",
+          {"-v",    "error",        "-y",       "-f",   "s16le", "-ar",
+           "44100", "-ac",          "2",        "-i",   Raw(),   "-c:a",
+           "aac",   "-profile:a",   "aac_main", "-b:a", "129k",  "-cutoff",
+           "16000", "-write_mpeg2", "1",        "-f",   "adts",  Out("ffmpeg.aac")});
 }
 
 }  // namespace

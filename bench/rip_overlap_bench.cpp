@@ -5,11 +5,11 @@
 // reading alone's (target: at most 1.1).
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QFile>
 #include <QTemporaryDir>
 #include <ctime>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "bench_disc.h"
 #include "drive/drive_context.h"
@@ -48,7 +48,8 @@ class BurningCodec : public AudioEncoder {
   int Open(const QString&, const TrackFacts&, const TagRecord*) override { return 1; }
   int Write(const char* data, uint32_t byteCount, int prepass) override {
     if (prepass) return 0;
-    const double until = ThreadCpuSeconds() + perChunk_ * byteCount / (kChunkSectors * kCdSectorBytes);
+    const double until =
+        ThreadCpuSeconds() + perChunk_ * byteCount / (kChunkSectors * kCdSectorBytes);
     uint32_t sum = 0;
     do {
       for (uint32_t i = 0; i < byteCount; i += 64) sum = sum * 31 + uint8_t(data[i]);
@@ -66,7 +67,9 @@ class BurningFormat : public OutputFormat {
  public:
   explicit BurningFormat(double cpuSecondsPerChunk)
       : OutputFormat(FindFormatRow(FormatId::Wav)), perChunk_(cpuSecondsPerChunk) {}
-  std::unique_ptr<AudioEncoder> CreateEncoder() const override { return std::make_unique<BurningCodec>(perChunk_); }
+  std::unique_ptr<AudioEncoder> CreateEncoder() const override {
+    return std::make_unique<BurningCodec>(perChunk_);
+  }
 
  private:
   double perChunk_;
@@ -94,7 +97,8 @@ CdDevice* InsertDisc(benchmark::State& state) {
   cue.close();
   QString error, name;
   VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
-  if (!drive.LoadCue(cue.fileName(), &error) || SelectPreferredDrive("vcd0", name) != DriveChoice::Selected) {
+  if (!drive.LoadCue(cue.fileName(), &error) ||
+      SelectPreferredDrive("vcd0", name) != DriveChoice::Selected) {
     state.SkipWithError("cannot load the disc");
     return nullptr;
   }
@@ -148,7 +152,10 @@ void BM_RipReadingOverlappedWithEncoding(benchmark::State& state) {
   }
   if (g_readAloneSeconds > 0) state.counters["vs_read"] = seconds / g_readAloneSeconds;
 }
-BENCHMARK(BM_RipReadingOverlappedWithEncoding)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_RipReadingOverlappedWithEncoding)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 

@@ -96,8 +96,8 @@ void BM_WriteOneKeyToFiftyMegabyteFile(benchmark::State& state) {
   for (int s = 0; s < 50000; ++s) {
     bytes += "[Section" + QByteArray::number(s) + "]\n";
     for (int k = 0; k < 40; ++k) {
-      bytes += "Key" + QByteArray::number(k) + "=value number " + QByteArray::number(k) + " of section " +
-               QByteArray::number(s) + "\n";
+      bytes += "Key" + QByteArray::number(k) + "=value number " + QByteArray::number(k) +
+               " of section " + QByteArray::number(s) + "\n";
     }
   }
   QFile file(dir.filePath("korvane.ini"));

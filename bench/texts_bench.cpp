@@ -25,7 +25,10 @@ struct BenchFiles {
     QByteArray contents = "[Translation]\nLanguageName=Bench\n";
     for (const BuiltInText& row : BuiltInTexts()) {
       if (row.IsComment() || row.id == kLastRowId) continue;
-      contents += QByteArray::number(row.id) + "=\xC3\x9C" "bersetzung " + row.text + "\n";
+      contents += QByteArray::number(row.id) +
+                  "=\xC3\x9C"
+                  "bersetzung " +
+                  row.text + "\n";
     }
     QFile file(languageFile);
     if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size()) std::abort();
@@ -49,9 +52,7 @@ void Measure(benchmark::State& state, bool withFile, unsigned id) {
 
 void BM_GetText_BuiltIn(benchmark::State& state) { Measure(state, false, kLastRowId); }
 void BM_GetText_LanguageFile(benchmark::State& state) { Measure(state, true, 3107); }
-void BM_GetText_LanguageFileFallsBack(benchmark::State& state) {
-  Measure(state, true, kLastRowId);
-}
+void BM_GetText_LanguageFileFallsBack(benchmark::State& state) { Measure(state, true, kLastRowId); }
 
 BENCHMARK(BM_GetText_BuiltIn)->Repetitions(9)->ReportAggregatesOnly(true);
 BENCHMARK(BM_GetText_LanguageFile)->Repetitions(9)->ReportAggregatesOnly(true);

@@ -3,9 +3,9 @@
 // data (raw sectors made with EDC and ECC on the fly), and the generated demo disc.
 #include <benchmark/benchmark.h>
 
+#include <scsi/sg.h>
 #include <QFile>
 #include <QTemporaryDir>
-#include <scsi/sg.h>
 
 #include <cstring>
 #include <vector>
@@ -42,7 +42,8 @@ const QTemporaryDir& Folder() {
 }
 
 // Loads the image named by `cue` into vcd0 (writing it on first use) and opens a handle.
-int Prepare(const char* cue, const char* bin, int sectors, int size, const char* mode, benchmark::State& state) {
+int Prepare(const char* cue, const char* bin, int sectors, int size, const char* mode,
+            benchmark::State& state) {
   VirtualDriveHost& host = VirtualDriveHost::Instance();
   const QString binPath = Folder().filePath(bin);
   if (!QFile::exists(binPath) && !WriteImage(binPath, sectors, size)) {
@@ -51,7 +52,9 @@ int Prepare(const char* cue, const char* bin, int sectors, int size, const char*
   }
   QFile sheet(Folder().filePath(cue));
   sheet.open(QIODevice::WriteOnly | QIODevice::Truncate);
-  sheet.write(QStringLiteral("FILE \"%1\" BINARY\n  TRACK 01 %2\n    INDEX 01 00:00:00\n").arg(bin, mode).toUtf8());
+  sheet.write(QStringLiteral("FILE \"%1\" BINARY\n  TRACK 01 %2\n    INDEX 01 00:00:00\n")
+                  .arg(bin, mode)
+                  .toUtf8());
   sheet.close();
   QString error;
   if (!host.Drive(0).LoadCue(sheet.fileName(), &error)) {
@@ -68,8 +71,18 @@ void ReadDisc(benchmark::State& state, int handle, int total, int fieldByte) {
   int lba = 0;
   for (auto _ : state) {
     const int count = std::min(kChunk, total - lba);
-    unsigned char cdb[12] = {0xBE, 0, uint8_t(lba >> 24), uint8_t(lba >> 16), uint8_t(lba >> 8), uint8_t(lba),
-                             0, 0, uint8_t(count), uint8_t(fieldByte), 0, 0};
+    unsigned char cdb[12] = {0xBE,
+                             0,
+                             uint8_t(lba >> 24),
+                             uint8_t(lba >> 16),
+                             uint8_t(lba >> 8),
+                             uint8_t(lba),
+                             0,
+                             0,
+                             uint8_t(count),
+                             uint8_t(fieldByte),
+                             0,
+                             0};
     sg_io_hdr_t hdr{};
     hdr.interface_id = 'S';
     hdr.cmdp = cdb;

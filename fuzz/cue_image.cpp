@@ -3,11 +3,11 @@
 // ragged) and fills it. The image goes into a virtual drive, which must answer READ TOC
 // (formats 0 and 5) and sector reads; the CD-TEXT it serves must read back as the sheet's
 // TITLE and PERFORMER texts.
+#include <scsi/sg.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <scsi/sg.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -77,10 +77,12 @@ void CheckCdText(VirtualDrive& drive, const CueSheet& sheet) {
   if (reply.size() < 4) return;
   const int length = (uint8_t(reply[0]) << 8) | uint8_t(reply[1]);
   const int tracks = int(sheet.tracks.size());
-  const CdText text = ParseCdText(reinterpret_cast<const uint8_t*>(reply.constData()), int(reply.size()),
-                                  length, tracks);
+  const CdText text = ParseCdText(reinterpret_cast<const uint8_t*>(reply.constData()),
+                                  int(reply.size()), length, tracks);
   Check(text.records.size() == tracks + 1);
-  if (sheet.tracks.first().number != 1 || !IsPlainText(sheet.title) || !IsPlainText(sheet.performer)) return;
+  if (sheet.tracks.first().number != 1 || !IsPlainText(sheet.title) ||
+      !IsPlainText(sheet.performer))
+    return;
   for (const CueTrack& track : sheet.tracks) {
     if (!IsPlainText(track.title) || !IsPlainText(track.performer)) return;
   }
@@ -113,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int length = (uint8_t(fileBytes[2 * i]) << 8) | uint8_t(fileBytes[2 * i + 1]);
     QFile bin(dir.filePath(sheet.files[i].name));
     if (!bin.open(QIODevice::WriteOnly)) continue;
-    const QByteArray fill = fileBytes.mid(2 * i + 2).isEmpty() ? QByteArray(1, '\0') : fileBytes.mid(2 * i + 2);
+    const QByteArray fill =
+        fileBytes.mid(2 * i + 2).isEmpty() ? QByteArray(1, '\0') : fileBytes.mid(2 * i + 2);
     bin.write(fill.repeated(length / fill.size() + 1).left(length));
   }
 
@@ -127,7 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckCdText(drive, sheet);
   // The first and last sector of each track, and the pregap's first.
   for (int i = 4; i + 8 <= toc.size(); i += 8) {
-    const int lba = (uint8_t(toc[i + 5]) * 60 + uint8_t(toc[i + 6])) * 75 + uint8_t(toc[i + 7]) - 150;
+    const int lba =
+        (uint8_t(toc[i + 5]) * 60 + uint8_t(toc[i + 6])) * 75 + uint8_t(toc[i + 7]) - 150;
     for (int at : {lba - 1, lba, lba + 1}) Send(drive, ReadCdCdb(at), 2352);
   }
   return 0;

@@ -1,8 +1,8 @@
 // A disc-cache file ("discs.ini") from outside: the disc's section is read over the defaults,
 // stored again and read back to the same record. The first input byte gives the track count,
 // one a disc can have (1 to 99): with more, the record has no track entries to compare.
-#include <QTemporaryDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
 

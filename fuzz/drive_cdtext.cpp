@@ -13,10 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> response(data + 1, data + size);
   if (response.size() < 2) response.resize(2, 0);
   const int length = (response[0] << 8) | response[1];
-  const CdText text = ParseCdText(response.data(), static_cast<int>(response.size()), length, tracks);
+  const CdText text =
+      ParseCdText(response.data(), static_cast<int>(response.size()), length, tracks);
   if (text.records.size() != static_cast<qsizetype>(tracks) + 1) __builtin_trap();
   for (const CdTextRecord& record : text.records) {
-    if (record.title.size() > CdTextPacks::kMaxFieldBytes || record.performer.size() > CdTextPacks::kMaxFieldBytes) {
+    if (record.title.size() > CdTextPacks::kMaxFieldBytes ||
+        record.performer.size() > CdTextPacks::kMaxFieldBytes) {
       __builtin_trap();
     }
   }

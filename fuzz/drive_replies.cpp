@@ -28,7 +28,8 @@ class ScriptedDrive : public CdDevice {
   bool SelectDevice(const QString&, const QString&) override { return true; }
   QString CurrentDeviceName() const override { return "fz0"; }
 
-  bool Execute(const uint8_t*, void* buffer, bool, uint32_t length, bool, SenseSummary* sense) override {
+  bool Execute(const uint8_t*, void* buffer, bool, uint32_t length, bool,
+               SenseSummary* sense) override {
     if (sense) *sense = SenseSummary{};
     if (end_ - at_ < 3) return false;
     const uint8_t flags = at_[0];
@@ -85,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // The disc's name: READ TOC, then the ISO 9660 primary volume descriptor of a data track.
   QString label;
-  if (GetVolumeLabel(label)) Check(!label.isEmpty() && label.size() <= 32 && label == label.trimmed());
+  if (GetVolumeLabel(label))
+    Check(!label.isEmpty() && label.size() <= 32 && label == label.trimmed());
   DetectDiscType();
 
   context.device = nullptr;

@@ -24,10 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Cddb::AnswerReader reader;
   QByteArray answer;
   for (size_t at = 1; at < size && answer.isEmpty(); at += piece) {
-    reader.Append(reinterpret_cast<const char*>(data + at), static_cast<qsizetype>(std::min(piece, size - at)));
+    reader.Append(reinterpret_cast<const char*>(data + at),
+                  static_cast<qsizetype>(std::min(piece, size - at)));
     if (reader.Complete()) answer = reader.Take();
   }
-  if (!answer.isEmpty() && !answer.endsWith('\n')) __builtin_trap();  // an answer ends at a line end
+  if (!answer.isEmpty() && !answer.endsWith('\n'))
+    __builtin_trap();  // an answer ends at a line end
 
   DiscInfo info;
   info.ResetToDefaults(2);
@@ -37,8 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   OfflineClient client;
   client.SetTextSource([](int id) { return QString::number(id); });
   client.Run(&info, toc);
-  const QByteArray response(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
-  const bool matched = client.HandleQueryResponse(Cddb::DecodeAnswer(answer.isEmpty() ? response : answer));
-  if (matched == client.Finished()) __builtin_trap();  // a match goes on, anything else ends the lookup
+  const QByteArray response(reinterpret_cast<const char*>(data + 1),
+                            static_cast<qsizetype>(size - 1));
+  const bool matched =
+      client.HandleQueryResponse(Cddb::DecodeAnswer(answer.isEmpty() ? response : answer));
+  if (matched == client.Finished())
+    __builtin_trap();  // a match goes on, anything else ends the lookup
   return 0;
 }

@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArray entry(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
   const int parsed = ParseFreeDbEntry(entry, trackCount, info);
   // Titles are only replaced or added up to the track count.
-  if (parsed == 1 && info.trackTitles.size() > std::max<qsizetype>(before, trackCount)) __builtin_trap();
+  if (parsed == 1 && info.trackTitles.size() > std::max<qsizetype>(before, trackCount))
+    __builtin_trap();
   if (parsed == 0 && (trackCount >= 1 && trackCount <= 99)) __builtin_trap();
   return 0;
 }

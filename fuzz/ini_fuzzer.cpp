@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   IniDocument doc = IniDocument::Parse(bytes);
   doc.Value(u"General", u"FormatSelected");
   const QString decoded = Utf16Codec::Decode(bytes);
-  const QByteArray probe = Utf16Codec::EncodePrefix(decoded, 511).replace('\n', ' ').replace('\r', ' ');
+  const QByteArray probe =
+      Utf16Codec::EncodePrefix(decoded, 511).replace('\n', ' ').replace('\r', ' ');
   doc.Set("General", "Probe", probe);
   const IniDocument again = IniDocument::Parse(doc.Serialize());
   if (again.Value(u"General", u"Probe") != probe) __builtin_trap();

@@ -1,6 +1,6 @@
 // The proxy reply state machines over arbitrary replies. The first byte chooses the proxy
-// type, whether a user name is configured and connect or bind; the reply is read in the pieces asked for.
-// Where a bind's proxy listens must be the address and port its reply holds.
+// type, whether a user name is configured and connect or bind; the reply is read in the pieces
+// asked for. Where a bind's proxy listens must be the address and port its reply holds.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -16,7 +16,8 @@ bool IsListeningPlace(const ProxyHandshake::Step& step, const QByteArray& reply,
   const bool socks5 = type == ProxyHandshake::kSocks5;
   if (reply.size() < (socks5 ? 7 : 8)) return false;
   const qsizetype portAt = socks5 ? reply.size() - 2 : 2;
-  const uint16_t port = static_cast<uint16_t>((uint8_t(reply[portAt]) << 8) | uint8_t(reply[portAt + 1]));
+  const uint16_t port =
+      static_cast<uint16_t>((uint8_t(reply[portAt]) << 8) | uint8_t(reply[portAt + 1]));
   uint32_t address = 0;
   if (!socks5 || reply[3] == 0x01) std::memcpy(&address, reply.constData() + 4, 4);
   return step.port == port && step.address == address;
@@ -49,19 +50,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int wanted = handshake.BytesWanted();
     if (wanted <= 0) __builtin_trap();  // waiting, yet asking for nothing
     const size_t take = std::min(static_cast<size_t>(wanted), size - at);
-    const ProxyHandshake::Step step = handshake.Consume(reinterpret_cast<const char*>(data + at), static_cast<int>(take));
+    const ProxyHandshake::Step step =
+        handshake.Consume(reinterpret_cast<const char*>(data + at), static_cast<int>(take));
     reply.append(reinterpret_cast<const char*>(data + at), static_cast<qsizetype>(take));
     at += take;
     if (settings.type == ProxyHandshake::kHttp11) httpBytes += take;
-    const bool over = step.kind == ProxyHandshake::Step::kConnected || step.kind == ProxyHandshake::Step::kAccepted ||
+    const bool over = step.kind == ProxyHandshake::Step::kConnected ||
+                      step.kind == ProxyHandshake::Step::kAccepted ||
                       step.kind == ProxyHandshake::Step::kFailed;
     // A bind ends in an accept, a connect in a connection.
-    if (step.kind == (settings.bind ? ProxyHandshake::Step::kConnected : ProxyHandshake::Step::kAccepted)) {
+    if (step.kind ==
+        (settings.bind ? ProxyHandshake::Step::kConnected : ProxyHandshake::Step::kAccepted)) {
       __builtin_trap();
     }
     if (over && handshake.InProgress()) __builtin_trap();
     if (step.kind == ProxyHandshake::Step::kFailed && step.code == 0) __builtin_trap();
-    if (step.kind == ProxyHandshake::Step::kListening && !IsListeningPlace(step, reply, settings.type)) {
+    if (step.kind == ProxyHandshake::Step::kListening &&
+        !IsListeningPlace(step, reply, settings.type)) {
       __builtin_trap();
     }
     if (step.kind != ProxyHandshake::Step::kNeedMore) reply.clear();

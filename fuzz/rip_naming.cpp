@@ -25,7 +25,8 @@ bool IsSafeComponent(const QString& component) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Four texts of arbitrary UTF-16 units (lone surrogates included), split at 0xFFFF units.
-  const QString all = QString::fromUtf16(reinterpret_cast<const char16_t*>(data), qsizetype(size / 2));
+  const QString all =
+      QString::fromUtf16(reinterpret_cast<const char16_t*>(data), qsizetype(size / 2));
   const QStringList texts = all.split(QChar(0xFFFF));
   auto text = [&](int i) { return i < texts.size() ? texts[i] : QString(); };
 

@@ -9,7 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const int trackCount = data[0] % 100;
-  const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
+  const QString text =
+      QString::fromUtf8(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
   QList<int> rows;
   if (ParseTrackList(text, trackCount, rows)) {
     for (int row : rows) {

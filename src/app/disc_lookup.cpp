@@ -20,12 +20,15 @@ DiscLookup::DiscLookup(DiscInfo& info, FreeDbAccess access, const FreeDbClientSe
 
 DiscLookup::~DiscLookup() = default;
 
-void DiscLookup::SetTimeouts(int connectMs, int answerMs) { client_->SetTimeouts(connectMs, answerMs); }
+void DiscLookup::SetTimeouts(int connectMs, int answerMs) {
+  client_->SetTimeouts(connectMs, answerMs);
+}
 
 bool DiscLookup::Start() {
   outcome_ = LookupOutcome();
   CdDevice* device = DriveContext::Instance().device.load();
-  const TocAddresses toc = device && DriveContext::Instance().present ? TocAddressesOf(*device) : TocAddresses{};
+  const TocAddresses toc =
+      device && DriveContext::Instance().present ? TocAddressesOf(*device) : TocAddresses{};
   if (!client_->Run(&info_, toc)) {
     outcome_.status = LookupOutcome::Status::NoDisc;
     return false;
@@ -63,5 +66,6 @@ void DiscLookup::Conclude(const LookupReport& report) {
   if (!report.text.trimmed().isEmpty()) outcome_.message = report.text.trimmed();
   // What a failed lookup left in the record (the category of a match) is not kept.
   LoadDiscInformation(info_);
-  outcome_.status = client_->DiscNotFound() ? LookupOutcome::Status::NotFound : LookupOutcome::Status::Failed;
+  outcome_.status =
+      client_->DiscNotFound() ? LookupOutcome::Status::NotFound : LookupOutcome::Status::Failed;
 }

@@ -2,13 +2,13 @@
 
 #include <utility>
 
+#include "app/disc_lookup.h"
 #include "drive/cd_device.h"
 #include "drive/disc_type.h"
 #include "drive/drive_actions.h"
 #include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/media_watch.h"
-#include "app/disc_lookup.h"
 #include "metadata/current_disc.h"
 #include "settings/settings_store.h"
 

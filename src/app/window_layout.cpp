@@ -11,7 +11,8 @@ Rect ClampPlacement(const Rect& stored, const Size& maxTracking, const Size& scr
   placed.x = ClampPosition(stored.x, maxTracking.width);
   placed.y = ClampPosition(stored.y, maxTracking.height);
   placed.width = stored.width < kMinWidth || stored.width > screen.width ? kMinWidth : stored.width;
-  placed.height = stored.height < kMinHeight || stored.height > screen.height ? kMinHeight : stored.height;
+  placed.height =
+      stored.height < kMinHeight || stored.height > screen.height ? kMinHeight : stored.height;
   return placed;
 }
 
@@ -39,7 +40,8 @@ QString Speed(double kibPerSecond, double oneXKibPerSecond) {
   return QString::asprintf("%2.02f%c (%2.02f Mb/Sec)", factor, 'x', kibPerSecond / 1024.0);
 }
 
-double TotalPercent(double runPercent, long long runBytes, long long bytesBefore, long long totalBytes) {
+double TotalPercent(double runPercent, long long runBytes, long long bytesBefore,
+                    long long totalBytes) {
   if (totalBytes <= 0) return runPercent;
   const double done = double(bytesBefore) + double(runBytes) * runPercent / 100.0;
   return std::clamp(done * 100.0 / double(totalBytes), 0.0, 100.0);

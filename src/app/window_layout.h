@@ -51,5 +51,6 @@ QString Percent(double percent);
 QString Speed(double kibPerSecond, double oneXKibPerSecond);
 // The whole rip's percent when the current run (of runBytes, after bytesBefore of
 // totalBytes) is at runPercent; the run's own percent when totalBytes is 0 (a disc image).
-double TotalPercent(double runPercent, long long runBytes, long long bytesBefore, long long totalBytes);
+double TotalPercent(double runPercent, long long runBytes, long long bytesBefore,
+                    long long totalBytes);
 }  // namespace ProgressText

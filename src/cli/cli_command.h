@@ -10,9 +10,9 @@
 namespace Exit {
 constexpr int Ok = 0;
 constexpr int BadArguments = 1;
-constexpr int NoDisc = 2;        // no drive, no disc, tray open
+constexpr int NoDisc = 2;          // no drive, no disc, tray open
 constexpr int PartialFailure = 3;  // done with read errors, or nothing found
-constexpr int Failed = 4;        // some work failed
+constexpr int Failed = 4;          // some work failed
 }  // namespace Exit
 
 // What a command sees when it runs.

@@ -39,16 +39,13 @@ bool SetUpVirtualDrive(CliContext& ctx, int& status) {
 bool SelectDrive(CliContext& ctx, QString& displayName, int& status) {
   if (!SetUpVirtualDrive(ctx, status)) return false;
   switch (SelectPreferredDrive(WantedDrive(), displayName)) {
-    case DriveChoice::Selected:
-      return true;
-    case DriveChoice::NoDrive:
-      status = Fail(ctx, Exit::NoDisc, "no CD drive found");
-      return false;
+    case DriveChoice::Selected: return true;
+    case DriveChoice::NoDrive: status = Fail(ctx, Exit::NoDisc, "no CD drive found"); return false;
     case DriveChoice::UnknownDrive:
-      status = Fail(ctx, Exit::NoDisc, QString("no drive named \"%1\" (see korvane-cli drives)").arg(WantedDrive()));
+      status = Fail(ctx, Exit::NoDisc,
+                    QString("no drive named \"%1\" (see korvane-cli drives)").arg(WantedDrive()));
       return false;
-    case DriveChoice::NotSelected:
-      break;
+    case DriveChoice::NotSelected: break;
   }
   status = Fail(ctx, Exit::NoDisc, QString("%1 does not answer").arg(displayName));
   return false;
@@ -58,10 +55,8 @@ int DiscProblem(CliContext& ctx, DiscState state, const QString& drive) {
   switch (state) {
     case DiscState::TrayOpen:
       return Fail(ctx, Exit::NoDisc, QString("the tray of %1 is open").arg(drive));
-    case DiscState::NoDisc:
-      return Fail(ctx, Exit::NoDisc, QString("no disc in %1").arg(drive));
-    default:
-      return Fail(ctx, Exit::NoDisc, QString("%1 is not available").arg(drive));
+    case DiscState::NoDisc: return Fail(ctx, Exit::NoDisc, QString("no disc in %1").arg(drive));
+    default: return Fail(ctx, Exit::NoDisc, QString("%1 is not available").arg(drive));
   }
 }
 
@@ -87,11 +82,17 @@ QJsonObject DiscInfoJson(const DiscInfo& info) {
   for (int i = 0; i < info.trackTitles.size(); ++i) {
     bool data = false;
     if (device) device->IsDataTrack(i, data);
-    tracks.append(QJsonObject{{"number", i + 1}, {"title", info.GetTrackTitle(i)},
-                              {"artist", info.GetTrackArtist(i)}, {"data", data}});
+    tracks.append(QJsonObject{{"number", i + 1},
+                              {"title", info.GetTrackTitle(i)},
+                              {"artist", info.GetTrackArtist(i)},
+                              {"data", data}});
   }
-  return {{"discId", info.discId},   {"artist", info.artist},
-          {"album", info.album},     {"year", info.year},
-          {"genre", info.genre},     {"comment", info.comment},
-          {"variousArtists", info.GetVariousArtists() == 1}, {"tracks", tracks}};
+  return {{"discId", info.discId},
+          {"artist", info.artist},
+          {"album", info.album},
+          {"year", info.year},
+          {"genre", info.genre},
+          {"comment", info.comment},
+          {"variousArtists", info.GetVariousArtists() == 1},
+          {"tracks", tracks}};
 }

@@ -22,8 +22,9 @@ const SettingKey* KnownKey(CliContext& ctx, const QString& section, const QStrin
   if (known) return known;
   const QString keys = KnownNames(section);
   Fail(ctx, Exit::BadArguments,
-       keys.isEmpty() ? QString("unknown section \"%1\"; the sections are %2").arg(section, KnownNames())
-                      : QString("unknown key \"%1\" in %2; its keys are %3").arg(key, section, keys));
+       keys.isEmpty()
+           ? QString("unknown section \"%1\"; the sections are %2").arg(section, KnownNames())
+           : QString("unknown key \"%1\" in %2; its keys are %3").arg(key, section, keys));
   return nullptr;
 }
 
@@ -61,23 +62,26 @@ int ConfigSet(CliContext& ctx, const QString& section, const QString& key, const
     int number = 0;
     if (!ParseIntValue(*known, value, number)) {
       const QString names = known == &Key::FormatSelected ? " or a format name" : "";
-      return Fail(ctx, Exit::BadArguments,
-                  QString("%1/%2 takes a whole number%3, not \"%4\"").arg(section, key, names, value));
+      return Fail(
+          ctx, Exit::BadArguments,
+          QString("%1/%2 takes a whole number%3, not \"%4\"").arg(section, key, names, value));
     }
     if (!known->InRange(number)) {
-      return Fail(ctx, Exit::BadArguments, QString("%1/%2 takes a number from %3 to %4, not %5")
-                                               .arg(section, key)
-                                               .arg(known->minValue)
-                                               .arg(known->maxValue)
-                                               .arg(number));
+      return Fail(ctx, Exit::BadArguments,
+                  QString("%1/%2 takes a number from %3 to %4, not %5")
+                      .arg(section, key)
+                      .arg(known->minValue)
+                      .arg(known->maxValue)
+                      .arg(number));
     }
     written = SettingsStore::Instance().WriteInt(section, key, number);
   } else {
     written = SettingsStore::Instance().WriteString(section, key, value);
   }
   if (!written) {
-    return Fail(ctx, Exit::Failed,
-                QString("could not write %1/%2 to %3").arg(section, key, SettingsStore::Instance().Path()));
+    return Fail(
+        ctx, Exit::Failed,
+        QString("could not write %1/%2 to %3").arg(section, key, SettingsStore::Instance().Path()));
   }
   return Exit::Ok;
 }
@@ -86,11 +90,14 @@ int RunConfig(CliContext& ctx) {
   const QStringList& a = ctx.args;
   if (a.size() == 3 && a[0] == "get") return ConfigGet(ctx, a[1], a[2]);
   if (a.size() == 4 && a[0] == "set") return ConfigSet(ctx, a[1], a[2], a[3]);
-  return Fail(ctx, Exit::BadArguments, "usage: config get SECTION KEY | config set SECTION KEY VALUE");
+  return Fail(ctx, Exit::BadArguments,
+              "usage: config get SECTION KEY | config set SECTION KEY VALUE");
 }
 
-const RegisterCommand kConfig({"config", "get SECTION KEY | set SECTION KEY VALUE",
+const RegisterCommand kConfig({"config",
+                               "get SECTION KEY | set SECTION KEY VALUE",
                                "Print a setting (its default when not stored), or store one.",
-                               {}, RunConfig});
+                               {},
+                               RunConfig});
 
 }  // namespace

@@ -14,12 +14,14 @@
 namespace {
 
 const RegisterGlobalOption kVirtualDisc(
-    {QCommandLineOption("virtual-disc", "Put a disc image (a .cue file, or demo) in the virtual drive.",
+    {QCommandLineOption("virtual-disc",
+                        "Put a disc image (a .cue file, or demo) in the virtual drive.",
                         "PATH|demo"),
      [](const QString& disc) { qputenv("KORVANE_VIRTUAL_DISC", disc.toLocal8Bit()); }});
 
 const RegisterGlobalOption kDrive(
-    {QCommandLineOption("drive", "The drive to use: a display name, or a device name such as sr0 or vcd0.",
+    {QCommandLineOption("drive",
+                        "The drive to use: a display name, or a device name such as sr0 or vcd0.",
                         "NAME"),
      [](const QString& name) { WantedDrive() = name; }});
 
@@ -55,13 +57,15 @@ bool ReadTrack(CdDevice& device, int index, TrackLine& line) {
 void PrintTocText(CliContext& ctx, const QString& discType, const QList<TrackLine>& tracks) {
   ctx.out << "Disc type: " << discType << Qt::endl;
   for (const TrackLine& t : tracks) {
-    ctx.out << QString::asprintf("%2d  %6d  %6d  %8.2f MiB  %02d:%02d  %s", t.number, t.start, t.end,
-                                 t.bytes / 1048576.0, t.seconds / 60, t.seconds % 60, t.data ? "data" : "audio")
+    ctx.out << QString::asprintf("%2d  %6d  %6d  %8.2f MiB  %02d:%02d  %s", t.number, t.start,
+                                 t.end, t.bytes / 1048576.0, t.seconds / 60, t.seconds % 60,
+                                 t.data ? "data" : "audio")
             << Qt::endl;
   }
 }
 
-void PrintTocJson(CliContext& ctx, const QString& drive, const QString& discType, const QList<TrackLine>& tracks) {
+void PrintTocJson(CliContext& ctx, const QString& drive, const QString& discType,
+                  const QList<TrackLine>& tracks) {
   QJsonArray list;
   for (const TrackLine& t : tracks) {
     list.append(QJsonObject{{"number", t.number},
@@ -86,12 +90,14 @@ int RunToc(CliContext& ctx) {
   for (int index = 0; index < count; ++index) {
     TrackLine line;
     if (!ReadTrack(device, index, line)) {
-      return Fail(ctx, Exit::Failed, QString("cannot read track %1 of %2").arg(index + 1).arg(drive));
+      return Fail(ctx, Exit::Failed,
+                  QString("cannot read track %1 of %2").arg(index + 1).arg(drive));
     }
     tracks.append(line);
   }
   const std::optional<DiscType> type = DetectDiscType();
-  if (!type) return Fail(ctx, Exit::Failed, QString("cannot tell the kind of disc in %1").arg(drive));
+  if (!type)
+    return Fail(ctx, Exit::Failed, QString("cannot tell the kind of disc in %1").arg(drive));
   if (WantsJson(ctx)) {
     PrintTocJson(ctx, drive, type->name, tracks);
   } else {
@@ -110,15 +116,21 @@ int MoveTray(CliContext& ctx, bool eject) {
   if (!claim.Held()) return Fail(ctx, Exit::Failed, claim.Reason());
   CdDevice& device = *context.device.load();
   if (eject ? device.EjectTray() : device.LoadTray()) return Exit::Ok;
-  return Fail(ctx, Exit::Failed, QString("%1 refused to %2 its tray").arg(drive, eject ? "open" : "close"));
+  return Fail(ctx, Exit::Failed,
+              QString("%1 refused to %2 its tray").arg(drive, eject ? "open" : "close"));
 }
 
 const RegisterCommand kDrives({"drives", "[--json]", "List the CD drives, one display name a line.",
                                AddJsonOption, RunDrives});
-const RegisterCommand kToc({"toc", "[--json]",
-                            "Print the disc type and the tracks: number, first and last sector, size, time, kind.",
-                            AddJsonOption, RunToc});
-const RegisterCommand kEject({"eject", "", "Open the drive's tray.", {}, [](CliContext& ctx) { return MoveTray(ctx, true); }});
-const RegisterCommand kLoad({"load", "", "Close the drive's tray.", {}, [](CliContext& ctx) { return MoveTray(ctx, false); }});
+const RegisterCommand kToc(
+    {"toc", "[--json]",
+     "Print the disc type and the tracks: number, first and last sector, size, time, kind.",
+     AddJsonOption, RunToc});
+const RegisterCommand kEject({"eject", "", "Open the drive's tray.", {}, [](CliContext& ctx) {
+                                return MoveTray(ctx, true);
+                              }});
+const RegisterCommand kLoad({"load", "", "Close the drive's tray.", {}, [](CliContext& ctx) {
+                               return MoveTray(ctx, false);
+                             }});
 
 }  // namespace

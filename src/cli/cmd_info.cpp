@@ -19,8 +19,10 @@ int RunInfo(CliContext& ctx) {
     PrintJson(ctx, record);
   } else {
     ctx.out << "Disc ID: " << info.discId << (cached ? "" : " (not in the disc cache)") << Qt::endl;
-    ctx.out << "Artist: " << Printable(info.artist) << Qt::endl << "Album: " << Printable(info.album) << Qt::endl
-            << "Year: " << Printable(info.year) << Qt::endl << "Genre: " << Printable(info.genre) << Qt::endl
+    ctx.out << "Artist: " << Printable(info.artist) << Qt::endl
+            << "Album: " << Printable(info.album) << Qt::endl
+            << "Year: " << Printable(info.year) << Qt::endl
+            << "Genre: " << Printable(info.genre) << Qt::endl
             << "Comment: " << Printable(info.comment) << Qt::endl;
     for (int i = 0; i < info.trackTitles.size(); ++i) {
       ctx.out << QString::asprintf("%2d  ", i + 1) << Printable(info.GetTrackArtist(i)) << " - "
@@ -30,7 +32,8 @@ int RunInfo(CliContext& ctx) {
   return Exit::Ok;
 }
 
-const RegisterCommand kInfo({"info", "[--json]", "Print the disc's artist, album, year, genre and titles.",
+const RegisterCommand kInfo({"info", "[--json]",
+                             "Print the disc's artist, album, year, genre and titles.",
                              AddJsonOption, RunInfo});
 
 }  // namespace

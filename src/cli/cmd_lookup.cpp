@@ -2,9 +2,9 @@
 #include <QUrl>
 #include <optional>
 
+#include "app/disc_lookup.h"
 #include "cli/cli_command.h"
 #include "cli/cli_disc.h"
-#include "app/disc_lookup.h"
 #include "metadata/disc_info.h"
 #include "metadata/freedb_client.h"
 #include "settings/freedb_settings.h"
@@ -12,13 +12,16 @@
 
 namespace {
 
-const QCommandLineOption kHttp("http", "Ask the server's cddb.cgi over HTTP instead of the line protocol.");
+const QCommandLineOption kHttp("http",
+                               "Ask the server's cddb.cgi over HTTP instead of the line protocol.");
 const QCommandLineOption kServer("server", "The freedb server, instead of fdServer.", "HOST");
-const QCommandLineOption kPort("port", "The server's port, instead of fdTCPPort or fdHTTPPort.", "N");
-const QCommandLineOption kProxy("proxy",
-                                "The proxy for this lookup: socks4://host:port, socks4a://host:port, "
-                                "socks5://[user:pass@]host:port or http://[user:pass@]host:port.",
-                                "URL");
+const QCommandLineOption kPort("port", "The server's port, instead of fdTCPPort or fdHTTPPort.",
+                               "N");
+const QCommandLineOption kProxy(
+    "proxy",
+    "The proxy for this lookup: socks4://host:port, socks4a://host:port, "
+    "socks5://[user:pass@]host:port or http://[user:pass@]host:port.",
+    "URL");
 
 constexpr int kCannotDetectTracks = 1008;
 constexpr int kTrackListLabel = 1013;
@@ -51,7 +54,8 @@ bool ApplyOptions(CliContext& ctx, FreeDbAccess access, FreeDbClientSettings& se
     bool number = false;
     settings.port = ctx.parser.value(kPort).toInt(&number);
     if (!number || settings.port < 1 || settings.port > 65535) {
-      Fail(ctx, Exit::BadArguments, QString("--port takes a port number, not \"%1\"").arg(ctx.parser.value(kPort)));
+      Fail(ctx, Exit::BadArguments,
+           QString("--port takes a port number, not \"%1\"").arg(ctx.parser.value(kPort)));
       return false;
     }
   }
@@ -60,8 +64,10 @@ bool ApplyOptions(CliContext& ctx, FreeDbAccess access, FreeDbClientSettings& se
   const QUrl url(value, QUrl::StrictMode);
   const std::optional<ProxyKind> kind = ProxyKindOf(url.scheme().toLower());
   if (!url.isValid() || !kind || url.host().isEmpty() || url.port() < 1) {
-    Fail(ctx, Exit::BadArguments, QString("--proxy takes socks4://, socks4a://, socks5:// or http:// "
-                                          "with a host and a port, not \"%1\"").arg(value));
+    Fail(ctx, Exit::BadArguments,
+         QString("--proxy takes socks4://, socks4a://, socks5:// or http:// "
+                 "with a host and a port, not \"%1\"")
+             .arg(value));
     return false;
   }
   if (access == FreeDbAccess::Http) {
@@ -82,11 +88,13 @@ void PrintRecord(CliContext& ctx, const DiscInfo& info) {
   ctx.out << "===================" << Qt::endl;
   for (int i = 0; i < 4; ++i) {
     const QString label = Text(kLabels[i]);
-    ctx.out << label.left(label.indexOf(QLatin1Char(':'))) << ": " << Printable(values[i]) << Qt::endl;
+    ctx.out << label.left(label.indexOf(QLatin1Char(':'))) << ": " << Printable(values[i])
+            << Qt::endl;
   }
   ctx.out << Text(kTrackListLabel) << Qt::endl;
   for (int i = 0; i < info.trackTitles.size(); ++i) {
-    ctx.out << Printable(info.GetTrackArtist(i)) << " - " << Printable(info.GetTrackTitle(i)) << Qt::endl;
+    ctx.out << Printable(info.GetTrackArtist(i)) << " - " << Printable(info.GetTrackTitle(i))
+            << Qt::endl;
   }
 }
 
@@ -105,11 +113,13 @@ int RunLookup(CliContext& ctx) {
   DiscLookup lookup(info, access, settings);
   // With --json the record is the only thing on stdout.
   QTextStream& statusLines = WantsJson(ctx) ? ctx.err : ctx.out;
-  lookup.SetStatusLine([&](double, const QString& text) { statusLines << Printable(text.trimmed()) << Qt::endl; });
+  lookup.SetStatusLine(
+      [&](double, const QString& text) { statusLines << Printable(text.trimmed()) << Qt::endl; });
   const LookupOutcome outcome = lookup.Run();
   switch (outcome.status) {
     case LookupOutcome::Status::Found: break;
-    case LookupOutcome::Status::NotFound: return Fail(ctx, Exit::PartialFailure, Printable(outcome.message));
+    case LookupOutcome::Status::NotFound:
+      return Fail(ctx, Exit::PartialFailure, Printable(outcome.message));
     case LookupOutcome::Status::NoDisc: return Fail(ctx, Exit::NoDisc, Text(kCannotDetectTracks));
     default: return Fail(ctx, Exit::Failed, Printable(outcome.message));
   }
@@ -121,7 +131,8 @@ int RunLookup(CliContext& ctx) {
   return Exit::Ok;
 }
 
-const RegisterCommand kLookup({"lookup", "[--http] [--server HOST] [--port N] [--proxy URL] [--json]",
+const RegisterCommand kLookup({"lookup",
+                               "[--http] [--server HOST] [--port N] [--proxy URL] [--json]",
                                "Look the disc up on the freedb server and store what it finds.",
                                AddLookupOptions, RunLookup});
 

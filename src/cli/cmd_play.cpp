@@ -10,8 +10,8 @@
 #include "cli/cli_disc.h"
 #include "drive/cd_device.h"
 #include "drive/drive_context.h"
-#include "player/playback.h"
 #include "platform/wave_out.h"
+#include "player/playback.h"
 
 namespace {
 
@@ -70,7 +70,8 @@ void PrintProgress(CliContext& ctx, int trackNumber, const Progress& progress, c
   ctx.out << QString("\rTrack %1  %2%  %3 / %4  %5")
                  .arg(trackNumber)
                  .arg(int(100.0 * progress.position / progress.total), 3)
-                 .arg(Clock(progress.position / kBytesPerSecond), Clock(progress.total / kBytesPerSecond))
+                 .arg(Clock(progress.position / kBytesPerSecond),
+                      Clock(progress.total / kBytesPerSecond))
                  .arg(state, -7)
           << Qt::flush;
 }
@@ -79,19 +80,17 @@ uint32_t TrackBytes(int index) {
   CdDevice* device = DriveContext::Instance().device;
   int first = 0;
   int last = 0;
-  if (!device || !device->GetTrackStart(index, first) || !device->GetTrackEnd(index, last)) return 0;
+  if (!device || !device->GetTrackStart(index, first) || !device->GetTrackEnd(index, last))
+    return 0;
   return uint32_t(last - first + 1) * kCdSectorBytes;
 }
 
 int ExitFor(PlayError::Kind kind) {
   switch (kind) {
     case PlayError::BadTrack:
-    case PlayError::DataTrack:
-      return Exit::BadArguments;
-    case PlayError::NoDisc:
-      return Exit::NoDisc;
-    default:
-      return Exit::Failed;
+    case PlayError::DataTrack: return Exit::BadArguments;
+    case PlayError::NoDisc: return Exit::NoDisc;
+    default: return Exit::Failed;
   }
 }
 
@@ -121,7 +120,8 @@ void RunUntilEnd(CliContext& ctx, int trackNumber, Progress progress) {
 int RunPlay(CliContext& ctx) {
   bool isNumber = false;
   const int trackNumber = ctx.args.value(0).toInt(&isNumber);
-  if (ctx.args.size() != 1 || !isNumber) return Fail(ctx, Exit::BadArguments, "play takes one track number");
+  if (ctx.args.size() != 1 || !isNumber)
+    return Fail(ctx, Exit::BadArguments, "play takes one track number");
 
   QString drive;
   int status = Exit::Ok;
@@ -142,8 +142,7 @@ int RunPlay(CliContext& ctx) {
   return status;
 }
 
-const RegisterCommand kPlay({"play", "N",
-                             "Play track N of the disc through the sound device; Ctrl-C stops.",
-                             {}, RunPlay});
+const RegisterCommand kPlay(
+    {"play", "N", "Play track N of the disc through the sound device; Ctrl-C stops.", {}, RunPlay});
 
 }  // namespace

@@ -18,8 +18,10 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 
-const QCommandLineOption kFormat("format", "Output format: wav, mp3, ogg, aac, wma, iso or bin.", "FORMAT");
-const QCommandLineOption kTracks("tracks", "Tracks to rip, e.g. 1,3-5 (default: the ticked ones).", "LIST");
+const QCommandLineOption kFormat("format", "Output format: wav, mp3, ogg, aac, wma, iso or bin.",
+                                 "FORMAT");
+const QCommandLineOption kTracks("tracks", "Tracks to rip, e.g. 1,3-5 (default: the ticked ones).",
+                                 "LIST");
 const QCommandLineOption kOut("out", "Output folder for this run.", "DIR");
 
 // The console as the controller's front end: the track list in memory, one progress line
@@ -33,7 +35,9 @@ class ConsoleHost : public ControllerHost {
     checked_ = QList<bool>(rows.size(), false);
   }
   int TrackRowCount() const override { return int(rows_.size()); }
-  bool IsRowChecked(int row) const override { return row >= 0 && row < checked_.size() && checked_[row]; }
+  bool IsRowChecked(int row) const override {
+    return row >= 0 && row < checked_.size() && checked_[row];
+  }
   void SetRowChecked(int row, bool checked) override {
     if (row >= 0 && row < checked_.size()) checked_[row] = checked;
   }
@@ -46,7 +50,9 @@ class ConsoleHost : public ControllerHost {
     (kind == MessageKind::Information ? ctx_.out : ctx_.err) << "korvane-cli: " << text << Qt::endl;
   }
   void SetMainWindowVisible(bool) override {}
-  void OpenFolder(const QString& folder) override { ctx_.out << "Output folder: " << folder << Qt::endl; }
+  void OpenFolder(const QString& folder) override {
+    ctx_.out << "Output folder: " << folder << Qt::endl;
+  }
 
   bool RunProgressDialog(const RipRun& run) override {
     bool cancelled = false;
@@ -103,10 +109,13 @@ int ReportOutcomes(CliContext& ctx, const RipResult& result) {
     for (const FormatRow& row : FormatRows()) {
       if (CreateOutputFormat(row.menuId)->IsAvailable()) writable << row.shortName;
     }
-    return Fail(ctx, Exit::BadArguments, "this build writes " + writable.join(", ") + " (--format)");
+    return Fail(ctx, Exit::BadArguments,
+                "this build writes " + writable.join(", ") + " (--format)");
   }
-  if (result.status == S::NoDrive) return Fail(ctx, Exit::NoDisc, "no drive or no disc to rip from");
-  if (result.status == S::Pending) return Fail(ctx, Exit::NoDisc, "the tray was open; no disc arrived");
+  if (result.status == S::NoDrive)
+    return Fail(ctx, Exit::NoDisc, "no drive or no disc to rip from");
+  if (result.status == S::Pending)
+    return Fail(ctx, Exit::NoDisc, "the tray was open; no disc arrived");
   if (result.status == S::Cancelled) return Fail(ctx, Exit::Failed, "cancelled");
   if (result.outcomes.isEmpty()) {
     return Fail(ctx, Exit::BadArguments, "nothing to rip: no audio track is ticked or listed");
@@ -131,7 +140,8 @@ int RunRip(CliContext& ctx) {
   RipOverrides overrides;
   if (ctx.parser.isSet(kFormat)) {
     const FormatRow* row = FindFormatRowByShortName(ctx.parser.value(kFormat));
-    if (!row) return Fail(ctx, Exit::BadArguments, "unknown format \"" + ctx.parser.value(kFormat) + "\"");
+    if (!row)
+      return Fail(ctx, Exit::BadArguments, "unknown format \"" + ctx.parser.value(kFormat) + "\"");
     overrides.format = row->menuId;
   }
   if (ctx.parser.isSet(kOut)) overrides.outputFolder = QDir(ctx.parser.value(kOut)).absolutePath();
@@ -154,7 +164,8 @@ int RunRip(CliContext& ctx) {
   }
 
   DriveContext::Instance().SetStatusCallback([&host](StatusReport report) {
-    const bool progress = report.kind == StatusKind::TrackProgress || report.kind == StatusKind::ImageProgress;
+    const bool progress =
+        report.kind == StatusKind::TrackProgress || report.kind == StatusKind::ImageProgress;
     if (progress && !report.IsDone()) {
       host.trackPercent = report.value;
     }
@@ -165,8 +176,8 @@ int RunRip(CliContext& ctx) {
     // An open tray was closed: the rip starts when the disc has arrived.
     QElapsedTimer waiting;
     waiting.start();
-    while (controller.RipQueued() ||
-           (first.status == RipResult::Status::Pending && controller.RipsRun() == 0 && waiting.elapsed() < 60000)) {
+    while (controller.RipQueued() || (first.status == RipResult::Status::Pending &&
+                                      controller.RipsRun() == 0 && waiting.elapsed() < 60000)) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
     }
   }
@@ -181,8 +192,9 @@ void AddRipOptions(QCommandLineParser& parser) {
   parser.addOption(kOut);
 }
 
-const RegisterCommand kRip({"rip", "[--format F] [--tracks LIST] [--out DIR]",
-                            "Rip the ticked (or listed) tracks of the disc, or the whole disc to an image.",
-                            AddRipOptions, RunRip});
+const RegisterCommand kRip(
+    {"rip", "[--format F] [--tracks LIST] [--out DIR]",
+     "Rip the ticked (or listed) tracks of the disc, or the whole disc to an image.", AddRipOptions,
+     RunRip});
 
 }  // namespace

@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
   parser.setApplicationDescription("Korvane rips audio CDs. This is its command-line front end.");
   const QCommandLineOption help({"h", "help"}, "Show this help.");
   const QCommandLineOption version("version", "Show the version.");
-  const QCommandLineOption verbose("verbose", "Log drive commands, rip decisions and network steps on stderr.");
+  const QCommandLineOption verbose(
+      "verbose", "Log drive commands, rip decisions and network steps on stderr.");
   parser.addOption(help);
   parser.addOption(version);
   parser.addOption(verbose);

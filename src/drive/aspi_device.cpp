@@ -51,16 +51,16 @@ int AspiDevice::HandleFor(const QString& path) {
   return handle_;
 }
 
-bool AspiDevice::Execute(const uint8_t* cdb, void* buffer, bool, uint32_t length, bool writeDirection,
-                         SenseSummary* sense) {
+bool AspiDevice::Execute(const uint8_t* cdb, void* buffer, bool, uint32_t length,
+                         bool writeDirection, SenseSummary* sense) {
   // A command without data (eject, start, stop) has no buffer and still goes out.
   if (!ready_.load() || (!buffer && length > 0)) return false;
   ScsiNode node;
   if (!NodeAtCurrentAddress(node)) return false;
   const int handle = HandleFor(node.path);
   if (handle < 0) return false;
-  const ScsiOutcome outcome =
-      SendScsiRequest(CurrentScsiHost(), handle, {cdb, buffer, length, writeDirection, kAspiSenseBytes});
+  const ScsiOutcome outcome = SendScsiRequest(
+      CurrentScsiHost(), handle, {cdb, buffer, length, writeDirection, kAspiSenseBytes});
   if (sense) *sense = ParseSense(outcome.sense);
   return outcome.completed;
 }
@@ -89,7 +89,8 @@ bool AspiDevice::EnumerateDrives(QStringList& displayNames) {
   VisitAddresses([&] {
     ScsiNode node;
     QString name;
-    if (NodeAtCurrentAddress(node) && node.peripheralType == kCdDvdPeripheralType && InquiryName(name)) {
+    if (NodeAtCurrentAddress(node) && node.peripheralType == kCdDvdPeripheralType &&
+        InquiryName(name)) {
       displayNames.append(MakeDisplayName(node.name, name));
     }
     return false;

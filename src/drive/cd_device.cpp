@@ -163,7 +163,8 @@ bool CdDevice::IsDvd() {
   PutBigEndian(&cdb[8], 2, kDiscStructureReply);
   std::vector<uint8_t> reply(kDiscStructureReply);
   SenseSummary sense;
-  return SendGuarded(cdb, reply.data(), reply.size(), &sense) && sense.senseKey == 0 && sense.asc == 0;
+  return SendGuarded(cdb, reply.data(), reply.size(), &sense) && sense.senseKey == 0 &&
+         sense.asc == 0;
 }
 
 uint32_t CdDevice::ReadCapacity() {
@@ -246,11 +247,17 @@ bool CdDevice::EnsureToc() {
 
 bool CdDevice::GetTrackCount(int& count) { return EnsureToc() && TocView().TrackCount(count); }
 
-bool CdDevice::IsDataTrack(int index, bool& data) { return EnsureToc() && TocView().IsDataTrack(index, data); }
+bool CdDevice::IsDataTrack(int index, bool& data) {
+  return EnsureToc() && TocView().IsDataTrack(index, data);
+}
 
-bool CdDevice::GetTrackStart(int index, int& lba) { return EnsureToc() && TocView().TrackStart(index, lba); }
+bool CdDevice::GetTrackStart(int index, int& lba) {
+  return EnsureToc() && TocView().TrackStart(index, lba);
+}
 
-bool CdDevice::GetTrackEnd(int index, int& lba) { return EnsureToc() && TocView().TrackEnd(index, lba); }
+bool CdDevice::GetTrackEnd(int index, int& lba) {
+  return EnsureToc() && TocView().TrackEnd(index, lba);
+}
 
 bool CdDevice::GetTrackSize(int index, int64_t& bytes) {
   return EnsureToc() && TocView().TrackSize(index, bytes);

@@ -10,9 +10,9 @@
 
 // The part of a drive's fixed-format sense data the callers look at.
 struct SenseSummary {
-  uint8_t senseKey = 0;  // byte 2, taken whole (flag bits included)
-  uint8_t asc = 0;       // byte 12
-  uint8_t ascq = 0;      // byte 13
+  uint8_t senseKey = 0;      // byte 2, taken whole (flag bits included)
+  uint8_t asc = 0;           // byte 12
+  uint8_t ascq = 0;          // byte 13
   uint32_t information = 0;  // bytes 3..6, most significant first
 };
 
@@ -25,10 +25,10 @@ struct SenseSummary {
 // command may be sent while it runs.
 class CdDevice {
  public:
-  static constexpr int kCdbSize = 16;              // callers pass at least this many bytes
+  static constexpr int kCdbSize = 16;  // callers pass at least this many bytes
   static constexpr int kSenseBytes = 19;
   static constexpr unsigned kTimeoutMs = 8000;
-  static constexpr int kMaxSectorsPerRead = 255;   // the count is one CDB byte
+  static constexpr int kMaxSectorsPerRead = 255;  // the count is one CDB byte
   static constexpr int kCdTextBufferSize = 65280;
   static constexpr int kInquiryBytes = 255;
   static constexpr uint32_t kCdSpeedUnitSet = 177;    // kB/s per "x" when setting (CD)
@@ -115,7 +115,10 @@ class CdDevice {
   // Units for the newly current drive: DVD when READ DISC STRUCTURE succeeds.
   void SetSpeedUnits();
   // The tray state from the system, for when the system refused MECHANISM STATUS itself.
-  virtual bool SystemTrayClosed(bool& closed) { (void)closed; return false; }
+  virtual bool SystemTrayClosed(bool& closed) {
+    (void)closed;
+    return false;
+  }
 
  private:
   using Cdb = std::array<uint8_t, kCdbSize>;

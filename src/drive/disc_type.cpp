@@ -8,7 +8,8 @@
 
 namespace {
 
-DiscType MakeType(const char* name, const char* shownName, std::initializer_list<FormatId> formats) {
+DiscType MakeType(const char* name, const char* shownName,
+                  std::initializer_list<FormatId> formats) {
   DiscType type;
   type.name = name;
   type.shownName = shownName;
@@ -16,8 +17,8 @@ DiscType MakeType(const char* name, const char* shownName, std::initializer_list
   return type;
 }
 
-const std::initializer_list<FormatId> kAudioFormats = {FormatId::Mp3, FormatId::Aac, FormatId::Ogg,
-                                                       FormatId::Wav, FormatId::Wma, FormatId::CueBin};
+const std::initializer_list<FormatId> kAudioFormats = {
+    FormatId::Mp3, FormatId::Aac, FormatId::Ogg, FormatId::Wav, FormatId::Wma, FormatId::CueBin};
 
 constexpr int kDataSectorBytes = 2048;
 constexpr int kPrimaryVolumeDescriptorSector = 16;
@@ -63,7 +64,8 @@ bool GetVolumeLabel(QString& label) {
     if (!device->GetTrackStart(index, start)) return false;
     uint8_t sector[kDataSectorBytes] = {};
     if (!device->Open()) return false;
-    const bool read = device->ReadData(start + kPrimaryVolumeDescriptorSector, 1, kDataSectorBytes, sector, nullptr);
+    const bool read = device->ReadData(start + kPrimaryVolumeDescriptorSector, 1, kDataSectorBytes,
+                                       sector, nullptr);
     device->Close();
     if (!read || sector[0] != 1 || std::memcmp(sector + 1, "CD001", 5) != 0) return false;
     QByteArray field(reinterpret_cast<const char*>(sector + kVolumeIdOffset), kVolumeIdLength);

@@ -8,8 +8,8 @@
 // The kind of the inserted disc and the output formats it allows, in order of preference.
 struct DiscType {
   QList<FormatId> formats;  // never empty
-  QString name;       // the stable class name, "CDiscTypeAudioCD"
-  QString shownName;  // what a person reads, "Audio CD"
+  QString name;             // the stable class name, "CDiscTypeAudioCD"
+  QString shownName;        // what a person reads, "Audio CD"
 
   bool Allows(FormatId format) const { return formats.contains(format); }
   FormatId FirstFormat() const { return formats.first(); }

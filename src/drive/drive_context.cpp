@@ -129,5 +129,5 @@ DriveChoice SelectPreferredDrive(const QString& wanted, QString& displayName) {
     if (displayName.isEmpty()) displayName = drives[StoredDriveIndex(drives.size())];
   }
   return DriveContext::Instance().SelectDriveByDisplayName(displayName) ? DriveChoice::Selected
-                                                                         : DriveChoice::NotSelected;
+                                                                        : DriveChoice::NotSelected;
 }

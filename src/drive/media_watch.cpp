@@ -4,10 +4,12 @@
 #include "platform/device_watch.h"
 
 MediaWatch::MediaWatch(QObject* parent) : QObject(parent) {
-  virtualListener_ = VirtualDriveHost::Instance().AddMediaListener([this](const QString& device, bool arrived) {
-    QMetaObject::invokeMethod(this, [this, device, arrived] { emit MediaChanged(device, arrived); },
-                              Qt::QueuedConnection);
-  });
+  virtualListener_ =
+      VirtualDriveHost::Instance().AddMediaListener([this](const QString& device, bool arrived) {
+        QMetaObject::invokeMethod(
+            this, [this, device, arrived] { emit MediaChanged(device, arrived); },
+            Qt::QueuedConnection);
+      });
   deviceWatch_ = new DeviceWatch(this);
   connect(deviceWatch_, &DeviceWatch::MediaChanged, this, &MediaWatch::MediaChanged);
   deviceWatch_->Start();

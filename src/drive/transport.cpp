@@ -26,7 +26,7 @@ ScsiOutcome SendScsiRequest(ScsiHost& host, int handle, const ScsiRequest& reque
   hdr.interface_id = 'S';
   hdr.cmdp = cdb;
   hdr.cmd_len = CdbLength(cdb[0]);
-  hdr.dxfer_direction = request.length == 0 ? SG_DXFER_NONE
+  hdr.dxfer_direction = request.length == 0      ? SG_DXFER_NONE
                         : request.writeDirection ? SG_DXFER_TO_DEV
                                                  : SG_DXFER_FROM_DEV;
   hdr.dxferp = request.length == 0 ? nullptr : request.buffer;
@@ -39,7 +39,8 @@ ScsiOutcome SendScsiRequest(ScsiHost& host, int handle, const ScsiRequest& reque
   if (result < 0) {
     outcome.systemError = -result;
     std::memset(outcome.sense, 0, sizeof outcome.sense);
-    qCDebug(lcDrive).nospace() << "command [" << CommandHex(cdb, hdr.cmd_len) << "] refused by the system: " << strerror(-result);
+    qCDebug(lcDrive).nospace() << "command [" << CommandHex(cdb, hdr.cmd_len)
+                               << "] refused by the system: " << strerror(-result);
     return outcome;
   }
   outcome.completed = hdr.status == kGoodStatus && hdr.masked_status == kGoodStatus &&
@@ -47,9 +48,9 @@ ScsiOutcome SendScsiRequest(ScsiHost& host, int handle, const ScsiRequest& reque
   if (!outcome.completed) {
     const SenseSummary sense = ParseSense(outcome.sense);
     qCDebug(lcDrive).nospace() << "command [" << CommandHex(cdb, hdr.cmd_len) << "] failed: status "
-                               << int(hdr.status) << ", host " << hdr.host_status << ", driver " << hdr.driver_status
-                               << Qt::hex << ", sense " << int(sense.senseKey) << '/' << int(sense.asc) << '/'
-                               << int(sense.ascq);
+                               << int(hdr.status) << ", host " << hdr.host_status << ", driver "
+                               << hdr.driver_status << Qt::hex << ", sense " << int(sense.senseKey)
+                               << '/' << int(sense.asc) << '/' << int(sense.ascq);
   }
   return outcome;
 }

@@ -24,7 +24,6 @@ struct TrackFacts {
 // at once and Close succeeds without touching a file.
 class AudioEncoder {
  public:
-
   virtual ~AudioEncoder() = default;
 
   virtual int Open(const QString& path, const TrackFacts& track, const TagRecord* tags) = 0;

@@ -32,7 +32,8 @@ QByteArray CueSheetText(const QString& binName, const QList<ImageCueTrack>& trac
 QString CuePathFor(const QString& binPath) {
   const QFileInfo info(binPath);
   const QString suffix = info.suffix();
-  const QString base = suffix.isEmpty() ? binPath : binPath.left(binPath.size() - suffix.size() - 1);
+  const QString base =
+      suffix.isEmpty() ? binPath : binPath.left(binPath.size() - suffix.size() - 1);
   return base + ".cue";
 }
 
@@ -47,9 +48,11 @@ QString BinCueImageWriter::TrackType(int index) {
   if (!drive->IsDataTrack(index, data) || !data) return QStringLiteral("AUDIO");
   std::vector<uint8_t> sector(static_cast<size_t>(SectorBytes()));
   drive->Open();
-  const bool read = drive->GetTrackStart(index, start) && drive->ReadRaw(start, 1, SectorBytes(), sector.data(), nullptr);
+  const bool read = drive->GetTrackStart(index, start) &&
+                    drive->ReadRaw(start, 1, SectorBytes(), sector.data(), nullptr);
   drive->Close();
-  return read && sector[kModeByte] == 2 ? QStringLiteral("MODE2/2352") : QStringLiteral("MODE1/2352");
+  return read && sector[kModeByte] == 2 ? QStringLiteral("MODE2/2352")
+                                        : QStringLiteral("MODE1/2352");
 }
 
 int BinCueImageWriter::Finish() {

@@ -6,7 +6,8 @@ bool CodecFile::Create(const QString& path) {
   file_.close();
   error_.clear();
   file_.setFileName(path);
-  if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return Fail();
+  if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+    return Fail();
   return true;
 }
 

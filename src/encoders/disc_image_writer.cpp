@@ -33,8 +33,9 @@ void DiscImageWriter::Run() {
     PartFile part(outputPath);
     CodecFile file;
     if (!part.Create() || !file.Create(part.Path())) {
-      Fail(part.ErrorText().isEmpty() ? QDir::toNativeSeparators(outputPath) + ": " + file.ErrorText()
-                                      : part.ErrorText());
+      Fail(part.ErrorText().isEmpty()
+               ? QDir::toNativeSeparators(outputPath) + ": " + file.ErrorText()
+               : part.ErrorText());
     } else {
       const bool copied = CopyDisc(file);
       const bool closed = file.Close();

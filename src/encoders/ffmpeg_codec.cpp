@@ -86,7 +86,8 @@ bool FfmpegCodec::OpenEncoder(const char* encoder, int64_t bitRate,
 bool FfmpegCodec::AttachStream(const char* format) {
   if (!codec_) return Fail(Encoder(), AVERROR(EINVAL));
   const int made = avformat_alloc_output_context2(&muxer_, nullptr, format, nullptr);
-  if (made < 0) return Fail(QStringLiteral("No %1 writer").arg(QString::fromLatin1(format).toUpper()), made);
+  if (made < 0)
+    return Fail(QStringLiteral("No %1 writer").arg(QString::fromLatin1(format).toUpper()), made);
   AVStream* stream = avformat_new_stream(muxer_, nullptr);
   if (!stream) return Fail(Output(), AVERROR(ENOMEM));
   stream->time_base = codec_->time_base;
@@ -104,7 +105,8 @@ bool FfmpegCodec::OpenMuxer(const char* format, OutputWriter writer) {
   if (!AttachStream(format)) return false;
   writer_ = std::move(writer);
   auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
-  customIo_ = buffer ? avio_alloc_context(buffer, kIoBufferBytes, 1, &writer_, nullptr, WriteThroughWriter, nullptr)
+  customIo_ = buffer ? avio_alloc_context(buffer, kIoBufferBytes, 1, &writer_, nullptr,
+                                          WriteThroughWriter, nullptr)
                      : nullptr;
   if (!customIo_) {
     av_free(buffer);

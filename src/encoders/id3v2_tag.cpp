@@ -29,7 +29,8 @@ QByteArray Tag(const TagRecord& tags, int trackCount) {
   AddText(tag, "TALB", tags.Wide(TagRecord::Album));
   AddText(tag, "TDRC", tags.Wide(TagRecord::Year));
   const QString number = tags.Wide(TagRecord::TrackNumber);
-  AddText(tag, "TRCK", trackCount > 0 ? QStringLiteral("%1/%2").arg(number).arg(trackCount) : number);
+  AddText(tag, "TRCK",
+          trackCount > 0 ? QStringLiteral("%1/%2").arg(number).arg(trackCount) : number);
   AddText(tag, "TCON", tags.Wide(TagRecord::Genre));
   if (!tags.Wide(TagRecord::Comment).isEmpty()) {
     auto* comment = new TagLib::ID3v2::CommentsFrame(TagLib::String::UTF8);

@@ -81,9 +81,11 @@ int Mp3Encoder::Open(const QString& path, const TrackFacts& track, const TagReco
   if (tags) tags_ = *tags;
   if (!StartLibrary()) {
     libraryError_ = settings_.IsVariable()
-        ? QStringLiteral("The MP3 encoder cannot use bit rates %1 to %2 kbit/s")
-              .arg(settings_.minBitRate).arg(settings_.maxBitRate)
-        : QStringLiteral("The MP3 encoder cannot use a bit rate of %1 kbit/s").arg(settings_.minBitRate);
+                        ? QStringLiteral("The MP3 encoder cannot use bit rates %1 to %2 kbit/s")
+                              .arg(settings_.minBitRate)
+                              .arg(settings_.maxBitRate)
+                        : QStringLiteral("The MP3 encoder cannot use a bit rate of %1 kbit/s")
+                              .arg(settings_.minBitRate);
     Release();
     return 0;
   }
@@ -145,7 +147,8 @@ int Mp3Encoder::Close() {
     return 1;
   }
   output_.resize(OutputBound(0));
-  bool ok = !writeFailed_ && WriteOutput(lame_encode_flush(lame_, output_.data(), int(output_.size())));
+  bool ok =
+      !writeFailed_ && WriteOutput(lame_encode_flush(lame_, output_.data(), int(output_.size())));
   ok = ok && WriteLameFrame();
   if (tags_) ok = file_.Write(Id3v1::Tag(*tags_, trackIndex_)) && ok;
   ok = file_.Close() && ok;

@@ -62,22 +62,28 @@ bool OggEncoder::StartLibrary(const TagRecord* tags) {
   const int refused =
       settings_.vbr ? vorbis_encode_init_vbr(&s.info, kChannels, kSampleRate,
                                              std::clamp(settings_.Quality(), 0.0f, 1.0f))
-                    : vorbis_encode_init(&s.info, kChannels, kSampleRate,
-                                         BitsPerSecond(settings_.maxBitRate),
-                                         BitsPerSecond(settings_.nomBitRate),
-                                         BitsPerSecond(settings_.minBitRate));
+                    : vorbis_encode_init(
+                          &s.info, kChannels, kSampleRate, BitsPerSecond(settings_.maxBitRate),
+                          BitsPerSecond(settings_.nomBitRate), BitsPerSecond(settings_.minBitRate));
   if (refused) {
-    libraryError_ = settings_.vbr
-        ? QStringLiteral("The Ogg Vorbis encoder cannot use quality %1").arg(double(settings_.Quality()))
-        : QStringLiteral("The Ogg Vorbis encoder cannot use bit rates %1/%2/%3 kbit/s")
-              .arg(settings_.minBitRate).arg(settings_.nomBitRate).arg(settings_.maxBitRate);
+    libraryError_ =
+        settings_.vbr
+            ? QStringLiteral("The Ogg Vorbis encoder cannot use quality %1")
+                  .arg(double(settings_.Quality()))
+            : QStringLiteral("The Ogg Vorbis encoder cannot use bit rates %1/%2/%3 kbit/s")
+                  .arg(settings_.minBitRate)
+                  .arg(settings_.nomBitRate)
+                  .arg(settings_.maxBitRate);
     return false;
   }
   if (tags) {
     static constexpr std::pair<const char*, TagRecord::Slot> kComments[] = {
-        {"TRACKNUMBER", TagRecord::TrackNumber}, {"title", TagRecord::Title},
-        {"album", TagRecord::Album},             {"artist", TagRecord::Artist},
-        {"date", TagRecord::Year},               {"genre", TagRecord::Genre},
+        {"TRACKNUMBER", TagRecord::TrackNumber},
+        {"title", TagRecord::Title},
+        {"album", TagRecord::Album},
+        {"artist", TagRecord::Artist},
+        {"date", TagRecord::Year},
+        {"genre", TagRecord::Genre},
         {"comment", TagRecord::Comment}};
     for (const auto& [name, slot] : kComments) {
       vorbis_comment_add_tag(&s.comment, name, tags->Wide(slot).toUtf8().constData());

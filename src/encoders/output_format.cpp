@@ -30,10 +30,8 @@ const struct {
   FormatId menuId;
   std::unique_ptr<OutputFormat> (*make)(const FormatRow&);
 } kFormatClasses[] = {
-    {FormatId::Wav, Make<WavFormat>},
-    {FormatId::Mp3, Make<Mp3Format>},
-    {FormatId::Ogg, Make<OggFormat>},
-    {FormatId::Aac, Make<AacFormat>},
+    {FormatId::Wav, Make<WavFormat>}, {FormatId::Mp3, Make<Mp3Format>},
+    {FormatId::Ogg, Make<OggFormat>}, {FormatId::Aac, Make<AacFormat>},
     {FormatId::Wma, Make<WmaFormat>},
 };
 

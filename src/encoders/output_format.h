@@ -7,7 +7,6 @@
 
 class AudioEncoder;
 
-
 // Type identifiers the encoder and image-writer factories choose by.
 namespace EncoderType {
 constexpr int Mp3 = 0;

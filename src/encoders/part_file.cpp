@@ -1,12 +1,12 @@
 #include "encoders/part_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -55,7 +55,8 @@ QString PartPathFor(const QString& finalPath) {
   return info.dir().filePath(QLatin1Char('.') + name + suffix);
 }
 
-PartFile::PartFile(const QString& finalPath) : finalPath_(finalPath), partPath_(PartPathFor(finalPath)) {}
+PartFile::PartFile(const QString& finalPath)
+    : finalPath_(finalPath), partPath_(PartPathFor(finalPath)) {}
 
 PartFile::~PartFile() { Discard(); }
 
@@ -63,11 +64,13 @@ bool PartFile::Create() {
   errorText_.clear();
   const QString folder = QFileInfo(finalPath_).path();
   if (const int error = MakeFolder(folder)) {
-    return FailWith(QStringLiteral("cannot create folder ") + QDir::toNativeSeparators(folder), error);
+    return FailWith(QStringLiteral("cannot create folder ") + QDir::toNativeSeparators(folder),
+                    error);
   }
   const QByteArray part = Native(partPath_);
   ::unlink(part.constData());
-  const int fd = ::open(part.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  const int fd =
+      ::open(part.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return FailWith(QDir::toNativeSeparators(finalPath_), errno);
   ::close(fd);
   created_ = true;

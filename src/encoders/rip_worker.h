@@ -37,7 +37,7 @@ class RipWorker {
   void SampleSpeed(uint32_t sector, uint32_t bytesPerSector);
   void ResetSpeedReference();
 
-  CdDevice* drive = nullptr;  // the drive sectors come from; not owned
+  CdDevice* drive = nullptr;      // the drive sectors come from; not owned
   StatusCallback statusCallback;  // copied from DriveContext before each start
   std::atomic<int> stopRequested{0};
   std::atomic<double> speed{0.0};  // bytes a millisecond

@@ -28,4 +28,3 @@ void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex) {
   FillSlot(record, TagRecord::Comment, info.comment);
   FillSlot(record, TagRecord::TrackNumber, QString::number(trackIndex + 1));
 }
-

@@ -22,4 +22,3 @@ struct TagRecord {
 // Clears the record and fills it for the track at a 0-based index: its title and artist,
 // the album, year, genre and comment of the disc, and the 1-based track number.
 void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex);
-

@@ -85,7 +85,8 @@ int WavEncoder::Close() {
   if (writtenBytes_ != headerDataBytes_) {
     const QByteArray header = Header(uint32_t(writtenBytes_));
     ok = file_.seek(kRiffSizeOffset) && file_.write(header.constData() + kRiffSizeOffset, 4) == 4 &&
-         file_.seek(kDataSizeOffset) && file_.write(header.constData() + kDataSizeOffset, 4) == 4 && ok;
+         file_.seek(kDataSizeOffset) && file_.write(header.constData() + kDataSizeOffset, 4) == 4 &&
+         ok;
   }
   ok = file_.flush() && ok;
   if (!ok) NoteError();
@@ -94,4 +95,6 @@ int WavEncoder::Close() {
   return file_.error() == QFileDevice::NoError && ok ? 1 : 0;
 }
 
-std::unique_ptr<AudioEncoder> WavFormat::CreateEncoder() const { return std::make_unique<WavEncoder>(); }
+std::unique_ptr<AudioEncoder> WavFormat::CreateEncoder() const {
+  return std::make_unique<WavEncoder>();
+}

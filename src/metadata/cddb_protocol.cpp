@@ -20,7 +20,8 @@ QString QueryText(const TocAddresses& toc) {
   QString text = QStringLiteral("cddb query %1 %2")
                      .arg(ComputeDiscId(toc), 8, 16, QLatin1Char('0'))
                      .arg(toc.trackStarts.size());
-  for (const MsfAddress& start : toc.trackStarts) text += QStringLiteral(" %1").arg(StartFrame(start));
+  for (const MsfAddress& start : toc.trackStarts)
+    text += QStringLiteral(" %1").arg(StartFrame(start));
   text += QStringLiteral(" %1\n").arg(toc.leadOut.minute * 60L + toc.leadOut.second);
   return text;
 }

@@ -21,8 +21,10 @@ bool TocAddresses::HasValidTrackCount() const {
 uint32_t ComputeDiscId(const TocAddresses& toc) {
   if (!toc.HasValidTrackCount()) return 0;
   uint32_t digitSums = 0;
-  for (const MsfAddress& start : toc.trackStarts) digitSums += uint32_t(DigitSum(WholeSeconds(start)));
-  const uint32_t length = uint32_t(WholeSeconds(toc.leadOut) - WholeSeconds(toc.trackStarts.front()));
+  for (const MsfAddress& start : toc.trackStarts)
+    digitSums += uint32_t(DigitSum(WholeSeconds(start)));
+  const uint32_t length =
+      uint32_t(WholeSeconds(toc.leadOut) - WholeSeconds(toc.trackStarts.front()));
   const uint32_t count = uint32_t(toc.trackStarts.size());
   return ((digitSums % 255) << 24) | (length << 8) | count;
 }

@@ -102,13 +102,13 @@ bool DiscInfo::SaveToCache() const {
   addIfChanged(QStringLiteral("Disc_Year"), year, Latin(kDefaultYear));
   addIfChanged(QStringLiteral("Disc_Genre"), genre, Latin(kDefaultGenre));
   addIfChanged(QStringLiteral("Disc_Comment"), comment, Latin(kDefaultComment));
-  AddNumberedKeys(entries, "Track_", int(trackTitles.size()),
-                  [&](int i) { return trackTitles[i]; },
-                  [](int i) { return DefaultTrackTitle(i + 1); });
+  AddNumberedKeys(
+      entries, "Track_", int(trackTitles.size()), [&](int i) { return trackTitles[i]; },
+      [](int i) { return DefaultTrackTitle(i + 1); });
   if (GetVariousArtists() == 1) {
-    AddNumberedKeys(entries, "Artist_", int(trackArtists.size()),
-                    [&](int i) { return GetTrackArtist(i); },
-                    [](int) { return Latin(kUnknownArtist); });
+    AddNumberedKeys(
+        entries, "Artist_", int(trackArtists.size()), [&](int i) { return GetTrackArtist(i); },
+        [](int) { return Latin(kUnknownArtist); });
   } else {
     addIfChanged(QStringLiteral("Disc_Artist"), artist, Latin(kUnknownArtist));
   }
@@ -177,7 +177,8 @@ void DiscInfo::ImportCdText(const CdText& text, int trackCount) {
   if (!record(0).title.isEmpty()) album = record(0).title;
   if (!record(0).performer.isEmpty()) artist = record(0).performer;
   for (int i = 0; i < trackCount; ++i) {
-    if (const QString& title = record(i + 1).title; !title.isEmpty()) SetOrAppend(trackTitles, i, title);
+    if (const QString& title = record(i + 1).title; !title.isEmpty())
+      SetOrAppend(trackTitles, i, title);
     if (const QString& performer = record(i + 1).performer; !performer.isEmpty()) {
       SetOrAppend(trackArtists, i, performer);
     }

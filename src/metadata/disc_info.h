@@ -8,7 +8,6 @@
 #include "drive/cd_text.h"
 #include "metadata/disc_id.h"
 
-
 // What Korvane knows of the disc in the current drive: disc artist, album, year, genre,
 // comment, a title and an artist per track, and the freedb disc identifier. The record is
 // kept in the local disc cache "discs.ini" in the settings folder, one section per disc

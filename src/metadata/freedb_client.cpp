@@ -12,7 +12,8 @@
 #include "settings/freedb_settings.h"
 #include "texts/language_manager.h"
 
-FreeDbClientSettings FreeDbClientSettings::FromSettings(const FreeDbSettings& settings, FreeDbAccess access) {
+FreeDbClientSettings FreeDbClientSettings::FromSettings(const FreeDbSettings& settings,
+                                                        FreeDbAccess access) {
   FreeDbClientSettings s;
   s.server = settings.Server();
   s.port = access == FreeDbAccess::Http ? settings.HttpPort() : settings.TcpPort();
@@ -68,15 +69,22 @@ void FreeDbClient::Deliver(LookupReport report) {
   if (ends) OnFinished();
 }
 
-void FreeDbClient::Report(int textId, const QString& extra, double value) { Deliver({Line(textId, extra), value}); }
-
-void FreeDbClient::Fail(int textId, const QString& extra) { Deliver(LookupReport::Failed(Line(textId, extra))); }
-
-void FreeDbClient::FailAt(int textId, const QString& cause) {
-  Fail(textId, QStringLiteral("%1:%2: %3").arg(settings_.server, QString::number(settings_.port), cause));
+void FreeDbClient::Report(int textId, const QString& extra, double value) {
+  Deliver({Line(textId, extra), value});
 }
 
-QString FreeDbClient::TimedOut(int ms) { return QStringLiteral("timed out after %1 s").arg(ms / 1000.0); }
+void FreeDbClient::Fail(int textId, const QString& extra) {
+  Deliver(LookupReport::Failed(Line(textId, extra)));
+}
+
+void FreeDbClient::FailAt(int textId, const QString& cause) {
+  Fail(textId,
+       QStringLiteral("%1:%2: %3").arg(settings_.server, QString::number(settings_.port), cause));
+}
+
+QString FreeDbClient::TimedOut(int ms) {
+  return QStringLiteral("timed out after %1 s").arg(ms / 1000.0);
+}
 
 bool FreeDbClient::Connect() {
   Report(FreeDb::Text::Connecting, QString(), 10);
@@ -89,9 +97,7 @@ void FreeDbClient::Query() { Report(FreeDb::Text::Querying, QString(), 50); }
 
 bool FreeDbClient::HandleQueryResponse(const QString& response) {
   switch (response.left(3).toInt()) {
-    case 200:
-      ParseMatch(response.mid(4));
-      return true;
+    case 200: ParseMatch(response.mid(4)); return true;
     case 210:
     case 211: {
       const qsizetype lineEnd = response.indexOf(QLatin1String("\r\n"));
@@ -103,9 +109,7 @@ bool FreeDbClient::HandleQueryResponse(const QString& response) {
       Report(FreeDb::Text::DiscNotFound, QString(), 70);
       Fail(FreeDb::Text::Closing);
       return false;
-    default:
-      Fail(FreeDb::Text::UnknownCode);
-      return false;
+    default: Fail(FreeDb::Text::UnknownCode); return false;
   }
 }
 
@@ -232,7 +236,8 @@ int ParseFreeDbEntry(const QByteArray& entry, int trackCount, DiscInfo& info) {
   }
   ParseYear(whole, values, info);
   // A genre of one or two letters is an abbreviation; the category says more.
-  if (const QString genre = values.value(QStringLiteral("DGENRE")); genre.size() > 2) info.genre = genre;
+  if (const QString genre = values.value(QStringLiteral("DGENRE")); genre.size() > 2)
+    info.genre = genre;
   if (trackCount < 1 || trackCount > 99) return 0;
   for (int i = 0; i < trackCount; ++i) {
     const auto value = values.constFind(QStringLiteral("TTITLE%1").arg(i));

@@ -18,7 +18,8 @@ QByteArray Encoded(const QString& field) { return QUrl::toPercentEncoding(field)
 }  // namespace
 
 FreeDbHttpClient::FreeDbHttpClient()
-    : session_("Korvane/" + QByteArray(KorvaneVersion())), wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    : session_("Korvane/" + QByteArray(KorvaneVersion())),
+      wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
   if (wakeFd_ < 0) return;
   wake_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
   QObject::connect(wake_.get(), &QSocketNotifier::activated, wake_.get(), [this] { TakeResult(); });
@@ -44,8 +45,9 @@ QByteArray FreeDbHttpClient::RequestPath(const QString& command) const {
     if (!cmd.isEmpty()) cmd += '+';
     cmd += Encoded(part);
   }
-  return "/~cddb/cddb.cgi?cmd=" + cmd + "&hello=" + Encoded(HelloUser()) + '+' + Encoded(HelloHost()) +
-         "+Korvane+" + QByteArray(KorvaneVersion()) + "&proto=" + QByteArray::number(protoLevel_);
+  return "/~cddb/cddb.cgi?cmd=" + cmd + "&hello=" + Encoded(HelloUser()) + '+' +
+         Encoded(HelloHost()) + "+Korvane+" + QByteArray(KorvaneVersion()) +
+         "&proto=" + QByteArray::number(protoLevel_);
 }
 
 bool FreeDbHttpClient::Connect() {
@@ -58,13 +60,15 @@ bool FreeDbHttpClient::Connect() {
 }
 
 void FreeDbHttpClient::SendQuery() {
-  Request(Cddb::HttpCommand(query_), [this](const HttpSession::Result& result) { OnQueryAnswer(result); });
+  Request(Cddb::HttpCommand(query_),
+          [this](const HttpSession::Result& result) { OnQueryAnswer(result); });
 }
 
-void FreeDbHttpClient::Request(const QString& command, std::function<void(const HttpSession::Result&)> done) {
+void FreeDbHttpClient::Request(const QString& command,
+                               std::function<void(const HttpSession::Result&)> done) {
   JoinWorker();
-  const QByteArray url = "http://" + QUrl::toAce(settings_.server) + ':' + QByteArray::number(settings_.port) +
-                         RequestPath(command);
+  const QByteArray url = "http://" + QUrl::toAce(settings_.server) + ':' +
+                         QByteArray::number(settings_.port) + RequestPath(command);
   HttpSession::Options options;
   options.connectTimeoutMs = connectTimeoutMs_;
   options.transferTimeoutMs = answerTimeoutMs_;
@@ -102,8 +106,10 @@ void FreeDbHttpClient::TakeResult() {
 }
 
 void FreeDbHttpClient::FailRequest(const HttpSession::Result& result) {
-  if (result.timedOut) return FailAt(FreeDb::Text::NetworkFailed, TimedOut(connectTimeoutMs_ + answerTimeoutMs_));
-  FailAt(result.notConnected ? FreeDb::Text::CannotConnect : FreeDb::Text::NetworkFailed, result.error.left(511));
+  if (result.timedOut)
+    return FailAt(FreeDb::Text::NetworkFailed, TimedOut(connectTimeoutMs_ + answerTimeoutMs_));
+  FailAt(result.notConnected ? FreeDb::Text::CannotConnect : FreeDb::Text::NetworkFailed,
+         result.error.left(511));
 }
 
 void FreeDbHttpClient::OnQueryAnswer(const HttpSession::Result& result) {

@@ -33,7 +33,9 @@ int ProxyStatusText(int code) {
 }
 
 // Proxy host, user name and password, as the proxy settings hold them.
-QByteArray Narrow(const QString& text) { return Ansi::Encode(text).left(FreeDbTcpClient::kMaxSettingBytes); }
+QByteArray Narrow(const QString& text) {
+  return Ansi::Encode(text).left(FreeDbTcpClient::kMaxSettingBytes);
+}
 
 QString ErrorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
@@ -54,7 +56,8 @@ constexpr int kIllegalProtocolLevel = 501;
 FreeDbTcpClient::FreeDbTcpClient() {
   timer_.setSingleShot(true);
   QObject::connect(&timer_, &QTimer::timeout, [this] {
-    if (state_ == kConnecting) return FailAt(FreeDb::Text::CannotConnect, TimedOut(connectTimeoutMs_));
+    if (state_ == kConnecting)
+      return FailAt(FreeDb::Text::CannotConnect, TimedOut(connectTimeoutMs_));
     FailAt(FreeDb::Text::NetworkFailed, TimedOut(answerTimeoutMs_));
   });
 }
@@ -81,7 +84,8 @@ bool FreeDbTcpClient::Connect() {
   protoLevel_ = kPreferredProtoLevel;
   reader_ = Cddb::AnswerReader();
   WaitForAnswer(connectTimeoutMs_);
-  const bool connected = CAsyncSocketEx::Connect(Narrow(settings_.server), static_cast<uint16_t>(settings_.port));
+  const bool connected =
+      CAsyncSocketEx::Connect(Narrow(settings_.server), static_cast<uint16_t>(settings_.port));
   if (connected || Net::LastError() == EWOULDBLOCK) return true;
   FailAt(FreeDb::Text::CannotConnect, ConnectFailure(Net::LastError()));
   return false;
@@ -134,12 +138,11 @@ void FreeDbTcpClient::HandleAnswer(const QByteArray& answer) {
         return FailAt(FreeDb::Text::CannotConnect, Cddb::DecodeAnswer(answer).trimmed());
       }
       Prepare();
-      SendText(QStringLiteral("cddb hello %1 %2 Korvane %3\n").arg(HelloUser(), HelloHost(), KorvaneVersion()));
+      SendText(QStringLiteral("cddb hello %1 %2 Korvane %3\n")
+                   .arg(HelloUser(), HelloHost(), KorvaneVersion()));
       state_ = kHelloAnswer;
       break;
-    case kHelloAnswer:
-      SendProto();
-      break;
+    case kHelloAnswer: SendProto(); break;
     case kProtoAnswer:
       // A level 5 server refuses level 6 (UTF-8 entries); its entries are Windows-1252.
       if (Cddb::AnswerCode(answer) == kIllegalProtocolLevel && protoLevel_ > kFallbackProtoLevel) {
@@ -156,9 +159,7 @@ void FreeDbTcpClient::HandleAnswer(const QByteArray& answer) {
         state_ = kEntry;
       }
       break;
-    case kEntry:
-      FinishWithAnswer(answer);
-      break;
+    case kEntry: FinishWithAnswer(answer); break;
   }
 }
 

@@ -13,7 +13,14 @@ class FreeDbTcpClient : public FreeDbClient, public CAsyncSocketEx {
  public:
   // Waiting for: the greeting, the hello's answer, the query's answer, the entry, the
   // answer to "proto", and the connection itself.
-  enum State { kGreeting = 0, kHelloAnswer = 1, kQueryAnswer = 2, kEntry = 3, kProtoAnswer = 4, kConnecting = 5 };
+  enum State {
+    kGreeting = 0,
+    kHelloAnswer = 1,
+    kQueryAnswer = 2,
+    kEntry = 3,
+    kProtoAnswer = 4,
+    kConnecting = 5
+  };
   // Longest proxy host, user name or password passed to the proxy layer.
   static constexpr int kMaxSettingBytes = 511;
   static constexpr int kPreferredProtoLevel = 6;

@@ -47,7 +47,8 @@ bool CAsyncSocketEx::Create(int eventMask) {
 bool CAsyncSocketEx::CreateHandle(int eventMask, int adopted) {
   if (handle_ != -1) return Fail(EALREADY);
   if (!AttachDispatcher()) return Fail(Net::kErrorNoEventLoop);
-  handle_ = adopted != -1 ? adopted : ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  handle_ =
+      adopted != -1 ? adopted : ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (handle_ < 0) {
     handle_ = -1;
     return Fail(errno);
@@ -168,7 +169,8 @@ bool CAsyncSocketEx::Connect(const sockaddr_in& address) {
 
 bool CAsyncSocketEx::RawConnect(const sockaddr_in& address) {
   if (handle_ == -1) return Fail(ENOTSOCK);
-  const int result = ::connect(handle_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  const int result =
+      ::connect(handle_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
   if (result != 0 && errno != EINPROGRESS) return Fail(errno);
   // Completion (or an immediate success) is reported from write readiness as FD_CONNECT.
   connecting_ = true;

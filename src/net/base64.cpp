@@ -10,7 +10,8 @@ int EncodeInto(const unsigned char* in, int length, char* out, bool breakLines) 
   int written = 0;
   for (int i = 0; i < length; i += 3) {
     const int left = length - i;
-    const unsigned value = (in[i] << 16) | (left > 1 ? in[i + 1] << 8 : 0) | (left > 2 ? in[i + 2] : 0);
+    const unsigned value =
+        (in[i] << 16) | (left > 1 ? in[i + 1] << 8 : 0) | (left > 2 ? in[i + 2] : 0);
     out[written++] = kAlphabet[(value >> 18) & 63];
     out[written++] = kAlphabet[(value >> 12) & 63];
     out[written++] = left > 1 ? kAlphabet[(value >> 6) & 63] : '=';

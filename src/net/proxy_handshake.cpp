@@ -17,8 +17,8 @@ void AppendAddress(QByteArray& out, uint32_t networkOrder) {
 
 QByteArray DottedAddress(uint32_t networkOrder) {
   const auto* b = reinterpret_cast<const unsigned char*>(&networkOrder);
-  return QByteArray::number(b[0]) + '.' + QByteArray::number(b[1]) + '.' + QByteArray::number(b[2]) +
-         '.' + QByteArray::number(b[3]);
+  return QByteArray::number(b[0]) + '.' + QByteArray::number(b[1]) + '.' +
+         QByteArray::number(b[2]) + '.' + QByteArray::number(b[3]);
 }
 
 QByteArray LengthPrefixed(const QByteArray& text) {
@@ -68,16 +68,20 @@ QByteArray ProxyHandshake::OpeningRequest() const {
       }
       return out;
     case kSocks5:
-      return settings_.useAuthentication ? QByteArray("\x05\x02\x02\x00", 4) : QByteArray("\x05\x01\x00", 3);
+      return settings_.useAuthentication ? QByteArray("\x05\x02\x02\x00", 4)
+                                         : QByteArray("\x05\x01\x00", 3);
     case kHttp11: {
-      const QByteArray host = settings_.targetName.isEmpty() ? DottedAddress(settings_.targetAddress)
-                                                             : settings_.targetName;
+      const QByteArray host = settings_.targetName.isEmpty()
+                                  ? DottedAddress(settings_.targetAddress)
+                                  : settings_.targetName;
       const QByteArray hostPort = host + ':' + QByteArray::number(settings_.targetPort);
       out = "CONNECT " + hostPort + " HTTP/1.1\r\nHost: " + hostPort + "\r\n";
       if (settings_.useAuthentication) {
         // One unbroken line: a line break inside the credentials would end the header.
-        const QByteArray credentials = Base64Encoder::EncodeLine(settings_.user + ':' + settings_.password);
-        out += "Authorization: Basic " + credentials + "\r\nProxy-Authorization: Basic " + credentials + "\r\n";
+        const QByteArray credentials =
+            Base64Encoder::EncodeLine(settings_.user + ':' + settings_.password);
+        out += "Authorization: Basic " + credentials + "\r\nProxy-Authorization: Basic " +
+               credentials + "\r\n";
       }
       return out + "\r\n";
     }
@@ -197,7 +201,9 @@ ProxyHandshake::Step ProxyHandshake::ConsumeSocks5() {
   if (reply_.size() == 5) {
     if (step_ == 3 && (reply_[0] != 5 || reply_[1] != 0)) return Fail(kRequestFailed);
     const char form = reply_[3];
-    expected_ = form == kSocks5Ipv4 ? 10 : form == kSocks5Ipv6 ? 22 : static_cast<unsigned char>(reply_[4]) + 7;
+    expected_ = form == kSocks5Ipv4   ? 10
+                : form == kSocks5Ipv6 ? 22
+                                      : static_cast<unsigned char>(reply_[4]) + 7;
   }
   if (reply_.size() < expected_) return {};
   if (reply_[1] != 0) return Fail(kRequestFailed);

@@ -1,7 +1,7 @@
 #include "net/proxy_layer.h"
 
-#include <QHostAddress>
 #include <arpa/inet.h>
+#include <QHostAddress>
 
 #include "net/async_socket.h"
 #include "platform/codepage.h"
@@ -61,10 +61,12 @@ bool ProxyLayer::Listen(int backlog) {
     Net::SetLastError(type_ == ProxyHandshake::kHttp11 ? EOPNOTSUPP : EINVAL);
     return false;
   }
-  return ConnectToProxy(peer.s_addr, expectedPeerPort_, QString(), true) || Net::LastError() == EWOULDBLOCK;
+  return ConnectToProxy(peer.s_addr, expectedPeerPort_, QString(), true) ||
+         Net::LastError() == EWOULDBLOCK;
 }
 
-bool ProxyLayer::ConnectToProxy(uint32_t targetAddress, uint16_t port, const QString& targetName, bool bind) {
+bool ProxyLayer::ConnectToProxy(uint32_t targetAddress, uint16_t port, const QString& targetName,
+                                bool bind) {
   const bool connected = ConnectNext(proxyHost_, static_cast<uint16_t>(proxyPort_));
   if (!connected && Net::LastError() != EWOULDBLOCK) {
     Net::LastErrorGuard keep;
@@ -85,8 +87,11 @@ bool ProxyLayer::ConnectToProxy(uint32_t targetAddress, uint16_t port, const QSt
   settings.user = user_;
   settings.password = password_;
   handshake_.Start(settings);
-  qCDebug(lcNet) << "through proxy" << proxyHost_ << proxyPort_ << "type" << type_ << (bind ? "bind" : "connect")
-                 << "to" << (targetName.isEmpty() ? QHostAddress(ntohl(targetAddress)).toString() : targetName) << port;
+  qCDebug(lcNet) << "through proxy" << proxyHost_ << proxyPort_ << "type" << type_
+                 << (bind ? "bind" : "connect") << "to"
+                 << (targetName.isEmpty() ? QHostAddress(ntohl(targetAddress)).toString()
+                                          : targetName)
+                 << port;
   SetState(kConnecting);
   return connected;
 }
@@ -119,7 +124,8 @@ bool ProxyLayer::SendAll(const QByteArray& bytes) {
 }
 
 void ProxyLayer::OnConnect(int error) {
-  if (type_ == ProxyHandshake::kNone || !handshake_.InProgress()) return SocketLayer::OnConnect(error);
+  if (type_ == ProxyHandshake::kNone || !handshake_.InProgress())
+    return SocketLayer::OnConnect(error);
   if (error) return FailNegotiation(ProxyHandshake::kCannotConnect, error);
   if (handshake_.AwaitingReply()) return;
   if (SendAll(handshake_.OpeningRequest())) handshake_.OpeningSent();
@@ -134,7 +140,8 @@ void ProxyLayer::OnReceive(int error) {
     if (got < 0 && Net::LastError() == EWOULDBLOCK) return;
     if (got <= 0) {
       // An error, or the proxy hung up before answering in full.
-      return FailNegotiation(ProxyHandshake::kRequestFailed, got < 0 ? Net::LastError() : ECONNABORTED);
+      return FailNegotiation(ProxyHandshake::kRequestFailed,
+                             got < 0 ? Net::LastError() : ECONNABORTED);
     }
     const ProxyHandshake::Step step = handshake_.Consume(buffer, got);
     switch (step.kind) {
@@ -144,13 +151,12 @@ void ProxyLayer::OnReceive(int error) {
         break;
       case ProxyHandshake::Step::kFailed:
         return FailNegotiation(step.code, ECONNABORTED, step.text);
-      case ProxyHandshake::Step::kListening:
-        ReportListening(step.address, step.port);
-        break;
+      case ProxyHandshake::Step::kListening: ReportListening(step.address, step.port); break;
       case ProxyHandshake::Step::kConnected:
       case ProxyHandshake::Step::kAccepted:
         qCDebug(lcNet) << "proxy tunnel open";
-        TriggerEvent(step.kind == ProxyHandshake::Step::kAccepted ? Net::FD_ACCEPT : Net::FD_CONNECT, 0);
+        TriggerEvent(
+            step.kind == ProxyHandshake::Step::kAccepted ? Net::FD_ACCEPT : Net::FD_CONNECT, 0);
         TriggerEvent(Net::FD_READ, 0);
         TriggerEvent(Net::FD_WRITE, 0);
         return;

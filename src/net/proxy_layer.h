@@ -17,7 +17,8 @@ class ProxyLayer : public SocketLayer {
 
   // Without authentication (user name and password cleared).
   void SetProxy(int type, const QString& host, int port);
-  void SetProxy(int type, const QString& host, int port, const QByteArray& user, const QByteArray& password);
+  void SetProxy(int type, const QString& host, int port, const QByteArray& user,
+                const QByteArray& password);
   int ProxyType() const { return type_; }
   // The host a Listen through a SOCKS proxy waits for; the proxy reports where it listens
   // (status code 8) and the socket gets FD_ACCEPT once the host has connected there. The
@@ -40,7 +41,8 @@ class ProxyLayer : public SocketLayer {
   int Send(const void* buffer, int length, int flags) override;
 
  private:
-  bool ConnectToProxy(uint32_t targetAddress, uint16_t port, const QString& targetName, bool bind = false);
+  bool ConnectToProxy(uint32_t targetAddress, uint16_t port, const QString& targetName,
+                      bool bind = false);
   void ReportStatus(int code, const QString& text = QString());
   // Reports the failure, fails the socket's connect and forgets the negotiation.
   void FailNegotiation(int code, int error, const QString& text = QString());

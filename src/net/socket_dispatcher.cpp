@@ -36,7 +36,12 @@ const QEvent::Type kLayerEventType = static_cast<QEvent::Type>(QEvent::registerE
 // handler has returned.
 struct LayerEvent : QEvent {
   LayerEvent(int slot, uint64_t serial, SocketLayer* target, int event, int error)
-      : QEvent(kLayerEventType), slot(slot), serial(serial), target(target), event(event), error(error) {}
+      : QEvent(kLayerEventType),
+        slot(slot),
+        serial(serial),
+        target(target),
+        event(event),
+        error(error) {}
   int slot;
   uint64_t serial;
   SocketLayer* target;
@@ -133,7 +138,8 @@ void SocketDispatcher::OnLookupDone(int slot, uint64_t serial, uint32_t address,
   target.sin_family = AF_INET;
   target.sin_addr.s_addr = address;
   target.sin_port = htons(socket->lookupPort_);
-  if (!socket->Connect(target) && Net::LastError() != EWOULDBLOCK) socket->OnConnect(Net::LastError());
+  if (!socket->Connect(target) && Net::LastError() != EWOULDBLOCK)
+    socket->OnConnect(Net::LastError());
 }
 
 void SocketDispatcher::Deliver(int slot, uint64_t serial, int event, int error) {
@@ -145,7 +151,8 @@ void SocketDispatcher::Deliver(int slot, uint64_t serial, int event, int error) 
 
 void SocketDispatcher::PostLayerEvent(const CAsyncSocketEx& socket, SocketLayer* target, int event,
                                       int error) {
-  QCoreApplication::postEvent(this, new LayerEvent(socket.slot_, socket.serial_, target, event, error));
+  QCoreApplication::postEvent(this,
+                              new LayerEvent(socket.slot_, socket.serial_, target, event, error));
 }
 
 bool SocketDispatcher::event(QEvent* e) {
@@ -155,7 +162,8 @@ bool SocketDispatcher::event(QEvent* e) {
   if (!socket) return true;
   if (layerEvent->target) {
     layerEvent->target->CallEvent(layerEvent->event, layerEvent->error);
-  } else if (socket->eventMask_ & (layerEvent->event == Net::FD_FORCEREAD ? Net::FD_READ : layerEvent->event)) {
+  } else if (socket->eventMask_ &
+             (layerEvent->event == Net::FD_FORCEREAD ? Net::FD_READ : layerEvent->event)) {
     socket->DeliverToHandler(layerEvent->event, layerEvent->error);
   }
   return true;

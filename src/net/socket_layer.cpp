@@ -78,7 +78,8 @@ bool SocketLayer::CheckUsable() {
 }
 
 int SocketLayer::ReceiveNext(void* buffer, int length, int flags) {
-  return lower_ ? lower_->Receive(buffer, length, flags) : socket_->RawReceive(buffer, length, flags);
+  return lower_ ? lower_->Receive(buffer, length, flags)
+                : socket_->RawReceive(buffer, length, flags);
 }
 
 int SocketLayer::SendNext(const void* buffer, int length, int flags) {
@@ -117,7 +118,8 @@ bool SocketLayer::ShutDown(int how) {
 bool SocketLayer::GetPeerName(sockaddr_in& address) {
   if (lower_) return lower_->GetPeerName(address);
   socklen_t size = sizeof address;
-  return ::getpeername(socket_->Handle(), reinterpret_cast<sockaddr*>(&address), &size) == 0 || Fail(errno);
+  return ::getpeername(socket_->Handle(), reinterpret_cast<sockaddr*>(&address), &size) == 0 ||
+         Fail(errno);
 }
 
 bool SocketLayer::GetPeerName(QString& address, uint16_t& port) {

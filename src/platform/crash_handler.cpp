@@ -1,6 +1,5 @@
 #include "platform/crash_handler.h"
 
-#include <QFile>
 #include <cxxabi.h>
 #include <execinfo.h>
 #include <fcntl.h>
@@ -8,6 +7,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QFile>
 
 #include <algorithm>
 #include <atomic>
@@ -74,7 +74,8 @@ bool CopyText(char* target, size_t capacity, const QByteArray& text) {
 }
 
 bool WriteReportFile(int signal, const siginfo_t* info, const void* context) {
-  const int fd = ::open(state.reportPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int fd =
+      ::open(state.reportPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return false;
   ::fchmod(fd, 0600);  // a report left by an older version may have had a wider mode
   CrashReport::Facts facts;
@@ -148,10 +149,13 @@ void NoteUncaughtException() {
 }
 
 bool PrepareState() {
-  if (!CopyText(state.reportPath, kPathCapacity, QFile::encodeName(CrashHandler::ReportPath()))) return false;
-  CopyText(state.programPath, kPathCapacity, QFile::encodeName(QFile::symLinkTarget("/proc/self/exe")));
+  if (!CopyText(state.reportPath, kPathCapacity, QFile::encodeName(CrashHandler::ReportPath())))
+    return false;
+  CopyText(state.programPath, kPathCapacity,
+           QFile::encodeName(QFile::symLinkTarget("/proc/self/exe")));
   const QByteArray reporter = QFile::encodeName(CrashHandler::ReporterPath());
-  if (::access(reporter.constData(), X_OK) != 0 || !CopyText(state.reporterPath, kPathCapacity, reporter)) {
+  if (::access(reporter.constData(), X_OK) != 0 ||
+      !CopyText(state.reporterPath, kPathCapacity, reporter)) {
     state.reporterPath[0] = '\0';
   }
   state.reporterArgv[0] = state.reporterPath;

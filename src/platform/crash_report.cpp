@@ -67,7 +67,8 @@ void ForEachMapsLine(const char* maps, size_t size, Visit visit) {
   size_t begin = 0;
   while (begin < size) {
     const void* newline = std::memchr(maps + begin, '\n', size - begin);
-    const size_t end = newline ? static_cast<size_t>(static_cast<const char*>(newline) - maps) : size;
+    const size_t end =
+        newline ? static_cast<size_t>(static_cast<const char*>(newline) - maps) : size;
     MapsLine line;
     if (ParseMapsLine(maps + begin, end - begin, line) && !visit(line)) return;
     begin = end + 1;
@@ -95,10 +96,11 @@ struct Register {
 
 #if defined(__x86_64__)
 constexpr Register kRegisters[] = {
-    {"rax", REG_RAX}, {"rbx", REG_RBX}, {"rcx", REG_RCX},    {"rdx", REG_RDX},       {"rsi", REG_RSI},
-    {"rdi", REG_RDI}, {"rbp", REG_RBP}, {"rsp", REG_RSP},    {"r8", REG_R8},         {"r9", REG_R9},
-    {"r10", REG_R10}, {"r11", REG_R11}, {"r12", REG_R12},    {"r13", REG_R13},       {"r14", REG_R14},
-    {"r15", REG_R15}, {"rip", REG_RIP}, {"eflags", REG_EFL}, {"trapno", REG_TRAPNO}, {"err", REG_ERR},
+    {"rax", REG_RAX}, {"rbx", REG_RBX},    {"rcx", REG_RCX},       {"rdx", REG_RDX},
+    {"rsi", REG_RSI}, {"rdi", REG_RDI},    {"rbp", REG_RBP},       {"rsp", REG_RSP},
+    {"r8", REG_R8},   {"r9", REG_R9},      {"r10", REG_R10},       {"r11", REG_R11},
+    {"r12", REG_R12}, {"r13", REG_R13},    {"r14", REG_R14},       {"r15", REG_R15},
+    {"rip", REG_RIP}, {"eflags", REG_EFL}, {"trapno", REG_TRAPNO}, {"err", REG_ERR},
     {"cr2", REG_CR2},
 };
 uint64_t RegisterValue(const ucontext_t& context, int index) {
@@ -107,10 +109,10 @@ uint64_t RegisterValue(const ucontext_t& context, int index) {
 uint64_t ProgramCounter(const ucontext_t& context) { return RegisterValue(context, REG_RIP); }
 #elif defined(__aarch64__)
 constexpr Register kRegisters[] = {
-    {"x0", 0},   {"x1", 1},   {"x2", 2},   {"x3", 3},   {"x4", 4},   {"x5", 5},   {"x6", 6},
-    {"x7", 7},   {"x8", 8},   {"x9", 9},   {"x10", 10}, {"x11", 11}, {"x12", 12}, {"x13", 13},
-    {"x14", 14}, {"x15", 15}, {"x16", 16}, {"x17", 17}, {"x18", 18}, {"x19", 19}, {"x20", 20},
-    {"x21", 21}, {"x22", 22}, {"x23", 23}, {"x24", 24}, {"x25", 25}, {"x26", 26}, {"x27", 27},
+    {"x0", 0},   {"x1", 1},   {"x2", 2},   {"x3", 3},   {"x4", 4},   {"x5", 5},      {"x6", 6},
+    {"x7", 7},   {"x8", 8},   {"x9", 9},   {"x10", 10}, {"x11", 11}, {"x12", 12},    {"x13", 13},
+    {"x14", 14}, {"x15", 15}, {"x16", 16}, {"x17", 17}, {"x18", 18}, {"x19", 19},    {"x20", 20},
+    {"x21", 21}, {"x22", 22}, {"x23", 23}, {"x24", 24}, {"x25", 25}, {"x26", 26},    {"x27", 27},
     {"x28", 28}, {"fp", 29},  {"lr", 30},  {"sp", 31},  {"pc", 32},  {"pstate", 33},
 };
 uint64_t RegisterValue(const ucontext_t& context, int index) {
@@ -289,7 +291,8 @@ void WriteUtcTime(Writer& writer, int64_t epochSeconds) {
   const int64_t z = days + 719468;
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
   const int64_t dayOfEra = z - era * 146097;
-  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
   const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
   const int64_t monthIndex = (5 * dayOfYear + 2) / 153;  // March = 0
   const int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;

@@ -21,7 +21,7 @@ class Writer {
 
   Writer& Text(const char* text);
   Writer& Bytes(const char* data, size_t size);
-  Writer& Hex(uint64_t value);                 // "0x" and 16 digits
+  Writer& Hex(uint64_t value);                // "0x" and 16 digits
   Writer& Dec(int64_t value, int width = 0);  // zero-padded to width
   void Flush();
 
@@ -63,7 +63,7 @@ struct Facts {
   const void* context = nullptr;  // the handler's ucontext_t
   const char* version = "";
   const char* program = "";
-  const char* reason = "";  // why the program aborted, when known (an uncaught exception)
+  const char* reason = "";     // why the program aborted, when known (an uncaught exception)
   char* mapsBuffer = nullptr;  // scratch for /proc/self/maps
   size_t mapsBufferSize = 0;
 };

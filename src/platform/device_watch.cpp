@@ -1,7 +1,7 @@
 #include "platform/device_watch.h"
 
-#include <QSocketNotifier>
 #include <libudev.h>
+#include <QSocketNotifier>
 
 MediaEvent ClassifyMediaEvent(const QString& action, const QString& sysName,
                               const QString& mediaChange, const QString& cdromMedia) {

@@ -65,7 +65,8 @@ HttpSession::Result HttpSession::Get(const QByteArray& url, const Options& optio
   return result;
 }
 
-HttpSession::Result HttpSession::Post(const QByteArray& url, const QByteArray& body, const Options& options) {
+HttpSession::Result HttpSession::Post(const QByteArray& url, const QByteArray& body,
+                                      const Options& options) {
   Transfer transfer;
   transfer.keepBody = false;
   auto* curl = static_cast<CURL*>(curl_);
@@ -102,7 +103,8 @@ void HttpSession::Prepare(const QByteArray& url, const Options& options, Transfe
   curl_easy_setopt(curl, CURLOPT_USERAGENT, userAgent_.constData());
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeoutMs));
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(options.connectTimeoutMs + options.transferTimeoutMs));
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS,
+                   static_cast<long>(options.connectTimeoutMs + options.transferTimeoutMs));
   if (options.httpsOnly) curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https");
   if (!options.caFile.isEmpty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.constData());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectBody);

@@ -30,7 +30,8 @@ class HttpSession {
   HttpSession& operator=(const HttpSession&) = delete;
 
   // abort, when given, is watched during the transfer; setting it ends the request.
-  Result Get(const QByteArray& url, const Options& options, const std::atomic<bool>* abort = nullptr);
+  Result Get(const QByteArray& url, const Options& options,
+             const std::atomic<bool>* abort = nullptr);
   // Sends body as it is (application/octet-stream). The answer's body is not read: ok means
   // the server answered with a 2xx status.
   Result Post(const QByteArray& url, const QByteArray& body, const Options& options);

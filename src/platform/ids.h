@@ -58,10 +58,8 @@ enum class StatusKind : int {
 
 // The number a settings file stores or a peer reads for an identifier.
 template <typename Id>
-  requires std::is_enum_v<Id>
-constexpr int ToStored(Id id) {
-  return static_cast<int>(id);
-}
+requires std::is_enum_v<Id>
+constexpr int ToStored(Id id) { return static_cast<int>(id); }
 
 template <typename Id>
 constexpr Id FromStored(int stored);
@@ -69,8 +67,9 @@ constexpr Id FromStored(int stored);
 // MP3 for a number that names no format.
 template <>
 constexpr FormatId FromStored<FormatId>(int stored) {
-  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::Iso) ? static_cast<FormatId>(stored)
-                                                                                  : FormatId::Mp3;
+  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::Iso)
+             ? static_cast<FormatId>(stored)
+             : FormatId::Mp3;
 }
 
 // Only 4003 chooses the generic driver.
@@ -82,14 +81,16 @@ constexpr DriveAccess FromStored<DriveAccess>(int stored) {
 // A direct connection for a number that names no proxy (0 among them).
 template <>
 constexpr ProxyKind FromStored<ProxyKind>(int stored) {
-  return stored >= ToStored(ProxyKind::Socks4) && stored <= ToStored(ProxyKind::Http11) ? static_cast<ProxyKind>(stored)
-                                                                                        : ProxyKind::Direct;
+  return stored >= ToStored(ProxyKind::Socks4) && stored <= ToStored(ProxyKind::Http11)
+             ? static_cast<ProxyKind>(stored)
+             : ProxyKind::Direct;
 }
 
 // The template for any number that names no fixed pattern.
 template <>
 constexpr NamingPattern FromStored<NamingPattern>(int stored) {
-  return stored >= ToStored(NamingPattern::TrackTitle) && stored <= ToStored(NamingPattern::ArtistAlbumTrackTitle)
+  return stored >= ToStored(NamingPattern::TrackTitle) &&
+                 stored <= ToStored(NamingPattern::ArtistAlbumTrackTitle)
              ? static_cast<NamingPattern>(stored)
              : NamingPattern::Advanced;
 }

@@ -6,4 +6,6 @@ Q_LOGGING_CATEGORY(lcRip, "korvane.rip", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcNet, "korvane.net", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcFreeDb, "korvane.freedb", QtWarningMsg)
 
-void Log::EnableVerbose() { QLoggingCategory::setFilterRules(QStringLiteral("korvane.*.debug=true")); }
+void Log::EnableVerbose() {
+  QLoggingCategory::setFilterRules(QStringLiteral("korvane.*.debug=true"));
+}

@@ -1,11 +1,11 @@
 #include "platform/paths.h"
 
+#include <sys/stat.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <mutex>
-#include <sys/stat.h>
 
 namespace Paths {
 namespace {

@@ -1,13 +1,13 @@
 #include "platform/scsi_host.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QRegularExpression>
 #include <fcntl.h>
 #include <linux/cdrom.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <atomic>
@@ -56,8 +56,8 @@ QList<int> NumberedNodes(const QString& prefix) {
 
 // The block device (srM) that the sysfs tree shows under a generic device, if any.
 QString BlockNameOfGeneric(const QString& sgName) {
-  const QStringList blocks =
-      QDir("/sys/class/scsi_generic/" + sgName + "/device/block").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+  const QStringList blocks = QDir("/sys/class/scsi_generic/" + sgName + "/device/block")
+                                 .entryList(QDir::Dirs | QDir::NoDotAndDotDot);
   return blocks.isEmpty() ? QString() : blocks.first();
 }
 
@@ -126,7 +126,8 @@ class CompositeScsiHost final : public ScsiHost {
  public:
   void Add(ScsiHost* host) {
     std::lock_guard lock(mutex_);
-    if (std::find(emulated_.begin(), emulated_.end(), host) == emulated_.end()) emulated_.push_back(host);
+    if (std::find(emulated_.begin(), emulated_.end(), host) == emulated_.end())
+      emulated_.push_back(host);
   }
   void Remove(ScsiHost* host) {
     std::lock_guard lock(mutex_);

@@ -1,7 +1,7 @@
 #pragma once
+#include <scsi/sg.h>
 #include <QList>
 #include <QString>
-#include <scsi/sg.h>
 
 #include <memory>
 
@@ -15,9 +15,9 @@
 constexpr int kCdDvdPeripheralType = 5;
 
 struct ScsiNode {
-  QString path;      // what Open takes: "/dev/sr0", "/dev/sg1", or "vcd0" for a virtual drive
-  QString name;      // device name for display names and settings: "sr0", "vcd0"
-  int host = -1;     // SCSI address (generic devices and virtual drives)
+  QString path;   // what Open takes: "/dev/sr0", "/dev/sg1", or "vcd0" for a virtual drive
+  QString name;   // device name for display names and settings: "sr0", "vcd0"
+  int host = -1;  // SCSI address (generic devices and virtual drives)
   int channel = 0;
   int target = -1;
   int lun = 0;

@@ -172,7 +172,8 @@ void WaveOut::Feed() {
     changed_.wait(lock, [this] { return HasWork(); });
     if (requests_.close) break;
     ServeRequests(lock);
-    if (!requests_.paused && !requests_.reset && !requests_.close && !queue_.empty()) WriteFront(lock);
+    if (!requests_.paused && !requests_.reset && !requests_.close && !queue_.empty())
+      WriteFront(lock);
   }
   snd_pcm_drop(pcm_);
   DropQueue(lock);
@@ -207,7 +208,8 @@ void WaveOut::ServeRequests(std::unique_lock<std::mutex>& lock) {
 // The device's own pause works only while it runs; otherwise not feeding it is the pause.
 void WaveOut::DeviceSetPaused(bool paused) {
   if (paused) {
-    devicePaused_ = canPause_ && snd_pcm_state(pcm_) == SND_PCM_STATE_RUNNING && snd_pcm_pause(pcm_, 1) == 0;
+    devicePaused_ =
+        canPause_ && snd_pcm_state(pcm_) == SND_PCM_STATE_RUNNING && snd_pcm_pause(pcm_, 1) == 0;
   } else if (devicePaused_) {
     if (snd_pcm_pause(pcm_, 0) < 0) snd_pcm_prepare(pcm_);
     devicePaused_ = false;
@@ -218,7 +220,8 @@ void WaveOut::WriteFront(std::unique_lock<std::mutex>& lock) {
   const Pending front = queue_.front();
   const uint32_t frames = std::min(periodFrames_, (front.bytes - front.done) / kBytesPerFrame);
   lock.unlock();
-  snd_pcm_sframes_t written = frames > 0 ? snd_pcm_writei(pcm_, front.data + front.done, frames) : 0;
+  snd_pcm_sframes_t written =
+      frames > 0 ? snd_pcm_writei(pcm_, front.data + front.done, frames) : 0;
   if (written == -EPIPE || written == -ESTRPIPE || written == -EINTR) {
     // An underrun (or a suspend) is recovered; the same frames go again.
     written = snd_pcm_recover(pcm_, int(written), 1) == 0 ? 0 : written;

@@ -105,7 +105,8 @@ void CdPlayer::Wake() {
 
 void CdPlayer::Report(const char* text, double value) {
   const StatusCallback callback = DriveContext::Instance().Callback();
-  if (callback) callback(StatusReport::Progress(StatusKind::Player, value, QString::fromLatin1(text)));
+  if (callback)
+    callback(StatusReport::Progress(StatusKind::Player, value, QString::fromLatin1(text)));
 }
 
 // ---- reader thread ----
@@ -155,7 +156,9 @@ void CdPlayer::Play() {
 
 bool CdPlayer::WaitForStart() {
   std::unique_lock lock(mutex_);
-  wake_.wait(lock, [this] { return fill_ >= std::min(kStartBytes, total_) || readingEnded_ || stopRequested_; });
+  wake_.wait(lock, [this] {
+    return fill_ >= std::min(kStartBytes, total_) || readingEnded_ || stopRequested_;
+  });
   return !stopRequested_;
 }
 
@@ -179,7 +182,8 @@ void CdPlayer::PlayBuffers() {
 }
 
 bool CdPlayer::AnyBufferDone() const {
-  return std::any_of(bufferDone_.begin(), bufferDone_.end(), [](const auto& done) { return done.load(); });
+  return std::any_of(bufferDone_.begin(), bufferDone_.end(),
+                     [](const auto& done) { return done.load(); });
 }
 
 // Fills output buffer i with the next audio the reader has read, waiting while paused and
@@ -210,7 +214,9 @@ bool CdPlayer::Refill(int buffer, bool& usedUp) {
   return true;
 }
 
-bool CdPlayer::Queue(int buffer) { return wave_.Write(buffers_[buffer].data(), kBufferBytes, buffer); }
+bool CdPlayer::Queue(int buffer) {
+  return wave_.Write(buffers_[buffer].data(), kBufferBytes, buffer);
+}
 
 // At the end of the track what the device still holds is heard out; a stop drops it.
 void CdPlayer::CloseDevice(bool stopped) {

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/wave_out.h"
 #include "platform/cd_sector.h"
+#include "platform/wave_out.h"
 
 // One playback of one track: a reader thread reads the track's sectors into memory, and a
 // playback thread feeds that memory to the sound device through eight output buffers,

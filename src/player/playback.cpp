@@ -59,7 +59,8 @@ class Players {
   void WaitForReleases() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] {
-      return std::all_of(live_.begin(), live_.end(), [](const auto& player) { return player->Released(); });
+      return std::all_of(live_.begin(), live_.end(),
+                         [](const auto& player) { return player->Released(); });
     });
   }
 
@@ -71,7 +72,8 @@ class Players {
         if (!player->RunsOnThisThread()) waited.push_back(player);
       }
       changed_.wait(lock, [&] {
-        return std::all_of(waited.begin(), waited.end(), [](const auto& player) { return player->Ended(); });
+        return std::all_of(waited.begin(), waited.end(),
+                           [](const auto& player) { return player->Ended(); });
       });
     }
     Reap();
@@ -147,9 +149,11 @@ bool FindPlayableTrack(int index, TrackSpan& span, PlayError* error) {
   bool data = false;
   if (!device->IsDataTrack(index, data) || !device->GetTrackStart(index, span.first) ||
       !device->GetTrackEnd(index, span.last) || span.last < span.first) {
-    return Refuse(error, PlayError::NoDisc, QString("cannot find track %1 on the disc").arg(index + 1));
+    return Refuse(error, PlayError::NoDisc,
+                  QString("cannot find track %1 on the disc").arg(index + 1));
   }
-  if (data) return Refuse(error, PlayError::DataTrack, QString("track %1 is a data track").arg(index + 1));
+  if (data)
+    return Refuse(error, PlayError::DataTrack, QString("track %1 is a data track").arg(index + 1));
   return true;
 }
 
@@ -171,9 +175,11 @@ bool PlayTrack(int trackIndex, PlayError* error) {
   players.StopCurrent();
   players.WaitForReleases();
 
-  auto player = std::make_shared<CdPlayer>(trackIndex, span.first, span.last, [] { Players::Instance().Changed(); });
+  auto player = std::make_shared<CdPlayer>(trackIndex, span.first, span.last,
+                                           [] { Players::Instance().Changed(); });
   if (!player->TakeMemory()) {
-    return Refuse(error, PlayError::Failed, QString("not enough memory for track %1").arg(trackIndex + 1));
+    return Refuse(error, PlayError::Failed,
+                  QString("not enough memory for track %1").arg(trackIndex + 1));
   }
   QString deviceError;
   if (!player->OpenDevice(deviceError)) return Refuse(error, PlayError::NoSoundDevice, deviceError);

@@ -1,9 +1,9 @@
 #include "reporter/crash_question.h"
 
-#include <QFile>
-#include <QMessageBox>
 #include <fcntl.h>
 #include <unistd.h>
+#include <QFile>
+#include <QMessageBox>
 
 #include <cerrno>
 
@@ -17,7 +17,8 @@ constexpr int kMaxAnswer = 64;
 void WriteText(int fd, const QByteArray& text) {
   qsizetype done = 0;
   while (done < text.size()) {
-    const ssize_t written = ::write(fd, text.constData() + done, static_cast<size_t>(text.size() - done));
+    const ssize_t written =
+        ::write(fd, text.constData() + done, static_cast<size_t>(text.size() - done));
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return;
     done += written;
@@ -46,7 +47,8 @@ bool IsYes(const QByteArray& answer) {
 Way Choose(const QProcessEnvironment& environment, bool stdinIsTerminal) {
   const QString platform = environment.value("QT_QPA_PLATFORM");
   const bool drawsNowhere = platform.startsWith("offscreen") || platform.startsWith("minimal");
-  const bool display = !environment.value("DISPLAY").isEmpty() || !environment.value("WAYLAND_DISPLAY").isEmpty();
+  const bool display =
+      !environment.value("DISPLAY").isEmpty() || !environment.value("WAYLAND_DISPLAY").isEmpty();
   if (display && !drawsNowhere) return Way::kWindow;
   return stdinIsTerminal ? Way::kTerminal : Way::kNone;
 }
@@ -74,7 +76,8 @@ bool AskOnThisTerminal(const QString& reportPath) {
 bool AskInWindow() {
   QMessageBox box(QMessageBox::Warning, Caption(), Message(), QMessageBox::Yes | QMessageBox::No);
   box.setDefaultButton(QMessageBox::No);
-  box.setWindowFlag(Qt::WindowStaysOnTopHint);  // system-modal: nothing else of Korvane is left to own it
+  box.setWindowFlag(
+      Qt::WindowStaysOnTopHint);  // system-modal: nothing else of Korvane is left to own it
   return box.exec() == QMessageBox::Yes;
 }
 

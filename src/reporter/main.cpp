@@ -1,9 +1,9 @@
 // korvane-crash-reporter: started by a crashed Korvane program with the path of its crash
 // report. Asks the user whether to send the report and sends it when the answer is Yes.
 // Always exits 0: whatever happens here, the crashed program goes on to end.
+#include <unistd.h>
 #include <QApplication>
 #include <QFile>
-#include <unistd.h>
 
 #include "reporter/crash_question.h"
 #include "reporter/crash_upload.h"
@@ -20,7 +20,8 @@ bool StdinIsForegroundTerminal() {
 
 bool AskUser(int& argc, char** argv, const QString& reportPath) {
   using CrashQuestion::Way;
-  switch (CrashQuestion::Choose(QProcessEnvironment::systemEnvironment(), StdinIsForegroundTerminal())) {
+  switch (CrashQuestion::Choose(QProcessEnvironment::systemEnvironment(),
+                                StdinIsForegroundTerminal())) {
     case Way::kWindow: {
       QApplication app(argc, argv);
       return CrashQuestion::AskInWindow();
@@ -29,8 +30,7 @@ bool AskUser(int& argc, char** argv, const QString& reportPath) {
       QCoreApplication app(argc, argv);
       return CrashQuestion::AskOnThisTerminal(reportPath);
     }
-    case Way::kNone:
-      break;
+    case Way::kNone: break;
   }
   return false;
 }

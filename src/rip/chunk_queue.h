@@ -39,7 +39,7 @@ class ChunkQueue {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Chunk> slots_;
-  size_t head_ = 0;   // oldest filled slot
+  size_t head_ = 0;  // oldest filled slot
   size_t filled_ = 0;
   bool finished_ = false;
   bool closed_ = false;

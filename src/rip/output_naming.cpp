@@ -28,7 +28,8 @@ QString CutToBytes(const QString& text, int maxBytes) {
   int bytes = 0;
   qsizetype end = 0;
   while (end < text.size()) {
-    const bool pair = text[end].isHighSurrogate() && end + 1 < text.size() && text[end + 1].isLowSurrogate();
+    const bool pair =
+        text[end].isHighSurrogate() && end + 1 < text.size() && text[end + 1].isLowSurrogate();
     const char16_t unit = text[end].unicode();
     const int charBytes = pair ? 4 : unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
     if (bytes + charBytes > maxBytes) break;
@@ -38,7 +39,9 @@ QString CutToBytes(const QString& text, int maxBytes) {
   return text.left(end);
 }
 
-QString TwoDigitNumber(int trackIndex) { return QStringLiteral("%1").arg(trackIndex + 1, 2, 10, QLatin1Char('0')); }
+QString TwoDigitNumber(int trackIndex) {
+  return QStringLiteral("%1").arg(trackIndex + 1, 2, 10, QLatin1Char('0'));
+}
 
 // The output folder without trailing slashes (the root stays "/").
 QString FolderRoot(const QString& folder) {
@@ -48,7 +51,8 @@ QString FolderRoot(const QString& folder) {
 }
 
 QString Join(const QString& folder, const QString& component) {
-  return folder.endsWith(QLatin1Char('/')) ? folder + component : folder + QLatin1Char('/') + component;
+  return folder.endsWith(QLatin1Char('/')) ? folder + component
+                                           : folder + QLatin1Char('/') + component;
 }
 
 // The bytes a file name may take in folder, under both the name and the path limit.
@@ -85,14 +89,11 @@ QString TrackFileName(int trackIndex, const DiscInfo& info, const NamingSettings
   const QString& artist = info.GetTrackArtist(trackIndex);
   const QString dash = QStringLiteral(" - ");
   switch (settings.fileNameFormat) {
-    case NamingPattern::TrackTitle:
-      return number + dash + title;
-    case NamingPattern::ArtistTrackTitle:
-      return artist + dash + number + dash + title;
+    case NamingPattern::TrackTitle: return number + dash + title;
+    case NamingPattern::ArtistTrackTitle: return artist + dash + number + dash + title;
     case NamingPattern::ArtistAlbumTrackTitle:
       return artist + dash + info.album + dash + number + dash + title;
-    case NamingPattern::Advanced:
-      break;
+    case NamingPattern::Advanced: break;
   }
   // Each keyword is replaced everywhere in the text as the previous ones left it.
   QString name = settings.advancedTemplate;
@@ -123,7 +124,8 @@ QString FitFileName(const QString& name, int maxBytes) {
   const QString extension = dot < 0 ? QString() : name.mid(dot);
   // Text after a dot that leaves no room for a name is no extension; the end is cut then.
   if (Utf8Bytes(extension) >= maxBytes) return CutToBytes(name, maxBytes);
-  return CutToBytes(name.left(dot < 0 ? name.size() : dot), maxBytes - Utf8Bytes(extension)) + extension;
+  return CutToBytes(name.left(dot < 0 ? name.size() : dot), maxBytes - Utf8Bytes(extension)) +
+         extension;
 }
 
 OutputPath BuildTrackPath(int trackIndex, const OutputFormat& format, const DiscInfo& info,
@@ -135,7 +137,8 @@ OutputPath BuildTrackPath(int trackIndex, const OutputFormat& format, const Disc
   };
   if (settings.subDirArtist) addFolder(info.GetTrackArtist(trackIndex));
   if (settings.subDirAlbum) addFolder(info.album);
-  const QString name = CleanComponent(TrackFileName(trackIndex, info, settings), ComponentKind::File);
+  const QString name =
+      CleanComponent(TrackFileName(trackIndex, info, settings), ComponentKind::File);
   return PlaceFile(folder, name, format.Extension());
 }
 
@@ -148,9 +151,7 @@ OutputPath BuildImagePath(const OutputFormat& format, const QString& volumeLabel
   return result;
 }
 
-bool CreateOutputDirectory(const QString& path) {
-  return QDir().mkpath(QFileInfo(path).path());
-}
+bool CreateOutputDirectory(const QString& path) { return QDir().mkpath(QFileInfo(path).path()); }
 
 void MakeUniquePath(QString& path, const QDateTime& now) {
   // A dangling symbolic link counts as taken: writing through it would create its target.
@@ -168,8 +169,10 @@ void MakeUniquePath(QString& path, const QDateTime& now) {
   const QString stamp = QLocale::c().toString(now, QStringLiteral("_ddd_ddMMMyyyy_HHmmss"));
   const int budget = NameBudget(folder);
   for (int counter = 1;; ++counter) {
-    const QString tail = stamp + (counter > 1 ? QStringLiteral("_%1").arg(counter) : QString()) + extension;
-    const QString candidate = folder + CutToBytes(base, std::max(0, budget - Utf8Bytes(tail))) + tail;
+    const QString tail =
+        stamp + (counter > 1 ? QStringLiteral("_%1").arg(counter) : QString()) + extension;
+    const QString candidate =
+        folder + CutToBytes(base, std::max(0, budget - Utf8Bytes(tail))) + tail;
     if (!taken(candidate)) {
       path = candidate;
       return;

@@ -91,7 +91,8 @@ RipResult RipJob::Rip(const RipOverrides& overrides) {
   DriveContext::Instance().StopPlayback();
   host_.SetPlayingRow(-1);
   const RipResult result = RipHoldingDrive(*format, overrides);
-  if (result.status == RipResult::Status::Busy || result.status == RipResult::Status::Pending) return result;
+  if (result.status == RipResult::Status::Busy || result.status == RipResult::Status::Pending)
+    return result;
   host_.SetMainWindowVisible(true);
   DriveContext::Instance().worker = nullptr;
   AfterRip(result.status != RipResult::Status::Cancelled);
@@ -117,12 +118,14 @@ RipResult RipJob::RipHoldingDrive(const OutputFormat& format, const RipOverrides
   // Without a disc ready the table of contents is the last disc's: there is nothing to read.
   if (CurrentDiscState() != DiscState::Ready) {
     result.status = RipResult::Status::NoDrive;
-  } else if (format.IsTrackFormat() ? RipTracks(format, overrides, result) : RipImage(format, overrides, result)) {
+  } else if (format.IsTrackFormat() ? RipTracks(format, overrides, result)
+                                    : RipImage(format, overrides, result)) {
     result.status = RipResult::Status::Cancelled;
   }
 
   host_.SetPlayingRow(-1);
-  if (CdDevice* device = DriveContext::Instance().device; device && preparation == Preparation::Ready) {
+  if (CdDevice* device = DriveContext::Instance().device;
+      device && preparation == Preparation::Ready) {
     device->UnlockTray();
     device->StopUnit();
   }
@@ -145,7 +148,8 @@ RipJob::Preparation RipJob::PrepareDrive() {
   return Preparation::Ready;
 }
 
-bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides, RipResult& result) {
+bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides,
+                       RipResult& result) {
   DriveContext& context = DriveContext::Instance();
   CdDevice* device = context.device;
   int count = 0;
@@ -154,7 +158,8 @@ bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides
   QList<int> tracks;
   for (int i = 0; i < count; ++i) {
     bool data = false;
-    if (device->IsDataTrack(i, data) && !data && i < host_.TrackRowCount() && host_.IsRowChecked(i)) {
+    if (device->IsDataTrack(i, data) && !data && i < host_.TrackRowCount() &&
+        host_.IsRowChecked(i)) {
       tracks.append(i);
     }
   }
@@ -166,13 +171,22 @@ bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides
     host_.SetPlayingRow(i);
     context.playTrack = i;
     const OutputPath output = BuildTrackPath(i, format, disc_, naming);
-    if (!output.folderReady) host_.ShowMessage(MessageKind::Warning, LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
+    if (!output.folderReady)
+      host_.ShowMessage(MessageKind::Warning,
+                        LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
     if (!context.present) continue;
 
     done_.Reset();
     context.worker = &worker;
-    RipRun run{output.path, i + 1, n + 1, int(tracks.size()), &worker, &done_,
-               AudioBytes(*device, {i}), AudioBytes(*device, tracks.mid(0, n)), AudioBytes(*device, tracks)};
+    RipRun run{output.path,
+               i + 1,
+               n + 1,
+               int(tracks.size()),
+               &worker,
+               &done_,
+               AudioBytes(*device, {i}),
+               AudioBytes(*device, tracks.mid(0, n)),
+               AudioBytes(*device, tracks)};
     TrackOutcome outcome{i, output.path, 0, false, {}};
     if (!worker.StartTrack(i, output.path, 0, 0)) {
       result.outcomes.append(NotStarted(outcome));
@@ -190,11 +204,14 @@ bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides
   return false;
 }
 
-bool RipJob::RipImage(const OutputFormat& format, const RipOverrides& overrides, RipResult& result) {
+bool RipJob::RipImage(const OutputFormat& format, const RipOverrides& overrides,
+                      RipResult& result) {
   QString label;
   GetVolumeLabel(label);
   const OutputPath output = BuildImagePath(format, label, NamingFor(overrides));
-  if (!output.folderReady) host_.ShowMessage(MessageKind::Warning, LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
+  if (!output.folderReady)
+    host_.ShowMessage(MessageKind::Warning,
+                      LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
   DriveContext& context = DriveContext::Instance();
   if (!context.present) return false;
   std::unique_ptr<DiscImageWriter> writer = CreateDiscImageWriter(format.TypeId());

@@ -79,7 +79,8 @@ void TrackWorker::Encode(const Range& range, const TrackFacts& facts, const TagR
 bool TrackWorker::FindRange(Range& range) {
   int first = 0;
   int last = 0;
-  if (!drive->GetTrackStart(trackIndex, first) || !drive->GetTrackEnd(trackIndex, last)) return false;
+  if (!drive->GetTrackStart(trackIndex, first) || !drive->GetTrackEnd(trackIndex, last))
+    return false;
   if (firstSectorOverride) first = int(firstSectorOverride);
   if (lastSectorOverride) last = int(lastSectorOverride);
   if (first > last) return false;
@@ -104,8 +105,8 @@ bool TrackWorker::RunPass(const Range& range, bool prepass) {
   while (const ChunkQueue::Chunk* chunk = queue.Front()) {
     if (stopRequested) break;
     const uint32_t sector = chunk->firstSector;
-    if (!codec_->Write(reinterpret_cast<const char*>(chunk->data.data()), chunk->sectorCount * kCdSectorBytes,
-                       prepass)) {
+    if (!codec_->Write(reinterpret_cast<const char*>(chunk->data.data()),
+                       chunk->sectorCount * kCdSectorBytes, prepass)) {
       accepted = false;
       break;
     }
@@ -127,7 +128,8 @@ void TrackWorker::ReadAhead(const Range& range, bool countErrors, ChunkQueue& qu
     if (!chunk) break;
     const uint32_t current = range.first + done;
     const int n = int(std::min<uint32_t>(kChunkSectors, range.count - done));
-    const AudioReadOutcome read = ReadAudioOrSilence(*drive, int(current), n, chunk, &stopRequested);
+    const AudioReadOutcome read =
+        ReadAudioOrSilence(*drive, int(current), n, chunk, &stopRequested);
     if (read.stopped) break;
     if (countErrors) failedSectors += read.silentSectors;
     queue.Publish(current, uint32_t(n));
@@ -136,5 +138,6 @@ void TrackWorker::ReadAhead(const Range& range, bool countErrors, ChunkQueue& qu
 }
 
 void TrackWorker::Report(double value, const QString& text) {
-  if (statusCallback) statusCallback(StatusReport::Progress(StatusKind::TrackProgress, value, text));
+  if (statusCallback)
+    statusCallback(StatusReport::Progress(StatusKind::TrackProgress, value, text));
 }

@@ -14,8 +14,8 @@ struct TagRecord;
 
 // Rips one track at a time: on a thread of its own it feeds a new codec of the format for
 // each track, while a reader thread reads the track from the drive in chunks a little ahead
-// of it, retries what fails and fills what stays unreadable with silence. It reports progress and the done signal through
-// statusCallback and stops before its next read once stopRequested is set.
+// of it, retries what fails and fills what stays unreadable with silence. It reports progress and
+// the done signal through statusCallback and stops before its next read once stopRequested is set.
 class TrackWorker : public RipWorker {
  public:
   // format and disc (the tag source; null writes no tags) must outlive the worker.

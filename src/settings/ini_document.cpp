@@ -52,7 +52,8 @@ bool SameName(QByteArrayView stored, Name name) {
 }
 
 bool InMatchingQuotes(QByteArrayView value) {
-  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+  return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+         value.back() == value.front();
 }
 
 QByteArray ParseValue(QByteArrayView line) {
@@ -143,7 +144,8 @@ void IniDocument::ParseLine(qsizetype begin, qsizetype contentEnd, qsizetype nex
       return;
     }
     section = uint32_t(sections_.size());
-    sections_.push_back(Section{name.data() - bytes_.constData(), next, int(name.size()), !hasEol, false});
+    sections_.push_back(
+        Section{name.data() - bytes_.constData(), next, int(name.size()), !hasEol, false});
     sectionIndex_.Insert(HashName(name, 0), *section);
     return;
   }
@@ -157,7 +159,8 @@ void IniDocument::ParseLine(qsizetype begin, qsizetype contentEnd, qsizetype nex
   owner.insertNeedsEol = !hasEol;
   if (FindKey(*section, name)) return;  // the first key of a name wins
   keyIndex_.Insert(HashName(name, *section), uint32_t(keys_.size()));
-  keys_.push_back(Key{begin, int(line.size()), int(name.data() - line.data()), int(name.size()), *section});
+  keys_.push_back(
+      Key{begin, int(line.size()), int(name.data() - line.data()), int(name.size()), *section});
 }
 
 QByteArrayView IniDocument::KeyLine(const Key& key) const {
@@ -209,24 +212,29 @@ QByteArray IniDocument::WithValues(const QByteArray& section, const Entries& ent
   };
   const QByteArray cleanSection = Trim(section).toByteArray();
   const std::optional<uint32_t> s = FindSection(QByteArrayView(cleanSection));
-  std::vector<Edit> edits;     // lines replaced in place
-  std::vector<Edit> added;     // keys the section does not have yet, in the order given
+  std::vector<Edit> edits;  // lines replaced in place
+  std::vector<Edit> added;  // keys the section does not have yet, in the order given
   for (const auto& [key, value] : entries) {
     const QByteArray cleanKey = Trim(key).toByteArray();
     const QByteArray line = cleanKey + '=' + StoredValue(value);
     const std::optional<uint32_t> k = s ? FindKey(*s, QByteArrayView(cleanKey)) : std::nullopt;
     if (k) {
       const Key& existing = keys_[*k];
-      auto same = std::find_if(edits.begin(), edits.end(), [&](const Edit& e) { return e.begin == existing.lineBegin; });
-      if (same != edits.end()) same->text = line;
-      else edits.push_back({existing.lineBegin, existing.lineBegin + existing.lineLength, line});
+      auto same = std::find_if(edits.begin(), edits.end(),
+                               [&](const Edit& e) { return e.begin == existing.lineBegin; });
+      if (same != edits.end())
+        same->text = line;
+      else
+        edits.push_back({existing.lineBegin, existing.lineBegin + existing.lineLength, line});
       continue;
     }
     auto same = std::find_if(added.begin(), added.end(), [&](const Edit& e) {
       return SameName(QByteArrayView(e.text).first(e.text.indexOf('=')), QByteArrayView(cleanKey));
     });
-    if (same != added.end()) same->text = line;  // the later value of a key given twice wins
-    else added.push_back({0, 0, line});
+    if (same != added.end())
+      same->text = line;  // the later value of a key given twice wins
+    else
+      added.push_back({0, 0, line});
   }
   if (!added.empty()) {
     Edit insert;
@@ -243,7 +251,8 @@ QByteArray IniDocument::WithValues(const QByteArray& section, const Entries& ent
     insert.end = insert.begin;
     edits.push_back(std::move(insert));
   }
-  std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
+  std::sort(edits.begin(), edits.end(),
+            [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
   QByteArray out;
   qsizetype extra = 0;
   for (const Edit& e : edits) extra += e.text.size();

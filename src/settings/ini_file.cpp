@@ -1,5 +1,9 @@
 #include "settings/ini_file.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
@@ -9,12 +13,8 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <fcntl.h>
 #include <memory>
 #include <mutex>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/paths.h"
 #include "settings/ini_document.h"
@@ -36,7 +36,9 @@ struct FileStamp {
     return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
   }
   bool operator==(const FileStamp& o) const {
-    auto same = [](const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
+    auto same = [](const timespec& a, const timespec& b) {
+      return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
     return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
            same(modified, o.modified) && same(changed, o.changed);
   }
@@ -46,7 +48,8 @@ struct FileStamp {
 // number cannot be reused by a later replace that would then look like the cached version.
 using Pin = std::shared_ptr<void>;
 Pin PinFile(int fd) {
-  return Pin(reinterpret_cast<void*>(intptr_t(fd) + 1), [](void* p) { ::close(int(intptr_t(p) - 1)); });
+  return Pin(reinterpret_cast<void*>(intptr_t(fd) + 1),
+             [](void* p) { ::close(int(intptr_t(p) - 1)); });
 }
 
 struct CachedFile {
@@ -270,7 +273,8 @@ QByteArray StoredText(const QString& text) {
   return Utf16Codec::EncodePrefix(oneLine, IniFile::kMaxBytes);
 }
 
-std::optional<QByteArray> RawValue(const QByteArray& path, const QString& section, const QString& key) {
+std::optional<QByteArray> RawValue(const QByteArray& path, const QString& section,
+                                   const QString& key) {
   auto doc = IniCache::Instance().Snapshot(path);
   std::optional<QByteArray> value = doc->Value(section, key);
   if (value && value->size() > IniFile::kMaxReadBytes) value->truncate(IniFile::kMaxReadBytes);
@@ -279,7 +283,8 @@ std::optional<QByteArray> RawValue(const QByteArray& path, const QString& sectio
 
 }  // namespace
 
-IniFile::IniFile(const QString& fileName) : IniFile(FullPath{}, Paths::ConfigDir() + '/' + fileName) {}
+IniFile::IniFile(const QString& fileName)
+    : IniFile(FullPath{}, Paths::ConfigDir() + '/' + fileName) {}
 
 IniFile::IniFile(FullPath, const QString& fullPath)
     : path_(fullPath), nativePath_(NativePath(fullPath)) {}
@@ -333,7 +338,8 @@ bool IniFile::HasKeys(const QString& section) const {
   return IniCache::Instance().Snapshot(nativePath_)->HasKeys(section);
 }
 
-bool IniFile::WriteRaw(const QString& section, const QList<std::pair<QString, QByteArray>>& entries) {
+bool IniFile::WriteRaw(const QString& section,
+                       const QList<std::pair<QString, QByteArray>>& entries) {
   const QByteArray sectionBytes = section.trimmed().toUtf8();
   if (!FitsName(sectionBytes) || nativePath_.size() > kMaxBytes) return false;
   IniDocument::Entries keyed;
@@ -342,9 +348,8 @@ bool IniFile::WriteRaw(const QString& section, const QList<std::pair<QString, QB
     if (FitsName(keyBytes)) keyed.append({keyBytes, value});
   }
   if (keyed.isEmpty()) return false;
-  return IniCache::Instance().Update(nativePath_, [&](const IniDocument& doc) {
-    return doc.WithValues(sectionBytes, keyed);
-  });
+  return IniCache::Instance().Update(
+      nativePath_, [&](const IniDocument& doc) { return doc.WithValues(sectionBytes, keyed); });
 }
 
 int IniFile::ReadInt(const SettingKey& key) const {

@@ -30,52 +30,81 @@ using T = SettingKey::Type;
 
 // "General"
 inline constexpr SettingKey Language{"General", "Language", T::Text, 0, "", nullptr};
-inline constexpr SettingKey ToolbarEnabled{"General", "ToolbarEnabled", T::Int, 1, nullptr, nullptr};
-inline constexpr SettingKey StatusBarEnabled{"General", "StatusBarEnabled", T::Int, 1, nullptr, nullptr};
-inline constexpr SettingKey BottomPanelEnabled{"General", "BottomPanelEnabled", T::Int, 1, nullptr, nullptr};
-inline constexpr SettingKey CurrentDriveIndex{"General", "CurrentDriveIndex", T::Int, 0, nullptr, nullptr};
+inline constexpr SettingKey ToolbarEnabled{"General", "ToolbarEnabled", T::Int,
+                                           1,         nullptr,          nullptr};
+inline constexpr SettingKey StatusBarEnabled{"General", "StatusBarEnabled", T::Int, 1, nullptr,
+                                             nullptr};
+inline constexpr SettingKey BottomPanelEnabled{"General", "BottomPanelEnabled", T::Int, 1, nullptr,
+                                               nullptr};
+inline constexpr SettingKey CurrentDriveIndex{"General", "CurrentDriveIndex", T::Int, 0, nullptr,
+                                              nullptr};
 inline constexpr SettingKey Device{"General", "Device", T::Text, 0, "", nullptr};
-inline constexpr SettingKey AutoSelectAllTracks{"General", "AutoSelectAllTracks", T::Int, 1, nullptr, nullptr};
-inline constexpr SettingKey AutoRequestFreeDB{"General", "AutoRequestFreeDB", T::Int, 0, nullptr, nullptr};
-inline constexpr SettingKey AutoStartRipping{"General", "AutoStartRipping", T::Int, 0, nullptr, nullptr};
+inline constexpr SettingKey AutoSelectAllTracks{
+    "General", "AutoSelectAllTracks", T::Int, 1, nullptr, nullptr};
+inline constexpr SettingKey AutoRequestFreeDB{"General", "AutoRequestFreeDB", T::Int, 0, nullptr,
+                                              nullptr};
+inline constexpr SettingKey AutoStartRipping{"General", "AutoStartRipping", T::Int, 0, nullptr,
+                                             nullptr};
 inline constexpr SettingKey AutoEjectCD{"General", "AutoEjectCD", T::Int, 0, nullptr, nullptr};
-inline constexpr SettingKey AutoOpenOutputFolder{"General", "AutoOpenOutputFolder", T::Int, 1, nullptr, nullptr};
-inline constexpr SettingKey UseMultipleDevices{"General", "UseMultipleDevices", T::Int, 0, nullptr, nullptr};
-inline constexpr SettingKey ActiveOptionsTab{"General", "ActiveOptionsTab", T::Int, 0, nullptr, nullptr};
+inline constexpr SettingKey AutoOpenOutputFolder{
+    "General", "AutoOpenOutputFolder", T::Int, 1, nullptr, nullptr};
+inline constexpr SettingKey UseMultipleDevices{"General", "UseMultipleDevices", T::Int, 0, nullptr,
+                                               nullptr};
+inline constexpr SettingKey ActiveOptionsTab{"General", "ActiveOptionsTab", T::Int, 0, nullptr,
+                                             nullptr};
 inline constexpr SettingKey WindowLeft{"General", "Left", T::Int, 200, nullptr, nullptr};
 inline constexpr SettingKey WindowTop{"General", "Top", T::Int, 200, nullptr, nullptr};
 inline constexpr SettingKey WindowWidth{"General", "Width", T::Int, 635, nullptr, nullptr};
 inline constexpr SettingKey WindowHeight{"General", "Height", T::Int, 450, nullptr, nullptr};
-inline constexpr SettingKey FormatSelected{"General", "FormatSelected", T::Int, ToStored(FormatId::Mp3), nullptr, nullptr,
-                                           ToStored(FormatId::Aac), ToStored(FormatId::Iso)};
+inline constexpr SettingKey FormatSelected{"General",
+                                           "FormatSelected",
+                                           T::Int,
+                                           ToStored(FormatId::Mp3),
+                                           nullptr,
+                                           nullptr,
+                                           ToStored(FormatId::Aac),
+                                           ToStored(FormatId::Iso)};
 
 // "Options"
-inline constexpr SettingKey AccessMethod{"Options", "AccessMethod", T::Int, ToStored(DriveAccess::PassThrough), nullptr, nullptr};
+inline constexpr SettingKey AccessMethod{
+    "Options", "AccessMethod", T::Int, ToStored(DriveAccess::PassThrough), nullptr, nullptr};
 inline constexpr SettingKey SubDirArtist{"Options", "SubDirArtist", T::Int, 1, nullptr, nullptr};
 inline constexpr SettingKey SubDirAlbum{"Options", "SubDirAlbum", T::Int, 1, nullptr, nullptr};
-inline constexpr SettingKey OutputFolder{"Options", "OutputFolder", T::Text, 0, nullptr, &MusicFolderDefault};
-inline constexpr SettingKey FileNameFormat{"Options", "FileNameFormat", T::Int, ToStored(NamingPattern::TrackTitle), nullptr, nullptr};
-inline constexpr SettingKey AdvancedFileFormat{"Options", "AdvancedFileFormat", T::Text, 0, "%A - %N - %T", nullptr};
+inline constexpr SettingKey OutputFolder{"Options", "OutputFolder", T::Text,
+                                         0,         nullptr,        &MusicFolderDefault};
+inline constexpr SettingKey FileNameFormat{
+    "Options", "FileNameFormat", T::Int, ToStored(NamingPattern::TrackTitle), nullptr, nullptr};
+inline constexpr SettingKey AdvancedFileFormat{"Options", "AdvancedFileFormat", T::Text,
+                                               0,         "%A - %N - %T",       nullptr};
 inline constexpr SettingKey CDReadSpeed{"Options", "CDReadSpeed", T::Text, 0, "DEFAULT", nullptr};
 
 // "FreeDBSettings"
-inline constexpr SettingKey FdServer{"FreeDBSettings", "fdServer", T::Text, 0, "gnudb.gnudb.org", nullptr};
-inline constexpr SettingKey FdTCPPort{"FreeDBSettings", "fdTCPPort", T::Int, 8880, nullptr, nullptr, 1, 65535};
-inline constexpr SettingKey FdHTTPPort{"FreeDBSettings", "fdHTTPPort", T::Int, 80, nullptr, nullptr, 1, 65535};
-inline constexpr SettingKey FdAccessMethod{"FreeDBSettings", "fdAccessMethod", T::Int, ToStored(FreeDbAccess::Tcp), nullptr, nullptr};
-inline constexpr SettingKey FdProxyType{"FreeDBSettings", "fdProxyType", T::Int, ToStored(ProxyKind::Direct), nullptr, nullptr};
-inline constexpr SettingKey FdProxyServer{"FreeDBSettings", "fdProxyServer", T::Text, 0, "", nullptr};
-inline constexpr SettingKey FdProxyPort{"FreeDBSettings", "fdProxyPort", T::Int, 0, nullptr, nullptr, 0, 65535};
+inline constexpr SettingKey FdServer{"FreeDBSettings",  "fdServer", T::Text, 0,
+                                     "gnudb.gnudb.org", nullptr};
+inline constexpr SettingKey FdTCPPort{"FreeDBSettings", "fdTCPPort", T::Int, 8880,
+                                      nullptr,          nullptr,     1,      65535};
+inline constexpr SettingKey FdHTTPPort{"FreeDBSettings", "fdHTTPPort", T::Int, 80,
+                                       nullptr,          nullptr,      1,      65535};
+inline constexpr SettingKey FdAccessMethod{
+    "FreeDBSettings", "fdAccessMethod", T::Int, ToStored(FreeDbAccess::Tcp), nullptr, nullptr};
+inline constexpr SettingKey FdProxyType{
+    "FreeDBSettings", "fdProxyType", T::Int, ToStored(ProxyKind::Direct), nullptr, nullptr};
+inline constexpr SettingKey FdProxyServer{"FreeDBSettings", "fdProxyServer", T::Text, 0, "",
+                                          nullptr};
+inline constexpr SettingKey FdProxyPort{"FreeDBSettings", "fdProxyPort", T::Int, 0,
+                                        nullptr,          nullptr,       0,      65535};
 inline constexpr SettingKey FdUserName{"FreeDBSettings", "fdUserName", T::Text, 0, "", nullptr};
 inline constexpr SettingKey FdPassword{"FreeDBSettings", "fdPassword", T::Text, 0, "", nullptr};
 inline constexpr SettingKey FdEmail{"FreeDBSettings", "fdEmail", T::Text, 0, "", nullptr};
 
 // "Progress_Dialog"
-inline constexpr SettingKey MainWindowIsVisible{"Progress_Dialog", "MainWindowIsVisible", T::Int, 1, nullptr, nullptr};
+inline constexpr SettingKey MainWindowIsVisible{
+    "Progress_Dialog", "MainWindowIsVisible", T::Int, 1, nullptr, nullptr};
 inline constexpr SettingKey ProgressLeft{"Progress_Dialog", "Left", T::Int, 0, nullptr, nullptr};
 inline constexpr SettingKey ProgressTop{"Progress_Dialog", "Top", T::Int, 0, nullptr, nullptr};
 inline constexpr SettingKey ProgressWidth{"Progress_Dialog", "Width", T::Int, 0, nullptr, nullptr};
-inline constexpr SettingKey ProgressHeight{"Progress_Dialog", "Height", T::Int, 0, nullptr, nullptr};
+inline constexpr SettingKey ProgressHeight{"Progress_Dialog", "Height", T::Int, 0,
+                                           nullptr,           nullptr};
 
 // "MP3"
 inline constexpr SettingKey Mp3MinBitRate{"MP3", "MinBitRate", T::Int, 256, nullptr, nullptr};
@@ -98,7 +127,8 @@ inline constexpr SettingKey AacQuality{"AAC", "fquality", T::Int, 3, nullptr, nu
 inline constexpr SettingKey AacMpegVersion{"AAC", "mpeg_version", T::Int, 1, nullptr, nullptr};
 
 // "WMA"
-inline constexpr SettingKey WmaFormatString{"WMA", "FormatString", T::Text, 0, "128 kbps, 44 kHz, stereo CBR", nullptr};
+inline constexpr SettingKey WmaFormatString{
+    "WMA", "FormatString", T::Text, 0, "128 kbps, 44 kHz, stereo CBR", nullptr};
 
 }  // namespace Key
 

@@ -27,9 +27,8 @@ SettingsStore& SettingsStore::Instance() {
 }
 
 void SettingsStore::Load() {
-  ForEachCached(*this, [this](std::atomic<int>& field, const SettingKey& key) {
-    field = ReadInt(key);
-  });
+  ForEachCached(*this,
+                [this](std::atomic<int>& field, const SettingKey& key) { field = ReadInt(key); });
 }
 
 void SettingsStore::Save() {

@@ -11,9 +11,7 @@ int EncodedLength(char16_t unit) {
 
 void AppendUnit(QByteArray& out, char16_t unit) {
   switch (EncodedLength(unit)) {
-    case 1:
-      out.append(char(unit));
-      break;
+    case 1: out.append(char(unit)); break;
     case 2:
       out.append(char(0xC0 | (unit >> 6)));
       out.append(char(0x80 | (unit & 0x3F)));
@@ -86,7 +84,8 @@ QString Decode(const QByteArray& bytes) {
       i += 4;
     } else if (b >= 0xE0) {
       if (i + 2 >= n) break;
-      out.append(QChar(char16_t(((b & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F))));
+      out.append(
+          QChar(char16_t(((b & 0x0F) << 12) | ((p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F))));
       i += 3;
     } else if (b < 0xC0) {
       out.append(QChar(char16_t(b & 0x7F)));

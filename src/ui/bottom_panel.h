@@ -22,7 +22,8 @@ class BottomPanelDlg : public QWidget {
   void LoadEjectClicked();
 
  private:
-  QAbstractButton* AddPlayerButton(int controlId, const char* icon, void (BottomPanelDlg::*signal)());
+  QAbstractButton* AddPlayerButton(int controlId, const char* icon,
+                                   void (BottomPanelDlg::*signal)());
 
   QAbstractButton* rip_;
 };

@@ -20,7 +20,8 @@ class KorvaneDialogs : public DialogFactory {
   }
   bool RunFreeDbLookup(QWidget* parent, DiscInfo& disc) override {
     // Its "Options" button opens the same options dialog as the window's command.
-    FreeDBDlg dlg(disc, [this](QWidget* owner) { RunOptions(owner); }, parent);
+    FreeDBDlg dlg(
+        disc, [this](QWidget* owner) { RunOptions(owner); }, parent);
     return dlg.exec() == QDialog::Accepted;
   }
 };

@@ -23,8 +23,10 @@ int main(int argc, char** argv) {
   parser.setApplicationDescription("Korvane rips audio CDs.");
   parser.addHelpOption();
   parser.addVersionOption();
-  const QCommandLineOption configDir("config-dir", "Folder of korvane.ini and discs.ini for this run.", "DIR");
-  QCommandLineOption screenshots("screenshot", "Save pictures of the windows as PNG files in DIR, then quit.", "DIR");
+  const QCommandLineOption configDir("config-dir",
+                                     "Folder of korvane.ini and discs.ini for this run.", "DIR");
+  QCommandLineOption screenshots(
+      "screenshot", "Save pictures of the windows as PNG files in DIR, then quit.", "DIR");
   screenshots.setFlags(QCommandLineOption::HiddenFromHelp);
   parser.addOption(configDir);
   parser.addOption(screenshots);
@@ -40,7 +42,8 @@ int main(int argc, char** argv) {
   frame.show();
   if (parser.isSet(screenshots)) {
     QTimer::singleShot(300, &frame, [&frame, folder = parser.value(screenshots)] {
-      for (const QString& file : TakeScreenshots(frame, folder)) QTextStream(stdout) << file << Qt::endl;
+      for (const QString& file : TakeScreenshots(frame, folder))
+        QTextStream(stdout) << file << Qt::endl;
       QApplication::exit(0);
     });
   }

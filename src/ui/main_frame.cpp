@@ -11,8 +11,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
-#include <QStyle>
 #include <QStatusBar>
+#include <QStyle>
 #include <QThread>
 #include <QToolBar>
 #include <QToolButton>
@@ -88,7 +88,8 @@ void CMainFrame::InstallStatusCallback() {
   QPointer<CMainFrame> self(this);
   DriveContext::Instance().SetStatusCallback([self](StatusReport report) {
     QMetaObject::invokeMethod(
-        self.data(), [self, report] {
+        self.data(),
+        [self, report] {
           if (self) self->OnStatus(report);
         },
         Qt::QueuedConnection);
@@ -172,7 +173,8 @@ void CMainFrame::BuildMenus() {
   disc->addSeparator();
   disc->addAction(Action(CommandId::Refresh));
   disc->addSeparator();
-  disc->addActions({Action(CommandId::SelectAll), Action(CommandId::ClearAll), Action(CommandId::InvertSelection)});
+  disc->addActions({Action(CommandId::SelectAll), Action(CommandId::ClearAll),
+                    Action(CommandId::InvertSelection)});
   disc->addSeparator();
   disc->addAction(Action(CommandId::LoadEject));
   menus_[FormatMenu]->addActions(formats_->actions());
@@ -203,7 +205,8 @@ void CMainFrame::BuildLanguageMenu() {
   const bool englishFile = names.contains("English", Qt::CaseInsensitive);
   if (!englishFile) names.prepend("English");
   const QString current = SettingsStore::Instance().ReadText(Key::Language);
-  for (int i = 0; i < names.size() && CommandId::FirstLanguage + i <= CommandId::LastLanguage; ++i) {
+  for (int i = 0; i < names.size() && CommandId::FirstLanguage + i <= CommandId::LastLanguage;
+       ++i) {
     const QString path = englishFile || i > 0 ? manager.LanguagePath(names[i]) : QString();
     QAction* action = menu->addAction(names[i]);
     action->setObjectName(QString("id%1").arg(CommandId::FirstLanguage + i));
@@ -230,8 +233,8 @@ void CMainFrame::BuildToolBar() {
   toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   toolbar_->toggleViewAction()->setVisible(false);
   toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
-  toolbar_->addActions({Action(CommandId::RipCd), Action(CommandId::FreeDb), Action(CommandId::Refresh),
-                        Action(CommandId::Options)});
+  toolbar_->addActions({Action(CommandId::RipCd), Action(CommandId::FreeDb),
+                        Action(CommandId::Refresh), Action(CommandId::Options)});
 
   formatButton_ = new QToolButton;
   formatButton_->setObjectName("formatButton");
@@ -303,25 +306,31 @@ void CMainFrame::BuildCentre() {
   connect(tracks_, &QWidget::customContextMenuRequested, this, &CMainFrame::ShowContextMenu);
   connect(tracks_, &TrackList::HeaderMenuRequested, this, [this](const QPoint& at) {
     QMenu menu(this);
-    menu.addActions({Action(CommandId::SelectAll), Action(CommandId::ClearAll), Action(CommandId::InvertSelection)});
+    menu.addActions({Action(CommandId::SelectAll), Action(CommandId::ClearAll),
+                     Action(CommandId::InvertSelection)});
     menu.exec(at);
   });
-  connect(bottomPanel_, &BottomPanelDlg::RipClicked, this, [this] { RunCommand(CommandId::RipCd); });
+  connect(bottomPanel_, &BottomPanelDlg::RipClicked, this,
+          [this] { RunCommand(CommandId::RipCd); });
   connect(bottomPanel_, &BottomPanelDlg::PlayClicked, this, [this] {
-    if (tracks_->currentRow() >= 0 && tracks_->PlayingRow() < 0) player_.PlayRow(tracks_->currentRow());
-    else player_.Play();
+    if (tracks_->currentRow() >= 0 && tracks_->PlayingRow() < 0)
+      player_.PlayRow(tracks_->currentRow());
+    else
+      player_.Play();
   });
   connect(bottomPanel_, &BottomPanelDlg::PauseClicked, this, [this] { player_.TogglePause(); });
   connect(bottomPanel_, &BottomPanelDlg::StopClicked, this, [this] { player_.Stop(); });
   connect(bottomPanel_, &BottomPanelDlg::PrevClicked, this, [this] { player_.Previous(); });
   connect(bottomPanel_, &BottomPanelDlg::NextClicked, this, [this] { player_.Next(); });
-  connect(bottomPanel_, &BottomPanelDlg::LoadEjectClicked, this, [this] { RunCommand(CommandId::LoadEject); });
+  connect(bottomPanel_, &BottomPanelDlg::LoadEjectClicked, this,
+          [this] { RunCommand(CommandId::LoadEject); });
 }
 
 QMenu* CMainFrame::BuildContextMenu() {
   auto* menu = new QMenu(this);
   menu->setAttribute(Qt::WA_DeleteOnClose);
-  menu->addActions({Action(CommandId::RipCd), Action(CommandId::FreeDb), Action(CommandId::EditDiscInfo)});
+  menu->addActions(
+      {Action(CommandId::RipCd), Action(CommandId::FreeDb), Action(CommandId::EditDiscInfo)});
   menu->addSeparator();
   QMenu* formats = menu->addMenu(Text(946));
   formats->addActions(formats_->actions());
@@ -330,7 +339,8 @@ QMenu* CMainFrame::BuildContextMenu() {
   menu->addSeparator();
   menu->addAction(Action(CommandId::Refresh));
   menu->addSeparator();
-  menu->addActions({Action(CommandId::SelectAll), Action(CommandId::ClearAll), Action(CommandId::InvertSelection)});
+  menu->addActions({Action(CommandId::SelectAll), Action(CommandId::ClearAll),
+                    Action(CommandId::InvertSelection)});
   menu->addSeparator();
   menu->addActions({Action(CommandId::LoadEject), Action(CommandId::Options)});
   return menu;
@@ -347,8 +357,10 @@ void CMainFrame::TranslateMenus() {
   for (auto it = actions_.cbegin(); it != actions_.cend(); ++it) {
     const CommandItem* item = FindCommand(it.key());
     const unsigned menuText = MenuTextId(it.key());
-    if (menuText) it.value()->setText(Text(menuText));
-    else if (item) it.value()->setText(item->Label());
+    if (menuText)
+      it.value()->setText(Text(menuText));
+    else if (item)
+      it.value()->setText(item->Label());
     if (!item) continue;
     // Toolbar buttons show the command's label under the icon.
     it.value()->setIconText(item->Label());
@@ -389,7 +401,8 @@ void CMainFrame::SetToolbarShown(bool shown) {
   Action(CommandId::ShowToolbar)->setChecked(shown);
   const WindowLayout::Size minimum = WindowLayout::MinimumSize(shown);
   setMinimumSize(minimum.width, minimum.height);
-  if (shown && width() < WindowLayout::kMinWidthWithToolbar) resize(WindowLayout::WidthWithToolbarShown(width()), height());
+  if (shown && width() < WindowLayout::kMinWidthWithToolbar)
+    resize(WindowLayout::WidthWithToolbarShown(width()), height());
 }
 
 void CMainFrame::resizeEvent(QResizeEvent* event) {
@@ -421,8 +434,10 @@ int CMainFrame::ToolbarWidthWithTexts() const {
     QWidget* widget = toolbar_->widgetForAction(action);
     const auto* button = qobject_cast<const QToolButton*>(widget);
     if (!button) {
-      width += (action->isSeparator() ? style->pixelMetric(QStyle::PM_ToolBarSeparatorExtent, nullptr, toolbar_)
-                                      : 2 * kDriveSelectorMargin) + spacing;
+      width += (action->isSeparator()
+                    ? style->pixelMetric(QStyle::PM_ToolBarSeparatorExtent, nullptr, toolbar_)
+                    : 2 * kDriveSelectorMargin) +
+               spacing;
       continue;
     }
     probe.setText(button->defaultAction() ? button->defaultAction()->iconText() : button->text());
@@ -470,7 +485,8 @@ void CMainFrame::RebuildDriveList() {
   drives_->view()->setMinimumWidth(widest + drives_->iconSize().width() + 3 * kDriveSelectorMargin);
   // The stored "Device" when it is listed, else the entry "CurrentDriveIndex" names.
   const QString stored = FindDrive(names, SettingsStore::Instance().ReadText(Key::Device));
-  drives_->setCurrentIndex(stored.isEmpty() ? StoredDriveIndex(names.size()) : int(names.indexOf(stored)));
+  drives_->setCurrentIndex(stored.isEmpty() ? StoredDriveIndex(names.size())
+                                            : int(names.indexOf(stored)));
   fillingDrives_ = false;
   player_.Stop();
   controller_->RefreshTracks();
@@ -487,7 +503,8 @@ void CMainFrame::RunCommand(int id) {
       break;
     case CommandId::ShowBottomPanel:
       SetBottomPanelShown(!bottomPanel_->isVisible());
-      SettingsStore::Instance().WriteInt(Key::BottomPanelEnabled, bottomPanel_->isVisible() ? 1 : 0);
+      SettingsStore::Instance().WriteInt(Key::BottomPanelEnabled,
+                                         bottomPanel_->isVisible() ? 1 : 0);
       break;
     case CommandId::ShowStatusBar:
       SetStatusBarShown(!statusBar()->isVisible());
@@ -513,7 +530,8 @@ void CMainFrame::UpdateStatus() {
   int checked = 0;
   for (int i = 0; i < tracks_->rowCount(); ++i) checked += tracks_->IsChecked(i) ? 1 : 0;
   const double megabytes = controller_->CheckedAudioBytes() / (1024.0 * 1024.0);
-  statusFigures_->setText(QString("%1 / %2   %3 MB").arg(checked).arg(tracks_->rowCount()).arg(megabytes, 0, 'f', 2));
+  statusFigures_->setText(
+      QString("%1 / %2   %3 MB").arg(checked).arg(tracks_->rowCount()).arg(megabytes, 0, 'f', 2));
 }
 
 // ControllerHost
@@ -560,7 +578,9 @@ void CMainFrame::ShowMessage(MessageKind kind, const QString& text) {
 
 void CMainFrame::SetMainWindowVisible(bool visible) { setVisible(visible); }
 
-void CMainFrame::OpenFolder(const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
+void CMainFrame::OpenFolder(const QString& folder) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
 
 // CommandTarget
 
@@ -571,12 +591,14 @@ void CMainFrame::Rip() {
   const RipResult result = controller_->RipCommand();
   using S = RipResult::Status;
   if (result.status == S::Busy) ShowMessage(MessageKind::Warning, result.message);
-  if (result.status == S::NoDrive) ShowMessage(MessageKind::Information, Text(kPleaseInsertDiscTextId));
+  if (result.status == S::NoDrive)
+    ShowMessage(MessageKind::Information, Text(kPleaseInsertDiscTextId));
   QStringList failed;
   for (const TrackOutcome& outcome : result.outcomes) {
     if (outcome.failed) failed.append(outcome.path);
   }
-  if (!failed.isEmpty()) ShowMessage(MessageKind::Error, "These files could not be written:\n" + failed.join('\n'));
+  if (!failed.isEmpty())
+    ShowMessage(MessageKind::Error, "These files could not be written:\n" + failed.join('\n'));
   UpdateStatus();
 }
 
@@ -589,9 +611,11 @@ void CMainFrame::RefreshTracks() {
 void CMainFrame::RunOptionsDialog() { dialogs_->RunOptions(this); }
 
 void CMainFrame::ShowAbout() {
-  QString html = QString("<h3>%1 %2</h3><p>%3</p><ul>").arg(kProductName, KorvaneVersion(), Text(9003).toHtmlEscaped());
+  QString html = QString("<h3>%1 %2</h3><p>%3</p><ul>")
+                     .arg(kProductName, KorvaneVersion(), Text(9003).toHtmlEscaped());
   for (unsigned id = 9004; id <= 9007; ++id) html += "<li>" + Text(id).toHtmlEscaped() + "</li>";
-  html += "<li>FFmpeg (libavcodec, libavformat): AAC, WMA</li><li>Qt " + QString(qVersion()) + "</li></ul>";
+  html += "<li>FFmpeg (libavcodec, libavformat): AAC, WMA</li><li>Qt " + QString(qVersion()) +
+          "</li></ul>";
   html += "<p>" + Text(9008).toHtmlEscaped() + "<br>" + Text(9009).toHtmlEscaped() + "</p>";
   QMessageBox box(QMessageBox::NoIcon, Text(910) + ' ' + kProductName, html, QMessageBox::Ok, this);
   box.setObjectName("aboutBox");
@@ -601,7 +625,9 @@ void CMainFrame::ShowAbout() {
 
 void CMainFrame::CloseMainWindow() { close(); }
 
-bool CMainFrame::RunEditDiscDialog() { return dialogs_->RunEditDiscInfo(this, controller_->Disc()); }
+bool CMainFrame::RunEditDiscDialog() {
+  return dialogs_->RunEditDiscInfo(this, controller_->Disc());
+}
 
 void CMainFrame::DiscInfoEdited() { controller_->DiscInfoChanged(); }
 
@@ -626,15 +652,19 @@ void CMainFrame::OpenOutputFolder() {
 
 void CMainFrame::OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
 
-void CMainFrame::ShowInformation(const QString& text) { ShowMessage(MessageKind::Information, text); }
+void CMainFrame::ShowInformation(const QString& text) {
+  ShowMessage(MessageKind::Information, text);
+}
 
 // Shutdown
 
 void CMainFrame::changeEvent(QEvent* event) {
   if (event->type() == QEvent::WindowStateChange) {
     // A maximise keeps what the last restore or minimise said.
-    if (isMinimized()) minimised_ = true;
-    else if (!isMaximized()) minimised_ = false;
+    if (isMinimized())
+      minimised_ = true;
+    else if (!isMaximized())
+      minimised_ = false;
   }
   QMainWindow::changeEvent(event);
 }

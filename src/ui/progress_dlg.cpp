@@ -126,7 +126,8 @@ void ProgressDlg::ShowTotal(double percent) {
 
 void ProgressDlg::ShowSpeed() {
   const double kibPerSecond = run_.worker ? run_.worker->speed.load() * 1000.0 / 1024.0 : 0.0;
-  const double oneX = DriveContext::Instance().isDvd ? CdDevice::kDvdSpeedUnit : CdDevice::kCdSpeedUnitSet;
+  const double oneX =
+      DriveContext::Instance().isDvd ? CdDevice::kDvdSpeedUnit : CdDevice::kCdSpeedUnitSet;
   speedText_->setText(ProgressText::Speed(kibPerSecond, oneX));
 }
 

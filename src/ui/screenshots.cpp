@@ -27,13 +27,15 @@ bool Save(QWidget& widget, const QString& path, QStringList& written) {
   return true;
 }
 
-void TakeSet(CMainFrame& frame, const QString& folder, const QString& suffix, QStringList& written) {
+void TakeSet(CMainFrame& frame, const QString& folder, const QString& suffix,
+             QStringList& written) {
   frame.SelectAll();
   if (frame.Tracks()->rowCount() > 1) frame.SetPlayingRow(1);
   Save(frame, QDir(folder).filePath("main-window" + suffix + ".png"), written);
 
   // The Format menu as it drops down.
-  QMenu* formats = frame.menuBar()->actions().value(3) ? frame.menuBar()->actions()[3]->menu() : nullptr;
+  QMenu* formats =
+      frame.menuBar()->actions().value(3) ? frame.menuBar()->actions()[3]->menu() : nullptr;
   if (formats) {
     formats->popup(frame.mapToGlobal(QPoint(0, 0)));
     Save(*formats, QDir(folder).filePath("format-menu" + suffix + ".png"), written);

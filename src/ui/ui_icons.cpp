@@ -47,7 +47,8 @@ QPixmap FormatPixmap(const FormatRow& row, int size) {
   font.setPixelSize(qMax(6, int(size * 0.27)));
   painter.setFont(font);
   painter.setPen(Qt::white);
-  const QString name = row.typeId == EncoderType::BinCue ? QString("BIN") : QString(row.shortName).toUpper();
+  const QString name =
+      row.typeId == EncoderType::BinCue ? QString("BIN") : QString(row.shortName).toUpper();
   painter.drawText(band, Qt::AlignCenter, name);
   return pixmap;
 }

@@ -112,8 +112,9 @@ TEST_F(CommandTableTest, TheTableHasEighteenItemsAndUnknownIdsDoNothing) {
 
 TEST_F(CommandTableTest, TooltipsAreTheTextsWithTheSecondLineBelow) {
   EXPECT_EQ(FindCommand(11002)->Tooltip(), "Save selected tracks to the disc");
-  EXPECT_EQ(FindCommand(11007)->Tooltip(),
-            "Click button to customize format settings\nClick drop down menu to choose output format.");
+  EXPECT_EQ(
+      FindCommand(11007)->Tooltip(),
+      "Click button to customize format settings\nClick drop down menu to choose output format.");
   EXPECT_EQ(FindCommand(11003)->Label(), "Refresh");
   EXPECT_EQ(MenuTextId(11003), 904u) << "the menu says \"Refresh Tracks\"";
   EXPECT_EQ(MenuTextId(ToStored(FormatId::Aac)), 0u) << "format names are fixed";
@@ -167,11 +168,11 @@ TEST(WindowLayoutTest, StoredPlacementIsClamped) {
     Rect placed;
   } cases[] = {
       {{200, 150, 700, 500}, {200, 150, 700, 500}},
-      {{-5, 100, 700, 500}, {0, 100, 700, 500}},      // negative x
-      {{5000, 9000, 700, 500}, {0, 0, 700, 500}},     // far off
+      {{-5, 100, 700, 500}, {0, 100, 700, 500}},         // negative x
+      {{5000, 9000, 700, 500}, {0, 0, 700, 500}},        // far off
       {{1940, 1100, 700, 500}, {1940, 1100, 700, 500}},  // at the limit stays
-      {{10, 10, 300, 100}, {10, 10, 430, 250}},       // too small
-      {{10, 10, 2500, 1200}, {10, 10, 430, 250}},     // larger than the screen
+      {{10, 10, 300, 100}, {10, 10, 430, 250}},          // too small
+      {{10, 10, 2500, 1200}, {10, 10, 430, 250}},        // larger than the screen
       {{10, 10, 430, 250}, {10, 10, 430, 250}},
   };
   for (const auto& c : cases) {
@@ -191,7 +192,8 @@ TEST(WindowLayoutTest, MinimumSizesAndColumns) {
   EXPECT_EQ(WindowLayout::WidthWithToolbarShown(900), 900);
   EXPECT_EQ(WindowLayout::ColumnWidths(630), (std::array<int, 5>{40, 230, 230, 65, 65}));
   EXPECT_EQ(WindowLayout::ColumnWidths(631), (std::array<int, 5>{40, 230, 230, 65, 65}));
-  EXPECT_EQ(WindowLayout::ColumnWidths(100), (std::array<int, 5>{40, 0, 0, 65, 65})) << "never negative";
+  EXPECT_EQ(WindowLayout::ColumnWidths(100), (std::array<int, 5>{40, 0, 0, 65, 65}))
+      << "never negative";
 }
 
 TEST(ProgressTextTest, PercentSpeedAndTotal) {

@@ -86,7 +86,8 @@ class RecordingHost : public ControllerHost {
 bool ProcessEventsUntil(const std::function<bool()>& done) {
   QElapsedTimer timer;
   timer.start();
-  while (!done() && timer.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  while (!done() && timer.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   return done();
 }
 
@@ -129,16 +130,22 @@ class RipControllerTest : public ::testing::Test {
   // vcd0 holds disc_, vcd1 the other disc; both are listed.
   void InsertTwoDiscs(const TestDisc& other) {
     QString error;
-    ASSERT_TRUE(VirtualDriveHost::Instance().Drive(1).LoadCue(other.CuePath(), &error)) << error.toStdString();
+    ASSERT_TRUE(VirtualDriveHost::Instance().Drive(1).LoadCue(other.CuePath(), &error))
+        << error.toStdString();
     ASSERT_TRUE(disc_.Insert());
     ASSERT_EQ(ListDrives().mid(ListDrives().size() - 2),
               (QStringList{"[vcd0] KORVANE VIRTUAL CD", "[vcd1] KORVANE VIRTUAL CD"}));
   }
 
   QString TrackFile(int number, const QString& title) const {
-    return QString("%1/Band/Record/%2 - %3.wav").arg(out_.path()).arg(number, 2, 10, QChar('0')).arg(title);
+    return QString("%1/Band/Record/%2 - %3.wav")
+        .arg(out_.path())
+        .arg(number, 2, 10, QChar('0'))
+        .arg(title);
   }
-  static QByteArray Audio(const QString& wavPath) { return ReadFileBytes(wavPath).mid(WavEncoder::kHeaderBytes); }
+  static QByteArray Audio(const QString& wavPath) {
+    return ReadFileBytes(wavPath).mid(WavEncoder::kHeaderBytes);
+  }
 
   int argc_ = 1;
   char arg0_[8] = "test";
@@ -147,8 +154,10 @@ class RipControllerTest : public ::testing::Test {
   TempConfig config_;
   QTemporaryDir out_;
   // 27*3+1, 27*2 and 40 sectors: a lone last chunk, whole chunks only, the disc's end.
-  TestDisc disc_{{TestTrack(82, "One", "Band"), TestTrack(54, "Two", "Band"), TestTrack(40, "Three", "Band")},
-                 "Record", "Band"};
+  TestDisc disc_{
+      {TestTrack(82, "One", "Band"), TestTrack(54, "Two", "Band"), TestTrack(40, "Three", "Band")},
+      "Record",
+      "Band"};
   RecordingHost host_;
 };
 
@@ -179,7 +188,8 @@ TEST_F(RipControllerTest, AFreshlyReadDiscIsCheckedAsAutoSelectAllTracksSays) {
     controller.ClearAll();
     controller.RefreshTracks();
     ASSERT_EQ(host_.TrackRowCount(), 3);
-    EXPECT_EQ(host_.checked, QList<bool>(3, autoSelect == 1)) << "AutoSelectAllTracks=" << autoSelect;
+    EXPECT_EQ(host_.checked, QList<bool>(3, autoSelect == 1))
+        << "AutoSelectAllTracks=" << autoSelect;
     EXPECT_EQ(controller.CheckedAudioBytes() > 0, autoSelect == 1);
   }
 }
@@ -199,7 +209,8 @@ TEST_F(RipControllerTest, ATickedDataTrackIsSkipped) {
   const RipResult result = controller.RipCommand();
   ASSERT_EQ(result.outcomes.size(), 1);
   EXPECT_EQ(result.outcomes[0].trackIndex, 0);
-  EXPECT_EQ(ReadFileBytes(result.outcomes[0].path).mid(WavEncoder::kHeaderBytes), mixed.TrackBytes(0));
+  EXPECT_EQ(ReadFileBytes(result.outcomes[0].path).mid(WavEncoder::kHeaderBytes),
+            mixed.TrackBytes(0));
   EXPECT_EQ(host_.checked, (QList<bool>{false, true}));
 }
 
@@ -219,7 +230,8 @@ TEST_F(RipControllerTest, CancelDuringTheSecondTrackKeepsTheFirstAndStops) {
   EXPECT_FALSE(QFileInfo::exists(TrackFile(2, "Two")));
   EXPECT_FALSE(QFileInfo::exists(TrackFile(3, "Three")));
   EXPECT_EQ(host_.checked, (QList<bool>{false, true, true}));
-  EXPECT_FALSE(VirtualDriveHost::Instance().Drive(0).IsTrayOpen()) << "a cancelled rip does not eject";
+  EXPECT_FALSE(VirtualDriveHost::Instance().Drive(0).IsTrayOpen())
+      << "a cancelled rip does not eject";
 }
 
 TEST_F(RipControllerTest, CancelledBinImageLeavesNoImageButItsCueSheet) {
@@ -233,7 +245,8 @@ TEST_F(RipControllerTest, CancelledBinImageLeavesNoImageButItsCueSheet) {
   host_.onRun = [&](const RipRun&) {
     EXPECT_TRUE(ProcessEventsUntil([&] {
       const QStringList files = FilesUnder(out_.path());
-      return files.size() == 1 && files[0].endsWith(".part") && QFileInfo(out_.filePath(files[0])).size() >= kTwoChunks;
+      return files.size() == 1 && files[0].endsWith(".part") &&
+             QFileInfo(out_.filePath(files[0])).size() >= kTwoChunks;
     })) << FilesUnder(out_.path()).join(", ").toStdString();
   };
   host_.cancelAtRun = 1;
@@ -244,7 +257,8 @@ TEST_F(RipControllerTest, CancelledBinImageLeavesNoImageButItsCueSheet) {
   const QString image = result.outcomes[0].path;
   ASSERT_TRUE(image.endsWith(".bin")) << image.toStdString();
   const QString cue = image.left(image.size() - 4) + ".cue";
-  EXPECT_EQ(FilesUnder(out_.path()).join(", ").toStdString(), QDir(out_.path()).relativeFilePath(cue).toStdString())
+  EXPECT_EQ(FilesUnder(out_.path()).join(", ").toStdString(),
+            QDir(out_.path()).relativeFilePath(cue).toStdString())
       << "neither the image nor its temporary file stays";
   EXPECT_EQ(ReadFileBytes(cue), "FILE \"" + QFileInfo(image).fileName().toUtf8() +
                                     "\" BINARY\r\n"
@@ -313,13 +327,15 @@ TEST_F(RipControllerTest, DiscEventsCountOnlyForTheCurrentDrive) {
 
 TEST_F(RipControllerTest, RefreshReplacesAFormatTheDiscDoesNotAllow) {
   ASSERT_TRUE(disc_.Insert());
-  SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(FormatId::Iso));  // for an audio disc
+  SettingsStore::Instance().WriteInt(Key::FormatSelected,
+                                     ToStored(FormatId::Iso));  // for an audio disc
   MainController controller(host_);
   controller.RefreshTracks();
   const int chosen = SettingsStore::Instance().ReadInt(Key::FormatSelected);
   EXPECT_EQ(chosen, ToStored(FormatId::Mp3)) << "an audio disc's first format";
   EXPECT_EQ(SettingsStore::Instance().formatSelected, chosen);
-  EXPECT_EQ(host_.formatChanges, QList<FormatId>{FormatId::Mp3}) << "the toolbar and the radio mark follow";
+  EXPECT_EQ(host_.formatChanges, QList<FormatId>{FormatId::Mp3})
+      << "the toolbar and the radio mark follow";
   controller.RefreshTracks();
   EXPECT_EQ(host_.formatChanges.size(), 1) << "an allowed format is left alone";
 }
@@ -351,7 +367,8 @@ TEST_F(RipControllerTest, UseMultipleDevicesStaysOnTheOneRealDrive) {
   qunsetenv("KORVANE_VIRTUAL_DISC");
   ASSERT_TRUE(SetUpVirtualDriveFromEnvironment(&error)) << error.toStdString();
   EXPECT_FALSE(virtualHost.Drive(0).HasDisc()) << "no demo disc beside a real drive";
-  EXPECT_EQ(ListDrives(), QStringList{"[sr0] KORVANE VIRTUAL CD"}) << "an empty virtual drive is no drive";
+  EXPECT_EQ(ListDrives(), QStringList{"[sr0] KORVANE VIRTUAL CD"})
+      << "an empty virtual drive is no drive";
 
   SettingsStore::Instance().WriteInt(Key::UseMultipleDevices, 1);
   MainController controller(host_);
@@ -503,13 +520,16 @@ TEST_F(RipControllerTest, TheNextDrivesRipRunsAfterThePreviousReturned) {
   firstReturned = true;
   EXPECT_EQ(first.status, RipResult::Status::Done);
   EXPECT_EQ(first.outcomes.size(), 3);
-  EXPECT_TRUE(ProcessEventsUntil([&] { return controller.RipsRun() == 2 && !controller.RipQueued(); }));
+  EXPECT_TRUE(
+      ProcessEventsUntil([&] { return controller.RipsRun() == 2 && !controller.RipQueued(); }));
   store.WriteInt(Key::UseMultipleDevices, 0);
   store.WriteInt(Key::AutoStartRipping, 0);
-  EXPECT_EQ(returnedAtRun, (QList<bool>{false, false, false, true})) << "never inside the first rip";
+  EXPECT_EQ(returnedAtRun, (QList<bool>{false, false, false, true}))
+      << "never inside the first rip";
   ASSERT_EQ(controller.LastRip().outcomes.size(), 1);
   EXPECT_TRUE(controller.LastRip().outcomes[0].path.contains("Solo"));
-  EXPECT_EQ(ReadFileBytes(controller.LastRip().outcomes[0].path).mid(WavEncoder::kHeaderBytes), other.TrackAudio(0));
+  EXPECT_EQ(ReadFileBytes(controller.LastRip().outcomes[0].path).mid(WavEncoder::kHeaderBytes),
+            other.TrackAudio(0));
 }
 
 TEST_F(RipControllerTest, EachRunCarriesItsBytesForTheTotalProgress) {

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
 #include <sys/stat.h>
+#include <QFileInfo>
 
 #include "encoders/output_format.h"
+#include "platform/version.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
-#include "platform/version.h"
 
 namespace {
 
@@ -15,7 +15,8 @@ TEST(CliConfig, GetPrintsTheTableDefaultOnAnEmptyFolder) {
   const ProcessResult r = RunCli(config.Dir(), {"config", "get", "General", "FormatSelected"});
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
   EXPECT_EQ(r.out, "11010\n");
-  EXPECT_EQ(RunCli(config.Dir(), {"config", "get", "FreeDBSettings", "fdServer"}).out, "gnudb.gnudb.org\n");
+  EXPECT_EQ(RunCli(config.Dir(), {"config", "get", "FreeDBSettings", "fdServer"}).out,
+            "gnudb.gnudb.org\n");
   EXPECT_FALSE(QFileInfo::exists(config.File("korvane.ini"))) << "reading must not create the file";
 }
 
@@ -26,8 +27,9 @@ TEST(CliConfig, SetThenGetAcrossRunsMatchesKeysWithoutCase) {
 
   const QString folder = QString::fromUtf8("/home/ユーザー/Музыка 🎵");
   ASSERT_EQ(RunCli(config.Dir(), {"config", "set", "Options", "OutputFolder", folder}).exitCode, 0);
-  EXPECT_EQ(QString::fromUtf8(RunCli(config.Dir(), {"config", "get", "options", "outputfolder"}).out),
-            folder + "\n");
+  EXPECT_EQ(
+      QString::fromUtf8(RunCli(config.Dir(), {"config", "get", "options", "outputfolder"}).out),
+      folder + "\n");
 
   struct stat st {};
   ASSERT_EQ(::stat(QFile::encodeName(config.File("korvane.ini")).constData(), &st), 0);
@@ -58,14 +60,19 @@ TEST(CliConfig, ArgumentsAndVersion) {
       {{"config", "frobnicate", "a", "b"}, 1, "usage: config"},
       {{"nosuchcommand"}, 1, "unknown command"},
       {{"config", "get", "General", "Left", "--bogus"}, 1, "bogus"},
-      {{"config", "get", "Generl", "Left"}, 1, "unknown section \"Generl\"; the sections are General, Options"},
-      {{"config", "get", "General", "Lef"}, 1, "unknown key \"Lef\" in General; its keys are Language"},
+      {{"config", "get", "Generl", "Left"},
+       1,
+       "unknown section \"Generl\"; the sections are General, Options"},
+      {{"config", "get", "General", "Lef"},
+       1,
+       "unknown key \"Lef\" in General; its keys are Language"},
       {{"config", "set", "FreeDBSettings", "fdPort", "1"}, 1, "fdTCPPort"},
   };
   for (const Case& c : cases) {
     const ProcessResult r = RunCli(config.Dir(), c.args);
     EXPECT_EQ(r.exitCode, c.exitCode) << c.args.join(' ').toStdString();
-    EXPECT_TRUE((c.exitCode == 0 ? r.out : r.err).contains(c.output)) << c.args.join(' ').toStdString();
+    EXPECT_TRUE((c.exitCode == 0 ? r.out : r.err).contains(c.output))
+        << c.args.join(' ').toStdString();
   }
 }
 
@@ -78,20 +85,23 @@ TEST(CliConfig, ValuesOutsideTheKeysRange) {
     const char* value;
     bool accepted;
   } cases[] = {
-      {"fdTCPPort", "84416", false}, {"fdTCPPort", "0", false},    {"fdTCPPort", "100000", false},
-      {"fdTCPPort", "65535", true},  {"fdHTTPPort", "1", true},    {"fdHTTPPort", "65536", false},
-      {"fdProxyPort", "0", true},    {"fdProxyPort", "70000", false},
+      {"fdTCPPort", "84416", false},  {"fdTCPPort", "0", false},
+      {"fdTCPPort", "100000", false}, {"fdTCPPort", "65535", true},
+      {"fdHTTPPort", "1", true},      {"fdHTTPPort", "65536", false},
+      {"fdProxyPort", "0", true},     {"fdProxyPort", "70000", false},
   };
   for (const auto& c : cases) {
     const QByteArray before = ReadFileBytes(config.File("korvane.ini"));
-    const ProcessResult r = RunCli(config.Dir(), {"config", "set", "FreeDBSettings", c.key, c.value});
+    const ProcessResult r =
+        RunCli(config.Dir(), {"config", "set", "FreeDBSettings", c.key, c.value});
     EXPECT_EQ(r.exitCode, c.accepted ? 0 : 1) << c.key << "=" << c.value;
     if (!c.accepted) {
       EXPECT_TRUE(r.err.contains("to 65535")) << r.err.constData();
       EXPECT_EQ(ReadFileBytes(config.File("korvane.ini")), before) << c.key << "=" << c.value;
     }
   }
-  ASSERT_TRUE(WriteFileBytes(config.File("korvane.ini"), "[FreeDBSettings]\nfdTCPPort=84416\nfdHTTPPort=-1\n"));
+  ASSERT_TRUE(WriteFileBytes(config.File("korvane.ini"),
+                             "[FreeDBSettings]\nfdTCPPort=84416\nfdHTTPPort=-1\n"));
   EXPECT_EQ(RunCli(config.Dir(), {"config", "get", "FreeDBSettings", "fdTCPPort"}).out, "8880\n");
   EXPECT_EQ(RunCli(config.Dir(), {"config", "get", "FreeDBSettings", "fdHTTPPort"}).out, "80\n");
 }
@@ -101,9 +111,11 @@ TEST(CliConfig, FormatSelectedTakesNamesAndRipNamesWhatThisBuildWrites) {
   const struct {
     const char* value;
     const char* stored;  // empty: refused
-  } cases[] = {{"mp3", "11010"}, {"WAV", "11012"}, {"bin", "11014"}, {"11011", "11011"}, {"flac", ""}, {"11016", ""}};
+  } cases[] = {{"mp3", "11010"},   {"WAV", "11012"}, {"bin", "11014"},
+               {"11011", "11011"}, {"flac", ""},     {"11016", ""}};
   for (const auto& c : cases) {
-    const ProcessResult r = RunCli(config.Dir(), {"config", "set", "General", "FormatSelected", c.value});
+    const ProcessResult r =
+        RunCli(config.Dir(), {"config", "set", "General", "FormatSelected", c.value});
     EXPECT_EQ(r.exitCode, *c.stored ? 0 : 1) << c.value << ": " << r.err.constData();
     if (!*c.stored) continue;
     const ProcessResult get = RunCli(config.Dir(), {"config", "get", "General", "FormatSelected"});
@@ -124,7 +136,8 @@ TEST(CliConfig, FormatSelectedTakesNamesAndRipNamesWhatThisBuildWrites) {
   const ProcessResult r = RunCli(config.Dir(), {"--virtual-disc", disc.CuePath(), "rip", "--format",
                                                 unavailable->shortName, "--out", config.Dir()});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_TRUE(r.err.contains("this build writes " + writable.join(", ").toUtf8())) << r.err.constData();
+  EXPECT_TRUE(r.err.contains("this build writes " + writable.join(", ").toUtf8()))
+      << r.err.constData();
 }
 
 }  // namespace

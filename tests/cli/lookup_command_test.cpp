@@ -29,14 +29,16 @@ class LookupCommand : public ::testing::Test {
   }
 
   void Serve(CddbTestServer& server, bool found = true) {
-    server.SetQueryAnswer(found ? "200 " + kCategory + ' ' + discId_ + " Loop Artist / Loop Album\r\n"
-                                : "202 No match for disc ID " + discId_ + ".\r\n");
+    server.SetQueryAnswer(found
+                              ? "200 " + kCategory + ' ' + discId_ + " Loop Artist / Loop Album\r\n"
+                              : "202 No match for disc ID " + discId_ + ".\r\n");
     server.AddEntry(kCategory, discId_, entry_);
   }
 
   QStringList Args(quint16 port, const QStringList& more = {}) const {
-    return QStringList{"--virtual-disc", disc_.CuePath(), "lookup", "--server", "127.0.0.1", "--port",
-                       QString::number(port)} + more;
+    return QStringList{"--virtual-disc", disc_.CuePath(),      "lookup", "--server", "127.0.0.1",
+                       "--port",         QString::number(port)} +
+           more;
   }
 
   QString Section() const { return QString::fromLatin1(discId_).toUpper(); }
@@ -46,8 +48,9 @@ class LookupCommand : public ::testing::Test {
     const struct {
       const char* key;
       const char* value;
-    } keys[] = {{"Disc_Artist", "Loop Artist"}, {"Disc_Title", "Loop Album"}, {"Disc_Year", "2024"},
-                {"Disc_Genre", "Test Genre"},   {"Track_1", "First Song"},    {"Track_2", "Second Song"}};
+    } keys[] = {{"Disc_Artist", "Loop Artist"}, {"Disc_Title", "Loop Album"},
+                {"Disc_Year", "2024"},          {"Disc_Genre", "Test Genre"},
+                {"Track_1", "First Song"},      {"Track_2", "Second Song"}};
     for (const auto& k : keys) {
       QString value;
       cache.ReadString(Section(), k.key, "", value);
@@ -70,7 +73,8 @@ TEST_F(LookupCommand, FindsStoresAndPrintsTheRecord) {
   ASSERT_EQ(viaTcp.exitCode, 0) << viaTcp.err.constData();
   ExpectStored("line protocol");
   // With --json the status lines go to stderr and stdout holds one document.
-  EXPECT_TRUE(viaTcp.err.startsWith("FreeDB Disc ID:  " + discId_.toUpper() + "\n")) << viaTcp.err.constData();
+  EXPECT_TRUE(viaTcp.err.startsWith("FreeDB Disc ID:  " + discId_.toUpper() + "\n"))
+      << viaTcp.err.constData();
   EXPECT_TRUE(viaTcp.err.contains("\nDisc is found, reading information...\n"));
   const QJsonObject record = QJsonDocument::fromJson(viaTcp.out).object();
   EXPECT_EQ(record["artist"].toString(), "Loop Artist");
@@ -78,7 +82,8 @@ TEST_F(LookupCommand, FindsStoresAndPrintsTheRecord) {
   EXPECT_EQ(record["discId"].toString(), Section());
 
   // A later run reads the record back from the disc cache.
-  const ProcessResult info = RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info", "--json"});
+  const ProcessResult info =
+      RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info", "--json"});
   ASSERT_EQ(info.exitCode, 0) << info.err.constData();
   const QJsonObject stored = QJsonDocument::fromJson(info.out).object();
   EXPECT_TRUE(stored["cached"].toBool());
@@ -92,7 +97,8 @@ TEST_F(LookupCommand, FindsStoresAndPrintsTheRecord) {
   const ProcessResult viaHttp = RunCli(config_.Dir(), Args(http.Port(), {"--http"}));
   ASSERT_EQ(viaHttp.exitCode, 0) << viaHttp.err.constData();
   ExpectStored("HTTP");
-  EXPECT_TRUE(viaHttp.out.startsWith("FreeDB Disc ID:  " + discId_.toUpper() + "\n")) << "status lines as they come";
+  EXPECT_TRUE(viaHttp.out.startsWith("FreeDB Disc ID:  " + discId_.toUpper() + "\n"))
+      << "status lines as they come";
   EXPECT_TRUE(viaHttp.out.contains("Artist: Loop Artist\n"));
   EXPECT_TRUE(viaHttp.out.contains("Loop Artist - Second Song\n"));
 }
@@ -120,14 +126,18 @@ TEST_F(LookupCommand, ThroughEachProxy) {
   };
   for (const auto& c : cases) {
     QFile::remove(config_.File("discs.ini"));
-    const QStringList extra = c.http ? QStringList{"--http", "--proxy", c.proxy} : QStringList{"--proxy", c.proxy};
-    const ProcessResult result = RunCli(config_.Dir(), Args(c.http ? http.Port() : line.Port(), extra));
+    const QStringList extra =
+        c.http ? QStringList{"--http", "--proxy", c.proxy} : QStringList{"--proxy", c.proxy};
+    const ProcessResult result =
+        RunCli(config_.Dir(), Args(c.http ? http.Port() : line.Port(), extra));
     EXPECT_EQ(result.exitCode, 0) << c.proxy.toStdString() << ": " << result.err.constData();
     ExpectStored(c.proxy.toUtf8().constData());
   }
 
   const ProcessResult refused =
-      RunCli(config_.Dir(), Args(line.Port(), {"--proxy", QString("socks5://bob:no@127.0.0.1:%1").arg(microsocks->Port())}));
+      RunCli(config_.Dir(),
+             Args(line.Port(),
+                  {"--proxy", QString("socks5://bob:no@127.0.0.1:%1").arg(microsocks->Port())}));
   EXPECT_EQ(refused.exitCode, 4);
   EXPECT_EQ(refused.err.trimmed(), "korvane-cli: Proxy error: Authentication failed");
 }
@@ -147,7 +157,8 @@ TEST_F(LookupCommand, NotFoundLeavesTheCacheAlone) {
   EXPECT_EQ(RunCli(config_.Dir(), Args(hangsUp.Port())).exitCode, 4);
   EXPECT_FALSE(QFile::exists(config_.File("discs.ini")));
 
-  const ProcessResult info = RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info", "--json"});
+  const ProcessResult info =
+      RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info", "--json"});
   EXPECT_EQ(info.exitCode, 0);
   EXPECT_FALSE(QJsonDocument::fromJson(info.out).object()["cached"].toBool());
   EXPECT_FALSE(QFile::exists(config_.File("discs.ini"))) << "info only reads";
@@ -166,11 +177,15 @@ TEST_F(LookupCommand, NetworkFailuresAndBadOptions) {
   silent.SetSilent(true);
   const ProcessResult quiet = RunCli(config_.Dir(), Args(silent.Port()));
   EXPECT_EQ(quiet.exitCode, 4);
-  EXPECT_EQ(quiet.err.trimmed(), QString("korvane-cli: Fatal error! Network subsystem failed! 127.0.0.1:%1: "
-                                         "timed out after 30 s").arg(silent.Port()).toUtf8());
+  EXPECT_EQ(quiet.err.trimmed(),
+            QString("korvane-cli: Fatal error! Network subsystem failed! 127.0.0.1:%1: "
+                    "timed out after 30 s")
+                .arg(silent.Port())
+                .toUtf8());
 
-  for (const QStringList& bad : {QStringList{"--port", "0"}, QStringList{"--proxy", "ftp://127.0.0.1:21"},
-                                 QStringList{"--proxy", "socks5://127.0.0.1"}}) {
+  for (const QStringList& bad :
+       {QStringList{"--port", "0"}, QStringList{"--proxy", "ftp://127.0.0.1:21"},
+        QStringList{"--proxy", "socks5://127.0.0.1"}}) {
     EXPECT_EQ(RunCli(config_.Dir(), Args(1, bad)).exitCode, 1) << bad.join(' ').toStdString();
   }
   EXPECT_FALSE(QFile::exists(config_.File("discs.ini")));
@@ -186,24 +201,29 @@ TEST_F(LookupCommand, UnicodeTitlesWholeAndControlCharactersReplaced) {
   server.SetQueryAnswer("200 " + kCategory + ' ' + discId_ + " x\r\n");
   server.AddEntry(kCategory, discId_,
                   ("DTITLE=" + artist + " / " + album + "\r\nTTITLE0=" + first +
-                   "\r\nTTITLE1=Bell\x1b[2Jring\r\n").toUtf8());
+                   "\r\nTTITLE1=Bell\x1b[2Jring\r\n")
+                      .toUtf8());
   const ProcessResult plain = RunCli(config_.Dir(), Args(server.Port()));
   ASSERT_EQ(plain.exitCode, 0) << plain.err.constData();
   EXPECT_FALSE(plain.out.contains('\x1b'));
-  EXPECT_TRUE(QString::fromUtf8(plain.out).contains(artist + " - Bell?[2Jring\n")) << plain.out.constData();
+  EXPECT_TRUE(QString::fromUtf8(plain.out).contains(artist + " - Bell?[2Jring\n"))
+      << plain.out.constData();
 
-  const ProcessResult info = RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info", "--json"});
+  const ProcessResult info =
+      RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info", "--json"});
   ASSERT_EQ(info.exitCode, 0) << info.err.constData();
   const QJsonObject stored = QJsonDocument::fromJson(info.out).object();
   EXPECT_EQ(stored["artist"].toString(), artist);
   EXPECT_EQ(stored["album"].toString(), album);
   const QJsonArray tracks = stored["tracks"].toArray();
   EXPECT_EQ(tracks.at(0).toObject()["title"].toString(), first);
-  EXPECT_EQ(tracks.at(1).toObject()["title"].toString(), "Bell\x1b[2Jring") << "JSON escapes it and keeps it whole";
+  EXPECT_EQ(tracks.at(1).toObject()["title"].toString(), "Bell\x1b[2Jring")
+      << "JSON escapes it and keeps it whole";
 
   const ProcessResult text = RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info"});
   EXPECT_FALSE(text.out.contains('\x1b'));
-  EXPECT_TRUE(QString::fromUtf8(text.out).contains("Album: " + album + "\n")) << text.out.constData();
+  EXPECT_TRUE(QString::fromUtf8(text.out).contains("Album: " + album + "\n"))
+      << text.out.constData();
 }
 
 // CD-TEXT of a compilation marks the disc various artists; the server's entry names one
@@ -233,11 +253,13 @@ TEST(InfoCommand, CdTextOfOnePerformerKeepsTheArtist) {
   TempConfig config;
   TestDisc disc({{300, "Intro", ""}, {450, "Outro", ""}}, "Solo Album", "The Performer");
   for (int run = 0; run < 2; ++run) {
-    const ProcessResult info = RunCli(config.Dir(), {"--virtual-disc", disc.CuePath(), "info", "--json"});
+    const ProcessResult info =
+        RunCli(config.Dir(), {"--virtual-disc", disc.CuePath(), "info", "--json"});
     ASSERT_EQ(info.exitCode, 0) << info.err.constData();
     const QJsonObject record = QJsonDocument::fromJson(info.out).object();
     EXPECT_EQ(record["artist"].toString(), "The Performer") << run;
-    EXPECT_EQ(record["tracks"].toArray().at(1).toObject()["artist"].toString(), "The Performer") << run;
+    EXPECT_EQ(record["tracks"].toArray().at(1).toObject()["artist"].toString(), "The Performer")
+        << run;
   }
 }
 

@@ -13,27 +13,32 @@ namespace {
 class LossyRipTest : public ::testing::Test {
  protected:
   ProcessResult Rip(const QString& format) {
-    return RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "rip", "--out", out_.path(),
-                                  "--format", format},
-                  {"KORVANE_VIRTUAL_FAULTS="});
+    return RunCli(
+        config_.Dir(),
+        {"--virtual-disc", disc_.CuePath(), "rip", "--out", out_.path(), "--format", format},
+        {"KORVANE_VIRTUAL_FAULTS="});
   }
   QString TrackFile(int number, const QString& title, const QString& extension) const {
     return QString("%1/Band/Record/%2 - %3.%4")
-        .arg(out_.path()).arg(number, 2, 10, QChar('0')).arg(title, extension);
+        .arg(out_.path())
+        .arg(number, 2, 10, QChar('0'))
+        .arg(title, extension);
   }
 
   TempConfig config_;
   QTemporaryDir out_;
-  TestDisc disc_{{TestTrack(150, "First", "Band"), TestTrack(100, QString::fromUtf8("Zwëite"), "Band")},
-                 "Record", "Band"};
+  TestDisc disc_{
+      {TestTrack(150, "First", "Band"), TestTrack(100, QString::fromUtf8("Zwëite"), "Band")},
+      "Record",
+      "Band"};
 };
 
 // Each format's files decode to the track's audio and length and carry the disc's tags.
 TEST_F(LossyRipTest, EachFormatWritesDecodableTaggedFilesOfTheRightLength) {
   const struct {
     const char* format;
-    int lag;     // decoded frames before the track's first
-    int extra;   // decoded frames allowed beyond the track's end
+    int lag;    // decoded frames before the track's first
+    int extra;  // decoded frames allowed beyond the track's end
     // The disc's audio is noise-like up to 22 kHz; the AAC step keeps 16 kHz of it, so its
     // correlation is lower, yet far from the 0 of unrelated or shifted audio.
     double correlation;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -10,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
-#include <sys/mount.h>
 
 #include "encoders/wav_encoder.h"
 #include "support/test_support.h"
@@ -21,16 +21,22 @@ namespace {
 class RipCommandTest : public ::testing::Test {
  protected:
   ProcessResult Rip(const QStringList& extra, const QStringList& environment = {}) {
-    return RunCli(config_.Dir(), QStringList{"--virtual-disc", disc_.CuePath(), "rip", "--out", out_.path()} + extra,
-                  QStringList{"KORVANE_VIRTUAL_FAULTS="} + environment);
+    return RunCli(
+        config_.Dir(),
+        QStringList{"--virtual-disc", disc_.CuePath(), "rip", "--out", out_.path()} + extra,
+        QStringList{"KORVANE_VIRTUAL_FAULTS="} + environment);
   }
   QString TrackFile(int number, const QString& title) const {
-    return QString("%1/Band/Record/%2 - %3.wav").arg(out_.path()).arg(number, 2, 10, QChar('0')).arg(title);
+    return QString("%1/Band/Record/%2 - %3.wav")
+        .arg(out_.path())
+        .arg(number, 2, 10, QChar('0'))
+        .arg(title);
   }
 
   TempConfig config_;
   QTemporaryDir out_;
-  TestDisc disc_{{TestTrack(60, "First", "Band"), TestTrack(30, "Se/cond", "Band")}, "Record", "Band"};
+  TestDisc disc_{
+      {TestTrack(60, "First", "Band"), TestTrack(30, "Se/cond", "Band")}, "Record", "Band"};
 };
 
 TEST_F(RipCommandTest, WritesOneNamedBitExactWavPerTrack) {
@@ -39,7 +45,8 @@ TEST_F(RipCommandTest, WritesOneNamedBitExactWavPerTrack) {
   const QByteArray first = ReadFileBytes(TrackFile(1, "First"));
   EXPECT_EQ(first.left(WavEncoder::kHeaderBytes), WavEncoder::Header(60 * 2352));
   EXPECT_EQ(first.mid(WavEncoder::kHeaderBytes), disc_.TrackAudio(0));
-  EXPECT_EQ(ReadFileBytes(TrackFile(2, "Se_cond")).mid(WavEncoder::kHeaderBytes), disc_.TrackAudio(1))
+  EXPECT_EQ(ReadFileBytes(TrackFile(2, "Se_cond")).mid(WavEncoder::kHeaderBytes),
+            disc_.TrackAudio(1))
       << "a slash in a title never makes a folder";
   EXPECT_TRUE(r.out.contains("Wrote " + TrackFile(2, "Se_cond").toUtf8()));
   EXPECT_TRUE(r.out.contains("Output folder: " + out_.path().toUtf8())) << "printed, not opened";
@@ -84,7 +91,8 @@ class BackgroundRip {
  public:
   BackgroundRip(const QString& configDir, const QStringList& args, const QStringList& environment) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString& entry : environment) env.insert(entry.section('=', 0, 0), entry.section('=', 1));
+    for (const QString& entry : environment)
+      env.insert(entry.section('=', 0, 0), entry.section('=', 1));
     process_.setProcessEnvironment(env);
     process_.start(BinDir() + "/korvane-cli", QStringList{"--config-dir", configDir} + args);
     process_.closeWriteChannel();
@@ -98,7 +106,8 @@ class BackgroundRip {
   // Waits until a hidden temporary file with audio in it shows up in folder.
   bool WaitForAudioUnder(const QString& folder) {
     for (int i = 0; i < 3000 && process_.state() != QProcess::NotRunning; ++i) {
-      for (const QFileInfo& f : QDir(folder).entryInfoList({".*.part"}, QDir::Files | QDir::Hidden)) {
+      for (const QFileInfo& f :
+           QDir(folder).entryInfoList({".*.part"}, QDir::Files | QDir::Hidden)) {
         if (f.size() > WavEncoder::kHeaderBytes) return true;
       }
       QThread::msleep(10);
@@ -123,9 +132,10 @@ class BackgroundRip {
 class ThrottledRipTest : public RipCommandTest {
  protected:
   BackgroundRip StartSlowRip() {
-    return BackgroundRip(config_.Dir(),
-                         {"--virtual-disc", longDisc_.CuePath(), "rip", "--format", "wav", "--out", out_.path()},
-                         {"KORVANE_VIRTUAL_FAULTS=", "KORVANE_VIRTUAL_SPEED=1"});
+    return BackgroundRip(
+        config_.Dir(),
+        {"--virtual-disc", longDisc_.CuePath(), "rip", "--format", "wav", "--out", out_.path()},
+        {"KORVANE_VIRTUAL_FAULTS=", "KORVANE_VIRTUAL_SPEED=1"});
   }
   QString Album() const { return out_.filePath("Band/Record"); }
   QString LongFile() const { return out_.filePath("Band/Record/01 - Long.wav"); }
@@ -141,12 +151,15 @@ TEST_F(ThrottledRipTest, AKilledRipLeavesNothingUnderTheFinalName) {
   EXPECT_FALSE(QFileInfo::exists(LongFile()));
   const QStringList left = FilesUnder(out_.path());
   ASSERT_EQ(left.size(), 1);
-  EXPECT_TRUE(left[0].startsWith("Band/Record/.01 - Long.wav.")) << "only the hidden temporary file";
+  EXPECT_TRUE(left[0].startsWith("Band/Record/.01 - Long.wav."))
+      << "only the hidden temporary file";
 }
 
 TEST_F(ThrottledRipTest, TermAndHangUpCancelLikeCtrlCAndKeepTheEarlierFile) {
-  ASSERT_EQ(RunCli(config_.Dir(), {"--virtual-disc", longDisc_.CuePath(), "rip", "--format", "wav", "--out",
-                                   out_.path()}).exitCode, 0);
+  ASSERT_EQ(RunCli(config_.Dir(), {"--virtual-disc", longDisc_.CuePath(), "rip", "--format", "wav",
+                                   "--out", out_.path()})
+                .exitCode,
+            0);
   const QByteArray earlier = ReadFileBytes(LongFile());
   ASSERT_EQ(earlier.mid(WavEncoder::kHeaderBytes), longDisc_.TrackAudio(0));
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
@@ -159,7 +172,8 @@ TEST_F(ThrottledRipTest, TermAndHangUpCancelLikeCtrlCAndKeepTheEarlierFile) {
     EXPECT_TRUE(r.err.contains("cancelled")) << r.err.toStdString();
     EXPECT_FALSE(r.out.contains("Wrote"));
     EXPECT_EQ(ReadFileBytes(LongFile()), earlier) << "the re-rip's cancel keeps the first file";
-    EXPECT_EQ(FilesUnder(out_.path()), QStringList{"Band/Record/01 - Long.wav"}) << "no temporary file left";
+    EXPECT_EQ(FilesUnder(out_.path()), QStringList{"Band/Record/01 - Long.wav"})
+        << "no temporary file left";
   }
 }
 
@@ -172,7 +186,8 @@ TEST_F(RipCommandTest, ALinkAtTheFinalNameIsReplacedNotWrittenThrough) {
   const ProcessResult r = Rip({"--format", "wav"});
   ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
   EXPECT_FALSE(QFileInfo(TrackFile(1, "First")).isSymLink());
-  EXPECT_EQ(ReadFileBytes(TrackFile(1, "First")).mid(WavEncoder::kHeaderBytes), disc_.TrackAudio(0));
+  EXPECT_EQ(ReadFileBytes(TrackFile(1, "First")).mid(WavEncoder::kHeaderBytes),
+            disc_.TrackAudio(0));
   EXPECT_EQ(ReadFileBytes(victim), "not a rip");
 }
 
@@ -180,16 +195,20 @@ TEST_F(RipCommandTest, ALinkAtTheFinalNameIsReplacedNotWrittenThrough) {
 TEST_F(RipCommandTest, AFullDiskNamesTheFileAndTheReasonAndLeavesNothing) {
   const QString full = out_.filePath("full");
   ASSERT_TRUE(QDir().mkdir(full));
-  const bool mounted = ::mount("tmpfs", QFile::encodeName(full).constData(), "tmpfs", 0, "size=64k") == 0;
+  const bool mounted =
+      ::mount("tmpfs", QFile::encodeName(full).constData(), "tmpfs", 0, "size=64k") == 0;
   ProcessResult r;
-  const QStringList args{"--config-dir", config_.Dir(), "--virtual-disc", disc_.CuePath(), "rip",
-                         "--format", "wav", "--out", full};
+  const QStringList args{"--config-dir",  config_.Dir(), "--virtual-disc",
+                         disc_.CuePath(), "rip",         "--format",
+                         "wav",           "--out",       full};
   if (mounted) {
     r = RunProgram(BinDir() + "/korvane-cli", args, {"KORVANE_VIRTUAL_FAULTS="});
   } else {
     // 64 blocks of at most 1 KB; an ignored SIGXFSZ makes the write fail with EFBIG instead.
-    r = RunProgram("/bin/sh", QStringList{"-c", "ulimit -f 64; trap '' XFSZ; exec \"$0\" \"$@\"",
-                                          BinDir() + "/korvane-cli"} + args,
+    r = RunProgram("/bin/sh",
+                   QStringList{"-c", "ulimit -f 64; trap '' XFSZ; exec \"$0\" \"$@\"",
+                               BinDir() + "/korvane-cli"} +
+                       args,
                    {"KORVANE_VIRTUAL_FAULTS="});
   }
   const QStringList left = FilesUnder(full);
@@ -197,7 +216,8 @@ TEST_F(RipCommandTest, AFullDiskNamesTheFileAndTheReasonAndLeavesNothing) {
   EXPECT_EQ(r.exitCode, 4) << r.err.toStdString();
   const QString file = full + "/Band/Record/01 - First.wav";
   const QString reason = mounted ? "No space left on device" : "File too large";
-  EXPECT_TRUE(r.err.contains(QString("track 1 failed: %1: %2").arg(file, reason).toUtf8())) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains(QString("track 1 failed: %1: %2").arg(file, reason).toUtf8()))
+      << r.err.toStdString();
   EXPECT_FALSE(r.out.contains("Wrote")) << r.out.toStdString();
   EXPECT_TRUE(left.isEmpty()) << left.join(", ").toStdString();
 }
@@ -207,7 +227,8 @@ TEST_F(RipCommandTest, AFailedTrackSaysWhyAndIsNotReportedWritten) {
   const ProcessResult r = Rip({"--format", "wav"});
   EXPECT_EQ(r.exitCode, 4);
   EXPECT_TRUE(r.err.contains(
-      ("track 1 failed: cannot create folder " + out_.filePath("Band/Record") + ": Not a directory").toUtf8()))
+      ("track 1 failed: cannot create folder " + out_.filePath("Band/Record") + ": Not a directory")
+          .toUtf8()))
       << r.err.toStdString();
   EXPECT_FALSE(r.out.contains("Wrote")) << r.out.toStdString();
 }
@@ -215,9 +236,10 @@ TEST_F(RipCommandTest, AFailedTrackSaysWhyAndIsNotReportedWritten) {
 TEST_F(RipCommandTest, ARipWithNoAudioTrackToWriteSaysSoAndExitsOne) {
   DiscImages mixed;
   const QString cue = mixed.Write({{"MODE1/2048", 20}, {"AUDIO", 30}});
-  const ProcessResult r = RunCli(config_.Dir(), {"--virtual-disc", cue, "rip", "--format",
-                                                 "wav", "--tracks", "1", "--out", out_.path()},
-                                 {"KORVANE_VIRTUAL_FAULTS="});
+  const ProcessResult r = RunCli(
+      config_.Dir(),
+      {"--virtual-disc", cue, "rip", "--format", "wav", "--tracks", "1", "--out", out_.path()},
+      {"KORVANE_VIRTUAL_FAULTS="});
   EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
   EXPECT_TRUE(r.err.contains("nothing to rip")) << r.err.toStdString();
   EXPECT_TRUE(FilesUnder(out_.path()).isEmpty());
@@ -230,7 +252,8 @@ TEST_F(RipCommandTest, NoDiscExitsTwo) {
 }
 
 TEST_F(RipCommandTest, InfoShowsCdTextOfADiscNotInTheCache) {
-  const ProcessResult r = RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info", "--json"});
+  const ProcessResult r =
+      RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info", "--json"});
   ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
   const QJsonObject info = QJsonDocument::fromJson(r.out).object();
   EXPECT_EQ(info["album"].toString(), "Record");

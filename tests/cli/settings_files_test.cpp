@@ -1,9 +1,9 @@
 // korvane-cli on settings files under faults: a file it may not read, runs at the same time.
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QProcess>
 
 #include "settings/ini_file.h"
 #include "support/test_support.h"
@@ -15,7 +15,8 @@ namespace {
 ProcessResult RunCliAsAnotherUser(const QString& configDir, const QStringList& args) {
   if (::geteuid() != 0) return RunCli(configDir, args);
   return RunProgram("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
-                                           BinDir() + "/korvane-cli", "--config-dir", configDir} + args);
+                                           BinDir() + "/korvane-cli", "--config-dir", configDir} +
+                                   args);
 }
 
 TEST(CliSettingsFiles, AFileItCannotReadIsNamedOnceAndLeftAlone) {
@@ -26,7 +27,8 @@ TEST(CliSettingsFiles, AFileItCannotReadIsNamedOnceAndLeftAlone) {
   ASSERT_TRUE(WriteFileBytes(path, before));
   ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0), 0);
 
-  const ProcessResult set = RunCliAsAnotherUser(config.Dir(), {"config", "set", "General", "Top", "5"});
+  const ProcessResult set =
+      RunCliAsAnotherUser(config.Dir(), {"config", "set", "General", "Top", "5"});
   EXPECT_NE(set.exitCode, 0);
   const QString said = QString("korvane-cli: cannot read %1: Permission denied\n").arg(path);
   EXPECT_EQ(QString::fromLocal8Bit(set.err).count(said), 1) << set.err.toStdString();
@@ -45,8 +47,9 @@ TEST(CliSettingsFiles, TwoLoopsOfConfigSetKeepEveryKey) {
   const QStringList keys[2] = {
       {"General Left", "General Top", "General Width", "General Height", "General ActiveOptionsTab",
        "MP3 MinBitRate", "MP3 MaxBitRate", "MP3 StereoMode"},
-      {"Progress_Dialog Left", "Progress_Dialog Top", "Progress_Dialog Width", "Progress_Dialog Height",
-       "OGG MinBitRate", "OGG NomBitRate", "OGG MaxBitRate", "AAC fquality"},
+      {"Progress_Dialog Left", "Progress_Dialog Top", "Progress_Dialog Width",
+       "Progress_Dialog Height", "OGG MinBitRate", "OGG NomBitRate", "OGG MaxBitRate",
+       "AAC fquality"},
   };
   QProcess loops[2];
   for (int l = 0; l < 2; ++l) {

@@ -13,16 +13,19 @@ namespace {
 class WmaRipTest : public ::testing::Test {
  protected:
   ProcessResult Rip() {
-    return RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "rip", "--out", out_.path(),
-                                  "--format", "wma"},
-                  {"KORVANE_VIRTUAL_FAULTS="});
+    return RunCli(
+        config_.Dir(),
+        {"--virtual-disc", disc_.CuePath(), "rip", "--out", out_.path(), "--format", "wma"},
+        {"KORVANE_VIRTUAL_FAULTS="});
   }
   QString Folder() const { return out_.path() + "/Band/Record"; }
 
   TempConfig config_;
   QTemporaryDir out_;
-  TestDisc disc_{{TestTrack(150, "First", "Band"), TestTrack(100, QString::fromUtf8("Zwëite"), "Band")},
-                 "Record", "Band"};
+  TestDisc disc_{
+      {TestTrack(150, "First", "Band"), TestTrack(100, QString::fromUtf8("Zwëite"), "Band")},
+      "Record",
+      "Band"};
 };
 
 TEST_F(WmaRipTest, TracksDecodeToTheirAudioWithTheirAttributes) {
@@ -30,7 +33,8 @@ TEST_F(WmaRipTest, TracksDecodeToTheirAudioWithTheirAttributes) {
   ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
   for (int index : {0, 1}) {
     const QString title = index == 0 ? "First" : QString::fromUtf8("Zwëite");
-    const QString path = QString("%1/%2 - %3.wma").arg(Folder()).arg(index + 1, 2, 10, QChar('0')).arg(title);
+    const QString path =
+        QString("%1/%2 - %3.wma").arg(Folder()).arg(index + 1, 2, 10, QChar('0')).arg(title);
     ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
     const QByteArray source = disc_.TrackAudio(index);
     const QByteArray decoded = DecodeToPcm(path);
@@ -49,13 +53,17 @@ TEST_F(WmaRipTest, TracksDecodeToTheirAudioWithTheirAttributes) {
 }
 
 TEST_F(WmaRipTest, AFormatStringNoFormatHasFailsEveryTrackAndWritesNothing) {
-  ASSERT_EQ(RunCli(config_.Dir(), {"config", "set", "WMA", "FormatString", "7 kbps, 8 kHz, mono CBR"}).exitCode, 0);
+  ASSERT_EQ(
+      RunCli(config_.Dir(), {"config", "set", "WMA", "FormatString", "7 kbps, 8 kHz, mono CBR"})
+          .exitCode,
+      0);
   const ProcessResult r = Rip();
   EXPECT_EQ(r.exitCode, 4);
   for (const char* track : {"track 1 failed", "track 2 failed"}) {
     EXPECT_TRUE(r.err.contains(track)) << r.err.toStdString();
   }
-  EXPECT_TRUE(r.err.contains("no WMA format is described as \"7 kbps, 8 kHz, mono CBR\"")) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("no WMA format is described as \"7 kbps, 8 kHz, mono CBR\""))
+      << r.err.toStdString();
   EXPECT_TRUE(QDir(Folder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 

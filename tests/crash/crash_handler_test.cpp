@@ -51,7 +51,8 @@ TEST(CrashHandler, InstallsOnceAndPutsTheEarlierHandlersBack) {
     EXPECT_GE(stack.ss_size, 64u * 1024);
   }
 
-  for (const int signal : kSignals) EXPECT_EQ(CurrentAction(signal).sa_handler, EarlierSignalHandler) << signal;
+  for (const int signal : kSignals)
+    EXPECT_EQ(CurrentAction(signal).sa_handler, EarlierSignalHandler) << signal;
   EXPECT_EQ(std::get_terminate(), EarlierTerminateHandler);
   stack_t stack{};
   ::sigaltstack(nullptr, &stack);

@@ -29,7 +29,9 @@ std::string Written(Fill fill) {
 TEST(CrashReportWriter, FormatsNumbersAndTimesByHand) {
   EXPECT_EQ(Written([](Writer& w) { w.Hex(0).Text(" ").Hex(0xfedcba9876543210ULL); }),
             "0x0000000000000000 0xfedcba9876543210");
-  EXPECT_EQ(Written([](Writer& w) { w.Dec(0).Text(" ").Dec(-42).Text(" ").Dec(7, 3).Text(" ").Dec(INT64_MIN); }),
+  EXPECT_EQ(Written([](Writer& w) {
+              w.Dec(0).Text(" ").Dec(-42).Text(" ").Dec(7, 3).Text(" ").Dec(INT64_MIN);
+            }),
             "0 -42 007 -9223372036854775808");
 
   const struct {
@@ -43,7 +45,8 @@ TEST(CrashReportWriter, FormatsNumbersAndTimesByHand) {
       {-1, "1969-12-31 23:59:59 UTC"},
   };
   for (const auto& t : times) {
-    EXPECT_EQ(Written([&](Writer& w) { CrashReport::WriteUtcTime(w, t.seconds); }), t.text) << t.seconds;
+    EXPECT_EQ(Written([&](Writer& w) { CrashReport::WriteUtcTime(w, t.seconds); }), t.text)
+        << t.seconds;
   }
 }
 
@@ -53,7 +56,9 @@ TEST(CrashReportWriter, LongTextsPassTheBufferWhole) {
 }
 
 TEST(CrashReportMaps, ParsesLinesAndRefusesBrokenOnes) {
-  const char line[] = "55d0c4a00000-55d0c4a2b000 r-xp 0001f000 fd:01 1234567                    /usr/bin/korvane-cli";
+  const char line[] =
+      "55d0c4a00000-55d0c4a2b000 r-xp 0001f000 fd:01 1234567                    "
+      "/usr/bin/korvane-cli";
   CrashReport::MapsLine parsed;
   ASSERT_TRUE(CrashReport::ParseMapsLine(line, std::strlen(line), parsed));
   EXPECT_EQ(parsed.start, 0x55d0c4a00000u);
@@ -69,10 +74,10 @@ TEST(CrashReportMaps, ParsesLinesAndRefusesBrokenOnes) {
 
   const char* broken[] = {
       "",
-      "7ffd1000 rw-p 00000000 00:00 0",                     // no end
-      "7ffd2000-7ffd1000 rw-p 00000000 00:00 0",            // ends before it starts
-      "7ffd1000-7ffd2000 rw-p",                             // no offset
-      "7ffd1000-7ffd2000 rw 00000000 00:00 0",              // short permissions
+      "7ffd1000 rw-p 00000000 00:00 0",                      // no end
+      "7ffd2000-7ffd1000 rw-p 00000000 00:00 0",             // ends before it starts
+      "7ffd1000-7ffd2000 rw-p",                              // no offset
+      "7ffd1000-7ffd2000 rw 00000000 00:00 0",               // short permissions
       "10000000000000000-10000000000000001 r-xp 0 00:00 0",  // more than 64 bits
       "xyz-7ffd2000 rw-p 00000000 00:00 0",
   };

@@ -1,16 +1,16 @@
 #include "crash/crash_run.h"
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QFile>
-#include <fcntl.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include "platform/version.h"
 #include "support/test_support.h"
@@ -33,7 +33,9 @@ class PseudoTerminal {
   }
   bool Open() const { return terminal_ >= 0; }
   QString Name() const { return name_; }
-  void Type(const QByteArray& keys) { (void)!::write(master_, keys.constData(), static_cast<size_t>(keys.size())); }
+  void Type(const QByteArray& keys) {
+    (void)!::write(master_, keys.constData(), static_cast<size_t>(keys.size()));
+  }
   QByteArray Screen() {
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     QByteArray screen;
@@ -53,10 +55,14 @@ class PseudoTerminal {
 
 int FileMode(const QString& path) {
   struct stat status {};
-  return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? static_cast<int>(status.st_mode & 07777) : -1;
+  return ::stat(QFile::encodeName(path).constData(), &status) == 0
+             ? static_cast<int>(status.st_mode & 07777)
+             : -1;
 }
 
-QByteArray UserAgentOfThisVersion() { return "Korvane v-" + QByteArray(KorvaneVersion()).replace('.', '-'); }
+QByteArray UserAgentOfThisVersion() {
+  return "Korvane v-" + QByteArray(KorvaneVersion()).replace('.', '-');
+}
 
 void EnsureApp() {
   static int argc = 1;
@@ -66,14 +72,16 @@ void EnsureApp() {
 }
 
 CrashRun RunCrashingCli(const QString& kind, const QString& stateHome,
-                        const std::optional<QByteArray>& terminalAnswer, const QStringList& environment) {
+                        const std::optional<QByteArray>& terminalAnswer,
+                        const QStringList& environment) {
   EnsureApp();
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.remove("DISPLAY");
   env.remove("WAYLAND_DISPLAY");
   env.insert("XDG_STATE_HOME", stateHome);
   env.insert("KORVANE_TEST_CRASH", kind);
-  for (const QString& entry : environment) env.insert(entry.section('=', 0, 0), entry.section('=', 1));
+  for (const QString& entry : environment)
+    env.insert(entry.section('=', 0, 0), entry.section('=', 1));
 
   QTemporaryDir config;
   PseudoTerminal terminal;

@@ -18,9 +18,10 @@ void EnsureApp();
 // report under stateHome and no display. With a terminalAnswer, standard input is a new
 // pseudo-terminal that already holds that typed answer; without one, /dev/null.
 struct CrashRun {
-  int signal = 0;  // the signal that ended the program; 0 when it exited or hung
+  int signal = 0;       // the signal that ended the program; 0 when it exited or hung
   QByteArray terminal;  // what the program wrote to the pseudo-terminal
   QByteArray err;
 };
 CrashRun RunCrashingCli(const QString& kind, const QString& stateHome,
-                        const std::optional<QByteArray>& terminalAnswer, const QStringList& environment);
+                        const std::optional<QByteArray>& terminalAnswer,
+                        const QStringList& environment);

@@ -10,8 +10,8 @@
 
 #include "crash/crash_run.h"
 #include "crash/https_test_server.h"
-#include "support/test_support.h"
 #include "platform/version.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -27,10 +27,11 @@ class CrashRunTest : public ::testing::Test {
 
   CrashRun Crash(const QString& kind, const std::optional<QByteArray>& answer = std::nullopt,
                  const QString& url = {}) {
-    return RunCrashingCli(kind, state_.path(), answer,
-                          {"KORVANE_CRASH_URL=" + (url.isEmpty() ? QString(server_->Url(kReportPath)) : url),
-                           "KORVANE_TEST_CRASH_CA=" + server_->CertificateFile(), "no_proxy=127.0.0.1",
-                           "NO_PROXY=127.0.0.1"});
+    return RunCrashingCli(
+        kind, state_.path(), answer,
+        {"KORVANE_CRASH_URL=" + (url.isEmpty() ? QString(server_->Url(kReportPath)) : url),
+         "KORVANE_TEST_CRASH_CA=" + server_->CertificateFile(), "no_proxy=127.0.0.1",
+         "NO_PROXY=127.0.0.1"});
   }
   QString ReportFile() const { return state_.path() + "/korvane/korvane.dmp"; }
   QByteArray Report() const { return ReadFileBytes(ReportFile()); }
@@ -50,7 +51,8 @@ QStringList KorvaneFunctions(const QByteArray& report) {
     const QRegularExpressionMatch match = it.next();
     if (match.captured(2) != cli) continue;
     // Outer frames hold return addresses; one byte back lies inside the call.
-    const qulonglong address = match.captured(3).toULongLong(nullptr, 16) - (match.captured(1) == "0" ? 0 : 1);
+    const qulonglong address =
+        match.captured(3).toULongLong(nullptr, 16) - (match.captured(1) == "0" ? 0 : 1);
     addresses << "0x" + QString::number(address, 16);
   }
   QProcess addr2line;
@@ -63,7 +65,8 @@ QStringList KorvaneFunctions(const QByteArray& report) {
 }
 
 bool Contains(const QStringList& functions, const QString& part) {
-  return std::any_of(functions.begin(), functions.end(), [&](const QString& f) { return f.contains(part); });
+  return std::any_of(functions.begin(), functions.end(),
+                     [&](const QString& f) { return f.contains(part); });
 }
 
 TEST_F(CrashRunTest, AnsweringNoLeavesAPrivateReportAndSendsNothing) {
@@ -73,19 +76,26 @@ TEST_F(CrashRunTest, AnsweringNoLeavesAPrivateReportAndSendsNothing) {
   ASSERT_TRUE(QFileInfo::exists(ReportFile()));
   EXPECT_EQ(FileMode(ReportFile()), 0600);
   const QByteArray report = Report();
-  EXPECT_TRUE(report.startsWith("Korvane crash report\nVersion: " + QByteArray(KorvaneVersion()) + "\n")) << report.left(200).toStdString();
+  EXPECT_TRUE(
+      report.startsWith("Korvane crash report\nVersion: " + QByteArray(KorvaneVersion()) + "\n"))
+      << report.left(200).toStdString();
   EXPECT_TRUE(report.contains("\nSignal: 11 SIGSEGV, code 1\nFault address: 0x0000000000000000\n"));
   EXPECT_TRUE(report.contains("\nRegisters:\nrax 0x"));
-  EXPECT_TRUE(QRegularExpression(R"(\nTime: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC\n)").match(report).hasMatch());
+  EXPECT_TRUE(QRegularExpression(R"(\nTime: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC\n)")
+                  .match(report)
+                  .hasMatch());
   const QByteArray cli = QFileInfo(BinDir() + "/korvane-cli").canonicalFilePath().toUtf8();
   const QByteArray modules = report.mid(report.indexOf("\nModules:\n"));
   const QString range = "\n0x[0-9a-f]{16}-0x[0-9a-f]{16} ";
-  EXPECT_TRUE(QRegularExpression(range + QRegularExpression::escape(cli) + "\n").match(modules).hasMatch());
-  EXPECT_TRUE(QRegularExpression(range + "/\\S+/libc\\.so\\.6\n").match(modules).hasMatch()) << modules.left(300).toStdString();
+  EXPECT_TRUE(
+      QRegularExpression(range + QRegularExpression::escape(cli) + "\n").match(modules).hasMatch());
+  EXPECT_TRUE(QRegularExpression(range + "/\\S+/libc\\.so\\.6\n").match(modules).hasMatch())
+      << modules.left(300).toStdString();
   EXPECT_EQ(modules.count(" " + cli + "\n"), 1) << "one line per module";
 
   const QStringList functions = KorvaneFunctions(report);
-  EXPECT_TRUE(Contains(functions, "WriteThroughNullPointer")) << functions.join(" | ").toStdString();
+  EXPECT_TRUE(Contains(functions, "WriteThroughNullPointer"))
+      << functions.join(" | ").toStdString();
   EXPECT_TRUE(functions.contains("main")) << functions.join(" | ").toStdString();
 
   EXPECT_TRUE(run.terminal.contains("Program crashed!")) << run.terminal.toStdString();
@@ -122,8 +132,9 @@ TEST_F(CrashRunTest, ASecondCrashOverwritesTheReport) {
   EXPECT_EQ(Crash("throw").signal, SIGABRT);
   const QByteArray first = Report();
   EXPECT_FALSE(first.contains("xxxx")) << "the old file is cut, not written over in place";
-  EXPECT_TRUE(first.contains(
-      "\nReason: uncaught exception std::runtime_error: crash on purpose (KORVANE_TEST_CRASH=throw)\n"));
+  EXPECT_TRUE(
+      first.contains("\nReason: uncaught exception std::runtime_error: crash on purpose "
+                     "(KORVANE_TEST_CRASH=throw)\n"));
   EXPECT_EQ(FileMode(ReportFile()), 0600);
 
   EXPECT_EQ(Crash("segv").signal, SIGSEGV);
@@ -138,7 +149,8 @@ TEST_F(CrashRunTest, ACrashInAWorkerThreadIsCaught) {
   const CrashRun run = Crash("thread");
   EXPECT_EQ(run.signal, SIGSEGV);
   const QByteArray report = Report();
-  const QRegularExpressionMatch ids = QRegularExpression(R"(\nProcess: (\d+), thread (\d+)\n)").match(report);
+  const QRegularExpressionMatch ids =
+      QRegularExpression(R"(\nProcess: (\d+), thread (\d+)\n)").match(report);
   ASSERT_TRUE(ids.hasMatch()) << report.left(400).toStdString();
   EXPECT_NE(ids.captured(1), ids.captured(2)) << "reported from the thread that crashed";
   EXPECT_TRUE(Contains(KorvaneFunctions(report), "WriteThroughNullPointer"));
@@ -158,8 +170,8 @@ TEST_F(CrashRunTest, TheReportNeverTravelsUnencryptedAndAFailedUploadIsSilent) {
   ASSERT_TRUE(plain.listen(QHostAddress::LocalHost, 0));
   int plainConnections = 0;
   QObject::connect(&plain, &QTcpServer::newConnection, [&] { ++plainConnections; });
-  const CrashRun run =
-      Crash("abort", "y\n", QString("http://127.0.0.1:%1%2").arg(plain.serverPort()).arg(kReportPath));
+  const CrashRun run = Crash(
+      "abort", "y\n", QString("http://127.0.0.1:%1%2").arg(plain.serverPort()).arg(kReportPath));
   EXPECT_EQ(run.signal, SIGABRT);
   EXPECT_EQ(plainConnections, 0);
   EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();

@@ -11,10 +11,12 @@ namespace {
 
 bool MakeCertificate(const QString& certificate, const QString& key) {
   QProcess openssl;
-  openssl.start("openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                            "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-                            "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", certificate});
-  return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
+  openssl.start("openssl",
+                {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                 "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+                 "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", certificate});
+  return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit &&
+         openssl.exitCode() == 0;
 }
 
 QByteArray ReadAll(const QString& path) {
@@ -34,7 +36,8 @@ HttpsTestServer::HttpsTestServer(const QString& dir) : certificateFile_(dir + "/
   server_.setSslConfiguration(tls);
   connect(&server_, &QSslServer::startedEncryptionHandshake, this, [this] { ++connections_; });
   connect(&server_, &QTcpServer::pendingConnectionAvailable, this, [this] {
-    while (server_.hasPendingConnections()) Serve(static_cast<QSslSocket*>(server_.nextPendingConnection()));
+    while (server_.hasPendingConnections())
+      Serve(static_cast<QSslSocket*>(server_.nextPendingConnection()));
   });
   server_.listen(QHostAddress::LocalHost, 0);
 }
@@ -67,7 +70,8 @@ bool HttpsTestServer::TakeRequest(QByteArray& received, Request& request) {
   request.path = requestLine[1];
   for (qsizetype i = 1; i < lines.size(); ++i) {
     const qsizetype colon = lines[i].indexOf(':');
-    if (colon > 0) request.headers[lines[i].left(colon).trimmed().toLower()] = lines[i].mid(colon + 1).trimmed();
+    if (colon > 0)
+      request.headers[lines[i].left(colon).trimmed().toLower()] = lines[i].mid(colon + 1).trimmed();
   }
   const qsizetype length = request.headers.value("content-length", "0").toLongLong();
   if (received.size() < headEnd + 4 + length) return false;

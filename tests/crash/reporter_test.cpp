@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <unistd.h>
 
 #include "crash/crash_run.h"
 #include "reporter/crash_question.h"
@@ -17,7 +17,8 @@ using CrashQuestion::Way;
 
 QProcessEnvironment Environment(const QStringList& entries) {
   QProcessEnvironment environment;
-  for (const QString& entry : entries) environment.insert(entry.section('=', 0, 0), entry.section('=', 1));
+  for (const QString& entry : entries)
+    environment.insert(entry.section('=', 0, 0), entry.section('=', 1));
   return environment;
 }
 
@@ -31,7 +32,9 @@ TEST(CrashQuestion, AsksInAWindowOnADisplayOnTheTerminalOtherwiseNobody) {
       {{"DISPLAY=:0"}, true, Way::kWindow},
       {{"WAYLAND_DISPLAY=wayland-0"}, false, Way::kWindow},
       {{"DISPLAY=:0", "QT_QPA_PLATFORM=xcb"}, false, Way::kWindow},
-      {{"DISPLAY=:0", "QT_QPA_PLATFORM=offscreen"}, true, Way::kTerminal},  // a box nobody would see
+      {{"DISPLAY=:0", "QT_QPA_PLATFORM=offscreen"},
+       true,
+       Way::kTerminal},  // a box nobody would see
       {{"DISPLAY=:0", "QT_QPA_PLATFORM=minimal"}, false, Way::kNone},
       {{"DISPLAY="}, true, Way::kTerminal},
       {{}, true, Way::kTerminal},
@@ -48,8 +51,8 @@ TEST(CrashQuestion, OnlyYesOnTheTerminalSends) {
     QByteArray typed;
     bool yes;
   } cases[] = {
-      {"y\n", true}, {"Y\n", true}, {"yes\n", true}, {" YES \n", true}, {"y", true},
-      {"n\n", false}, {"\n", false}, {"", false}, {"yep\n", false}, {"no\ny\n", false},
+      {"y\n", true},  {"Y\n", true}, {"yes\n", true}, {" YES \n", true}, {"y", true},
+      {"n\n", false}, {"\n", false}, {"", false},     {"yep\n", false},  {"no\ny\n", false},
   };
   for (const auto& c : cases) {
     int input[2];
@@ -58,14 +61,16 @@ TEST(CrashQuestion, OnlyYesOnTheTerminalSends) {
     ASSERT_EQ(::pipe(output), 0);
     (void)!::write(input[1], c.typed.constData(), static_cast<size_t>(c.typed.size()));
     ::close(input[1]);
-    EXPECT_EQ(CrashQuestion::AskOnTerminal(input[0], output[1], "/state/korvane.dmp"), c.yes) << c.typed.constData();
+    EXPECT_EQ(CrashQuestion::AskOnTerminal(input[0], output[1], "/state/korvane.dmp"), c.yes)
+        << c.typed.constData();
     ::close(output[1]);
     QByteArray shown(4096, '\0');
     shown.resize(::read(output[0], shown.data(), static_cast<size_t>(shown.size())));
-    EXPECT_EQ(shown,
-              "\nProgram crashed!\nA detailed error report has been created. You can send it to help us "
-              "improve Korvane.\nWe will treat this report as confidential and anonymous. Do you want to "
-              "send the error report now?\n/state/korvane.dmp\n[y/N] ");
+    EXPECT_EQ(
+        shown,
+        "\nProgram crashed!\nA detailed error report has been created. You can send it to help us "
+        "improve Korvane.\nWe will treat this report as confidential and anonymous. Do you want to "
+        "send the error report now?\n/state/korvane.dmp\n[y/N] ");
     ::close(input[0]);
     ::close(output[0]);
   }
@@ -83,7 +88,8 @@ TEST(CrashQuestion, TheWindowIsAWarningWithYesAndNo) {
       EXPECT_TRUE(shown->text().contains("Korvane.\nWe will treat")) << "{RN} is a line break";
       EXPECT_EQ(shown->icon(), QMessageBox::Warning);
       EXPECT_EQ(shown->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-      EXPECT_EQ(static_cast<QAbstractButton*>(shown->defaultButton()), shown->button(QMessageBox::No));
+      EXPECT_EQ(static_cast<QAbstractButton*>(shown->defaultButton()),
+                shown->button(QMessageBox::No));
       shown->button(answer)->click();
     });
     EXPECT_EQ(CrashQuestion::AskInWindow(), answer == QMessageBox::Yes);

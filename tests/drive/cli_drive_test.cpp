@@ -16,7 +16,9 @@ constexpr const char* kVirtualName = "[vcd0] KORVANE VIRTUAL CD";
 
 class CliDriveTest : public ::testing::Test {
  protected:
-  ProcessResult Run(const QStringList& args, const QStringList& env = {}) { return RunCli(config.Dir(), args, env); }
+  ProcessResult Run(const QStringList& args, const QStringList& env = {}) {
+    return RunCli(config.Dir(), args, env);
+  }
   static QStringList Lines(const QByteArray& text) {
     return QString::fromUtf8(text).split('\n', Qt::SkipEmptyParts);
   }
@@ -36,7 +38,8 @@ TEST_F(CliDriveTest, DrivesListsTheVirtualDriveAfterTheRealOnes) {
 
   const ProcessResult json = Run({"drives", "--json"});
   ASSERT_EQ(json.exitCode, 0);
-  EXPECT_EQ(QJsonDocument::fromJson(json.out).object()["drives"].toArray().last().toString(), kVirtualName);
+  EXPECT_EQ(QJsonDocument::fromJson(json.out).object()["drives"].toArray().last().toString(),
+            kVirtualName);
 }
 
 TEST_F(CliDriveTest, TocJsonMatchesTheImageExactly) {
@@ -57,7 +60,8 @@ TEST_F(CliDriveTest, TocJsonMatchesTheImageExactly) {
     bool data;
   };
   // Track 1 spans 00:02:00 to 03:00:00 of disc time, track 2 to 05:00:00, track 3 to 05:16:34.
-  const Expect expected[] = {{0, 13349, 178, false}, {13350, 22349, 120, false}, {22350, 23583, 16, true}};
+  const Expect expected[] = {
+      {0, 13349, 178, false}, {13350, 22349, 120, false}, {22350, 23583, 16, true}};
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
     const QJsonObject t = list[i].toObject();
@@ -99,7 +103,8 @@ TEST_F(CliDriveTest, TocTextShowsTheDemoDisc) {
   const QStringList lines = Lines(result.out);
   ASSERT_EQ(lines.size(), 5);
   EXPECT_EQ(lines[0], "Disc type: Audio CD");
-  const QRegularExpression track(R"(^ ?(\d+) +(\d+) +(\d+) +(\d+\.\d\d) MiB  (\d\d):(\d\d)  audio$)");
+  const QRegularExpression track(
+      R"(^ ?(\d+) +(\d+) +(\d+) +(\d+\.\d\d) MiB  (\d\d):(\d\d)  audio$)");
   for (int i = 1; i < 5; ++i) {
     const QRegularExpressionMatch m = track.match(lines[i]);
     ASSERT_TRUE(m.hasMatch()) << lines[i].toStdString();
@@ -112,7 +117,9 @@ TEST_F(CliDriveTest, TocTextShowsTheDemoDisc) {
 
 TEST_F(CliDriveTest, FailuresAreOneLineAndNonZero) {
   const QString badCue = images.Dir() + "/bad.cue";
-  WriteFileBytes(badCue, "FILE \"track1.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 CDG\n");
+  WriteFileBytes(
+      badCue,
+      "FILE \"track1.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 CDG\n");
   images.Write({{"AUDIO", 10}});
   struct Case {
     const char* name;

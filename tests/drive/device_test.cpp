@@ -35,10 +35,11 @@ class VirtualDiscTest : public ::testing::TestWithParam<DriveAccess> {
   CdDevice& Device() { return *DriveContext::Instance().device.load(); }
   DriveContext& Context() { return DriveContext::Instance(); }
 
-  void Insert(const QList<TrackSpec>& tracks, const QString& title = {}, const QString& performer = {},
-              int drive = 0) {
+  void Insert(const QList<TrackSpec>& tracks, const QString& title = {},
+              const QString& performer = {}, int drive = 0) {
     QString error;
-    ASSERT_TRUE(Drive(drive).LoadCue(images.Write(tracks, title, performer), &error)) << error.toStdString();
+    ASSERT_TRUE(Drive(drive).LoadCue(images.Write(tracks, title, performer), &error))
+        << error.toStdString();
     ASSERT_TRUE(Context().SelectDriveByDisplayName(kVirtualName));
     // As every caller does before reading sectors: the lead-out bound needs the TOC.
     int count = 0;
@@ -66,8 +67,11 @@ class VirtualDiscTest : public ::testing::TestWithParam<DriveAccess> {
   DiscImages images;
 };
 
-INSTANTIATE_TEST_SUITE_P(Transports, VirtualDiscTest, ::testing::Values(DriveAccess::PassThrough, DriveAccess::Generic),
-                         [](const auto& info) { return info.param == DriveAccess::Generic ? "Generic" : "PassThrough"; });
+INSTANTIATE_TEST_SUITE_P(Transports, VirtualDiscTest,
+                         ::testing::Values(DriveAccess::PassThrough, DriveAccess::Generic),
+                         [](const auto& info) {
+                           return info.param == DriveAccess::Generic ? "Generic" : "PassThrough";
+                         });
 
 struct DiscCase {
   const char* name;
@@ -82,12 +86,24 @@ TEST_P(VirtualDiscTest, TrackBoundsAndDiscTypesMatchTheImage) {
   const QList<FormatId> audio = {F::Mp3, F::Aac, F::Ogg, F::Wav, F::Wma, F::CueBin};
   const std::vector<DiscCase> cases = {
       {"audio", {{"AUDIO", 1000}, {"AUDIO", 613}}, false, "CDiscTypeAudioCD", audio},
-      {"mixed mode", {{"AUDIO", 800}, {"AUDIO", 75}, {"MODE1/2048", 400}}, false, "CDiscTypeMixedModeCD", audio},
+      {"mixed mode",
+       {{"AUDIO", 800}, {"AUDIO", 75}, {"MODE1/2048", 400}},
+       false,
+       "CDiscTypeMixedModeCD",
+       audio},
       {"data", {{"MODE1/2048", 500}}, false, "CDiscTypeDataCD", {F::Iso, F::CueBin}},
       {"raw mode 2 data", {{"MODE2/2352", 300}}, false, "CDiscTypeDataCD", {F::Iso, F::CueBin}},
-      {"data then audio", {{"MODE1/2352", 300}, {"AUDIO", 400}}, false, "CDiscTypeDataCDMultisession", {F::CueBin}},
+      {"data then audio",
+       {{"MODE1/2352", 300}, {"AUDIO", 400}},
+       false,
+       "CDiscTypeDataCDMultisession",
+       {F::CueBin}},
       {"dvd", {{"MODE1/2048", 500}}, true, "CDiscTypeDVD", {F::Iso}},
-      {"dvd with sessions", {{"MODE1/2048", 500}, {"MODE1/2048", 200}}, true, "CDiscTypeDVDMultisession", {F::Iso}},
+      {"dvd with sessions",
+       {{"MODE1/2048", 500}, {"MODE1/2048", 200}},
+       true,
+       "CDiscTypeDVDMultisession",
+       {F::Iso}},
   };
   for (const DiscCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -149,12 +165,14 @@ TEST_P(VirtualDiscTest, AudioReadsStopAtTheLeadOutAndAtTheBufferSize) {
   EXPECT_EQ(length, 10 * 2352);
   ASSERT_EQ(Log().size(), 1);
   EXPECT_EQ(Log()[0].left(10), QByteArray::fromHex("BE00000001EA00000AF0"));
-  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(buffer.data()), length), images.TrackBytes(0).mid(490 * 2352, length));
+  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(buffer.data()), length),
+            images.TrackBytes(0).mid(490 * 2352, length));
 
   length = kBufferBytes;
   EXPECT_FALSE(Device().ReadAudio(491, 10, buffer.data(), length));  // would reach the lead-out
   length = kBufferBytes;
-  EXPECT_FALSE(Device().ReadAudio(0, 28, buffer.data(), length));  // 28 sectors do not fit 63504 bytes
+  EXPECT_FALSE(
+      Device().ReadAudio(0, 28, buffer.data(), length));  // 28 sectors do not fit 63504 bytes
   EXPECT_EQ(length, kBufferBytes);
   EXPECT_EQ(Log().size(), 1) << "refused requests send nothing";
   EXPECT_TRUE(Device().ReadAudio(0, 27, buffer.data(), length));
@@ -174,14 +192,17 @@ TEST_P(VirtualDiscTest, ImageReadsBackBitExact) {
   ASSERT_TRUE(Device().ReadRaw(1033, 20, 2352, raw.data(), nullptr));
   for (int s = 0; s < 20; ++s) {
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(raw.data()) + s * 2352 + 16, 2048),
-              images.TrackBytes(2).mid(s * 2048, 2048)) << s;
+              images.TrackBytes(2).mid(s * 2048, 2048))
+        << s;
   }
   std::vector<uint8_t> user(31 * 2048);
   ASSERT_TRUE(Device().ReadData(1033, 31, 2048, user.data(), nullptr));
-  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(user.data()), user.size()), images.TrackBytes(2).left(31 * 2048));
+  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(user.data()), user.size()),
+            images.TrackBytes(2).left(31 * 2048));
   // A MODE1/2352 image is returned as stored.
   ASSERT_TRUE(Device().ReadRaw(1093, 20, 2352, raw.data(), nullptr));
-  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(raw.data()), raw.size()), images.TrackBytes(3).left(20 * 2352));
+  EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(raw.data()), raw.size()),
+            images.TrackBytes(3).left(20 * 2352));
   Device().Close();
 }
 
@@ -352,7 +373,8 @@ TEST_P(VirtualDiscTest, IdenticalDrivesAreChosenByTheirDeviceName) {
   QStringList drives;
   ASSERT_TRUE(Device().EnumerateDrives(drives));
   ASSERT_GE(drives.size(), 2);
-  EXPECT_EQ(drives.mid(drives.size() - 2), QStringList({kVirtualName, "[vcd1] KORVANE VIRTUAL CD"}));
+  EXPECT_EQ(drives.mid(drives.size() - 2),
+            QStringList({kVirtualName, "[vcd1] KORVANE VIRTUAL CD"}));
 
   int count = 0;
   ASSERT_TRUE(Context().SelectDriveByDisplayName("[vcd1] KORVANE VIRTUAL CD"));

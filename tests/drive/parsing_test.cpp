@@ -167,10 +167,10 @@ CdText Parse(const std::vector<uint8_t>& r, int tracks) {
 TEST(CdTextWalk, TextsContinueAcrossPacksAndIntoTheNextTrack) {
   using std::string;
   const auto r = Response({
-      Pack(0x80, 0, string("Album Title") + '\0'),                   // disc title, whole
+      Pack(0x80, 0, string("Album Title") + '\0'),                    // disc title, whole
       Pack(0x80, 1, "A Very Long "),                                  // track 1 runs over
       Pack(0x80, 1, string("Name") + '\0' + "Second" + '\0' + '\0'),  // ... ends, track 2 begins
-      Pack(0x81, 0, string("Band") + '\0' + "Sol" + '\0' + "Duo"),  // disc, track 1, track 2
+      Pack(0x81, 0, string("Band") + '\0' + "Sol" + '\0' + "Duo"),    // disc, track 1, track 2
       Pack(0x8F, 0, "size info   "),                                  // other pack types: ignored
   });
   const CdText text = Parse(r, 2);
@@ -185,13 +185,15 @@ TEST(CdTextWalk, TextsContinueAcrossPacksAndIntoTheNextTrack) {
 
 TEST(CdTextWalk, TextIsWindows1252) {
   const auto r = Response({Pack(0x81, 1, "Bj\xF6rk \x80\x99")});
-  EXPECT_EQ(Parse(r, 1).records[1].performer, QString::fromUtf8("Bj\xC3\xB6rk \xE2\x82\xAC\xE2\x84\xA2"));
+  EXPECT_EQ(Parse(r, 1).records[1].performer,
+            QString::fromUtf8("Bj\xC3\xB6rk \xE2\x82\xAC\xE2\x84\xA2"));
 }
 
 TEST(CdTextWalk, NeverWritesOutsideItsRecords) {
   using std::string;
   // Track 9 on a two-track disc, and a continuation running past the last track.
-  const auto r = Response({Pack(0x80, 9, "Stray"), Pack(0x80, 2, string("Two") + '\0' + "Three" + '\0' + "Four")});
+  const auto r = Response(
+      {Pack(0x80, 9, "Stray"), Pack(0x80, 2, string("Two") + '\0' + "Three" + '\0' + "Four")});
   const CdText text = Parse(r, 2);
   ASSERT_EQ(text.records.size(), 3);
   EXPECT_EQ(text.records[2].title, "Two");
@@ -205,7 +207,8 @@ TEST(CdTextWalk, NeverWritesOutsideItsRecords) {
   claimed[0] = 0xFF;
   claimed[1] = 0xFF;
   EXPECT_EQ(Parse(claimed, 1).records[1].title, "Real");
-  EXPECT_EQ(ParseCdText(claimed.data(), static_cast<int>(claimed.size()), 3, 1).records[1].title, "");
+  EXPECT_EQ(ParseCdText(claimed.data(), static_cast<int>(claimed.size()), 3, 1).records[1].title,
+            "");
 }
 
 // ---- names ----
@@ -244,10 +247,11 @@ TEST(CommandBlocks, LengthFollowsTheOpcodeGroup) {
     uint8_t opcode;
     int length;
   };
-  for (const Case& c : {Case{0x00, 6}, Case{0x1B, 6}, Case{0x25, 10}, Case{0x43, 10}, Case{0x5A, 10},
-                        Case{0x88, 16}, Case{0xAD, 12}, Case{0xBE, 12},
-                        // reserved and vendor-specific groups: the 12 bytes of a drive's vendor command
-                        Case{0x60, 12}, Case{0x7F, 12}, Case{0xD8, 12}, Case{0xE9, 12}, Case{0xFF, 12}}) {
+  for (const Case& c :
+       {Case{0x00, 6}, Case{0x1B, 6}, Case{0x25, 10}, Case{0x43, 10}, Case{0x5A, 10},
+        Case{0x88, 16}, Case{0xAD, 12}, Case{0xBE, 12},
+        // reserved and vendor-specific groups: the 12 bytes of a drive's vendor command
+        Case{0x60, 12}, Case{0x7F, 12}, Case{0xD8, 12}, Case{0xE9, 12}, Case{0xFF, 12}}) {
     EXPECT_EQ(CdbLength(c.opcode), c.length) << int(c.opcode);
   }
 }

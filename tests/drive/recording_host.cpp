@@ -76,15 +76,12 @@ int RecordingHost::DefaultAnswer(const uint8_t* cdb, sg_io_hdr_t& hdr) {
       std::memcpy(data + 8, id, 24);
       break;
     }
-    case 0xAD:
-      CheckCondition(hdr, 5, 0x24, 0);
-      break;
+    case 0xAD: CheckCondition(hdr, 5, 0x24, 0); break;
     case 0x5A:
       data[22] = static_cast<uint8_t>(currentSpeedKBps >> 8);
       data[23] = static_cast<uint8_t>(currentSpeedKBps);
       break;
-    default:
-      break;
+    default: break;
   }
   return 0;
 }

@@ -48,7 +48,11 @@ TEST_F(SptiTest, EveryCommandFillsTheHeaderAsItsGroupAndDirectionRequire) {
   const std::vector<HeaderCase> cases = {
       {"TestUnitReady", [](CdDevice& d, auto&) { return d.TestUnitReady(); }, Cdb({0x00}, 6),
        SG_DXFER_FROM_DEV, 255},
-      {"Inquiry", [](CdDevice& d, auto& buf) { buf.resize(255); return d.Open() && d.Inquiry(buf.data()); },
+      {"Inquiry",
+       [](CdDevice& d, auto& buf) {
+         buf.resize(255);
+         return d.Open() && d.Inquiry(buf.data());
+       },
        Cdb({0x12, 0, 0, 0, 0xFF}, 6), SG_DXFER_FROM_DEV, 255},
       {"EjectTray", [](CdDevice& d, auto&) { return d.EjectTray(); }, Cdb({0x1B, 1, 0, 0, 2}, 6),
        SG_DXFER_NONE, 0},
@@ -56,13 +60,18 @@ TEST_F(SptiTest, EveryCommandFillsTheHeaderAsItsGroupAndDirectionRequire) {
        SG_DXFER_FROM_DEV, 255},
       {"StartUnit", [](CdDevice& d, auto&) { return d.StartUnit(); }, Cdb({0x1B, 0, 0, 0, 1}, 6),
        SG_DXFER_NONE, 0},
-      {"StopUnit", [](CdDevice& d, auto&) { return d.StopUnit(); }, Cdb({0x1B}, 6), SG_DXFER_NONE, 0},
+      {"StopUnit", [](CdDevice& d, auto&) { return d.StopUnit(); }, Cdb({0x1B}, 6), SG_DXFER_NONE,
+       0},
       {"LockTray", [](CdDevice& d, auto&) { return d.LockTray(); }, Cdb({0x1E, 0, 0, 0, 1}, 6),
        SG_DXFER_FROM_DEV, 255},
       {"UnlockTray", [](CdDevice& d, auto&) { return d.UnlockTray(); }, Cdb({0x1E}, 6),
        SG_DXFER_FROM_DEV, 255},
-      {"ReadCapacity", [](CdDevice& d, auto&) { d.ReadCapacity(); return true; }, Cdb({0x25}, 10),
-       SG_DXFER_FROM_DEV, 8},
+      {"ReadCapacity",
+       [](CdDevice& d, auto&) {
+         d.ReadCapacity();
+         return true;
+       },
+       Cdb({0x25}, 10), SG_DXFER_FROM_DEV, 8},
       {"ReadToc", [](CdDevice& d, auto&) { return d.ReadToc(); },
        Cdb({0x43, 2, 0, 0, 0, 0, 0, 0x03, 0x24}, 10), SG_DXFER_FROM_DEV, 804},
       {"ReadCdText",
@@ -75,17 +84,29 @@ TEST_F(SptiTest, EveryCommandFillsTheHeaderAsItsGroupAndDirectionRequire) {
        Cdb({0x43, 0, 5, 0, 0, 0, 0, 0xFF, 0x00}, 10), SG_DXFER_FROM_DEV, 65280},
       {"GetMaxReadSpeed", [](CdDevice& d, auto&) { return d.GetMaxReadSpeed() == 40; },
        Cdb({0x5A, 0, 0x2A, 0, 0, 0, 0, 0x01, 0x00}, 10), SG_DXFER_FROM_DEV, 256},
-      {"ReadData", [](CdDevice& d, auto& buf) { buf.resize(3 * 2048); return d.ReadData(0x12345, 3, 2048, buf.data(), nullptr); },
+      {"ReadData",
+       [](CdDevice& d, auto& buf) {
+         buf.resize(3 * 2048);
+         return d.ReadData(0x12345, 3, 2048, buf.data(), nullptr);
+       },
        Cdb({0x28, 0, 0, 0x01, 0x23, 0x45, 0, 0, 3}, 10), SG_DXFER_FROM_DEV, 3 * 2048},
-      {"IsDvd", [](CdDevice& d, auto&) { return !d.IsDvd(); }, Cdb({0xAD, 0, 0, 0, 0, 0, 0, 0, 0x08, 0x00}, 12),
-       SG_DXFER_FROM_DEV, 2048},
-      {"SetMaxSpeed", [](CdDevice& d, auto&) { return d.SetMaxSpeed(); }, Cdb({0xBB, 0, 0xFF, 0xFF}, 12),
-       SG_DXFER_FROM_DEV, 12},
-      {"SetSpeed48", [](CdDevice& d, auto&) { return d.SetSpeed(48); }, Cdb({0xBB, 0, 0x21, 0x30}, 12),
-       SG_DXFER_FROM_DEV, 12},
-      {"IsTrayClosed", [](CdDevice& d, auto&) { bool closed = false; return d.IsTrayClosed(closed) && closed; },
+      {"IsDvd", [](CdDevice& d, auto&) { return !d.IsDvd(); },
+       Cdb({0xAD, 0, 0, 0, 0, 0, 0, 0, 0x08, 0x00}, 12), SG_DXFER_FROM_DEV, 2048},
+      {"SetMaxSpeed", [](CdDevice& d, auto&) { return d.SetMaxSpeed(); },
+       Cdb({0xBB, 0, 0xFF, 0xFF}, 12), SG_DXFER_FROM_DEV, 12},
+      {"SetSpeed48", [](CdDevice& d, auto&) { return d.SetSpeed(48); },
+       Cdb({0xBB, 0, 0x21, 0x30}, 12), SG_DXFER_FROM_DEV, 12},
+      {"IsTrayClosed",
+       [](CdDevice& d, auto&) {
+         bool closed = false;
+         return d.IsTrayClosed(closed) && closed;
+       },
        Cdb({0xBD, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF}, 12), SG_DXFER_FROM_DEV, 12},
-      {"ReadRaw", [](CdDevice& d, auto& buf) { buf.resize(2 * 2352); return d.ReadRaw(0x10203, 2, 2352, buf.data(), nullptr); },
+      {"ReadRaw",
+       [](CdDevice& d, auto& buf) {
+         buf.resize(2 * 2352);
+         return d.ReadRaw(0x10203, 2, 2352, buf.data(), nullptr);
+       },
        Cdb({0xBE, 0, 0, 0x01, 0x02, 0x03, 0, 0, 2, 0xF8}, 12), SG_DXFER_FROM_DEV, 2 * 2352},
   };
   for (const HeaderCase& c : cases) {
@@ -139,19 +160,34 @@ TEST_F(SptiTest, ExecuteSucceedsOnlyForGoodStatusAndAlwaysFillsTheSense) {
          RecordingHost::CheckCondition(hdr, 3, 0x11, 0);
          return 0;
        },
-       false, {3, 0x11, 0, 0}},
+       false,
+       {3, 0x11, 0, 0}},
       {"illegal request with information",
        [](const uint8_t*, sg_io_hdr_t& hdr) {
-         const uint8_t sense[] = {0x70, 0, 0x25, 0x00, 0x01, 0x02, 0x03, 0x0A, 0, 0, 0, 0, 0x24, 0x01};
+         const uint8_t sense[] = {0x70, 0, 0x25, 0x00, 0x01, 0x02, 0x03,
+                                  0x0A, 0, 0,    0,    0,    0x24, 0x01};
          std::memcpy(hdr.sbp, sense, sizeof sense);
          hdr.status = 2;
          hdr.masked_status = 1;
          return 0;
        },
-       false, {0x25, 0x24, 0x01, 0x00010203}},
+       false,
+       {0x25, 0x24, 0x01, 0x00010203}},
       {"refused by the system", [](const uint8_t*, sg_io_hdr_t&) { return -EPERM; }, false, {}},
-      {"host error", [](const uint8_t*, sg_io_hdr_t& hdr) { hdr.host_status = 3; return 0; }, false, {}},
-      {"driver timeout", [](const uint8_t*, sg_io_hdr_t& hdr) { hdr.driver_status = 6; return 0; }, false, {}},
+      {"host error",
+       [](const uint8_t*, sg_io_hdr_t& hdr) {
+         hdr.host_status = 3;
+         return 0;
+       },
+       false,
+       {}},
+      {"driver timeout",
+       [](const uint8_t*, sg_io_hdr_t& hdr) {
+         hdr.driver_status = 6;
+         return 0;
+       },
+       false,
+       {}},
   };
   for (const OutcomeCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -268,8 +304,10 @@ TEST_F(SptiTest, ReadSpeedSettingTable) {
     std::vector<uint8_t> speedBytes;  // bytes 2..3 of SET CD SPEED, empty = nothing sent
   };
   const std::vector<Case> cases = {
-      {"DEFAULT", {}}, {"MAX", {0xFF, 0xFF}}, {"16", {0x0B, 0x10}}, {"48", {0x21, 0x30}},
-      {"255", {0xFF, 0xFF}}, {"0", {}}, {"fast", {}}, {"-3", {}},
+      {"DEFAULT", {}},       {"MAX", {0xFF, 0xFF}},
+      {"16", {0x0B, 0x10}},  {"48", {0x21, 0x30}},
+      {"255", {0xFF, 0xFF}}, {"0", {}},
+      {"fast", {}},          {"-3", {}},
       {"400", {0xFF, 0xFF}},  // 400 x 177 does not fit the field: the highest speed instead
   };
   for (const Case& c : cases) {

@@ -8,13 +8,15 @@
 namespace {
 
 // A disc of three silent tracks with the given texts (disc first, then the tracks).
-std::shared_ptr<const DiscImage> DiscWithText(const QStringList& titles, const QStringList& performers) {
+std::shared_ptr<const DiscImage> DiscWithText(const QStringList& titles,
+                                              const QStringList& performers) {
   DiscLayout layout;
   layout.title = titles.value(0);
   layout.performer = performers.value(0);
   for (int i = 1; i <= 3; ++i) {
     const int start = (i - 1) * 100;
-    layout.tracks.append({i, TrackMode::Audio, start, start, start + 100, titles.value(i), performers.value(i)});
+    layout.tracks.append(
+        {i, TrackMode::Audio, start, start, start + 100, titles.value(i), performers.value(i)});
   }
   layout.runs.append({0, 300, TrackMode::Audio, SectorRun::Source::Blank, -1, 0});
   return DiscImage::Generated(std::move(layout), nullptr);
@@ -36,7 +38,8 @@ uint16_t PlainCrc(const QByteArray& bytes) {
   return uint16_t(remainder);
 }
 
-QByteArray ReadCdTextPacks(ScsiClient& client, int allocation = 0xFF00, ScsiAnswer* answer = nullptr) {
+QByteArray ReadCdTextPacks(ScsiClient& client, int allocation = 0xFF00,
+                           ScsiAnswer* answer = nullptr) {
   ScsiAnswer reply = client.Send(ReadTocCdb(5, false, 0, allocation), 0xFF00);
   EXPECT_TRUE(reply.Good());
   const int length = qFromBigEndian<quint16>(reply.data.constData());
@@ -45,7 +48,8 @@ QByteArray ReadCdTextPacks(ScsiClient& client, int allocation = 0xFF00, ScsiAnsw
 }
 
 TEST(CdText, PacksCarryTheTextsWithValidCrcs) {
-  const QStringList titles = {"A Rather Long Album Title", "One", "", QString::fromUtf8("Trois \u00e9t\u00e9 \u20ac")};
+  const QStringList titles = {"A Rather Long Album Title", "One", "",
+                              QString::fromUtf8("Trois \u00e9t\u00e9 \u20ac")};
   const QStringList performers = {"Band", "Band", "Guest Singer", "Band"};
   VirtualDriveHost::Instance().Drive(0).LoadImage(DiscWithText(titles, performers));
   ScsiClient client;

@@ -25,7 +25,8 @@ class VirtualDriveCommands : public testing::Test {
     const QString cue = folder_.Write(
         "mixed.cue",
         "TITLE \"Mixed\"\nFILE audio.bin BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
-        " TRACK 02 AUDIO\n  INDEX 01 00:04:00\nFILE data.iso BINARY\n TRACK 03 MODE1/2048\n  INDEX 01 00:00:00\n");
+        " TRACK 02 AUDIO\n  INDEX 01 00:04:00\nFILE data.iso BINARY\n TRACK 03 MODE1/2048\n  INDEX "
+        "01 00:00:00\n");
     QString error;
     ASSERT_TRUE(drive().LoadCue(cue, &error)) << error.toStdString();
     Reset();
@@ -109,7 +110,8 @@ struct SenseCase {
 
 void PrintTo(const SenseCase& c, std::ostream* out) { *out << c.name; }
 
-class VirtualDriveSense : public VirtualDriveCommands, public testing::WithParamInterface<SenseCase> {};
+class VirtualDriveSense : public VirtualDriveCommands,
+                          public testing::WithParamInterface<SenseCase> {};
 
 TEST_P(VirtualDriveSense, AnswersWithFixedFormatSense) {
   const SenseCase& c = GetParam();
@@ -142,25 +144,34 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, VirtualDriveSense,
     testing::Values(
         SenseCase{"ReadyWithDisc", nullptr, Cdb(6, {}), 0, 0, 0, 0},
-        SenseCase{"NoDisc", [](VirtualDrive& d) { d.RemoveDisc(); }, Cdb(6, {}), 0, 0x02, 0x3A, 0x00},
-        SenseCase{"TrayOpen", [](VirtualDrive& d) { d.SetTrayOpen(true); }, Cdb(6, {}), 0, 0x02, 0x3A, 0x00},
-        SenseCase{"TocWithTrayOpen", [](VirtualDrive& d) { d.SetTrayOpen(true); }, ReadTocCdb(0), 804, 0x02, 0x3A, 0},
-        SenseCase{"ReadWithoutDisc", [](VirtualDrive& d) { d.RemoveDisc(); }, ReadCdCdb(0, 1), kSector, 0x02, 0x3A, 0},
+        SenseCase{"NoDisc", [](VirtualDrive& d) { d.RemoveDisc(); }, Cdb(6, {}), 0, 0x02, 0x3A,
+                  0x00},
+        SenseCase{"TrayOpen", [](VirtualDrive& d) { d.SetTrayOpen(true); }, Cdb(6, {}), 0, 0x02,
+                  0x3A, 0x00},
+        SenseCase{"TocWithTrayOpen", [](VirtualDrive& d) { d.SetTrayOpen(true); }, ReadTocCdb(0),
+                  804, 0x02, 0x3A, 0},
+        SenseCase{"ReadWithoutDisc", [](VirtualDrive& d) { d.RemoveDisc(); }, ReadCdCdb(0, 1),
+                  kSector, 0x02, 0x3A, 0},
         SenseCase{"UnknownOpcode", nullptr, Cdb(12, {{0, 0xA8}}), 0, 0x05, 0x20, 0x00},
         SenseCase{"UnknownTocFormat", nullptr, ReadTocCdb(3), 804, 0x05, 0x24, 0x00},
         SenseCase{"TocFromMissingTrack", nullptr, ReadTocCdb(0, true, 4), 804, 0x05, 0x24, 0x00},
-        SenseCase{"ModeSenseOtherPage", nullptr, Cdb(10, {{0, 0x5A}, {2, 0x0E}, {8, 0xFF}}), 255, 0x05, 0x24, 0},
+        SenseCase{"ModeSenseOtherPage", nullptr, Cdb(10, {{0, 0x5A}, {2, 0x0E}, {8, 0xFF}}), 255,
+                  0x05, 0x24, 0},
         SenseCase{"ReadCdWithC2Errors", nullptr, ReadCdCdb(0, 1, 0xFA), kSector, 0x05, 0x24, 0x00},
-        SenseCase{"ReadCdWithSubchannel", nullptr, ReadCdCdb(0, 1).replace(10, 1, "\x01"), kSector, 0x05, 0x24, 0},
+        SenseCase{"ReadCdWithSubchannel", nullptr, ReadCdCdb(0, 1).replace(10, 1, "\x01"), kSector,
+                  0x05, 0x24, 0},
         SenseCase{"CommandBlockTooShort", nullptr, ReadTocCdb(0).left(6), 804, 0x05, 0x24, 0x00},
         SenseCase{"ReadPastLeadOut", nullptr, ReadCdCdb(590, 11), 11 * kSector, 0x05, 0x21, 0x00},
         SenseCase{"ReadStartingAtLeadOut", nullptr, Read10Cdb(600, 1), 2048, 0x05, 0x21, 0x00},
         SenseCase{"Read10OnAudio", nullptr, Read10Cdb(499, 2), 4096, 0x05, 0x64, 0x00},
-        SenseCase{"ReadCdAudioTypeOnData", nullptr, ReadCdCdb(500, 1, 0xF8, 1), kSector, 0x05, 0x64, 0x00},
-        SenseCase{"ReadCdMode1TypeOnAudio", nullptr, ReadCdCdb(0, 1, 0xF8, 2), kSector, 0x05, 0x64, 0x00},
-        SenseCase{"DiscStructureOfCd", nullptr, Cdb(12, {{0, 0xAD}, {8, 0x08}}), 2048, 0x05, 0x30, 0x02},
-        SenseCase{"CapacityWithoutDisc", [](VirtualDrive& d) { d.RemoveDisc(); }, Cdb(10, {{0, 0x25}}), 8, 0x02,
-                  0x3A, 0}),
+        SenseCase{"ReadCdAudioTypeOnData", nullptr, ReadCdCdb(500, 1, 0xF8, 1), kSector, 0x05, 0x64,
+                  0x00},
+        SenseCase{"ReadCdMode1TypeOnAudio", nullptr, ReadCdCdb(0, 1, 0xF8, 2), kSector, 0x05, 0x64,
+                  0x00},
+        SenseCase{"DiscStructureOfCd", nullptr, Cdb(12, {{0, 0xAD}, {8, 0x08}}), 2048, 0x05, 0x30,
+                  0x02},
+        SenseCase{"CapacityWithoutDisc", [](VirtualDrive& d) { d.RemoveDisc(); },
+                  Cdb(10, {{0, 0x25}}), 8, 0x02, 0x3A, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(VirtualDriveCommands, SenseBufferAndHeaderChecks) {
@@ -189,8 +200,10 @@ TEST_F(VirtualDriveCommands, SenseBufferAndHeaderChecks) {
 
 TEST_F(VirtualDriveCommands, TrayLockAndMediaEvents) {
   QList<std::pair<QString, bool>> events;
-  const int listener = VirtualDriveHost::Instance().AddMediaListener(
-      [&](const QString& device, bool arrived) { events.append({device, arrived}); });
+  const int listener =
+      VirtualDriveHost::Instance().AddMediaListener([&](const QString& device, bool arrived) {
+        events.append({device, arrived});
+      });
   const QByteArray mechanism = Cdb(12, {{0, 0xBD}, {9, 12}});
   const QByteArray eject = Cdb(6, {{0, 0x1B}, {1, 0x01}, {4, 0x02}});
   const QByteArray load = Cdb(6, {{0, 0x1B}, {1, 0x01}, {4, 0x03}});
@@ -200,7 +213,8 @@ TEST_F(VirtualDriveCommands, TrayLockAndMediaEvents) {
   ASSERT_TRUE(client_.Send(Cdb(6, {{0, 0x1E}, {4, 0x01}})).Good());  // prevent removal
   EXPECT_TRUE(drive().IsLocked());
   const ScsiAnswer refused = client_.Send(eject);
-  EXPECT_EQ(std::make_tuple(refused.SenseKey(), refused.Asc(), refused.Ascq()), std::make_tuple(5, 0x53, 2));
+  EXPECT_EQ(std::make_tuple(refused.SenseKey(), refused.Asc(), refused.Ascq()),
+            std::make_tuple(5, 0x53, 2));
   EXPECT_FALSE(doorOpen());
   ASSERT_TRUE(client_.Send(Cdb(6, {{0, 0x1E}})).Good());  // allow
   ASSERT_TRUE(client_.Send(eject).Good());
@@ -227,12 +241,14 @@ TEST_F(VirtualDriveCommands, TrayLockAndMediaEvents) {
   VirtualDriveHost::Instance().RemoveMediaListener(listener);
   drive().RemoveDisc();
 
-  const QList<std::pair<QString, bool>> expected = {{"vcd0", false}, {"vcd0", true}, {"vcd0", false},
-                                                    {"vcd0", true},  {"vcd0", false}, {"vcd0", true}};
+  const QList<std::pair<QString, bool>> expected = {{"vcd0", false}, {"vcd0", true},
+                                                    {"vcd0", false}, {"vcd0", true},
+                                                    {"vcd0", false}, {"vcd0", true}};
   EXPECT_EQ(events, expected);
 }
 
-// The speeds MODE SENSE page 2Ah reports (bytes 8..9 maximum, 14..15 current, after the 8-byte header).
+// The speeds MODE SENSE page 2Ah reports (bytes 8..9 maximum, 14..15 current, after the 8-byte
+// header).
 std::pair<int, int> ReportedSpeeds(ScsiClient& client) {
   const ScsiAnswer answer = client.Send(Cdb(10, {{0, 0x5A}, {2, 0x2A}, {7, 0x01}, {8, 0x00}}), 256);
   EXPECT_TRUE(answer.Good());
@@ -241,7 +257,9 @@ std::pair<int, int> ReportedSpeeds(ScsiClient& client) {
   return {qFromBigEndian<quint16>(bytes + 16), qFromBigEndian<quint16>(bytes + 22)};
 }
 
-QByteArray SetSpeedCdb(int kbps) { return Cdb(12, {{0, 0xBB}, {2, kbps >> 8}, {3, kbps}, {4, 0xFF}, {5, 0xFF}}); }
+QByteArray SetSpeedCdb(int kbps) {
+  return Cdb(12, {{0, 0xBB}, {2, kbps >> 8}, {3, kbps}, {4, 0xFF}, {5, 0xFF}});
+}
 
 struct SpeedCase {
   int max;
@@ -291,8 +309,10 @@ TEST_F(VirtualDriveCommands, ThrottleSlowsReadsToTheXSpeed) {
   drive().SetReadThrottleX(4);
   EXPECT_EQ(drive().ReadThrottleX(), 4);
   const auto started = std::chrono::steady_clock::now();
-  for (int lba = 0; lba < 60; lba += 20) ASSERT_TRUE(client_.Send(ReadCdCdb(lba, 20), 20 * kSector).Good());
-  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(60 * 1000 / (75 * 4)));
+  for (int lba = 0; lba < 60; lba += 20)
+    ASSERT_TRUE(client_.Send(ReadCdCdb(lba, 20), 20 * kSector).Good());
+  EXPECT_GE(std::chrono::steady_clock::now() - started,
+            std::chrono::milliseconds(60 * 1000 / (75 * 4)));
   drive().SetReadThrottleX(0);
   EXPECT_EQ(drive().ReadThrottleX(), 0);
 }
@@ -300,10 +320,13 @@ TEST_F(VirtualDriveCommands, ThrottleSlowsReadsToTheXSpeed) {
 TEST_F(VirtualDriveCommands, FaultsFailAlwaysOrTheFirstReads) {
   drive().FailSector(100, 2);
   drive().FailSector(550, -1);
-  auto read = [&](int lba, int count) { return client_.Send(ReadCdCdb(lba, count), count * kSector); };
+  auto read = [&](int lba, int count) {
+    return client_.Send(ReadCdCdb(lba, count), count * kSector);
+  };
   for (int attempt = 0; attempt < 2; ++attempt) {
     const ScsiAnswer failed = read(90, 27);
-    EXPECT_EQ(std::make_tuple(failed.SenseKey(), failed.Asc(), failed.Ascq()), std::make_tuple(3, 0x11, 0));
+    EXPECT_EQ(std::make_tuple(failed.SenseKey(), failed.Asc(), failed.Ascq()),
+              std::make_tuple(3, 0x11, 0));
     EXPECT_EQ(uint8_t(failed.sense[0]), 0xF0);  // information valid: the failing sector
     EXPECT_EQ(qFromBigEndian<quint32>(failed.sense.constData() + 3), 100u);
     EXPECT_EQ(failed.Transferred(), 10 * kSector);  // the sectors before it arrive
@@ -323,8 +346,8 @@ TEST_F(VirtualDriveCommands, FaultsFailAlwaysOrTheFirstReads) {
 }
 
 TEST_F(VirtualDriveCommands, CommandLogHoldsEveryBlockInOrder) {
-  const QList<QByteArray> sent = {Cdb(6, {}), ReadTocCdb(0), Cdb(12, {{0, 0xA8}, {11, 0x7F}}), ReadCdCdb(5, 1),
-                                  ReadTocCdb(0).left(6)};
+  const QList<QByteArray> sent = {Cdb(6, {}), ReadTocCdb(0), Cdb(12, {{0, 0xA8}, {11, 0x7F}}),
+                                  ReadCdCdb(5, 1), ReadTocCdb(0).left(6)};
   for (const QByteArray& cdb : sent) client_.Send(cdb, 4096);
   EXPECT_EQ(drive().CommandLog(), sent);
   drive().ClearCommandLog();
@@ -338,7 +361,8 @@ TEST_F(VirtualDriveCommands, DiscStructureOnlyForDvdMedia) {
   ASSERT_TRUE(dvd.Good());
   EXPECT_EQ(dvd.Transferred(), 2048);
   EXPECT_EQ(qFromBigEndian<quint16>(dvd.data.constData()), 2050);
-  EXPECT_EQ(qFromBigEndian<quint32>(dvd.data.constData() + 12) - qFromBigEndian<quint32>(dvd.data.constData() + 8),
+  EXPECT_EQ(qFromBigEndian<quint32>(dvd.data.constData() + 12) -
+                qFromBigEndian<quint32>(dvd.data.constData() + 8),
             599u);  // last data sector - first = disc length - 1
   EXPECT_EQ(client_.Send(Cdb(12, {{0, 0xAD}, {7, 0x04}, {9, 0xFF}}), 255).SenseKey(), 5);
   drive().SetDvd(false);
@@ -356,8 +380,9 @@ TEST_F(VirtualDriveCommands, TableOfContents) {
     QList<Entry> list;
     const int length = qFromBigEndian<quint16>(answer.data.constData()) + 2;
     for (int at = 4; at + 8 <= length; at += 8) {
-      list.append({uint8_t(answer.data[at + 1]), uint8_t(answer.data[at + 2]), uint8_t(answer.data[at + 5]),
-                   uint8_t(answer.data[at + 6]), uint8_t(answer.data[at + 7])});
+      list.append({uint8_t(answer.data[at + 1]), uint8_t(answer.data[at + 2]),
+                   uint8_t(answer.data[at + 5]), uint8_t(answer.data[at + 6]),
+                   uint8_t(answer.data[at + 7])});
     }
     return list;
   };
@@ -372,7 +397,9 @@ TEST_F(VirtualDriveCommands, TableOfContents) {
   const QList<std::array<int, 5>> expected = {
       {0x10, 1, 0, 2, 0}, {0x10, 2, 0, 6, 0}, {0x14, 3, 0, 8, 50}, {0x14, 0xAA, 0, 10, 0}};
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ((std::array<int, 5>{all[i].control, all[i].track, all[i].m, all[i].s, all[i].f}), expected[i]) << i;
+    EXPECT_EQ((std::array<int, 5>{all[i].control, all[i].track, all[i].m, all[i].s, all[i].f}),
+              expected[i])
+        << i;
   }
   // From track 3 on; only the lead-out; LBA addresses.
   EXPECT_EQ(entries(client_.Send(ReadTocCdb(0, true, 3), 804)).size(), 2);
@@ -404,7 +431,8 @@ TEST_F(VirtualDriveCommands, SectorReadsReturnTheImage) {
   ASSERT_TRUE(raw.Good());
   EXPECT_EQ(raw.data.mid(16, 2048), data_.mid(98 * 2048, 2048));
   EXPECT_EQ(raw.data.mid(kSector + 16, 2048), data_.mid(99 * 2048, 2048));
-  EXPECT_EQ(raw.data.mid(12, 4), QByteArray::fromHex("00097301"));  // 598 + 150 frames = 00:09:73, Mode 1
+  EXPECT_EQ(raw.data.mid(12, 4),
+            QByteArray::fromHex("00097301"));  // 598 + 150 frames = 00:09:73, Mode 1
   const ScsiAnswer user = client_.Send(Read10Cdb(500, 31), 31 * 2048);
   ASSERT_TRUE(user.Good());
   EXPECT_EQ(user.data, data_.left(31 * 2048));
@@ -449,7 +477,8 @@ TEST_F(VirtualDriveCommands, ReadsStayConsistentWhileTheDriveChanges) {
       ASSERT_EQ(answer.data, audio_.mid(qsizetype(lba) * kSector, 27 * kSector)) << lba;
     } else {
       ASSERT_TRUE(answer.SenseKey() == 2 || answer.SenseKey() == 3) << answer.SenseKey();
-      ASSERT_EQ(answer.data.left(answer.Transferred()), audio_.mid(qsizetype(lba) * kSector, answer.Transferred()));
+      ASSERT_EQ(answer.data.left(answer.Transferred()),
+                audio_.mid(qsizetype(lba) * kSector, answer.Transferred()));
     }
   }
   done = true;
@@ -470,9 +499,11 @@ TEST_F(VirtualDriveCommands, ArbitraryCommandBlocksGetWellFormedAnswers) {
       const int dataLength = int(random() % 70000);
       const ScsiAnswer answer = client_.Send(cdb, dataLength);
       ASSERT_EQ(answer.result, 0) << opcode;
-      ASSERT_TRUE(answer.hdr.status == 0 || (answer.hdr.status == 2 && answer.hdr.sb_len_wr == 18)) << opcode;
+      ASSERT_TRUE(answer.hdr.status == 0 || (answer.hdr.status == 2 && answer.hdr.sb_len_wr == 18))
+          << opcode;
       ASSERT_GE(answer.hdr.resid, 0) << opcode;
-      ASSERT_EQ(answer.data.mid(answer.Transferred()), QByteArray(dataLength - answer.Transferred(), char(0xEE)))
+      ASSERT_EQ(answer.data.mid(answer.Transferred()),
+                QByteArray(dataLength - answer.Transferred(), char(0xEE)))
           << opcode;
     }
     drive().SetTrayOpen(false);
@@ -489,8 +520,9 @@ TEST(VirtualDriveMode2, ReadsStoredSectors) {
   folder.Write("xa.bin", stored);
   VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
   QString error;
-  ASSERT_TRUE(drive.LoadCue(folder.Write("xa.cue", "FILE xa.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n"),
-                            &error));
+  ASSERT_TRUE(drive.LoadCue(
+      folder.Write("xa.cue", "FILE xa.bin BINARY\nTRACK 01 MODE2/2352\nINDEX 01 00:00:00\n"),
+      &error));
   ScsiClient client;
   const ScsiAnswer user = client.Send(Read10Cdb(3, 2), 4096);
   ASSERT_TRUE(user.Good());
@@ -498,7 +530,8 @@ TEST(VirtualDriveMode2, ReadsStoredSectors) {
   const ScsiAnswer field = client.Send(ReadCdCdb(5, 1, 0x10, 3), kSector);
   EXPECT_EQ(field.Transferred(), 2336);
   EXPECT_EQ(field.data.left(2336), stored.mid(5 * kSector + 16, 2336));
-  for (int type : {4, 5}) EXPECT_TRUE(client.Send(ReadCdCdb(5, 1, 0xF8, type), kSector).Good()) << type;
+  for (int type : {4, 5})
+    EXPECT_TRUE(client.Send(ReadCdCdb(5, 1, 0xF8, type), kSector).Good()) << type;
   EXPECT_EQ(client.Send(ReadCdCdb(5, 1, 0xF8), kSector).data, stored.mid(5 * kSector, kSector));
   EXPECT_EQ(client.Send(ReadCdCdb(5, 1, 0xF8, 2), kSector).Asc(), 0x64);
   EXPECT_EQ(client.Send(ReadCdCdb(5, 1, 0xF8, 6), kSector).Asc(), 0x24);

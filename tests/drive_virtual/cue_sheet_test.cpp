@@ -66,7 +66,8 @@ TEST_P(CueSheetGood, LaysOutTracksAndText) {
   EXPECT_EQ(image->LeadOut(), sheet.tracks.last().end);
   EXPECT_EQ(image->Title(), sheet.discTitle);
   EXPECT_EQ(image->Performer(), sheet.discPerformer);
-  for (int i = 0; i < sheet.trackTitles.size(); ++i) EXPECT_EQ(image->Tracks()[i].title, sheet.trackTitles[i]);
+  for (int i = 0; i < sheet.trackTitles.size(); ++i)
+    EXPECT_EQ(image->Tracks()[i].title, sheet.trackTitles[i]);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -78,18 +79,23 @@ INSTANTIATE_TEST_SUITE_P(
                   "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
                   "  TRACK 02 AUDIO\n    INDEX 00 00:10:00\n    INDEX 01 00:12:00\n"
                   "  TRACK 03 AUDIO\n    INDEX 01 00:20:00\n",
-                  {{1, TrackMode::Audio, 0, 0, 750}, {2, TrackMode::Audio, 750, 900, 1500},
+                  {{1, TrackMode::Audio, 0, 0, 750},
+                   {2, TrackMode::Audio, 750, 900, 1500},
                    {3, TrackMode::Audio, 1500, 1500, 3000}}},
-        GoodSheet{"SeveralFilesPregapAndCookedData",
-                  {{"data.iso", 500, 2048}, {"t2.bin", 300, 2352}, {"t3.bin", 200, 2352}},
-                  "FILE \"data.iso\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"
-                  "FILE \"t2.bin\" BINARY\n  TRACK 02 AUDIO\n    PREGAP 00:02:00\n    INDEX 01 00:00:00\n"
-                  "FILE \"t3.bin\" BINARY\n  TRACK 03 AUDIO\n    INDEX 00 00:00:00\n    INDEX 01 00:01:00\n",
-                  {{1, TrackMode::Mode1Cooked, 0, 0, 500}, {2, TrackMode::Audio, 500, 650, 950},
-                   {3, TrackMode::Audio, 950, 1025, 1150}}},
+        GoodSheet{
+            "SeveralFilesPregapAndCookedData",
+            {{"data.iso", 500, 2048}, {"t2.bin", 300, 2352}, {"t3.bin", 200, 2352}},
+            "FILE \"data.iso\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"
+            "FILE \"t2.bin\" BINARY\n  TRACK 02 AUDIO\n    PREGAP 00:02:00\n    INDEX 01 00:00:00\n"
+            "FILE \"t3.bin\" BINARY\n  TRACK 03 AUDIO\n    INDEX 00 00:00:00\n    INDEX 01 "
+            "00:01:00\n",
+            {{1, TrackMode::Mode1Cooked, 0, 0, 500},
+             {2, TrackMode::Audio, 500, 650, 950},
+             {3, TrackMode::Audio, 950, 1025, 1150}}},
         GoodSheet{"Mode2AndPostgap",
                   {{"mixed.bin", 600, 2352}},
-                  "FILE mixed.bin BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n    POSTGAP 00:02:00\n"
+                  "FILE mixed.bin BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n    "
+                  "POSTGAP 00:02:00\n"
                   "  TRACK 02 AUDIO\n    INDEX 01 00:02:50\n",
                   {{1, TrackMode::Mode2Raw, 0, 0, 350}, {2, TrackMode::Audio, 350, 350, 750}}},
         GoodSheet{"WrittenByTheImageWriter",
@@ -97,15 +103,17 @@ INSTANTIATE_TEST_SUITE_P(
                   "FILE \"disc.bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n    INDEX 01 00:00:00\r\n"
                   "  TRACK 02 AUDIO\r\n    INDEX 01 00:04:00\r\n",
                   {{1, TrackMode::Mode1Raw, 0, 0, 300}, {2, TrackMode::Audio, 300, 300, 700}}},
-        GoodSheet{"Windows1252TextAndIgnoredCommands",
-                  {{"a b.bin", 200, 2352}},
-                  "REM GENRE Jazz\nCATALOG 0000000000000\nPERFORMER \"Bj\xf6rk \x80\"\ntitle \"Caf\xe9\"\n"
-                  "file \"a b.bin\" binary\n  track 01 audio\n    FLAGS DCP\n    ISRC ABCDE1234567\n"
-                  "    TITLE \"Na\xefve\"\n    index 01 00:00:00\n",
-                  {{1, TrackMode::Audio, 0, 0, 200}},
-                  QString::fromUtf8("Caf\u00e9"),
-                  QString::fromUtf8("Bj\u00f6rk \u20ac"),
-                  {QString::fromUtf8("Na\u00efve")}},
+        GoodSheet{
+            "Windows1252TextAndIgnoredCommands",
+            {{"a b.bin", 200, 2352}},
+            "REM GENRE Jazz\nCATALOG 0000000000000\nPERFORMER \"Bj\xf6rk \x80\"\ntitle "
+            "\"Caf\xe9\"\n"
+            "file \"a b.bin\" binary\n  track 01 audio\n    FLAGS DCP\n    ISRC ABCDE1234567\n"
+            "    TITLE \"Na\xefve\"\n    index 01 00:00:00\n",
+            {{1, TrackMode::Audio, 0, 0, 200}},
+            QString::fromUtf8("Caf\u00e9"),
+            QString::fromUtf8("Bj\u00f6rk \u20ac"),
+            {QString::fromUtf8("Na\u00efve")}},
         GoodSheet{"Utf8WithByteOrderMark",
                   {{"a.bin", 100, 2352}},
                   "\xEF\xBB\xBFTITLE \"Caf\xC3\xA9 \xE2\x99\xAA\"\nFILE \"a.bin\" BINARY\n"
@@ -114,14 +122,16 @@ INSTANTIATE_TEST_SUITE_P(
                   QString::fromUtf8("Caf\u00e9 \u266a"),
                   {},
                   {QString::fromUtf8("\u00dc")}},
-        GoodSheet{"CarriageReturnLineEnds",
-                  {{"a.bin", 90, 2352}},
-                  "FILE \"a.bin\" BINARY\r  TRACK 01 AUDIO\r    INDEX 01 00:00:00\r  TRACK 02 AUDIO\r"
-                  "    INDEX 01 00:01:00\r",
-                  {{1, TrackMode::Audio, 0, 0, 75}, {2, TrackMode::Audio, 75, 75, 90}}},
+        GoodSheet{
+            "CarriageReturnLineEnds",
+            {{"a.bin", 90, 2352}},
+            "FILE \"a.bin\" BINARY\r  TRACK 01 AUDIO\r    INDEX 01 00:00:00\r  TRACK 02 AUDIO\r"
+            "    INDEX 01 00:01:00\r",
+            {{1, TrackMode::Audio, 0, 0, 75}, {2, TrackMode::Audio, 75, 75, 90}}},
         GoodSheet{"FirstTrackIsNotOne",
                   {{"a.bin", 600, 2352}},
-                  "FILE \"a.bin\" BINARY\n  TRACK 03 AUDIO\n    INDEX 00 00:00:00\n    INDEX 01 00:02:00\n"
+                  "FILE \"a.bin\" BINARY\n  TRACK 03 AUDIO\n    INDEX 00 00:00:00\n    INDEX 01 "
+                  "00:02:00\n"
                   "  TRACK 04 AUDIO\n    INDEX 01 00:05:00\n",
                   {{3, TrackMode::Audio, 0, 150, 375}, {4, TrackMode::Audio, 375, 375, 600}}},
         GoodSheet{"BackslashInFileName",
@@ -159,46 +169,64 @@ constexpr char kFileA[] = "FILE \"a.bin\" BINARY\n";
 INSTANTIATE_TEST_SUITE_P(
     Sheets, CueSheetBad,
     testing::Values(
-        BadSheet{"UnknownMode", QByteArray(kFileA) + "TRACK 01 MODE3/2352\nINDEX 01 00:00:00\n", 2, "unknown track mode"},
-        BadSheet{"MissingFile", "REM x\nFILE \"gone.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", 2, "missing file"},
-        BadSheet{"SecondsOutOfRange", QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:60:00\n", 3, "bad time"},
-        BadSheet{"FramesOutOfRange", QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:00:75\n", 3, "bad time"},
-        BadSheet{"NotATime", QByteArray(kFileA) + "TRACK 01 AUDIO\nPREGAP 2s\nINDEX 01 00:00:00\n", 3, "bad time"},
+        BadSheet{"UnknownMode", QByteArray(kFileA) + "TRACK 01 MODE3/2352\nINDEX 01 00:00:00\n", 2,
+                 "unknown track mode"},
+        BadSheet{"MissingFile",
+                 "REM x\nFILE \"gone.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", 2,
+                 "missing file"},
+        BadSheet{"SecondsOutOfRange", QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:60:00\n", 3,
+                 "bad time"},
+        BadSheet{"FramesOutOfRange", QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:00:75\n", 3,
+                 "bad time"},
+        BadSheet{"NotATime", QByteArray(kFileA) + "TRACK 01 AUDIO\nPREGAP 2s\nINDEX 01 00:00:00\n",
+                 3, "bad time"},
         BadSheet{"Index01Missing",
-                 QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 00 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n", 2,
-                 "no INDEX 01"},
-        BadSheet{"LastTrackWithoutIndex01", QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n", 4,
+                 QByteArray(kFileA) +
+                     "TRACK 01 AUDIO\nINDEX 00 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n",
+                 2, "no INDEX 01"},
+        BadSheet{"LastTrackWithoutIndex01",
+                 QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\n", 4,
                  "no INDEX 01"},
         BadSheet{"TrackNumberSkipped",
-                 QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 03 AUDIO\nINDEX 01 00:01:00\n", 4,
-                 "out of order"},
+                 QByteArray(kFileA) +
+                     "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 03 AUDIO\nINDEX 01 00:01:00\n",
+                 4, "out of order"},
         BadSheet{"TrackStartsBeforePrevious",
-                 QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:01:00\nTRACK 02 AUDIO\nINDEX 01 00:00:10\n", 4,
-                 "starts before"},
-        BadSheet{"IndexOutOfOrder", QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 00 00:00:00\n", 4,
+                 QByteArray(kFileA) +
+                     "TRACK 01 AUDIO\nINDEX 01 00:01:00\nTRACK 02 AUDIO\nINDEX 01 00:00:10\n",
+                 4, "starts before"},
+        BadSheet{"IndexOutOfOrder",
+                 QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nINDEX 00 00:00:00\n", 4,
                  "out of order"},
         BadSheet{"IndexGoesBack",
-                 QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:02:00\nINDEX 02 00:01:00\n", 4, "before"},
+                 QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:02:00\nINDEX 02 00:01:00\n", 4,
+                 "before"},
         BadSheet{"FileTooShortForNextTrack",
-                 QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:04:00\n", 1,
-                 "file too short"},
+                 QByteArray(kFileA) +
+                     "TRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:04:00\n",
+                 1, "file too short"},
         BadSheet{"IndexBeyondTheEndOfTheFile",
                  QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:04:01\n", 4,
                  "INDEX 01 of track 1 lies beyond the end of the file"},
         BadSheet{"EmptySecondFile",
-                 QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE b.bin BINARY\nTRACK 02 AUDIO\n"
-                                      "INDEX 01 00:00:00\n",
+                 QByteArray(kFileA) +
+                     "TRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE b.bin BINARY\nTRACK 02 AUDIO\n"
+                     "INDEX 01 00:00:00\n",
                  4, "file too short"},
         BadSheet{"TrackBeforeFile", "TRACK 01 AUDIO\nINDEX 01 00:00:00\n", 1, "before any FILE"},
-        BadSheet{"UnknownCommand", QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nSPEED 4x\n", 4,
+        BadSheet{"UnknownCommand",
+                 QByteArray(kFileA) + "TRACK 01 AUDIO\nINDEX 01 00:00:00\nSPEED 4x\n", 4,
                  "unknown command"},
-        BadSheet{"UnterminatedQuote", "TITLE \"Open\nFILE \"a.bin\" BINARY\n", 1, "unterminated quote"},
+        BadSheet{"UnterminatedQuote", "TITLE \"Open\nFILE \"a.bin\" BINARY\n", 1,
+                 "unterminated quote"},
         BadSheet{"WaveFile", "FILE \"a.wav\" WAVE\n", 1, "unsupported file type"},
         BadSheet{"TrackNumberZero", QByteArray(kFileA) + "TRACK 00 AUDIO\n", 2, "bad track number"},
-        BadSheet{"TrackNumberTooLarge", QByteArray(kFileA) + "TRACK 100 AUDIO\n", 2, "bad track number"},
-        BadSheet{"FileWithoutTracks",
-                 "FILE \"b.bin\" BINARY\nFILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", 1,
-                 "FILE without tracks"},
+        BadSheet{"TrackNumberTooLarge", QByteArray(kFileA) + "TRACK 100 AUDIO\n", 2,
+                 "bad track number"},
+        BadSheet{
+            "FileWithoutTracks",
+            "FILE \"b.bin\" BINARY\nFILE \"a.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n", 1,
+            "FILE without tracks"},
         BadSheet{"NoTracks", "REM nothing here\nREM at all\n", 3, "no tracks"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -208,7 +236,8 @@ TEST(CueSheetLoad, RefusedSheetKeepsThePreviousDisc) {
   folder.Write("a.bin", PatternSectors(0, 300));
   VirtualDrive drive("vcdt");
   QString error;
-  ASSERT_TRUE(drive.LoadCue(folder.Write("good.cue", "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"), &error))
+  ASSERT_TRUE(drive.LoadCue(
+      folder.Write("good.cue", "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"), &error))
       << error.toStdString();
   EXPECT_FALSE(drive.LoadCue(folder.Write("bad.cue", "FILE a.bin BINARY\nTRACK 01 CDG\n"), &error));
   EXPECT_FALSE(drive.LoadCue(folder.Path("absent.cue"), &error));
@@ -231,8 +260,10 @@ TEST(CueSheetLoad, SectorsComeFromTheirFilesAndOffsets) {
   folder.Write("two.bin", second);
   QString error;
   const auto image = LoadCueSheet(
-      folder.Write("d.cue", "FILE one.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:04:00\n"
-                            "FILE two.bin BINARY\nTRACK 03 AUDIO\nPREGAP 00:00:10\nINDEX 01 00:00:00\n"),
+      folder.Write("d.cue",
+                   "FILE one.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX "
+                   "01 00:04:00\n"
+                   "FILE two.bin BINARY\nTRACK 03 AUDIO\nPREGAP 00:00:10\nINDEX 01 00:00:00\n"),
       &error);
   ASSERT_TRUE(image) << error.toStdString();
   QByteArray sectors(2352 * 3, '\0');

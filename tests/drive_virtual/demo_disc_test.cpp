@@ -42,7 +42,9 @@ int SpectralPeaks(const QList<double>& samples, qsizetype from) {
   const double top = *std::max_element(magnitude.begin(), magnitude.end());
   int peaks = 0;
   for (int bin = 1; bin + 1 < magnitude.size(); ++bin) {
-    if (magnitude[bin] > 0.1 * top && magnitude[bin] >= magnitude[bin - 1] && magnitude[bin] > magnitude[bin + 1]) ++peaks;
+    if (magnitude[bin] > 0.1 * top && magnitude[bin] >= magnitude[bin - 1] &&
+        magnitude[bin] > magnitude[bin + 1])
+      ++peaks;
   }
   return peaks;
 }
@@ -68,7 +70,8 @@ TEST_F(DemoDisc, FourAudioTracksOfTwentyToFortySecondsWithCdText) {
   }
   const ScsiAnswer text = client_.Send(ReadTocCdb(5, false, 0, 0xFF00), 0xFF00);
   ASSERT_TRUE(text.Good());
-  const DecodedCdText decoded = DecodeCdText(text.data.mid(4, qFromBigEndian<quint16>(text.data.constData()) - 2), 5);
+  const DecodedCdText decoded =
+      DecodeCdText(text.data.mid(4, qFromBigEndian<quint16>(text.data.constData()) - 2), 5);
   ASSERT_EQ(decoded.titles.size(), 5);
   ASSERT_EQ(decoded.performers.size(), 5);
   for (const QString& title : decoded.titles) EXPECT_FALSE(title.isEmpty());

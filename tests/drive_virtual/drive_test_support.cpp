@@ -1,9 +1,9 @@
 #include "drive_virtual/drive_test_support.h"
 
-
 #include "platform/codepage.h"
 
-ScsiClient::ScsiClient(const QString& device) : handle_(VirtualDriveHost::Instance().Open(device, true)) {}
+ScsiClient::ScsiClient(const QString& device)
+    : handle_(VirtualDriveHost::Instance().Open(device, true)) {}
 
 ScsiClient::~ScsiClient() {
   if (handle_ >= 0) VirtualDriveHost::Instance().Close(handle_);
@@ -39,16 +39,35 @@ QByteArray Cdb(int length, std::initializer_list<std::pair<int, int>> fields) {
 }
 
 QByteArray ReadCdCdb(int lba, int count, int fieldByte, int expectedType) {
-  return Cdb(12, {{0, 0xBE}, {1, expectedType << 2}, {2, lba >> 24}, {3, lba >> 16}, {4, lba >> 8}, {5, lba},
-                  {6, count >> 16}, {7, count >> 8}, {8, count}, {9, fieldByte}});
+  return Cdb(12, {{0, 0xBE},
+                  {1, expectedType << 2},
+                  {2, lba >> 24},
+                  {3, lba >> 16},
+                  {4, lba >> 8},
+                  {5, lba},
+                  {6, count >> 16},
+                  {7, count >> 8},
+                  {8, count},
+                  {9, fieldByte}});
 }
 
 QByteArray Read10Cdb(int lba, int count) {
-  return Cdb(10, {{0, 0x28}, {2, lba >> 24}, {3, lba >> 16}, {4, lba >> 8}, {5, lba}, {7, count >> 8}, {8, count}});
+  return Cdb(10, {{0, 0x28},
+                  {2, lba >> 24},
+                  {3, lba >> 16},
+                  {4, lba >> 8},
+                  {5, lba},
+                  {7, count >> 8},
+                  {8, count}});
 }
 
 QByteArray ReadTocCdb(int format, bool msf, int fromTrack, int allocation) {
-  return Cdb(10, {{0, 0x43}, {1, msf ? 0x02 : 0}, {2, format}, {6, fromTrack}, {7, allocation >> 8}, {8, allocation}});
+  return Cdb(10, {{0, 0x43},
+                  {1, msf ? 0x02 : 0},
+                  {2, format},
+                  {6, fromTrack},
+                  {7, allocation >> 8},
+                  {8, allocation}});
 }
 
 DecodedCdText DecodeCdText(const QByteArray& packs, int entries) {
@@ -62,7 +81,8 @@ DecodedCdText DecodeCdText(const QByteArray& packs, int entries) {
   auto split = [entries](const QByteArray& bytes) {
     QStringList texts;
     if (bytes.isEmpty()) return texts;
-    for (const QByteArray& text : bytes.split('\0').mid(0, entries)) texts.append(Ansi::Decode(text));
+    for (const QByteArray& text : bytes.split('\0').mid(0, entries))
+      texts.append(Ansi::Decode(text));
     return texts;
   };
   return {split(titleBytes), split(performerBytes)};

@@ -1,8 +1,8 @@
 #pragma once
+#include <scsi/sg.h>
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
-#include <scsi/sg.h>
 
 #include <initializer_list>
 #include <utility>

@@ -7,7 +7,9 @@
 namespace {
 
 void SetEnvironment(const QList<std::pair<const char*, QByteArray>>& variables) {
-  for (const char* name : {"KORVANE_VIRTUAL_DISC", "KORVANE_VIRTUAL_FAULTS", "KORVANE_VIRTUAL_SPEED"}) qunsetenv(name);
+  for (const char* name :
+       {"KORVANE_VIRTUAL_DISC", "KORVANE_VIRTUAL_FAULTS", "KORVANE_VIRTUAL_SPEED"})
+    qunsetenv(name);
   for (const auto& [name, value] : variables) qputenv(name, value);
 }
 
@@ -16,7 +18,8 @@ VirtualDrive& Vcd0() { return VirtualDriveHost::Instance().Drive(0); }
 TEST(VirtualDriveEnvironment, LoadsTheImageWithFaultsAndThrottle) {
   ImageFolder folder;
   folder.Write("a.bin", PatternSectors(1, 100));
-  const QString cue = folder.Write("a.cue", "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+  const QString cue =
+      folder.Write("a.cue", "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
   SetEnvironment({{"KORVANE_VIRTUAL_DISC", cue.toUtf8()},
                   {"KORVANE_VIRTUAL_FAULTS", " 10, 20:2 "},
                   {"KORVANE_VIRTUAL_SPEED", "2.5"}});
@@ -72,12 +75,14 @@ TEST(VirtualDriveEnvironment, AnEmptyVirtualDriveIsListedOnlyOnceAskedFor) {
   Vcd0().LoadDemo();
   EXPECT_EQ(host.BlockDevices().size(), host.DriveCount());
   Vcd0().RemoveDisc();
-  EXPECT_EQ(host.BlockDevices().size(), host.DriveCount()) << "an asked-for drive stays, empty or not";
+  EXPECT_EQ(host.BlockDevices().size(), host.DriveCount())
+      << "an asked-for drive stays, empty or not";
 }
 
 bool SystemHasRealDrive() {
   const QList<ScsiNode> nodes = CurrentScsiHost().BlockDevices();
-  return std::any_of(nodes.begin(), nodes.end(), [](const ScsiNode& node) { return !node.name.startsWith("vcd"); });
+  return std::any_of(nodes.begin(), nodes.end(),
+                     [](const ScsiNode& node) { return !node.name.startsWith("vcd"); });
 }
 
 // Without KORVANE_VIRTUAL_DISC an empty vcd0 gets the demo disc on a machine without drives,
@@ -91,7 +96,8 @@ TEST(VirtualDriveEnvironment, DemoWhenTheSystemHasNoDrive) {
 
   ImageFolder folder;
   folder.Write("a.bin", PatternSectors(1, 100));
-  ASSERT_TRUE(Vcd0().LoadCue(folder.Write("a.cue", "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"), &error));
+  ASSERT_TRUE(Vcd0().LoadCue(
+      folder.Write("a.cue", "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"), &error));
   ASSERT_TRUE(SetUpVirtualDriveFromEnvironment(&error)) << error.toStdString();
   ScsiClient client;
   EXPECT_EQ(client.Send(ReadTocCdb(0), 804).data[3], 1);

@@ -25,7 +25,8 @@ uint64_t PolyMultiply(uint64_t a, uint64_t b) {
 // The EDC field makes the whole stream of bytes 0..2067, each byte least significant bit
 // first, a multiple of (x^16 + x^15 + x^2 + 1)(x^16 + x^2 + x + 1).
 bool EdcVerifies(const uint8_t* sector) {
-  const uint64_t p = PolyMultiply((1u << 16) | (1u << 15) | (1u << 2) | 1u, (1u << 16) | (1u << 2) | (1u << 1) | 1u);
+  const uint64_t p = PolyMultiply((1u << 16) | (1u << 15) | (1u << 2) | 1u,
+                                  (1u << 16) | (1u << 2) | (1u << 1) | 1u);
   uint64_t remainder = 0;
   for (int i = 0; i < 2068; ++i) {
     for (int bit = 0; bit < 8; ++bit) {
@@ -90,8 +91,8 @@ bool EccVerifies(const uint8_t* sector) {
 QByteArray Mode1Header(int lba) {
   const int frames = lba + 150;
   auto bcd = [](int v) { return char((v / 10) << 4 | (v % 10)); };
-  return QByteArray::fromHex("00FFFFFFFFFFFFFFFFFFFF00") + bcd(frames / 4500) + bcd(frames / 75 % 60) +
-         bcd(frames % 75) + char(1);
+  return QByteArray::fromHex("00FFFFFFFFFFFFFFFFFFFF00") + bcd(frames / 4500) +
+         bcd(frames / 75 % 60) + bcd(frames % 75) + char(1);
 }
 
 // Checks one raw Mode 1 sector: sync, header for lba, user data, zero field, EDC and ECC.
@@ -155,26 +156,32 @@ TEST(RawSector, IsoImageReadsRawAndRoundTrips) {
   QDir().mkpath(folder.Path("content"));
   folder.Write("content/readme.txt", PatternSectors(9, 30, 1000));
   QProcess mkisofs;
-  mkisofs.start("genisoimage", {"-quiet", "-V", "KORVANE_TEST", "-o", folder.Path("data.iso"), folder.Path("content")});
-  ASSERT_TRUE(mkisofs.waitForFinished(60000) && mkisofs.exitCode() == 0) << mkisofs.readAllStandardError().toStdString();
+  mkisofs.start("genisoimage", {"-quiet", "-V", "KORVANE_TEST", "-o", folder.Path("data.iso"),
+                                folder.Path("content")});
+  ASSERT_TRUE(mkisofs.waitForFinished(60000) && mkisofs.exitCode() == 0)
+      << mkisofs.readAllStandardError().toStdString();
   const QByteArray iso = ReadFileBytes(folder.Path("data.iso"));
   const int sectors = int(iso.size() / 2048);
   ASSERT_GT(sectors, 30);
-  ASSERT_EQ(iso.mid(16 * 2048, 6), QByteArray("\x01" "CD001"));
+  ASSERT_EQ(iso.mid(16 * 2048, 6), QByteArray("\x01"
+                                              "CD001"));
 
   VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
   QString error;
-  ASSERT_TRUE(drive.LoadCue(folder.Write("iso.cue", "FILE data.iso BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"),
-                            &error))
+  ASSERT_TRUE(drive.LoadCue(
+      folder.Write("iso.cue", "FILE data.iso BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"),
+      &error))
       << error.toStdString();
   ScsiClient client;
   const QByteArray raw = ReadRawDisc(client, sectors);
   ASSERT_EQ(raw.size(), qsizetype(sectors) * 2352);
-  for (int lba = 0; lba < sectors; ++lba) ExpectMode1Sector(raw.mid(lba * 2352, 2352), lba, iso.mid(lba * 2048, 2048));
+  for (int lba = 0; lba < sectors; ++lba)
+    ExpectMode1Sector(raw.mid(lba * 2352, 2352), lba, iso.mid(lba * 2048, 2048));
 
   folder.Write("copy.bin", raw);
-  ASSERT_TRUE(drive.LoadCue(folder.Write("copy.cue", "FILE \"copy.bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n"
-                                                     "    INDEX 01 00:00:00\r\n"),
+  ASSERT_TRUE(drive.LoadCue(folder.Write("copy.cue",
+                                         "FILE \"copy.bin\" BINARY\r\n  TRACK 01 MODE1/2352\r\n"
+                                         "    INDEX 01 00:00:00\r\n"),
                             &error))
       << error.toStdString();
   const ScsiAnswer user = client.Send(Read10Cdb(0, sectors), sectors * 2048);
@@ -194,11 +201,13 @@ TEST(RawSector, MixedDiscRoundTripsThroughABinImage) {
   folder.Write("data.iso", PatternSectors(5, 120, 2048));
   VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
   QString error;
-  ASSERT_TRUE(drive.LoadCue(folder.Write("source.cue", "FILE audio.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
-                                                       "TRACK 02 AUDIO\nINDEX 00 00:02:00\nINDEX 01 00:03:00\n"
-                                                       "FILE data.iso BINARY\nTRACK 03 MODE1/2048\nPREGAP 00:02:00\n"
-                                                       "INDEX 01 00:00:00\n"),
-                            &error))
+  ASSERT_TRUE(
+      drive.LoadCue(folder.Write("source.cue",
+                                 "FILE audio.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                 "TRACK 02 AUDIO\nINDEX 00 00:02:00\nINDEX 01 00:03:00\n"
+                                 "FILE data.iso BINARY\nTRACK 03 MODE1/2048\nPREGAP 00:02:00\n"
+                                 "INDEX 01 00:00:00\n"),
+                    &error))
       << error.toStdString();
   ScsiClient client;
   const ScsiAnswer toc = client.Send(ReadTocCdb(0), 804);
@@ -213,10 +222,11 @@ TEST(RawSector, MixedDiscRoundTripsThroughABinImage) {
   }
 
   folder.Write("copy.bin", image);
-  ASSERT_TRUE(drive.LoadCue(folder.Write("copy.cue", "FILE \"copy.bin\" BINARY\r\n"
-                                                     "  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
-                                                     "  TRACK 02 AUDIO\r\n    INDEX 01 00:03:00\r\n"
-                                                     "  TRACK 03 MODE1/2352\r\n    INDEX 01 00:07:25\r\n"),
+  ASSERT_TRUE(drive.LoadCue(folder.Write("copy.cue",
+                                         "FILE \"copy.bin\" BINARY\r\n"
+                                         "  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
+                                         "  TRACK 02 AUDIO\r\n    INDEX 01 00:03:00\r\n"
+                                         "  TRACK 03 MODE1/2352\r\n    INDEX 01 00:07:25\r\n"),
                             &error))
       << error.toStdString();
   EXPECT_EQ(client.Send(ReadTocCdb(0), 804).data, toc.data);

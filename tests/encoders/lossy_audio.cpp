@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QJsonDocument>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QtEndian>
 #include <cmath>
@@ -85,10 +85,12 @@ QMap<QString, QString> ProbeTags(const QString& path) {
   QMap<QString, QString> tags;
   const QJsonObject root = QJsonDocument::fromJson(r.out).object();
   auto collect = [&tags](const QJsonObject& object) {
-    for (auto it = object.begin(); it != object.end(); ++it) tags[it.key().toLower()] = it.value().toString();
+    for (auto it = object.begin(); it != object.end(); ++it)
+      tags[it.key().toLower()] = it.value().toString();
   };
   collect(root["format"].toObject()["tags"].toObject());
-  for (const auto& stream : root["streams"].toArray()) collect(stream.toObject()["tags"].toObject());
+  for (const auto& stream : root["streams"].toArray())
+    collect(stream.toObject()["tags"].toObject());
   return tags;
 }
 

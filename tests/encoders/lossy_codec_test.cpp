@@ -59,8 +59,13 @@ std::vector<MakeCodec> DefaultCodecs() {
 TagRecord SampleTags() {
   TagRecord tags;
   const QString texts[TagRecord::SlotCount] = {
-      QString::fromUtf8("Ünïcødé title beyond thirty-two bytes 日本"), "The Artist", "An Album", "1999",
-      "Blues", "A comment of exactly forty characters!!!", "3"};
+      QString::fromUtf8("Ünïcødé title beyond thirty-two bytes 日本"),
+      "The Artist",
+      "An Album",
+      "1999",
+      "Blues",
+      "A comment of exactly forty characters!!!",
+      "3"};
   for (int slot = 0; slot < TagRecord::SlotCount; ++slot) {
     const QByteArray narrow = texts[slot].toLatin1();
     std::copy(narrow.begin(), narrow.end(), tags.texts[slot].begin());
@@ -95,9 +100,9 @@ class LossyCodecTest : public ::testing::Test {
 struct DecodeCase {
   const char* name;
   MakeCodec make;
-  int expectedLag;   // decoded frames before the source's first frame
-  int extraFrames;   // decoded frames beyond the source allowed at the end
-  int channel;       // 2 for a mono file: the mean of both channels
+  int expectedLag;  // decoded frames before the source's first frame
+  int extraFrames;  // decoded frames beyond the source allowed at the end
+  int channel;      // 2 for a mono file: the mean of both channels
 };
 
 TEST_F(LossyCodecTest, FilesDecodeToTheSourceAudioAndLength) {
@@ -277,8 +282,8 @@ TEST(Id3v1Genre, LooksUpTheFirstNameContainingTheText) {
     const char* genre;
     int number;
   } cases[] = {
-      {"blues", 0},      {"Rock", 40},  // "Alt. Rock" comes first in the table
-      {"", 123},         {"Polka", 75},     {"trip-hop", 27}, {"VOCAL", 28},
+      {"blues", 0},        {"Rock", 40},  // "Alt. Rock" comes first in the table
+      {"", 123},           {"Polka", 75},     {"trip-hop", 27}, {"VOCAL", 28},
       {"Bossa Nova", 255}, {"Simphony", 106}, {"R & B", 14},    {"Classical", 32},
   };
   for (const auto& c : cases) {
@@ -306,8 +311,8 @@ TEST(Id3v1Tag, FieldsAreCutAtTheirSizes) {
 TEST(Mp3MixDown, HalvesEachSideTowardZero) {
   const struct {
     int16_t left, right, mono;
-  } cases[] = {{-3, 3, 0}, {3, 3, 2}, {-3, -3, -2}, {32767, 32767, 32766},
-               {-32768, -32768, -32768}, {1, 0, 0}, {-1, 2, 1}};
+  } cases[] = {{-3, 3, 0}, {3, 3, 2}, {-3, -3, -2}, {32767, 32767, 32766}, {-32768, -32768, -32768},
+               {1, 0, 0},  {-1, 2, 1}};
   for (const auto& c : cases) {
     const int16_t stereo[2] = {c.left, c.right};
     int16_t mono = 99;
@@ -332,8 +337,10 @@ TEST(AacSettingsSteps, BitRateBandwidthAndLabel) {
   const struct {
     int step, bitRate, bandwidth;
     const char* label;
-  } cases[] = {{0, 62, 10000, "62 Kbps"},   {3, 129, 16000, "129 Kbps"},
-               {6, 218, 22000, "218 Kbps"}, {7, 100, 16000, ""},
+  } cases[] = {{0, 62, 10000, "62 Kbps"},
+               {3, 129, 16000, "129 Kbps"},
+               {6, 218, 22000, "218 Kbps"},
+               {7, 100, 16000, ""},
                {-1, 100, 16000, ""}};
   for (const auto& c : cases) {
     const AacSettings s = Aac(c.step, 1);
@@ -360,8 +367,8 @@ TEST_F(LossyCodecTest, AacCarriesThePartOfAChunkThatFillsNoBlock) {
   EXPECT_TRUE(codec.Close());
 }
 
-// Every frame given reaches the file and no more, whatever the Write sizes: a rip chunk (15 pieces of
-// 4,096 bytes and one of 2,064), exact pieces, pieces and a remainder, a lone sector.
+// Every frame given reaches the file and no more, whatever the Write sizes: a rip chunk (15 pieces
+// of 4,096 bytes and one of 2,064), exact pieces, pieces and a remainder, a lone sector.
 TEST_F(LossyCodecTest, OggEncodesEveryFrameOfEveryPieceSize) {
   const uint32_t writeSizes[] = {kChunkBytes, 4096, 4096 * 3 + 4, 2352, 4};
   for (uint32_t size : writeSizes) {
@@ -410,7 +417,8 @@ TEST_F(LossyCodecTest, FailedOpenLeavesNoFileAndSaysWhy) {
     SCOPED_TRACE(c.name);
     auto codec = c.make();
     EXPECT_EQ(codec->Open(c.path, TrackFacts{}, nullptr), 0);
-    EXPECT_TRUE(codec->ErrorText().contains(QLatin1String(c.reason))) << codec->ErrorText().toStdString();
+    EXPECT_TRUE(codec->ErrorText().contains(QLatin1String(c.reason)))
+        << codec->ErrorText().toStdString();
     EXPECT_FALSE(QFileInfo::exists(c.path));
     EXPECT_EQ(codec->Write(audio.constData(), kChunkBytes, 0), 0);
     EXPECT_TRUE(codec->Close());
@@ -427,7 +435,8 @@ TEST_F(LossyCodecTest, FullDeviceFailsTheTrack) {
       continue;  // the Ogg headers already reach the device at Open
     }
     bool written = true;
-    for (int i = 0; i < 4 && written; ++i) written = codec->Write(audio.constData(), kChunkBytes, 0);
+    for (int i = 0; i < 4 && written; ++i)
+      written = codec->Write(audio.constData(), kChunkBytes, 0);
     const bool closed = codec->Close();
     EXPECT_FALSE(written && closed);
     EXPECT_TRUE(codec->ErrorText().contains("No space left")) << codec->ErrorText().toStdString();

@@ -39,7 +39,8 @@ TEST(OutputFormat, EveryMenuIdGivesItsRow) {
     EXPECT_EQ(format->ListPosition(), e.listPosition);
     EXPECT_STREQ(format->Row().iniSection, e.section);
     EXPECT_EQ(format->IsTrackFormat(), e.isTrack);
-    EXPECT_EQ(FindFormatRowByShortName(QString::fromLatin1(e.extension + 1).toUpper()), &format->Row());
+    EXPECT_EQ(FindFormatRowByShortName(QString::fromLatin1(e.extension + 1).toUpper()),
+              &format->Row());
   }
   EXPECT_EQ(FormatRows().size(), std::size(table));
 }
@@ -50,7 +51,8 @@ TEST(OutputFormat, StoredNumbersNameTheirFormatAndUnknownOnesMp3) {
     EXPECT_EQ(FromStored<FormatId>(ToStored(row.menuId)), row.menuId);
   }
   for (int stored : {0, -1, 11008, 11016, 40150}) {
-    EXPECT_EQ(CreateOutputFormat(FromStored<FormatId>(stored))->TypeId(), EncoderType::Mp3) << stored;
+    EXPECT_EQ(CreateOutputFormat(FromStored<FormatId>(stored))->TypeId(), EncoderType::Mp3)
+        << stored;
   }
   EXPECT_EQ(FindFormatRowByShortName("flac"), nullptr);
 }
@@ -78,7 +80,8 @@ TEST(OutputFormat, WavIsAFormatOfItsOwnClassThatMakesCodecs) {
   const auto wav = CreateOutputFormat(FormatId::Wav);
   EXPECT_NE(dynamic_cast<WavFormat*>(wav.get()), nullptr);
   EXPECT_NE(dynamic_cast<WavEncoder*>(wav->CreateEncoder().get()), nullptr);
-  EXPECT_EQ(CreateDiscImageWriter(EncoderType::Wav), nullptr) << "an audio type has no image writer";
+  EXPECT_EQ(CreateDiscImageWriter(EncoderType::Wav), nullptr)
+      << "an audio type has no image writer";
 }
 
 template <class Format, class Codec>

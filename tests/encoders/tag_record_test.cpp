@@ -53,7 +53,8 @@ TEST_F(TagRecordTest, TextsAreWindows1252AndCutTo511Bytes) {
     QString title;
     QByteArray expected;
   } cases[] = {
-      {QStringLiteral("Café – €5"), QByteArray("Caf\xe9 \x96 \x80" "5")},
+      {QStringLiteral("Café – €5"), QByteArray("Caf\xe9 \x96 \x80"
+                                               "5")},
       {QStringLiteral("東京"), QByteArray("??")},
       {QString(600, QChar('x')), QByteArray(511, 'x')},
       {QString(510, QChar('y')) + QStringLiteral("é"), QByteArray(510, 'y') + "\xe9"},

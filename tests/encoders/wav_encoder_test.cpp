@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -7,7 +8,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <sys/resource.h>
 
 #include "encoders/output_format.h"
 #include "encoders/wav_encoder.h"
@@ -27,9 +27,10 @@ QByteArray DecodeWithFfmpeg(const QString& path) {
 }
 
 QString ProbeStream(const QString& path) {
-  const ProcessResult r = RunProgram(
-      "ffprobe", {"-v", "error", "-show_entries", "stream=codec_name,channels,sample_rate,bits_per_sample",
-                  "-of", "compact=p=0:nk=1", path});
+  const ProcessResult r =
+      RunProgram("ffprobe", {"-v", "error", "-show_entries",
+                             "stream=codec_name,channels,sample_rate,bits_per_sample", "-of",
+                             "compact=p=0:nk=1", path});
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
   return QString::fromUtf8(r.out).trimmed();
 }
@@ -124,7 +125,8 @@ TEST_F(WavEncoderTest, FailedOpenLeavesNoFileSaysWhyAndLaterCallsAreHarmless) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(encoder.Open(c.path, TrackFacts{0, 1, 10}, nullptr), 0);
-    EXPECT_TRUE(encoder.ErrorText().contains(QLatin1String(c.reason))) << encoder.ErrorText().toStdString();
+    EXPECT_TRUE(encoder.ErrorText().contains(QLatin1String(c.reason)))
+        << encoder.ErrorText().toStdString();
     EXPECT_EQ(encoder.Write("abcd", 4, 0), 0);
     EXPECT_EQ(encoder.Close(), 1);
   }

@@ -21,8 +21,8 @@ constexpr int kSectorFrames = 588;
 
 TagRecord SampleTags() {
   TagRecord tags;
-  const QString texts[TagRecord::SlotCount] = {QString::fromUtf8("Tïtle 日本"), "The Artist", "An Album",
-                                               "1999", "Blues", "A comment", "5"};
+  const QString texts[TagRecord::SlotCount] = {
+      QString::fromUtf8("Tïtle 日本"), "The Artist", "An Album", "1999", "Blues", "A comment", "5"};
   for (int slot = 0; slot < TagRecord::SlotCount; ++slot) tags.wide[slot] = texts[slot];
   return tags;
 }
@@ -46,13 +46,15 @@ QList<std::pair<QString, QString>> ExtendedAttributes(const QByteArray& file) {
   at += 2;
   for (int i = 0; i < count && at + 6 <= file.size(); ++i) {
     const int nameBytes = qFromLittleEndian<quint16>(p + at);
-    const QString name = QString::fromUtf16(reinterpret_cast<const char16_t*>(p + at + 2), nameBytes / 2 - 1);
+    const QString name =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(p + at + 2), nameBytes / 2 - 1);
     at += 2 + nameBytes;
     const int type = qFromLittleEndian<quint16>(p + at);
     const int valueBytes = qFromLittleEndian<quint16>(p + at + 2);
-    const QString value = type == 0 ? QString::fromUtf16(reinterpret_cast<const char16_t*>(p + at + 4),
-                                                         valueBytes / 2 - 1)
-                                    : QString();
+    const QString value =
+        type == 0
+            ? QString::fromUtf16(reinterpret_cast<const char16_t*>(p + at + 4), valueBytes / 2 - 1)
+            : QString();
     at += 4 + valueBytes;
     attributes.append({name, value});
   }
@@ -61,7 +63,8 @@ QList<std::pair<QString, QString>> ExtendedAttributes(const QByteArray& file) {
 
 class WmaCodecTest : public ::testing::Test {
  protected:
-  bool Encode(WmaEncoder& codec, const QString& path, const QByteArray& audio, const TagRecord* tags) {
+  bool Encode(WmaEncoder& codec, const QString& path, const QByteArray& audio,
+              const TagRecord* tags) {
     TrackFacts facts{4, 12, uint32_t(audio.size() / kCdSectorBytes)};
     if (!codec.Open(path, facts, tags)) return false;
     for (qsizetype at = 0; at < audio.size(); at += kChunkBytes) {
@@ -98,7 +101,8 @@ TEST(WmaFormats, ListsDistinctCbrRatesOfTheEncoderIncludingTheDefault) {
 }
 
 TEST_F(WmaCodecTest, DecodesToTheSourceAudioWithEveryFrameEncoded) {
-  for (const QString& description : {QStringLiteral("64 kbps, 44 kHz, stereo CBR"), WmaSettings{}.formatString}) {
+  for (const QString& description :
+       {QStringLiteral("64 kbps, 44 kHz, stereo CBR"), WmaSettings{}.formatString}) {
     SCOPED_TRACE(description.toStdString());
     WmaEncoder codec(Described(description));
     const QString path = dir.filePath(description.left(3).trimmed() + ".wma");
@@ -138,13 +142,18 @@ TEST_F(WmaCodecTest, AttributesGoIntoTheHeaderInOrderUnderTheirNames) {
   const TagRecord tags = SampleTags();
   ASSERT_TRUE(Encode(codec, path, audio, &tags));
   QList<std::pair<QString, QString>> attributes = ExtendedAttributes(ReadFileBytes(path));
-  attributes.removeIf([](const auto& a) { return !a.first.startsWith("WM/") && a.first != "Description" &&
-                                                 a.first != "Author" && a.first != "Title"; });
+  attributes.removeIf([](const auto& a) {
+    return !a.first.startsWith("WM/") && a.first != "Description" && a.first != "Author" &&
+           a.first != "Title";
+  });
   attributes.removeIf([](const auto& a) { return a.first == "WM/EncodingSettings"; });
-  const QList<std::pair<QString, QString>> expected = {
-      {"Description", "A comment"}, {"WM/AlbumTitle", "An Album"}, {"Author", "The Artist"},
-      {"WM/Genre", "Blues"},        {"WM/Year", "1999"},           {"Title", QString::fromUtf8("Tïtle 日本")},
-      {"WM/Track", "5"}};
+  const QList<std::pair<QString, QString>> expected = {{"Description", "A comment"},
+                                                       {"WM/AlbumTitle", "An Album"},
+                                                       {"Author", "The Artist"},
+                                                       {"WM/Genre", "Blues"},
+                                                       {"WM/Year", "1999"},
+                                                       {"Title", QString::fromUtf8("Tïtle 日本")},
+                                                       {"WM/Track", "5"}};
   EXPECT_EQ(attributes, expected);
   // ffprobe reads them back (under its own names for the common ones).
   const QMap<QString, QString> probed = ProbeTags(path);
@@ -169,7 +178,8 @@ TEST_F(WmaCodecTest, UnknownFormatStringFailsOpenWithoutAFile) {
   WmaEncoder codec(Described("1 kbps, 8 kHz, mono CBR"));
   const QString path = dir.filePath("none.wma");
   EXPECT_EQ(codec.Open(path, {}, nullptr), 0);
-  EXPECT_TRUE(codec.ErrorText().contains("1 kbps, 8 kHz, mono CBR")) << codec.ErrorText().toStdString();
+  EXPECT_TRUE(codec.ErrorText().contains("1 kbps, 8 kHz, mono CBR"))
+      << codec.ErrorText().toStdString();
   EXPECT_EQ(codec.Write(audio.constData(), kChunkBytes, 0), 0);
   EXPECT_EQ(codec.Close(), 1);
   EXPECT_FALSE(QFileInfo::exists(path));

@@ -12,7 +12,8 @@ CddbTestServer::CddbTestServer(Mode mode)
                [this](QTcpSocket* connection) { OnData(connection); },
                [this](QTcpSocket* connection) { pending_.remove(connection); }}) {}
 
-void CddbTestServer::AddEntry(const QByteArray& category, const QByteArray& discId, const QByteArray& entry) {
+void CddbTestServer::AddEntry(const QByteArray& category, const QByteArray& discId,
+                              const QByteArray& entry) {
   entries_.insert(category + ' ' + discId, entry);
 }
 
@@ -68,26 +69,31 @@ void CddbTestServer::HandleHttp(QTcpSocket* connection, const QByteArray& reques
     const QByteArray command = query.queryItemValue("cmd", QUrl::FullyDecoded).toLatin1();
     hello_ = query.queryItemValue("hello", QUrl::FullyDecoded);
     commands_ << QString::fromLatin1(command);
-    if (!hangUpOn_.isEmpty() && command.startsWith(hangUpOn_)) return connection->disconnectFromHost();
+    if (!hangUpOn_.isEmpty() && command.startsWith(hangUpOn_))
+      return connection->disconnectFromHost();
     body = RefuseProtoLevel(query.queryItemValue("proto").toInt());
     if (body.isEmpty()) body = Answer(command);
   }
-  Write(connection, "HTTP/1.1 " + httpStatus_ + "\r\nContent-Type: text/plain; charset=ISO-8859-1\r\n" +
+  Write(connection, "HTTP/1.1 " + httpStatus_ +
+                        "\r\nContent-Type: text/plain; charset=ISO-8859-1\r\n" +
                         "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
 }
 
 QByteArray CddbTestServer::Answer(const QByteArray& command) {
-  if (command.startsWith("cddb hello ")) return "200 Hello and welcome korvane_user running Korvane.\r\n";
+  if (command.startsWith("cddb hello "))
+    return "200 Hello and welcome korvane_user running Korvane.\r\n";
   if (command.startsWith("proto ")) {
     const QByteArray refused = RefuseProtoLevel(command.mid(6).toInt());
-    return refused.isEmpty() ? "201 OK, CDDB protocol level now: " + command.mid(6) + "\r\n" : refused;
+    return refused.isEmpty() ? "201 OK, CDDB protocol level now: " + command.mid(6) + "\r\n"
+                             : refused;
   }
   if (command.startsWith("cddb query ")) return queryAnswer_;
   if (command.startsWith("cddb read ")) {
     const QByteArray key = command.mid(10);
     const auto entry = entries_.constFind(key);
     if (entry == entries_.constEnd()) return "401 " + key + " No such CD entry in database.\r\n";
-    return "210 " + key + " CD database entry follows (until terminating `.')\r\n" + *entry + ".\r\n";
+    return "210 " + key + " CD database entry follows (until terminating `.')\r\n" + *entry +
+           ".\r\n";
   }
   return "500 Unrecognized command.\r\n";
 }

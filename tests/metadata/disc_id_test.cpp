@@ -40,7 +40,8 @@ QString LibDiscIdFreedbId(const TocAddresses& toc) {
 
 // Tracks of random lengths from 4 s up, as many as asked, on a disc of at most 80 minutes.
 TocAddresses RandomToc(std::mt19937& random, int trackCount) {
-  std::uniform_int_distribution<int> length(4 * 75, std::min(12 * 60 * 75, 79 * 60 * 75 / trackCount));
+  std::uniform_int_distribution<int> length(4 * 75,
+                                            std::min(12 * 60 * 75, 79 * 60 * 75 / trackCount));
   std::uniform_int_distribution<int> lead(150, 182);
   std::vector<int> starts;
   int position = lead(random);
@@ -116,11 +117,13 @@ TEST(DiscId, OfTheDiscInTheDrive) {
   ASSERT_NE(device, nullptr);
 
   TocAddresses expected;
-  for (int i = 0; i < tracks.size(); ++i) expected.trackStarts.push_back(Msf(disc.TrackStart(i) + 150));
+  for (int i = 0; i < tracks.size(); ++i)
+    expected.trackStarts.push_back(Msf(disc.TrackStart(i) + 150));
   expected.leadOut = Msf(disc.TrackStart(int(tracks.size())) + 150);
   const TocAddresses read = TocAddressesOf(*device);
   ASSERT_EQ(qsizetype(read.trackStarts.size()), tracks.size());
-  for (int i = 0; i < tracks.size(); ++i) EXPECT_EQ(Frames(read.trackStarts[i]), Frames(expected.trackStarts[i]));
+  for (int i = 0; i < tracks.size(); ++i)
+    EXPECT_EQ(Frames(read.trackStarts[i]), Frames(expected.trackStarts[i]));
   EXPECT_EQ(Frames(read.leadOut), Frames(expected.leadOut));
 
   DiscInfo info;

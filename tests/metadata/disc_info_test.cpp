@@ -144,9 +144,11 @@ TEST_F(DiscInfoTest, LoadingStopsAtTheFirstAbsentTrackKey) {
 // identifier) add no rows the disc does not have.
 TEST_F(DiscInfoTest, LoadingReadsOnlyTheDiscsOwnTracks) {
   QByteArray text = "[22222202]\n";
-  for (int n = 1; n <= 105; ++n) text += "Track_" + QByteArray::number(n) + "=T" + QByteArray::number(n) + "\n";
+  for (int n = 1; n <= 105; ++n)
+    text += "Track_" + QByteArray::number(n) + "=T" + QByteArray::number(n) + "\n";
   text += "VA=1\n";
-  for (int n = 1; n <= 11; ++n) text += "Artist_" + QByteArray::number(n) + "=A" + QByteArray::number(n) + "\n";
+  for (int n = 1; n <= 11; ++n)
+    text += "Artist_" + QByteArray::number(n) + "=A" + QByteArray::number(n) + "\n";
   WriteCache(text);
   const struct {
     int tracks;
@@ -283,14 +285,31 @@ TEST_F(DiscInfoTest, CdTextMarksVariousArtistsOnlyWhenTrackPerformersDiffer) {
     QString artist;
     QStringList trackArtists;  // as GetTrackArtist gives them
   } cases[] = {
-      {"disc performer only", {{{"Album", "Band"}, {"One", ""}, {"Two", ""}}}, 0, "Band", {"Band", "Band"}},
-      {"tracks repeat the disc performer", {{{"Album", "Band"}, {"One", "Band"}, {"Two", "Band"}}}, 0, "Band",
+      {"disc performer only",
+       {{{"Album", "Band"}, {"One", ""}, {"Two", ""}}},
+       0,
+       "Band",
        {"Band", "Band"}},
-      {"tracks name one performer, the disc none", {{{"Album", ""}, {"One", "Solo"}, {"Two", "Solo"}}}, 0, "Solo",
+      {"tracks repeat the disc performer",
+       {{{"Album", "Band"}, {"One", "Band"}, {"Two", "Band"}}},
+       0,
+       "Band",
+       {"Band", "Band"}},
+      {"tracks name one performer, the disc none",
+       {{{"Album", ""}, {"One", "Solo"}, {"Two", "Solo"}}},
+       0,
+       "Solo",
        {"Solo", "Solo"}},
-      {"a guest on one track", {{{"Album", "Band"}, {"One", "Band"}, {"Two", "Guest"}}}, 1, "Band",
+      {"a guest on one track",
+       {{{"Album", "Band"}, {"One", "Band"}, {"Two", "Guest"}}},
+       1,
+       "Band",
        {"Band", "Guest"}},
-      {"a compilation", {{{"Hits", "Various"}, {"One", "Ann"}, {"Two", "Bob"}}}, 1, "Various", {"Ann", "Bob"}},
+      {"a compilation",
+       {{{"Hits", "Various"}, {"One", "Ann"}, {"Two", "Bob"}}},
+       1,
+       "Various",
+       {"Ann", "Bob"}},
   };
   for (const auto& c : cases) {
     QFile::remove(CachePath());
@@ -299,10 +318,12 @@ TEST_F(DiscInfoTest, CdTextMarksVariousArtistsOnlyWhenTrackPerformersDiffer) {
     info.ImportCdText(c.text, 2);
     EXPECT_EQ(info.GetVariousArtists(), c.various) << c.what;
     EXPECT_EQ(info.artist, c.artist) << c.what;
-    EXPECT_EQ(QStringList({info.GetTrackArtist(0), info.GetTrackArtist(1)}), c.trackArtists) << c.what;
+    EXPECT_EQ(QStringList({info.GetTrackArtist(0), info.GetTrackArtist(1)}), c.trackArtists)
+        << c.what;
     DiscInfo next;  // the next insertion, from the cache
     ASSERT_TRUE(next.InitForDisc(FreedbExample::Toc())) << c.what;
-    EXPECT_EQ(QStringList({next.GetTrackArtist(0), next.GetTrackArtist(1)}), c.trackArtists) << c.what;
+    EXPECT_EQ(QStringList({next.GetTrackArtist(0), next.GetTrackArtist(1)}), c.trackArtists)
+        << c.what;
   }
 }
 

@@ -10,9 +10,9 @@
 #include "metadata/disc_info.h"
 #include "metadata/freedb_client.h"
 #include "platform/codepage.h"
+#include "platform/version.h"
 #include "support/freedb_example.h"
 #include "support/test_support.h"
-#include "platform/version.h"
 
 namespace {
 
@@ -28,8 +28,9 @@ using Reports = std::vector<LookupReport>;
 QString TextNumber(int id) { return QString::number(id); }
 
 // The status lines of a successful lookup, by text number and value.
-const Reports kSuccess = {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1035 ", 70},
-                          {"1039 ", 90},         {"1040 ", 99}, LookupReport::Succeeded()};
+const Reports kSuccess = {
+    {"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50},
+    {"1035 ", 70},         {"1039 ", 90}, {"1040 ", 99}, LookupReport::Succeeded()};
 
 struct ServerCase {
   const char* what;
@@ -37,7 +38,7 @@ struct ServerCase {
   int dripMs;
   bool silent;
   QByteArray hangUpOn;
-  Reports reports;      // empty: kSuccess
+  Reports reports;       // empty: kSuccess
   QStringList commands;  // after the hello (line protocol) or all of them (HTTP)
 };
 
@@ -56,8 +57,8 @@ class FreeDbLookup : public ::testing::Test {
   }
 
   // Runs a lookup to its end and returns its status lines.
-  Reports Lookup(FreeDbAccess access, const FreeDbClientSettings& settings, int answerTimeoutMs = 5000,
-                 int connectTimeoutMs = 5000) {
+  Reports Lookup(FreeDbAccess access, const FreeDbClientSettings& settings,
+                 int answerTimeoutMs = 5000, int connectTimeoutMs = 5000) {
     Reports reports;
     auto client = FreeDbClient::Create(access);
     client->SetSettings(settings);
@@ -91,29 +92,71 @@ class FreeDbLookup : public ::testing::Test {
   DiscInfo info_;
 };
 
-
 std::vector<ServerCase> ServerCases() {
   const QByteArray exact = kExactAnswer;
   return {
       {"exact match", exact, -1, false, {}, {}, {kQuery, "cddb read rock 0501a202", "quit"}},
       {"inexact matches take the first",
-       "211 Found inexact matches, list follows (until terminating `.')\r\nrock 0501a202 Test Artist / Test Album\r\n"
+       "211 Found inexact matches, list follows (until terminating `.')\r\nrock 0501a202 Test "
+       "Artist / Test Album\r\n"
        "jazz 0501a203 Other / Disc\r\n.\r\n",
-       -1, false, {}, {}, {kQuery, "cddb read rock 0501a202", "quit"}},
-      {"answers dripped a byte at a time", exact, 1, false, {}, {}, {kQuery, "cddb read rock 0501a202", "quit"}},
-      {"no match", "202 No match for disc ID 0501a202.\r\n", -1, false, {},
-       {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1036 ", 70},
+       -1,
+       false,
+       {},
+       {},
+       {kQuery, "cddb read rock 0501a202", "quit"}},
+      {"answers dripped a byte at a time",
+       exact,
+       1,
+       false,
+       {},
+       {},
+       {kQuery, "cddb read rock 0501a202", "quit"}},
+      {"no match",
+       "202 No match for disc ID 0501a202.\r\n",
+       -1,
+       false,
+       {},
+       {{"1043  0501A202", 5},
+        {"1042 ", 10},
+        {"1033 ", 30},
+        {"1034 ", 50},
+        {"1036 ", 70},
         LookupReport::Failed("1037 ")},
        {kQuery, "quit"}},
-      {"unknown code", "409 No handshake.\r\n", -1, false, {},
-       {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, LookupReport::Failed("1038 ")},
+      {"unknown code",
+       "409 No handshake.\r\n",
+       -1,
+       false,
+       {},
+       {{"1043  0501A202", 5},
+        {"1042 ", 10},
+        {"1033 ", 30},
+        {"1034 ", 50},
+        LookupReport::Failed("1038 ")},
        {kQuery, "quit"}},
-      {"the match has no entry", "200 rock 0501a2ff Test Artist / Test Album\r\n", -1, false, {},
-       {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1035 ", 70},
+      {"the match has no entry",
+       "200 rock 0501a2ff Test Artist / Test Album\r\n",
+       -1,
+       false,
+       {},
+       {{"1043  0501A202", 5},
+        {"1042 ", 10},
+        {"1033 ", 30},
+        {"1034 ", 50},
+        {"1035 ", 70},
         LookupReport::Failed("1038 ")},
        {kQuery, "cddb read rock 0501a2ff", "quit"}},
-      {"server hangs up instead of the entry", exact, -1, false, "cddb read",
-       {{"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50}, {"1035 ", 70},
+      {"server hangs up instead of the entry",
+       exact,
+       -1,
+       false,
+       "cddb read",
+       {{"1043  0501A202", 5},
+        {"1042 ", 10},
+        {"1033 ", 30},
+        {"1034 ", 50},
+        {"1035 ", 70},
         LookupReport::Failed("1032 ")},
        {kQuery, "cddb read rock 0501a202"}},
   };
@@ -121,8 +164,8 @@ std::vector<ServerCase> ServerCases() {
 
 void FreeDbLookup::ExpectOutcome(const ServerCase& c) {
   if (c.reports.empty()) return ExpectFilled();
-  const bool matched = std::find(c.reports.begin(), c.reports.end(), LookupReport{"1035 ", 70}) !=
-                       c.reports.end();
+  const bool matched =
+      std::find(c.reports.begin(), c.reports.end(), LookupReport{"1035 ", 70}) != c.reports.end();
   ExpectUntouched(matched ? "rock" : DiscInfo::kDefaultGenre);
 }
 
@@ -151,10 +194,14 @@ TEST_F(FreeDbLookup, LineProtocolAgainstTheTestServer) {
     CddbTestServer server(CddbTestServer::Mode::Line);
     Script(server, c);
     Reports reports = Lookup(FreeDbAccess::Tcp, Direct(server.Port()));
-    if (!c.hangUpOn.isEmpty()) ExpectCause(reports, server.Port(), "the server closed the connection");
+    if (!c.hangUpOn.isEmpty())
+      ExpectCause(reports, server.Port(), "the server closed the connection");
     EXPECT_EQ(reports, c.reports.empty() ? kSuccess : c.reports) << c.what;
-    const QStringList expected = QStringList{"cddb hello korvane_user " + QSysInfo::machineHostName() +
-                                             " Korvane " + KorvaneVersion(), "proto 6"} + c.commands;
+    const QStringList expected =
+        QStringList{"cddb hello korvane_user " + QSysInfo::machineHostName() + " Korvane " +
+                        KorvaneVersion(),
+                    "proto 6"} +
+        c.commands;
     // The "quit" that ends a session reaches the server after the lookup has ended.
     RunEventsUntil([&] { return server.Commands().size() >= expected.size(); }, 5000);
     EXPECT_EQ(server.Commands(), expected) << c.what;
@@ -170,7 +217,8 @@ TEST_F(FreeDbLookup, ServerOfLevel5IsAskedAgainAtThatLevel) {
     server.SetQueryAnswer(kExactAnswer);
     server.AddEntry("rock", "0501a202", kEntry);
     const bool line = mode == CddbTestServer::Mode::Line;
-    EXPECT_EQ(Lookup(line ? FreeDbAccess::Tcp : FreeDbAccess::Http, Direct(server.Port())), kSuccess);
+    EXPECT_EQ(Lookup(line ? FreeDbAccess::Tcp : FreeDbAccess::Http, Direct(server.Port())),
+              kSuccess);
     ExpectFilled();
     const QStringList commands = server.Commands();
     if (line) {
@@ -183,9 +231,10 @@ TEST_F(FreeDbLookup, ServerOfLevel5IsAskedAgainAtThatLevel) {
 }
 
 TEST_F(FreeDbLookup, ServerThatRefusesTheConnectionEndsWithItsWords) {
-  for (const QByteArray& greeting : {QByteArray("432 No connections allowed: permission denied\r\n"),
-                                     QByteArray("433 No connections allowed: X users allowed, Y currently active\r\n"),
-                                     QByteArray("434 No connections allowed: system load too high\r\n")}) {
+  for (const QByteArray& greeting :
+       {QByteArray("432 No connections allowed: permission denied\r\n"),
+        QByteArray("433 No connections allowed: X users allowed, Y currently active\r\n"),
+        QByteArray("434 No connections allowed: system load too high\r\n")}) {
     CddbTestServer server(CddbTestServer::Mode::Line);
     server.SetGreeting(greeting);
     Reports reports = Lookup(FreeDbAccess::Tcp, Direct(server.Port()));
@@ -203,9 +252,11 @@ TEST_F(FreeDbLookup, DiscOf99TracksIsFoundOnBothTransports) {
   toc.leadOut = {99, 10, 0};
   const QString query = Cddb::QueryText(toc).chopped(1);
   QByteArray entry = "DTITLE=Many / Tracks\r\n";
-  for (int t = 0; t < 99; ++t) entry += "TTITLE" + QByteArray::number(t) + "=Song " + QByteArray::number(t + 1) + "\r\n";
+  for (int t = 0; t < 99; ++t)
+    entry += "TTITLE" + QByteArray::number(t) + "=Song " + QByteArray::number(t + 1) + "\r\n";
   for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
-    CddbTestServer server(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
+    CddbTestServer server(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line
+                                                      : CddbTestServer::Mode::Http);
     const QString id = query.section(' ', 2, 2);
     server.SetQueryAnswer("200 misc " + id.toLatin1() + " Many / Tracks\r\n");
     server.AddEntry("misc", id.toLatin1(), entry);
@@ -215,7 +266,9 @@ TEST_F(FreeDbLookup, DiscOf99TracksIsFoundOnBothTransports) {
     auto client = FreeDbClient::Create(method);
     client->SetSettings(Direct(server.Port()));
     client->SetTextSource(TextNumber);
-    client->SetReporter([&](const LookupReport& report) { done |= report.state == LookupReport::State::Succeeded; });
+    client->SetReporter([&](const LookupReport& report) {
+      done |= report.state == LookupReport::State::Succeeded;
+    });
     ASSERT_TRUE(client->Run(&info, toc));
     EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000)) << ToStored(method);
     EXPECT_TRUE(done) << ToStored(method);
@@ -237,8 +290,12 @@ TEST_F(FreeDbLookup, HttpAgainstTheTestServer) {
     QStringList commands = c.commands;
     commands.removeAll("quit");  // each HTTP request stands alone
     EXPECT_EQ(server.Commands().mid(0, commands.size()), commands) << c.what;
-    EXPECT_EQ(server.Hello(), "korvane_user " + QSysInfo::machineHostName() + " Korvane " + KorvaneVersion()) << c.what;
-    EXPECT_TRUE(server.HttpHeaders().contains("User-Agent: Korvane/" + QByteArray(KorvaneVersion()))) << c.what;
+    EXPECT_EQ(server.Hello(),
+              "korvane_user " + QSysInfo::machineHostName() + " Korvane " + KorvaneVersion())
+        << c.what;
+    EXPECT_TRUE(
+        server.HttpHeaders().contains("User-Agent: Korvane/" + QByteArray(KorvaneVersion())))
+        << c.what;
     if (c.hangUpOn.isEmpty()) {
       EXPECT_EQ(server.Connections(), 1) << c.what << ": one connection for both requests";
     }
@@ -265,18 +322,22 @@ TEST_F(FreeDbLookup, EmailGivesTheHelloFields) {
 
 TEST_F(FreeDbLookup, EntriesInUtf8AskedForByLevel6) {
   const QString album = QString::fromUtf8("\u5b87\u591a\u7530\u30d2\u30ab\u30eb / First Love");
-  const QStringList titles = {QString::fromUtf8("\u30aa\u30fc\u30c8\u30de\u30c1\u30c3\u30af"),
-                              QString::fromUtf8("\u039c\u03b5\u03c3\u03cc\u03b3\u03b5\u03b9\u03bf\u03c2 "
-                                                "\u041c\u043e\u0441\u043a\u0432\u0430")};
+  const QStringList titles = {
+      QString::fromUtf8("\u30aa\u30fc\u30c8\u30de\u30c1\u30c3\u30af"),
+      QString::fromUtf8("\u039c\u03b5\u03c3\u03cc\u03b3\u03b5\u03b9\u03bf\u03c2 "
+                        "\u041c\u043e\u0441\u043a\u0432\u0430")};
   const QByteArray entry =
-      ("DTITLE=" + album + "\r\nTTITLE0=" + titles[0] + "\r\nTTITLE1=" + titles[1] + "\r\n").toUtf8();
+      ("DTITLE=" + album + "\r\nTTITLE0=" + titles[0] + "\r\nTTITLE1=" + titles[1] + "\r\n")
+          .toUtf8();
   for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
     info_.ResetToDefaults(2);
-    CddbTestServer server(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
+    CddbTestServer server(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line
+                                                      : CddbTestServer::Mode::Http);
     server.SetQueryAnswer("200 misc 0501a202 x\r\n");
     server.AddEntry("misc", "0501a202", entry);
     EXPECT_EQ(Lookup(method, Direct(server.Port())), kSuccess) << ToStored(method);
-    EXPECT_EQ(info_.artist, QString::fromUtf8("\u5b87\u591a\u7530\u30d2\u30ab\u30eb")) << ToStored(method);
+    EXPECT_EQ(info_.artist, QString::fromUtf8("\u5b87\u591a\u7530\u30d2\u30ab\u30eb"))
+        << ToStored(method);
     EXPECT_EQ(info_.album, "First Love") << ToStored(method);
     EXPECT_EQ(info_.trackTitles, titles) << ToStored(method);
   }
@@ -286,13 +347,15 @@ TEST_F(FreeDbLookup, EntriesInWindows1252) {
   CddbTestServer server(CddbTestServer::Mode::Line);
   server.SetQueryAnswer("200 misc 0501a202 x\r\n");
   server.AddEntry("misc", "0501a202",
-                  Ansi::Encode(QString::fromUtf8("DTITLE=Sigur R\u00f3s / \u00c1g\u00e6tis byrjun\r\n"
-                                                 "DYEAR=1999\r\nTTITLE0=Sv\u00edf\u00e1r\r\nTTITLE1=\u2026\r\n")));
+                  Ansi::Encode(QString::fromUtf8(
+                      "DTITLE=Sigur R\u00f3s / \u00c1g\u00e6tis byrjun\r\n"
+                      "DYEAR=1999\r\nTTITLE0=Sv\u00edf\u00e1r\r\nTTITLE1=\u2026\r\n")));
   EXPECT_EQ(Lookup(FreeDbAccess::Tcp, Direct(server.Port())), kSuccess);
   EXPECT_EQ(info_.artist, QString::fromUtf8("Sigur R\u00f3s"));
   EXPECT_EQ(info_.album, QString::fromUtf8("\u00c1g\u00e6tis byrjun"));
   EXPECT_EQ(info_.genre, "misc");
-  EXPECT_EQ(info_.trackTitles, QStringList({QString::fromUtf8("Sv\u00edf\u00e1r"), QString::fromUtf8("\u2026")}));
+  EXPECT_EQ(info_.trackTitles,
+            QStringList({QString::fromUtf8("Sv\u00edf\u00e1r"), QString::fromUtf8("\u2026")}));
 }
 
 TEST_F(FreeDbLookup, LargeEntryIsReadWhole) {
@@ -323,7 +386,8 @@ TEST_F(FreeDbLookup, ServersThatCannotBeReachedOrNeverAnswer) {
   }
 
   for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
-    CddbTestServer silent(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
+    CddbTestServer silent(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line
+                                                      : CddbTestServer::Mode::Http);
     silent.SetSilent(true);
     QElapsedTimer clock;
     clock.start();
@@ -342,7 +406,8 @@ TEST_F(FreeDbLookup, ServersThatCannotBeReachedOrNeverAnswer) {
 
 TEST_F(FreeDbLookup, DestroyingTheClientEndsTheExchangeQuietly) {
   for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
-    CddbTestServer silent(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line : CddbTestServer::Mode::Http);
+    CddbTestServer silent(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line
+                                                      : CddbTestServer::Mode::Http);
     silent.SetSilent(true);
     Reports reports;
     auto client = FreeDbClient::Create(method);
@@ -354,7 +419,8 @@ TEST_F(FreeDbLookup, DestroyingTheClientEndsTheExchangeQuietly) {
     client.reset();  // as the dialog's Cancel does, while the server keeps quiet
     RunEventsUntil([] { return false; }, 100);
     ASSERT_FALSE(reports.empty());
-    EXPECT_FALSE(reports.back().Ends()) << ToStored(method) << ": no end report after the client is gone";
+    EXPECT_FALSE(reports.back().Ends())
+        << ToStored(method) << ": no end report after the client is gone";
   }
 }
 
@@ -376,7 +442,8 @@ TEST_F(FreeDbLookup, ThroughEachProxy) {
   auto microsocks = StartMicrosocks("bob", "pw");
   auto tinyproxy = StartTinyproxy(tinyDir);
   auto tinyproxyAuth = StartTinyproxy(tinyAuthDir, "alice", "secret");
-  ASSERT_TRUE(dante->Ready() && microsocks->Ready() && tinyproxy->Ready() && tinyproxyAuth->Ready());
+  ASSERT_TRUE(dante->Ready() && microsocks->Ready() && tinyproxy->Ready() &&
+              tinyproxyAuth->Ready());
   CddbTestServer server(CddbTestServer::Mode::Line);
   server.SetQueryAnswer(kExactAnswer);
   server.AddEntry("rock", "0501a202", kEntry);
@@ -391,15 +458,21 @@ TEST_F(FreeDbLookup, ThroughEachProxy) {
   } cases[] = {
       {"SOCKS 4", ProxyKind::Socks4, dante->Port(), "", "", "127.0.0.1", ""},
       {"SOCKS 5", ProxyKind::Socks5, dante->Port(), "", "", "localhost", ""},
-      {"SOCKS 5 with password", ProxyKind::Socks5, microsocks->Port(), "bob", "pw", "127.0.0.1", ""},
+      {"SOCKS 5 with password", ProxyKind::Socks5, microsocks->Port(), "bob", "pw", "127.0.0.1",
+       ""},
       {"HTTP 1.1", ProxyKind::Http11, tinyproxy->Port(), "", "", "127.0.0.1", ""},
-      {"HTTP 1.1 with Basic", ProxyKind::Http11, tinyproxyAuth->Port(), "alice", "secret", "127.0.0.1", ""},
-      {"SOCKS 4 ignores the user name", ProxyKind::Socks4, dante->Port(), "bob", "pw", "127.0.0.1", ""},
-      {"wrong password", ProxyKind::Socks5, microsocks->Port(), "bob", "nope", "127.0.0.1", "1027 "},
+      {"HTTP 1.1 with Basic", ProxyKind::Http11, tinyproxyAuth->Port(), "alice", "secret",
+       "127.0.0.1", ""},
+      {"SOCKS 4 ignores the user name", ProxyKind::Socks4, dante->Port(), "bob", "pw", "127.0.0.1",
+       ""},
+      {"wrong password", ProxyKind::Socks5, microsocks->Port(), "bob", "nope", "127.0.0.1",
+       "1027 "},
       {"no method in common", ProxyKind::Socks5, microsocks->Port(), "", "", "127.0.0.1", "1026 "},
-      {"HTTP proxy wants a password", ProxyKind::Http11, tinyproxyAuth->Port(), "", "", "127.0.0.1", "1025 "},
+      {"HTTP proxy wants a password", ProxyKind::Http11, tinyproxyAuth->Port(), "", "", "127.0.0.1",
+       "1025 "},
       {"proxy not listening", ProxyKind::Socks5, FreeLoopbackPort(), "", "", "127.0.0.1", "1024 "},
-      {"SOCKS 4 cannot carry a name", ProxyKind::Socks4, dante->Port(), "", "", kUnresolvable, "1029 "},
+      {"SOCKS 4 cannot carry a name", ProxyKind::Socks4, dante->Port(), "", "", kUnresolvable,
+       "1029 "},
   };
   for (const auto& c : cases) {
     info_.ResetToDefaults(2);

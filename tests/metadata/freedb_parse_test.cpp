@@ -17,7 +17,8 @@ TEST(CddbQuery, ExampleDiscGivesTheQueryLineAndTheHttpCommand) {
   TocAddresses framed = FreedbExample::Toc();
   framed.trackStarts[1].frame = 74;
   framed.leadOut.frame = 74;
-  EXPECT_EQ(Cddb::QueryText(framed), "cddb query 0501a202 2 150 15824 420\n") << "frames count in offsets only";
+  EXPECT_EQ(Cddb::QueryText(framed), "cddb query 0501a202 2 150 15824 420\n")
+      << "frames count in offsets only";
   EXPECT_TRUE(Cddb::QueryText(TocAddresses{}).isEmpty());
   TocAddresses tooMany = FreedbExample::Toc();
   tooMany.trackStarts.resize(100);
@@ -34,7 +35,8 @@ TEST(CddbAnswerReader, FramesAnswersByTheirCode) {
       {"single line, more behind it", "201 ready\r\n210 x", 11},
       {"single line, no end yet", "200 rock 0501a2", 0},
       {"202 no match", "202 No match for disc ID 0501a202.\r\n", 36},
-      {"multi-line, no end yet", "210 rock 0501a202 entry follows\r\n# xmcd\r\nDTITLE=A / B\r\n", 0},
+      {"multi-line, no end yet", "210 rock 0501a202 entry follows\r\n# xmcd\r\nDTITLE=A / B\r\n",
+       0},
       {"multi-line ends at the dot line", "211 close matches\r\nrock 1 A / B\r\n.\r\n", 36},
       {"a dot inside a line is no end", "210 x\r\nDTITLE=A. / .B\r\n..\r\n", 0},
       {"dot line with bare line feed", "210 x\n.\n", 8},
@@ -95,13 +97,37 @@ TEST(FreeDbQueryResponse, TakesTheFirstMatchOrEndsTheLookup) {
     QString discId;
     std::vector<LookupReport> reports;
   } cases[] = {
-      {"exact match", "200 rock 0501a202 Some Artist / Some Album\r\n", true, "rock", "0501a202", {}},
-      {"several matches take the first", "211 Found inexact matches, list follows\r\nblues 0501a201 X / Y\r\n"
-       "rock 0501a202 Z / W\r\n.\r\n", true, "blues", "0501a201", {}},
-      {"exact matches list", "210 Found exact matches\r\nfolk 0501a202 X / Y\r\n.\r\n", true, "folk", "0501a202", {}},
-      {"no match", "202 No match for disc ID 0501a202.\r\n", false, "Rock", "",
+      {"exact match",
+       "200 rock 0501a202 Some Artist / Some Album\r\n",
+       true,
+       "rock",
+       "0501a202",
+       {}},
+      {"several matches take the first",
+       "211 Found inexact matches, list follows\r\nblues 0501a201 X / Y\r\n"
+       "rock 0501a202 Z / W\r\n.\r\n",
+       true,
+       "blues",
+       "0501a201",
+       {}},
+      {"exact matches list",
+       "210 Found exact matches\r\nfolk 0501a202 X / Y\r\n.\r\n",
+       true,
+       "folk",
+       "0501a202",
+       {}},
+      {"no match",
+       "202 No match for disc ID 0501a202.\r\n",
+       false,
+       "Rock",
+       "",
        {{"1036 ", 70}, LookupReport::Failed("1037 ")}},
-      {"unknown code", "403 Database entry is corrupt.\r\n", false, "Rock", "", {LookupReport::Failed("1038 ")}},
+      {"unknown code",
+       "403 Database entry is corrupt.\r\n",
+       false,
+       "Rock",
+       "",
+       {LookupReport::Failed("1038 ")}},
       {"not a code", "hello\r\n", false, "Rock", "", {LookupReport::Failed("1038 ")}},
   };
   for (const auto& c : cases) {
@@ -127,9 +153,9 @@ TEST(FreeDbQueryResponse, StatusLinesUseTheInterfaceTexts) {
   ASSERT_TRUE(client.Run(&info, FreedbExample::Toc()));
   EXPECT_FALSE(client.HandleQueryResponse("202 No match for disc ID 0501a202.\r\n"));
   EXPECT_TRUE(client.DiscNotFound());
-  const std::vector<LookupReport> expected = {
-      {"FreeDB Disc ID:  0501A202", 5}, {"Disc is not found in FreeDB ", 70},
-      LookupReport::Failed("Closing connection.. ")};
+  const std::vector<LookupReport> expected = {{"FreeDB Disc ID:  0501A202", 5},
+                                              {"Disc is not found in FreeDB ", 70},
+                                              LookupReport::Failed("Closing connection.. ")};
   EXPECT_EQ(client.reports, expected);
   EXPECT_FALSE(client.Run(nullptr, FreedbExample::Toc()));
   EXPECT_FALSE(client.Run(&info, TocAddresses{}));
@@ -170,47 +196,155 @@ TEST(FreeDbEntry, ParsesXmcdEntries) {
   TempConfig config;
   const QByteArray head = "# xmcd\r\n#\r\nDISCID=0501a202\r\n";
   const EntryCase cases[] = {
-      {"plain entry", head + "DTITLE=Some Artist / Some Album\r\nDYEAR=1999\r\nDGENRE=Progressive Rock\r\n"
-                             "TTITLE0=First\r\nTTITLE1=Second\r\nEXTD=\r\nPLAYORDER=\r\n",
-       2, "Some Artist", "Some Album", "1999", "Progressive Rock", {"First", "Second"}},
-      {"short DGENRE keeps the category", "DTITLE=A / B\r\nDGENRE=Rk\r\nTTITLE0=x\r\n", 1, "A", "B", "2008", "rock",
+      {"plain entry",
+       head + "DTITLE=Some Artist / Some Album\r\nDYEAR=1999\r\nDGENRE=Progressive Rock\r\n"
+              "TTITLE0=First\r\nTTITLE1=Second\r\nEXTD=\r\nPLAYORDER=\r\n",
+       2,
+       "Some Artist",
+       "Some Album",
+       "1999",
+       "Progressive Rock",
+       {"First", "Second"}},
+      {"short DGENRE keeps the category",
+       "DTITLE=A / B\r\nDGENRE=Rk\r\nTTITLE0=x\r\n",
+       1,
+       "A",
+       "B",
+       "2008",
+       "rock",
        {"x", "Track 02"}},
-      {"YEAR: in extended data", "DTITLE=A / B\r\nEXTD= YEAR: 1987 ID3G: 17\r\nTTITLE0=x\r\n", 1, "A", "B", "1987",
-       "rock", {"x", "Track 02"}},
-      {"YEAR: near the end", "DTITLE=A / B\r\nEXTD= YEAR: 87", 0, "A", "B", "87", "rock", {"Track 01", "Track 02"}},
-      {"empty DYEAR", "DTITLE=A / B\r\nDYEAR=\r\nTTITLE0=x\r\n", 1, "A", "B", "", "rock", {"x", "Track 02"}},
-      {"artist / title in a track", "DTITLE=Various / Hits\r\nTTITLE0=One\r\nTTITLE1=Guest / Song\r\n", 2,
-       "Various", "Hits", "2008", "rock", {"One", "Guest"}},
-      {"continued lines are joined", "DTITLE=A Very Long Artist\r\nDTITLE= Name / The Album\r\nTTITLE0=t0\r\n"
-                                     "TTITLE0= continued\r\nTTITLE1=t1\r\n",
-       2, "A Very Long Artist Name", "The Album", "2008", "rock", {"t0 continued", "t1"}},
-      {"the separator is a slash between blanks", "DTITLE=AC/DC / Back in Black\r\nTTITLE0=Hells Bells\r\n", 1,
-       "AC/DC", "Back in Black", "2008", "rock", {"Hells Bells", "Track 02"}},
-      {"a slash inside a track title stays", "DTITLE=A / B\r\nTTITLE0=Either/Or\r\nTTITLE1=Guest / Song\r\n", 2, "A",
-       "B", "2008", "rock", {"Either/Or", "Guest"}},
-      {"no blanks around the only slash", "DTITLE=Artist/Album\r\nTTITLE0=x\r\n", 1, "Artist", "Album", "2008", "rock",
+      {"YEAR: in extended data",
+       "DTITLE=A / B\r\nEXTD= YEAR: 1987 ID3G: 17\r\nTTITLE0=x\r\n",
+       1,
+       "A",
+       "B",
+       "1987",
+       "rock",
        {"x", "Track 02"}},
-      {"bare line feeds with a genre", "DTITLE=Artist / Album\nDGENRE=Jazz Fusion\nTTITLE0=Song\nTTITLE1=Other\n", 2,
-       "Artist", "Album", "2008", "Jazz Fusion", {"Song", "Other"}},
-      {"a title key in another key's text", "DTITLE=A / B\r\nEXTD=see TTITLE1=fake\r\nTTITLE0=x\r\nTTITLE1=y\r\n", 2,
-       "A", "B", "2008", "rock", {"x", "y"}},
+      {"YEAR: near the end",
+       "DTITLE=A / B\r\nEXTD= YEAR: 87",
+       0,
+       "A",
+       "B",
+       "87",
+       "rock",
+       {"Track 01", "Track 02"}},
+      {"empty DYEAR",
+       "DTITLE=A / B\r\nDYEAR=\r\nTTITLE0=x\r\n",
+       1,
+       "A",
+       "B",
+       "",
+       "rock",
+       {"x", "Track 02"}},
+      {"artist / title in a track",
+       "DTITLE=Various / Hits\r\nTTITLE0=One\r\nTTITLE1=Guest / Song\r\n",
+       2,
+       "Various",
+       "Hits",
+       "2008",
+       "rock",
+       {"One", "Guest"}},
+      {"continued lines are joined",
+       "DTITLE=A Very Long Artist\r\nDTITLE= Name / The Album\r\nTTITLE0=t0\r\n"
+       "TTITLE0= continued\r\nTTITLE1=t1\r\n",
+       2,
+       "A Very Long Artist Name",
+       "The Album",
+       "2008",
+       "rock",
+       {"t0 continued", "t1"}},
+      {"the separator is a slash between blanks",
+       "DTITLE=AC/DC / Back in Black\r\nTTITLE0=Hells Bells\r\n",
+       1,
+       "AC/DC",
+       "Back in Black",
+       "2008",
+       "rock",
+       {"Hells Bells", "Track 02"}},
+      {"a slash inside a track title stays",
+       "DTITLE=A / B\r\nTTITLE0=Either/Or\r\nTTITLE1=Guest / Song\r\n",
+       2,
+       "A",
+       "B",
+       "2008",
+       "rock",
+       {"Either/Or", "Guest"}},
+      {"no blanks around the only slash",
+       "DTITLE=Artist/Album\r\nTTITLE0=x\r\n",
+       1,
+       "Artist",
+       "Album",
+       "2008",
+       "rock",
+       {"x", "Track 02"}},
+      {"bare line feeds with a genre",
+       "DTITLE=Artist / Album\nDGENRE=Jazz Fusion\nTTITLE0=Song\nTTITLE1=Other\n",
+       2,
+       "Artist",
+       "Album",
+       "2008",
+       "Jazz Fusion",
+       {"Song", "Other"}},
+      {"a title key in another key's text",
+       "DTITLE=A / B\r\nEXTD=see TTITLE1=fake\r\nTTITLE0=x\r\nTTITLE1=y\r\n",
+       2,
+       "A",
+       "B",
+       "2008",
+       "rock",
+       {"x", "y"}},
       {"UTF-8 text",
-       QString::fromUtf8("DTITLE=\u5b87\u591a\u7530 / \u521d\u604b\r\nTTITLE0=\u0395\u03bb\u03bb\u03ac\u03b4\u03b1\r\n")
+       QString::fromUtf8("DTITLE=\u5b87\u591a\u7530 / "
+                         "\u521d\u604b\r\nTTITLE0=\u0395\u03bb\u03bb\u03ac\u03b4\u03b1\r\n")
            .toUtf8(),
-       1, QString::fromUtf8("\u5b87\u591a\u7530"), QString::fromUtf8("\u521d\u604b"), "2008", "rock",
+       1,
+       QString::fromUtf8("\u5b87\u591a\u7530"),
+       QString::fromUtf8("\u521d\u604b"),
+       "2008",
+       "rock",
        {QString::fromUtf8("\u0395\u03bb\u03bb\u03ac\u03b4\u03b1"), "Track 02"}},
-      {"no slash in the title", "DTITLE=Just An Album\r\nTTITLE0=a / b\r\nTTITLE1=c\r\n", 2, "", "Just An Album",
-       "2008", "rock", {"a", "c"}},
-      {"slash right after the first letter", "DTITLE=A/B Side\r\nTTITLE0=x\r\n", 1, "Unknown Artist", "A/B Side",
-       "2008", "rock", {"x", "Track 02"}},
-      {"bare line feeds", "DTITLE=Artist / Album\nDYEAR=2001\nTTITLE0=Song\n", 1, "Artist", "Album", "2001", "rock",
+      {"no slash in the title",
+       "DTITLE=Just An Album\r\nTTITLE0=a / b\r\nTTITLE1=c\r\n",
+       2,
+       "",
+       "Just An Album",
+       "2008",
+       "rock",
+       {"a", "c"}},
+      {"slash right after the first letter",
+       "DTITLE=A/B Side\r\nTTITLE0=x\r\n",
+       1,
+       "Unknown Artist",
+       "A/B Side",
+       "2008",
+       "rock",
+       {"x", "Track 02"}},
+      {"bare line feeds",
+       "DTITLE=Artist / Album\nDYEAR=2001\nTTITLE0=Song\n",
+       1,
+       "Artist",
+       "Album",
+       "2001",
+       "rock",
        {"Song", "Track 02"}},
-      {"Windows-1252 text", Ansi::Encode(QString::fromUtf8("DTITLE=Bj\u00f6rk \u2013 Live / Caf\u00e9 \u20ac\r\n"
-                                                           "TTITLE0=Na\u00efve\r\n")),
-       1, QString::fromUtf8("Bj\u00f6rk \u2013 Live"), QString::fromUtf8("Caf\u00e9 \u20ac"), "2008", "rock",
+      {"Windows-1252 text",
+       Ansi::Encode(QString::fromUtf8("DTITLE=Bj\u00f6rk \u2013 Live / Caf\u00e9 \u20ac\r\n"
+                                      "TTITLE0=Na\u00efve\r\n")),
+       1,
+       QString::fromUtf8("Bj\u00f6rk \u2013 Live"),
+       QString::fromUtf8("Caf\u00e9 \u20ac"),
+       "2008",
+       "rock",
        {QString::fromUtf8("Na\u00efve"), "Track 02"}},
-      {"more titles than tracks", "DTITLE=A / B\r\nTTITLE0=a\r\nTTITLE1=b\r\nTTITLE2=c\r\n", 3, "A", "B", "2008",
-       "rock", {"a", "b", "c"}},
+      {"more titles than tracks",
+       "DTITLE=A / B\r\nTTITLE0=a\r\nTTITLE1=b\r\nTTITLE2=c\r\n",
+       3,
+       "A",
+       "B",
+       "2008",
+       "rock",
+       {"a", "b", "c"}},
   };
   for (const EntryCase& c : cases) {
     DiscInfo info;
@@ -227,7 +361,8 @@ TEST(FreeDbEntry, ParsesXmcdEntries) {
   DiscInfo noTitle;
   noTitle.ResetToDefaults(1);
   EXPECT_EQ(ParseFreeDbEntry("DYEAR=1990\r\nTTITLE0=x\r\n", 1, noTitle), 1);
-  EXPECT_EQ(noTitle.artist, DiscInfo::kUnknownArtist) << "an entry without DTITLE leaves artist and album";
+  EXPECT_EQ(noTitle.artist, DiscInfo::kUnknownArtist)
+      << "an entry without DTITLE leaves artist and album";
   EXPECT_EQ(noTitle.album, DiscInfo::kUnknownAlbum);
 
   DiscInfo noDisc;

@@ -26,7 +26,8 @@ TEST_F(AsyncSocket, ConnectsByAddressAndByNameReceivesAndSends) {
     const bool connected = socket.Connect(host, peer.Port());
     EXPECT_TRUE(connected || Net::LastError() == EWOULDBLOCK) << host.constData();
     const QByteArray expected = QByteArray(EchoPeer::kGreeting) + "ping\r\n";
-    ASSERT_TRUE(RunEventsUntil([&] { return socket.received == expected; })) << socket.received.constData();
+    ASSERT_TRUE(RunEventsUntil([&] { return socket.received == expected; }))
+        << socket.received.constData();
     ASSERT_FALSE(socket.events.empty());
     EXPECT_EQ(socket.events.front(), (ProbeSocket::Event{Net::FD_CONNECT, 0})) << host.constData();
     EXPECT_TRUE(socket.Saw(Net::FD_WRITE, 0)) << "FD_WRITE follows the connect";

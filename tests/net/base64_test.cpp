@@ -22,7 +22,8 @@ TEST(Base64Encoder, EncodesGroupsAndPadding) {
     EXPECT_EQ(Base64Encoder::EncodeLine(c.input), c.encoded);
     QByteArray raw(Base64Encoder::EncodedSize(c.input.size()), 'x');
     EXPECT_EQ(Base64Encoder::Encode(reinterpret_cast<const unsigned char*>(c.input.constData()),
-                                    c.input.size(), raw.data()), 1);
+                                    c.input.size(), raw.data()),
+              1);
     EXPECT_EQ(QByteArray(raw.constData()), c.encoded) << "NUL-terminated form";
   }
 }

@@ -1,12 +1,12 @@
 #include "loopback_peers.h"
 
+#include <sys/prctl.h>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
-#include <sys/prctl.h>
 
 #include <csignal>
 
@@ -22,7 +22,8 @@ bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs) {
   QTimer tick;  // wakes the waiting loop to look at the clock
   tick.start(20);
   QDeadlineTimer deadline(timeoutMs);
-  while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  while (!done() && !deadline.hasExpired())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   return done();
 }
 
@@ -32,7 +33,8 @@ quint16 FreeLoopbackPort() {
   return probe.serverPort();
 }
 
-PeerProcess::PeerProcess(const QString& program, const QStringList& args, quint16 port) : port_(port) {
+PeerProcess::PeerProcess(const QString& program, const QStringList& args, quint16 port)
+    : port_(port) {
   process_.setProcessChannelMode(QProcess::MergedChannels);
   // A test that dies on the way takes its peers with it.
   process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
@@ -76,7 +78,9 @@ std::unique_ptr<PeerProcess> StartDante(const QTemporaryDir& dir) {
   const quint16 port = FreeLoopbackPort();
   const QByteArray config =
       "logoutput: stderr\n"
-      "internal: 127.0.0.1 port = " + QByteArray::number(port) + "\n"
+      "internal: 127.0.0.1 port = " +
+      QByteArray::number(port) +
+      "\n"
       "external: 127.0.0.1\n"
       "clientmethod: none\n"
       "socksmethod: none\n"
@@ -84,20 +88,23 @@ std::unique_ptr<PeerProcess> StartDante(const QTemporaryDir& dir) {
       "socks pass { from: 127.0.0.0/8 to: 127.0.0.0/8 }\n"
       "socks block { from: 0.0.0.0/0 to: 0.0.0.0/0 }\n";
   const QString path = WriteConfig(dir, "danted.conf", config);
-  return std::make_unique<PeerProcess>("/usr/sbin/danted", QStringList{"-f", path, "-N", "1"}, port);
+  return std::make_unique<PeerProcess>("/usr/sbin/danted", QStringList{"-f", path, "-N", "1"},
+                                       port);
 }
 
 std::unique_ptr<PeerProcess> StartMicrosocks(const QByteArray& user, const QByteArray& password) {
   const quint16 port = FreeLoopbackPort();
   return std::make_unique<PeerProcess>(
       "/usr/bin/microsocks",
-      QStringList{"-i", "127.0.0.1", "-p", QString::number(port), "-u", user, "-P", password}, port);
+      QStringList{"-i", "127.0.0.1", "-p", QString::number(port), "-u", user, "-P", password},
+      port);
 }
 
 std::unique_ptr<PeerProcess> StartTinyproxy(const QTemporaryDir& dir, const QByteArray& user,
                                             const QByteArray& password) {
   const quint16 port = FreeLoopbackPort();
-  QByteArray config = "Port " + QByteArray::number(port) + "\n"
+  QByteArray config = "Port " + QByteArray::number(port) +
+                      "\n"
                       "Listen 127.0.0.1\n"
                       "Timeout 30\n"
                       "Allow 127.0.0.1\n"

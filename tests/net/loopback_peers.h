@@ -52,10 +52,10 @@ std::unique_ptr<PeerProcess> StartTinyproxy(const QTemporaryDir& dir, const QByt
 class ScriptedPeer : public QObject {
  public:
   struct Turn {
-    int awaitBytes = 0;     // total bytes received before answering
+    int awaitBytes = 0;  // total bytes received before answering
     QByteArray answer;
-    bool hangUp = false;    // close the connection after answering
-    int dripMs = -1;        // >= 0: send the answer one byte at a time, this far apart
+    bool hangUp = false;  // close the connection after answering
+    int dripMs = -1;      // >= 0: send the answer one byte at a time, this far apart
   };
   explicit ScriptedPeer(std::vector<Turn> script);
   quint16 Port() const { return server_.Port(); }

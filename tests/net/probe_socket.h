@@ -52,7 +52,8 @@ class ProbeSocket : public CAsyncSocketEx {
   void OnClose(int error) override { events.push_back({Net::FD_CLOSE, error}); }
   int OnLayerStatus(SocketLayer*, const LayerStatus& status) override {
     if (status.kind == LayerStatus::kProxyStatus) proxyStatuses.push_back(status);
-    if (status.kind == LayerStatus::kStateChange) stateChanges.emplace_back(status.param1, status.param2);
+    if (status.kind == LayerStatus::kStateChange)
+      stateChanges.emplace_back(status.param1, status.param2);
     return 1;
   }
 };

@@ -17,7 +17,8 @@ class ProxiedSocket : public ProbeSocket {
   ProxyLayer proxy;
   ProxiedSocket() { AttachLayer(&proxy); }
   // With authentication when a user name is given.
-  ProxiedSocket(int type, const QString& host, quint16 port, const QByteArray& user, const QByteArray& password) {
+  ProxiedSocket(int type, const QString& host, quint16 port, const QByteArray& user,
+                const QByteArray& password) {
     if (user.isEmpty()) {
       proxy.SetProxy(type, host, port);
     } else {
@@ -35,7 +36,6 @@ struct WithCoreApp {
 
 class Proxies : public ::testing::Test, private WithCoreApp {
  protected:
-
   // Connects through the proxy to the echo peer and checks that the tunnel carries both ways.
   void ExpectTunnel(ProxiedSocket& socket, const QByteArray& target, const char* what) {
     ASSERT_TRUE(socket.Create()) << what;
@@ -43,7 +43,8 @@ class Proxies : public ::testing::Test, private WithCoreApp {
     const bool started = socket.Connect(target, echo_.Port());
     ASSERT_TRUE(started || Net::LastError() == EWOULDBLOCK) << what;
     const QByteArray expected = QByteArray(EchoPeer::kGreeting) + "ping\r\n";
-    EXPECT_TRUE(RunEventsUntil([&] { return socket.received == expected || socket.Failed(); }, 10000))
+    EXPECT_TRUE(
+        RunEventsUntil([&] { return socket.received == expected || socket.Failed(); }, 10000))
         << what << ": " << socket.received.constData();
     EXPECT_EQ(socket.received, expected) << what;
     EXPECT_TRUE(socket.proxyStatuses.empty()) << what;
@@ -73,7 +74,8 @@ TEST_F(Proxies, RealProxiesCarryTheConnection) {
   } cases[] = {
       {"dante SOCKS 4", ProxyHandshake::kSocks4, dante->Port(), {}, {}},
       {"dante SOCKS 5", ProxyHandshake::kSocks5, dante->Port(), {}, {}},
-      {"microsocks SOCKS 5 with password", ProxyHandshake::kSocks5, microsocks->Port(), "bob", "pw"},
+      {"microsocks SOCKS 5 with password", ProxyHandshake::kSocks5, microsocks->Port(), "bob",
+       "pw"},
       {"tinyproxy HTTP", ProxyHandshake::kHttp11, tinyproxy->Port(), {}, {}},
       // Credentials long enough that a line-broken Base64 text would split the header.
       {"tinyproxy HTTP with Basic", ProxyHandshake::kHttp11, tinyproxyAuth->Port(), longUser,
@@ -83,8 +85,9 @@ TEST_F(Proxies, RealProxiesCarryTheConnection) {
     ProxiedSocket socket(c.type, "localhost", c.port, c.user, c.password);
     ExpectTunnel(socket, "127.0.0.1", c.what);
     using S = SocketLayer;
-    const std::vector<std::pair<int, int>> states = {
-        {S::kUnconnected, S::kNone}, {S::kConnecting, S::kUnconnected}, {S::kConnected, S::kConnecting}};
+    const std::vector<std::pair<int, int>> states = {{S::kUnconnected, S::kNone},
+                                                     {S::kConnecting, S::kUnconnected},
+                                                     {S::kConnected, S::kConnecting}};
     EXPECT_EQ(socket.stateChanges, states) << c.what;
     EXPECT_EQ(socket.proxy.LayerState(), S::kConnected) << c.what;
     QString address;
@@ -115,14 +118,55 @@ TEST_F(Proxies, RealProxiesReportTheirRefusals) {
     int code;
     QString text;
   } cases[] = {
-      {"wrong password", ProxyHandshake::kSocks5, microsocks->Port(), "bob", "wrong", echo_.Port(), 5, {}},
+      {"wrong password",
+       ProxyHandshake::kSocks5,
+       microsocks->Port(),
+       "bob",
+       "wrong",
+       echo_.Port(),
+       5,
+       {}},
       // microsocks answers "no acceptable method" rather than asking for a password.
-      {"password required", ProxyHandshake::kSocks5, microsocks->Port(), {}, {}, echo_.Port(), 4, {}},
-      {"HTTP 407", ProxyHandshake::kHttp11, tinyproxy->Port(), {}, {}, echo_.Port(), 2,
+      {"password required",
+       ProxyHandshake::kSocks5,
+       microsocks->Port(),
+       {},
+       {},
+       echo_.Port(),
+       4,
+       {}},
+      {"HTTP 407",
+       ProxyHandshake::kHttp11,
+       tinyproxy->Port(),
+       {},
+       {},
+       echo_.Port(),
+       2,
        "HTTP/1.0 407 Proxy Authentication Required"},
-      {"target refused behind SOCKS 5", ProxyHandshake::kSocks5, dante->Port(), {}, {}, FreeLoopbackPort(), 2, {}},
-      {"target refused behind SOCKS 4", ProxyHandshake::kSocks4, dante->Port(), {}, {}, FreeLoopbackPort(), 2, {}},
-      {"no proxy listening", ProxyHandshake::kSocks5, FreeLoopbackPort(), {}, {}, echo_.Port(), 1, {}},
+      {"target refused behind SOCKS 5",
+       ProxyHandshake::kSocks5,
+       dante->Port(),
+       {},
+       {},
+       FreeLoopbackPort(),
+       2,
+       {}},
+      {"target refused behind SOCKS 4",
+       ProxyHandshake::kSocks4,
+       dante->Port(),
+       {},
+       {},
+       FreeLoopbackPort(),
+       2,
+       {}},
+      {"no proxy listening",
+       ProxyHandshake::kSocks5,
+       FreeLoopbackPort(),
+       {},
+       {},
+       echo_.Port(),
+       1,
+       {}},
   };
   for (const auto& c : cases) {
     ProxiedSocket socket(c.type, "127.0.0.1", c.port, c.user, c.password);
@@ -155,28 +199,90 @@ TEST_F(Proxies, ScriptedProxyAnswers) {
     int code;            // 0: the tunnel opens and the greeting arrives whole
     QString text;
   } cases[] = {
-      {"SOCKS 4A by name", ProxyHandshake::kSocks4a, kUnresolvable, false,
+      {"SOCKS 4A by name",
+       ProxyHandshake::kSocks4a,
+       kUnresolvable,
+       false,
        {{int(10 + kUnresolvable.size()), QByteArray("\x00\x5a\0\0\0\0\0\0", 8) + greeting}},
-       QByteArray("\x04\x01\x1f\x90\x00\x00\x00\x01\x00", 9) + kUnresolvable + QByteArray(1, '\0'), 0, {}},
-      {"SOCKS 4 refused", ProxyHandshake::kSocks4, "127.0.0.1", false,
-       {{9, QByteArray("\x00\x5b\0\0\0\0\0\0", 8)}}, {}, 2, {}},
-      {"SOCKS 5 domain reply, then data", ProxyHandshake::kSocks5, "127.0.0.1", false,
+       QByteArray("\x04\x01\x1f\x90\x00\x00\x00\x01\x00", 9) + kUnresolvable + QByteArray(1, '\0'),
+       0,
+       {}},
+      {"SOCKS 4 refused",
+       ProxyHandshake::kSocks4,
+       "127.0.0.1",
+       false,
+       {{9, QByteArray("\x00\x5b\0\0\0\0\0\0", 8)}},
+       {},
+       2,
+       {}},
+      {"SOCKS 5 domain reply, then data",
+       ProxyHandshake::kSocks5,
+       "127.0.0.1",
+       false,
        {{3, QByteArray("\x05\x00", 2)}, {13, socks5Domain + greeting}},
-       QByteArray("\x05\x01\x00\x05\x01\x00\x01\x7f\x00\x00\x01\x1f\x90", 13), 0, {}},
-      {"SOCKS 5 user offered, none chosen", ProxyHandshake::kSocks5, "127.0.0.1", true,
-       {{4, QByteArray("\x05\x00", 2)}, {14, QByteArray("\x05\x00\x00\x01\x7f\x00\x00\x01\x1f\x90", 10) + greeting}},
-       QByteArray("\x05\x02\x02\x00\x05\x01\x00\x01\x7f\x00\x00\x01\x1f\x90", 14), 0, {}},
-      {"SOCKS 5 domain target", ProxyHandshake::kSocks5, kUnresolvable, false,
-       {{3, QByteArray("\x05\x00", 2)}, {int(10 + kUnresolvable.size()), QByteArray("\x05\x00\x00\x01\x7f\x00\x00\x01\x1f\x90", 10) + greeting}},
+       QByteArray("\x05\x01\x00\x05\x01\x00\x01\x7f\x00\x00\x01\x1f\x90", 13),
+       0,
+       {}},
+      {"SOCKS 5 user offered, none chosen",
+       ProxyHandshake::kSocks5,
+       "127.0.0.1",
+       true,
+       {{4, QByteArray("\x05\x00", 2)},
+        {14, QByteArray("\x05\x00\x00\x01\x7f\x00\x00\x01\x1f\x90", 10) + greeting}},
+       QByteArray("\x05\x02\x02\x00\x05\x01\x00\x01\x7f\x00\x00\x01\x1f\x90", 14),
+       0,
+       {}},
+      {"SOCKS 5 domain target",
+       ProxyHandshake::kSocks5,
+       kUnresolvable,
+       false,
+       {{3, QByteArray("\x05\x00", 2)},
+        {int(10 + kUnresolvable.size()),
+         QByteArray("\x05\x00\x00\x01\x7f\x00\x00\x01\x1f\x90", 10) + greeting}},
        QByteArray("\x05\x01\x00\x05\x01\x00\x03", 7) + char(kUnresolvable.size()) + kUnresolvable +
-           QByteArray("\x1f\x90", 2), 0, {}},
-      {"SOCKS 5 unknown method", ProxyHandshake::kSocks5, "127.0.0.1", false, {{3, "\x05\x03"}}, {}, 4, {}},
-      {"HTTP reply dripped", ProxyHandshake::kHttp11, "127.0.0.1", false,
+           QByteArray("\x1f\x90", 2),
+       0,
+       {}},
+      {"SOCKS 5 unknown method",
+       ProxyHandshake::kSocks5,
+       "127.0.0.1",
+       false,
+       {{3, "\x05\x03"}},
+       {},
+       4,
+       {}},
+      {"HTTP reply dripped",
+       ProxyHandshake::kHttp11,
+       "127.0.0.1",
+       false,
        {{1, "HTTP/1.1 200 Connection established\r\n\r\n" + greeting, false, 1}},
-       "CONNECT 127.0.0.1:8080 HTTP/1.1\r\nHost: 127.0.0.1:8080\r\n\r\n", 0, {}},
-      {"not HTTP", ProxyHandshake::kHttp11, "127.0.0.1", false, {{1, notHttp}}, {}, 2, "No valid HTTP reponse"},
-      {"HTTP reply never ends", ProxyHandshake::kHttp11, "127.0.0.1", false, {{1, endless}}, {}, 2, {}},
-      {"proxy hangs up", ProxyHandshake::kSocks5, "127.0.0.1", false, {{3, "\x05", true}}, {}, 2, {}},
+       "CONNECT 127.0.0.1:8080 HTTP/1.1\r\nHost: 127.0.0.1:8080\r\n\r\n",
+       0,
+       {}},
+      {"not HTTP",
+       ProxyHandshake::kHttp11,
+       "127.0.0.1",
+       false,
+       {{1, notHttp}},
+       {},
+       2,
+       "No valid HTTP reponse"},
+      {"HTTP reply never ends",
+       ProxyHandshake::kHttp11,
+       "127.0.0.1",
+       false,
+       {{1, endless}},
+       {},
+       2,
+       {}},
+      {"proxy hangs up",
+       ProxyHandshake::kSocks5,
+       "127.0.0.1",
+       false,
+       {{3, "\x05", true}},
+       {},
+       2,
+       {}},
   };
   for (const auto& c : cases) {
     ScriptedPeer proxy(c.script);
@@ -185,7 +291,8 @@ TEST_F(Proxies, ScriptedProxyAnswers) {
     const bool started = socket.Connect(c.target, 8080);
     ASSERT_TRUE(started || Net::LastError() == EWOULDBLOCK) << c.what;
     if (c.code == 0) {
-      EXPECT_TRUE(RunEventsUntil([&] { return socket.received == greeting || socket.Failed(); })) << c.what;
+      EXPECT_TRUE(RunEventsUntil([&] { return socket.received == greeting || socket.Failed(); }))
+          << c.what;
       EXPECT_EQ(socket.received, greeting) << c.what << ": the proxy's reply is not passed on";
       EXPECT_TRUE(socket.proxyStatuses.empty()) << c.what;
     } else {
@@ -245,7 +352,9 @@ TEST_F(Proxies, ListensThroughDante) {
     listener.proxy.ExpectPeer("127.0.0.1", 0);
     ASSERT_TRUE(listener.Create());
     ASSERT_TRUE(listener.Listen()) << type;
-    ASSERT_TRUE(RunEventsUntil([&] { return !listener.proxyStatuses.empty() || listener.Failed(); })) << type;
+    ASSERT_TRUE(RunEventsUntil([&] {
+      return !listener.proxyStatuses.empty() || listener.Failed();
+    })) << type;
     ASSERT_EQ(listener.proxyStatuses.size(), 1u) << type;
     const LayerStatus where = listener.proxyStatuses[0];
     EXPECT_EQ(where.param1, ProxyHandshake::kListening) << type;
@@ -253,9 +362,11 @@ TEST_F(Proxies, ListensThroughDante) {
 
     QTcpSocket peer;
     peer.connectToHost(QHostAddress(ntohl(where.address)), where.port);
-    ASSERT_TRUE(RunEventsUntil([&] { return peer.state() == QAbstractSocket::ConnectedState; })) << type;
+    ASSERT_TRUE(RunEventsUntil([&] { return peer.state() == QAbstractSocket::ConnectedState; }))
+        << type;
     peer.write("over the bound port\r\n");
-    EXPECT_TRUE(RunEventsUntil([&] { return listener.received == "over the bound port\r\n"; })) << type;
+    EXPECT_TRUE(RunEventsUntil([&] { return listener.received == "over the bound port\r\n"; }))
+        << type;
     EXPECT_TRUE(listener.accepted) << type;
     EXPECT_FALSE(listener.Connected()) << type << ": a bind ends in FD_ACCEPT, not FD_CONNECT";
   }

@@ -4,7 +4,9 @@
 
 namespace {
 
-CAsyncSocketEx* Fake(int n) { return reinterpret_cast<CAsyncSocketEx*>(static_cast<intptr_t>(n + 1) * 16); }
+CAsyncSocketEx* Fake(int n) {
+  return reinterpret_cast<CAsyncSocketEx*>(static_cast<intptr_t>(n + 1) * 16);
+}
 
 TEST(SocketTable, GrowsBy512WhenTenSlotsAreLeftAndStopsAt48126) {
   SocketTable table;

@@ -14,7 +14,8 @@ namespace {
 class PlayCommandTest : public ::testing::Test {
  protected:
   ProcessResult Play(const QStringList& args, const QStringList& environment) {
-    return RunCli(config_.Dir(), QStringList{"--virtual-disc", disc_.CuePath(), "play"} + args, environment);
+    return RunCli(config_.Dir(), QStringList{"--virtual-disc", disc_.CuePath(), "play"} + args,
+                  environment);
   }
 
   TestApplication app_;
@@ -34,12 +35,14 @@ TEST_F(PlayCommandTest, PlaysTheTrackToTheDeviceAndExitsZero) {
 TEST_F(PlayCommandTest, NoSoundDeviceIsOneLineAndStatusFour) {
   const ProcessResult result = Play({"2"}, {"KORVANE_AUDIO_DEVICE=korvane_no_such_pcm"});
   EXPECT_EQ(result.exitCode, 4);
-  EXPECT_TRUE(result.err.startsWith("korvane-cli: no sound device: korvane_no_such_pcm: ")) << result.err.toStdString();
+  EXPECT_TRUE(result.err.startsWith("korvane-cli: no sound device: korvane_no_such_pcm: "))
+      << result.err.toStdString();
   EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
 }
 
 TEST_F(PlayCommandTest, ATrackTheDiscDoesNotHaveIsStatusOne) {
-  for (const QStringList& args : {QStringList{"0"}, QStringList{"5"}, QStringList{"two"}, QStringList{}}) {
+  for (const QStringList& args :
+       {QStringList{"0"}, QStringList{"5"}, QStringList{"two"}, QStringList{}}) {
     const ProcessResult result = Play(args, {sound_.Environment()});
     EXPECT_EQ(result.exitCode, 1) << args.join(' ').toStdString();
     EXPECT_FALSE(result.err.isEmpty());

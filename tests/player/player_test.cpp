@@ -10,14 +10,13 @@
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
 #include "encoders/rip_worker.h"
+#include "platform/cd_sector.h"
 #include "player/playback.h"
 #include "player/player_test_support.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
-#include "platform/cd_sector.h"
 
 namespace {
-
 
 VirtualDrive& Drive() { return VirtualDriveHost::Instance().Drive(0); }
 
@@ -25,7 +24,8 @@ VirtualDrive& Drive() { return VirtualDriveHost::Instance().Drive(0); }
 bool DriveReadSector(int lba) {
   for (const QByteArray& cdb : Drive().CommandLog()) {
     if (uint8_t(cdb[0]) != 0xBE) continue;
-    const int first = (uint8_t(cdb[2]) << 24) | (uint8_t(cdb[3]) << 16) | (uint8_t(cdb[4]) << 8) | uint8_t(cdb[5]);
+    const int first = (uint8_t(cdb[2]) << 24) | (uint8_t(cdb[3]) << 16) | (uint8_t(cdb[4]) << 8) |
+                      uint8_t(cdb[5]);
     const int count = (uint8_t(cdb[6]) << 16) | (uint8_t(cdb[7]) << 8) | uint8_t(cdb[8]);
     if (first <= lba && lba < first + count) return true;
   }
@@ -74,8 +74,8 @@ class PlayerTest : public ::testing::Test {
   // the disc's last track.
   static constexpr int kLong = 0;
   static constexpr int kLongSectors = 300;
-  TestDisc disc_{{TestTrack(kLongSectors), TestTrack(82), TestTrack(27), TestTrack(55), TestTrack(54),
-                  TestTrack(40)}};
+  TestDisc disc_{{TestTrack(kLongSectors), TestTrack(82), TestTrack(27), TestTrack(55),
+                  TestTrack(54), TestTrack(40)}};
   PlayerReports reports_;
 };
 
@@ -126,7 +126,8 @@ TEST_F(PlayerTest, StopReportsPlayStopAndReleasesTheTrack) {
   EXPECT_EQ(PlayerBytesHeld(), 0);
   const QByteArray played = sound_.Bytes();
   EXPECT_LT(played.size(), disc_.TrackAudio(kLong).size());
-  EXPECT_EQ(played, disc_.TrackAudio(kLong).left(played.size())) << "what was heard is the track's start";
+  EXPECT_EQ(played, disc_.TrackAudio(kLong).left(played.size()))
+      << "what was heard is the track's start";
   EXPECT_TRUE(StopPlayback()) << "without a player";
 }
 
@@ -140,7 +141,8 @@ TEST_F(PlayerTest, PauseHoldsThePositionAndPlayResumesThePausedTrack) {
   uint32_t held = 0, total = 0;
   ASSERT_TRUE(PlaybackProgress(index, held, total));
   // The reader goes on to the end of the track; playback does not move meanwhile.
-  ASSERT_TRUE(WaitUntil([&] { return DriveReadSector(disc_.TrackStart(kLong) + kLongSectors - 1); }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return DriveReadSector(disc_.TrackStart(kLong) + kLongSectors - 1); }));
   const size_t playsWhenPaused = reports_.Percents().size();
   uint32_t position = 0;
   ASSERT_TRUE(PlaybackProgress(index, position, total));
@@ -212,7 +214,8 @@ TEST_F(PlayerTest, RefusesWhatItCannotPlay) {
   PlayError noDevice;
   EXPECT_FALSE(PlayTrack(0, &noDevice));
   EXPECT_EQ(noDevice.kind, PlayError::NoSoundDevice);
-  EXPECT_TRUE(noDevice.text.startsWith("no sound device: korvane_no_such_pcm: ")) << noDevice.text.toStdString();
+  EXPECT_TRUE(noDevice.text.startsWith("no sound device: korvane_no_such_pcm: "))
+      << noDevice.text.toStdString();
   EXPECT_EQ(PlayerBytesHeld(), 0);
 
   Drive().SetTrayOpen(true);

@@ -60,12 +60,14 @@ TEST_F(WaveOutTest, NamesTheDeviceFromTheEnvironmentElseDefault) {
 }
 
 TEST_F(WaveOutTest, PlaysEveryBufferInOrderAndReportsEachOnce) {
-  const std::vector<QByteArray> buffers{Pattern(8000, 1), Pattern(4, 2), Pattern(16000, 3), Pattern(8000, 4)};
+  const std::vector<QByteArray> buffers{Pattern(8000, 1), Pattern(4, 2), Pattern(16000, 3),
+                                        Pattern(8000, 4)};
   WaveOut wave;
   QString error;
   ASSERT_TRUE(wave.Open(done_.Callback(), &error)) << error.toStdString();
   for (size_t i = 0; i < buffers.size(); ++i) {
-    ASSERT_TRUE(wave.Write(reinterpret_cast<const uint8_t*>(buffers[i].constData()), buffers[i].size(), int(i)));
+    ASSERT_TRUE(wave.Write(reinterpret_cast<const uint8_t*>(buffers[i].constData()),
+                           buffers[i].size(), int(i)));
   }
   ASSERT_TRUE(done_.WaitFor(buffers.size()));
   std::atomic<bool> abandon{false};
@@ -73,7 +75,8 @@ TEST_F(WaveOutTest, PlaysEveryBufferInOrderAndReportsEachOnce) {
   wave.Close();
   EXPECT_EQ(done_.Tags(), (std::vector<int>{0, 1, 2, 3}));
   EXPECT_EQ(sound_.Bytes(), buffers[0] + buffers[1] + buffers[2] + buffers[3]);
-  EXPECT_FALSE(wave.Write(reinterpret_cast<const uint8_t*>(buffers[0].constData()), 4, 9)) << "closed";
+  EXPECT_FALSE(wave.Write(reinterpret_cast<const uint8_t*>(buffers[0].constData()), 4, 9))
+      << "closed";
 }
 
 // Nothing reaches the device while paused: a reset then drops every queued buffer, reported
@@ -86,7 +89,8 @@ TEST_F(WaveOutTest, PauseHoldsQueuedBuffersUntilRestartAndResetDropsThem) {
   wave.Write(reinterpret_cast<const uint8_t*>(first.constData()), first.size(), 0);
   ASSERT_TRUE(done_.WaitFor(1));
   wave.Pause();
-  for (int tag = 1; tag <= 3; ++tag) wave.Write(reinterpret_cast<const uint8_t*>(held.constData()), held.size(), tag);
+  for (int tag = 1; tag <= 3; ++tag)
+    wave.Write(reinterpret_cast<const uint8_t*>(held.constData()), held.size(), tag);
   wave.Reset();
   EXPECT_EQ(done_.Tags(), (std::vector<int>{0, 1, 2, 3}));
 
@@ -115,8 +119,10 @@ TEST_F(WaveOutTest, AMissingDeviceFailsWithTheReason) {
     WaveOut wave;
     QString error;
     EXPECT_FALSE(wave.Open(done_.Callback(), &error)) << device;
-    EXPECT_TRUE(error.startsWith(QString("no sound device: %1: ").arg(device))) << error.toStdString();
-    EXPECT_GT(error.size(), QString("no sound device: %1: ").arg(device).size()) << "a reason follows";
+    EXPECT_TRUE(error.startsWith(QString("no sound device: %1: ").arg(device)))
+        << error.toStdString();
+    EXPECT_GT(error.size(), QString("no sound device: %1: ").arg(device).size())
+        << "a reason follows";
     EXPECT_FALSE(wave.IsOpen());
     EXPECT_FALSE(wave.Write(reinterpret_cast<const uint8_t*>(device), 4, 0));
   }

@@ -48,16 +48,26 @@ TEST_F(OutputNamingTest, TrackPathsFromPatternsTemplatesAndNames) {
   };
   const Case cases[] = {
       {"defaults", 2, "Song", NamingPattern::TrackTitle, "", true, true, "Band/Live/03 - Song.mp3"},
-      {"forbidden characters", 2, "AC/DC: Live?", NamingPattern::TrackTitle, "", true, true, "Band/Live/03 - AC_DC_ Live_.mp3"},
-      {"all eight and a tab", 0, "a:b<c>d\"e/f|g?h*i\tj", NamingPattern::TrackTitle, "", false, false, "01 - a_b_c_d_e_f_g_h_i_j.mp3"},
-      {"control characters, DEL too", 0, "Bell\x1b[2J\x7f" "End\u0085", NamingPattern::TrackTitle, "", false, false,
-       "01 - Bell_[2J_End_.mp3"},
-      {"backslash is an ordinary character", 0, "Left\\Right", NamingPattern::TrackTitle, "", false, false, "01 - Left\\Right.mp3"},
-      {"artist pattern", 6, "Intro", NamingPattern::ArtistTrackTitle, "", false, true, "Live/Band - 07 - Intro.mp3"},
-      {"artist and album pattern", 11, "End", NamingPattern::ArtistAlbumTrackTitle, "", true, false, "Band/Band - Live - 12 - End.mp3"},
-      {"template", 6, "Intro", NamingPattern::Advanced, "%N. %A - %T", true, true, "Band/Live/07. Band - Intro.mp3"},
-      {"keyword inside a title", 0, "Vs %A", NamingPattern::Advanced, "%T", true, true, "Band/Live/Vs Band.mp3"},
-      {"all keywords, text kept", 8, "T", FromStored<NamingPattern>(7), "[%Y] %L %N %% %T%A", false, false, "[1994] Live 09 %% TBand.mp3"},
+      {"forbidden characters", 2, "AC/DC: Live?", NamingPattern::TrackTitle, "", true, true,
+       "Band/Live/03 - AC_DC_ Live_.mp3"},
+      {"all eight and a tab", 0, "a:b<c>d\"e/f|g?h*i\tj", NamingPattern::TrackTitle, "", false,
+       false, "01 - a_b_c_d_e_f_g_h_i_j.mp3"},
+      {"control characters, DEL too", 0,
+       "Bell\x1b[2J\x7f"
+       "End\u0085",
+       NamingPattern::TrackTitle, "", false, false, "01 - Bell_[2J_End_.mp3"},
+      {"backslash is an ordinary character", 0, "Left\\Right", NamingPattern::TrackTitle, "", false,
+       false, "01 - Left\\Right.mp3"},
+      {"artist pattern", 6, "Intro", NamingPattern::ArtistTrackTitle, "", false, true,
+       "Live/Band - 07 - Intro.mp3"},
+      {"artist and album pattern", 11, "End", NamingPattern::ArtistAlbumTrackTitle, "", true, false,
+       "Band/Band - Live - 12 - End.mp3"},
+      {"template", 6, "Intro", NamingPattern::Advanced, "%N. %A - %T", true, true,
+       "Band/Live/07. Band - Intro.mp3"},
+      {"keyword inside a title", 0, "Vs %A", NamingPattern::Advanced, "%T", true, true,
+       "Band/Live/Vs Band.mp3"},
+      {"all keywords, text kept", 8, "T", FromStored<NamingPattern>(7), "[%Y] %L %N %% %T%A", false,
+       false, "[1994] Live 09 %% TBand.mp3"},
       {"title of dots only", 0, "..", NamingPattern::Advanced, "%T", false, false, "_.mp3"},
       {"empty title", 0, "", NamingPattern::TrackTitle, "", false, false, "01 - .mp3"},
   };
@@ -177,7 +187,8 @@ TEST_F(OutputNamingTest, ImagesGetTheLabelAndNeverReplaceAnOlderImage) {
   const struct {
     QString label;
     QString expected;
-  } names[] = {{"", "IMAGE.iso"}, {"MY/DISC", "MY_DISC.iso"}, {"..", "_.iso"}, {"Data", "Data.iso"}};
+  } names[] = {
+      {"", "IMAGE.iso"}, {"MY/DISC", "MY_DISC.iso"}, {"..", "_.iso"}, {"Data", "Data.iso"}};
   for (const auto& n : names) {
     EXPECT_EQ(Relative(BuildImagePath(*iso, n.label, settings, when)), n.expected);
   }
@@ -191,9 +202,11 @@ TEST_F(OutputNamingTest, ImagesGetTheLabelAndNeverReplaceAnOlderImage) {
 
   // A label that holds the extension text keeps it; a dangling link counts as taken.
   ASSERT_TRUE(WriteFileBytes(out.filePath("a.iso.b.iso"), "x"));
-  EXPECT_EQ(Relative(BuildImagePath(*iso, "a.iso.b", settings, when)), "a.iso.b_Tue_08Dec2026_041500.iso");
+  EXPECT_EQ(Relative(BuildImagePath(*iso, "a.iso.b", settings, when)),
+            "a.iso.b_Tue_08Dec2026_041500.iso");
   ASSERT_TRUE(QFile::link(out.filePath("nowhere"), out.filePath("Linked.iso")));
-  EXPECT_EQ(Relative(BuildImagePath(*iso, "Linked", settings, when)), "Linked_Tue_08Dec2026_041500.iso");
+  EXPECT_EQ(Relative(BuildImagePath(*iso, "Linked", settings, when)),
+            "Linked_Tue_08Dec2026_041500.iso");
 }
 
 TEST_F(OutputNamingTest, SettingsComeFromTheStoreWithTheirDefaults) {

@@ -2,10 +2,10 @@
 // and what is left after a discard or a failure.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <unistd.h>
 
 #include "encoders/part_file.h"
 #include "support/test_support.h"
@@ -17,7 +17,8 @@ class PartFileTest : public ::testing::Test {
   QString Path(const QString& name) const { return dir_.filePath(name); }
   QStringList Names(const QString& folder = {}) const {
     return QDir(folder.isEmpty() ? dir_.path() : folder)
-        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                   QDir::Name);
   }
   QTemporaryDir dir_;
 };
@@ -29,7 +30,7 @@ TEST_F(PartFileTest, TheTemporaryFileIsHiddenBesideTheFinalOneAndNamesThisProces
   // A name that fills the file system's limit still gets a temporary name that fits, cut
   // between characters (a 3-byte character, then a 4-byte one, the emoji).
   for (const QString& unit : {QStringLiteral("\u20ac"), QStringLiteral("\U0001F3B5")}) {
-    const QString longName = QString(unit).repeated(255 / int(unit.toUtf8().size())) ;
+    const QString longName = QString(unit).repeated(255 / int(unit.toUtf8().size()));
     const QString fileName = QFileInfo(PartPathFor(Path(longName))).fileName();
     EXPECT_LE(fileName.toUtf8().size(), 255);
     EXPECT_TRUE(fileName.endsWith(QStringLiteral(".%1.part").arg(::getpid())));
@@ -99,7 +100,8 @@ TEST_F(PartFileTest, FailuresNameTheFolderOrFileAndTheSystemsReason) {
   ASSERT_TRUE(WriteFileBytes(Path("Artist"), "a file where a folder goes"));
   PartFile noFolder(Path("Artist/Album/01.wav"));
   EXPECT_FALSE(noFolder.Create());
-  EXPECT_EQ(noFolder.ErrorText(), "cannot create folder " + Path("Artist/Album") + ": Not a directory");
+  EXPECT_EQ(noFolder.ErrorText(),
+            "cannot create folder " + Path("Artist/Album") + ": Not a directory");
 
   // A folder at the final name: the rename is refused, the temporary file goes.
   ASSERT_TRUE(QDir().mkdir(Path("taken.wav")));

@@ -42,7 +42,11 @@ class RecordingCodec : public AudioEncoder {
  public:
   using WriteHook = std::function<void(qsizetype writeIndex)>;
   RecordingCodec(CodecLog& log, bool prepass, bool failOpen, int failWriteAt, WriteHook beforeWrite)
-      : log_(log), prepass_(prepass), failOpen_(failOpen), failWriteAt_(failWriteAt), beforeWrite_(beforeWrite) {}
+      : log_(log),
+        prepass_(prepass),
+        failOpen_(failOpen),
+        failWriteAt_(failWriteAt),
+        beforeWrite_(beforeWrite) {}
   int Open(const QString& path, const TrackFacts& track, const TagRecord* tags) override {
     log_.path = path;
     log_.facts = track;
@@ -69,7 +73,8 @@ class RecordingCodec : public AudioEncoder {
   bool NeedsPreparationPass() const override { return prepass_; }
   QString ErrorText() const override {
     if (failOpen_) return QStringLiteral("Read-only file system");
-    return log_.mainWrites.size() == failWriteAt_ ? QStringLiteral("No space left on device") : QString();
+    return log_.mainWrites.size() == failWriteAt_ ? QStringLiteral("No space left on device")
+                                                  : QString();
   }
 
  private:
@@ -85,12 +90,13 @@ class RecordingFormat : public OutputFormat {
   RecordingFormat() : OutputFormat(FindFormatRow(FormatId::Wav)) {}
   std::unique_ptr<AudioEncoder> CreateEncoder() const override {
     logs.push_back(std::make_unique<CodecLog>());
-    return std::make_unique<RecordingCodec>(*logs.back(), prepass, failOpen, failWriteAt, beforeWrite);
+    return std::make_unique<RecordingCodec>(*logs.back(), prepass, failOpen, failWriteAt,
+                                            beforeWrite);
   }
   mutable std::vector<std::unique_ptr<CodecLog>> logs;
   bool prepass = false;
   bool failOpen = false;
-  int failWriteAt = -1;  // the main-pass Write that fails, 0-based; -1 none
+  int failWriteAt = -1;                   // the main-pass Write that fails, 0-based; -1 none
   RecordingCodec::WriteHook beforeWrite;  // runs in each main-pass Write, on the worker's thread
 };
 
@@ -166,7 +172,8 @@ TEST_F(TrackWorkerTest, FeedsEachTrackWholeInChunksToANewCodec) {
     EXPECT_TRUE(log.mainPcm == disc_.TrackAudio(c.index));
     EXPECT_TRUE(log.prepassPcm.isEmpty());
     EXPECT_EQ(log.closes, 1);
-    EXPECT_EQ(ReadCommands(), c.writes.size()) << "no preparation pass is read for a codec without one";
+    EXPECT_EQ(ReadCommands(), c.writes.size())
+        << "no preparation pass is read for a codec without one";
     EXPECT_FALSE(worker.failed);
     EXPECT_EQ(worker.failedSectors, 0);
 
@@ -236,9 +243,11 @@ TEST_F(TrackWorkerTest, CancelTakesEffectWithinOneReadOfADiscThatNeverReads) {
   EXPECT_LE(ReadCommands() - readsAtCancel, 1) << "only the read under way when cancelled";
   ASSERT_EQ(format_.logs.size(), 1u);
   EXPECT_LT(format_.logs[0]->mainPcm.size(), 2700 * qsizetype(kSector)) << "the rip stopped early";
-  EXPECT_EQ(format_.logs[0]->mainPcm.size() % (27 * kSector), 0) << "a chunk cut short is not written";
+  EXPECT_EQ(format_.logs[0]->mainPcm.size() % (27 * kSector), 0)
+      << "a chunk cut short is not written";
   EXPECT_EQ(format_.logs[0]->closes, 1);
-  EXPECT_EQ(ReadFileBytes(OutPath(0)), "an earlier rip's complete file") << "a cancel keeps the earlier file";
+  EXPECT_EQ(ReadFileBytes(OutPath(0)), "an earlier rip's complete file")
+      << "a cancel keeps the earlier file";
   EXPECT_EQ(OutNames(), QStringList{"0.wav"}) << "the cancelled run's temporary file is gone";
   EXPECT_FALSE(worker.failed) << "a cancel is no failure";
 }
@@ -248,7 +257,8 @@ TEST_F(TrackWorkerTest, AFailedWriteLeavesTheFinalNameAsItWasAndNoTemporaryFile)
   TrackWorker worker(*device_, format_, &info_);
   Rip(worker, 0);
   EXPECT_TRUE(worker.failed);
-  EXPECT_EQ(worker.errorText, OutPath(0) + ": No space left on device") << "the reason names the final file";
+  EXPECT_EQ(worker.errorText, OutPath(0) + ": No space left on device")
+      << "the reason names the final file";
   EXPECT_TRUE(OutNames().isEmpty());
 
   ASSERT_TRUE(WriteFileBytes(OutPath(1), "earlier"));
@@ -266,7 +276,8 @@ TEST_F(TrackWorkerTest, AFolderThatCannotBeMadeFailsTheTrackWithTheSystemsReason
   ASSERT_EQ(worker.StartTrack(0, out_.filePath("Band/Album/01.wav"), 0, 0), 1);
   worker.Join();
   EXPECT_TRUE(worker.failed);
-  EXPECT_EQ(worker.errorText, "cannot create folder " + out_.filePath("Band/Album") + ": Not a directory");
+  EXPECT_EQ(worker.errorText,
+            "cannot create folder " + out_.filePath("Band/Album") + ": Not a directory");
   EXPECT_EQ(ReadCommands(), 0) << "nothing is read for a file that cannot be made";
   EXPECT_TRUE(format_.logs.back()->path.isEmpty()) << "no codec is opened";
 }
@@ -321,7 +332,8 @@ TEST_F(TrackWorkerTest, ReadingRunsAheadOfTheCodecByAtMostTheRingAndKeepsTheOrde
   EXPECT_EQ(worker.failedSectors, 1);
   ASSERT_EQ(readsAtWrite.size(), kChunks);
   for (int k = 0; k < kChunks; ++k) {
-    EXPECT_EQ(readsAtWrite[k], commandsFor(std::min(k + kAhead, kChunks))) << "never further ahead, at chunk " << k;
+    EXPECT_EQ(readsAtWrite[k], commandsFor(std::min(k + kAhead, kChunks)))
+        << "never further ahead, at chunk " << k;
   }
   EXPECT_FALSE(worker.failed);
   EXPECT_TRUE(QFileInfo(OutPath(0)).isFile());

@@ -46,7 +46,8 @@ TEST(IniDocument, ReadsValuesTheWayHandEditedFilesExpect) {
       {"mp3", "isVBR", "1"},
       {"Missing", "IsVBR", std::nullopt},
   };
-  for (const Case& c : cases) EXPECT_EQ(Get(file, c.section, c.key), c.value) << c.section << "/" << c.key;
+  for (const Case& c : cases)
+    EXPECT_EQ(Get(file, c.section, c.key), c.value) << c.section << "/" << c.key;
 }
 
 // Reading trims blanks and drops one pair of matching quotes, so a value that would lose
@@ -72,7 +73,8 @@ TEST(IniDocument, WrittenValuesReadBackAsWritten) {
     IniDocument doc = IniDocument::Parse("[S]\nK=old\n");
     doc.Set("S", "K", c.value);
     EXPECT_EQ(doc.Serialize(), "[S]\n" + c.line + "\n") << c.value.constData();
-    EXPECT_EQ(IniDocument::Parse(doc.Serialize()).Value(u"S", u"K"), c.value) << c.value.constData();
+    EXPECT_EQ(IniDocument::Parse(doc.Serialize()).Value(u"S", u"K"), c.value)
+        << c.value.constData();
   }
 }
 
@@ -86,10 +88,10 @@ TEST(IniDocument, WritingChangesOnlyWhatItMust) {
       "[Options]\n"
       "odd line\n";
   IniDocument doc = IniDocument::Parse(original);
-  doc.Set("general", "LEFT", "20");      // in place
-  doc.Set("General", "Top", "30");       // after the section's last key
+  doc.Set("general", "LEFT", "20");         // in place
+  doc.Set("General", "Top", "30");          // after the section's last key
   doc.Set("Options", "SubDirArtist", "0");  // section without keys
-  doc.Set("MP3", "IsVBR", "1");          // new section at the end
+  doc.Set("MP3", "IsVBR", "1");             // new section at the end
   EXPECT_EQ(doc.Serialize(),
             "; comment stays\n"
             "[General]\n"
@@ -140,10 +142,12 @@ TEST(IniDocument, SeveralKeysAtOnceLandWhereSingleWritesWould) {
       "[Other]\n"
       "X=1\n";
   IniDocument batch = IniDocument::Parse(original);
-  batch.SetAll("disc", {{"TRACK_1", "Uno"}, {"Track_2", "Two"}, {"Track_3", "first"}, {"track_3", "Three"}});
+  batch.SetAll(
+      "disc", {{"TRACK_1", "Uno"}, {"Track_2", "Two"}, {"Track_3", "first"}, {"track_3", "Three"}});
   batch.SetAll("New", {{"A", "1"}, {"B", "2"}});
-  EXPECT_EQ(batch.Serialize(),
-            "[Disc]\nTRACK_1=Uno\nTrack_2=Two\ntrack_3=Three\n; note\n[Other]\nX=1\n[New]\nA=1\nB=2\n");
+  EXPECT_EQ(
+      batch.Serialize(),
+      "[Disc]\nTRACK_1=Uno\nTrack_2=Two\ntrack_3=Three\n; note\n[Other]\nX=1\n[New]\nA=1\nB=2\n");
 
   IniDocument single = IniDocument::Parse(original);
   single.Set("disc", "TRACK_1", "Uno");
@@ -166,10 +170,10 @@ TEST(IniDocument, HasKeysOnlyForASectionThatHoldsKeys) {
   const struct {
     const char16_t* section;
     bool has;
-  } cases[] = {{u"Empty", false}, {u"Comments", false}, {u"Shadowed", false},
-               {u"Full", true},   {u" full ", true},    {u"FULL", true},
-               {u"Missing", false}};
-  for (const auto& c : cases) EXPECT_EQ(doc.HasKeys(c.section), c.has) << QString::fromUtf16(c.section).toStdString();
+  } cases[] = {{u"Empty", false}, {u"Comments", false}, {u"Shadowed", false}, {u"Full", true},
+               {u" full ", true}, {u"FULL", true},      {u"Missing", false}};
+  for (const auto& c : cases)
+    EXPECT_EQ(doc.HasKeys(c.section), c.has) << QString::fromUtf16(c.section).toStdString();
 
   IniDocument grown = doc;
   grown.Set("Empty", "Key", "v");

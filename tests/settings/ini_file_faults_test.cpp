@@ -2,13 +2,13 @@
 // symbolic links, text beyond the Basic Multilingual Plane.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFileInfo>
-#include <functional>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QDir>
+#include <QFileInfo>
+#include <functional>
 
 #include "platform/paths.h"
 #include "settings/ini_file.h"
@@ -58,8 +58,8 @@ TEST(IniFileFaults, AFileThatCannotBeReadIsSaidOnceAndNeverReplaced) {
          ::chmod(QFile::encodeName(path).constData(), 0);
        },
        true, "Permission denied"},
-      {"folder at the file's path", [](const QString& path) { QDir().mkpath(path + "/child"); }, false,
-       "Is a directory"},
+      {"folder at the file's path", [](const QString& path) { QDir().mkpath(path + "/child"); },
+       false, "Is a directory"},
       {"named pipe at the file's path",
        [](const QString& path) { ::mkfifo(QFile::encodeName(path).constData(), 0600); }, false,
        "not a regular file"},
@@ -95,7 +95,8 @@ TEST(IniFileFaults, AFileThatCannotBeReadIsSaidOnceAndNeverReplaced) {
     }
     const QStringList left = QDir(config.Dir()).entryList(QDir::Files | QDir::System);
     for (const QString& name : left) {
-      EXPECT_TRUE(name == "korvane.ini" || name == "korvane.ini.lock") << "left behind: " << name.toStdString();
+      EXPECT_TRUE(name == "korvane.ini" || name == "korvane.ini.lock")
+          << "left behind: " << name.toStdString();
     }
   }
 }
@@ -135,7 +136,8 @@ TEST(IniFileFaults, WritersInSeveralProcessesLoseNothing) {
       for (int k = 1; k <= kKeys; ++k) {
         // Each writer its own keys, and all of them one shared key and one shared section.
         if (!ini.WriteInt(QString("Writer%1").arg(w), QString("k%1").arg(k), k)) bad = 1;
-        if (!ini.WriteStrings("Shared", {{QString("w%1k%2").arg(w).arg(k), "x"}, {"last", "y"}})) bad = 1;
+        if (!ini.WriteStrings("Shared", {{QString("w%1k%2").arg(w).arg(k), "x"}, {"last", "y"}}))
+          bad = 1;
       }
       ::_exit(bad);
     }
@@ -186,13 +188,15 @@ TEST(IniFileFaults, AFileThatIsALinkStaysALink) {
     IniFile ini("korvane.ini");
     ASSERT_TRUE(ini.WriteInt("S", "added", 2));
     ASSERT_TRUE(ini.WriteInt("S", "added", 3));
-    EXPECT_EQ(QFileInfo(folder + "/korvane.ini").symLinkTarget(), QFileInfo(folder + "/" + c.linkTarget).absoluteFilePath());
+    EXPECT_EQ(QFileInfo(folder + "/korvane.ini").symLinkTarget(),
+              QFileInfo(folder + "/" + c.linkTarget).absoluteFilePath());
     const QString real = QFileInfo(folder + "/" + c.realFile).absoluteFilePath();
     EXPECT_TRUE(QFileInfo(real).isFile() && !QFileInfo(real).isSymLink());
     EXPECT_TRUE(ReadFileBytes(real).endsWith("added=3\n"));
     EXPECT_EQ(ini.ReadInt("S", "added", 0), 3);
     for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot)) {
-      EXPECT_TRUE(QFileInfo(folder + "/" + name).isSymLink()) << "written beside the link: " << name.toStdString();
+      EXPECT_TRUE(QFileInfo(folder + "/" + name).isSymLink())
+          << "written beside the link: " << name.toStdString();
     }
   }
 }
@@ -201,7 +205,8 @@ TEST(IniFileFaults, TextBeyondTheBasicPlaneIsStandardUtf8BothWays) {
   TempConfig config;
   const QString folder = QString::fromUtf8("/home/me/Música 🎵/😀");
   // As an editor writes it.
-  ASSERT_TRUE(WriteFileBytes(config.File("korvane.ini"), "[Options]\nOutputFolder=" + folder.toUtf8() + "\n"));
+  ASSERT_TRUE(WriteFileBytes(config.File("korvane.ini"),
+                             "[Options]\nOutputFolder=" + folder.toUtf8() + "\n"));
   IniFile ini("korvane.ini");
   QString out;
   EXPECT_TRUE(ini.ReadString("Options", "OutputFolder", "", out));

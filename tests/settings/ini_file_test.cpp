@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <atomic>
-#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
+#include "platform/paths.h"
 #include "settings/ini_file.h"
 #include "settings/utf16_codec.h"
-#include "platform/paths.h"
 #include "support/test_support.h"
 
 namespace {
@@ -171,8 +171,9 @@ TEST(IniFile, AFailedWriteLeavesTheOldFile) {
   EXPECT_FALSE(blocked.WriteInt("S", "v", 2));
   EXPECT_TRUE(QFileInfo(config.File("blocked.ini")).isDir());
   // Beside the file only the lock files of the writers may stay.
-  EXPECT_EQ(QDir(config.Dir()).entryList(QDir::Files).filter(QRegularExpression("\\.lock$")).size() + 1,
-            QDir(config.Dir()).entryList(QDir::Files).size())
+  EXPECT_EQ(
+      QDir(config.Dir()).entryList(QDir::Files).filter(QRegularExpression("\\.lock$")).size() + 1,
+      QDir(config.Dir()).entryList(QDir::Files).size())
       << "no temporary file left behind";
   EXPECT_EQ(ini.ReadInt("S", "v", 0), 1);
 }

@@ -2,9 +2,9 @@
 
 #include <QDir>
 
+#include "platform/paths.h"
 #include "settings/freedb_settings.h"
 #include "settings/settings_store.h"
-#include "platform/paths.h"
 #include "support/test_support.h"
 
 namespace {
@@ -29,8 +29,9 @@ TEST(SettingKeys, EveryKeyReadsItsTableDefaultOnAFreshProfile) {
 
 TEST(SettingsStore, LoadsAndSavesTheEightCachedIntegers) {
   TempConfig config;
-  WriteFileBytes(config.File("korvane.ini"), "[General]\nFormatSelected=11012\nWidth=800\n"
-                                             "[Options]\nAccessMethod=4003\nSubDirAlbum=0\n");
+  WriteFileBytes(config.File("korvane.ini"),
+                 "[General]\nFormatSelected=11012\nWidth=800\n"
+                 "[Options]\nAccessMethod=4003\nSubDirAlbum=0\n");
   SettingsStore& store = SettingsStore::Instance();
   EXPECT_EQ(store.formatSelected, 11012);
   EXPECT_EQ(store.windowWidth, 800);
@@ -99,10 +100,14 @@ TEST(FreeDbSettings, StoredNumbersReadAsAProxyAndAnAccessMethod) {
     int storedAccess;
     FreeDbAccess access;
   } cases[] = {
-      {1051, ProxyKind::Direct, 1068, FreeDbAccess::Tcp},  {1052, ProxyKind::Socks4, 1069, FreeDbAccess::Http},
-      {1053, ProxyKind::Socks4a, 0, FreeDbAccess::Tcp},    {1054, ProxyKind::Socks5, 1070, FreeDbAccess::Tcp},
-      {1055, ProxyKind::Http11, -1, FreeDbAccess::Tcp},    {0, ProxyKind::Direct, 1067, FreeDbAccess::Tcp},
-      {1056, ProxyKind::Direct, 1069, FreeDbAccess::Http}, {1050, ProxyKind::Direct, 1068, FreeDbAccess::Tcp},
+      {1051, ProxyKind::Direct, 1068, FreeDbAccess::Tcp},
+      {1052, ProxyKind::Socks4, 1069, FreeDbAccess::Http},
+      {1053, ProxyKind::Socks4a, 0, FreeDbAccess::Tcp},
+      {1054, ProxyKind::Socks5, 1070, FreeDbAccess::Tcp},
+      {1055, ProxyKind::Http11, -1, FreeDbAccess::Tcp},
+      {0, ProxyKind::Direct, 1067, FreeDbAccess::Tcp},
+      {1056, ProxyKind::Direct, 1069, FreeDbAccess::Http},
+      {1050, ProxyKind::Direct, 1068, FreeDbAccess::Tcp},
   };
   SettingsStore& store = SettingsStore::Instance();
   for (const auto& c : cases) {

@@ -16,7 +16,8 @@ inline const QString kQuery = QStringLiteral("cddb query 0501a202 2 150 15750 42
 
 // The entry a server sends for it, "Test Artist / Test Album", as xmcd text without the final ".".
 inline const QByteArray kEntry =
-    "# xmcd\r\n#\r\n# Track frame offsets:\r\n#\t150\r\n#\t15750\r\n#\r\n# Disc length: 420 seconds\r\n#\r\n"
+    "# xmcd\r\n#\r\n# Track frame offsets:\r\n#\t150\r\n#\t15750\r\n#\r\n# Disc length: 420 "
+    "seconds\r\n#\r\n"
     "DISCID=0501a202\r\nDTITLE=Test Artist / Test Album\r\nDYEAR=2001\r\nDGENRE=Art Rock\r\n"
     "TTITLE0=Opening\r\nTTITLE1=Closing\r\nEXTD=\r\nEXTT0=\r\nEXTT1=\r\nPLAYORDER=\r\n";
 inline const QByteArray kExactAnswer = "200 rock 0501a202 Test Artist / Test Album\r\n";
@@ -27,7 +28,8 @@ inline const QByteArray kExactAnswer = "200 rock 0501a202 Test Artist / Test Alb
 // with one title a track ("First Song", "Second Song", ... as many as trackCount, up to five).
 inline QByteArray LoopAlbumEntry(const QByteArray& discId, int trackCount) {
   static const char* const kTitles[] = {"First", "Second", "Third", "Fourth", "Fifth"};
-  QByteArray entry = "# xmcd\r\nDISCID=" + discId + "\r\nDTITLE=Loop Artist / Loop Album\r\nDYEAR=2024\r\n"
+  QByteArray entry = "# xmcd\r\nDISCID=" + discId +
+                     "\r\nDTITLE=Loop Artist / Loop Album\r\nDYEAR=2024\r\n"
                      "DGENRE=Test Genre\r\n";
   for (int i = 0; i < trackCount && i < 5; ++i) {
     entry += "TTITLE" + QByteArray::number(i) + '=' + kTitles[i] + " Song\r\n";

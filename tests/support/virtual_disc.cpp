@@ -55,9 +55,10 @@ QString CdTextLines(const QString& indent, const QString& title, const QString& 
 }
 
 // A TRACK entry of a CUE sheet: its mode, CD-TEXT and index 01 at start (sectors into its file).
-QString TrackLines(int number, const QString& mode, const QString& title, const QString& performer, int start) {
-  return QString::asprintf("  TRACK %02d ", number) + mode + "\n" + CdTextLines("    ", title, performer) +
-         "    INDEX 01 " + Msf(start) + "\n";
+QString TrackLines(int number, const QString& mode, const QString& title, const QString& performer,
+                   int start) {
+  return QString::asprintf("  TRACK %02d ", number) + mode + "\n" +
+         CdTextLines("    ", title, performer) + "    INDEX 01 " + Msf(start) + "\n";
 }
 
 }  // namespace
@@ -99,7 +100,8 @@ int TestDisc::TrackStart(int index) const {
 }
 
 QByteArray TestDisc::TrackAudio(int index) const {
-  return image_.mid(qsizetype(TrackStart(index)) * kCdSectorBytes, qsizetype(tracks_[index].sectors) * kCdSectorBytes);
+  return image_.mid(qsizetype(TrackStart(index)) * kCdSectorBytes,
+                    qsizetype(tracks_[index].sectors) * kCdSectorBytes);
 }
 
 CdDevice* TestDisc::Insert() const {
@@ -118,7 +120,8 @@ CdDevice* TestDisc::Insert() const {
 
 int StoredSectorBytes(const QString& mode) { return mode == "MODE1/2048" ? 2048 : 2352; }
 
-QString DiscImages::Write(const QList<TrackSpec>& tracks, const QString& discTitle, const QString& discPerformer) {
+QString DiscImages::Write(const QList<TrackSpec>& tracks, const QString& discTitle,
+                          const QString& discPerformer) {
   QString cue = CdTextLines(QString(), discTitle, discPerformer);
   bins_.clear();
   for (int i = 0; i < tracks.size(); ++i) {

@@ -89,10 +89,8 @@ TEST(GetText, WithoutAUsableLanguageFileGivesTheBuiltInTexts) {
   for (const QString& language : {QString(), folder.Path() + "/gone.lng", folder.Path(), empty}) {
     SCOPED_TRACE(language.toStdString());
     UseLanguage(language);
-    ExpectTexts({{900, "OK", true},
-                 {2003, "Year: ", true},
-                 {3014, "Advanced..", true},
-                 {12, "12", false}});
+    ExpectTexts(
+        {{900, "OK", true}, {2003, "Year: ", true}, {3014, "Advanced..", true}, {12, "12", false}});
   }
 }
 
@@ -112,8 +110,8 @@ TEST(GetText, ALanguageChangeShowsAtTheNextText) {
   EXPECT_EQ(Texts().Text(6000), "&Beta, zweite Fassung");
 
   // Another process changes the setting behind the store's back.
-  ASSERT_TRUE(WriteFileBytes(config.File("korvane.ini"),
-                             "[General]\nLanguage=" + alpha.toUtf8() + "\n"));
+  ASSERT_TRUE(
+      WriteFileBytes(config.File("korvane.ini"), "[General]\nLanguage=" + alpha.toUtf8() + "\n"));
   EXPECT_EQ(Texts().Text(6000), "&Alpha");
 
   UseLanguage(QString());
@@ -148,14 +146,18 @@ TEST(EnumerateLanguages, ListsEveryLanguageFileByFileNameAndMapsTheLaterOfTwoNam
   folder.Write("b-second.lng", "[Translation]\nLanguageName=Deutsch\n");
   folder.Write("a-first.lng", "[Translation]\nLanguageName=Deutsch\n");
   folder.Write("c-plain.lng", "[Translation]\n900=OK\n");
-  folder.Write("D-Upper.LNG", "[Translation]\nLanguageName=Fran\xC3\xA7" "ais\n");
+  folder.Write("D-Upper.LNG",
+               "[Translation]\nLanguageName=Fran\xC3\xA7"
+               "ais\n");
   folder.Write("notes.txt", "[Translation]\nLanguageName=Notes\n");
   folder.Write("e.lng.bak", "[Translation]\nLanguageName=Backup\n");
   ASSERT_TRUE(QDir(dir).mkdir("folder.lng"));
 
   QStringList names{"left over"};
   EXPECT_TRUE(Texts().EnumerateLanguages(dir + "/", names));
-  const QString french = QString::fromUtf8("Fran\xC3\xA7" "ais");
+  const QString french = QString::fromUtf8(
+      "Fran\xC3\xA7"
+      "ais");
   EXPECT_EQ(names, QStringList({"Deutsch", "Deutsch", "c-plain.lng", french}));
   EXPECT_EQ(Texts().LanguagePath("Deutsch"), dir + "/b-second.lng");
   EXPECT_EQ(Texts().LanguagePath("c-plain.lng"), dir + "/c-plain.lng");

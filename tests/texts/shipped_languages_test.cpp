@@ -111,7 +111,8 @@ TEST(ShippedGerman, IsListedBesideTheProgramAndTranslatesOnceChosen) {
   ASSERT_TRUE(texts.ChooseLanguage("Deutsch"));
   EXPECT_EQ(texts.Text(6000), "&Datei");
   EXPECT_EQ(texts.Text(2001), "Interpret: ");
-  EXPECT_EQ(texts.Text(913), QString::fromUtf8("Schlie\xC3\x9F" "en"));
+  EXPECT_EQ(texts.Text(913), QString::fromUtf8("Schlie\xC3\x9F"
+                                               "en"));
   const QString crashQuestion = texts.Text(9400);
   EXPECT_EQ(crashQuestion.count("\r\n"), 1);
   EXPECT_TRUE(crashQuestion.startsWith("Ein ausf")) << crashQuestion.toStdString();

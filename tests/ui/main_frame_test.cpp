@@ -79,7 +79,8 @@ QAction* LanguageEntry(CMainFrame& frame, const QString& name) {
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
   QElapsedTimer timer;
   timer.start();
-  while (!done() && timer.elapsed() < timeoutMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  while (!done() && timer.elapsed() < timeoutMs)
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
   return done();
 }
 
@@ -90,7 +91,8 @@ class MainFrameTest : public ::testing::Test {
     store.WriteInt(Key::FormatSelected, ToStored(FormatId::Wav));
     store.WriteString(Key::OutputFolder, out_.path());
     store.WriteInt(Key::AutoOpenOutputFolder, 0);
-    for (const char* scheme : {"https", "file"}) QDesktopServices::setUrlHandler(scheme, &urls_, "Open");
+    for (const char* scheme : {"https", "file"})
+      QDesktopServices::setUrlHandler(scheme, &urls_, "Open");
     ASSERT_TRUE(disc_.Insert());
   }
   void TearDown() override {
@@ -115,8 +117,10 @@ class MainFrameTest : public ::testing::Test {
   QApplication app_{argc_, argv_};
   TempConfig config_;
   QTemporaryDir out_;
-  TestDisc disc_{{TestTrack(82, "One", "Band"), TestTrack(54, "Two", "Band"), TestTrack(40, "Three", "Band")},
-                 "Record", "Band"};
+  TestDisc disc_{
+      {TestTrack(82, "One", "Band"), TestTrack(54, "Two", "Band"), TestTrack(40, "Three", "Band")},
+      "Record",
+      "Band"};
   RecordingDialogs* dialogs_ = nullptr;
   UrlSink urls_;
 };
@@ -143,7 +147,8 @@ TEST_F(MainFrameTest, MenuToolbarAndContextMenuReachTheSameAction) {
   QMenu* context = frame->BuildContextMenu();
   EXPECT_TRUE(context->actions().contains(refresh));
   bool inMenuBar = false;
-  for (QAction* menu : frame->menuBar()->actions()) inMenuBar |= menu->menu()->actions().contains(refresh);
+  for (QAction* menu : frame->menuBar()->actions())
+    inMenuBar |= menu->menu()->actions().contains(refresh);
   EXPECT_TRUE(inMenuBar);
   delete context;
 
@@ -165,7 +170,8 @@ TEST_F(MainFrameTest, FormatGroupStoresTheChoiceAndChangesTheFormatIcon) {
   const QImage before = frame->FormatButtonIcon().pixmap(32, 32).toImage();
   ASSERT_FALSE(before.isNull());
   frame->Action(ToStored(FormatId::Ogg))->trigger();
-  EXPECT_EQ(SettingsStore::Instance().ReadInt(Key::FormatSelected), 11011) << "stored as OGG's command";
+  EXPECT_EQ(SettingsStore::Instance().ReadInt(Key::FormatSelected), 11011)
+      << "stored as OGG's command";
   EXPECT_TRUE(frame->Action(ToStored(FormatId::Ogg))->isChecked());
   EXPECT_FALSE(frame->Action(ToStored(FormatId::Wav))->isChecked());
   EXPECT_NE(frame->FormatButtonIcon().pixmap(32, 32).toImage(), before);
@@ -219,7 +225,8 @@ TEST_F(MainFrameTest, CheckMarksByClickSpaceAndTheSelectionCommands) {
 
 TEST_F(MainFrameTest, RipFromTheWindowWritesTheFilesWithTheProgressDialog) {
   auto frame = MakeFrame();
-  VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(4.0);  // reports come while the dialog is open
+  VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(
+      4.0);  // reports come while the dialog is open
   frame->Tracks()->SetChecked(1, false);
   QList<double> totals;
   QStringList files;
@@ -241,7 +248,8 @@ TEST_F(MainFrameTest, RipFromTheWindowWritesTheFilesWithTheProgressDialog) {
   EXPECT_FALSE(QFileInfo::exists(out_.filePath("Band/Record/02 - Two.wav")));
   EXPECT_TRUE(files.contains(one) && files.contains(three));
   ASSERT_FALSE(totals.isEmpty());
-  for (int i = 1; i < totals.size(); ++i) EXPECT_GE(totals[i], totals[i - 1]) << "the total only grows";
+  for (int i = 1; i < totals.size(); ++i)
+    EXPECT_GE(totals[i], totals[i - 1]) << "the total only grows";
   // Sampled every 10 ms, the last figure may be the second track's first report (0 % of it).
   EXPECT_GE(totals.last(), 100.0 * 82 / (82 + 40)) << "the total reaches the first track's share";
   EXPECT_FALSE(frame->Tracks()->IsChecked(0)) << "ripped tracks are unticked";
@@ -275,7 +283,8 @@ TEST_F(MainFrameTest, ADiscArrivalRefreshesTheList) {
   VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
   drive.SetTrayOpen(true);
   ASSERT_TRUE(WaitUntil([&] { return frame->Tracks()->rowCount() == 0; }));
-  TestDisc other{{TestTrack(30, "Solo", "Someone"), TestTrack(30, "Duo", "Someone")}, "Other", "Someone"};
+  TestDisc other{
+      {TestTrack(30, "Solo", "Someone"), TestTrack(30, "Duo", "Someone")}, "Other", "Someone"};
   ASSERT_TRUE(other.Insert());
   ASSERT_TRUE(WaitUntil([&] { return frame->Tracks()->rowCount() == 2; }));
   EXPECT_EQ(frame->Tracks()->item(1, 2)->text(), "Duo");
@@ -296,7 +305,8 @@ TEST_F(MainFrameTest, TheDriveSelectorStaysVisibleAtTheMinimumWidth) {
   };
   frame->resize(635, 400);
   expectSelectorShown("English");
-  EXPECT_EQ(frame->ToolBar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon) << "English fits with texts";
+  EXPECT_EQ(frame->ToolBar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon)
+      << "English fits with texts";
 
   QAction* german = LanguageEntry(*frame, "Deutsch");
   ASSERT_TRUE(german);
@@ -304,8 +314,10 @@ TEST_F(MainFrameTest, TheDriveSelectorStaysVisibleAtTheMinimumWidth) {
   expectSelectorShown("German");
   frame->resize(1000, 400);
   QApplication::processEvents();
-  EXPECT_EQ(frame->ToolBar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon) << "room again: the texts are back";
-  EXPECT_EQ(frame->findChild<QToolButton*>("formatButton")->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+  EXPECT_EQ(frame->ToolBar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon)
+      << "room again: the texts are back";
+  EXPECT_EQ(frame->findChild<QToolButton*>("formatButton")->toolButtonStyle(),
+            Qt::ToolButtonTextUnderIcon);
   frame->resize(635, 400);
   expectSelectorShown("German again");
   frame->findChild<QAction*>("id16001")->trigger();  // back to the built-in English
@@ -319,7 +331,8 @@ TEST_F(MainFrameTest, TheLanguageMenuSwitchesTheTexts) {
   german->trigger();
   EXPECT_EQ(frame->Action(11003)->text(), "Titel aktualisieren");
   EXPECT_EQ(frame->menuBar()->actions()[6]->text(), "Hilfe");
-  EXPECT_EQ(frame->Tracks()->horizontalHeaderItem(1)->text(), "Artist") << "the column headers are never translated";
+  EXPECT_EQ(frame->Tracks()->horizontalHeaderItem(1)->text(), "Artist")
+      << "the column headers are never translated";
   EXPECT_TRUE(SettingsStore::Instance().ReadText(Key::Language).endsWith("Deutsch.lng"));
   QAction* english = frame->findChild<QAction*>("id16001");
   ASSERT_TRUE(english);
@@ -392,7 +405,8 @@ TEST_F(PlayerButtonsTest, PlayPauseAndStop) {
   EXPECT_EQ(list->PlayingRow(), -1);
   const QByteArray heard = sound_.Bytes();
   EXPECT_FALSE(heard.isEmpty());
-  EXPECT_TRUE(PlayedAudio(disc_.TrackAudio(0)).startsWith(heard)) << "the first track was heard from its start";
+  EXPECT_TRUE(PlayedAudio(disc_.TrackAudio(0)).startsWith(heard))
+      << "the first track was heard from its start";
 }
 
 TEST_F(PlayerButtonsTest, PreviousAndNextWrapAround) {
@@ -454,7 +468,9 @@ TEST_F(MainFrameTest, HideMainWindowHoldsForTheRipAndOpensTheNextRipHidden) {
   EXPECT_EQ(SettingsStore::Instance().ReadInt(Key::MainWindowIsVisible), 0);
 
   bool openedHidden = false;
-  ripLastTrack([&](ProgressDlg&, QCheckBox& hide) { openedHidden = hide.isChecked() && !frame->isVisible(); });
+  ripLastTrack([&](ProgressDlg&, QCheckBox& hide) {
+    openedHidden = hide.isChecked() && !frame->isVisible();
+  });
   EXPECT_TRUE(openedHidden) << "the next rip's dialog opens checked and hides the window";
   EXPECT_TRUE(frame->isVisible());
 }
@@ -467,7 +483,8 @@ TEST_F(MainFrameTest, HelpKeyOpensTheInstalledManual) {
   ASSERT_EQ(urls_.urls.size(), 1);
   const QUrl manual(urls_.urls[0]);
   EXPECT_TRUE(manual.isLocalFile()) << urls_.urls[0].toStdString();
-  EXPECT_TRUE(manual.path().endsWith("/share/doc/korvane/manual/index.html")) << urls_.urls[0].toStdString();
+  EXPECT_TRUE(manual.path().endsWith("/share/doc/korvane/manual/index.html"))
+      << urls_.urls[0].toStdString();
   EXPECT_TRUE(QFileInfo(manual.toLocalFile()).isFile());
   frame->Action(11027)->trigger();
   EXPECT_EQ(urls_.urls.value(1), urls_.urls[0]) << "the Help menu opens the same page";

@@ -19,9 +19,9 @@
 #include <functional>
 
 #include "cddb_test_server.h"
-#include "loopback_peers.h"
 #include "drive/virtual/virtual_drive.h"
 #include "encoders/lossy_audio.h"
+#include "loopback_peers.h"
 #include "settings/settings_store.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
@@ -47,7 +47,8 @@ void Choose(QComboBox* list, int index) {
 // a dialog itself (a timer does not fire inside its own handler): it queues the click.
 class User {
  public:
-  explicit User(std::function<bool(QDialog* top)> step, int limitMs = 30000) : step_(std::move(step)), limitMs_(limitMs) {
+  explicit User(std::function<bool(QDialog* top)> step, int limitMs = 30000)
+      : step_(std::move(step)), limitMs_(limitMs) {
     clock_.start();
     QObject::connect(&tick_, &QTimer::timeout, [this] { Tick(); });
     tick_.start(10);
@@ -68,7 +69,9 @@ class User {
   QTimer tick_;
 };
 
-bool IsDialog(const QDialog* dialog, int id) { return dialog && dialog->objectName() == QStringLiteral("id%1").arg(id); }
+bool IsDialog(const QDialog* dialog, int id) {
+  return dialog && dialog->objectName() == QStringLiteral("id%1").arg(id);
+}
 
 QStringList Entries(const QComboBox* list) {
   QStringList entries;
@@ -76,7 +79,9 @@ QStringList Entries(const QComboBox* list) {
   return entries;
 }
 
-QImage FormatImage(const CMainFrame& frame) { return frame.FormatButtonIcon().pixmap(32, 32).toImage(); }
+QImage FormatImage(const CMainFrame& frame) {
+  return frame.FormatButtonIcon().pixmap(32, 32).toImage();
+}
 
 class WindowDialogs : public ::testing::Test {
  protected:
@@ -93,7 +98,8 @@ class WindowDialogs : public ::testing::Test {
   // The rows' texts of one column.
   QStringList Column(int column) const {
     QStringList texts;
-    for (int row = 0; row < frame_->Tracks()->rowCount(); ++row) texts << frame_->Tracks()->item(row, column)->text();
+    for (int row = 0; row < frame_->Tracks()->rowCount(); ++row)
+      texts << frame_->Tracks()->item(row, column)->text();
     return texts;
   }
 
@@ -103,8 +109,10 @@ class WindowDialogs : public ::testing::Test {
   QApplication app_{argc_, argv_};
   TempConfig config_;
   QTemporaryDir out_;
-  TestDisc disc_{{TestTrack(82, "One", "Band"), TestTrack(54, "Two", "Band"), TestTrack(40, "Three", "Band")},
-                 "Record", "Band"};
+  TestDisc disc_{
+      {TestTrack(82, "One", "Band"), TestTrack(54, "Two", "Band"), TestTrack(40, "Three", "Band")},
+      "Record",
+      "Band"};
   std::unique_ptr<CMainFrame> frame_;
 };
 
@@ -133,12 +141,14 @@ TEST_F(WindowDialogs, OptionsOpensOnTheStoredTabAndEveryPageStoresItsValues) {
   frame_->Action(11004)->trigger();
   ASSERT_TRUE(user.Done());
   EXPECT_EQ(openedOn, 2);
-  EXPECT_TRUE(formatShownAtOnce) << "the toolbar and the menu follow the chosen format while the dialog is open";
+  EXPECT_TRUE(formatShownAtOnce)
+      << "the toolbar and the menu follow the chosen format while the dialog is open";
   EXPECT_EQ(store.ReadText(Key::FdServer), "cddb.example.org");
   EXPECT_EQ(store.ReadInt(Key::AutoStartRipping), 1);
   EXPECT_EQ(store.ReadInt(Key::FormatSelected), 11011);
   EXPECT_EQ(store.ReadInt(Key::FileNameFormat), 4014);
-  EXPECT_EQ(store.ReadText(Key::OutputFolder), out_.filePath("elsewhere")) << "stored as the folder pane stores it";
+  EXPECT_EQ(store.ReadText(Key::OutputFolder), out_.filePath("elsewhere"))
+      << "stored as the folder pane stores it";
   EXPECT_EQ(store.ReadInt(Key::ActiveOptionsTab), 2) << "the dialog itself never writes its tab";
 }
 
@@ -178,7 +188,8 @@ TEST_F(WindowDialogs, AChangedAccessMethodRebuildsTheDriveListOnOk) {
 }
 
 TEST_F(WindowDialogs, DetectSpeedsAsksTheDriveInTheWindow) {
-  VirtualDriveHost::Instance().Drive(0).SetAcceptedSpeedsKBps({706, 1411, 2822, 4234});  // 4x, 8x, 16x, 24x
+  VirtualDriveHost::Instance().Drive(0).SetAcceptedSpeedsKBps(
+      {706, 1411, 2822, 4234});  // 4x, 8x, 16x, 24x
   SettingsStore::Instance().WriteString(Key::CDReadSpeed, "16");
   QStringList speeds;
   QString chosen;
@@ -216,14 +227,16 @@ TEST_F(WindowDialogs, EditDiscInfoMarksItsRowAndTheNextRipCarriesTheTitle) {
   frame_->Action(11018)->trigger();
   ASSERT_TRUE(user.Done());
   EXPECT_EQ(marked, (QList<int>{0, 1}));
-  EXPECT_EQ(titlesWhileOpen, (QStringList{"Edited One", "Two", "Three"})) << "the rows follow each stored track";
+  EXPECT_EQ(titlesWhileOpen, (QStringList{"Edited One", "Two", "Three"}))
+      << "the rows follow each stored track";
   EXPECT_EQ(list->PlayingRow(), -1);
   EXPECT_EQ(list->item(1, 2)->background(), plain) << "OK takes the mark away";
   EXPECT_EQ(Column(2), (QStringList{"Edited One", "Two", "Three"}));
   EXPECT_TRUE(frame_->Controller().DiscCached());
 
-  SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(FormatId::Mp3));  // ffprobe reads its tags
-  frame_->Action(11021)->trigger();                                 // clear all
+  SettingsStore::Instance().WriteInt(Key::FormatSelected,
+                                     ToStored(FormatId::Mp3));  // ffprobe reads its tags
+  frame_->Action(11021)->trigger();                             // clear all
   list->SetChecked(0, true);
   frame_->Action(11002)->trigger();
   const QString file = out_.filePath("Band/Record/01 - Edited One.mp3");
@@ -257,9 +270,11 @@ class WindowLookup : public WindowDialogs {
     const QByteArray id = frame_->Controller().Disc().discId.toLower().toLatin1();
     server_.SetQueryAnswer("200 rock " + id + " Loop Artist / Loop Album\r\n");
     server_.AddEntry("rock", id,
-                     "# xmcd\r\nDISCID=" + id + "\r\nDTITLE=Loop Artist / Loop Album\r\nDYEAR=2024\r\n"
-                     "DGENRE=Test Genre\r\nTTITLE0=First Song\r\nTTITLE1=Second Song\r\nTTITLE2=Third Song\r\n"
-                     "EXTD=\r\n");
+                     "# xmcd\r\nDISCID=" + id +
+                         "\r\nDTITLE=Loop Artist / Loop Album\r\nDYEAR=2024\r\n"
+                         "DGENRE=Test Genre\r\nTTITLE0=First Song\r\nTTITLE1=Second "
+                         "Song\r\nTTITLE2=Third Song\r\n"
+                         "EXTD=\r\n");
     SettingsStore& store = SettingsStore::Instance();
     store.WriteString(Key::FdServer, "127.0.0.1");
     store.WriteInt(Key::FdTCPPort, server_.Port());
@@ -300,7 +315,8 @@ TEST_F(WindowLookup, OptionsFromTheLookupOpenOnTheFreeDbTabAndTheNextLookupUsesT
     if (!IsDialog(top, 1000) || !button->isEnabled()) return false;
     if (!optionsDone) {
       // Queued: the options dialog's own loop must not run inside this step.
-      QMetaObject::invokeMethod(FindId<QPushButton>(top, 1002), &QPushButton::click, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(FindId<QPushButton>(top, 1002), &QPushButton::click,
+                                Qt::QueuedConnection);
       return false;
     }
     button->click();  // Lookup again, then Apply

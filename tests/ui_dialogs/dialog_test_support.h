@@ -45,5 +45,6 @@ inline void Type(QLineEdit* edit, const QString& text) {
 }
 
 inline void UseGerman() {
-  SettingsStore::Instance().WriteString(Key::Language, QStringLiteral(KORVANE_LANGUAGE_DIR "/Deutsch.lng"));
+  SettingsStore::Instance().WriteString(Key::Language,
+                                        QStringLiteral(KORVANE_LANGUAGE_DIR "/Deutsch.lng"));
 }

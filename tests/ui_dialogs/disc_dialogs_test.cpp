@@ -115,9 +115,10 @@ TEST_F(DiscDialogs, LookupFindsTheDiscAndApplyEndsWithOk) {
   ASSERT_TRUE(dlg->Succeeded()) << dlg->LogText().toStdString();
   auto* apply = FindId<QPushButton>(dlg.get(), 1049);
   EXPECT_EQ(apply->text(), "Apply");
-  EXPECT_TRUE(dlg->LogText().contains("Click Apply to save the disc info:\n===================\nArtist: Loop Artist\n"
-                                      "Album: Loop Album\nYear: 2024\nGenre: Test Genre\nTrack List:\n"
-                                      "Loop Artist - First Song\n"))
+  EXPECT_TRUE(dlg->LogText().contains(
+      "Click Apply to save the disc info:\n===================\nArtist: Loop Artist\n"
+      "Album: Loop Album\nYear: 2024\nGenre: Test Genre\nTrack List:\n"
+      "Loop Artist - First Song\n"))
       << dlg->LogText().toStdString();
   EXPECT_EQ(info_.album, "Loop Album");
   apply->click();
@@ -126,8 +127,10 @@ TEST_F(DiscDialogs, LookupFindsTheDiscAndApplyEndsWithOk) {
 
 TEST_F(DiscDialogs, SeveralMatchesTakeTheFirst) {
   CddbTestServer server(CddbTestServer::Mode::Line);
-  server.SetQueryAnswer("211 Found inexact matches, list follows\r\nfolk " + id_ + " Loop Artist / Loop Album\r\n"
-                        "rock " + id_ + " Other / Other\r\n.\r\n");
+  server.SetQueryAnswer("211 Found inexact matches, list follows\r\nfolk " + id_ +
+                        " Loop Artist / Loop Album\r\n"
+                        "rock " +
+                        id_ + " Other / Other\r\n.\r\n");
   server.AddEntry("folk", id_, entry_);
   UseServer(server.Port());
   auto dlg = Lookup();
@@ -142,7 +145,8 @@ TEST_F(DiscDialogs, NotFoundAndFailuresShowTheirOwnText) {
   {
     auto dlg = Lookup();
     EXPECT_FALSE(dlg->Succeeded());
-    EXPECT_TRUE(dlg->LogText().endsWith("The disc is not found in FreeDB")) << dlg->LogText().toStdString();
+    EXPECT_TRUE(dlg->LogText().endsWith("The disc is not found in FreeDB"))
+        << dlg->LogText().toStdString();
   }
   // A proxy nobody answers on: the proxy's failure, not "not found".
   SettingsStore& store = SettingsStore::Instance();
@@ -190,6 +194,5 @@ TEST_F(DiscDialogs, CancelDuringASlowAnswerEndsAtOnce) {
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
   EXPECT_FALSE(dlg.Succeeded());
 }
-
 
 }  // namespace

@@ -61,7 +61,8 @@ TEST_F(Options, Mp3TypedRatesFollowThe64To320Rule) {
   const struct {
     const char* typed;
     int stored;
-  } cases[] = {{"20", 20}, {"0", 64}, {"999", 320}, {"-5", 320}, {"abc", 64}, {"", 64}, {"320", 320}, {"1", 1}};
+  } cases[] = {{"20", 20},  {"0", 64}, {"999", 320}, {"-5", 320},
+               {"abc", 64}, {"", 64},  {"320", 320}, {"1", 1}};
   for (const auto& c : cases) {
     Store().WriteInt(Key::Mp3IsVBR, 1);
     {
@@ -98,8 +99,9 @@ TEST_F(Options, Mp3PageStoresEveryControlAndTheNextRipTakesIt) {
   const struct {
     const SettingKey& key;
     int value;
-  } stored[] = {{Key::Mp3Quality, 8},     {Key::Mp3MinBitRate, 320}, {Key::Mp3MaxBitRate, 320}, {Key::Mp3IsVBR, 0},
-                {Key::Mp3StereoMode, 3},  {Key::Mp3Copyrighted, 1},  {Key::Mp3CRCs, 1}};
+  } stored[] = {{Key::Mp3Quality, 8}, {Key::Mp3MinBitRate, 320}, {Key::Mp3MaxBitRate, 320},
+                {Key::Mp3IsVBR, 0},   {Key::Mp3StereoMode, 3},   {Key::Mp3Copyrighted, 1},
+                {Key::Mp3CRCs, 1}};
   for (const auto& s : stored) EXPECT_EQ(Store().ReadInt(s.key), s.value) << s.key.key;
 
   // The format object a rip makes reads what the page wrote.
@@ -125,7 +127,8 @@ TEST_F(Options, OggOpensInQualityModeWhenTheRatesAreEqual) {
   const struct {
     int vbr, min, max;
     bool qualityMode;
-  } cases[] = {{0, 192, 192, true}, {1, 192, 192, true}, {1, 128, 256, false}, {0, 128, 256, false}};
+  } cases[] = {
+      {0, 192, 192, true}, {1, 192, 192, true}, {1, 128, 256, false}, {0, 128, 256, false}};
   for (const auto& c : cases) {
     Store().WriteInt(Key::OggVBR, c.vbr);
     Store().WriteInt(Key::OggMinBitRate, c.min);
@@ -133,7 +136,8 @@ TEST_F(Options, OggOpensInQualityModeWhenTheRatesAreEqual) {
     Store().WriteInt(Key::OggQuality, 3);
     {
       auto dlg = OpenOnFormat(FormatId::Ogg);
-      EXPECT_EQ(FindId<QRadioButton>(dlg.get(), 7001)->isChecked(), c.qualityMode) << c.vbr << c.min << c.max;
+      EXPECT_EQ(FindId<QRadioButton>(dlg.get(), 7001)->isChecked(), c.qualityMode)
+          << c.vbr << c.min << c.max;
       EXPECT_EQ(FindId(dlg.get(), 7003)->isEnabled(), c.qualityMode);
       EXPECT_EQ(FindId(dlg.get(), 7005)->isEnabled(), !c.qualityMode);
       EXPECT_EQ(FindId<QLabel>(dlg.get(), 7007)->text(), "0.4");
@@ -197,7 +201,8 @@ TEST_F(Options, WmaListsTheWritersFormats) {
   Store().WriteString(Key::WmaFormatString, "64 KBPS, 44 kHz");
   OptionsHooks hooks;
   hooks.wmaFormats = [] {
-    return QStringList{"32 kbps, 22 kHz, mono CBR", "64 kbps, 44 kHz, stereo CBR", "128 kbps, 44 kHz, stereo CBR"};
+    return QStringList{"32 kbps, 22 kHz, mono CBR", "64 kbps, 44 kHz, stereo CBR",
+                       "128 kbps, 44 kHz, stereo CBR"};
   };
   {
     Store().WriteInt(Key::FormatSelected, ToStored(FormatId::Wma));
@@ -308,9 +313,10 @@ TEST_F(Options, GeneralPageWritesOnOkOnly) {
 }
 
 TEST_F(Options, KeywordHelpNamesEachKeyword) {
-  EXPECT_EQ(KeywordHelpText(),
-            "\nYou can use combination of the following keywords to specify your own file format:\n\n"
-            "\t%T - Track Title\n\n\t%A - Artist\n\n\t%L - Album\n\n\t%Y - Year\n\n\t%N - Track#");
+  EXPECT_EQ(
+      KeywordHelpText(),
+      "\nYou can use combination of the following keywords to specify your own file format:\n\n"
+      "\t%T - Track Title\n\n\t%A - Artist\n\n\t%L - Album\n\n\t%Y - Year\n\n\t%N - Track#");
 }
 
 TEST_F(Options, FreeDbPageStoresOnOkInItsOrder) {
@@ -331,18 +337,24 @@ TEST_F(Options, FreeDbPageStoresOnOkInItsOrder) {
     const struct {
       int id;
       const char* text;
-    } typed[] = {{1057, "cddb.example.org"}, {1073, "8080"}, {1046, "proxy.example.org"}, {1047, "1080"},
-                 {1048, "user"}, {1056, "secret"}, {1074, "me@example.org"}};
+    } typed[] = {{1057, "cddb.example.org"},
+                 {1073, "8080"},
+                 {1046, "proxy.example.org"},
+                 {1047, "1080"},
+                 {1048, "user"},
+                 {1056, "secret"},
+                 {1074, "me@example.org"}};
     for (const auto& t : typed) FindId<QLineEdit>(dlg.get(), t.id)->setText(t.text);
     ok ? dlg->accept() : dlg->reject();
   }
   const struct {
     const SettingKey& key;
     const char* value;
-  } stored[] = {{Key::FdServer, "cddb.example.org"}, {Key::FdTCPPort, "8880"},          {Key::FdHTTPPort, "8080"},
-                {Key::FdAccessMethod, "1069"},       {Key::FdProxyType, "1054"},         {Key::FdProxyServer, "proxy.example.org"},
-                {Key::FdProxyPort, "1080"},          {Key::FdUserName, "user"},          {Key::FdPassword, "secret"},
-                {Key::FdEmail, "me@example.org"}};
+  } stored[] = {{Key::FdServer, "cddb.example.org"}, {Key::FdTCPPort, "8880"},
+                {Key::FdHTTPPort, "8080"},           {Key::FdAccessMethod, "1069"},
+                {Key::FdProxyType, "1054"},          {Key::FdProxyServer, "proxy.example.org"},
+                {Key::FdProxyPort, "1080"},          {Key::FdUserName, "user"},
+                {Key::FdPassword, "secret"},         {Key::FdEmail, "me@example.org"}};
   for (const auto& s : stored) {
     QString value;
     Store().ReadString(s.key.section, s.key.key, "", value);
@@ -354,8 +366,9 @@ TEST_F(Options, AutomationSwitchesAreWrittenAtOnce) {
   const struct {
     int id;
     const SettingKey& key;
-  } switches[] = {{9408, Key::AutoSelectAllTracks}, {9402, Key::AutoRequestFreeDB}, {9403, Key::AutoStartRipping},
-                  {9404, Key::AutoEjectCD},         {9407, Key::AutoOpenOutputFolder}, {9409, Key::UseMultipleDevices}};
+  } switches[] = {{9408, Key::AutoSelectAllTracks},  {9402, Key::AutoRequestFreeDB},
+                  {9403, Key::AutoStartRipping},     {9404, Key::AutoEjectCD},
+                  {9407, Key::AutoOpenOutputFolder}, {9409, Key::UseMultipleDevices}};
   auto dlg = Open(3);
   for (const auto& s : switches) {
     auto* box = FindId<QCheckBox>(dlg.get(), s.id);

@@ -48,7 +48,8 @@ void AppendPacks(uint8_t type, const QList<TextEntry>& entries, QByteArray& pack
   }
 }
 
-QList<TextEntry> Entries(const DiscImage& disc, QString (*field)(const DiscTrack&), const QString& discText) {
+QList<TextEntry> Entries(const DiscImage& disc, QString (*field)(const DiscTrack&),
+                         const QString& discText) {
   QList<TextEntry> entries{{0, Ansi::Encode(discText)}};
   bool any = !discText.isEmpty();
   for (const DiscTrack& track : disc.Tracks()) {
@@ -72,8 +73,13 @@ uint16_t PackCrc(const uint8_t* pack) {
 
 QByteArray BuildPacks(const DiscImage& disc) {
   QByteArray packs;
-  AppendPacks(kTitle, Entries(disc, [](const DiscTrack& t) { return t.title; }, disc.Title()), packs);
-  AppendPacks(kPerformer, Entries(disc, [](const DiscTrack& t) { return t.performer; }, disc.Performer()),
+  AppendPacks(kTitle,
+              Entries(
+                  disc, [](const DiscTrack& t) { return t.title; }, disc.Title()),
+              packs);
+  AppendPacks(kPerformer,
+              Entries(
+                  disc, [](const DiscTrack& t) { return t.performer; }, disc.Performer()),
               packs);
   packs.truncate(kMaxPacks * kPackSize);
   return packs;

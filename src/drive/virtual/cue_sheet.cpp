@@ -17,9 +17,10 @@ constexpr qint64 kMaxDiscSectors = 255 * 4500 - 150;
 // A sheet is a few kilobytes; anything much larger is some other file.
 constexpr qint64 kMaxSheetBytes = 1 << 20;
 
-const QStringList kIgnoredCommands = {"REM",     "CATALOG", "CDTEXTFILE", "FLAGS",     "ISRC",
-                                      "SONGWRITER", "COMPOSER", "ARRANGER", "MESSAGE", "GENRE",
-                                      "DISC_ID", "UPC_EAN", "TOC_INFO1", "TOC_INFO2", "SIZE_INFO"};
+const QStringList kIgnoredCommands = {"REM",       "CATALOG",    "CDTEXTFILE", "FLAGS",
+                                      "ISRC",      "SONGWRITER", "COMPOSER",   "ARRANGER",
+                                      "MESSAGE",   "GENRE",      "DISC_ID",    "UPC_EAN",
+                                      "TOC_INFO1", "TOC_INFO2",  "SIZE_INFO"};
 
 QString Decode(const QByteArray& bytes) {
   QStringDecoder utf8(QStringConverter::Utf8);
@@ -27,7 +28,9 @@ QString Decode(const QByteArray& bytes) {
   return utf8.hasError() ? Ansi::Decode(bytes) : text;
 }
 
-QString AtLine(int line, const QString& message) { return QStringLiteral("line %1: %2").arg(line).arg(message); }
+QString AtLine(int line, const QString& message) {
+  return QStringLiteral("line %1: %2").arg(line).arg(message);
+}
 
 // Splits a line into words; a double-quoted word may hold blanks. No value on an
 // unterminated quote.
@@ -121,7 +124,8 @@ class Parser {
 
   bool File(const QStringList& args) {
     if (args.size() != 2) return Fail("FILE needs a name and a type");
-    if (args[1].toUpper() != "BINARY") return Fail(QStringLiteral("unsupported file type \"%1\"").arg(args[1]));
+    if (args[1].toUpper() != "BINARY")
+      return Fail(QStringLiteral("unsupported file type \"%1\"").arg(args[1]));
     if (args[0].isEmpty()) return Fail("empty file name");
     if (!FinishTrack() || !FileHasTracks()) return false;
     sheet_->files.append({args[0], line_});
@@ -142,7 +146,8 @@ class Parser {
     if (sheet_->files.isEmpty()) return Fail("TRACK before any FILE");
     if (args.size() != 2) return Fail("TRACK needs a number and a mode");
     const int number = ParseNumber(args[0], 2);
-    if (number < 1 || number > 99) return Fail(QStringLiteral("bad track number \"%1\"").arg(args[0]));
+    if (number < 1 || number > 99)
+      return Fail(QStringLiteral("bad track number \"%1\"").arg(args[0]));
     const auto mode = ParseMode(args[1]);
     if (!mode) return Fail(QStringLiteral("unknown track mode \"%1\"").arg(args[1]));
     if (!FinishTrack()) return false;
@@ -175,7 +180,9 @@ class Parser {
     if (count >= 2) {
       const CueTrack& previous = sheet_->tracks[count - 2];
       if (previous.file == track->file && track->FirstIndexFrame() <= previous.Index01Frame()) {
-        error = AtLine(track->line, QStringLiteral("track %1 starts before track %2").arg(track->number).arg(previous.number));
+        error = AtLine(track->line, QStringLiteral("track %1 starts before track %2")
+                                        .arg(track->number)
+                                        .arg(previous.number));
         return false;
       }
     }
@@ -252,7 +259,8 @@ bool ParseCueSheet(const QByteArray& bytes, CueSheet* sheet, QString* error) {
   return ok;
 }
 
-bool LayOutCueSheet(const CueSheet& sheet, const QList<qint64>& fileSizes, DiscLayout* layout, QString* error) {
+bool LayOutCueSheet(const CueSheet& sheet, const QList<qint64>& fileSizes, DiscLayout* layout,
+                    QString* error) {
   auto fail = [&](int line, const QString& message) {
     if (error) *error = AtLine(line, message);
     return false;
@@ -271,16 +279,18 @@ bool LayOutCueSheet(const CueSheet& sheet, const QList<qint64>& fileSizes, DiscL
     const int size = StoredSectorSize(cue.mode);
     const int beginFrame = firstInFile ? 0 : cue.FirstIndexFrame();
     const qint64 available = (fileSizes[cue.file] - fileOffset) / size;
-    const qint64 count = lastInFile ? available : sheet.tracks[i + 1].FirstIndexFrame() - beginFrame;
+    const qint64 count =
+        lastInFile ? available : sheet.tracks[i + 1].FirstIndexFrame() - beginFrame;
     const int fileLine = sheet.files[cue.file].line;
     if (count <= 0 || count > available) {
       return fail(fileLine, QStringLiteral("file too short for track %1").arg(cue.number));
     }
     for (const CueIndex& index : cue.indexes) {
       if (index.frame - beginFrame >= count) {
-        return fail(index.line, QStringLiteral("INDEX %1 of track %2 lies beyond the end of the file")
-                                    .arg(index.number, 2, 10, QLatin1Char('0'))
-                                    .arg(cue.number));
+        return fail(index.line,
+                    QStringLiteral("INDEX %1 of track %2 lies beyond the end of the file")
+                        .arg(index.number, 2, 10, QLatin1Char('0'))
+                        .arg(cue.number));
       }
     }
     DiscTrack track;
@@ -289,14 +299,17 @@ bool LayOutCueSheet(const CueSheet& sheet, const QList<qint64>& fileSizes, DiscL
     track.title = cue.title;
     track.performer = cue.performer;
     track.pregapStart = int(lba);
-    if (cue.pregap > 0) layout->runs.append({int(lba), cue.pregap, cue.mode, SectorRun::Source::Blank, -1, 0});
+    if (cue.pregap > 0)
+      layout->runs.append({int(lba), cue.pregap, cue.mode, SectorRun::Source::Blank, -1, 0});
     lba += cue.pregap;
     track.start = int(lba + cue.Index01Frame() - beginFrame);
     if (lba + count + cue.postgap > kMaxDiscSectors) return fail(cue.line, "disc image too long");
-    layout->runs.append({int(lba), int(count), cue.mode, SectorRun::Source::File, cue.file, fileOffset});
+    layout->runs.append(
+        {int(lba), int(count), cue.mode, SectorRun::Source::File, cue.file, fileOffset});
     lba += count;
     fileOffset += count * size;
-    if (cue.postgap > 0) layout->runs.append({int(lba), cue.postgap, cue.mode, SectorRun::Source::Blank, -1, 0});
+    if (cue.postgap > 0)
+      layout->runs.append({int(lba), cue.postgap, cue.mode, SectorRun::Source::Blank, -1, 0});
     lba += cue.postgap;
     track.end = int(lba);
     layout->tracks.append(track);
@@ -323,7 +336,8 @@ std::shared_ptr<const DiscImage> LoadCueSheet(const QString& path, QString* erro
     return nullptr;
   };
   QFile file(path);
-  if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) return fail("cannot read the sheet");
+  if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+    return fail("cannot read the sheet");
   if (file.size() > kMaxSheetBytes) return fail("too large for a CUE sheet");
   CueSheet sheet;
   QString message;
@@ -334,7 +348,8 @@ std::shared_ptr<const DiscImage> LoadCueSheet(const QString& path, QString* erro
   for (const CueFile& cueFile : sheet.files) {
     const QString filePath = ResolveFile(folder, cueFile.name);
     const QFileInfo info(filePath);
-    if (!info.isFile()) return fail(AtLine(cueFile.line, QStringLiteral("missing file \"%1\"").arg(cueFile.name)));
+    if (!info.isFile())
+      return fail(AtLine(cueFile.line, QStringLiteral("missing file \"%1\"").arg(cueFile.name)));
     sizes.append(info.size());
     paths.append(filePath);
   }

@@ -17,10 +17,10 @@ struct CueIndex {
 struct CueTrack {
   int number = 0;
   TrackMode mode = TrackMode::Audio;
-  int file = 0;     // index into CueSheet::files
-  int line = 0;     // line of the TRACK command, for messages
-  int pregap = 0;   // PREGAP sectors (not in the file)
-  int postgap = 0;  // POSTGAP sectors (not in the file)
+  int file = 0;             // index into CueSheet::files
+  int line = 0;             // line of the TRACK command, for messages
+  int pregap = 0;           // PREGAP sectors (not in the file)
+  int postgap = 0;          // POSTGAP sectors (not in the file)
   QList<CueIndex> indexes;  // in increasing number and time; INDEX 01 always present
   QString title;
   QString performer;
@@ -48,7 +48,8 @@ bool ParseCueSheet(const QByteArray& bytes, CueSheet* sheet, QString* error);
 // Places the tracks on the disc from the sizes in bytes of the sheet's files: each file's
 // tracks follow one another, a file's last track runs to the file's end, PREGAP and POSTGAP
 // add blank sectors. False with a message naming the line when a file is too short.
-bool LayOutCueSheet(const CueSheet& sheet, const QList<qint64>& fileSizes, DiscLayout* layout, QString* error);
+bool LayOutCueSheet(const CueSheet& sheet, const QList<qint64>& fileSizes, DiscLayout* layout,
+                    QString* error);
 
 // Reads, parses and lays out a sheet and opens its files, which are looked for relative to
 // the sheet's folder.

@@ -27,7 +27,9 @@ std::shared_ptr<const DiscImage> DiscImage::Open(DiscLayout layout, QString* err
   for (const QString& path : image->layout_.files) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-      if (error) *error = QStringLiteral("cannot open \"%1\": %2").arg(path, QString::fromLocal8Bit(strerror(errno)));
+      if (error)
+        *error = QStringLiteral("cannot open \"%1\": %2")
+                     .arg(path, QString::fromLocal8Bit(strerror(errno)));
       return nullptr;
     }
     image->fds_.append(fd);
@@ -59,8 +61,9 @@ const DiscTrack* DiscImage::TrackAt(int lba) const {
 
 const SectorRun* DiscImage::RunAt(int lba) const {
   const auto& runs = layout_.runs;
-  auto after = std::upper_bound(runs.begin(), runs.end(), lba,
-                                [](int value, const SectorRun& run) { return value < run.firstLba; });
+  auto after = std::upper_bound(runs.begin(), runs.end(), lba, [](int value, const SectorRun& run) {
+    return value < run.firstLba;
+  });
   if (after == runs.begin()) return nullptr;
   const SectorRun& run = *(after - 1);
   return lba < run.firstLba + run.count ? &run : nullptr;
@@ -131,16 +134,17 @@ bool DiscImage::ReadRaw(int lba, int count, uint8_t* out) const {
 bool DiscImage::ReadUser(int lba, uint8_t* out2048) const {
   const SectorRun* run = RunAt(lba);
   if (!run || !IsDataMode(run->mode)) return false;
-  const int userOffset =
-      run->mode == TrackMode::Mode2Raw ? RawSector::kMode2Form1UserOffset : RawSector::kMode1UserOffset;
+  const int userOffset = run->mode == TrackMode::Mode2Raw ? RawSector::kMode2Form1UserOffset
+                                                          : RawSector::kMode1UserOffset;
   if (run->source != SectorRun::Source::File) {
     std::memset(out2048, 0, RawSector::kUserSize);
     return true;
   }
   const qint64 index = lba - run->firstLba;
   if (run->mode == TrackMode::Mode1Cooked) {
-    return ReadFile(run->file, run->offset + index * RawSector::kUserSize, RawSector::kUserSize, out2048);
+    return ReadFile(run->file, run->offset + index * RawSector::kUserSize, RawSector::kUserSize,
+                    out2048);
   }
-  return ReadFile(run->file, run->offset + index * kCdSectorBytes + userOffset, RawSector::kUserSize,
-                  out2048);
+  return ReadFile(run->file, run->offset + index * kCdSectorBytes + userOffset,
+                  RawSector::kUserSize, out2048);
 }

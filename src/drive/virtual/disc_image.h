@@ -21,10 +21,11 @@ bool IsDataMode(TrackMode mode);
 struct DiscTrack {
   int number = 0;
   TrackMode mode = TrackMode::Audio;
-  int pregapStart = 0;  // first sector of the track's pregap (INDEX 00 or PREGAP); == start without one
-  int start = 0;        // INDEX 01: where the table of contents puts the track
-  int end = 0;          // one past the track's last sector
-  QString title;        // CD-TEXT
+  int pregapStart =
+      0;          // first sector of the track's pregap (INDEX 00 or PREGAP); == start without one
+  int start = 0;  // INDEX 01: where the table of contents puts the track
+  int end = 0;    // one past the track's last sector
+  QString title;  // CD-TEXT
   QString performer;
 };
 
@@ -35,8 +36,8 @@ struct SectorRun {
   int count = 0;
   TrackMode mode = TrackMode::Audio;
   Source source = Source::Blank;
-  int file = -1;       // index into DiscLayout::files when source is File
-  qint64 offset = 0;   // byte offset of the run's first sector in that file
+  int file = -1;      // index into DiscLayout::files when source is File
+  qint64 offset = 0;  // byte offset of the run's first sector in that file
 };
 
 // Everything a disc image is made of, before its files are opened.

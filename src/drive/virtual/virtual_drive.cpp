@@ -2,7 +2,6 @@
 
 #include <linux/cdrom.h>
 
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -72,8 +71,11 @@ QList<FieldRange> SelectedFields(uint8_t flags, TrackMode mode) {
   const bool header = flags & 0x20;  // header code bit 0; bit 1 (subheader) has no bytes here
   const bool user = flags & 0x10;
   const bool edcEcc = flags & 0x08;
-  if (mode == TrackMode::Audio) return user ? QList<FieldRange>{{0, kCdSectorBytes}} : QList<FieldRange>{};
-  const int userEnd = mode == TrackMode::Mode2Raw ? kCdSectorBytes : RawSector::kMode1UserOffset + RawSector::kUserSize;
+  if (mode == TrackMode::Audio)
+    return user ? QList<FieldRange>{{0, kCdSectorBytes}} : QList<FieldRange>{};
+  const int userEnd = mode == TrackMode::Mode2Raw
+                          ? kCdSectorBytes
+                          : RawSector::kMode1UserOffset + RawSector::kUserSize;
   QList<FieldRange> fields;
   if (sync) fields.append({0, 12});
   if (header) fields.append({12, 16});
@@ -106,7 +108,6 @@ struct VirtualDrive::Reply {
   static Reply Good(int transferred = 0) { return {transferred, {}, {}, {}}; }
   static Reply Check(SenseCode code, int transferred = 0) { return {transferred, code, {}, {}}; }
 };
-
 
 VirtualDrive::VirtualDrive(QString deviceName, MediaNotifier notifier)
     : name_(std::move(deviceName)), notifier_(std::move(notifier)) {}
@@ -254,8 +255,10 @@ void VirtualDrive::Notify(bool arrived) {
 
 int VirtualDrive::Execute(sg_io_hdr_t& hdr) {
   if (hdr.interface_id != 'S') return -ENOSYS;
-  if (!hdr.cmdp || hdr.cmd_len < 6 || hdr.cmd_len > kMaxCdbLength || hdr.iovec_count != 0) return -EINVAL;
-  const bool fromDevice = hdr.dxfer_direction == SG_DXFER_FROM_DEV || hdr.dxfer_direction == SG_DXFER_TO_FROM_DEV;
+  if (!hdr.cmdp || hdr.cmd_len < 6 || hdr.cmd_len > kMaxCdbLength || hdr.iovec_count != 0)
+    return -EINVAL;
+  const bool fromDevice =
+      hdr.dxfer_direction == SG_DXFER_FROM_DEV || hdr.dxfer_direction == SG_DXFER_TO_FROM_DEV;
   if (fromDevice && hdr.dxfer_len > 0 && !hdr.dxferp) return -EFAULT;
   const auto started = std::chrono::steady_clock::now();
 
@@ -281,7 +284,8 @@ int VirtualDrive::Execute(sg_io_hdr_t& hdr) {
   hdr.sb_len_wr = 0;
   if (reply.sense && hdr.sbp && hdr.mx_sb_len > 0) {
     uint8_t sense[kFixedSenseLength] = {};
-    sense[0] = reply.information ? 0xF0 : 0x70;  // current error, fixed format; bit 7: information valid
+    sense[0] =
+        reply.information ? 0xF0 : 0x70;  // current error, fixed format; bit 7: information valid
     sense[2] = reply.sense->key;
     if (reply.information) PutBigEndian(sense + 3, 4, uint32_t(*reply.information));
     sense[7] = kFixedSenseLength - 8;
@@ -291,15 +295,18 @@ int VirtualDrive::Execute(sg_io_hdr_t& hdr) {
     std::memcpy(hdr.sbp, sense, hdr.sb_len_wr);
   }
   hdr.duration = unsigned(std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::steady_clock::now() - started).count());
+                              std::chrono::steady_clock::now() - started)
+                              .count());
   return 0;
 }
 
-VirtualDrive::Reply VirtualDrive::Dispatch(const uint8_t* cdb, int cdbLength, uint8_t* data, int dataLength) {
+VirtualDrive::Reply VirtualDrive::Dispatch(const uint8_t* cdb, int cdbLength, uint8_t* data,
+                                           int dataLength) {
   const uint8_t opcode = cdb[0];
-  static const QList<uint8_t> kKnown = {Op::kTestUnitReady, Op::kInquiry,  Op::kStartStopUnit,  Op::kPreventAllow,
-                                        Op::kReadCapacity,  Op::kRead10,   Op::kReadToc,        Op::kModeSense10,
-                                        Op::kReadDiscStructure, Op::kSetCdSpeed, Op::kMechanismStatus, Op::kReadCd};
+  static const QList<uint8_t> kKnown = {
+      Op::kTestUnitReady,     Op::kInquiry,    Op::kStartStopUnit,   Op::kPreventAllow,
+      Op::kReadCapacity,      Op::kRead10,     Op::kReadToc,         Op::kModeSense10,
+      Op::kReadDiscStructure, Op::kSetCdSpeed, Op::kMechanismStatus, Op::kReadCd};
   if (!kKnown.contains(opcode)) return Reply::Check(kInvalidOpcode);
   if (cdbLength < CdbLength(opcode)) return Reply::Check(kInvalidField);
   switch (opcode) {
@@ -344,7 +351,8 @@ VirtualDrive::Reply VirtualDrive::Inquiry(const uint8_t* cdb, uint8_t* data, int
   return Reply::Good(CopyOut(response, int(GetBigEndian(cdb + 3, 2)), data, dataLength));
 }
 
-VirtualDrive::Reply VirtualDrive::MechanismStatus(const uint8_t* cdb, uint8_t* data, int dataLength) {
+VirtualDrive::Reply VirtualDrive::MechanismStatus(const uint8_t* cdb, uint8_t* data,
+                                                  int dataLength) {
   std::lock_guard lock(mutex_);
   QByteArray response(8, '\0');
   response[1] = char(trayOpen_ ? 0x10 : 0x00);  // bit 4: door open
@@ -404,8 +412,8 @@ VirtualDrive::Reply VirtualDrive::ModeSense(const uint8_t* cdb, uint8_t* data, i
   capabilities[0] = 0x2A;
   capabilities[1] = kPageLength;
   capabilities[2] = char(0x07 | (dvd_ ? 0x08 : 0));  // reads CD-R, CD-RW, method 2 (and DVD-ROM)
-  capabilities[4] = 0x71;                             // audio play, mode 2 form 1 and 2, multisession
-  capabilities[5] = 0x03;                             // CD-DA commands, accurate CD-DA stream
+  capabilities[4] = 0x71;  // audio play, mode 2 form 1 and 2, multisession
+  capabilities[5] = 0x03;  // CD-DA commands, accurate CD-DA stream
   capabilities[6] = char(0x29 | (locked_ ? 0x02 : 0));  // tray loader, eject, lock (and locked)
   PutBigEndian(response, kHeader + 8, 2, maxSpeed_);
   PutBigEndian(response, kHeader + 10, 2, 256);   // volume levels
@@ -451,14 +459,16 @@ VirtualDrive::Reply VirtualDrive::ReadToc(const uint8_t* cdb, uint8_t* data, int
     response += descriptor;
   };
   for (const DiscTrack& track : tracks) {
-    if (fromTrack != 0xAA && track.number >= fromTrack) addDescriptor(track.number, IsDataMode(track.mode), track.start);
+    if (fromTrack != 0xAA && track.number >= fromTrack)
+      addDescriptor(track.number, IsDataMode(track.mode), track.start);
   }
   addDescriptor(0xAA, IsDataMode(tracks.last().mode), disc->LeadOut());
   PutBigEndian(response, 0, 2, int(response.size()) - 2);
   return Reply::Good(CopyOut(response, allocation, data, dataLength));
 }
 
-VirtualDrive::Reply VirtualDrive::ReadDiscStructure(const uint8_t* cdb, uint8_t* data, int dataLength) {
+VirtualDrive::Reply VirtualDrive::ReadDiscStructure(const uint8_t* cdb, uint8_t* data,
+                                                    int dataLength) {
   std::lock_guard lock(mutex_);
   const auto disc = ReadyDisc();
   if (!disc) return Reply::Check(kNoMedium);
@@ -489,7 +499,8 @@ VirtualDrive::Reply VirtualDrive::ReadCapacity(uint8_t* data, int dataLength) {
 bool VirtualDrive::ConsumeFault(int lba, int count, int* failing) {
   std::optional<int> first;
   for (auto it = faults_.cbegin(); it != faults_.cend(); ++it) {
-    if (it.key() >= lba && it.key() - lba < count && (!first || it.key() < *first)) first = it.key();
+    if (it.key() >= lba && it.key() - lba < count && (!first || it.key() < *first))
+      first = it.key();
   }
   if (!first) return false;
   int& left = faults_[*first];
@@ -505,7 +516,8 @@ void VirtualDrive::Throttle(int sectors) {
     if (throttleX_ <= 0 || sectors <= 0) return;
     const auto now = std::chrono::steady_clock::now();
     const std::chrono::duration<double> takes(sectors / (75.0 * throttleX_));
-    readsDoneAt_ = std::max(readsDoneAt_, now) + std::chrono::duration_cast<std::chrono::steady_clock::duration>(takes);
+    readsDoneAt_ = std::max(readsDoneAt_, now) +
+                   std::chrono::duration_cast<std::chrono::steady_clock::duration>(takes);
     until = readsDoneAt_;
   }
   std::this_thread::sleep_until(until);
@@ -539,7 +551,8 @@ VirtualDrive::ReadPlan VirtualDrive::PlanRead(qint64 lba, qint64 count, int expe
   }
   for (const DiscTrack& track : plan.disc->Tracks()) {
     if (track.end <= lba || track.pregapStart >= lba + count) continue;
-    const bool fits = expectedType == kAnyDataSector ? IsDataMode(track.mode) : SectorMatches(expectedType, track.mode);
+    const bool fits = expectedType == kAnyDataSector ? IsDataMode(track.mode)
+                                                     : SectorMatches(expectedType, track.mode);
     if (!fits) {
       plan.refusal = kIllegalModeForTrack;
       return plan;
@@ -558,7 +571,8 @@ VirtualDrive::ReadPlan VirtualDrive::PlanRead(qint64 lba, qint64 count, int expe
 // The answer to a read that transferred `transferred` bytes from its first `sectorsRead`
 // sectors: MEDIUM ERROR with the sector's address when a faulty sector or an unreadable image
 // file stopped it.
-VirtualDrive::Reply VirtualDrive::ReadReply(const ReadPlan& plan, int transferred, int sectorsRead, bool failed) {
+VirtualDrive::Reply VirtualDrive::ReadReply(const ReadPlan& plan, int transferred, int sectorsRead,
+                                            bool failed) {
   if (!plan.failing && !failed) return Reply::Good(transferred);
   Reply reply = Reply::Check(kUnrecoveredRead, transferred);
   reply.information = uint32_t(failed ? plan.first + sectorsRead : *plan.failing);
@@ -566,7 +580,8 @@ VirtualDrive::Reply VirtualDrive::ReadReply(const ReadPlan& plan, int transferre
 }
 
 VirtualDrive::Reply VirtualDrive::Read10(const uint8_t* cdb, uint8_t* data, int dataLength) {
-  const ReadPlan plan = PlanRead(GetBigEndian(cdb + 2, 4), int(GetBigEndian(cdb + 7, 2)), kAnyDataSector);
+  const ReadPlan plan =
+      PlanRead(GetBigEndian(cdb + 2, 4), int(GetBigEndian(cdb + 7, 2)), kAnyDataSector);
   if (plan.refusal) return Reply::Check(*plan.refusal);
   int transferred = 0;
   int done = 0;

@@ -1,9 +1,9 @@
 #pragma once
+#include <scsi/sg.h>
 #include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
-#include <scsi/sg.h>
 
 #include <atomic>
 #include <chrono>

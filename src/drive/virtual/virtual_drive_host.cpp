@@ -123,7 +123,9 @@ std::optional<QList<SectorFault>> ParseFaultList(const QString& text, QString* e
     const int lba = parts[0].toInt(&lbaOk);
     const int times = parts.size() == 2 ? parts[1].toInt(&timesOk) : -1;
     if (!lbaOk || !timesOk || lba < 0 || parts.size() > 2 || (parts.size() == 2 && times < 1)) {
-      if (error) *error = QStringLiteral("KORVANE_VIRTUAL_FAULTS: \"%1\" is not LBA or LBA:count").arg(entry.trimmed());
+      if (error)
+        *error = QStringLiteral("KORVANE_VIRTUAL_FAULTS: \"%1\" is not LBA or LBA:count")
+                     .arg(entry.trimmed());
       return std::nullopt;
     }
     faults.append({lba, times});
@@ -137,7 +139,8 @@ bool SystemHasRealDrive(VirtualDriveHost& virtualHost) {
   QStringList ours;
   for (const ScsiNode& node : virtualHost.BlockDevices()) ours.append(node.path);
   const QList<ScsiNode> all = CurrentScsiHost().BlockDevices();
-  return std::any_of(all.begin(), all.end(), [&](const ScsiNode& node) { return !ours.contains(node.path); });
+  return std::any_of(all.begin(), all.end(),
+                     [&](const ScsiNode& node) { return !ours.contains(node.path); });
 }
 
 }  // namespace
@@ -153,7 +156,9 @@ bool SetUpVirtualDriveFromEnvironment(QString* error) {
     bool ok = false;
     speed = qEnvironmentVariable("KORVANE_VIRTUAL_SPEED").trimmed().toDouble(&ok);
     if (!ok || *speed < 0 || !std::isfinite(*speed)) {
-      if (error) *error = QStringLiteral("KORVANE_VIRTUAL_SPEED: \"%1\" is not an x-speed").arg(qEnvironmentVariable("KORVANE_VIRTUAL_SPEED"));
+      if (error)
+        *error = QStringLiteral("KORVANE_VIRTUAL_SPEED: \"%1\" is not an x-speed")
+                     .arg(qEnvironmentVariable("KORVANE_VIRTUAL_SPEED"));
       return false;
     }
   }

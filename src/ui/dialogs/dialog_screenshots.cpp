@@ -31,7 +31,10 @@ void TakeAll(const QString& folder, const QString& language, QStringList& writte
   const struct {
     FormatId format;
     const char* name;
-  } formats[] = {{FormatId::Aac, "aac"}, {FormatId::Mp3, "mp3"}, {FormatId::Ogg, "ogg"}, {FormatId::Wma, "wma"}};
+  } formats[] = {{FormatId::Aac, "aac"},
+                 {FormatId::Mp3, "mp3"},
+                 {FormatId::Ogg, "ogg"},
+                 {FormatId::Wma, "wma"}};
   store.WriteInt(Key::ActiveOptionsTab, 1);
   for (const auto& f : formats) {
     store.WriteInt(Key::FormatSelected, ToStored(f.format));
@@ -59,8 +62,9 @@ int main(int argc, char** argv) {
   }
   const QString folder = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(folder);
-  const QString german = argc > 2 ? QString::fromLocal8Bit(argv[2])
-                                  : QApplication::applicationDirPath() + "/../share/korvane/languages/Deutsch.lng";
+  const QString german =
+      argc > 2 ? QString::fromLocal8Bit(argv[2])
+               : QApplication::applicationDirPath() + "/../share/korvane/languages/Deutsch.lng";
   // Settings of its own, so the user's are never touched.
   QTemporaryDir config;
   Paths::SetConfigDirOverride(config.path());

@@ -19,7 +19,8 @@
 
 // ---- Edit Disc Info ----
 
-EnterDiscInfoDlg::EnterDiscInfoDlg(DiscInfo& disc, int trackCount, TrackListHooks hooks, QWidget* parent)
+EnterDiscInfoDlg::EnterDiscInfoDlg(DiscInfo& disc, int trackCount, TrackListHooks hooks,
+                                   QWidget* parent)
     : QDialog(parent), disc_(disc), trackCount_(std::max(trackCount, 1)), hooks_(std::move(hooks)) {
   WithId(this, 3000);
   setWindowTitle(UiText(4000));
@@ -56,7 +57,8 @@ EnterDiscInfoDlg::EnterDiscInfoDlg(DiscInfo& disc, int trackCount, TrackListHook
   connect(prev, &QPushButton::clicked, this, [this] { Move(-1); });
   connect(next, &QPushButton::clicked, this, [this] { Move(1); });
   connect(ok, &QPushButton::clicked, this, &EnterDiscInfoDlg::accept);
-  connect(various_, &QCheckBox::clicked, this, [this](bool on) { disc_.SetVariousArtists(on ? 1 : 0); });
+  connect(various_, &QCheckBox::clicked, this,
+          [this](bool on) { disc_.SetVariousArtists(on ? 1 : 0); });
   ShowTrack(0);
 }
 
@@ -165,14 +167,16 @@ void FreeDBDlg::OnLookup() {
   if (succeeded_) return accept();  // the button is "Apply"
   const FreeDbSettings settings;
   const FreeDbAccess method = settings.AccessMethod();
-  lookup_ = std::make_unique<DiscLookup>(disc_, method, FreeDbClientSettings::FromSettings(settings, method));
+  lookup_ = std::make_unique<DiscLookup>(disc_, method,
+                                         FreeDbClientSettings::FromSettings(settings, method));
   if (connectMs_ > 0 && answerMs_ > 0) lookup_->SetTimeouts(connectMs_, answerMs_);
   lookup_->SetStatusLine([this](double value, const QString& text) {
     AppendLine(text);
     progress_->setValue(std::clamp(int(value), 0, 100));
   });
   // The end is handled from the event loop, where the lookup may be destroyed.
-  lookup_->SetEnded([this] { QMetaObject::invokeMethod(this, &FreeDBDlg::OnEnded, Qt::QueuedConnection); });
+  lookup_->SetEnded(
+      [this] { QMetaObject::invokeMethod(this, &FreeDBDlg::OnEnded, Qt::QueuedConnection); });
 
   const QString before = LogText();
   lookupButton_->setEnabled(false);
@@ -207,7 +211,8 @@ void FreeDBDlg::EndWithSuccess() {
   AppendLine(QStringLiteral("==================="));
   const std::pair<unsigned, QString> fields[] = {
       {2001, disc_.artist}, {2002, disc_.album}, {2003, disc_.year}, {2004, disc_.genre}};
-  for (const auto& [label, value] : fields) AppendLine(TextBeforeColon(label) + QStringLiteral(": ") + value);
+  for (const auto& [label, value] : fields)
+    AppendLine(TextBeforeColon(label) + QStringLiteral(": ") + value);
   AppendLine(UiText(1013));
   for (int i = 0; i < disc_.trackTitles.size(); ++i) {
     AppendLine(disc_.GetTrackArtist(i) + QStringLiteral(" - ") + disc_.GetTrackTitle(i));

@@ -17,7 +17,8 @@ class QPushButton;
 class EnterDiscInfoDlg : public QDialog {
   Q_OBJECT
  public:
-  EnterDiscInfoDlg(DiscInfo& disc, int trackCount, TrackListHooks hooks = {}, QWidget* parent = nullptr);
+  EnterDiscInfoDlg(DiscInfo& disc, int trackCount, TrackListHooks hooks = {},
+                   QWidget* parent = nullptr);
 
   int CurrentTrack() const { return track_; }
   void accept() override;

@@ -68,7 +68,8 @@ QLineEdit* AddRateEdit(QGridLayout* grid, int row, int labelId, unsigned text, i
 }
 
 // Two radios of one group, in a row.
-std::pair<QRadioButton*, QRadioButton*> AddModeRadios(QBoxLayout* layout, int firstId, int secondId) {
+std::pair<QRadioButton*, QRadioButton*> AddModeRadios(QBoxLayout* layout, int firstId,
+                                                      int secondId) {
   auto* first = WithId(new QRadioButton(UiText(kConstant)), firstId);
   auto* second = WithId(new QRadioButton(UiText(kVariable)), secondId);
   auto* group = new QButtonGroup(layout);
@@ -86,7 +87,8 @@ std::pair<QRadioButton*, QRadioButton*> AddModeRadios(QBoxLayout* layout, int fi
 
 // ---- MP3 ----
 
-Mp3SettingsDlg::Mp3SettingsDlg(QWidget* parent) : QWidget(parent), format_(CreateOutputFormat(FormatId::Mp3)) {
+Mp3SettingsDlg::Mp3SettingsDlg(QWidget* parent)
+    : QWidget(parent), format_(CreateOutputFormat(FormatId::Mp3)) {
   WithId(this, 6000);
   Mp3Settings& s = Settings();
   auto* layout = new QVBoxLayout(this);
@@ -118,7 +120,8 @@ Mp3SettingsDlg::Mp3SettingsDlg(QWidget* parent) : QWidget(parent), format_(Creat
   connect(slider_, &QSlider::valueChanged, this, &Mp3SettingsDlg::OnSlider);
   connect(variable_, &QRadioButton::toggled, this, &Mp3SettingsDlg::ShowMode);
   connect(maxRate_, &QLineEdit::editingFinished, this, &Mp3SettingsDlg::ShowRates);
-  connect(stereo, &QComboBox::currentIndexChanged, this, [this](int index) { Settings().stereoMode = index; });
+  connect(stereo, &QComboBox::currentIndexChanged, this,
+          [this](int index) { Settings().stereoMode = index; });
   connect(copyrighted, &QCheckBox::toggled, this, [this](bool on) { Settings().copyrighted = on; });
   connect(crcs, &QCheckBox::toggled, this, [this](bool on) { Settings().crcs = on; });
 
@@ -156,7 +159,8 @@ void Mp3SettingsDlg::ShowRates() {
 
 // ---- Ogg Vorbis ----
 
-OggSettingsDlg::OggSettingsDlg(QWidget* parent) : QWidget(parent), format_(CreateOutputFormat(FormatId::Ogg)) {
+OggSettingsDlg::OggSettingsDlg(QWidget* parent)
+    : QWidget(parent), format_(CreateOutputFormat(FormatId::Ogg)) {
   WithId(this, 7000);
   OggSettings& s = Settings();
   auto* layout = new QVBoxLayout(this);
@@ -200,7 +204,8 @@ void OggSettingsDlg::OnSlider(int position) {
 
 // ---- AAC ----
 
-AacSettingsDlg::AacSettingsDlg(QWidget* parent) : QWidget(parent), format_(CreateOutputFormat(FormatId::Aac)) {
+AacSettingsDlg::AacSettingsDlg(QWidget* parent)
+    : QWidget(parent), format_(CreateOutputFormat(FormatId::Aac)) {
   WithId(this, 5000);
   AacSettings& s = Settings();
   auto* layout = new QVBoxLayout(this);
@@ -223,7 +228,8 @@ AacSettingsDlg::AacSettingsDlg(QWidget* parent) : QWidget(parent), format_(Creat
     Settings().fquality = position;
     rateLabel_->setText(Settings().Label());
   });
-  connect(version, &QComboBox::currentIndexChanged, this, [this](int index) { Settings().mpegVersion = index; });
+  connect(version, &QComboBox::currentIndexChanged, this,
+          [this](int index) { Settings().mpegVersion = index; });
 }
 
 AacSettingsDlg::~AacSettingsDlg() { format_->SaveSettings(); }
@@ -259,4 +265,6 @@ WmaSettingsDlg::WmaSettingsDlg(const FormatList& formats, QWidget* parent) : QWi
   });
 }
 
-WmaSettingsDlg::~WmaSettingsDlg() { SettingsStore::Instance().WriteString(Key::WmaFormatString, formatString_); }
+WmaSettingsDlg::~WmaSettingsDlg() {
+  SettingsStore::Instance().WriteString(Key::WmaFormatString, formatString_);
+}

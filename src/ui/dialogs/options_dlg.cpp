@@ -38,8 +38,9 @@ void CheckButton(QButtonGroup* group, int id) {
 }
 
 // The file-name list's items in order.
-constexpr NamingPattern kNamingPatterns[] = {NamingPattern::TrackTitle, NamingPattern::ArtistTrackTitle,
-                                             NamingPattern::ArtistAlbumTrackTitle, NamingPattern::Advanced};
+constexpr NamingPattern kNamingPatterns[] = {
+    NamingPattern::TrackTitle, NamingPattern::ArtistTrackTitle,
+    NamingPattern::ArtistAlbumTrackTitle, NamingPattern::Advanced};
 
 }  // namespace
 
@@ -54,8 +55,10 @@ QString KeywordHelpText() {
                                                       {"%Y", TextBeforeColon(2003)},
                                                       {"%N", numberName}};
   QStringList paragraphs;
-  for (const auto& [keyword, name] : keywords) paragraphs << QStringLiteral("\t%1 - %2").arg(keyword, name);
-  return QStringLiteral("\n") + UiText(3019) + QStringLiteral("\n\n") + paragraphs.join(QStringLiteral("\n\n"));
+  for (const auto& [keyword, name] : keywords)
+    paragraphs << QStringLiteral("\t%1 - %2").arg(keyword, name);
+  return QStringLiteral("\n") + UiText(3019) + QStringLiteral("\n\n") +
+         paragraphs.join(QStringLiteral("\n\n"));
 }
 
 GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
@@ -103,9 +106,11 @@ GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
 
   // An unknown stored format selects nothing and leaves the edit disabled.
   fileNameFormat_ = store.ReadInt(Key::FileNameFormat);
-  const auto known = std::find_if(std::begin(kNamingPatterns), std::end(kNamingPatterns),
-                                  [this](NamingPattern p) { return ToStored(p) == fileNameFormat_; });
-  fileNames_->setCurrentIndex(known == std::end(kNamingPatterns) ? -1 : int(known - std::begin(kNamingPatterns)));
+  const auto known =
+      std::find_if(std::begin(kNamingPatterns), std::end(kNamingPatterns),
+                   [this](NamingPattern p) { return ToStored(p) == fileNameFormat_; });
+  fileNames_->setCurrentIndex(
+      known == std::end(kNamingPatterns) ? -1 : int(known - std::begin(kNamingPatterns)));
   advanced_->setEnabled(fileNameFormat_ == ToStored(NamingPattern::Advanced));
 
   const QString stored = store.ReadText(Key::CDReadSpeed);
@@ -188,13 +193,15 @@ struct FormatItem {
   const char* text;
   FormatId menuId;
 };
-constexpr FormatItem kFormatItems[] = {{"AAC", FormatId::Aac}, {"MP3", FormatId::Mp3}, {"OGG", FormatId::Ogg},
-                                       {"WAV", FormatId::Wav}, {"WMA", FormatId::Wma}, {"ISO", FormatId::Iso},
+constexpr FormatItem kFormatItems[] = {{"AAC", FormatId::Aac},   {"MP3", FormatId::Mp3},
+                                       {"OGG", FormatId::Ogg},   {"WAV", FormatId::Wav},
+                                       {"WMA", FormatId::Wma},   {"ISO", FormatId::Iso},
                                        {"BIN", FormatId::CueBin}};
 
 }  // namespace
 
-AudioOptionsDlg::AudioOptionsDlg(const OptionsHooks& hooks, QWidget* parent) : QWidget(parent), hooks_(hooks) {
+AudioOptionsDlg::AudioOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
+    : QWidget(parent), hooks_(hooks) {
   WithId(this, 4001);
   auto* list = WithId(new QComboBox, 4007);
   int current = -1;
@@ -334,7 +341,8 @@ void FreeDBOptionsDlg::OnAccessMethod(int id) {
 
 void FreeDBOptionsDlg::OnProxyType(int id) {
   const bool direct = id == ToStored(ProxyKind::Direct);
-  for (QLineEdit* edit : {proxyServer_, proxyPort_, userName_, password_}) edit->setReadOnly(direct);
+  for (QLineEdit* edit : {proxyServer_, proxyPort_, userName_, password_})
+    edit->setReadOnly(direct);
 }
 
 void FreeDBOptionsDlg::OnOK() {
@@ -374,7 +382,8 @@ AutomaticOptionsDlg::AutomaticOptionsDlg(QWidget* parent) : QWidget(parent) {
       auto* box = WithId(new QCheckBox(UiText(s.text)), s.id);
       box->setChecked(SettingsStore::Instance().ReadInt(s.key) != 0);
       const SettingKey* key = &s.key;
-      connect(box, &QCheckBox::clicked, this, [key](bool on) { SettingsStore::Instance().WriteInt(*key, on ? 1 : 0); });
+      connect(box, &QCheckBox::clicked, this,
+              [key](bool on) { SettingsStore::Instance().WriteInt(*key, on ? 1 : 0); });
       column->addWidget(box);
     }
     layout->addWidget(group);
@@ -386,7 +395,8 @@ AutomaticOptionsDlg::AutomaticOptionsDlg(QWidget* parent) : QWidget(parent) {
 
 // ---- The dialog ----
 
-OptionsDlg::OptionsDlg(OptionsHooks hooks, QWidget* parent) : QDialog(parent), hooks_(std::move(hooks)) {
+OptionsDlg::OptionsDlg(OptionsHooks hooks, QWidget* parent)
+    : QDialog(parent), hooks_(std::move(hooks)) {
   WithId(this, 4010);
   setWindowTitle(QStringLiteral("Korvane ") + UiText(905));
   tabs_ = new QTabWidget;
