@@ -19,12 +19,12 @@ const QByteArray kEntry =
     "Album\r\nDYEAR=2001\r\nDGENRE=Art Rock\r\n"
     "TTITLE0=Opening\r\nTTITLE1=Closing\r\nEXTD=\r\nEXTT0=\r\nEXTT1=\r\nPLAYORDER=\r\n";
 
-void Lookup(benchmark::State& state, int accessMethod) {
+void Lookup(benchmark::State& state, FreeDbAccess access) {
   EnsureCoreApp();
   QTemporaryDir config;
   Paths::SetConfigDirOverride(config.path());
-  CddbTestServer server(accessMethod == FreeDb::kViaHttp ? CddbTestServer::Mode::Http
-                                                         : CddbTestServer::Mode::Line);
+  CddbTestServer server(access == FreeDbAccess::Http ? CddbTestServer::Mode::Http
+                                                     : CddbTestServer::Mode::Line);
   server.SetQueryAnswer("200 rock 0501a202 Bench Artist / Bench Album\r\n");
   server.AddEntry("rock", "0501a202", kEntry);
   TocAddresses toc;
@@ -37,11 +37,12 @@ void Lookup(benchmark::State& state, int accessMethod) {
   for (auto _ : state) {
     DiscInfo info;
     info.ResetToDefaults(2);
-    auto client = FreeDbClient::Create(accessMethod);
+    auto client = FreeDbClient::Create(access);
     client->SetSettings(settings);
     bool found = false;
-    client->SetReporter(
-        [&](double value, const QString&) { found |= value == FreeDb::kLookupSucceeded; });
+    client->SetReporter([&](const LookupReport& report) {
+      found |= report.state == LookupReport::State::Succeeded;
+    });
     client->Run(&info, toc);
     while (!client->Finished()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (!found || info.album != "Bench Album") {
@@ -71,8 +72,8 @@ void BM_AnswerReaderInPieces(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * answer.size());
 }
 
-void BM_LookupLineProtocol(benchmark::State& state) { Lookup(state, FreeDb::kViaTcp); }
-void BM_LookupHttp(benchmark::State& state) { Lookup(state, FreeDb::kViaHttp); }
+void BM_LookupLineProtocol(benchmark::State& state) { Lookup(state, FreeDbAccess::Tcp); }
+void BM_LookupHttp(benchmark::State& state) { Lookup(state, FreeDbAccess::Http); }
 
 BENCHMARK(BM_AnswerReaderInPieces)->Arg(20)->Arg(1024)->Arg(32768)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LookupLineProtocol)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   info.artist = text(1);
   info.album = text(2);
   NamingSettings settings;
-  settings.fileNameFormat = FileNameFormat::Advanced;
+  settings.fileNameFormat = NamingPattern::Advanced;
   settings.advancedTemplate = text(3);
 
   for (ComponentKind kind : {ComponentKind::Folder, ComponentKind::File}) {

@@ -12,10 +12,10 @@ bool LoadDiscInformation(DiscInfo& info) {
   return cached;
 }
 
-DiscLookup::DiscLookup(DiscInfo& info, int accessMethod, const FreeDbClientSettings& settings)
-    : info_(info), client_(FreeDbClient::Create(accessMethod)) {
+DiscLookup::DiscLookup(DiscInfo& info, FreeDbAccess access, const FreeDbClientSettings& settings)
+    : info_(info), client_(FreeDbClient::Create(access)) {
   client_->SetSettings(settings);
-  client_->SetReporter([this](double value, const QString& text) { OnReport(value, text); });
+  client_->SetReporter([this](const LookupReport& report) { OnReport(report); });
 }
 
 DiscLookup::~DiscLookup() = default;
@@ -44,26 +44,26 @@ LookupOutcome DiscLookup::Run() {
   return outcome_;
 }
 
-void DiscLookup::OnReport(double value, const QString& text) {
-  if (value == FreeDb::kLookupSucceeded || value == FreeDb::kLookupFailed) return End(value, text);
-  outcome_.message = text.trimmed();
-  if (statusLine_) statusLine_(value, text);
+void DiscLookup::OnReport(const LookupReport& report) {
+  if (report.Ends()) return End(report);
+  outcome_.message = report.text.trimmed();
+  if (statusLine_) statusLine_(report.value, report.text);
 }
 
-void DiscLookup::End(double value, const QString& text) {
-  Conclude(value, text);
+void DiscLookup::End(const LookupReport& report) {
+  Conclude(report);
   if (ended_) ended_();
 }
 
-void DiscLookup::Conclude(double value, const QString& text) {
-  if (value == FreeDb::kLookupSucceeded) {
+void DiscLookup::Conclude(const LookupReport& report) {
+  if (report.state == LookupReport::State::Succeeded) {
     // The server names one artist for the disc.
     if (info_.GetVariousArtists() != 0) info_.SetVariousArtists(0);
     info_.SaveToCache();
     outcome_.status = LookupOutcome::Status::Found;
     return;
   }
-  if (!text.trimmed().isEmpty()) outcome_.message = text.trimmed();
+  if (!report.text.trimmed().isEmpty()) outcome_.message = report.text.trimmed();
   // What a failed lookup left in the record (the category of a match) is not kept.
   LoadDiscInformation(info_);
   outcome_.status =

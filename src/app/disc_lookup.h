@@ -28,7 +28,7 @@ class DiscLookup {
   // Each status line of the lookup, with its progress value.
   using StatusLine = std::function<void(double value, const QString& text)>;
 
-  DiscLookup(DiscInfo& info, int accessMethod, const FreeDbClientSettings& settings);
+  DiscLookup(DiscInfo& info, FreeDbAccess access, const FreeDbClientSettings& settings);
   ~DiscLookup();
 
   void SetStatusLine(StatusLine statusLine) { statusLine_ = std::move(statusLine); }
@@ -45,10 +45,10 @@ class DiscLookup {
   const LookupOutcome& Outcome() const { return outcome_; }
 
  private:
-  void OnReport(double value, const QString& text);
-  void End(double value, const QString& text);
+  void OnReport(const LookupReport& report);
+  void End(const LookupReport& report);
   // Sets the outcome and what the record keeps of the lookup.
-  void Conclude(double value, const QString& text);
+  void Conclude(const LookupReport& report);
 
   DiscInfo& info_;
   std::unique_ptr<FreeDbClient> client_;

@@ -1,5 +1,6 @@
 // lookup: looks the current disc up on a freedb server and stores what it finds.
 #include <QUrl>
+#include <optional>
 
 #include "app/disc_lookup.h"
 #include "cli/cli_command.h"
@@ -36,18 +37,18 @@ void AddLookupOptions(QCommandLineParser& parser) {
 
 QString Text(int id) { return LanguageManager::Instance().Text(id); }
 
-// The proxy type for a --proxy scheme; 0 for one we do not speak.
-int ProxyTypeOf(const QString& scheme) {
-  if (scheme == "socks4") return FreeDb::kSocks4;
-  if (scheme == "socks4a") return FreeDb::kSocks4a;
-  if (scheme == "socks5") return FreeDb::kSocks5;
-  if (scheme == "http") return FreeDb::kHttp11;
-  return 0;
+// The proxy kind for a --proxy scheme; none for one we do not speak.
+std::optional<ProxyKind> ProxyKindOf(const QString& scheme) {
+  if (scheme == "socks4") return ProxyKind::Socks4;
+  if (scheme == "socks4a") return ProxyKind::Socks4a;
+  if (scheme == "socks5") return ProxyKind::Socks5;
+  if (scheme == "http") return ProxyKind::Http11;
+  return std::nullopt;
 }
 
 // Applies --server, --port and --proxy over the stored settings. The HTTP client goes
 // through the system's proxy, so for it --proxy becomes that proxy for this run.
-bool ApplyOptions(CliContext& ctx, int accessMethod, FreeDbClientSettings& settings) {
+bool ApplyOptions(CliContext& ctx, FreeDbAccess access, FreeDbClientSettings& settings) {
   if (ctx.parser.isSet(kServer)) settings.server = ctx.parser.value(kServer);
   if (ctx.parser.isSet(kPort)) {
     bool number = false;
@@ -61,19 +62,19 @@ bool ApplyOptions(CliContext& ctx, int accessMethod, FreeDbClientSettings& setti
   if (!ctx.parser.isSet(kProxy)) return true;
   const QString value = ctx.parser.value(kProxy);
   const QUrl url(value, QUrl::StrictMode);
-  const int type = ProxyTypeOf(url.scheme().toLower());
-  if (!url.isValid() || type == 0 || url.host().isEmpty() || url.port() < 1) {
+  const std::optional<ProxyKind> kind = ProxyKindOf(url.scheme().toLower());
+  if (!url.isValid() || !kind || url.host().isEmpty() || url.port() < 1) {
     Fail(ctx, Exit::BadArguments,
          QString("--proxy takes socks4://, socks4a://, socks5:// or http:// "
                  "with a host and a port, not \"%1\"")
              .arg(value));
     return false;
   }
-  if (accessMethod == FreeDb::kViaHttp) {
+  if (access == FreeDbAccess::Http) {
     qputenv("http_proxy", value.toUtf8());
     return true;
   }
-  settings.proxyType = type;
+  settings.proxyType = *kind;
   settings.proxyServer = url.host();
   settings.proxyPort = url.port();
   settings.userName = url.userName(QUrl::FullyDecoded);
@@ -103,13 +104,13 @@ int RunLookup(CliContext& ctx) {
   if (!SelectDriveWithDisc(ctx, drive, status)) return status;
 
   const FreeDbSettings stored;
-  const int accessMethod = ctx.parser.isSet(kHttp) ? FreeDb::kViaHttp : stored.AccessMethod();
-  FreeDbClientSettings settings = FreeDbClientSettings::FromSettings(stored, accessMethod);
-  if (!ApplyOptions(ctx, accessMethod, settings)) return Exit::BadArguments;
+  const FreeDbAccess access = ctx.parser.isSet(kHttp) ? FreeDbAccess::Http : stored.AccessMethod();
+  FreeDbClientSettings settings = FreeDbClientSettings::FromSettings(stored, access);
+  if (!ApplyOptions(ctx, access, settings)) return Exit::BadArguments;
 
   DiscInfo info;
   LoadDiscInformation(info);
-  DiscLookup lookup(info, accessMethod, settings);
+  DiscLookup lookup(info, access, settings);
   // With --json the record is the only thing on stdout.
   QTextStream& statusLines = WantsJson(ctx) ? ctx.err : ctx.out;
   lookup.SetStatusLine(

@@ -13,10 +13,10 @@
 #include "texts/language_manager.h"
 
 FreeDbClientSettings FreeDbClientSettings::FromSettings(const FreeDbSettings& settings,
-                                                        int accessMethod) {
+                                                        FreeDbAccess access) {
   FreeDbClientSettings s;
   s.server = settings.Server();
-  s.port = accessMethod == FreeDb::kViaHttp ? settings.HttpPort() : settings.TcpPort();
+  s.port = access == FreeDbAccess::Http ? settings.HttpPort() : settings.TcpPort();
   s.proxyType = settings.ProxyType();
   s.proxyServer = settings.ProxyServer();
   s.proxyPort = settings.ProxyPort();
@@ -26,8 +26,8 @@ FreeDbClientSettings FreeDbClientSettings::FromSettings(const FreeDbSettings& se
   return s;
 }
 
-std::unique_ptr<FreeDbClient> FreeDbClient::Create(int accessMethod) {
-  if (accessMethod == FreeDb::kViaHttp) return std::make_unique<FreeDbHttpClient>();
+std::unique_ptr<FreeDbClient> FreeDbClient::Create(FreeDbAccess access) {
+  if (access == FreeDbAccess::Http) return std::make_unique<FreeDbHttpClient>();
   return std::make_unique<FreeDbTcpClient>();
 }
 
@@ -55,18 +55,26 @@ bool FreeDbClient::Run(DiscInfo* info, const TocAddresses& toc) {
   return true;
 }
 
-void FreeDbClient::Report(int textId, const QString& extra, double value) {
-  if (finished_) return;  // one lookup, one end
-  const bool ends = value == FreeDb::kLookupSucceeded || value == FreeDb::kLookupFailed;
-  if (ends) finished_ = true;
+QString FreeDbClient::Line(int textId, const QString& extra) const {
   const QString text = texts_ ? texts_(textId) : LanguageManager::Instance().Text(textId);
-  qCDebug(lcFreeDb) << value << text << extra;
-  if (reporter_) reporter_(value, text + QLatin1Char(' ') + extra);
+  return text + QLatin1Char(' ') + extra;
+}
+
+void FreeDbClient::Deliver(LookupReport report) {
+  if (finished_) return;  // one lookup, one end
+  const bool ends = report.Ends();
+  if (ends) finished_ = true;
+  qCDebug(lcFreeDb) << int(report.state) << report.value << report.text;
+  if (reporter_) reporter_(std::move(report));
   if (ends) OnFinished();
 }
 
+void FreeDbClient::Report(int textId, const QString& extra, double value) {
+  Deliver({Line(textId, extra), value});
+}
+
 void FreeDbClient::Fail(int textId, const QString& extra) {
-  Report(textId, extra, FreeDb::kLookupFailed);
+  Deliver(LookupReport::Failed(Line(textId, extra)));
 }
 
 void FreeDbClient::FailAt(int textId, const QString& cause) {
@@ -121,11 +129,7 @@ int FreeDbClient::Finish(const QByteArray& entry) {
   Report(FreeDb::Text::Completed, QString(), 90);
   ParseEntry(entry);
   Report(FreeDb::Text::Finished, QString(), 99);
-  if (!finished_) {
-    finished_ = true;
-    if (reporter_) reporter_(FreeDb::kLookupSucceeded, QString());
-    OnFinished();
-  }
+  Deliver(LookupReport::Succeeded());
   return 1;
 }
 

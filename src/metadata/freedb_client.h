@@ -5,24 +5,12 @@
 #include <memory>
 
 #include "metadata/disc_id.h"
+#include "platform/ids.h"
 
 class DiscInfo;
 class FreeDbSettings;
 
-// Access methods and proxy types as the "FreeDBSettings" section stores them.
 namespace FreeDb {
-constexpr int kViaTcp = 1068;
-constexpr int kViaHttp = 1069;
-constexpr int kDirectConnection = 1051;
-constexpr int kSocks4 = 1052;
-constexpr int kSocks4a = 1053;
-constexpr int kSocks5 = 1054;
-constexpr int kHttp11 = 1055;
-
-// Status values that end a lookup; they carry no progress.
-constexpr double kLookupSucceeded = 601209923;
-constexpr double kLookupFailed = 1067076756;
-
 // Interface texts of the lookup's status lines.
 namespace Text {
 constexpr int ProxyCannotConnect = 1024;
@@ -47,36 +35,50 @@ constexpr int DiscId = 1043;
 }  // namespace Text
 }  // namespace FreeDb
 
+// One status report of a lookup: a status line with its progress percentage, or the end of
+// the lookup, which carries no progress (and, when it failed, the line saying why).
+struct LookupReport {
+  enum class State { Progress, Succeeded, Failed };
+
+  QString text;
+  double value = 0;
+  State state = State::Progress;
+
+  static LookupReport Succeeded() { return {QString(), 0, State::Succeeded}; }
+  static LookupReport Failed(QString text) { return {std::move(text), 0, State::Failed}; }
+
+  bool Ends() const { return state != State::Progress; }
+  bool operator==(const LookupReport&) const = default;
+};
+
 // Where and how to reach the freedb server, filled from "FreeDBSettings" for each lookup.
 struct FreeDbClientSettings {
   QString server;
   int port = 0;
-  int proxyType = FreeDb::kDirectConnection;
+  ProxyKind proxyType = ProxyKind::Direct;
   QString proxyServer;
   int proxyPort = 0;
   QString userName;
   QString password;
   QString email;  // when set, gives the user and host fields of the hello
 
-  // The port is "fdHTTPPort" for kViaHttp, else "fdTCPPort".
-  static FreeDbClientSettings FromSettings(const FreeDbSettings& settings, int accessMethod);
+  // The port is "fdHTTPPort" over HTTP, else "fdTCPPort".
+  static FreeDbClientSettings FromSettings(const FreeDbSettings& settings, FreeDbAccess access);
 };
 
 // Looks the disc up on a freedb server and fills DiscInfo. Each step reports a status line
-// with a progress value through the reporter; a lookup ends with exactly one report whose
-// value is kLookupSucceeded or kLookupFailed. Reports arrive on the thread that called Run,
-// from its event loop.
+// with a progress value through the reporter; a lookup ends with exactly one report that
+// succeeded or failed. Reports arrive on the thread that called Run, from its event loop.
 class FreeDbClient {
  public:
-  // value: a percentage, or one of the two end values; text: the status line.
-  using Reporter = std::function<void(double value, const QString& text)>;
+  using Reporter = std::function<void(LookupReport report)>;
   using TextSource = std::function<QString(int textId)>;
 
   static constexpr int kConnectTimeoutMs = 15000;
   static constexpr int kAnswerTimeoutMs = 30000;
 
-  // kViaHttp gives the HTTP client, any other value the line-protocol client.
-  static std::unique_ptr<FreeDbClient> Create(int accessMethod);
+  // The HTTP client or the line-protocol client.
+  static std::unique_ptr<FreeDbClient> Create(FreeDbAccess access);
 
   virtual ~FreeDbClient() = default;
 
@@ -116,7 +118,7 @@ class FreeDbClient {
   // server sent no entry (an unknown disc, an error).
   void FinishWithAnswer(const QByteArray& answer);
 
-  // A status line: the text of textId, a blank, then extra.
+  // A progress line: the text of textId, a blank, then extra.
   void Report(int textId, const QString& extra, double value);
   // Ends the lookup without a result, with this status line.
   void Fail(int textId, const QString& extra = QString());
@@ -140,6 +142,11 @@ class FreeDbClient {
   int answerTimeoutMs_ = kAnswerTimeoutMs;
 
  private:
+  // Hands the report on, unless the lookup has ended; an ending report ends it.
+  void Deliver(LookupReport report);
+  // The text of textId, a blank, then extra.
+  QString Line(int textId, const QString& extra) const;
+
   Reporter reporter_;
   TextSource texts_;
   bool finished_ = false;

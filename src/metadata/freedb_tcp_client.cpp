@@ -8,15 +8,16 @@
 
 namespace {
 
-// The proxy layer's type for an "fdProxyType" value; anything unknown goes direct.
-int ProxyLayerType(int proxyType) {
-  switch (proxyType) {
-    case FreeDb::kSocks4: return ProxyHandshake::kSocks4;
-    case FreeDb::kSocks4a: return ProxyHandshake::kSocks4a;
-    case FreeDb::kSocks5: return ProxyHandshake::kSocks5;
-    case FreeDb::kHttp11: return ProxyHandshake::kHttp11;
-    default: return ProxyHandshake::kNone;
+// The proxy layer's type for a stored proxy kind.
+ProxyHandshake::Type ProxyLayerType(ProxyKind kind) {
+  switch (kind) {
+    case ProxyKind::Socks4: return ProxyHandshake::kSocks4;
+    case ProxyKind::Socks4a: return ProxyHandshake::kSocks4a;
+    case ProxyKind::Socks5: return ProxyHandshake::kSocks5;
+    case ProxyKind::Http11: return ProxyHandshake::kHttp11;
+    case ProxyKind::Direct: break;
   }
+  return ProxyHandshake::kNone;
 }
 
 int ProxyStatusText(int code) {
@@ -64,7 +65,7 @@ FreeDbTcpClient::FreeDbTcpClient() {
 FreeDbTcpClient::~FreeDbTcpClient() { Close(); }  // while the proxy layer still exists
 
 bool FreeDbTcpClient::Setup() {
-  const int type = ProxyLayerType(settings_.proxyType);
+  const ProxyHandshake::Type type = ProxyLayerType(settings_.proxyType);
   const bool withUser = (type == ProxyHandshake::kSocks5 || type == ProxyHandshake::kHttp11) &&
                         !settings_.userName.isEmpty();
   if (withUser) {

@@ -23,6 +23,31 @@ enum class DriveAccess : int {
   Generic = 4003,
 };
 
+// How the freedb server is reached ("fdAccessMethod"): the line protocol over TCP, or HTTP.
+enum class FreeDbAccess : int {
+  Tcp = 1068,
+  Http = 1069,
+};
+
+// The proxy between the program and the freedb server ("fdProxyType"), by the options
+// dialog's radio identifiers. SOCKS 4A is stored by hand only; the dialog does not offer it.
+enum class ProxyKind : int {
+  Direct = 1051,
+  Socks4 = 1052,
+  Socks4a = 1053,
+  Socks5 = 1054,
+  Http11 = 1055,
+};
+
+// How a track's file is named ("FileNameFormat"): a fixed pattern, or the
+// "AdvancedFileFormat" template.
+enum class NamingPattern : int {
+  TrackTitle = 4013,             // "01 - Title"
+  ArtistTrackTitle = 4014,       // "Artist - 01 - Title"
+  ArtistAlbumTrackTitle = 4015,  // "Artist - Album - 01 - Title"
+  Advanced = 40150,
+};
+
 // What a status report is about. Not stored; the numbers are those the reports always had.
 enum class StatusKind : int {
   TrackProgress = 1,
@@ -51,4 +76,27 @@ constexpr FormatId FromStored<FormatId>(int stored) {
 template <>
 constexpr DriveAccess FromStored<DriveAccess>(int stored) {
   return stored == ToStored(DriveAccess::Generic) ? DriveAccess::Generic : DriveAccess::PassThrough;
+}
+
+// A direct connection for a number that names no proxy (0 among them).
+template <>
+constexpr ProxyKind FromStored<ProxyKind>(int stored) {
+  return stored >= ToStored(ProxyKind::Socks4) && stored <= ToStored(ProxyKind::Http11)
+             ? static_cast<ProxyKind>(stored)
+             : ProxyKind::Direct;
+}
+
+// The template for any number that names no fixed pattern.
+template <>
+constexpr NamingPattern FromStored<NamingPattern>(int stored) {
+  return stored >= ToStored(NamingPattern::TrackTitle) &&
+                 stored <= ToStored(NamingPattern::ArtistAlbumTrackTitle)
+             ? static_cast<NamingPattern>(stored)
+             : NamingPattern::Advanced;
+}
+
+// Only 1069 chooses HTTP.
+template <>
+constexpr FreeDbAccess FromStored<FreeDbAccess>(int stored) {
+  return stored == ToStored(FreeDbAccess::Http) ? FreeDbAccess::Http : FreeDbAccess::Tcp;
 }

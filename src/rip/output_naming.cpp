@@ -78,7 +78,7 @@ NamingSettings NamingSettings::Load() {
   if (settings.outputFolder.isEmpty()) settings.outputFolder = Key::OutputFolder.DefaultText();
   settings.subDirArtist = store.subDirArtist == 1;
   settings.subDirAlbum = store.subDirAlbum == 1;
-  settings.fileNameFormat = store.ReadInt(Key::FileNameFormat);
+  settings.fileNameFormat = FromStored<NamingPattern>(store.ReadInt(Key::FileNameFormat));
   settings.advancedTemplate = store.ReadText(Key::AdvancedFileFormat);
   return settings;
 }
@@ -89,21 +89,20 @@ QString TrackFileName(int trackIndex, const DiscInfo& info, const NamingSettings
   const QString& artist = info.GetTrackArtist(trackIndex);
   const QString dash = QStringLiteral(" - ");
   switch (settings.fileNameFormat) {
-    case FileNameFormat::TrackTitle: return number + dash + title;
-    case FileNameFormat::ArtistTrackTitle: return artist + dash + number + dash + title;
-    case FileNameFormat::ArtistAlbumTrackTitle:
+    case NamingPattern::TrackTitle: return number + dash + title;
+    case NamingPattern::ArtistTrackTitle: return artist + dash + number + dash + title;
+    case NamingPattern::ArtistAlbumTrackTitle:
       return artist + dash + info.album + dash + number + dash + title;
-    default: {
-      // Each keyword is replaced everywhere in the text as the previous ones left it.
-      QString name = settings.advancedTemplate;
-      name.replace(QLatin1String("%T"), title);
-      name.replace(QLatin1String("%A"), artist);
-      name.replace(QLatin1String("%L"), info.album);
-      name.replace(QLatin1String("%Y"), info.year);
-      name.replace(QLatin1String("%N"), number);
-      return name;
-    }
+    case NamingPattern::Advanced: break;
   }
+  // Each keyword is replaced everywhere in the text as the previous ones left it.
+  QString name = settings.advancedTemplate;
+  name.replace(QLatin1String("%T"), title);
+  name.replace(QLatin1String("%A"), artist);
+  name.replace(QLatin1String("%L"), info.album);
+  name.replace(QLatin1String("%Y"), info.year);
+  name.replace(QLatin1String("%N"), number);
+  return name;
 }
 
 QString CleanComponent(const QString& component, ComponentKind kind) {

@@ -2,24 +2,17 @@
 #include <QDateTime>
 #include <QString>
 
+#include "platform/ids.h"
+
 class DiscInfo;
 class OutputFormat;
-
-// Values of "FileNameFormat" that choose a fixed name pattern; any other value uses the
-// "AdvancedFileFormat" template.
-namespace FileNameFormat {
-constexpr int TrackTitle = 4013;             // "01 - Title"
-constexpr int ArtistTrackTitle = 4014;       // "Artist - 01 - Title"
-constexpr int ArtistAlbumTrackTitle = 4015;  // "Artist - Album - 01 - Title"
-constexpr int Advanced = 40150;
-}  // namespace FileNameFormat
 
 // The settings a path is built from.
 struct NamingSettings {
   QString outputFolder;
   bool subDirArtist = true;
   bool subDirAlbum = true;
-  int fileNameFormat = FileNameFormat::TrackTitle;
+  NamingPattern fileNameFormat = NamingPattern::TrackTitle;
   QString advancedTemplate;
 
   // The current values of the settings store; an empty output folder means the default.

@@ -5,8 +5,8 @@
 FreeDbSettings::FreeDbSettings()
     : IniFile(SettingsStore::kFileName),
       server_(ReadText(Key::FdServer)),
-      accessMethod_(ReadInt(Key::FdAccessMethod)),
-      proxyType_(ReadInt(Key::FdProxyType)),
+      accessMethod_(FromStored<FreeDbAccess>(ReadInt(Key::FdAccessMethod))),
+      proxyType_(FromStored<ProxyKind>(ReadInt(Key::FdProxyType))),
       proxyServer_(ReadText(Key::FdProxyServer)),
       userName_(ReadText(Key::FdUserName)),
       password_(ReadText(Key::FdPassword)),

@@ -11,8 +11,8 @@ class FreeDbSettings : public IniFile {
   FreeDbSettings();
 
   QString Server() const { return server_; }
-  int AccessMethod() const { return accessMethod_; }
-  int ProxyType() const { return proxyType_; }
+  FreeDbAccess AccessMethod() const { return accessMethod_; }
+  ProxyKind ProxyType() const { return proxyType_; }
   QString ProxyServer() const { return proxyServer_; }
   QString UserName() const { return userName_; }
   QString Password() const { return password_; }
@@ -23,8 +23,8 @@ class FreeDbSettings : public IniFile {
 
  private:
   QString server_;
-  int accessMethod_;
-  int proxyType_;
+  FreeDbAccess accessMethod_;
+  ProxyKind proxyType_;
   QString proxyServer_;
   QString userName_;
   QString password_;

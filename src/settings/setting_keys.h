@@ -72,8 +72,8 @@ inline constexpr SettingKey SubDirArtist{"Options", "SubDirArtist", T::Int, 1, n
 inline constexpr SettingKey SubDirAlbum{"Options", "SubDirAlbum", T::Int, 1, nullptr, nullptr};
 inline constexpr SettingKey OutputFolder{"Options", "OutputFolder", T::Text,
                                          0,         nullptr,        &MusicFolderDefault};
-inline constexpr SettingKey FileNameFormat{"Options", "FileNameFormat", T::Int,
-                                           4013,      nullptr,          nullptr};
+inline constexpr SettingKey FileNameFormat{
+    "Options", "FileNameFormat", T::Int, ToStored(NamingPattern::TrackTitle), nullptr, nullptr};
 inline constexpr SettingKey AdvancedFileFormat{"Options", "AdvancedFileFormat", T::Text,
                                                0,         "%A - %N - %T",       nullptr};
 inline constexpr SettingKey CDReadSpeed{"Options", "CDReadSpeed", T::Text, 0, "DEFAULT", nullptr};
@@ -85,10 +85,10 @@ inline constexpr SettingKey FdTCPPort{"FreeDBSettings", "fdTCPPort", T::Int, 888
                                       nullptr,          nullptr,     1,      65535};
 inline constexpr SettingKey FdHTTPPort{"FreeDBSettings", "fdHTTPPort", T::Int, 80,
                                        nullptr,          nullptr,      1,      65535};
-inline constexpr SettingKey FdAccessMethod{"FreeDBSettings", "fdAccessMethod", T::Int, 1068,
-                                           nullptr,          nullptr};
-inline constexpr SettingKey FdProxyType{"FreeDBSettings", "fdProxyType", T::Int, 1051,
-                                        nullptr,          nullptr};
+inline constexpr SettingKey FdAccessMethod{
+    "FreeDBSettings", "fdAccessMethod", T::Int, ToStored(FreeDbAccess::Tcp), nullptr, nullptr};
+inline constexpr SettingKey FdProxyType{
+    "FreeDBSettings", "fdProxyType", T::Int, ToStored(ProxyKind::Direct), nullptr, nullptr};
 inline constexpr SettingKey FdProxyServer{"FreeDBSettings", "fdProxyServer", T::Text, 0, "",
                                           nullptr};
 inline constexpr SettingKey FdProxyPort{"FreeDBSettings", "fdProxyPort", T::Int, 0,

@@ -22,7 +22,7 @@ using FreedbExample::kEntry;
 using FreedbExample::kExactAnswer;
 using FreedbExample::kQuery;
 
-using Reports = std::vector<std::pair<QString, double>>;
+using Reports = std::vector<LookupReport>;
 
 // Status lines by text number, so the tests do not depend on the language.
 QString TextNumber(int id) { return QString::number(id); }
@@ -30,7 +30,7 @@ QString TextNumber(int id) { return QString::number(id); }
 // The status lines of a successful lookup, by text number and value.
 const Reports kSuccess = {
     {"1043  0501A202", 5}, {"1042 ", 10}, {"1033 ", 30}, {"1034 ", 50},
-    {"1035 ", 70},         {"1039 ", 90}, {"1040 ", 99}, {"", FreeDb::kLookupSucceeded}};
+    {"1035 ", 70},         {"1039 ", 90}, {"1040 ", 99}, LookupReport::Succeeded()};
 
 struct ServerCase {
   const char* what;
@@ -57,14 +57,13 @@ class FreeDbLookup : public ::testing::Test {
   }
 
   // Runs a lookup to its end and returns its status lines.
-  Reports Lookup(int accessMethod, const FreeDbClientSettings& settings, int answerTimeoutMs = 5000,
-                 int connectTimeoutMs = 5000) {
+  Reports Lookup(FreeDbAccess access, const FreeDbClientSettings& settings,
+                 int answerTimeoutMs = 5000, int connectTimeoutMs = 5000) {
     Reports reports;
-    auto client = FreeDbClient::Create(accessMethod);
+    auto client = FreeDbClient::Create(access);
     client->SetSettings(settings);
     client->SetTimeouts(connectTimeoutMs, answerTimeoutMs);
-    client->SetReporter(
-        [&](double value, const QString& text) { reports.emplace_back(text, value); });
+    client->SetReporter([&](LookupReport report) { reports.push_back(std::move(report)); });
     client->SetTextSource(TextNumber);
     EXPECT_TRUE(client->Run(&info_, FreedbExample::Toc()));
     EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000));
@@ -123,7 +122,7 @@ std::vector<ServerCase> ServerCases() {
         {"1033 ", 30},
         {"1034 ", 50},
         {"1036 ", 70},
-        {"1037 ", FreeDb::kLookupFailed}},
+        LookupReport::Failed("1037 ")},
        {kQuery, "quit"}},
       {"unknown code",
        "409 No handshake.\r\n",
@@ -134,7 +133,7 @@ std::vector<ServerCase> ServerCases() {
         {"1042 ", 10},
         {"1033 ", 30},
         {"1034 ", 50},
-        {"1038 ", FreeDb::kLookupFailed}},
+        LookupReport::Failed("1038 ")},
        {kQuery, "quit"}},
       {"the match has no entry",
        "200 rock 0501a2ff Test Artist / Test Album\r\n",
@@ -146,7 +145,7 @@ std::vector<ServerCase> ServerCases() {
         {"1033 ", 30},
         {"1034 ", 50},
         {"1035 ", 70},
-        {"1038 ", FreeDb::kLookupFailed}},
+        LookupReport::Failed("1038 ")},
        {kQuery, "cddb read rock 0501a2ff", "quit"}},
       {"server hangs up instead of the entry",
        exact,
@@ -158,15 +157,15 @@ std::vector<ServerCase> ServerCases() {
         {"1033 ", 30},
         {"1034 ", 50},
         {"1035 ", 70},
-        {"1032 ", FreeDb::kLookupFailed}},
+        LookupReport::Failed("1032 ")},
        {kQuery, "cddb read rock 0501a202"}},
   };
 }
 
 void FreeDbLookup::ExpectOutcome(const ServerCase& c) {
   if (c.reports.empty()) return ExpectFilled();
-  const bool matched = std::find(c.reports.begin(), c.reports.end(),
-                                 std::make_pair(QString("1035 "), 70.0)) != c.reports.end();
+  const bool matched =
+      std::find(c.reports.begin(), c.reports.end(), LookupReport{"1035 ", 70}) != c.reports.end();
   ExpectUntouched(matched ? "rock" : DiscInfo::kDefaultGenre);
 }
 
@@ -182,7 +181,7 @@ void Script(CddbTestServer& server, const ServerCase& c) {
 void ExpectCause(Reports& reports, quint16 port, const QString& cause) {
   ASSERT_FALSE(reports.empty());
   const QString where = QStringLiteral("127.0.0.1:%1: ").arg(port);
-  QString& text = reports.back().first;
+  QString& text = reports.back().text;
   const qsizetype at = text.indexOf(where);
   ASSERT_GE(at, 0) << text.toStdString();
   EXPECT_TRUE(text.mid(at + where.size()).startsWith(cause)) << text.toStdString();
@@ -194,7 +193,7 @@ TEST_F(FreeDbLookup, LineProtocolAgainstTheTestServer) {
     info_.ResetToDefaults(2);
     CddbTestServer server(CddbTestServer::Mode::Line);
     Script(server, c);
-    Reports reports = Lookup(FreeDb::kViaTcp, Direct(server.Port()));
+    Reports reports = Lookup(FreeDbAccess::Tcp, Direct(server.Port()));
     if (!c.hangUpOn.isEmpty())
       ExpectCause(reports, server.Port(), "the server closed the connection");
     EXPECT_EQ(reports, c.reports.empty() ? kSuccess : c.reports) << c.what;
@@ -218,7 +217,8 @@ TEST_F(FreeDbLookup, ServerOfLevel5IsAskedAgainAtThatLevel) {
     server.SetQueryAnswer(kExactAnswer);
     server.AddEntry("rock", "0501a202", kEntry);
     const bool line = mode == CddbTestServer::Mode::Line;
-    EXPECT_EQ(Lookup(line ? FreeDb::kViaTcp : FreeDb::kViaHttp, Direct(server.Port())), kSuccess);
+    EXPECT_EQ(Lookup(line ? FreeDbAccess::Tcp : FreeDbAccess::Http, Direct(server.Port())),
+              kSuccess);
     ExpectFilled();
     const QStringList commands = server.Commands();
     if (line) {
@@ -237,10 +237,9 @@ TEST_F(FreeDbLookup, ServerThatRefusesTheConnectionEndsWithItsWords) {
         QByteArray("434 No connections allowed: system load too high\r\n")}) {
     CddbTestServer server(CddbTestServer::Mode::Line);
     server.SetGreeting(greeting);
-    Reports reports = Lookup(FreeDb::kViaTcp, Direct(server.Port()));
+    Reports reports = Lookup(FreeDbAccess::Tcp, Direct(server.Port()));
     ExpectCause(reports, server.Port(), QString::fromLatin1(greeting.trimmed()));
-    EXPECT_EQ(reports.back(), std::make_pair(QString("1041 "), FreeDb::kLookupFailed))
-        << greeting.constData();
+    EXPECT_EQ(reports.back(), LookupReport::Failed("1041 ")) << greeting.constData();
     EXPECT_TRUE(server.Commands().isEmpty()) << "nothing is sent to a server that refused";
     ExpectUntouched();
   }
@@ -255,9 +254,9 @@ TEST_F(FreeDbLookup, DiscOf99TracksIsFoundOnBothTransports) {
   QByteArray entry = "DTITLE=Many / Tracks\r\n";
   for (int t = 0; t < 99; ++t)
     entry += "TTITLE" + QByteArray::number(t) + "=Song " + QByteArray::number(t + 1) + "\r\n";
-  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
-    CddbTestServer server(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line
-                                                    : CddbTestServer::Mode::Http);
+  for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
+    CddbTestServer server(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line
+                                                      : CddbTestServer::Mode::Http);
     const QString id = query.section(' ', 2, 2);
     server.SetQueryAnswer("200 misc " + id.toLatin1() + " Many / Tracks\r\n");
     server.AddEntry("misc", id.toLatin1(), entry);
@@ -267,13 +266,14 @@ TEST_F(FreeDbLookup, DiscOf99TracksIsFoundOnBothTransports) {
     auto client = FreeDbClient::Create(method);
     client->SetSettings(Direct(server.Port()));
     client->SetTextSource(TextNumber);
-    client->SetReporter(
-        [&](double value, const QString&) { done |= value == FreeDb::kLookupSucceeded; });
+    client->SetReporter([&](const LookupReport& report) {
+      done |= report.state == LookupReport::State::Succeeded;
+    });
     ASSERT_TRUE(client->Run(&info, toc));
-    EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000)) << method;
-    EXPECT_TRUE(done) << method;
-    EXPECT_TRUE(server.Commands().contains(query)) << method;
-    EXPECT_EQ(info.trackTitles.value(98), "Song 99") << method;
+    EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000)) << ToStored(method);
+    EXPECT_TRUE(done) << ToStored(method);
+    EXPECT_TRUE(server.Commands().contains(query)) << ToStored(method);
+    EXPECT_EQ(info.trackTitles.value(98), "Song 99") << ToStored(method);
   }
 }
 
@@ -282,7 +282,7 @@ TEST_F(FreeDbLookup, HttpAgainstTheTestServer) {
     info_.ResetToDefaults(2);
     CddbTestServer server(CddbTestServer::Mode::Http);
     Script(server, c);
-    Reports reports = Lookup(FreeDb::kViaHttp, Direct(server.Port()));
+    Reports reports = Lookup(FreeDbAccess::Http, Direct(server.Port()));
     // The HTTP service's own words name the cause.
     if (!c.hangUpOn.isEmpty()) ExpectCause(reports, server.Port(), "");
     EXPECT_EQ(reports, c.reports.empty() ? kSuccess : c.reports) << c.what;
@@ -312,11 +312,11 @@ TEST_F(FreeDbLookup, EmailGivesTheHelloFields) {
   }
   FreeDbClientSettings s = Direct(line.Port());
   s.email = " some one@example.org ";
-  EXPECT_EQ(Lookup(FreeDb::kViaTcp, s), kSuccess);
+  EXPECT_EQ(Lookup(FreeDbAccess::Tcp, s), kSuccess);
   const QString program = QString("Korvane ") + KorvaneVersion();
   EXPECT_EQ(line.Hello(), "some_one example.org " + program);
   s.port = http.Port();
-  EXPECT_EQ(Lookup(FreeDb::kViaHttp, s), kSuccess);
+  EXPECT_EQ(Lookup(FreeDbAccess::Http, s), kSuccess);
   EXPECT_EQ(http.Hello(), "some_one example.org " + program);
 }
 
@@ -329,16 +329,17 @@ TEST_F(FreeDbLookup, EntriesInUtf8AskedForByLevel6) {
   const QByteArray entry =
       ("DTITLE=" + album + "\r\nTTITLE0=" + titles[0] + "\r\nTTITLE1=" + titles[1] + "\r\n")
           .toUtf8();
-  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
+  for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
     info_.ResetToDefaults(2);
-    CddbTestServer server(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line
-                                                    : CddbTestServer::Mode::Http);
+    CddbTestServer server(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line
+                                                      : CddbTestServer::Mode::Http);
     server.SetQueryAnswer("200 misc 0501a202 x\r\n");
     server.AddEntry("misc", "0501a202", entry);
-    EXPECT_EQ(Lookup(method, Direct(server.Port())), kSuccess) << method;
-    EXPECT_EQ(info_.artist, QString::fromUtf8("\u5b87\u591a\u7530\u30d2\u30ab\u30eb")) << method;
-    EXPECT_EQ(info_.album, "First Love") << method;
-    EXPECT_EQ(info_.trackTitles, titles) << method;
+    EXPECT_EQ(Lookup(method, Direct(server.Port())), kSuccess) << ToStored(method);
+    EXPECT_EQ(info_.artist, QString::fromUtf8("\u5b87\u591a\u7530\u30d2\u30ab\u30eb"))
+        << ToStored(method);
+    EXPECT_EQ(info_.album, "First Love") << ToStored(method);
+    EXPECT_EQ(info_.trackTitles, titles) << ToStored(method);
   }
 }
 
@@ -349,7 +350,7 @@ TEST_F(FreeDbLookup, EntriesInWindows1252) {
                   Ansi::Encode(QString::fromUtf8(
                       "DTITLE=Sigur R\u00f3s / \u00c1g\u00e6tis byrjun\r\n"
                       "DYEAR=1999\r\nTTITLE0=Sv\u00edf\u00e1r\r\nTTITLE1=\u2026\r\n")));
-  EXPECT_EQ(Lookup(FreeDb::kViaTcp, Direct(server.Port())), kSuccess);
+  EXPECT_EQ(Lookup(FreeDbAccess::Tcp, Direct(server.Port())), kSuccess);
   EXPECT_EQ(info_.artist, QString::fromUtf8("Sigur R\u00f3s"));
   EXPECT_EQ(info_.album, QString::fromUtf8("\u00c1g\u00e6tis byrjun"));
   EXPECT_EQ(info_.genre, "misc");
@@ -364,76 +365,74 @@ TEST_F(FreeDbLookup, LargeEntryIsReadWhole) {
   CddbTestServer server(CddbTestServer::Mode::Line);
   server.SetQueryAnswer("200 rock 0501a202 Big / Box\r\n");
   server.AddEntry("rock", "0501a202", entry);
-  EXPECT_EQ(Lookup(FreeDb::kViaTcp, Direct(server.Port())), kSuccess);
+  EXPECT_EQ(Lookup(FreeDbAccess::Tcp, Direct(server.Port())), kSuccess);
   EXPECT_EQ(info_.trackTitles, QStringList({"Deep One", "Deep Two"}));
 }
 
 TEST_F(FreeDbLookup, ServersThatCannotBeReachedOrNeverAnswer) {
-  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
+  for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
     const quint16 closed = FreeLoopbackPort();
     Reports refused = Lookup(method, Direct(closed));
-    ExpectCause(refused, closed, method == FreeDb::kViaTcp ? "Connection refused" : "");
-    EXPECT_EQ(refused.back(), std::make_pair(QString("1041 "), FreeDb::kLookupFailed)) << method;
+    ExpectCause(refused, closed, method == FreeDbAccess::Tcp ? "Connection refused" : "");
+    EXPECT_EQ(refused.back(), LookupReport::Failed("1041 ")) << ToStored(method);
 
     FreeDbClientSettings unknown = Direct(8880);
     unknown.server = kUnresolvable;
     const Reports unresolved = Lookup(method, unknown);
     ASSERT_FALSE(unresolved.empty());
-    EXPECT_TRUE(unresolved.back().first.startsWith("1041 " + QString(kUnresolvable) + ":8880: "))
-        << unresolved.back().first.toStdString();
-    EXPECT_EQ(unresolved.back().second, FreeDb::kLookupFailed);
+    EXPECT_TRUE(unresolved.back().text.startsWith("1041 " + QString(kUnresolvable) + ":8880: "))
+        << unresolved.back().text.toStdString();
+    EXPECT_EQ(unresolved.back().state, LookupReport::State::Failed);
   }
 
-  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
-    CddbTestServer silent(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line
-                                                    : CddbTestServer::Mode::Http);
+  for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
+    CddbTestServer silent(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line
+                                                      : CddbTestServer::Mode::Http);
     silent.SetSilent(true);
     QElapsedTimer clock;
     clock.start();
     Reports reports = Lookup(method, Direct(silent.Port()), 300);
     ExpectCause(reports, silent.Port(), "timed out after ");
-    EXPECT_EQ(reports.back(), std::make_pair(QString("1032 "), FreeDb::kLookupFailed)) << method;
+    EXPECT_EQ(reports.back(), LookupReport::Failed("1032 ")) << ToStored(method);
     ExpectUntouched();
   }
 
   CddbTestServer status(CddbTestServer::Mode::Http);
   status.SetHttpStatus("404 Not Found");
-  Reports notFound = Lookup(FreeDb::kViaHttp, Direct(status.Port()));
+  Reports notFound = Lookup(FreeDbAccess::Http, Direct(status.Port()));
   ExpectCause(notFound, status.Port(), "HTTP status 404");
-  EXPECT_EQ(notFound.back(), std::make_pair(QString("1032 "), FreeDb::kLookupFailed));
+  EXPECT_EQ(notFound.back(), LookupReport::Failed("1032 "));
 }
 
 TEST_F(FreeDbLookup, DestroyingTheClientEndsTheExchangeQuietly) {
-  for (int method : {FreeDb::kViaTcp, FreeDb::kViaHttp}) {
-    CddbTestServer silent(method == FreeDb::kViaTcp ? CddbTestServer::Mode::Line
-                                                    : CddbTestServer::Mode::Http);
+  for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
+    CddbTestServer silent(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line
+                                                      : CddbTestServer::Mode::Http);
     silent.SetSilent(true);
     Reports reports;
     auto client = FreeDbClient::Create(method);
     client->SetSettings(Direct(silent.Port()));
-    client->SetReporter(
-        [&](double value, const QString& text) { reports.emplace_back(text, value); });
+    client->SetReporter([&](LookupReport report) { reports.push_back(std::move(report)); });
     client->SetTextSource(TextNumber);
     ASSERT_TRUE(client->Run(&info_, FreedbExample::Toc()));
     RunEventsUntil([&] { return silent.Connections() == 1; });
     client.reset();  // as the dialog's Cancel does, while the server keeps quiet
     RunEventsUntil([] { return false; }, 100);
     ASSERT_FALSE(reports.empty());
-    EXPECT_NE(reports.back().second, FreeDb::kLookupFailed)
-        << method << ": no end report after the client is gone";
-    EXPECT_NE(reports.back().second, FreeDb::kLookupSucceeded) << method;
+    EXPECT_FALSE(reports.back().Ends())
+        << ToStored(method) << ": no end report after the client is gone";
   }
 }
 
 TEST_F(FreeDbLookup, ProxyThatNeverAnswersCountsAsNoConnection) {
   ScriptedPeer quietProxy({});
   FreeDbClientSettings s = Direct(8880);
-  s.proxyType = FreeDb::kSocks5;
+  s.proxyType = ProxyKind::Socks5;
   s.proxyServer = "127.0.0.1";
   s.proxyPort = quietProxy.Port();
-  Reports reports = Lookup(FreeDb::kViaTcp, s, 5000, 300);
+  Reports reports = Lookup(FreeDbAccess::Tcp, s, 5000, 300);
   ExpectCause(reports, 8880, "timed out after 0.3 s");
-  EXPECT_EQ(reports.back(), std::make_pair(QString("1041 "), FreeDb::kLookupFailed));
+  EXPECT_EQ(reports.back(), LookupReport::Failed("1041 "));
   EXPECT_EQ(quietProxy.Received(), QByteArray("\x05\x01\x00", 3));
 }
 
@@ -451,26 +450,28 @@ TEST_F(FreeDbLookup, ThroughEachProxy) {
 
   const struct {
     const char* what;
-    int proxyType;
+    ProxyKind proxyType;
     quint16 proxyPort;
     QString user, password;
     QString server;
     QString failure;  // empty: the lookup succeeds
   } cases[] = {
-      {"SOCKS 4", FreeDb::kSocks4, dante->Port(), "", "", "127.0.0.1", ""},
-      {"SOCKS 5", FreeDb::kSocks5, dante->Port(), "", "", "localhost", ""},
-      {"SOCKS 5 with password", FreeDb::kSocks5, microsocks->Port(), "bob", "pw", "127.0.0.1", ""},
-      {"HTTP 1.1", FreeDb::kHttp11, tinyproxy->Port(), "", "", "127.0.0.1", ""},
-      {"HTTP 1.1 with Basic", FreeDb::kHttp11, tinyproxyAuth->Port(), "alice", "secret",
-       "127.0.0.1", ""},
-      {"SOCKS 4 ignores the user name", FreeDb::kSocks4, dante->Port(), "bob", "pw", "127.0.0.1",
+      {"SOCKS 4", ProxyKind::Socks4, dante->Port(), "", "", "127.0.0.1", ""},
+      {"SOCKS 5", ProxyKind::Socks5, dante->Port(), "", "", "localhost", ""},
+      {"SOCKS 5 with password", ProxyKind::Socks5, microsocks->Port(), "bob", "pw", "127.0.0.1",
        ""},
-      {"wrong password", FreeDb::kSocks5, microsocks->Port(), "bob", "nope", "127.0.0.1", "1027 "},
-      {"no method in common", FreeDb::kSocks5, microsocks->Port(), "", "", "127.0.0.1", "1026 "},
-      {"HTTP proxy wants a password", FreeDb::kHttp11, tinyproxyAuth->Port(), "", "", "127.0.0.1",
+      {"HTTP 1.1", ProxyKind::Http11, tinyproxy->Port(), "", "", "127.0.0.1", ""},
+      {"HTTP 1.1 with Basic", ProxyKind::Http11, tinyproxyAuth->Port(), "alice", "secret",
+       "127.0.0.1", ""},
+      {"SOCKS 4 ignores the user name", ProxyKind::Socks4, dante->Port(), "bob", "pw", "127.0.0.1",
+       ""},
+      {"wrong password", ProxyKind::Socks5, microsocks->Port(), "bob", "nope", "127.0.0.1",
+       "1027 "},
+      {"no method in common", ProxyKind::Socks5, microsocks->Port(), "", "", "127.0.0.1", "1026 "},
+      {"HTTP proxy wants a password", ProxyKind::Http11, tinyproxyAuth->Port(), "", "", "127.0.0.1",
        "1025 "},
-      {"proxy not listening", FreeDb::kSocks5, FreeLoopbackPort(), "", "", "127.0.0.1", "1024 "},
-      {"SOCKS 4 cannot carry a name", FreeDb::kSocks4, dante->Port(), "", "", kUnresolvable,
+      {"proxy not listening", ProxyKind::Socks5, FreeLoopbackPort(), "", "", "127.0.0.1", "1024 "},
+      {"SOCKS 4 cannot carry a name", ProxyKind::Socks4, dante->Port(), "", "", kUnresolvable,
        "1029 "},
   };
   for (const auto& c : cases) {
@@ -482,13 +483,13 @@ TEST_F(FreeDbLookup, ThroughEachProxy) {
     s.proxyPort = c.proxyPort;
     s.userName = c.user;
     s.password = c.password;
-    const Reports reports = Lookup(FreeDb::kViaTcp, s);
+    const Reports reports = Lookup(FreeDbAccess::Tcp, s);
     if (c.failure.isEmpty()) {
       EXPECT_EQ(reports, kSuccess) << c.what;
       ExpectFilled();
     } else {
       ASSERT_FALSE(reports.empty()) << c.what;
-      EXPECT_EQ(reports.back(), std::make_pair(c.failure, FreeDb::kLookupFailed)) << c.what;
+      EXPECT_EQ(reports.back(), LookupReport::Failed(c.failure)) << c.what;
       ExpectUntouched();
     }
   }
@@ -504,7 +505,7 @@ TEST_F(FreeDbLookup, HttpGoesThroughTheSystemProxy) {
   qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(tinyproxy->Port()));
   qunsetenv("no_proxy");
   qunsetenv("NO_PROXY");
-  EXPECT_EQ(Lookup(FreeDb::kViaHttp, Direct(server.Port())), kSuccess);
+  EXPECT_EQ(Lookup(FreeDbAccess::Http, Direct(server.Port())), kSuccess);
   qunsetenv("http_proxy");
   ExpectFilled();
   bool viaProxy = false;

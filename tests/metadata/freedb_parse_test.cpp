@@ -75,10 +75,10 @@ TEST(CddbAnswerReader, FramesAnswersByTheirCode) {
 // A client that never touches the network: Run only records the disc and reports its id.
 class OfflineClient : public FreeDbClient {
  public:
-  std::vector<std::pair<QString, double>> reports;
+  std::vector<LookupReport> reports;
 
   explicit OfflineClient(bool textNumbers = true) {
-    SetReporter([this](double value, const QString& text) { reports.emplace_back(text, value); });
+    SetReporter([this](LookupReport report) { reports.push_back(std::move(report)); });
     if (textNumbers) SetTextSource([](int id) { return QString::number(id); });
   }
 
@@ -95,7 +95,7 @@ TEST(FreeDbQueryResponse, TakesTheFirstMatchOrEndsTheLookup) {
     bool result;
     QString genre;
     QString discId;
-    std::vector<std::pair<QString, double>> reports;
+    std::vector<LookupReport> reports;
   } cases[] = {
       {"exact match",
        "200 rock 0501a202 Some Artist / Some Album\r\n",
@@ -121,14 +121,14 @@ TEST(FreeDbQueryResponse, TakesTheFirstMatchOrEndsTheLookup) {
        false,
        "Rock",
        "",
-       {{"1036 ", 70}, {"1037 ", FreeDb::kLookupFailed}}},
+       {{"1036 ", 70}, LookupReport::Failed("1037 ")}},
       {"unknown code",
        "403 Database entry is corrupt.\r\n",
        false,
        "Rock",
        "",
-       {{"1038 ", FreeDb::kLookupFailed}}},
-      {"not a code", "hello\r\n", false, "Rock", "", {{"1038 ", FreeDb::kLookupFailed}}},
+       {LookupReport::Failed("1038 ")}},
+      {"not a code", "hello\r\n", false, "Rock", "", {LookupReport::Failed("1038 ")}},
   };
   for (const auto& c : cases) {
     OfflineClient client;
@@ -136,7 +136,7 @@ TEST(FreeDbQueryResponse, TakesTheFirstMatchOrEndsTheLookup) {
     info.ResetToDefaults(2);
     ASSERT_TRUE(client.Run(&info, FreedbExample::Toc()));
     ASSERT_EQ(client.reports.size(), 1u);
-    EXPECT_EQ(client.reports[0], std::make_pair(QString("1043  0501A202"), 5.0));
+    EXPECT_EQ(client.reports[0], (LookupReport{"1043  0501A202", 5}));
     client.reports.clear();
     EXPECT_EQ(client.HandleQueryResponse(c.response), c.result) << c.what;
     EXPECT_EQ(info.genre, c.genre) << c.what;
@@ -153,10 +153,9 @@ TEST(FreeDbQueryResponse, StatusLinesUseTheInterfaceTexts) {
   ASSERT_TRUE(client.Run(&info, FreedbExample::Toc()));
   EXPECT_FALSE(client.HandleQueryResponse("202 No match for disc ID 0501a202.\r\n"));
   EXPECT_TRUE(client.DiscNotFound());
-  const std::vector<std::pair<QString, double>> expected = {
-      {"FreeDB Disc ID:  0501A202", 5},
-      {"Disc is not found in FreeDB ", 70},
-      {"Closing connection.. ", FreeDb::kLookupFailed}};
+  const std::vector<LookupReport> expected = {{"FreeDB Disc ID:  0501A202", 5},
+                                              {"Disc is not found in FreeDB ", 70},
+                                              LookupReport::Failed("Closing connection.. ")};
   EXPECT_EQ(client.reports, expected);
   EXPECT_FALSE(client.Run(nullptr, FreedbExample::Toc()));
   EXPECT_FALSE(client.Run(&info, TocAddresses{}));

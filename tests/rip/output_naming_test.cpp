@@ -41,32 +41,35 @@ TEST_F(OutputNamingTest, TrackPathsFromPatternsTemplatesAndNames) {
     const char* name;
     int track;  // 0-based
     QString title;
-    int format;
+    NamingPattern format;
     QString templ;
     bool artistFolder, albumFolder;
     QString expected;
   };
   const Case cases[] = {
-      {"defaults", 2, "Song", 4013, "", true, true, "Band/Live/03 - Song.mp3"},
-      {"forbidden characters", 2, "AC/DC: Live?", 4013, "", true, true,
+      {"defaults", 2, "Song", NamingPattern::TrackTitle, "", true, true, "Band/Live/03 - Song.mp3"},
+      {"forbidden characters", 2, "AC/DC: Live?", NamingPattern::TrackTitle, "", true, true,
        "Band/Live/03 - AC_DC_ Live_.mp3"},
-      {"all eight and a tab", 0, "a:b<c>d\"e/f|g?h*i\tj", 4013, "", false, false,
-       "01 - a_b_c_d_e_f_g_h_i_j.mp3"},
+      {"all eight and a tab", 0, "a:b<c>d\"e/f|g?h*i\tj", NamingPattern::TrackTitle, "", false,
+       false, "01 - a_b_c_d_e_f_g_h_i_j.mp3"},
       {"control characters, DEL too", 0,
        "Bell\x1b[2J\x7f"
        "End\u0085",
-       4013, "", false, false, "01 - Bell_[2J_End_.mp3"},
-      {"backslash is an ordinary character", 0, "Left\\Right", 4013, "", false, false,
-       "01 - Left\\Right.mp3"},
-      {"artist pattern", 6, "Intro", 4014, "", false, true, "Live/Band - 07 - Intro.mp3"},
-      {"artist and album pattern", 11, "End", 4015, "", true, false,
+       NamingPattern::TrackTitle, "", false, false, "01 - Bell_[2J_End_.mp3"},
+      {"backslash is an ordinary character", 0, "Left\\Right", NamingPattern::TrackTitle, "", false,
+       false, "01 - Left\\Right.mp3"},
+      {"artist pattern", 6, "Intro", NamingPattern::ArtistTrackTitle, "", false, true,
+       "Live/Band - 07 - Intro.mp3"},
+      {"artist and album pattern", 11, "End", NamingPattern::ArtistAlbumTrackTitle, "", true, false,
        "Band/Band - Live - 12 - End.mp3"},
-      {"template", 6, "Intro", 40150, "%N. %A - %T", true, true, "Band/Live/07. Band - Intro.mp3"},
-      {"keyword inside a title", 0, "Vs %A", 40150, "%T", true, true, "Band/Live/Vs Band.mp3"},
-      {"all keywords, text kept", 8, "T", 7, "[%Y] %L %N %% %T%A", false, false,
-       "[1994] Live 09 %% TBand.mp3"},
-      {"title of dots only", 0, "..", 40150, "%T", false, false, "_.mp3"},
-      {"empty title", 0, "", 4013, "", false, false, "01 - .mp3"},
+      {"template", 6, "Intro", NamingPattern::Advanced, "%N. %A - %T", true, true,
+       "Band/Live/07. Band - Intro.mp3"},
+      {"keyword inside a title", 0, "Vs %A", NamingPattern::Advanced, "%T", true, true,
+       "Band/Live/Vs Band.mp3"},
+      {"all keywords, text kept", 8, "T", FromStored<NamingPattern>(7), "[%Y] %L %N %% %T%A", false,
+       false, "[1994] Live 09 %% TBand.mp3"},
+      {"title of dots only", 0, "..", NamingPattern::Advanced, "%T", false, false, "_.mp3"},
+      {"empty title", 0, "", NamingPattern::TrackTitle, "", false, false, "01 - .mp3"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -112,7 +115,7 @@ TEST_F(OutputNamingTest, VariousArtistsDiscsUseTheTrackArtistForFolderAndName) {
   info.SetVariousArtists(1);
   info.trackArtists[1] = "Guest";
   info.trackTitles[1] = "Duet";
-  settings.fileNameFormat = FileNameFormat::ArtistTrackTitle;
+  settings.fileNameFormat = NamingPattern::ArtistTrackTitle;
   EXPECT_EQ(Relative(BuildTrackPath(1, *mp3, info, settings)), "Guest/Live/Guest - 02 - Duet.mp3");
 }
 
@@ -212,18 +215,18 @@ TEST_F(OutputNamingTest, SettingsComeFromTheStoreWithTheirDefaults) {
   EXPECT_EQ(loaded.outputFolder, Paths::MusicDir());
   EXPECT_TRUE(loaded.subDirArtist);
   EXPECT_TRUE(loaded.subDirAlbum);
-  EXPECT_EQ(loaded.fileNameFormat, 4013);
+  EXPECT_EQ(loaded.fileNameFormat, NamingPattern::TrackTitle);
   EXPECT_EQ(loaded.advancedTemplate, "%A - %N - %T");
 
   store.WriteOutputFolder("");
-  store.WriteInt(Key::FileNameFormat, 40150);
+  store.WriteInt(Key::FileNameFormat, ToStored(NamingPattern::Advanced));
   store.WriteString(Key::AdvancedFileFormat, "%T");
   store.WriteInt(Key::SubDirAlbum, 0);
   store.Load();
   loaded = NamingSettings::Load();
   EXPECT_EQ(loaded.outputFolder, Paths::MusicDir());  // an empty folder never means "/"
   EXPECT_FALSE(loaded.subDirAlbum);
-  EXPECT_EQ(loaded.fileNameFormat, 40150);
+  EXPECT_EQ(loaded.fileNameFormat, NamingPattern::Advanced);
   EXPECT_EQ(loaded.advancedTemplate, "%T");
 }
 

@@ -77,17 +77,46 @@ TEST(FreeDbSettings, ReadsTheSectionOnceAndPortsOnDemand) {
   TempConfig config;
   SettingsStore& store = SettingsStore::Instance();
   store.WriteString(Key::FdProxyServer, "proxy.example");
-  store.WriteInt(Key::FdProxyType, 1054);
+  store.WriteInt(Key::FdProxyType, ToStored(ProxyKind::Socks5));
   store.WriteString(Key::FdPassword, "s3cret");
   FreeDbSettings freedb;
   EXPECT_EQ(freedb.Server(), "gnudb.gnudb.org");
   EXPECT_EQ(freedb.ProxyServer(), "proxy.example");
-  EXPECT_EQ(freedb.ProxyType(), 1054);
+  EXPECT_EQ(freedb.ProxyType(), ProxyKind::Socks5);
   EXPECT_EQ(freedb.Password(), "s3cret");
-  EXPECT_EQ(freedb.AccessMethod(), 1068);
+  EXPECT_EQ(freedb.AccessMethod(), FreeDbAccess::Tcp);
   EXPECT_EQ(freedb.TcpPort(), 8880);
   store.WriteString(Key::FdTCPPort, "8000");
   EXPECT_EQ(freedb.TcpPort(), 8000);
+}
+
+// A hand-edited section still names a choice the lookup can make: numbers it does not know
+// mean a direct connection and the line protocol.
+TEST(FreeDbSettings, StoredNumbersReadAsAProxyAndAnAccessMethod) {
+  TempConfig config;
+  const struct {
+    int storedProxy;
+    ProxyKind proxy;
+    int storedAccess;
+    FreeDbAccess access;
+  } cases[] = {
+      {1051, ProxyKind::Direct, 1068, FreeDbAccess::Tcp},
+      {1052, ProxyKind::Socks4, 1069, FreeDbAccess::Http},
+      {1053, ProxyKind::Socks4a, 0, FreeDbAccess::Tcp},
+      {1054, ProxyKind::Socks5, 1070, FreeDbAccess::Tcp},
+      {1055, ProxyKind::Http11, -1, FreeDbAccess::Tcp},
+      {0, ProxyKind::Direct, 1067, FreeDbAccess::Tcp},
+      {1056, ProxyKind::Direct, 1069, FreeDbAccess::Http},
+      {1050, ProxyKind::Direct, 1068, FreeDbAccess::Tcp},
+  };
+  SettingsStore& store = SettingsStore::Instance();
+  for (const auto& c : cases) {
+    store.WriteInt(Key::FdProxyType, c.storedProxy);
+    store.WriteInt(Key::FdAccessMethod, c.storedAccess);
+    const FreeDbSettings freedb;
+    EXPECT_EQ(freedb.ProxyType(), c.proxy) << c.storedProxy;
+    EXPECT_EQ(freedb.AccessMethod(), c.access) << c.storedAccess;
+  }
 }
 
 }  // namespace

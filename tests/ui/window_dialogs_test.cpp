@@ -278,7 +278,7 @@ class WindowLookup : public WindowDialogs {
     SettingsStore& store = SettingsStore::Instance();
     store.WriteString(Key::FdServer, "127.0.0.1");
     store.WriteInt(Key::FdTCPPort, server_.Port());
-    store.WriteInt(Key::FdAccessMethod, 1068);
+    store.WriteInt(Key::FdAccessMethod, ToStored(FreeDbAccess::Tcp));
   }
 
   CddbTestServer server_{CddbTestServer::Mode::Line};

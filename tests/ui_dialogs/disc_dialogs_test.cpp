@@ -33,7 +33,7 @@ class DiscDialogs : public ::testing::Test {
     SettingsStore& store = SettingsStore::Instance();
     store.WriteString(Key::FdServer, "127.0.0.1");
     store.WriteInt(Key::FdTCPPort, port);
-    store.WriteInt(Key::FdAccessMethod, 1068);
+    store.WriteInt(Key::FdAccessMethod, ToStored(FreeDbAccess::Tcp));
   }
 
   // Opens the lookup dialog and waits for its lookup to end.
@@ -150,7 +150,7 @@ TEST_F(DiscDialogs, NotFoundAndFailuresShowTheirOwnText) {
   }
   // A proxy nobody answers on: the proxy's failure, not "not found".
   SettingsStore& store = SettingsStore::Instance();
-  store.WriteInt(Key::FdProxyType, 1054);
+  store.WriteInt(Key::FdProxyType, ToStored(ProxyKind::Socks5));
   store.WriteString(Key::FdProxyServer, "127.0.0.1");
   store.WriteInt(Key::FdProxyPort, FreeLoopbackPort());
   {

@@ -166,7 +166,7 @@ void FreeDBDlg::AppendLine(const QString& line) {
 void FreeDBDlg::OnLookup() {
   if (succeeded_) return accept();  // the button is "Apply"
   const FreeDbSettings settings;
-  const int method = settings.AccessMethod();
+  const FreeDbAccess method = settings.AccessMethod();
   lookup_ = std::make_unique<DiscLookup>(disc_, method,
                                          FreeDbClientSettings::FromSettings(settings, method));
   if (connectMs_ > 0 && answerMs_ > 0) lookup_->SetTimeouts(connectMs_, answerMs_);

@@ -37,8 +37,10 @@ void CheckButton(QButtonGroup* group, int id) {
   if (QAbstractButton* button = group->button(id)) button->setChecked(true);
 }
 
-constexpr int kFileNameFormats[] = {4013, 4014, 4015, 40150};
-constexpr int kAdvancedFileName = 40150;
+// The file-name list's items in order.
+constexpr NamingPattern kNamingPatterns[] = {
+    NamingPattern::TrackTitle, NamingPattern::ArtistTrackTitle,
+    NamingPattern::ArtistAlbumTrackTitle, NamingPattern::Advanced};
 
 }  // namespace
 
@@ -104,11 +106,12 @@ GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
 
   // An unknown stored format selects nothing and leaves the edit disabled.
   fileNameFormat_ = store.ReadInt(Key::FileNameFormat);
-  const int* known =
-      std::find(std::begin(kFileNameFormats), std::end(kFileNameFormats), fileNameFormat_);
+  const auto known =
+      std::find_if(std::begin(kNamingPatterns), std::end(kNamingPatterns),
+                   [this](NamingPattern p) { return ToStored(p) == fileNameFormat_; });
   fileNames_->setCurrentIndex(
-      known == std::end(kFileNameFormats) ? -1 : int(known - std::begin(kFileNameFormats)));
-  advanced_->setEnabled(fileNameFormat_ == kAdvancedFileName);
+      known == std::end(kNamingPatterns) ? -1 : int(known - std::begin(kNamingPatterns)));
+  advanced_->setEnabled(fileNameFormat_ == ToStored(NamingPattern::Advanced));
 
   const QString stored = store.ReadText(Key::CDReadSpeed);
   FillSpeeds({}, true);
@@ -153,9 +156,9 @@ void GeneralOptionsDlg::OnSpeedChosen(int index) {
 }
 
 void GeneralOptionsDlg::OnFileNameChosen(int index) {
-  if (index < 0 || index >= int(std::size(kFileNameFormats))) return;
-  fileNameFormat_ = kFileNameFormats[index];
-  advanced_->setEnabled(fileNameFormat_ == kAdvancedFileName);
+  if (index < 0 || index >= int(std::size(kNamingPatterns))) return;
+  fileNameFormat_ = ToStored(kNamingPatterns[index]);
+  advanced_->setEnabled(kNamingPatterns[index] == NamingPattern::Advanced);
 }
 
 void GeneralOptionsDlg::DetectSpeeds() {
@@ -276,10 +279,10 @@ FreeDBOptionsDlg::FreeDBOptionsDlg(QWidget* parent) : QWidget(parent) {
   server->addWidget(WithId(new QLabel(UiText(1017)), 1061), 0, 0);
   server->addWidget(server_, 0, 1, 1, 3);
   accessMethod_ = new QButtonGroup(this);
-  auto* tcp = WithId(new QRadioButton(UiText(1045)), 1068);
-  auto* http = WithId(new QRadioButton(UiText(1044)), 1069);
-  accessMethod_->addButton(tcp, 1068);
-  accessMethod_->addButton(http, 1069);
+  auto* tcp = WithId(new QRadioButton(UiText(1045)), ToStored(FreeDbAccess::Tcp));
+  auto* http = WithId(new QRadioButton(UiText(1044)), ToStored(FreeDbAccess::Http));
+  accessMethod_->addButton(tcp, ToStored(FreeDbAccess::Tcp));
+  accessMethod_->addButton(http, ToStored(FreeDbAccess::Http));
   server->addWidget(tcp, 1, 0);
   server->addWidget(WithId(new QLabel(UiText(1047)), 1070), 1, 1);
   server->addWidget(tcpPort_, 1, 2);
@@ -297,10 +300,10 @@ FreeDBOptionsDlg::FreeDBOptionsDlg(QWidget* parent) : QWidget(parent) {
   auto* proxy = new QGridLayout(connection);
   proxyType_ = new QButtonGroup(this);
   auto* radios = new QHBoxLayout;
-  AddRadio(proxyType_, radios, 1009, FreeDb::kDirectConnection);
-  AddRadio(proxyType_, radios, 1010, FreeDb::kSocks4);
-  AddRadio(proxyType_, radios, 1011, FreeDb::kSocks5);
-  AddRadio(proxyType_, radios, 1012, FreeDb::kHttp11);
+  AddRadio(proxyType_, radios, 1009, ToStored(ProxyKind::Direct));
+  AddRadio(proxyType_, radios, 1010, ToStored(ProxyKind::Socks4));
+  AddRadio(proxyType_, radios, 1011, ToStored(ProxyKind::Socks5));
+  AddRadio(proxyType_, radios, 1012, ToStored(ProxyKind::Http11));
   radios->addStretch();
   proxy->addLayout(radios, 0, 0, 1, 4);
   proxy->addWidget(WithId(new QLabel(UiText(1020)), 1064), 1, 0);
@@ -320,24 +323,24 @@ FreeDBOptionsDlg::FreeDBOptionsDlg(QWidget* parent) : QWidget(parent) {
 
   connect(accessMethod_, &QButtonGroup::idClicked, this, &FreeDBOptionsDlg::OnAccessMethod);
   connect(proxyType_, &QButtonGroup::idClicked, this, &FreeDBOptionsDlg::OnProxyType);
-  const int method =
-      settings.AccessMethod() == FreeDb::kViaHttp ? FreeDb::kViaHttp : FreeDb::kViaTcp;
+  const int method = ToStored(settings.AccessMethod());
   CheckButton(accessMethod_, method);
   OnAccessMethod(method);
-  // SOCKS 4A is offered as SOCKS 4; an unknown type as a direct connection.
-  int type = settings.ProxyType() == FreeDb::kSocks4a ? FreeDb::kSocks4 : settings.ProxyType();
-  if (!proxyType_->button(type)) type = FreeDb::kDirectConnection;
+  // SOCKS 4A is offered as SOCKS 4; an unknown type reads as a direct connection.
+  const ProxyKind kind = settings.ProxyType();
+  const int type = ToStored(kind == ProxyKind::Socks4a ? ProxyKind::Socks4 : kind);
   CheckButton(proxyType_, type);
   OnProxyType(type);
 }
 
 void FreeDBOptionsDlg::OnAccessMethod(int id) {
-  tcpPort_->setReadOnly(id != FreeDb::kViaTcp);
-  httpPort_->setReadOnly(id != FreeDb::kViaHttp);
+  const bool http = FromStored<FreeDbAccess>(id) == FreeDbAccess::Http;
+  tcpPort_->setReadOnly(http);
+  httpPort_->setReadOnly(!http);
 }
 
 void FreeDBOptionsDlg::OnProxyType(int id) {
-  const bool direct = id == FreeDb::kDirectConnection;
+  const bool direct = id == ToStored(ProxyKind::Direct);
   for (QLineEdit* edit : {proxyServer_, proxyPort_, userName_, password_})
     edit->setReadOnly(direct);
 }

@@ -42,7 +42,7 @@ class GeneralOptionsDlg : public QWidget {
   QComboBox* fileNames_;
   QLineEdit* advanced_;
   QComboBox* speeds_;
-  int fileNameFormat_ = 0;
+  int fileNameFormat_ = 0;  // as stored: an unknown number stays as it was
 };
 
 // Tab "Output Format": the format list and the chosen format's settings page.
