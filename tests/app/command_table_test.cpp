@@ -49,10 +49,7 @@ class RecordingTarget : public CommandTarget {
 
 class CommandTableTest : public ::testing::Test {
  protected:
-  int argc_ = 1;
-  char arg0_[8] = "test";
-  char* argv_[1] = {arg0_};
-  QCoreApplication app_{argc_, argv_};
+  TestApplication<QCoreApplication> app_;
   TempConfig config_;
   RecordingTarget target_;
 };

@@ -147,10 +147,7 @@ class RipControllerTest : public ::testing::Test {
     return ReadFileBytes(wavPath).mid(WavEncoder::kHeaderBytes);
   }
 
-  int argc_ = 1;
-  char arg0_[8] = "test";
-  char* argv_[1] = {arg0_};
-  QCoreApplication app_{argc_, argv_};
+  TestApplication<QCoreApplication> app_;
   TempConfig config_;
   QTemporaryDir out_;
   // 27*3+1, 27*2 and 40 sectors: a lone last chunk, whole chunks only, the disc's end.

@@ -18,7 +18,7 @@ class PlayCommandTest : public ::testing::Test {
                   environment);
   }
 
-  TestApplication app_;
+  TestApplication<QCoreApplication> app_;
   TempConfig config_;
   SoundFile sound_;
   // Track 3 takes a drive slowed to half speed seconds to read.

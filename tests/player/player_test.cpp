@@ -66,7 +66,7 @@ class PlayerTest : public ::testing::Test {
     return reports_.Ends() == QStringList{"PLAY_NEXT"};
   }
 
-  TestApplication app_;
+  TestApplication<QCoreApplication> app_;
   TempConfig config_;
   SoundFile sound_;
   // A long track that a slow drive takes seconds to read, for the tests that act while it

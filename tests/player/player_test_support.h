@@ -9,17 +9,7 @@
 #include <mutex>
 #include <vector>
 
-// The application object the drive layer's settings and events expect.
-class TestApplication {
- public:
-  TestApplication() : app_(argc_, argv_) {}
-
- private:
-  int argc_ = 1;
-  char name_[8] = "test";
-  char* argv_[2] = {name_, nullptr};
-  QCoreApplication app_;
-};
+#include "support/test_support.h"
 
 // A sound device that writes what it plays to a file in a temporary folder (ALSA's file
 // plug-in), as KORVANE_AUDIO_DEVICE names it.

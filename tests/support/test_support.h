@@ -15,6 +15,16 @@ class TempConfig {
   QTemporaryDir dir_;
 };
 
+// The Qt application object a test fixture needs (QCoreApplication for the drive layer's
+// settings and events, QApplication for widgets), with the argument vector it refers to.
+template <class Application>
+struct TestApplication {
+  int argc = 1;
+  char arg0[8] = "test";
+  char* argv[1] = {arg0};
+  Application app{argc, argv};
+};
+
 struct ProcessResult {
   int exitCode = -1;
   QByteArray out;

@@ -111,10 +111,7 @@ class MainFrameTest : public ::testing::Test {
     return qobject_cast<QToolButton*>(frame.ToolBar()->widgetForAction(frame.Action(id)));
   }
 
-  int argc_ = 1;
-  char arg0_[8] = "test";
-  char* argv_[1] = {arg0_};
-  QApplication app_{argc_, argv_};
+  TestApplication<QApplication> app_;
   TempConfig config_;
   QTemporaryDir out_;
   TestDisc disc_{

@@ -103,10 +103,7 @@ class WindowDialogs : public ::testing::Test {
     return texts;
   }
 
-  int argc_ = 1;
-  char arg0_[8] = "test";
-  char* argv_[1] = {arg0_};
-  QApplication app_{argc_, argv_};
+  TestApplication<QApplication> app_;
   TempConfig config_;
   QTemporaryDir out_;
   TestDisc disc_{
