@@ -152,8 +152,14 @@ void ProgressDlg::reject() {
 }
 
 void ProgressDlg::Finish() {
-  // A done signal left over from an earlier run does not end this one.
-  if (finished_ || (run_.done && !run_.done->WaitFor(0))) return;
+  if (finished_) return;
+  // The worker hands its done report on just before it sets the run's latch, so the report
+  // can arrive first: look again shortly. One left over from an earlier run waits the same
+  // way until this run is done, and never ends it early.
+  if (run_.done && !run_.done->WaitFor(0)) {
+    QTimer::singleShot(10, this, &ProgressDlg::Finish);
+    return;
+  }
   finished_ = true;
   StorePlacement();
   done(cancelRequested_ ? QDialog::Rejected : QDialog::Accepted);
