@@ -21,6 +21,7 @@
 #include "encoders/wav_encoder.h"
 #include "metadata/current_disc.h"
 #include "settings/settings_store.h"
+#include "support/rip_settings.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
 
@@ -116,11 +117,8 @@ class FakeSystemDrive : public ScsiHost {
 class RipControllerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SettingsStore& store = SettingsStore::Instance();
-    store.WriteInt(Key::FormatSelected, ToStored(FormatId::Wav));
-    store.WriteString(Key::OutputFolder, out_.path());
-    store.WriteInt(Key::AutoOpenOutputFolder, 0);
-    store.autoRipPending = 0;
+    UseTestRipSettings(out_.path());
+    SettingsStore::Instance().autoRipPending = 0;
   }
   void TearDown() override {
     VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(0);

@@ -26,6 +26,7 @@
 #include "player/playback.h"
 #include "player/player_test_support.h"
 #include "settings/settings_store.h"
+#include "support/rip_settings.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
 #include "ui/main_frame.h"
@@ -87,10 +88,7 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
 class MainFrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SettingsStore& store = SettingsStore::Instance();
-    store.WriteInt(Key::FormatSelected, ToStored(FormatId::Wav));
-    store.WriteString(Key::OutputFolder, out_.path());
-    store.WriteInt(Key::AutoOpenOutputFolder, 0);
+    UseTestRipSettings(out_.path());
     for (const char* scheme : {"https", "file"})
       QDesktopServices::setUrlHandler(scheme, &urls_, "Open");
     ASSERT_TRUE(disc_.Insert());

@@ -23,6 +23,7 @@
 #include "encoders/lossy_audio.h"
 #include "loopback_peers.h"
 #include "settings/settings_store.h"
+#include "support/rip_settings.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
 #include "ui/main_frame.h"
@@ -86,10 +87,7 @@ QImage FormatImage(const CMainFrame& frame) {
 class WindowDialogs : public ::testing::Test {
  protected:
   void SetUp() override {
-    SettingsStore& store = SettingsStore::Instance();
-    store.WriteInt(Key::FormatSelected, ToStored(FormatId::Wav));
-    store.WriteString(Key::OutputFolder, out_.path());
-    store.WriteInt(Key::AutoOpenOutputFolder, 0);
+    UseTestRipSettings(out_.path());
     ASSERT_TRUE(disc_.Insert());
     frame_ = std::make_unique<CMainFrame>();  // the dialogs of this build
     frame_->show();
