@@ -1,7 +1,9 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <QCoreApplication>
+#include <QTcpSocket>
 
 #include "loopback_peers.h"
 #include "net/socket_layer.h"
@@ -64,6 +66,26 @@ TEST_F(AsyncSocket, PeerHangingUpGivesDataThenClose) {
   int reads = 0;
   for (const auto& e : socket.events) reads += e.event == Net::FD_READ;
   EXPECT_GE(reads, 1);
+  EXPECT_EQ(socket.events.back().event, Net::FD_CLOSE) << "nothing after the close";
+}
+
+TEST_F(AsyncSocket, PeerResettingGivesCloseWithItsError) {
+  // Once it hears from the client, the peer closes with lingering switched off, which sends
+  // a reset instead of an orderly hang-up.
+  LoopbackServer peer({{},
+                       [](QTcpSocket* connection) {
+                         const linger off{1, 0};
+                         ::setsockopt(int(connection->socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                                      &off, sizeof off);
+                         connection->abort();
+                       },
+                       {}});
+  ProbeSocket socket;
+  ASSERT_TRUE(socket.Create());
+  socket.sendOnConnect = "hello\r\n";
+  socket.Connect("127.0.0.1", peer.Port());
+  ASSERT_TRUE(RunEventsUntil([&] { return socket.Saw(Net::FD_CLOSE, ECONNRESET); }));
+  EXPECT_TRUE(socket.Connected());
   EXPECT_EQ(socket.events.back().event, Net::FD_CLOSE) << "nothing after the close";
 }
 
