@@ -50,23 +50,6 @@ struct LayerEvent : QEvent {
   int error;
 };
 
-// What a read notification means. One look decides: bytes that arrive between a look for
-// pending bytes and a later look for a hang-up would otherwise be taken for the hang-up.
-struct ReadableState {
-  enum Kind { kData, kNothing, kClosed } kind;
-  int error;  // why the connection ended, 0 for an orderly hang-up
-};
-
-ReadableState LookAtReadable(int handle) {
-  char probe;
-  const ssize_t peeked = ::recv(handle, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-  if (peeked > 0) return {ReadableState::kData, 0};
-  if (peeked == 0) return {ReadableState::kClosed, 0};
-  if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-    return {ReadableState::kNothing, 0};
-  return {ReadableState::kClosed, errno};
-}
-
 int SocketError(int handle) {
   int error = 0;
   socklen_t size = sizeof error;
@@ -118,14 +101,16 @@ void SocketDispatcher::OnReadable(int slot, uint64_t serial) {
   // part of what is there.
   socket->ArmRead(false);
   if (socket->listening_) return Deliver(slot, serial, Net::FD_ACCEPT, 0);
-  const ReadableState state = LookAtReadable(socket->handle_);
-  switch (state.kind) {
-    case ReadableState::kData: return Deliver(slot, serial, Net::FD_READ, 0);
-    case ReadableState::kNothing: return socket->ArmRead(true);  // woken without data
-    case ReadableState::kClosed:
-      socket->peerClosed_ = true;
-      return Deliver(slot, serial, Net::FD_CLOSE, state.error);
+  // One peek decides, so bytes that arrive meanwhile are never taken for a hang-up.
+  char probe;
+  const ssize_t peeked = ::recv(socket->handle_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+  if (peeked > 0) return Deliver(slot, serial, Net::FD_READ, 0);
+  const int error = peeked == 0 ? 0 : errno;  // 0: an orderly hang-up
+  if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
+    return socket->ArmRead(true);  // woken without data
   }
+  socket->peerClosed_ = true;
+  Deliver(slot, serial, Net::FD_CLOSE, error);
 }
 
 void SocketDispatcher::OnWritable(int slot, uint64_t serial) {
