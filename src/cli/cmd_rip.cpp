@@ -11,7 +11,7 @@
 #include "cli/track_list.h"
 #include "drive/drive_context.h"
 #include "encoders/output_format.h"
-#include "encoders/rip_worker.h"
+#include "rip/rip_worker.h"
 #include "settings/settings_store.h"
 
 namespace {

@@ -1,7 +1,6 @@
 #include "encoders/output_format.h"
 
 #include "encoders/audio_encoder.h"
-#include "encoders/encoder_factory.h"
 #include "encoders/lossy_formats.h"
 #include "encoders/wav_encoder.h"
 #include "encoders/wma_format.h"
@@ -71,7 +70,8 @@ int OutputFormat::TypeId() const { return row_.typeId; }
 int OutputFormat::IsTrackFormat() const { return IsImageType(row_.typeId) ? 0 : 1; }
 
 bool OutputFormat::IsAvailable() const {
-  return IsTrackFormat() ? CreateEncoder() != nullptr : IsDiscImageWriterAvailable(row_.typeId);
+  // The disc images are written by the rip's own writers, which need no library.
+  return !IsTrackFormat() || CreateEncoder() != nullptr;
 }
 
 QString OutputFormat::UnavailableMessage() const {

@@ -1,4 +1,4 @@
-#include "encoders/bin_cue_image_writer.h"
+#include "rip/bin_cue_image_writer.h"
 
 #include <QFileInfo>
 #include <vector>

@@ -2,7 +2,7 @@
 #include <QByteArray>
 #include <QList>
 
-#include "encoders/disc_image_writer.h"
+#include "rip/disc_image_writer.h"
 
 // A BIN image of whole raw 2352-byte sectors (READ CD, every field), 27 sectors a read,
 // and beside it a CUE sheet that describes its tracks.

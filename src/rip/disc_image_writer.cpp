@@ -1,4 +1,4 @@
-#include "encoders/disc_image_writer.h"
+#include "rip/disc_image_writer.h"
 
 #include <QDir>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "encoders/rip_worker.h"
+#include "rip/rip_worker.h"
 
 class CodecFile;
 

@@ -7,4 +7,3 @@ class DiscImageWriter;
 // value, and when this build has no writer for the image. (Codecs come from their
 // OutputFormat's CreateEncoder.)
 std::unique_ptr<DiscImageWriter> CreateDiscImageWriter(int typeId);
-bool IsDiscImageWriterAvailable(int typeId);

@@ -1,4 +1,4 @@
-#include "encoders/iso_image_writer.h"
+#include "rip/iso_image_writer.h"
 
 #include "drive/cd_device.h"
 

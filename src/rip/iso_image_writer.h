@@ -1,5 +1,5 @@
 #pragma once
-#include "encoders/disc_image_writer.h"
+#include "rip/disc_image_writer.h"
 
 // An ISO image: the 2048 user bytes of every sector (READ(10)), 31 sectors a read.
 class IsoImageWriter : public DiscImageWriter {

@@ -1,4 +1,4 @@
-#include "encoders/rip_worker.h"
+#include "rip/rip_worker.h"
 
 #include <system_error>
 

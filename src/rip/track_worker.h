@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "encoders/audio_encoder.h"
-#include "encoders/rip_worker.h"
+#include "rip/rip_worker.h"
 
 class CdDevice;
 class ChunkQueue;

@@ -15,7 +15,7 @@
 #include "app/window_layout.h"
 #include "drive/cd_device.h"
 #include "drive/drive_context.h"
-#include "encoders/rip_worker.h"
+#include "rip/rip_worker.h"
 #include "settings/settings_store.h"
 #include "texts/language_manager.h"
 #include "ui/ui_icons.h"

@@ -17,7 +17,7 @@
 #include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
-#include "encoders/rip_worker.h"
+#include "rip/rip_worker.h"
 #include "encoders/wav_encoder.h"
 #include "metadata/current_disc.h"
 #include "settings/settings_store.h"

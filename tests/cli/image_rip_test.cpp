@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "encoders/bin_cue_image_writer.h"
+#include "rip/bin_cue_image_writer.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
 

@@ -9,7 +9,7 @@
 #include "drive/drive_actions.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
-#include "encoders/rip_worker.h"
+#include "rip/rip_worker.h"
 #include "platform/cd_sector.h"
 #include "player/playback.h"
 #include "player/player_test_support.h"
