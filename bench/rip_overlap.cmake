@@ -1,1 +1,1 @@
-korvane_add_bench(rip_overlap_bench korvane_rip korvane_virtualdrive)
+korvane_add_bench(rip_overlap_bench korvane_rip korvane_encoders korvane_virtualdrive)

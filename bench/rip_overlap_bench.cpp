@@ -7,6 +7,8 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <ctime>
@@ -17,13 +19,13 @@
 #include "encoders/audio_encoder.h"
 #include "encoders/output_format.h"
 #include "platform/paths.h"
-#include "rip/track_worker.h"
+#include "rip/rip_job.h"
 
 namespace {
 
 constexpr int kDiscSectors = 74 * 60 * 75;  // 333,000
 constexpr int kTracks = 10;
-constexpr int kChunkSectors = TrackWorker::kChunkSectors;
+constexpr int kChunkSectors = int(RipJob::kChunkSectors);
 constexpr int kChunks = (kDiscSectors / kTracks + kChunkSectors - 1) / kChunkSectors * kTracks;
 
 double SpeedX() {
@@ -108,21 +110,27 @@ CdDevice* InsertDisc(benchmark::State& state) {
 
 double g_readAloneSeconds = 0;
 
-// Rips every track of the disc with the track worker; the wall time in seconds.
-double RipDisc(CdDevice& device, const OutputFormat& format) {
-  TrackWorker worker(device, format, nullptr);
+// Rips every track of the disc with one codec; the wall time in seconds.
+double RipDisc(CdDevice& device, std::shared_ptr<const OutputFormat> format) {
+  RipRequest request;
+  request.device = &device;
+  request.format = std::move(format);
+  for (int t = 0; t < kTracks; ++t) request.tracks.append(t);
+  request.naming.outputFolder = Folder().filePath("out");
+  request.encoderThreads = 1;
+  RipJob job;
+  QEventLoop loop;
+  QObject::connect(&job, &RipJob::Finished, &loop, &QEventLoop::quit);
   const auto start = std::chrono::steady_clock::now();
-  for (int t = 0; t < kTracks; ++t) {
-    worker.StartTrack(t, Folder().filePath(QStringLiteral("out/%1.raw").arg(t)), 0, 0);
-    worker.Join();
-  }
+  job.Start(request);
+  if (!job.IsFinished()) loop.exec();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void BM_ReadAlone(benchmark::State& state) {
   CdDevice* device = InsertDisc(state);
   if (!device) return;
-  const BurningFormat noCost(0.0);
+  const auto noCost = std::make_shared<BurningFormat>(0.0);
   for (auto _ : state) {
     g_readAloneSeconds = RipDisc(*device, noCost);
     state.SetIterationTime(g_readAloneSeconds);
@@ -144,7 +152,7 @@ BENCHMARK(BM_EncodeAlone)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond
 void BM_RipReadingOverlappedWithEncoding(benchmark::State& state) {
   CdDevice* device = InsertDisc(state);
   if (!device) return;
-  const BurningFormat burning(ChunkCpuSeconds());
+  const auto burning = std::make_shared<BurningFormat>(ChunkCpuSeconds());
   double seconds = 0;
   for (auto _ : state) {
     seconds = RipDisc(*device, burning);
@@ -159,4 +167,11 @@ BENCHMARK(BM_RipReadingOverlappedWithEncoding)
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The rip job reports through the event loop, which needs an application object.
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -12,7 +12,9 @@
 #include "metadata/current_disc.h"
 #include "settings/settings_store.h"
 
-MainController::MainController(ControllerHost& host) : host_(host) {
+MainController::MainController(ControllerHost& host)
+    : host_(host),
+      format_(FromStored<FormatId>(SettingsStore::Instance().ReadInt(Key::FormatSelected))) {
   auto* media = new MediaWatch(this);
   connect(media, &MediaWatch::MediaChanged, this, &MainController::OnMediaChanged);
 }
@@ -72,6 +74,7 @@ QList<TrackRow> MainController::ReadTrackRows() {
 void MainController::FillTrackList() {
   discCached_ = false;
   rows_ = ReadTrackRows();
+  selection_.Reset(rows_);
   host_.SetTrackRows(rows_);
   // A freshly read disc has every row checked when the user asked for that.
   if (SettingsStore::Instance().ReadInt(Key::AutoSelectAllTracks)) SelectAll();
@@ -95,13 +98,16 @@ void MainController::DiscInfoChanged() {
 void MainController::CheckFormat() {
   const std::optional<DiscType> type = DetectDiscType();
   if (!type) return;  // no drive, an open tray or no readable disc
-  SettingsStore& store = SettingsStore::Instance();
-  store.Load();
-  if (!type->Allows(FromStored<FormatId>(store.formatSelected))) {
-    store.formatSelected = ToStored(type->FirstFormat());
-    store.Save();
-    host_.OnFormatChanged(type->FirstFormat());
+  if (!type->Allows(format_)) {
+    format_ = type->FirstFormat();
+    host_.OnFormatChanged(format_);
   }
+}
+
+void MainController::ChooseFormat(FormatId format) {
+  format_ = format;
+  SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(format));
+  host_.OnFormatChanged(format_);
 }
 
 void MainController::OnMediaChanged(const QString& deviceName, bool arrived) {
@@ -114,7 +120,7 @@ void MainController::OnMediaChanged(const QString& deviceName, bool arrived) {
   if (arrived) {
     RunInsertionActions();
   } else {
-    SettingsStore::Instance().autoRipPending = 0;
+    autoRipPending_ = false;
   }
 }
 
@@ -122,8 +128,8 @@ void MainController::RunInsertionActions() {
   const SettingsStore& settings = SettingsStore::Instance();
   if (settings.ReadInt(Key::AutoSelectAllTracks)) SelectAll();
   if (settings.ReadInt(Key::AutoRequestFreeDB) && !disc_.IsInCache()) FreeDbCommand();
-  const int pending = SettingsStore::Instance().autoRipPending.exchange(0);
-  if (settings.ReadInt(Key::AutoStartRipping) || pending == 1) RipCommand(overrides_);
+  const bool pending = std::exchange(autoRipPending_, false);
+  if (settings.ReadInt(Key::AutoStartRipping) || pending) RipCommand(overrides_);
 }
 
 RipResult MainController::RipCommand(const RipOverrides& overrides) {
@@ -136,10 +142,18 @@ RipResult MainController::RipCommand(const RipOverrides& overrides) {
     return {RipResult::Status::Pending, {}, {}};
   }
   ripRunning_ = true;
-  RipJob job(host_, disc_, [this] { MoveToNextDrive(); });
-  RipResult result = job.Rip(overrides);
+  // A rip asked for now replaces one that waited for a disc, in this drive or another.
+  autoRipPending_ = false;
+  RipCommand::Hooks hooks;
+  hooks.jobStarted = [this](RipJob& job) { emit RipStarted(&job); };
+  hooks.jobFinished = [this](const RipResult& result) { UntickRipped(result); };
+  hooks.moveToNextDrive = [this] { MoveToNextDrive(); };
+  ::RipCommand command(host_, disc_, std::move(hooks));
+  const RipResult result = command.Run(format_, selection_.CheckedAudioTracks(), overrides);
   ripRunning_ = false;
-  if (result.status != RipResult::Status::Pending) {
+  if (result.status == RipResult::Status::Pending) {
+    autoRipPending_ = true;
+  } else {
     lastRip_ = result;
     ++ripsRun_;
   }
@@ -173,27 +187,38 @@ void MainController::MoveToNextDrive() {
   if (closed) {
     RunInsertionActions();
   } else {
-    SettingsStore::Instance().autoRipPending = 1;
+    autoRipPending_ = true;
     device->LoadTray();
   }
 }
 
+// A track with read errors stays ticked, so it can be ripped again.
+void MainController::UntickRipped(const RipResult& result) {
+  bool changed = false;
+  for (const TrackOutcome& outcome : result.outcomes) {
+    if (outcome.trackIndex < 0 || outcome.failed || outcome.failedSectors > 0) continue;
+    selection_.SetChecked(outcome.trackIndex, false);
+    changed = true;
+  }
+  if (changed) host_.ShowChecks(selection_);
+}
+
+void MainController::SetChecked(int row, bool checked) {
+  selection_.SetChecked(row, checked);
+  host_.ShowChecks(selection_);
+}
+
 void MainController::SelectAll() {
-  for (int i = 0; i < host_.TrackRowCount(); ++i) host_.SetRowChecked(i, true);
+  selection_.SelectAll();
+  host_.ShowChecks(selection_);
 }
 
 void MainController::ClearAll() {
-  for (int i = 0; i < host_.TrackRowCount(); ++i) host_.SetRowChecked(i, false);
+  selection_.Clear();
+  host_.ShowChecks(selection_);
 }
 
 void MainController::InvertSelection() {
-  for (int i = 0; i < host_.TrackRowCount(); ++i) host_.SetRowChecked(i, !host_.IsRowChecked(i));
-}
-
-int64_t MainController::CheckedAudioBytes() const {
-  int64_t total = 0;
-  for (int i = 0; i < rows_.size() && i < host_.TrackRowCount(); ++i) {
-    if (!rows_[i].data && host_.IsRowChecked(i)) total += rows_[i].bytes;
-  }
-  return total;
+  selection_.Invert();
+  host_.ShowChecks(selection_);
 }

@@ -3,33 +3,24 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <cstdint>
 
+#include "app/rip_command.h"
+#include "app/track_selection.h"
 #include "metadata/disc_info.h"
-#include "rip/rip_job.h"
-
-// One row of the track list as the front end draws it.
-struct TrackRow {
-  int number = 0;
-  QString artist;
-  QString title;  // "Data track" for a data track
-  QString size;   // MiB, "%2.2f"
-  QString time;   // "%02d:%02d"
-  bool data = false;
-  int64_t bytes = 0;
-};
 
 // What the controller needs of its front end (the main window, or the console): the
-// rip job's needs, and the rows of the track list.
+// rip's needs, the rows of the track list and their check marks.
 class ControllerHost : public RipFrontEnd {
  public:
   // New rows for a new disc (or none); every check is cleared.
   virtual void SetTrackRows(const QList<TrackRow>& rows) = 0;
+  // The check marks changed (a click, a selection command, a rip's end): show them.
+  virtual void ShowChecks(const TrackSelection& selection) = 0;
   // The disc information changed (a lookup's result): the same rows with new artist and
   // title texts; their checks stay.
   virtual void OnDiscInfoChanged(const QList<TrackRow>& rows) = 0;
-  // A refresh replaced the output format with the first one the disc allows (the toolbar's
-  // format image and the format radio mark follow it).
+  // The output format changed: the user's choice, or a refresh that replaced it with the
+  // first one the disc allows (the toolbar's format image and the format radio mark follow).
   virtual void OnFormatChanged(FormatId format) = 0;
   // The freedb lookup dialog; true when the user took its result into the disc information.
   virtual bool RunFreeDbLookup() { return false; }
@@ -45,6 +36,14 @@ class MainController : public QObject {
 
   DiscInfo& Disc() { return disc_; }
   bool DiscCached() const { return discCached_; }
+
+  // The output format of the next rip: the user's last choice ("FormatSelected"), or the
+  // first one the disc allows.
+  FormatId Format() const { return format_; }
+  // The user's choice of a format: kept for the rips and stored.
+  void ChooseFormat(FormatId format);
+  // True while a rip waits for the disc whose tray it closed; that disc's arrival starts it.
+  bool AutoRipPending() const { return autoRipPending_; }
 
   // A drive to use instead of the "Device" setting (a display or device name) for this run
   // only; empty for the setting.
@@ -77,10 +76,18 @@ class MainController : public QObject {
   // The rows show the disc information as it stands, while a dialog still edits it.
   void ShowDiscInfo();
 
+  const TrackSelection& Selection() const { return selection_; }
+  // The user's click on a row's check mark.
+  void SetChecked(int row, bool checked);
   void SelectAll();
   void ClearAll();
   void InvertSelection();
-  int64_t CheckedAudioBytes() const;
+  int64_t CheckedAudioBytes() const { return selection_.CheckedAudioBytes(); }
+
+ signals:
+  // A rip's job is about to start: a front end connects its progress display to it. The
+  // job lives until its Finished has been handled.
+  void RipStarted(RipJob* job);
 
  private:
   struct MediaEvent {
@@ -90,6 +97,7 @@ class MainController : public QObject {
 
   void MoveToNextDrive();
   void RunQueuedRip();
+  void UntickRipped(const RipResult& result);
   void HandleHeldEvents();
 
   QList<TrackRow> ReadTrackRows();
@@ -100,6 +108,9 @@ class MainController : public QObject {
   DiscInfo disc_;
   bool discCached_ = false;
   QList<TrackRow> rows_;
+  TrackSelection selection_;
+  FormatId format_;
+  bool autoRipPending_ = false;
   QString preferredDrive_;
   RipResult lastRip_;
   int ripsRun_ = 0;

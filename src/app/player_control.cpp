@@ -1,7 +1,7 @@
 #include "app/player_control.h"
 
+#include "app/rip_command.h"
 #include "player/playback.h"
-#include "rip/rip_job.h"
 
 namespace {
 

@@ -126,9 +126,10 @@ int RunPlay(CliContext& ctx) {
   QString drive;
   int status = Exit::Ok;
   if (!SelectDriveWithDisc(ctx, drive, status)) return status;
-  DriveContext::Instance().SetStatusCallback([](StatusReport report) {
-    if (report.kind == StatusKind::Player && report.text != "PLAY_PLAY") ended = true;
-  });
+  const QMetaObject::Connection reports =
+      QObject::connect(&PlayerEvents::Instance(), &PlayerEvents::Report, [](const QString& state) {
+        if (state != "PLAY_PLAY") ended = true;
+      });
   std::signal(SIGINT, [](int) { interrupted = true; });
   PlayError error;
   if (PlayTrack(trackNumber - 1, &error)) {
@@ -138,7 +139,7 @@ int RunPlay(CliContext& ctx) {
     status = Fail(ctx, ExitFor(error.kind), error.text);
   }
   std::signal(SIGINT, SIG_DFL);
-  DriveContext::Instance().SetStatusCallback({});
+  QObject::disconnect(reports);
   return status;
 }
 

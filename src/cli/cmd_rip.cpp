@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <atomic>
 #include <csignal>
 
@@ -9,9 +10,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_disc.h"
 #include "cli/track_list.h"
-#include "drive/drive_context.h"
 #include "encoders/output_format.h"
-#include "rip/rip_worker.h"
 #include "settings/settings_store.h"
 
 namespace {
@@ -24,23 +23,15 @@ const QCommandLineOption kTracks("tracks", "Tracks to rip, e.g. 1,3-5 (default: 
                                  "LIST");
 const QCommandLineOption kOut("out", "Output folder for this run.", "DIR");
 
-// The console as the controller's front end: the track list in memory, one progress line
-// that updates in place, messages on stderr.
+// The console as the controller's front end: the track list in memory (its checks are the
+// controller's), one progress line that updates in place, messages on stderr.
 class ConsoleHost : public ControllerHost {
  public:
   explicit ConsoleHost(CliContext& ctx) : ctx_(ctx) {}
 
-  void SetTrackRows(const QList<TrackRow>& rows) override {
-    rows_ = rows;
-    checked_ = QList<bool>(rows.size(), false);
-  }
+  void SetTrackRows(const QList<TrackRow>& rows) override { rows_ = rows; }
   int TrackRowCount() const override { return int(rows_.size()); }
-  bool IsRowChecked(int row) const override {
-    return row >= 0 && row < checked_.size() && checked_[row];
-  }
-  void SetRowChecked(int row, bool checked) override {
-    if (row >= 0 && row < checked_.size()) checked_[row] = checked;
-  }
+  void ShowChecks(const TrackSelection&) override {}
   void SetPlayingRow(int) override {}
   void OnDiscInfoChanged(const QList<TrackRow>& rows) override { rows_ = rows; }
   void OnFormatChanged(FormatId format) override {
@@ -54,39 +45,50 @@ class ConsoleHost : public ControllerHost {
     ctx_.out << "Output folder: " << folder << Qt::endl;
   }
 
-  bool RunProgressDialog(const RipRun& run) override {
-    bool cancelled = false;
-    while (!run.done->WaitFor(200)) {
-      if (interrupted && !cancelled) {
-        run.worker->stopRequested = 1;
-        cancelled = true;
+  // Follows a rip's job until its end: the progress line, "Wrote" for each track read and
+  // written, and Ctrl-C (or SIGTERM, SIGHUP) as the job's Cancel.
+  void WatchRip(RipJob* job) {
+    auto* cancelWatch = new QTimer(job);
+    QObject::connect(cancelWatch, &QTimer::timeout, job, [job] {
+      if (interrupted) job->Cancel();
+    });
+    cancelWatch->start(100);
+    QObject::connect(job, &RipJob::RunStarted, job, [this](const RipRun& run) {
+      run_ = run;
+      progress_ = {};
+      PrintProgress();
+    });
+    QObject::connect(job, &RipJob::Progress, job, [this](const RipProgress& progress) {
+      progress_ = progress;
+      PrintProgress();
+    });
+    QObject::connect(job, &RipJob::Finished, job, [this](const RipResult& result) {
+      if (run_.ordinal > 0) ctx_.out << Qt::endl;
+      // A failed run is told at the end, with the others.
+      for (const TrackOutcome& outcome : result.outcomes) {
+        if (!outcome.failed) ctx_.out << "Wrote " << outcome.path << Qt::endl;
       }
-      PrintProgress(run);
-    }
-    PrintProgress(run);
-    ctx_.out << Qt::endl;
-    if (cancelled) return false;
-    // The outcome is complete once the done signal came; a failed run is told at the end.
-    if (!run.worker->failed) ctx_.out << "Wrote " << run.path << Qt::endl;
-    return true;
+    });
   }
-
-  std::atomic<double> trackPercent{0};
 
  private:
-  void PrintProgress(const RipRun& run) {
-    const double x = run.worker->speed * 1000.0 / 176400.0;  // bytes a millisecond -> x-speed
-    ctx_.out << QString("\rTrack %1 of %2  %3%  %4x  %5")
-                    .arg(run.ordinal)
-                    .arg(run.runCount)
-                    .arg(trackPercent.load(), 5, 'f', 1)
-                    .arg(QString::asprintf("%2.02f", x), QDir(run.path).dirName())
-             << Qt::flush;
+  void PrintProgress() {
+    const double x = progress_.speed * 1000.0 / 176400.0;  // bytes a millisecond -> x-speed
+    QString line = QString("\rTrack %1 of %2  %3%  total %4%  %5x  %6")
+                       .arg(run_.ordinal)
+                       .arg(run_.runCount)
+                       .arg(progress_.runPercent, 5, 'f', 1)
+                       .arg(progress_.totalPercent, 5, 'f', 1)
+                       .arg(QString::asprintf("%2.02f", x), QDir(run_.path).dirName());
+    if (progress_.failedSectors > 0)
+      line += QString("  %1 unreadable sectors").arg(progress_.failedSectors);
+    ctx_.out << line << Qt::flush;
   }
 
+  RipRun run_;
+  RipProgress progress_;
   CliContext& ctx_;
   QList<TrackRow> rows_;
-  QList<bool> checked_;
 };
 
 // SIGTERM and SIGHUP (a closed terminal, a service stop) cancel like Ctrl-C: the track under
@@ -151,6 +153,8 @@ int RunRip(CliContext& ctx) {
   if (!SelectDrive(ctx, drive, status)) return status;
   ConsoleHost host(ctx);
   MainController controller(host);
+  QObject::connect(&controller, &MainController::RipStarted, &controller,
+                   [&host](RipJob* job) { host.WatchRip(job); });
   controller.SetPreferredDrive(drive);
   controller.RefreshTracks();
   if (SettingsStore::Instance().ReadInt(Key::AutoSelectAllTracks)) controller.SelectAll();
@@ -160,16 +164,9 @@ int RunRip(CliContext& ctx) {
       return Fail(ctx, Exit::BadArguments, "bad track list \"" + ctx.parser.value(kTracks) + "\"");
     }
     controller.ClearAll();
-    for (int row : rows) host.SetRowChecked(row, true);
+    for (int row : rows) controller.SetChecked(row, true);
   }
 
-  DriveContext::Instance().SetStatusCallback([&host](StatusReport report) {
-    const bool progress =
-        report.kind == StatusKind::TrackProgress || report.kind == StatusKind::ImageProgress;
-    if (progress && !report.IsDone()) {
-      host.trackPercent = report.value;
-    }
-  });
   CatchCancelSignals();
   {
     RipResult first = controller.RipCommand(overrides);

@@ -15,16 +15,6 @@ QString DriveContext::DeviceName() const {
   return deviceName_;
 }
 
-StatusCallback DriveContext::Callback() const {
-  std::lock_guard lock(mutex_);
-  return callback_;
-}
-
-void DriveContext::SetStatusCallback(StatusCallback callback) {
-  std::lock_guard lock(mutex_);
-  callback_ = std::move(callback);
-}
-
 void DriveContext::SetStopPlaybackHook(std::function<void()> hook) {
   std::lock_guard lock(mutex_);
   stopPlayback_ = std::move(hook);

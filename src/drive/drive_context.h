@@ -6,31 +6,22 @@
 #include <mutex>
 
 #include "platform/ids.h"
-#include "platform/status_report.h"
 
 class CdDevice;
-class RipWorker;
 
-// The one channel from workers to the user interface.
-using StatusCallback = std::function<void(StatusReport report)>;
-
-// The process-wide record of the current drive: the transport in use, the rip in progress,
-// whether a drive is selected and whether it holds a DVD, the player's track, the device
-// name of the drive, the status callback and the hook that stops playback.
+// The process-wide record of the current drive: the transport in use, whether a drive is
+// selected and whether it holds a DVD, the device name of the drive and the hook that stops
+// playback. Who uses the drive now is the DriveClaim's to say.
 class DriveContext {
  public:
   static DriveContext& Instance();
 
   std::atomic<CdDevice*> device{nullptr};
-  std::atomic<RipWorker*> worker{nullptr};
   std::atomic<int> present{0};
   std::atomic<int> isDvd{0};
-  std::atomic<int> playTrack{0};
 
   // "sr0", "vcd0": the drive selected last; empty before.
   QString DeviceName() const;
-  StatusCallback Callback() const;
-  void SetStatusCallback(StatusCallback callback);
   // The player installs what stopping it takes; tray commands run it first.
   void SetStopPlaybackHook(std::function<void()> hook);
   void StopPlayback() const;
@@ -45,7 +36,6 @@ class DriveContext {
   DriveContext() = default;
   mutable std::mutex mutex_;
   QString deviceName_;
-  StatusCallback callback_;
   std::function<void()> stopPlayback_;
 };
 

@@ -10,6 +10,7 @@
 #include "drive/cd_device.h"
 #include "drive/drive_claim.h"
 #include "drive/drive_context.h"
+#include "player/playback.h"
 
 namespace {
 
@@ -104,9 +105,7 @@ void CdPlayer::Wake() {
 }
 
 void CdPlayer::Report(const char* text, double value) {
-  const StatusCallback callback = DriveContext::Instance().Callback();
-  if (callback)
-    callback(StatusReport::Progress(StatusKind::Player, value, QString::fromLatin1(text)));
+  emit PlayerEvents::Instance().Report(QString::fromLatin1(text), value);
 }
 
 // ---- reader thread ----

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "drive/cd_device.h"
+#include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "player/cd_player.h"
 
@@ -136,7 +137,9 @@ bool Refuse(PlayError* error, PlayError::Kind kind, const QString& text) {
 // Where the track lies, when it is an audio track of the disc in the current drive.
 bool FindPlayableTrack(int index, TrackSpan& span, PlayError* error) {
   const DriveContext& context = DriveContext::Instance();
-  if (context.worker) return Refuse(error, PlayError::DriveBusy, "the drive is busy with a rip");
+  const DriveUse use = DriveClaim::CurrentUse();
+  if (use == DriveUse::Rip || use == DriveUse::Image)
+    return Refuse(error, PlayError::DriveBusy, "the drive is busy with a rip");
   CdDevice* device = context.device;
   int count = 0;
   if (!device || !context.present || !device->GetTrackCount(count)) {
@@ -159,6 +162,11 @@ bool FindPlayableTrack(int index, TrackSpan& span, PlayError* error) {
 
 }  // namespace
 
+PlayerEvents& PlayerEvents::Instance() {
+  static PlayerEvents events;
+  return events;
+}
+
 bool PlayTrack(int trackIndex, PlayError* error) {
   Players& players = Players::Instance();
   std::lock_guard control(players.control);
@@ -171,7 +179,6 @@ bool PlayTrack(int trackIndex, PlayError* error) {
   }
   TrackSpan span;
   if (!FindPlayableTrack(trackIndex, span, error)) return false;
-  DriveContext::Instance().playTrack = trackIndex;
   players.StopCurrent();
   players.WaitForReleases();
 

@@ -1,12 +1,22 @@
 #pragma once
+#include <QObject>
 #include <QString>
 #include <cstdint>
 
 // The preview player: one track of the current disc at a time, through the sound device.
-// Reports arrive through the drive context's status callback, kind 4, on the player's
-// playback thread: "PLAY_PLAY" with the percentage handed to the device, then "PLAY_STOP"
-// (stopped on request) or "PLAY_NEXT" (played to the end), each with 0. A handler of
-// "PLAY_STOP" or "PLAY_NEXT" may call PlayTrack; a handler of "PLAY_PLAY" calls none of these.
+// It reports through PlayerEvents, on the player's playback thread: "PLAY_PLAY" with the
+// percentage handed to the device, then "PLAY_STOP" (stopped on request) or "PLAY_NEXT"
+// (played to the end), each with 0. A handler called on that thread (a direct connection)
+// of "PLAY_STOP" or "PLAY_NEXT" may call PlayTrack; one of "PLAY_PLAY" calls none of these.
+// A receiver with a thread of its own gets the reports queued to it.
+class PlayerEvents : public QObject {
+  Q_OBJECT
+ public:
+  static PlayerEvents& Instance();
+
+ signals:
+  void Report(const QString& state, double percent);
+};
 
 struct PlayError {
   enum Kind { None, DriveBusy, NoDisc, BadTrack, DataTrack, NoSoundDevice, Failed };

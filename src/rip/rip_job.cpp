@@ -1,256 +1,334 @@
 #include "rip/rip_job.h"
 
+#include <QMetaObject>
+#include <algorithm>
+#include <optional>
+#include <system_error>
+
+#include "drive/audio_reader.h"
 #include "drive/cd_device.h"
-#include "drive/disc_type.h"
-#include "drive/drive_actions.h"
-#include "drive/drive_claim.h"
-#include "drive/drive_context.h"
+#include "encoders/output_format.h"
+#include "encoders/tag_record.h"
+#include "metadata/disc_info.h"
+#include "platform/clock.h"
+#include "platform/status_report.h"
 #include "rip/disc_image_writer.h"
 #include "rip/image_writer_factory.h"
-#include "encoders/output_format.h"
-#include "rip/output_naming.h"
-#include "rip/track_worker.h"
-#include "settings/settings_store.h"
-#include "texts/language_manager.h"
+#include "rip/track_file_writer.h"
+#include "rip/track_streams.h"
 
-void DoneLatch::Reset() {
-  std::lock_guard lock(mutex_);
-  done_ = false;
-}
-
-void DoneLatch::Signal() {
-  {
-    std::lock_guard lock(mutex_);
-    done_ = true;
-  }
-  changed_.notify_all();
-}
-
-bool DoneLatch::WaitFor(int ms) {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done_; });
-}
+// A track of the rip: what the codec threads need, made once by Start, and the counters the
+// reader and the codecs share with the job (each written by one side).
+struct RipJob::TrackWork {
+  int index = 0;
+  int ordinal = 0;
+  QString path;
+  TrackFacts facts;
+  bool onDisc = true;
+  std::optional<TagRecord> tags;
+  std::atomic<int> passes{1};            // the codec's thread
+  std::atomic<uint32_t> sectorsRead{0};  // the reader; over every pass
+  std::atomic<int> silentSectors{0};     // the reader; the last pass only
+};
 
 namespace {
 
-// The front end's callback, plus the done signal into the latch.
-StatusCallback WorkerCallback(DoneLatch& done) {
-  StatusCallback frontEnd = DriveContext::Instance().Callback();
-  return [frontEnd, &done](StatusReport report) {
-    const bool isDone = report.IsDone();
-    if (frontEnd) frontEnd(std::move(report));
-    if (isDone) done.Signal();
-  };
+int CodecThreadsFor(int asked, qsizetype trackCount) {
+  const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+  const int threads = asked > 0 ? asked : cores;
+  return int(std::clamp<qsizetype>(trackCount, 1, threads));
 }
 
-// The audio bytes of these tracks, as the track list shows their sizes.
-int64_t AudioBytes(CdDevice& device, const QList<int>& tracks) {
-  int64_t total = 0;
-  for (int i : tracks) {
-    int64_t bytes = 0;
-    if (device.GetTrackSize(i, bytes)) total += bytes;
+// The consumers of one track's PCM: its output file.
+std::vector<std::unique_ptr<PcmConsumer>> ConsumersFor(const QString& path,
+                                                       std::unique_ptr<AudioEncoder> codec,
+                                                       const std::optional<TagRecord>& tags) {
+  std::vector<std::unique_ptr<PcmConsumer>> consumers;
+  consumers.push_back(std::make_unique<TrackFileWriter>(path, std::move(codec), tags));
+  return consumers;
+}
+
+QString FirstError(const std::vector<std::unique_ptr<PcmConsumer>>& consumers) {
+  for (const auto& consumer : consumers) {
+    if (!consumer->ErrorText().isEmpty()) return consumer->ErrorText();
   }
-  return total;
+  return {};
 }
 
-TrackOutcome NotStarted(TrackOutcome outcome) {
-  outcome.failed = true;
-  outcome.errorText = QStringLiteral("%1: the work could not be started").arg(outcome.path);
-  return outcome;
-}
-
-// The outcome of a worker whose thread has ended.
-TrackOutcome Finished(TrackOutcome outcome, const RipWorker& worker) {
-  outcome.failedSectors = worker.failedSectors;
-  outcome.failed = worker.failed;
-  outcome.errorText = worker.errorText;
-  return outcome;
-}
-
-NamingSettings NamingFor(const RipOverrides& overrides) {
-  NamingSettings naming = NamingSettings::Load();
-  if (overrides.outputFolder) naming.outputFolder = *overrides.outputFolder;
-  return naming;
+TrackOutcome NotStarted(int trackIndex, const QString& path) {
+  return {trackIndex, path, 0, true, path + QStringLiteral(": the work could not be started")};
 }
 
 }  // namespace
 
-RipJob::RipJob(RipFrontEnd& frontEnd, DiscInfo& disc, std::function<void()> moveToNextDrive)
-    : host_(frontEnd), disc_(disc), moveToNextDrive_(std::move(moveToNextDrive)) {}
+RipJob::RipJob(QObject* parent) : QObject(parent) {}
 
-RipResult RipJob::Rip(const RipOverrides& overrides) {
-  SettingsStore& store = SettingsStore::Instance();
-  store.Load();
-  const std::unique_ptr<OutputFormat> format =
-      CreateOutputFormat(overrides.format.value_or(FromStored<FormatId>(store.formatSelected)));
-  if (!format->IsAvailable()) {
-    RipResult result{RipResult::Status::Unavailable, format->UnavailableMessage(), {}};
-    host_.ShowMessage(MessageKind::Error, result.message);
-    return result;
-  }
-  DriveContext::Instance().StopPlayback();
-  host_.SetPlayingRow(-1);
-  const RipResult result = RipHoldingDrive(*format, overrides);
-  if (result.status == RipResult::Status::Busy || result.status == RipResult::Status::Pending)
-    return result;
-  host_.SetMainWindowVisible(true);
-  DriveContext::Instance().worker = nullptr;
-  AfterRip(result.status != RipResult::Status::Cancelled);
-  return result;
+RipJob::~RipJob() {
+  Cancel();
+  for (std::thread& thread : threads_) thread.join();
+  if (imageWriter_) imageWriter_->Join();
 }
 
-RipResult RipJob::RipHoldingDrive(const OutputFormat& format, const RipOverrides& overrides) {
-  RipResult result;
-  const DriveClaim claim(format.IsTrackFormat() ? DriveUse::Rip : DriveUse::Image);
-  if (!claim.Held()) {
-    result = {RipResult::Status::Busy, claim.Reason(), {}};
-    host_.ShowMessage(MessageKind::Warning, result.message);
-    return result;
-  }
-  outputFolder_ = NamingFor(overrides).outputFolder;
-  // A rip asked for now replaces one that waited for a disc, in this drive or another.
-  SettingsStore::Instance().autoRipPending = 0;
-  const Preparation preparation = PrepareDrive();
-  if (preparation == Preparation::TrayOpen) {
-    result.status = RipResult::Status::Pending;
-    return result;
-  }
-  // Without a disc ready the table of contents is the last disc's: there is nothing to read.
-  if (CurrentDiscState() != DiscState::Ready) {
-    result.status = RipResult::Status::NoDrive;
-  } else if (format.IsTrackFormat() ? RipTracks(format, overrides, result)
-                                    : RipImage(format, overrides, result)) {
-    result.status = RipResult::Status::Cancelled;
-  }
-
-  host_.SetPlayingRow(-1);
-  if (CdDevice* device = DriveContext::Instance().device;
-      device && preparation == Preparation::Ready) {
-    device->UnlockTray();
-    device->StopUnit();
-  }
-  return result;
+bool RipJob::Start(const RipRequest& request) {
+  if (running_ || !request.device || !request.format) return false;
+  format_ = request.format;
+  device_ = request.device;
+  work_.clear();
+  streams_.reset();
+  imageWriter_.reset();
+  stop_ = 0;
+  nextWork_ = 0;
+  bytesRead_ = 0;
+  bytesDone_ = 0;
+  runAnnounced_ = -1;
+  firstReadTick_ = 0;
+  totalBytes_ = 0;
+  imagePercent_ = 0;
+  run_ = {};
+  result_ = {};
+  finished_ = false;
+  running_ = true;
+  const bool threadsStarted = format_->IsTrackFormat() ? StartTracks(request) : StartImage(request);
+  if (!threadsStarted) Post([this] { Finish(); });
+  return true;
 }
 
-RipJob::Preparation RipJob::PrepareDrive() {
-  DriveContext& context = DriveContext::Instance();
-  CdDevice* device = context.device;
-  bool closed = false;
-  if (!device || !context.present || !device->IsTrayClosed(closed)) return Preparation::NotPrepared;
-  if (!closed) {
-    SettingsStore::Instance().autoRipPending = 1;
-    device->LoadTray();
-    return Preparation::TrayOpen;
-  }
-  device->StartUnit();
-  device->ApplyReadSpeed(SettingsStore::Instance().ReadText(Key::CDReadSpeed));
-  device->LockTray();
-  return Preparation::Ready;
-}
-
-bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides,
-                       RipResult& result) {
-  DriveContext& context = DriveContext::Instance();
-  CdDevice* device = context.device;
-  int count = 0;
-  if (!device || !device->GetTrackCount(count) || count == 0) return false;
-
-  QList<int> tracks;
-  for (int i = 0; i < count; ++i) {
-    bool data = false;
-    if (device->IsDataTrack(i, data) && !data && i < host_.TrackRowCount() &&
-        host_.IsRowChecked(i)) {
-      tracks.append(i);
+// The names, ranges and tags of every track are settled here, before any thread runs: the
+// table of contents may open and close the device, which the reader then has to itself.
+bool RipJob::StartTracks(const RipRequest& request) {
+  int trackCount = 0;
+  device_->GetTrackCount(trackCount);
+  DiscInfo blank;
+  if (!request.disc) blank.ResetToDefaults(trackCount);
+  const DiscInfo& disc = request.disc ? *request.disc : blank;
+  std::vector<TrackStreams::Range> ranges;
+  for (int index : request.tracks) {
+    auto work = std::make_unique<TrackWork>();
+    work->index = index;
+    work->ordinal = int(work_.size()) + 1;
+    work->path = BuildTrackPath(index, *format_, disc, request.naming).path;
+    int first = 0;
+    int last = 0;
+    work->onDisc =
+        device_->GetTrackStart(index, first) && device_->GetTrackEnd(index, last) && first <= last;
+    const TrackStreams::Range range =
+        work->onDisc ? TrackStreams::Range{uint32_t(first), uint32_t(last - first + 1)}
+                     : TrackStreams::Range{};
+    work->facts = TrackFacts{index, trackCount, range.count};
+    if (request.disc) {
+      work->tags.emplace();
+      FillTagRecord(*work->tags, disc, index);
     }
+    totalBytes_ += int64_t(range.count) * kCdSectorBytes;
+    ranges.push_back(range);
+    work_.push_back(std::move(work));
   }
-  const NamingSettings naming = NamingFor(overrides);
-  TrackWorker worker(*device, format, &disc_);
-  worker.statusCallback = WorkerCallback(done_);
-  for (int n = 0; n < tracks.size(); ++n) {
-    const int i = tracks[n];
-    host_.SetPlayingRow(i);
-    context.playTrack = i;
-    const OutputPath output = BuildTrackPath(i, format, disc_, naming);
-    if (!output.folderReady)
-      host_.ShowMessage(MessageKind::Warning,
-                        LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
-    if (!context.present) continue;
-
-    done_.Reset();
-    context.worker = &worker;
-    RipRun run{output.path,
-               i + 1,
-               n + 1,
-               int(tracks.size()),
-               &worker,
-               &done_,
-               AudioBytes(*device, {i}),
-               AudioBytes(*device, tracks.mid(0, n)),
-               AudioBytes(*device, tracks)};
-    TrackOutcome outcome{i, output.path, 0, false, {}};
-    if (!worker.StartTrack(i, output.path, 0, 0)) {
-      result.outcomes.append(NotStarted(outcome));
-      continue;
-    }
-    const bool finished = RunProgressDialog(run);
-    worker.Join();
-    context.worker = nullptr;
-    if (!finished) return true;
-    outcome = Finished(outcome, worker);
-    result.outcomes.append(outcome);
-    // A track with read errors stays ticked, so it can be ripped again.
-    if (!outcome.failed && outcome.failedSectors == 0) host_.SetRowChecked(i, false);
-  }
+  streams_ = std::make_unique<TrackStreams>(std::move(ranges), kReadAheadChunks, kChunkSectors,
+                                            kCdSectorBytes);
+  if (work_.empty()) return false;
+  if (StartThreads(CodecThreadsFor(request.encoderThreads, request.tracks.size()))) return true;
+  for (const auto& work : work_) result_.outcomes.append(NotStarted(work->index, work->path));
   return false;
 }
 
-bool RipJob::RipImage(const OutputFormat& format, const RipOverrides& overrides,
-                      RipResult& result) {
-  QString label;
-  GetVolumeLabel(label);
-  const OutputPath output = BuildImagePath(format, label, NamingFor(overrides));
-  if (!output.folderReady)
-    host_.ShowMessage(MessageKind::Warning,
-                      LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
-  DriveContext& context = DriveContext::Instance();
-  if (!context.present) return false;
-  std::unique_ptr<DiscImageWriter> writer = CreateDiscImageWriter(format.TypeId());
-  TrackOutcome outcome{-1, output.path, 0, false, {}};
-  if (!writer) {
-    result.outcomes.append(NotStarted(outcome));
+bool RipJob::StartThreads(int codecThreads) {
+  try {
+    threads_.emplace_back([this] { ReadTracks(); });
+    threadsRunning_ = 1;
+    for (int i = 0; i < codecThreads; ++i) {
+      threads_.emplace_back([this] { EncodeTracks(); });
+      ++threadsRunning_;
+    }
+  } catch (const std::system_error&) {
+    if (threadsRunning_ > 1) return true;  // fewer codecs at once, still every track
+    Cancel();
+    for (std::thread& thread : threads_) thread.join();
+    threads_.clear();
+    threadsRunning_ = 0;
     return false;
   }
-  done_.Reset();
-  writer->drive = context.device;
-  writer->statusCallback = WorkerCallback(done_);
-  context.worker = writer.get();
-  RipRun run{output.path, 0, 1, 1, writer.get(), &done_};
-  if (!writer->StartImage(output.path)) {
-    result.outcomes.append(NotStarted(outcome));
-    return false;
-  }
-  const bool finished = RunProgressDialog(run);
-  // The writer's thread ends before the writer goes.
-  writer->Join();
-  context.worker = nullptr;
-  result.outcomes.append(Finished(outcome, *writer));
-  return !finished;
+  return true;
 }
 
-// The worker stops before its next read once cancelled, so the join waits for one read at
-// most. A cancelled worker removes its own unfinished file; nothing here touches the final
-// path, so a complete file of that name from an earlier rip stays.
-bool RipJob::RunProgressDialog(RipRun& run) {
-  if (host_.RunProgressDialog(run)) return true;
-  run.worker->stopRequested = 1;
-  run.worker->Join();
+bool RipJob::StartImage(const RipRequest& request) {
+  const QString path = BuildImagePath(*format_, request.volumeLabel, request.naming).path;
+  imageWriter_ = CreateDiscImageWriter(format_->TypeId());
+  if (imageWriter_) {
+    imageWriter_->drive = device_;
+    imageWriter_->statusCallback = [this](StatusReport report) {
+      Post([this, report] { OnImageReport(report); });
+    };
+    run_ = {path, 0, 1, 1};
+    Post([this] { emit RunStarted(run_); });
+    threadsRunning_ = 1;
+    if (imageWriter_->StartImage(path)) return true;
+  }
+  threadsRunning_ = 0;
+  imageWriter_.reset();
+  result_.outcomes.append(NotStarted(-1, path));
   return false;
 }
 
-void RipJob::AfterRip(bool notCancelled) {
-  if (!notCancelled) return;
-  const SettingsStore& store = SettingsStore::Instance();
-  if (store.ReadInt(Key::AutoEjectCD)) ToggleTray();
-  if (store.ReadInt(Key::AutoOpenOutputFolder)) host_.OpenFolder(outputFolder_);
-  if (store.ReadInt(Key::UseMultipleDevices) && moveToNextDrive_) moveToNextDrive_();
+void RipJob::Cancel() {
+  if (!running_) return;
+  stop_ = 1;
+  if (streams_) streams_->Close();
+  if (imageWriter_) imageWriter_->stopRequested = 1;
+}
+
+// The reader thread: one chunk at a time, of the track the streams choose, until every
+// track is read or the rip is cancelled.
+void RipJob::ReadTracks() {
+  device_->Open();
+  TrackStreams::ReadTask task;
+  while (!stop_ && streams_->NextRead(task)) {
+    TrackWork& work = *work_[size_t(task.track)];
+    if (task.track > runAnnounced_) AnnounceRun(task.track);
+    if (firstReadTick_ == 0) firstReadTick_ = MonotonicMs();
+    const AudioReadOutcome read =
+        ReadAudioOrSilence(*device_, int(task.sector), int(task.count), task.buffer, &stop_);
+    if (read.stopped) break;
+    if (task.lastPass) work.silentSectors += read.silentSectors;
+    work.sectorsRead += task.count;
+    bytesRead_ += int64_t(task.count) * kCdSectorBytes;
+    streams_->Publish(task);
+    PostProgress();
+  }
+  device_->Close();
+  Post([this] { ThreadEnded(); });
+}
+
+// A codec thread: the next track nobody has taken, until none is left or the rip is
+// cancelled.
+void RipJob::EncodeTracks() {
+  for (int work = nextWork_++; work < int(work_.size()) && !stop_; work = nextWork_++) {
+    EncodeTrack(work);
+  }
+  Post([this] { ThreadEnded(); });
+}
+
+void RipJob::EncodeTrack(int index) {
+  TrackWork& work = *work_[size_t(index)];
+  TrackOutcome outcome{work.index, work.path, 0, false, {}};
+  std::unique_ptr<AudioEncoder> codec;
+  if (work.onDisc) {
+    std::lock_guard lock(codecMaking_);
+    codec = format_->CreateEncoder();
+  }
+  if (!codec) {
+    streams_->Done(index);
+    outcome = work.onDisc
+                  ? NotStarted(work.index, work.path)
+                  : TrackOutcome{work.index, work.path, 0, true,
+                                 QStringLiteral("track %1 is not on the disc").arg(work.index + 1)};
+    Post([this, outcome] { result_.outcomes.append(outcome); });
+    return;
+  }
+  const auto consumers = ConsumersFor(work.path, std::move(codec), work.tags);
+  bool ok = std::all_of(consumers.begin(), consumers.end(),
+                        [&](const auto& consumer) { return consumer->Begin(work.facts); });
+  const bool prepass = std::any_of(consumers.begin(), consumers.end(), [](const auto& consumer) {
+    return consumer->NeedsPreparationPass();
+  });
+  work.passes = prepass ? 2 : 1;
+  uint32_t mainSectors = 0;
+  if (ok) streams_->Open(index, work.passes);
+  while (const TrackStreams::Chunk* chunk = ok ? streams_->Front(index) : nullptr) {
+    if (stop_) break;
+    const bool preparing = chunk->pass + 1 < work.passes;
+    const std::span<const uint8_t> pcm(chunk->data.data(),
+                                       size_t(chunk->sectorCount) * kCdSectorBytes);
+    for (const auto& consumer : consumers) ok = ok && consumer->Consume(pcm, preparing);
+    if (!ok) break;
+    if (!preparing) {
+      mainSectors += chunk->sectorCount;
+      bytesDone_ += int64_t(pcm.size());
+    }
+    streams_->Release(index);
+    PostProgress();
+  }
+  streams_->Done(index);
+  const bool complete = ok && !stop_ && mainSectors == work.facts.sectorCount;
+  for (const auto& consumer : consumers) consumer->Finish(complete);
+  outcome.errorText = FirstError(consumers);
+  outcome.failed = !outcome.errorText.isEmpty();
+  outcome.failedSectors = work.silentSectors;
+  // A track cut off by a cancel has no outcome: it was neither written nor did it fail.
+  if (complete || outcome.failed) Post([this, outcome] { result_.outcomes.append(outcome); });
+}
+
+void RipJob::OnImageReport(const StatusReport& report) {
+  if (report.IsDone()) {
+    ThreadEnded();
+    return;
+  }
+  imagePercent_ = report.value;
+  SendProgress();
+}
+
+void RipJob::Post(std::function<void()> call) {
+  QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
+
+// At most one progress call waits in the event loop: a fast rip does not flood it.
+void RipJob::PostProgress() {
+  if (!progressPosted_.exchange(true)) Post([this] { SendProgress(); });
+}
+
+void RipJob::AnnounceRun(int index) {
+  runAnnounced_ = index;
+  const TrackWork& work = *work_[size_t(index)];
+  const RipRun run{work.path, work.index + 1, work.ordinal, int(work_.size())};
+  Post([this, run] {
+    run_ = run;
+    emit RunStarted(run_);
+  });
+}
+
+void RipJob::SendProgress() {
+  progressPosted_ = false;
+  RipProgress progress;
+  if (imageWriter_) {
+    progress.runPercent = progress.totalPercent = imagePercent_;
+    progress.speed = imageWriter_->speed;
+    progress.failedSectors = imageWriter_->failedSectors;
+    emit Progress(progress);
+    return;
+  }
+  if (const int run = runAnnounced_; run >= 0) {
+    const TrackWork& work = *work_[size_t(run)];
+    const double sectors = double(work.facts.sectorCount) * work.passes;
+    progress.runPercent = sectors > 0 ? work.sectorsRead * 100.0 / sectors : 0;
+    progress.preparing = work.passes > 1 && work.sectorsRead < work.facts.sectorCount;
+  }
+  progress.totalPercent = totalBytes_ > 0 ? bytesDone_ * 100.0 / double(totalBytes_) : 0;
+  const uint64_t first = firstReadTick_;
+  const uint64_t elapsed = first ? MonotonicMs() - first : 0;
+  progress.speed = elapsed > 0 ? double(bytesRead_) / double(elapsed) : 0;
+  for (const auto& work : work_) progress.failedSectors += work->silentSectors;
+  emit Progress(progress);
+}
+
+void RipJob::ThreadEnded() {
+  if (--threadsRunning_ == 0) Finish();
+}
+
+// Every thread has said its last word; the joins wait for their return only.
+void RipJob::Finish() {
+  if (finished_) return;
+  for (std::thread& thread : threads_) thread.join();
+  threads_.clear();
+  if (imageWriter_) {
+    imageWriter_->Join();
+    result_.outcomes.append({-1, run_.path, imageWriter_->failedSectors, imageWriter_->failed,
+                             imageWriter_->errorText});
+  }
+  std::stable_sort(
+      result_.outcomes.begin(), result_.outcomes.end(),
+      [](const TrackOutcome& a, const TrackOutcome& b) { return a.trackIndex < b.trackIndex; });
+  result_.status = stop_ ? RipResult::Status::Cancelled : RipResult::Status::Done;
+  streams_.reset();
+  running_ = false;
+  finished_ = true;
+  emit Finished(result_);
 }

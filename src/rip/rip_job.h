@@ -1,67 +1,51 @@
 #pragma once
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
+#include <thread>
+#include <vector>
 
-#include "platform/ids.h"
+#include "rip/output_naming.h"
 
+class CdDevice;
+class DiscImageWriter;
 class DiscInfo;
 class OutputFormat;
-class RipWorker;
+class TrackStreams;
+struct StatusReport;
 
-// Tells whether the done signal of the current run came. The signal may come before the
-// progress display exists; it is remembered until the next run starts.
-class DoneLatch {
- public:
-  void Reset();
-  void Signal();
-  // Waits up to ms milliseconds; true when the run is done.
-  bool WaitFor(int ms);
-
- private:
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  bool done_ = false;
+// Everything a rip needs, handed over once.
+struct RipRequest {
+  // The drive to read; the caller holds it (a DriveClaim) until the job has finished.
+  CdDevice* device = nullptr;
+  // The output format: a track format rips tracks, a disc-image format the whole disc.
+  std::shared_ptr<const OutputFormat> format;
+  QList<int> tracks;  // 0-based audio tracks, in disc order; unused for a disc image
+  NamingSettings naming;
+  // Names and tags, read while Start runs only; null names the files by number, untagged.
+  const DiscInfo* disc = nullptr;
+  QString volumeLabel;     // names a disc image
+  int encoderThreads = 0;  // tracks encoded at once; 0 = one per processor core
 };
 
-// One run of the progress display: a track (or the disc image) being written.
+// What the progress display shows while a run is read: a track (or the disc image).
 struct RipRun {
   QString path;
   int trackNumber = 0;  // 1-based; 0 for a disc image
   int ordinal = 0;      // this run's place among the runs of the rip, 1-based
   int runCount = 0;
-  RipWorker* worker = nullptr;  // set stopRequested to cancel; speed for the display
-  DoneLatch* done = nullptr;
-  // For the rip's total progress: the audio bytes of this run, of the runs before it and
-  // of the whole rip. 0 for a disc image, whose own percent is its total.
-  int64_t bytes = 0;
-  int64_t bytesBefore = 0;
-  int64_t totalBytes = 0;
 };
 
-// The icon and weight of a message box.
-enum class MessageKind { Information, Warning, Error };
-
-// What the rip job needs of its front end: the track list, the progress display, messages,
-// the main window and the file browser.
-class RipFrontEnd {
- public:
-  virtual ~RipFrontEnd() = default;
-  virtual int TrackRowCount() const = 0;
-  virtual bool IsRowChecked(int row) const = 0;
-  virtual void SetRowChecked(int row, bool checked) = 0;
-  virtual void SetPlayingRow(int row) = 0;
-  // Shows the progress of a run until its done signal; false when the user cancelled.
-  virtual bool RunProgressDialog(const RipRun& run) = 0;
-  virtual void ShowMessage(MessageKind kind, const QString& text) = 0;
-  virtual void SetMainWindowVisible(bool visible) = 0;
-  virtual void OpenFolder(const QString& folder) = 0;
+struct RipProgress {
+  double runPercent = 0;    // of the run being read
+  double totalPercent = 0;  // of the whole rip's audio, encoded and written
+  double speed = 0;         // bytes read a millisecond, over the rip so far
+  int failedSectors = 0;    // read errors so far, written as silence
+  bool preparing = false;   // the run is read for its codec's preparation pass
 };
 
 // How one track (or the image) ended.
@@ -79,43 +63,84 @@ struct RipResult {
   // it. Unavailable: the format cannot be written. Busy: another use holds the drive.
   enum class Status { Done, Cancelled, Pending, NoDrive, Unavailable, Busy };
   Status status = Status::Done;
-  QString message;  // why, for Unavailable and Busy
-  QList<TrackOutcome> outcomes;
+  QString message;               // why, for Unavailable and Busy
+  QList<TrackOutcome> outcomes;  // in disc order; a track cut off by a cancel has none
 };
 
-// Settings that a front end overrides for one rip only.
-struct RipOverrides {
-  std::optional<FormatId> format;
-  std::optional<QString> outputFolder;
-};
-
-// The Rip command: prepares the drive, rips the ticked audio tracks (or the disc image),
-// then runs the after-rip actions. Runs on the user-interface thread; each track's data
-// moves on a worker thread of its encoder.
-class RipJob {
+// One rip: the tracks of a request (or the whole disc to an image) from the drive to the
+// output files. One reader thread reads the disc in order, a chunk at a time, into bounded
+// buffers of the tracks being encoded (TrackStreams); up to encoderThreads codec threads
+// each take the next track, feed its PCM to the track's consumers and end it, so tracks
+// finish in any order. The job lives on the user-interface thread: its threads report to it
+// by queued calls, and it joins them all before it reports the end, exactly once.
+class RipJob : public QObject {
+  Q_OBJECT
  public:
-  // moveToNextDrive selects the next drive of the list and runs the insertion actions
-  // there ("UseMultipleDevices").
-  RipJob(RipFrontEnd& frontEnd, DiscInfo& disc, std::function<void()> moveToNextDrive);
+  static constexpr uint32_t kChunkSectors = 27;
+  static constexpr size_t kReadAheadChunks = 16;  // about 1 MB read ahead of each codec
 
-  RipResult Rip(const RipOverrides& overrides = {});
+  explicit RipJob(QObject* parent = nullptr);
+  // Cancels a running rip and waits for its threads; no Finished is sent then.
+  ~RipJob() override;
+
+  // Starts the rip; false (and nothing sent) when one is already running or the request
+  // names no drive or format. The end always comes as Finished, later, from the event loop.
+  bool Start(const RipRequest& request);
+  // Stops every thread before its next read or chunk; unfinished files are not kept. Any
+  // thread may call it.
+  // Finished (Cancelled) follows once they have all stopped.
+  void Cancel();
+
+  bool IsRunning() const { return running_; }
+  bool IsFinished() const { return finished_; }
+  // The end of the last rip, once Finished was sent.
+  const RipResult& Result() const { return result_; }
+  // The run read now, for a display that comes after RunStarted.
+  const RipRun& CurrentRun() const { return run_; }
+
+ signals:
+  void RunStarted(const RipRun& run);
+  void Progress(const RipProgress& progress);
+  void Finished(const RipResult& result);
 
  private:
-  enum class Preparation { Ready, TrayOpen, NotPrepared };
-  // Everything of the rip that touches the drive, while holding it: preparation, the runs,
-  // and the drive's release.
-  RipResult RipHoldingDrive(const OutputFormat& format, const RipOverrides& overrides);
-  // Spins the drive up, applies the read speed and locks the tray; with the tray open, sets
-  // AutoRipPending and closes it instead.
-  Preparation PrepareDrive();
-  bool RipTracks(const OutputFormat& format, const RipOverrides& overrides, RipResult& result);
-  bool RipImage(const OutputFormat& format, const RipOverrides& overrides, RipResult& result);
-  bool RunProgressDialog(RipRun& run);
-  void AfterRip(bool notCancelled);
+  struct TrackWork;
 
-  RipFrontEnd& host_;
-  DiscInfo& disc_;
-  std::function<void()> moveToNextDrive_;
-  DoneLatch done_;
-  QString outputFolder_;  // where this rip writes, for the after-rip actions
+  bool StartTracks(const RipRequest& request);
+  bool StartImage(const RipRequest& request);
+  bool StartThreads(int codecThreads);
+  void ReadTracks();
+  void EncodeTracks();
+  void EncodeTrack(int work);
+  void OnImageReport(const StatusReport& report);
+
+  // Queued calls from the threads.
+  void Post(std::function<void()> call);
+  void PostProgress();
+  void AnnounceRun(int work);
+  void ThreadEnded();
+  void SendProgress();
+  void Finish();
+
+  std::shared_ptr<const OutputFormat> format_;
+  CdDevice* device_ = nullptr;
+  std::vector<std::unique_ptr<TrackWork>> work_;
+  std::unique_ptr<TrackStreams> streams_;
+  std::unique_ptr<DiscImageWriter> imageWriter_;
+  std::vector<std::thread> threads_;
+  std::mutex codecMaking_;  // a format makes one codec at a time
+  std::atomic<int> nextWork_{0};
+  std::atomic<int> stop_{0};
+  std::atomic<bool> progressPosted_{false};
+  std::atomic<int64_t> bytesRead_{0};
+  std::atomic<int64_t> bytesDone_{0};
+  std::atomic<int> runAnnounced_{-1};
+  std::atomic<uint64_t> firstReadTick_{0};
+  int64_t totalBytes_ = 0;
+  double imagePercent_ = 0;
+  int threadsRunning_ = 0;
+  std::atomic<bool> running_{false};  // Cancel may come from any thread
+  bool finished_ = false;
+  RipRun run_;
+  RipResult result_;
 };

@@ -5,9 +5,12 @@
 #include <functional>
 #include <thread>
 
-#include "drive/drive_context.h"
+#include "platform/status_report.h"
 
 class CdDevice;
+
+// How a worker's thread reports its progress and its end.
+using StatusCallback = std::function<void(StatusReport report)>;
 
 // What the rip job drives: the track worker and every disc-image writer. Each run moves its
 // data on a thread of its own; the job and that thread share stopRequested, speed and
@@ -38,7 +41,7 @@ class RipWorker {
   void ResetSpeedReference();
 
   CdDevice* drive = nullptr;      // the drive sectors come from; not owned
-  StatusCallback statusCallback;  // copied from DriveContext before each start
+  StatusCallback statusCallback;  // set before each start
   std::atomic<int> stopRequested{0};
   std::atomic<double> speed{0.0};  // bytes a millisecond
   QString outputPath;

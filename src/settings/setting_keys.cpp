@@ -38,6 +38,7 @@ std::span<const SettingKey* const> AllSettingKeys() {
       &FileNameFormat,
       &AdvancedFileFormat,
       &CDReadSpeed,
+      &EncoderThreads,
       &FdServer,
       &FdTCPPort,
       &FdHTTPPort,

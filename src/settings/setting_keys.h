@@ -77,6 +77,9 @@ inline constexpr SettingKey FileNameFormat{
 inline constexpr SettingKey AdvancedFileFormat{"Options", "AdvancedFileFormat", T::Text,
                                                0,         "%A - %N - %T",       nullptr};
 inline constexpr SettingKey CDReadSpeed{"Options", "CDReadSpeed", T::Text, 0, "DEFAULT", nullptr};
+// How many tracks a rip encodes at once; 0 = one per processor core.
+inline constexpr SettingKey EncoderThreads{"Options", "EncoderThreads", T::Int, 0,
+                                           nullptr,   nullptr,          0,      64};
 
 // "FreeDBSettings"
 inline constexpr SettingKey FdServer{"FreeDBSettings",  "fdServer", T::Text, 0,

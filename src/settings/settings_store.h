@@ -29,8 +29,6 @@ class SettingsStore : public IniFile {
   std::atomic<int> accessMethod{Key::AccessMethod.intDefault};
   std::atomic<int> subDirArtist{Key::SubDirArtist.intDefault};
   std::atomic<int> subDirAlbum{Key::SubDirAlbum.intDefault};
-  // Start ripping as soon as the next disc arrives in the current drive. Not stored.
-  std::atomic<int> autoRipPending{0};
 
  private:
   SettingsStore();

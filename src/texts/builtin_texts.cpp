@@ -153,6 +153,8 @@ constexpr BuiltInText kTexts[] = {
     {5006, "Total Progress:"},
     {5007, "Hide main window"},
     {5008, "Current Speed:"},
+    {5009, "Unreadable Sectors:"},
+    {5010, "Track %1 had %2 unreadable sectors, written as silence:"},
 
     {0, "; some strings from menus"},
     {6000, "&File"},

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -58,8 +59,11 @@ bool IsFormatCommand(int id) {
 CMainFrame::CMainFrame(std::unique_ptr<DialogFactory> dialogs) : dialogs_(std::move(dialogs)) {
   SettingsStore::Instance().Load();
   UseConfiguredDevice();
-  InstallStatusCallback();
   controller_ = std::make_unique<MainController>(*this);
+  connect(controller_.get(), &MainController::RipStarted, this, &CMainFrame::ShowRipProgress);
+  // The player reports on its own thread; the widgets change on this one.
+  connect(&PlayerEvents::Instance(), &PlayerEvents::Report, this,
+          [this](const QString& state) { player_.OnPlayerReport(state); });
   ConnectDialogs();
 
   setWindowTitle(kProductName);
@@ -78,28 +82,14 @@ CMainFrame::CMainFrame(std::unique_ptr<DialogFactory> dialogs) : dialogs_(std::m
 }
 
 CMainFrame::~CMainFrame() {
-  DriveContext::Instance().SetStatusCallback({});
   StopPlayback();
   WaitForPlayersToEnd();
-}
-
-void CMainFrame::InstallStatusCallback() {
-  // Workers report on their own threads; the widgets change on this one.
-  QPointer<CMainFrame> self(this);
-  DriveContext::Instance().SetStatusCallback([self](StatusReport report) {
-    QMetaObject::invokeMethod(
-        self.data(),
-        [self, report] {
-          if (self) self->OnStatus(report);
-        },
-        Qt::QueuedConnection);
-  });
 }
 
 void CMainFrame::ConnectDialogs() {
   WindowHooks hooks;
   hooks.options.rebuildDriveList = [this] { RebuildDriveList(); };
-  hooks.options.formatChanged = [this](FormatId) { ShowFormatChoice(); };
+  hooks.options.formatChanged = [this](FormatId format) { controller_->ChooseFormat(format); };
   hooks.options.detectSpeeds = [this](QList<int>& factors) {
     player_.Stop();  // the preview leaves the drive to the speed probe
     return ::DetectSpeeds(factors);
@@ -110,18 +100,13 @@ void CMainFrame::ConnectDialogs() {
   dialogs_->SetWindowHooks(std::move(hooks));
 }
 
-void CMainFrame::OnStatus(const StatusReport& report) {
-  if (report.kind == StatusKind::Player) {
-    player_.OnPlayerReport(report.text);
-    return;
-  }
-  if (report.kind != StatusKind::TrackProgress && report.kind != StatusKind::ImageProgress) return;
-  if (!progress_) return;  // reports while no dialog is open are dropped
-  if (report.IsDone()) {
-    progress_->Finish();
-  } else {
-    progress_->ShowReport(report.value);
-  }
+// The dialog is modal to the application but does not block: the controller waits for the
+// job's end in its own loop, and the dialog closes itself on it.
+void CMainFrame::ShowRipProgress(RipJob* job) {
+  auto* dialog = new ProgressDlg(*job, this, [this] { OpenOutputFolder(); });
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  progress_ = dialog;
+  dialog->open();
 }
 
 QAction* CMainFrame::MakeAction(int id, const char* icon) {
@@ -302,6 +287,8 @@ void CMainFrame::BuildCentre() {
 
   connect(tracks_, &TrackList::RowActivated, this, [this](int row) { player_.PlayRow(row); });
   connect(tracks_, &TrackList::CheckedChanged, this, &CMainFrame::UpdateStatus);
+  connect(tracks_, &TrackList::CheckClicked, this,
+          [this](int row, bool checked) { controller_->SetChecked(row, checked); });
   connect(tracks_, &TrackList::Clicked, this, &CMainFrame::HideFolderDropDown);
   connect(tracks_, &QWidget::customContextMenuRequested, this, &CMainFrame::ShowContextMenu);
   connect(tracks_, &TrackList::HeaderMenuRequested, this, [this](const QPoint& at) {
@@ -373,7 +360,7 @@ void CMainFrame::TranslateMenus() {
 }
 
 void CMainFrame::ShowFormatChoice() {
-  const FormatId selected = FromStored<FormatId>(SettingsStore::Instance().formatSelected);
+  const FormatId selected = controller_->Format();
   if (QAction* action = Action(ToStored(selected))) action->setChecked(true);
   Action(CommandId::Format)->setIcon(FormatIcon(selected));
 }
@@ -382,12 +369,7 @@ ProgressDlg* CMainFrame::CurrentProgress() const { return progress_.data(); }
 
 QIcon CMainFrame::FormatButtonIcon() const { return formatButton_->icon(); }
 
-void CMainFrame::ChooseFormat(FormatId format) {
-  SettingsStore& store = SettingsStore::Instance();
-  store.formatSelected = ToStored(format);
-  store.Save();
-  ShowFormatChoice();
-}
+void CMainFrame::ChooseFormat(FormatId format) { controller_->ChooseFormat(format); }
 
 void CMainFrame::ApplyViewSettings() {
   const SettingsStore& store = SettingsStore::Instance();
@@ -527,8 +509,7 @@ void CMainFrame::UpdateStatus() {
     return;
   }
   statusBar()->clearMessage();
-  int checked = 0;
-  for (int i = 0; i < tracks_->rowCount(); ++i) checked += tracks_->IsChecked(i) ? 1 : 0;
+  const int checked = controller_->Selection().CheckedCount();
   const double megabytes = controller_->CheckedAudioBytes() / (1024.0 * 1024.0);
   statusFigures_->setText(
       QString("%1 / %2   %3 MB").arg(checked).arg(tracks_->rowCount()).arg(megabytes, 0, 'f', 2));
@@ -554,19 +535,9 @@ bool CMainFrame::RunFreeDbLookup() { return dialogs_->RunFreeDbLookup(this, cont
 
 int CMainFrame::TrackRowCount() const { return tracks_->rowCount(); }
 
-bool CMainFrame::IsRowChecked(int row) const { return tracks_->IsChecked(row); }
-
-void CMainFrame::SetRowChecked(int row, bool checked) { tracks_->SetChecked(row, checked); }
+void CMainFrame::ShowChecks(const TrackSelection& selection) { tracks_->ShowChecks(selection); }
 
 void CMainFrame::SetPlayingRow(int row) { tracks_->SetPlayingRow(row); }
-
-bool CMainFrame::RunProgressDialog(const RipRun& run) {
-  ProgressDlg dialog(run, this, [this] { OpenOutputFolder(); });
-  progress_ = &dialog;
-  const bool finished = dialog.exec() == QDialog::Accepted;
-  progress_ = nullptr;
-  return finished;
-}
 
 void CMainFrame::ShowMessage(MessageKind kind, const QString& text) {
   const QMessageBox::Icon icon = kind == MessageKind::Error     ? QMessageBox::Critical
@@ -599,7 +570,19 @@ void CMainFrame::Rip() {
   }
   if (!failed.isEmpty())
     ShowMessage(MessageKind::Error, "These files could not be written:\n" + failed.join('\n'));
+  ShowUnreadableSectors(result);
   UpdateStatus();
+}
+
+// Each track that was written with silence where its sectors could not be read.
+void CMainFrame::ShowUnreadableSectors(const RipResult& result) {
+  QStringList lines;
+  for (const TrackOutcome& outcome : result.outcomes) {
+    if (outcome.trackIndex < 0 || outcome.failed || outcome.failedSectors == 0) continue;
+    lines.append(Text(5010).arg(outcome.trackIndex + 1).arg(outcome.failedSectors) + '\n' +
+                 QDir::toNativeSeparators(outcome.path));
+  }
+  if (!lines.isEmpty()) ShowMessage(MessageKind::Warning, lines.join("\n\n"));
 }
 
 void CMainFrame::RefreshTracks() {

@@ -18,7 +18,6 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class ShowFolderOptionsDlg;
-struct StatusReport;
 class TrackList;
 
 // The main window: menus, the toolbar with the drive selector, the track list, the bottom
@@ -55,10 +54,8 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void OnFormatChanged(FormatId format) override;
   bool RunFreeDbLookup() override;
   int TrackRowCount() const override;
-  bool IsRowChecked(int row) const override;
-  void SetRowChecked(int row, bool checked) override;
+  void ShowChecks(const TrackSelection& selection) override;
   void SetPlayingRow(int row) override;
-  bool RunProgressDialog(const RipRun& run) override;
   void ShowMessage(MessageKind kind, const QString& text) override;
   void SetMainWindowVisible(bool visible) override;
   void OpenFolder(const QString& folder) override;
@@ -105,9 +102,9 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void ChooseLanguage(QAction* action);
   void HideFolderDropDown();
   void UpdateStatus();
-  void OnStatus(const StatusReport& report);
+  void ShowRipProgress(RipJob* job);
+  void ShowUnreadableSectors(const RipResult& result);
   void ShowContextMenu(const QPoint& pos);
-  void InstallStatusCallback();
   void ConnectDialogs();
 
   std::unique_ptr<DialogFactory> dialogs_;

@@ -15,7 +15,6 @@
 #include "app/window_layout.h"
 #include "drive/cd_device.h"
 #include "drive/drive_context.h"
-#include "rip/rip_worker.h"
 #include "settings/settings_store.h"
 #include "texts/language_manager.h"
 #include "ui/ui_icons.h"
@@ -47,26 +46,25 @@ QLabel* Figure(int controlId) {
 
 }  // namespace
 
-ProgressDlg::ProgressDlg(const RipRun& run, QWidget* mainWindow, std::function<void()> openFolder)
-    : QDialog(nullptr), run_(run), mainWindow_(mainWindow) {
+ProgressDlg::ProgressDlg(RipJob& job, QWidget* mainWindow, std::function<void()> openFolder)
+    : QDialog(nullptr), job_(&job), mainWindow_(mainWindow) {
   const LanguageManager& texts = LanguageManager::Instance();
   setObjectName("id2000");
   setWindowTitle(texts.Text(5002));
   setWindowIcon(KorvaneIcon("rip"));
   setWindowModality(Qt::ApplicationModal);
 
-  file_ = new QLineEdit(run.path);
+  file_ = new QLineEdit;
   file_->setObjectName("id2024");
   file_->setReadOnly(true);
-  // A long path shows its end, the file's own name; the whole path is in the tooltip.
-  file_->setCursorPosition(int(run.path.size()));
-  file_->setToolTip(run.path);
   currentBar_ = Bar(2018);
   currentText_ = Figure(2015);
   totalBar_ = Bar(2019);
   totalText_ = Figure(2017);
   speedText_ = new QLabel;
   speedText_->setObjectName("id2026");
+  failedText_ = new QLabel;
+  failedText_->setObjectName("id2029");
   hideMain_ = new QCheckBox(texts.Text(5007));
   hideMain_->setObjectName("id2025");
   auto* openButton = new QPushButton(texts.Text(924));
@@ -85,6 +83,8 @@ ProgressDlg::ProgressDlg(const RipRun& run, QWidget* mainWindow, std::function<v
   grid->addWidget(totalText_, 2, 2);
   grid->addWidget(Label(5008, 2027), 3, 0);
   grid->addWidget(speedText_, 3, 1, 1, 2);
+  grid->addWidget(Label(5009, 2028), 4, 0);
+  grid->addWidget(failedText_, 4, 1, 1, 2);
   grid->setColumnStretch(1, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(hideMain_);
@@ -101,16 +101,25 @@ ProgressDlg::ProgressDlg(const RipRun& run, QWidget* mainWindow, std::function<v
   connect(openButton, &QPushButton::clicked, this, [openFolder] { openFolder(); });
   connect(hideMain_, &QCheckBox::clicked, this, &ProgressDlg::ToggleMainWindow);
 
-  // The total bar goes on from where the runs before this one left it.
-  ShowCurrent(0);
-  ShowTotal(ProgressText::TotalPercent(0, run.bytes, run.bytesBefore, run.totalBytes));
-  ShowSpeed();
+  connect(&job, &RipJob::RunStarted, this, &ProgressDlg::ShowRun);
+  connect(&job, &RipJob::Progress, this, &ProgressDlg::ShowProgress);
+  connect(&job, &RipJob::Finished, this, &ProgressDlg::Finish);
+  ShowRun(job.CurrentRun());
+  ShowProgress({});
   mainVisible_ = SettingsStore::Instance().ReadInt(Key::MainWindowIsVisible) != 0;
   hideMain_->setChecked(!mainVisible_);
   if (mainWindow_) mainWindow_->setVisible(mainVisible_);
   PlaceFromSettings();
-  // The done signal may have come before the dialog was built.
-  if (run.done && run.done->WaitFor(0)) QTimer::singleShot(0, this, &ProgressDlg::Finish);
+  // The job may have finished before the dialog was built.
+  if (job.IsFinished()) QTimer::singleShot(0, this, &ProgressDlg::Finish);
+}
+
+void ProgressDlg::ShowRun(const RipRun& run) {
+  path_ = run.path;
+  file_->setText(run.path);
+  // A long path shows its end, the file's own name; the whole path is in the tooltip.
+  file_->setCursorPosition(int(run.path.size()));
+  file_->setToolTip(run.path);
 }
 
 void ProgressDlg::ShowCurrent(double percent) {
@@ -124,18 +133,20 @@ void ProgressDlg::ShowTotal(double percent) {
   totalText_->setText(ProgressText::Percent(percent));
 }
 
-void ProgressDlg::ShowSpeed() {
-  const double kibPerSecond = run_.worker ? run_.worker->speed.load() * 1000.0 / 1024.0 : 0.0;
+void ProgressDlg::ShowSpeed(double bytesPerMs) {
+  const double kibPerSecond = bytesPerMs * 1000.0 / 1024.0;
   const double oneX =
       DriveContext::Instance().isDvd ? CdDevice::kDvdSpeedUnit : CdDevice::kCdSpeedUnitSet;
   speedText_->setText(ProgressText::Speed(kibPerSecond, oneX));
 }
 
-void ProgressDlg::ShowReport(double runPercent) {
+void ProgressDlg::ShowProgress(const RipProgress& progress) {
   if (finished_) return;
-  ShowCurrent(runPercent);
-  ShowTotal(ProgressText::TotalPercent(runPercent, run_.bytes, run_.bytesBefore, run_.totalBytes));
-  ShowSpeed();
+  file_->setText(progress.preparing ? QStringLiteral("Prepare encoding...") : path_);
+  ShowCurrent(progress.runPercent);
+  ShowTotal(progress.totalPercent);
+  ShowSpeed(progress.speed);
+  failedText_->setText(QString::number(progress.failedSectors));
 }
 
 void ProgressDlg::ToggleMainWindow() {
@@ -147,19 +158,12 @@ void ProgressDlg::reject() {
   if (cancelRequested_) return;
   cancelRequested_ = true;
   cancel_->setEnabled(false);
-  if (run_.worker) run_.worker->stopRequested = 1;
-  // The dialog stays until the worker has stopped and sent its done signal.
+  if (job_) job_->Cancel();
+  // The dialog stays until every thread of the job has stopped and it has finished.
 }
 
 void ProgressDlg::Finish() {
   if (finished_) return;
-  // The worker hands its done report on just before it sets the run's latch, so the report
-  // can arrive first: look again shortly. One left over from an earlier run waits the same
-  // way until this run is done, and never ends it early.
-  if (run_.done && !run_.done->WaitFor(0)) {
-    QTimer::singleShot(10, this, &ProgressDlg::Finish);
-    return;
-  }
   finished_ = true;
   StorePlacement();
   done(cancelRequested_ ? QDialog::Rejected : QDialog::Accepted);

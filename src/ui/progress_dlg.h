@@ -1,5 +1,7 @@
 #pragma once
 #include <QDialog>
+#include <QPointer>
+#include <functional>
 
 #include "rip/rip_job.h"
 
@@ -9,19 +11,20 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 
-// The rip progress dialog for one run (a track or the disc image): the output file, the
-// run's and the whole rip's percent, the read speed, Cancel, "Open Output Folder" and the
-// switch that hides the main window. It ends on the run's done signal, with Rejected when
-// Cancel was pressed.
+// The rip progress dialog of one rip job: the file being read, its percent and the whole
+// rip's, the read speed, the unreadable sectors so far, Cancel, "Open Output Folder" and the
+// switch that hides the main window. It follows the job's signals and ends on its
+// Finished, with Rejected when Cancel was pressed; a job that finished before the dialog
+// was made ends it at once.
 class ProgressDlg : public QDialog {
   Q_OBJECT
  public:
   // mainWindow is shown or hidden by the switch; openFolder opens the output folder.
-  ProgressDlg(const RipRun& run, QWidget* mainWindow, std::function<void()> openFolder);
+  ProgressDlg(RipJob& job, QWidget* mainWindow, std::function<void()> openFolder);
 
-  // A report of the run's percent: the run's bar, the total bar and the speed follow it.
-  void ShowReport(double runPercent);
-  // The run's done signal: the dialog stores its place and ends.
+  void ShowRun(const RipRun& run);
+  void ShowProgress(const RipProgress& progress);
+  // The job's end: the dialog stores its place and ends.
   void Finish();
 
   bool CancelRequested() const { return cancelRequested_; }
@@ -34,12 +37,13 @@ class ProgressDlg : public QDialog {
  private:
   void ShowCurrent(double percent);
   void ShowTotal(double percent);
-  void ShowSpeed();
+  void ShowSpeed(double bytesPerMs);
   void ToggleMainWindow();
   void PlaceFromSettings();
   void StorePlacement();
 
-  const RipRun run_;
+  QPointer<RipJob> job_;
+  QString path_;
   QWidget* mainWindow_;
   QLineEdit* file_;
   QProgressBar* currentBar_;
@@ -47,6 +51,7 @@ class ProgressDlg : public QDialog {
   QProgressBar* totalBar_;
   QLabel* totalText_;
   QLabel* speedText_;
+  QLabel* failedText_;
   QCheckBox* hideMain_;
   QPushButton* cancel_;
   bool mainVisible_ = true;

@@ -51,12 +51,11 @@ void TakeSet(CMainFrame& frame, const QString& folder, const QString& suffix,
   run.trackNumber = 2;
   run.ordinal = 2;
   run.runCount = 4;
-  run.bytes = 1000;
-  run.bytesBefore = 1000;
-  run.totalBytes = 4000;
-  ProgressDlg dialog(run, nullptr, [] {});
+  RipJob job;  // never started: the dialog shows the figures it is given
+  ProgressDlg dialog(job, nullptr, [] {});
   dialog.show();
-  dialog.ShowReport(62.5);
+  dialog.ShowRun(run);
+  dialog.ShowProgress({62.5, 40.6, 24 * 176.4, 2, false});
   Save(dialog, QDir(folder).filePath("progress" + suffix + ".png"), written);
   dialog.hide();
   frame.SetPlayingRow(-1);

@@ -86,7 +86,11 @@ void TrackList::SetPlayingRow(int row) {
   if (playingRow_ >= 0) PaintRow(playingRow_);
 }
 
-void TrackList::ToggleRow(int row) { SetChecked(row, !IsChecked(row)); }
+void TrackList::ShowChecks(const TrackSelection& selection) {
+  for (int i = 0; i < rowCount(); ++i) SetChecked(i, selection.IsChecked(i));
+}
+
+void TrackList::ToggleRow(int row) { emit CheckClicked(row, !IsChecked(row)); }
 
 void TrackList::PaintRow(int row) {
   static const QIcon on = KorvaneIcon("check_on");

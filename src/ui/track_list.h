@@ -18,6 +18,8 @@ class TrackList : public QTableWidget {
   void UpdateTitles(const QList<TrackRow>& rows);
   bool IsChecked(int row) const;
   void SetChecked(int row, bool checked);
+  // The controller's check marks, row by row.
+  void ShowChecks(const TrackSelection& selection);
   bool IsDataRow(int row) const;
   int PlayingRow() const { return playingRow_; }
   void SetPlayingRow(int row);
@@ -25,6 +27,8 @@ class TrackList : public QTableWidget {
  signals:
   void RowActivated(int row);
   void CheckedChanged();
+  // The user clicked a row's check mark (or pressed space on it): the row's wanted state.
+  void CheckClicked(int row, bool checked);
   void HeaderMenuRequested(const QPoint& globalPos);
   // A click anywhere in the list (the output-folder drop-down closes).
   void Clicked();

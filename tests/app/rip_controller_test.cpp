@@ -17,7 +17,6 @@
 #include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
-#include "rip/rip_worker.h"
 #include "encoders/wav_encoder.h"
 #include "metadata/current_disc.h"
 #include "settings/settings_store.h"
@@ -27,10 +26,9 @@
 
 namespace {
 
-// A front end that records what the controller asks of it. cancelAtRun cancels that run
-// (1-based) as soon as its progress display opens. With processEvents the progress display
-// runs the event loop while it waits, as the window's modal dialog does; onRun is called as
-// each display opens.
+// A front end that records what the controller asks of it. Watch follows a controller's
+// rips as a progress display does: onRun is called as each run starts, and cancelAtRun
+// cancels that run (1-based) as soon as it starts.
 class RecordingHost : public ControllerHost {
  public:
   void SetTrackRows(const QList<TrackRow>& rows) override {
@@ -38,29 +36,16 @@ class RecordingHost : public ControllerHost {
     checked = QList<bool>(rows.size(), false);
     ++rowSets;
   }
+  void ShowChecks(const TrackSelection& selection) override {
+    for (int i = 0; i < checked.size(); ++i) checked[i] = selection.IsChecked(i);
+  }
   void OnDiscInfoChanged(const QList<TrackRow>& rows) override {
     rows_ = rows;
     ++discInfoChanges;
   }
   void OnFormatChanged(FormatId format) override { formatChanges.append(format); }
   int TrackRowCount() const override { return int(rows_.size()); }
-  bool IsRowChecked(int row) const override { return checked.value(row); }
-  void SetRowChecked(int row, bool on) override { checked[row] = on; }
   void SetPlayingRow(int) override {}
-  bool RunProgressDialog(const RipRun& run) override {
-    runs.append(run.path);
-    runDetails.append(run);
-    if (onRun) onRun(run);
-    const bool cancel = run.ordinal == cancelAtRun;
-    if (cancel) run.worker->stopRequested = 1;
-    if (processEvents) {
-      QElapsedTimer timer;
-      timer.start();
-      while (!run.done->WaitFor(5) && timer.elapsed() < 30000) QCoreApplication::processEvents();
-    }
-    EXPECT_TRUE(run.done->WaitFor(30000)) << "no done signal";
-    return !cancel;
-  }
   void ShowMessage(MessageKind kind, const QString& text) override {
     messages.append(text);
     messageKinds.append(kind);
@@ -69,16 +54,31 @@ class RecordingHost : public ControllerHost {
   void OpenFolder(const QString& folder) override { opened.append(folder); }
   bool RunFreeDbLookup() override { return lookup && lookup(); }
 
+  void Watch(MainController& controller) {
+    QObject::connect(&controller, &MainController::RipStarted, &controller, [this](RipJob* job) {
+      QObject::connect(job, &RipJob::RunStarted, job, [this, job](const RipRun& run) {
+        runs.append(run.path);
+        runDetails.append(run);
+        if (onRun) onRun(run);
+        if (run.ordinal == cancelAtRun) job->Cancel();
+      });
+      QObject::connect(job, &RipJob::Progress, job,
+                       [this](const RipProgress& progress) { progressSeen.append(progress); });
+      QObject::connect(job, &RipJob::Finished, job, [this] { ++finishes; });
+    });
+  }
+
   QList<TrackRow> rows_;
   QList<bool> checked;
   QStringList runs, messages, opened;
   QList<RipRun> runDetails;
+  QList<RipProgress> progressSeen;
   QList<MessageKind> messageKinds;
   QList<FormatId> formatChanges;
   int discInfoChanges = 0;
   int rowSets = 0;
+  int finishes = 0;
   int cancelAtRun = 0;
-  bool processEvents = false;
   std::function<void(const RipRun&)> onRun;
   std::function<bool()> lookup;
 };
@@ -116,10 +116,7 @@ class FakeSystemDrive : public ScsiHost {
 
 class RipControllerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    UseTestRipSettings(out_.path());
-    SettingsStore::Instance().autoRipPending = 0;
-  }
+  void SetUp() override { UseTestRipSettings(out_.path()); }
   void TearDown() override {
     VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(0);
     VirtualDriveHost::Instance().Drive(0).ClearFaults();
@@ -159,11 +156,12 @@ class RipControllerTest : public ::testing::Test {
 TEST_F(RipControllerTest, RipsTheTickedTracksBitExactAndUnticksThem) {
   ASSERT_TRUE(disc_.Insert());
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
   ASSERT_EQ(host_.TrackRowCount(), 3);
   EXPECT_EQ(host_.rows_[0].title, "One");
   controller.SelectAll();
-  host_.SetRowChecked(1, false);
+  controller.SetChecked(1, false);
   EXPECT_EQ(controller.CheckedAudioBytes(), host_.rows_[0].bytes + host_.rows_[2].bytes);
 
   const RipResult result = controller.RipCommand();
@@ -178,6 +176,7 @@ TEST_F(RipControllerTest, RipsTheTickedTracksBitExactAndUnticksThem) {
 TEST_F(RipControllerTest, AFreshlyReadDiscIsCheckedAsAutoSelectAllTracksSays) {
   ASSERT_TRUE(disc_.Insert());
   MainController controller(host_);
+  host_.Watch(controller);
   for (const int autoSelect : {1, 0}) {
     SettingsStore::Instance().WriteInt(Key::AutoSelectAllTracks, autoSelect);
     controller.ClearAll();
@@ -195,6 +194,7 @@ TEST_F(RipControllerTest, ATickedDataTrackIsSkipped) {
   QString error;
   ASSERT_TRUE(VirtualDriveHost::Instance().Drive(0).LoadCue(cue, &error)) << error.toStdString();
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
   ASSERT_EQ(host_.TrackRowCount(), 2);
   EXPECT_EQ(host_.rows_[1].title, "Data track");
@@ -214,16 +214,26 @@ TEST_F(RipControllerTest, CancelDuringTheSecondTrackKeepsTheFirstAndStops) {
   SettingsStore::Instance().WriteInt(Key::AutoEjectCD, 1);
   VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(2.0);  // the cancel comes mid-track
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
   controller.SelectAll();
+  // The cancel comes while the second track is read, once the first one's file is written.
+  host_.onRun = [&](const RipRun& run) {
+    if (run.ordinal == 2)
+      EXPECT_TRUE(ProcessEventsUntil([&] { return QFileInfo::exists(TrackFile(1, "One")); }));
+  };
   host_.cancelAtRun = 2;
 
   const RipResult result = controller.RipCommand();
   EXPECT_EQ(result.status, RipResult::Status::Cancelled);
+  EXPECT_EQ(host_.finishes, 1) << "the end comes once";
   EXPECT_EQ(host_.runs.size(), 2);
+  ASSERT_EQ(result.outcomes.size(), 1);
+  EXPECT_EQ(result.outcomes[0].trackIndex, 0);
   EXPECT_EQ(Audio(TrackFile(1, "One")), disc_.TrackAudio(0));
-  EXPECT_FALSE(QFileInfo::exists(TrackFile(2, "Two")));
-  EXPECT_FALSE(QFileInfo::exists(TrackFile(3, "Three")));
+  EXPECT_EQ(FilesUnder(out_.path()),
+            QStringList{QDir(out_.path()).relativeFilePath(TrackFile(1, "One"))})
+      << "no file and no temporary file of the cut-off tracks";
   EXPECT_EQ(host_.checked, (QList<bool>{false, true, true}));
   EXPECT_FALSE(VirtualDriveHost::Instance().Drive(0).IsTrayOpen())
       << "a cancelled rip does not eject";
@@ -234,6 +244,7 @@ TEST_F(RipControllerTest, CancelledBinImageLeavesNoImageButItsCueSheet) {
   SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(FormatId::CueBin));
   VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(1.0);  // 176 sectors: over two seconds
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
   // The cancel comes once the first chunks are in the image's temporary file.
   constexpr qint64 kTwoChunks = 2 * 27 * 2352;
@@ -269,6 +280,7 @@ TEST_F(RipControllerTest, ReadErrorsAreRetriedThenWrittenAsSilenceAndReported) {
   drive.FailSector(disc_.TrackStart(1) + 5, 2);  // reads on the third try
   drive.FailSector(badSector, -1);               // never reads
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
   controller.SelectAll();
 
@@ -289,6 +301,7 @@ TEST_F(RipControllerTest, ReadErrorsAreRetriedThenWrittenAsSilenceAndReported) {
 TEST_F(RipControllerTest, RipWithTheTrayOpenStartsWhenTheDiscArrives) {
   ASSERT_TRUE(disc_.Insert());
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
   VirtualDriveHost::Instance().Drive(0).SetTrayOpen(true);
   QCoreApplication::processEvents();  // the removal
@@ -301,22 +314,26 @@ TEST_F(RipControllerTest, RipWithTheTrayOpenStartsWhenTheDiscArrives) {
   while (controller.RipsRun() == 0 && timer.elapsed() < 10000) QCoreApplication::processEvents();
   ASSERT_EQ(controller.RipsRun(), 1) << "AutoStartRipping is off, yet the pending rip runs";
   EXPECT_EQ(controller.LastRip().outcomes.size(), 3);
-  EXPECT_EQ(SettingsStore::Instance().autoRipPending, 0);
+  EXPECT_FALSE(controller.AutoRipPending());
 }
 
 TEST_F(RipControllerTest, DiscEventsCountOnlyForTheCurrentDrive) {
   ASSERT_TRUE(disc_.Insert());
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
+  // A rip that waits for the disc whose tray it closed.
+  VirtualDriveHost::Instance().Drive(0).SetTrayOpen(true);
+  EXPECT_EQ(controller.RipCommand().status, RipResult::Status::Pending);
+  ASSERT_TRUE(controller.AutoRipPending());
   SettingsStore::Instance().WriteInt(Key::AutoStartRipping, 1);
-  SettingsStore::Instance().autoRipPending = 1;
 
   controller.OnMediaChanged("vcd7", true);
   EXPECT_EQ(controller.RipsRun(), 0);
-  EXPECT_EQ(SettingsStore::Instance().autoRipPending, 1);
+  EXPECT_TRUE(controller.AutoRipPending());
 
   controller.OnMediaChanged(DriveContext::Instance().DeviceName(), false);
-  EXPECT_EQ(SettingsStore::Instance().autoRipPending, 0) << "removal clears a pending rip";
+  EXPECT_FALSE(controller.AutoRipPending()) << "removal clears a pending rip";
   EXPECT_EQ(controller.RipsRun(), 0);
 }
 
@@ -325,10 +342,11 @@ TEST_F(RipControllerTest, RefreshReplacesAFormatTheDiscDoesNotAllow) {
   SettingsStore::Instance().WriteInt(Key::FormatSelected,
                                      ToStored(FormatId::Iso));  // for an audio disc
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
-  const int chosen = SettingsStore::Instance().ReadInt(Key::FormatSelected);
-  EXPECT_EQ(chosen, ToStored(FormatId::Mp3)) << "an audio disc's first format";
-  EXPECT_EQ(SettingsStore::Instance().formatSelected, chosen);
+  EXPECT_EQ(controller.Format(), FormatId::Mp3) << "an audio disc's first format";
+  EXPECT_EQ(SettingsStore::Instance().ReadInt(Key::FormatSelected), ToStored(FormatId::Iso))
+      << "the file keeps the user's choice";
   EXPECT_EQ(host_.formatChanges, QList<FormatId>{FormatId::Mp3})
       << "the toolbar and the radio mark follow";
   controller.RefreshTracks();
@@ -340,6 +358,7 @@ TEST_F(RipControllerTest, WmaFormatRipsTheTicked) {
   ASSERT_TRUE(disc_.Insert());
   SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(FormatId::Wma));
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
   controller.SelectAll();
   const RipResult result = controller.RipCommand();
@@ -367,6 +386,7 @@ TEST_F(RipControllerTest, UseMultipleDevicesStaysOnTheOneRealDrive) {
 
   SettingsStore::Instance().WriteInt(Key::UseMultipleDevices, 1);
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
   controller.SelectAll();
   const RipResult result = controller.RipCommand();
@@ -391,6 +411,7 @@ TEST_F(RipControllerTest, ADriveIndexOutsideTheListMeansTheFirstDrive) {
     store.WriteString(Key::Device, "");
     store.WriteInt(Key::CurrentDriveIndex, stored);
     MainController controller(host_);
+    host_.Watch(controller);
     controller.RefreshTracks();
     EXPECT_EQ(DriveContext::Instance().DeviceName(), DeviceNameOf(drives.first()));
     // A rip moves on from the drive in use, whatever the stored index says.
@@ -411,6 +432,7 @@ TEST_F(RipControllerTest, TheDriveSettingsChangeOnlyWithTheUsersChoice) {
   store.WriteString(Key::Device, "");
   store.WriteInt(Key::CurrentDriveIndex, 0);
   MainController controller(host_);
+  host_.Watch(controller);
   controller.SetPreferredDrive("vcd1");  // --drive vcd1: this run only
   controller.RefreshTracks();
   controller.SelectAll();
@@ -431,21 +453,27 @@ TEST_F(RipControllerTest, TheDriveSettingsChangeOnlyWithTheUsersChoice) {
 TEST_F(RipControllerTest, AStalePendingRipNeitherBlocksARipNorLeavesTheTrayLocked) {
   ASSERT_TRUE(disc_.Insert());
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
   controller.SelectAll();
-  SettingsStore::Instance().autoRipPending = 1;  // left by another drive whose tray was open
+  // A rip left waiting by a tray that was open.
+  VirtualDriveHost::Instance().Drive(0).SetTrayOpen(true);
+  EXPECT_EQ(controller.RipCommand().status, RipResult::Status::Pending);
+  ASSERT_TRUE(controller.AutoRipPending());
+  ASSERT_FALSE(VirtualDriveHost::Instance().Drive(0).IsTrayOpen());
 
   const RipResult result = controller.RipCommand();
   EXPECT_EQ(result.status, RipResult::Status::Done);
   EXPECT_EQ(result.outcomes.size(), 3);
   EXPECT_EQ(Audio(TrackFile(3, "Three")), disc_.TrackAudio(2));
   EXPECT_FALSE(VirtualDriveHost::Instance().Drive(0).IsLocked());
-  EXPECT_EQ(SettingsStore::Instance().autoRipPending, 0);
+  EXPECT_FALSE(controller.AutoRipPending());
 }
 
 TEST_F(RipControllerTest, NothingToRipFromIsNotReportedAsDone) {
   ASSERT_TRUE(disc_.Insert());
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
   VirtualDriveHost::Instance().Drive(0).RemoveDisc();
   const RipResult result = controller.RipCommand();
@@ -459,9 +487,9 @@ TEST_F(RipControllerTest, ADiscEventDuringARipWaitsUntilItEnds) {
   VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
   drive.SetReadThrottleX(2.0);  // the event comes while the first track is read
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
   controller.SelectAll();
-  host_.processEvents = true;
   struct DuringRip {
     bool trayMoved = true;
     QString playerRefusal;
@@ -501,6 +529,7 @@ TEST_F(RipControllerTest, TheNextDrivesRipRunsAfterThePreviousReturned) {
   store.WriteInt(Key::UseMultipleDevices, 1);
   store.WriteInt(Key::AutoStartRipping, 1);
   MainController controller(host_);
+  host_.Watch(controller);
   controller.SetPreferredDrive("vcd0");
   controller.RefreshTracks();
   controller.SelectAll();
@@ -527,31 +556,42 @@ TEST_F(RipControllerTest, TheNextDrivesRipRunsAfterThePreviousReturned) {
             other.TrackAudio(0));
 }
 
-TEST_F(RipControllerTest, EachRunCarriesItsBytesForTheTotalProgress) {
+TEST_F(RipControllerTest, RunsFollowTheDiscAndTheTotalProgressEndsAtItsEnd) {
   ASSERT_TRUE(disc_.Insert());
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
   controller.SelectAll();
-  host_.SetRowChecked(1, false);
-  const int64_t total = controller.CheckedAudioBytes();
+  controller.SetChecked(1, false);
   controller.RipCommand();
   ASSERT_EQ(host_.runDetails.size(), 2);
   const RipRun& one = host_.runDetails[0];
   const RipRun& three = host_.runDetails[1];
-  EXPECT_EQ(one.bytes, host_.rows_[0].bytes);
-  EXPECT_EQ(three.bytes, host_.rows_[2].bytes);
-  EXPECT_EQ(one.bytesBefore, 0);
-  EXPECT_EQ(three.bytesBefore, one.bytes);
-  EXPECT_EQ(one.totalBytes, total);
-  EXPECT_EQ(three.totalBytes, total);
+  EXPECT_EQ(one.trackNumber, 1);
+  EXPECT_EQ(three.trackNumber, 3);
+  EXPECT_EQ(one.ordinal, 1);
+  EXPECT_EQ(three.ordinal, 2);
+  EXPECT_EQ(three.runCount, 2);
+  EXPECT_EQ(three.path, TrackFile(3, "Three"));
+  ASSERT_FALSE(host_.progressSeen.isEmpty());
+  double total = 0;
+  for (const RipProgress& progress : host_.progressSeen) {
+    EXPECT_GE(progress.totalPercent, total) << "the total never goes back";
+    EXPECT_GE(progress.runPercent, 0.0);
+    EXPECT_LE(progress.runPercent, 100.0);
+    EXPECT_GE(progress.speed, 0.0);
+    total = progress.totalPercent;
+  }
+  EXPECT_DOUBLE_EQ(total, 100.0) << "the last report counts every track written";
 }
 
 TEST_F(RipControllerTest, ALookupsResultRenamesTheRowsAndIsCached) {
   ASSERT_TRUE(disc_.Insert());
   MainController controller(host_);
+  host_.Watch(controller);
   controller.RefreshTracks();
   controller.SelectAll();
-  host_.SetRowChecked(0, false);
+  controller.SetChecked(0, false);
   host_.lookup = [&] {
     DiscInfo& info = controller.Disc();
     info.album = "Found";

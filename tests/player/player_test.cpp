@@ -7,9 +7,9 @@
 
 #include "drive/cd_device.h"
 #include "drive/drive_actions.h"
+#include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
-#include "rip/rip_worker.h"
 #include "platform/cd_sector.h"
 #include "player/playback.h"
 #include "player/player_test_support.h"
@@ -54,7 +54,6 @@ class PlayerTest : public ::testing::Test {
     WaitForPlayersToEnd();
     Drive().ClearFaults();
     Drive().SetReadThrottleX(0);
-    DriveContext::Instance().worker = nullptr;
     qunsetenv("KORVANE_AUDIO_DEVICE");
   }
 
@@ -88,7 +87,6 @@ TEST_F(PlayerTest, PlaysEachTrackByteExactThenSilenceToTheBufferEnd) {
     WaitForPlayersToEnd();
     EXPECT_EQ(reports.Ends(), QStringList{"PLAY_NEXT"});
     EXPECT_EQ(sound_.Bytes(), PlayedAudio(disc_.TrackAudio(index)));
-    EXPECT_EQ(DriveContext::Instance().playTrack.load(), index);
     // One report per output buffer, rising to 100.
     const std::vector<double> percents = reports.Percents();
     ASSERT_EQ(percents.size(), size_t(PlayedAudio(disc_.TrackAudio(index)).size() / 8000));
@@ -203,12 +201,12 @@ TEST_F(PlayerTest, RefusesWhatItCannotPlay) {
     EXPECT_EQ(error.text, QString("no track %1: the disc has 6 tracks").arg(c.index + 1));
   }
 
-  RipWorker rip;
-  DriveContext::Instance().worker = &rip;
-  PlayError busy;
-  EXPECT_FALSE(PlayTrack(0, &busy));
-  EXPECT_EQ(busy.kind, PlayError::DriveBusy);
-  DriveContext::Instance().worker = nullptr;
+  {
+    const DriveClaim rip(DriveUse::Rip);
+    PlayError busy;
+    EXPECT_FALSE(PlayTrack(0, &busy));
+    EXPECT_EQ(busy.kind, PlayError::DriveBusy);
+  }
 
   qputenv("KORVANE_AUDIO_DEVICE", "korvane_no_such_pcm");
   PlayError noDevice;

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "drive/drive_context.h"
+#include "player/playback.h"
 #include "support/test_support.h"
 
 QByteArray SoundFile::Bytes() const { return ReadFileBytes(Path()); }
@@ -13,19 +13,20 @@ QByteArray PlayedAudio(const QByteArray& track) {
 }
 
 PlayerReports::PlayerReports() {
-  DriveContext::Instance().SetStatusCallback([this](StatusReport report) {
-    if (report.kind != StatusKind::Player) return;
-    std::lock_guard lock(mutex_);
-    if (report.text == "PLAY_PLAY") {
-      percents_.push_back(report.value);
-    } else {
-      ends_.append(report.text);
-    }
-    changed_.notify_all();
-  });
+  // Direct: the reports are taken on the player's thread, as they come.
+  connection_ = QObject::connect(&PlayerEvents::Instance(), &PlayerEvents::Report,
+                                 [this](const QString& state, double percent) {
+                                   std::lock_guard lock(mutex_);
+                                   if (state == "PLAY_PLAY") {
+                                     percents_.push_back(percent);
+                                   } else {
+                                     ends_.append(state);
+                                   }
+                                   changed_.notify_all();
+                                 });
 }
 
-PlayerReports::~PlayerReports() { DriveContext::Instance().SetStatusCallback({}); }
+PlayerReports::~PlayerReports() { QObject::disconnect(connection_); }
 
 bool PlayerReports::WaitFor(const std::function<bool()>& done, int timeoutMs) {
   std::unique_lock lock(mutex_);

@@ -44,6 +44,7 @@ class PlayerReports {
  private:
   bool WaitFor(const std::function<bool()>& done, int timeoutMs);
 
+  QMetaObject::Connection connection_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   QStringList ends_;

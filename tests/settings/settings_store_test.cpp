@@ -39,7 +39,6 @@ TEST(SettingsStore, LoadsAndSavesTheEightCachedIntegers) {
   EXPECT_EQ(store.accessMethod, 4003);
   EXPECT_EQ(store.subDirAlbum, 0);
   EXPECT_EQ(store.subDirArtist, 1);
-  EXPECT_EQ(store.autoRipPending, 0);
 
   store.windowTop = 33;
   store.Save();

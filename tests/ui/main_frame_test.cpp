@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -23,6 +24,7 @@
 
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
+#include "encoders/output_format.h"
 #include "player/playback.h"
 #include "player/player_test_support.h"
 #include "settings/settings_store.h"
@@ -222,7 +224,7 @@ TEST_F(MainFrameTest, RipFromTheWindowWritesTheFilesWithTheProgressDialog) {
   auto frame = MakeFrame();
   VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(
       4.0);  // reports come while the dialog is open
-  frame->Tracks()->SetChecked(1, false);
+  frame->Controller().SetChecked(1, false);
   QList<double> totals;
   QStringList files;
   QTimer watch;
@@ -271,6 +273,76 @@ TEST_F(MainFrameTest, CancelEndsTheRipAndRemovesThePartialFile) {
   EXPECT_FALSE(QFileInfo::exists(out_.filePath("Band/Record/01 - One.wav")));
   EXPECT_FALSE(QFileInfo::exists(out_.filePath("Band/Record/02 - Two.wav")));
   EXPECT_TRUE(frame->Tracks()->IsChecked(0)) << "a cancelled track stays ticked";
+}
+
+// Whenever the job's end comes (before the dialog exists, while it is open, or with the
+// dialog made before the job starts), the dialog ends exactly once.
+TEST_F(MainFrameTest, TheProgressDialogEndsOnceWheneverTheRipEnds) {
+  auto frame = MakeFrame();
+  enum class Moment { BeforeTheDialog, WhileItIsOpen, DialogBeforeTheStart };
+  for (const Moment moment :
+       {Moment::BeforeTheDialog, Moment::WhileItIsOpen, Moment::DialogBeforeTheStart}) {
+    SCOPED_TRACE(int(moment));
+    RipJob job;
+    RipRequest request;
+    request.device = DriveContext::Instance().device;
+    request.format = CreateOutputFormat(FormatId::Wav);
+    request.tracks = {2};
+    request.naming.outputFolder = out_.path();
+    std::unique_ptr<ProgressDlg> dialog;
+    int ends = 0;
+    const auto makeDialog = [&] {
+      dialog = std::make_unique<ProgressDlg>(job, nullptr, [] {});
+      QObject::connect(dialog.get(), &QDialog::finished, [&] { ++ends; });
+      dialog->open();
+    };
+    if (moment == Moment::DialogBeforeTheStart) makeDialog();
+    ASSERT_TRUE(job.Start(request));
+    if (moment == Moment::BeforeTheDialog) {
+      QElapsedTimer timer;
+      timer.start();
+      while (!job.IsFinished() && timer.elapsed() < 10000) QApplication::processEvents();
+      ASSERT_TRUE(job.IsFinished());
+    }
+    if (moment != Moment::DialogBeforeTheStart) makeDialog();
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < (ends == 0 ? 10000 : 200)) QApplication::processEvents();
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_TRUE(job.IsFinished());
+  }
+}
+
+TEST_F(MainFrameTest, UnreadableSectorsAreCountedWhileTheRipRunsAndNamedPerTrackAtItsEnd) {
+  auto frame = MakeFrame();
+  VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
+  drive.SetReadThrottleX(2.0);  // the dialog stays a moment
+  drive.FailSector(disc_.TrackStart(0) + 30, -1);
+  frame->Controller().SetChecked(1, false);
+  frame->Controller().SetChecked(2, false);
+  QStringList counts;
+  QStringList boxes;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (ProgressDlg* dialog = frame->CurrentProgress())
+      counts << dialog->findChild<QLabel*>("id2029")->text();
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      boxes << box->text();
+      box->accept();
+    }
+  });
+  watch.start(10);
+  frame->Action(11002)->trigger();
+  watch.stop();
+  drive.ClearFaults();
+  drive.SetReadThrottleX(0);
+  EXPECT_TRUE(counts.contains("0") && counts.contains("1")) << counts.join(' ').toStdString();
+  ASSERT_EQ(boxes.size(), 1);
+  EXPECT_TRUE(boxes[0].startsWith("Track 1 had 1 unreadable sectors, written as silence:"))
+      << boxes[0].toStdString();
+  EXPECT_TRUE(boxes[0].endsWith(out_.filePath("Band/Record/01 - One.wav")));
+  EXPECT_TRUE(frame->Tracks()->IsChecked(0)) << "a track with errors stays ticked";
 }
 
 TEST_F(MainFrameTest, ADiscArrivalRefreshesTheList) {
@@ -437,7 +509,7 @@ TEST_F(MainFrameTest, HideMainWindowHoldsForTheRipAndOpensTheNextRipHidden) {
   VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(2.0);  // the dialog stays a moment
   const auto ripLastTrack = [&](const std::function<void(ProgressDlg&, QCheckBox&)>& atOpen) {
     frame->Action(11021)->trigger();
-    frame->Tracks()->SetChecked(2, true);
+    frame->Controller().SetChecked(2, true);
     bool seen = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
