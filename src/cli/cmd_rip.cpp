@@ -67,7 +67,7 @@ class ConsoleHost : public ControllerHost {
     ctx_.out << Qt::endl;
     if (cancelled) return false;
     // The outcome is complete once the done signal came; a failed run is told at the end.
-    if (!run.worker->failed) ctx_.out << "Wrote " << run.path << Qt::endl;
+    if (!run.worker->failed) ctx_.out << "Wrote " << run.worker->outputPath << Qt::endl;
     return true;
   }
 

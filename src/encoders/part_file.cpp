@@ -1,6 +1,7 @@
 #include "encoders/part_file.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
@@ -11,6 +12,8 @@
 namespace {
 
 constexpr int kMaxNameBytes = 255;
+// Numbered names tried when the final name was taken during the run.
+constexpr int kMaxNumberedNames = 999;
 
 QByteArray Native(const QString& path) { return QFile::encodeName(path); }
 
@@ -46,7 +49,42 @@ void SyncFolder(const QString& folder) {
   ::close(fd);
 }
 
+bool Exists(const QByteArray& path) {
+  struct stat st;
+  return ::lstat(path.constData(), &st) == 0;
+}
+
+int RenameReplacing(const QByteArray& from, const QByteArray& to) {
+  return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
+// Renames from to to unless to exists; 0, or the errno (EEXIST when to was taken). A file
+// system without the no-replace rename gets a hard link then an unlink, and one without
+// links a look before the rename (the only form that leaves a moment for a race).
+int RenameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
+  if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+  if (::link(from.constData(), to.constData()) == 0) {
+    ::unlink(from.constData());
+    return 0;
+  }
+  if (errno != EPERM && errno != ENOTSUP && errno != EXDEV) return errno;
+  if (Exists(to)) return EEXIST;
+  return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
 }  // namespace
+
+QString NumberedPath(const QString& path, int n) {
+  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+  const QString name = path.mid(slash + 1);
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  const qsizetype baseEnd = dot > 0 ? dot : name.size();
+  const QString tail = QStringLiteral(" (%1)").arg(n) + name.mid(baseEnd);
+  return path.left(slash + 1) +
+         FitUtf8(name.left(baseEnd), kMaxNameBytes - int(tail.toUtf8().size())) + tail;
+}
 
 QString PartPathFor(const QString& finalPath) {
   const QFileInfo info(finalPath);
@@ -74,6 +112,7 @@ bool PartFile::Create() {
   if (fd < 0) return FailWith(QDir::toNativeSeparators(finalPath_), errno);
   ::close(fd);
   created_ = true;
+  replacesFinal_ = Exists(Native(finalPath_));
   return true;
 }
 
@@ -86,12 +125,24 @@ bool PartFile::Commit() {
   const int syncError = errno;
   ::close(fd);
   if (!synced) return FailWith(QDir::toNativeSeparators(finalPath_), syncError);
-  if (::rename(part.constData(), Native(finalPath_).constData()) != 0) {
-    return FailWith(QDir::toNativeSeparators(finalPath_), errno);
+  if (const int error =
+          replacesFinal_ ? RenameReplacing(part, Native(finalPath_)) : RenameToFreeName(part)) {
+    return FailWith(QDir::toNativeSeparators(finalPath_), error);
   }
   created_ = false;
   SyncFolder(QFileInfo(finalPath_).path());
   return true;
+}
+
+// The final name, or the first free numbered name after it; finalPath_ follows.
+int PartFile::RenameToFreeName(const QByteArray& part) {
+  QString target = finalPath_;
+  for (int n = 2;; ++n) {
+    const int error = RenameWithoutReplacing(part, Native(target));
+    if (error == 0) finalPath_ = target;
+    if (error != EEXIST || n > kMaxNumberedNames) return error;
+    target = NumberedPath(finalPath_, n);
+  }
 }
 
 void PartFile::Discard() {

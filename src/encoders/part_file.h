@@ -16,9 +16,12 @@ class PartFile {
 
   // Creates the folder when it is missing and an empty file at the temporary name (a stale
   // one of this process goes first; a link there is never followed). False with ErrorText.
+  // Whatever has the final name now (an earlier rip's file, a link) is what Commit replaces.
   bool Create();
-  // Flushes the finished file to the disk and renames it to the final name. Whatever is at
-  // the final name (an earlier file, a link) is replaced, never written through.
+  // Flushes the finished file to the disk and renames it to the final name. What had the
+  // final name at Create is replaced, never written through; a file that took the name
+  // after Create is never replaced: the file takes the next free numbered name instead
+  // ("NAME (2).EXT"), and FinalPath says which.
   bool Commit();
   // Removes the temporary file.
   void Discard();
@@ -31,13 +34,19 @@ class PartFile {
 
  private:
   bool FailWith(const QString& what, int error);
+  int RenameToFreeName(const QByteArray& part);
 
   QString finalPath_;
   QString partPath_;
   QString errorText_;
   bool created_ = false;
+  bool replacesFinal_ = false;  // the final name was taken at Create
 };
 
 // The temporary name of a final path: ".NAME.PID.part" in the same folder. A long NAME is
 // cut (never inside a character) so that the temporary name fits where the final one does.
 QString PartPathFor(const QString& finalPath);
+
+// The path with " (n)" in front of the extension of its file name ("a/Song (2).wav"); the
+// name is cut in front of it (never inside a character) to stay within the name limit.
+QString NumberedPath(const QString& path, int n);

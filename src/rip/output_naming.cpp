@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "encoders/output_format.h"
+#include "encoders/part_file.h"
 #include "metadata/disc_info.h"
 #include "settings/settings_store.h"
 
@@ -137,8 +138,9 @@ OutputPath BuildTrackPath(int trackIndex, const OutputFormat& format, const Disc
   };
   if (settings.subDirArtist) addFolder(info.GetTrackArtist(trackIndex));
   if (settings.subDirAlbum) addFolder(info.album);
-  const QString name =
-      CleanComponent(TrackFileName(trackIndex, info, settings), ComponentKind::File);
+  QString name = CleanComponent(TrackFileName(trackIndex, info, settings), ComponentKind::File);
+  // An empty name would make a hidden file of the extension alone.
+  if (name.isEmpty()) name = TwoDigitNumber(trackIndex);
   return PlaceFile(folder, name, format.Extension());
 }
 
@@ -149,6 +151,13 @@ OutputPath BuildImagePath(const OutputFormat& format, const QString& volumeLabel
   OutputPath result = PlaceFile(FolderRoot(settings.outputFolder), base, format.Extension());
   MakeUniquePath(result.path, now);
   return result;
+}
+
+QString UniqueInRun(const QString& path, QSet<QString>& takenThisRun) {
+  QString unique = path;
+  for (int n = 2; takenThisRun.contains(unique); ++n) unique = NumberedPath(path, n);
+  takenThisRun.insert(unique);
+  return unique;
 }
 
 bool CreateOutputDirectory(const QString& path) { return QDir().mkpath(QFileInfo(path).path()); }

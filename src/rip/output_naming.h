@@ -1,5 +1,6 @@
 #pragma once
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 
 #include "platform/ids.h"
@@ -41,10 +42,16 @@ QString TrackFileName(int trackIndex, const DiscInfo& info, const NamingSettings
 
 // The output folder, then the artist and album folders when asked for, then the track's
 // name and the format's extension. Every part taken from the disc information is made a
-// safe name component, so a title never adds a folder or leaves the output folder.
-// The folder is created. An existing file of the same name will be overwritten.
+// safe name component, so a title never adds a folder or leaves the output folder; a name
+// left empty becomes the track's two-digit number. The folder is created. An existing file
+// of the same name will be overwritten.
 OutputPath BuildTrackPath(int trackIndex, const OutputFormat& format, const DiscInfo& info,
                           const NamingSettings& settings);
+
+// Within one rip each track gets a file of its own: the path, or when an earlier track of
+// the run took it, the first numbered form of it ("NAME (2).EXT") that none took. The
+// result is added to takenThisRun.
+QString UniqueInRun(const QString& path, QSet<QString>& takenThisRun);
 
 // The output folder, the volume label (or "IMAGE" when the disc has none) and the
 // format's extension; when that file exists, a time stamp is added so the old image stays.

@@ -61,6 +61,7 @@ TrackOutcome NotStarted(TrackOutcome outcome) {
 
 // The outcome of a worker whose thread has ended.
 TrackOutcome Finished(TrackOutcome outcome, const RipWorker& worker) {
+  outcome.path = worker.outputPath;  // a name taken meanwhile made the file take another
   outcome.failedSectors = worker.failedSectors;
   outcome.failed = worker.failed;
   outcome.errorText = worker.errorText;
@@ -166,11 +167,13 @@ bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides
   const NamingSettings naming = NamingFor(overrides);
   TrackWorker worker(*device, format, &disc_);
   worker.statusCallback = WorkerCallback(done_);
+  QSet<QString> takenThisRun;
   for (int n = 0; n < tracks.size(); ++n) {
     const int i = tracks[n];
     host_.SetPlayingRow(i);
     context.playTrack = i;
-    const OutputPath output = BuildTrackPath(i, format, disc_, naming);
+    OutputPath output = BuildTrackPath(i, format, disc_, naming);
+    output.path = UniqueInRun(output.path, takenThisRun);
     if (!output.folderReady)
       host_.ShowMessage(MessageKind::Warning,
                         LanguageManager::Instance().Text(kCantCreateDirectoryTextId));

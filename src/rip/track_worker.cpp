@@ -69,8 +69,11 @@ void TrackWorker::Encode(const Range& range, const TrackFacts& facts, const TagR
     const QString why = codec_->ErrorText();
     Fail(QDir::toNativeSeparators(outputPath) + ": " +
          (why.isEmpty() ? QStringLiteral("the file could not be written") : why));
-  } else if (!stopRequested && !file.Commit()) {
-    Fail(file.ErrorText());
+  } else if (!stopRequested) {
+    if (file.Commit())
+      outputPath = file.FinalPath();
+    else
+      Fail(file.ErrorText());
   }
 }
 

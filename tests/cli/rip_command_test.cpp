@@ -86,6 +86,32 @@ TEST_F(RipCommandTest, ArgumentsAndUnavailableFormats) {
   EXPECT_TRUE(QFileInfo::exists(TrackFile(2, "Se_cond")));
 }
 
+// Titles that all name one file under a template of the title alone, and two titles alike:
+// every track keeps a file of its own, numbered after the first.
+TEST_F(RipCommandTest, TracksThatWouldShareANameEachGetAFile) {
+  ASSERT_EQ(RunCli(config_.Dir(), {"config", "set", "Options", "FileNameFormat", "40150"}).exitCode,
+            0);
+  ASSERT_EQ(
+      RunCli(config_.Dir(), {"config", "set", "Options", "AdvancedFileFormat", "%T"}).exitCode, 0);
+  const TestDisc dots(
+      {TestTrack(20, ".", "Band"), TestTrack(20, "..", "Band"), TestTrack(20, "...", "Band"),
+       TestTrack(20, "Same", "Band"), TestTrack(20, "Same", "Band")},
+      "Record", "Band");
+  const ProcessResult r =
+      RunCli(config_.Dir(),
+             {"--virtual-disc", dots.CuePath(), "rip", "--format", "wav", "--out", out_.path()},
+             {"KORVANE_VIRTUAL_FAULTS="});
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  const QStringList names{"_.wav", "_ (2).wav", "_ (3).wav", "Same.wav", "Same (2).wav"};
+  for (int i = 0; i < names.size(); ++i) {
+    const QString file = out_.filePath("Band/Record/" + names[i]);
+    EXPECT_EQ(ReadFileBytes(file).mid(WavEncoder::kHeaderBytes), dots.TrackAudio(i))
+        << names[i].toStdString();
+    EXPECT_TRUE(r.out.contains("Wrote " + file.toUtf8())) << r.out.toStdString();
+  }
+  EXPECT_EQ(FilesUnder(out_.path()).size(), names.size());
+}
+
 // korvane-cli ripping in the background, so that the test can signal it mid-track.
 class BackgroundRip {
  public:

@@ -70,6 +70,8 @@ TEST_F(OutputNamingTest, TrackPathsFromPatternsTemplatesAndNames) {
        false, "[1994] Live 09 %% TBand.mp3"},
       {"title of dots only", 0, "..", NamingPattern::Advanced, "%T", false, false, "_.mp3"},
       {"empty title", 0, "", NamingPattern::TrackTitle, "", false, false, "01 - .mp3"},
+      {"empty name becomes the number", 4, "", NamingPattern::Advanced, "%T", false, false,
+       "05.mp3"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -83,6 +85,14 @@ TEST_F(OutputNamingTest, TrackPathsFromPatternsTemplatesAndNames) {
     EXPECT_TRUE(p.folderReady);
     EXPECT_TRUE(QFileInfo(p.path).dir().exists());
   }
+}
+
+TEST(UniqueInRun, ANameTakenEarlierInTheRunGetsTheNextFreeNumber) {
+  QSet<QString> taken;
+  const QStringList asked{"/m/a.wav", "/m/a.wav", "/m/a (2).wav", "/m/a.wav", "/m/b.wav"};
+  const QStringList given{"/m/a.wav", "/m/a (2).wav", "/m/a (2) (2).wav", "/m/a (3).wav",
+                          "/m/b.wav"};
+  for (int i = 0; i < asked.size(); ++i) EXPECT_EQ(UniqueInRun(asked[i], taken), given[i]) << i;
 }
 
 TEST_F(OutputNamingTest, DiscNamesNeverLeaveTheOutputFolder) {
