@@ -217,35 +217,81 @@ TEST_F(RipCommandTest, ALinkAtTheFinalNameIsReplacedNotWrittenThrough) {
   EXPECT_EQ(ReadFileBytes(victim), "not a rip");
 }
 
-// A full disk: a small tmpfs where mounting works, else a file-size limit on the process.
+// A run of korvane-cli on a full disk, and what it left there.
+struct FullDiskRun {
+  ProcessResult result;
+  QString reason;  // what the system says of the full disk
+  QStringList left;
+};
+
+// Runs korvane-cli with args and "--out folder" on a disk of kilobytes: a small tmpfs at
+// folder where mounting works, else a file-size limit on the process.
+FullDiskRun RunOnAFullDisk(const QStringList& args, const QString& folder, int kilobytes) {
+  if (!QDir().mkpath(folder)) return {};
+  const bool mounted = ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0,
+                               QString("size=%1k").arg(kilobytes).toLatin1().constData()) == 0;
+  const QStringList all = args + QStringList{"--out", folder};
+  FullDiskRun run;
+  if (mounted) {
+    run.result = RunProgram(BinDir() + "/korvane-cli", all, {"KORVANE_VIRTUAL_FAULTS="});
+  } else {
+    // Blocks of at most 1 KB; an ignored SIGXFSZ makes the write fail with EFBIG instead.
+    run.result = RunProgram(
+        "/bin/sh",
+        QStringList{"-c", QString("ulimit -f %1; trap '' XFSZ; exec \"$0\" \"$@\"").arg(kilobytes),
+                    BinDir() + "/korvane-cli"} +
+            all,
+        {"KORVANE_VIRTUAL_FAULTS="});
+  }
+  run.left = FilesUnder(folder);
+  if (mounted) ::umount(QFile::encodeName(folder).constData());
+  run.reason = mounted ? "No space left on device" : "File too large";
+  return run;
+}
+
 TEST_F(RipCommandTest, AFullDiskNamesTheFileAndTheReasonAndLeavesNothing) {
   const QString full = out_.filePath("full");
-  ASSERT_TRUE(QDir().mkdir(full));
-  const bool mounted =
-      ::mount("tmpfs", QFile::encodeName(full).constData(), "tmpfs", 0, "size=64k") == 0;
-  ProcessResult r;
-  const QStringList args{"--config-dir",  config_.Dir(), "--virtual-disc",
-                         disc_.CuePath(), "rip",         "--format",
-                         "wav",           "--out",       full};
-  if (mounted) {
-    r = RunProgram(BinDir() + "/korvane-cli", args, {"KORVANE_VIRTUAL_FAULTS="});
-  } else {
-    // 64 blocks of at most 1 KB; an ignored SIGXFSZ makes the write fail with EFBIG instead.
-    r = RunProgram("/bin/sh",
-                   QStringList{"-c", "ulimit -f 64; trap '' XFSZ; exec \"$0\" \"$@\"",
-                               BinDir() + "/korvane-cli"} +
-                       args,
-                   {"KORVANE_VIRTUAL_FAULTS="});
-  }
-  const QStringList left = FilesUnder(full);
-  if (mounted) ::umount(QFile::encodeName(full).constData());
+  const FullDiskRun run = RunOnAFullDisk(
+      {"--config-dir", config_.Dir(), "--virtual-disc", disc_.CuePath(), "rip", "--format", "wav"},
+      full, 64);
+  const ProcessResult& r = run.result;
   EXPECT_EQ(r.exitCode, 4) << r.err.toStdString();
   const QString file = full + "/Band/Record/01 - First.wav";
-  const QString reason = mounted ? "No space left on device" : "File too large";
-  EXPECT_TRUE(r.err.contains(QString("track 1 failed: %1: %2").arg(file, reason).toUtf8()))
+  EXPECT_TRUE(r.err.contains(QString("track 1 failed: %1: %2").arg(file, run.reason).toUtf8()))
       << r.err.toStdString();
   EXPECT_FALSE(r.out.contains("Wrote")) << r.out.toStdString();
-  EXPECT_TRUE(left.isEmpty()) << left.join(", ").toStdString();
+  EXPECT_TRUE(run.left.isEmpty()) << run.left.join(", ").toStdString();
+}
+
+// Every format names the system's reason when the disk fills in the middle of a write.
+TEST_F(RipCommandTest, AFullDiskNamesTheSystemsReasonForEveryFormat) {
+  DiscImages data;
+  const QString dataCue = data.Write({{"MODE1/2048", 100, {}, {}, "DATA"}});
+  const struct {
+    const char* format;
+    QString cue;
+    QString what;
+    QString file;
+  } cases[] = {
+      {"mp3", disc_.CuePath(), "track 1", "Band/Record/01 - First.mp3"},
+      {"ogg", disc_.CuePath(), "track 1", "Band/Record/01 - First.ogg"},
+      {"aac", disc_.CuePath(), "track 1", "Band/Record/01 - First.aac"},
+      {"bin", disc_.CuePath(), "the disc image", "IMAGE.bin"},
+      {"iso", dataCue, "the disc image", "DATA.iso"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.format);
+    const QString full = out_.filePath(c.format);
+    const FullDiskRun run = RunOnAFullDisk(
+        {"--config-dir", config_.Dir(), "--virtual-disc", c.cue, "rip", "--format", c.format}, full,
+        8);
+    EXPECT_EQ(run.result.exitCode, 4) << run.result.err.toStdString();
+    EXPECT_TRUE(run.result.err.contains(
+        QString("%1 failed: %2/%3: %4").arg(c.what, full, c.file, run.reason).toUtf8()))
+        << run.result.err.toStdString();
+    EXPECT_FALSE(run.left.contains(c.file));
+    EXPECT_TRUE(run.left.filter(".part").isEmpty()) << run.left.join(", ").toStdString();
+  }
 }
 
 TEST_F(RipCommandTest, AFailedTrackSaysWhyAndIsNotReportedWritten) {
