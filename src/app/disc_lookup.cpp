@@ -1,6 +1,7 @@
 #include "app/disc_lookup.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include "drive/drive_context.h"
 #include "metadata/current_disc.h"
@@ -59,8 +60,11 @@ void DiscLookup::Conclude(const LookupReport& report) {
   if (report.state == LookupReport::State::Succeeded) {
     // The server names one artist for the disc.
     if (info_.GetVariousArtists() != 0) info_.SetVariousArtists(0);
-    info_.SaveToCache();
     outcome_.status = LookupOutcome::Status::Found;
+    outcome_.cached = info_.SaveToCache();
+    if (!outcome_.cached)
+      outcome_.message = QStringLiteral("the disc cache could not be written: ") +
+                         QDir::toNativeSeparators(DiscInfo::CachePath());
     return;
   }
   if (!report.text.trimmed().isEmpty()) outcome_.message = report.text.trimmed();

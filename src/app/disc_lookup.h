@@ -15,7 +15,8 @@ bool LoadDiscInformation(DiscInfo& info);
 struct LookupOutcome {
   enum class Status { Running, Found, NotFound, Failed, NoDisc };
   Status status = Status::Running;
-  QString message;  // the last status line, for NotFound and Failed
+  QString message;     // the last status line, for NotFound and Failed; why cached is false
+  bool cached = true;  // Found: the disc cache holds the result too
 };
 
 // A freedb lookup of the disc in the current drive, from the client's start to the stored

@@ -128,6 +128,7 @@ int RunLookup(CliContext& ctx) {
   } else {
     PrintRecord(ctx, info);
   }
+  if (!outcome.cached) return Fail(ctx, Exit::Failed, outcome.message);
   return Exit::Ok;
 }
 

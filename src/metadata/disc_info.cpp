@@ -112,9 +112,10 @@ bool DiscInfo::SaveToCache() const {
   } else {
     addIfChanged(QStringLiteral("Disc_Artist"), artist, Latin(kUnknownArtist));
   }
-  if (!entries.isEmpty()) Cache().WriteStrings(discId, entries);
-  return true;
+  return entries.isEmpty() || Cache().WriteStrings(discId, entries);
 }
+
+QString DiscInfo::CachePath() { return Cache().Path(); }
 
 void DiscInfo::AddNumberedKeys(QList<std::pair<QString, QString>>& entries, const char* prefix,
                                int count, const std::function<QString(int)>& value,

@@ -47,8 +47,10 @@ class DiscInfo {
   // the disc is not in the cache.
   bool LoadFromCache();
   // Writes every value that differs from its default. Keys whose value went back to the
-  // default stay in the file.
+  // default stay in the file. False when the cache could not be written (a full disk).
   bool SaveToCache() const;
+  // Where the disc cache is.
+  static QString CachePath();
 
   // The "VA" key of the disc's section: 1 when every track has an artist of its own.
   int GetVariousArtists() const;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -162,6 +164,29 @@ TEST_F(LookupCommand, NotFoundLeavesTheCacheAlone) {
   EXPECT_EQ(info.exitCode, 0);
   EXPECT_FALSE(QJsonDocument::fromJson(info.out).object()["cached"].toBool());
   EXPECT_FALSE(QFile::exists(config_.File("discs.ini"))) << "info only reads";
+}
+
+// The disc cache on a full disk (a small tmpfs, filled; where mounting is not allowed, a
+// folder in the way of the cache's lock): the lookup shows what it found but fails.
+TEST_F(LookupCommand, ACacheThatCannotBeWrittenFailsTheLookupAndSaysSo) {
+  const QString full = config_.File("full");
+  ASSERT_TRUE(QDir().mkpath(full));
+  const QByteArray native = QFile::encodeName(full);
+  const bool mounted = ::mount("tmpfs", native.constData(), "tmpfs", 0, "size=8k") == 0;
+  if (mounted) {
+    WriteFileBytes(full + "/filler", QByteArray(64 * 1024, 'x'));  // as much as fits
+  } else {
+    ASSERT_TRUE(QDir().mkpath(full + "/discs.ini.lock"));
+  }
+  CddbTestServer server(CddbTestServer::Mode::Line);
+  Serve(server);
+  const ProcessResult r = RunCli(full, Args(server.Port()));
+  if (mounted) ::umount(native.constData());
+  EXPECT_EQ(r.exitCode, 4) << r.err.constData();
+  EXPECT_TRUE(r.err.contains("the disc cache could not be written: " +
+                             QFile::encodeName(full + "/discs.ini")))
+      << r.err.constData();
+  EXPECT_TRUE(r.out.contains("Loop Album")) << "what was found is shown";
 }
 
 TEST_F(LookupCommand, NetworkFailuresAndBadOptions) {

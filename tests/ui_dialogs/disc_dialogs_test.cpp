@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QPushButton>
 #include <QTimer>
 
@@ -123,6 +124,20 @@ TEST_F(DiscDialogs, LookupFindsTheDiscAndApplyEndsWithOk) {
   EXPECT_EQ(info_.album, "Loop Album");
   apply->click();
   EXPECT_EQ(dlg->result(), QDialog::Accepted);
+}
+
+// A folder in the way of the disc cache's lock: the cache cannot be written.
+TEST_F(DiscDialogs, ALookupWhoseCacheCannotBeWrittenSaysSo) {
+  QFile::remove(config_.File("discs.ini.lock"));
+  ASSERT_TRUE(QDir().mkpath(config_.File("discs.ini.lock")));
+  CddbTestServer server(CddbTestServer::Mode::Line);
+  server.SetQueryAnswer("200 rock " + id_ + " Loop Artist / Loop Album\r\n");
+  server.AddEntry("rock", id_, entry_);
+  UseServer(server.Port());
+  auto dlg = Lookup();
+  EXPECT_TRUE(
+      dlg->LogText().endsWith("the disc cache could not be written: " + config_.File("discs.ini")))
+      << dlg->LogText().toStdString();
 }
 
 TEST_F(DiscDialogs, SeveralMatchesTakeTheFirst) {

@@ -194,7 +194,11 @@ void FreeDBDlg::OnEnded() {
   const LookupOutcome outcome = lookup_->Outcome();
   lookup_.reset();
   progress_->setValue(100);
-  if (outcome.status == LookupOutcome::Status::Found) return EndWithSuccess();
+  if (outcome.status == LookupOutcome::Status::Found) {
+    EndWithSuccess();
+    if (!outcome.cached) AppendLine(outcome.message);
+    return;
+  }
   // A failure on the way (network, proxy, server) shows its own text; "not found" is
   // kept for the server's answer that it does not know the disc.
   if (outcome.status == LookupOutcome::Status::Failed && !outcome.message.isEmpty()) {
