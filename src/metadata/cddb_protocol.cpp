@@ -1,5 +1,6 @@
 #include "metadata/cddb_protocol.h"
 
+#include <QList>
 #include <QStringDecoder>
 #include <algorithm>
 
@@ -71,6 +72,16 @@ QByteArray AnswerReader::Take() {
   length_ = 0;
   ScanNewLines();
   return answer;
+}
+
+QString EntryFault(const QByteArray& answer) {
+  if (!answer.endsWith("\n.\r\n") && !answer.endsWith("\n.\n"))
+    return QStringLiteral("the entry ends without its closing \".\" line");
+  const QList<QByteArray> lines = answer.split('\n');
+  const bool keyed = std::any_of(lines.begin() + 1, lines.end(), [](const QByteArray& line) {
+    return !line.startsWith('#') && line.indexOf('=') > 0;
+  });
+  return keyed ? QString() : QStringLiteral("the entry holds no keys");
 }
 
 QString DecodeAnswer(const QByteArray& bytes) {

@@ -41,6 +41,11 @@ class AnswerReader {
   qsizetype length_ = 0;     // of the complete answer; 0 while incomplete
 };
 
+// Why a "cddb read" answer of code 210 is not a whole database entry: it lacks the line
+// holding only "." that closes it (an answer cut short), or it holds no "KEY=value" line.
+// Empty when the entry is whole.
+QString EntryFault(const QByteArray& answer);
+
 // Text of a CDDB answer: UTF-8 when the bytes are valid UTF-8 (protocol level 6), else
 // Windows-1252 (level 5 servers).
 QString DecodeAnswer(const QByteArray& bytes);

@@ -31,9 +31,19 @@ std::unique_ptr<FreeDbClient> FreeDbClient::Create(FreeDbAccess access) {
   return std::make_unique<FreeDbTcpClient>();
 }
 
-void FreeDbClient::SetTimeouts(int connectMs, int answerMs) {
+FreeDbClient::FreeDbClient() {
+  lookupTimer_.setSingleShot(true);
+  QObject::connect(&lookupTimer_, &QTimer::timeout, [this] {
+    FailAt(FreeDb::Text::NetworkFailed,
+           QStringLiteral("timed out after %1 s, the limit of the whole lookup")
+               .arg(lookupTimeoutMs_ / 1000.0));
+  });
+}
+
+void FreeDbClient::SetTimeouts(int connectMs, int answerMs, int lookupMs) {
   connectTimeoutMs_ = connectMs;
   answerTimeoutMs_ = answerMs;
+  lookupTimeoutMs_ = lookupMs;
 }
 
 bool FreeDbClient::Run(DiscInfo* info, const TocAddresses& toc) {
@@ -46,6 +56,7 @@ bool FreeDbClient::Run(DiscInfo* info, const TocAddresses& toc) {
   matchedId_.clear();
   finished_ = false;
   notFound_ = false;
+  lookupTimer_.start(lookupTimeoutMs_);
   Report(FreeDb::Text::DiscId, QStringLiteral(" %1").arg(DiscIdText(ComputeDiscId(toc))), 5);
   if (!Setup()) {
     Fail(FreeDb::Text::NetworkFailed);
@@ -63,7 +74,10 @@ QString FreeDbClient::Line(int textId, const QString& extra) const {
 void FreeDbClient::Deliver(LookupReport report) {
   if (finished_) return;  // one lookup, one end
   const bool ends = report.Ends();
-  if (ends) finished_ = true;
+  if (ends) {
+    finished_ = true;
+    lookupTimer_.stop();
+  }
   qCDebug(lcFreeDb) << int(report.state) << report.value << report.text;
   if (reporter_) reporter_(std::move(report));
   if (ends) OnFinished();
@@ -82,8 +96,8 @@ void FreeDbClient::FailAt(int textId, const QString& cause) {
        QStringLiteral("%1:%2: %3").arg(settings_.server, QString::number(settings_.port), cause));
 }
 
-QString FreeDbClient::TimedOut(int ms) {
-  return QStringLiteral("timed out after %1 s").arg(ms / 1000.0);
+QString FreeDbClient::TimedOut(int ms, const QString& waitingFor) {
+  return QStringLiteral("timed out after %1 s waiting for %2").arg(ms / 1000.0).arg(waitingFor);
 }
 
 bool FreeDbClient::Connect() {
@@ -135,6 +149,8 @@ int FreeDbClient::Finish(const QByteArray& entry) {
 
 void FreeDbClient::FinishWithAnswer(const QByteArray& answer) {
   if (Cddb::AnswerCode(answer) != 210) return Fail(FreeDb::Text::UnknownCode);
+  if (const QString fault = Cddb::EntryFault(answer); !fault.isEmpty())
+    return FailAt(FreeDb::Text::NetworkFailed, fault);
   Finish(answer);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -76,17 +77,21 @@ class FreeDbClient {
 
   static constexpr int kConnectTimeoutMs = 15000;
   static constexpr int kAnswerTimeoutMs = 30000;
+  // The whole lookup, however quickly each step is answered.
+  static constexpr int kLookupTimeoutMs = 60000;
 
   // The HTTP client or the line-protocol client.
   static std::unique_ptr<FreeDbClient> Create(FreeDbAccess access);
 
+  FreeDbClient();
   virtual ~FreeDbClient() = default;
 
   void SetSettings(const FreeDbClientSettings& settings) { settings_ = settings; }
   void SetReporter(Reporter reporter) { reporter_ = std::move(reporter); }
   // The interface texts by number; the language manager's unless set.
   void SetTextSource(TextSource source) { texts_ = std::move(source); }
-  void SetTimeouts(int connectMs, int answerMs);
+  // The limits of connecting, of each answer, and of the whole lookup.
+  void SetTimeouts(int connectMs, int answerMs, int lookupMs = kLookupTimeoutMs);
 
   // Starts the lookup of the disc with this table of contents. False, with nothing
   // reported, when there is no record or the table has no valid track count.
@@ -124,8 +129,8 @@ class FreeDbClient {
   void Fail(int textId, const QString& extra = QString());
   // Fail with the status line naming the server and the cause: "TEXT host:port: cause".
   void FailAt(int textId, const QString& cause);
-  // "timed out after 30 s"
-  static QString TimedOut(int ms);
+  // "timed out after 30 s waiting for an answer": the limit of one step ended the lookup.
+  static QString TimedOut(int ms, const QString& waitingFor = QStringLiteral("an answer"));
   // Called once when the lookup has ended, to drop connections and timers.
   virtual void OnFinished() {}
 
@@ -140,6 +145,7 @@ class FreeDbClient {
   QString matchedId_;
   int connectTimeoutMs_ = kConnectTimeoutMs;
   int answerTimeoutMs_ = kAnswerTimeoutMs;
+  int lookupTimeoutMs_ = kLookupTimeoutMs;
 
  private:
   // Hands the report on, unless the lookup has ended; an ending report ends it.
@@ -149,6 +155,7 @@ class FreeDbClient {
 
   Reporter reporter_;
   TextSource texts_;
+  QTimer lookupTimer_;  // the limit of the whole lookup
   bool finished_ = false;
   bool notFound_ = false;
 };

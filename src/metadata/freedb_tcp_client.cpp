@@ -57,7 +57,8 @@ FreeDbTcpClient::FreeDbTcpClient() {
   timer_.setSingleShot(true);
   QObject::connect(&timer_, &QTimer::timeout, [this] {
     if (state_ == kConnecting)
-      return FailAt(FreeDb::Text::CannotConnect, TimedOut(connectTimeoutMs_));
+      return FailAt(FreeDb::Text::CannotConnect,
+                    TimedOut(connectTimeoutMs_, QStringLiteral("the connection")));
     FailAt(FreeDb::Text::NetworkFailed, TimedOut(answerTimeoutMs_));
   });
 }
