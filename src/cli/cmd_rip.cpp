@@ -1,4 +1,5 @@
 // rip [--format F] [--tracks 1,3-5] [--out DIR]: the Rip command without a window.
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 #include "cli/track_list.h"
 #include "drive/drive_context.h"
 #include "encoders/output_format.h"
+#include "encoders/part_file.h"
 #include "encoders/rip_worker.h"
 #include "settings/settings_store.h"
 
@@ -90,11 +92,23 @@ class ConsoleHost : public ControllerHost {
 };
 
 // SIGTERM and SIGHUP (a closed terminal, a service stop) cancel like Ctrl-C: the track under
-// way is dropped, never left half-written under its name.
+// way is dropped, never left half-written under its name. A second one ends the process at
+// once, its temporary files removed, for a user who will not wait for the cancel.
 constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
+void OnCancelSignal(int signal) {
+  if (!interrupted.exchange(true)) {
+    static const char kCancelling[] =
+        "\nkorvane-cli: cancelling; press Ctrl-C again to stop at once\n";
+    (void)!::write(STDERR_FILENO, kCancelling, sizeof kCancelling - 1);
+    return;
+  }
+  RemovePartFilesNow();
+  ::_exit(128 + signal);
+}
+
 void CatchCancelSignals() {
-  for (int signal : kCancelSignals) std::signal(signal, [](int) { interrupted = true; });
+  for (int signal : kCancelSignals) std::signal(signal, OnCancelSignal);
 }
 
 void ReleaseCancelSignals() {

@@ -4,6 +4,7 @@
 
 #include "drive/cd_device.h"
 #include "platform/log.h"
+#include "platform/stop_request.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ TryResult ReadWithTries(CdDevice& drive, int lba, int count, uint8_t* out, int t
 
 AudioReadOutcome ReadAudioOrSilence(CdDevice& drive, int lba, int count, uint8_t* out,
                                     const std::atomic<int>* stop) {
+  const StopRequestScope scope(stop);
   AudioReadOutcome outcome;
   const TryResult whole = ReadWithTries(drive, lba, count, out, kAudioRequestTries, stop);
   outcome.stopped = whole == TryResult::Stopped;

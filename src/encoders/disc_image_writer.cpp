@@ -8,6 +8,7 @@
 #include "drive/cd_device.h"
 #include "encoders/codec_file.h"
 #include "encoders/part_file.h"
+#include "platform/stop_request.h"
 
 namespace {
 constexpr int kSpareSectors = 16;  // room for the one extra sector of the last chunk
@@ -84,6 +85,7 @@ bool DiscImageWriter::CopyDisc(CodecFile& file) {
 }
 
 int DiscImageWriter::ReadChunk(uint32_t first, int count, uint8_t* out) {
+  const StopRequestScope scope(&stopRequested);
   for (int attempt = 0; attempt <= kChunkRetries; ++attempt) {
     if (stopRequested) return 0;
     if (ReadSectors(first, count, out)) return 1;

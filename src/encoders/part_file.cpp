@@ -6,14 +6,44 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
 constexpr int kMaxNameBytes = 255;
 // Numbered names tried when the final name was taken during the run.
 constexpr int kMaxNumberedNames = 999;
+
+// The temporary files being written, in storage a signal handler may read: a slot's path
+// is complete before its flag says it is in use.
+struct PartSlot {
+  std::atomic<bool> used{false};
+  char path[PATH_MAX] = {};
+};
+constexpr int kPartSlots = 16;
+PartSlot partSlots[kPartSlots];
+std::mutex claimingSlot;
+
+int ListPart(const QByteArray& path) {
+  if (path.size() >= PATH_MAX) return -1;
+  const std::lock_guard lock(claimingSlot);
+  for (int i = 0; i < kPartSlots; ++i) {
+    if (partSlots[i].used.load()) continue;
+    std::memcpy(partSlots[i].path, path.constData(), size_t(path.size()) + 1);
+    partSlots[i].used.store(true);
+    return i;
+  }
+  return -1;
+}
+
+void UnlistPart(int& slot) {
+  if (slot >= 0) partSlots[slot].used.store(false);
+  slot = -1;
+}
 
 QByteArray Native(const QString& path) { return QFile::encodeName(path); }
 
@@ -76,6 +106,12 @@ int RenameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
 
 }  // namespace
 
+void RemovePartFilesNow() {
+  for (PartSlot& slot : partSlots) {
+    if (slot.used.load()) ::unlink(slot.path);
+  }
+}
+
 QString NumberedPath(const QString& path, int n) {
   const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
   const QString name = path.mid(slash + 1);
@@ -112,6 +148,8 @@ bool PartFile::Create() {
   if (fd < 0) return FailWith(QDir::toNativeSeparators(finalPath_), errno);
   ::close(fd);
   created_ = true;
+  UnlistPart(slot_);
+  slot_ = ListPart(part);
   replacesFinal_ = Exists(Native(finalPath_));
   return true;
 }
@@ -130,6 +168,7 @@ bool PartFile::Commit() {
     return FailWith(QDir::toNativeSeparators(finalPath_), error);
   }
   created_ = false;
+  UnlistPart(slot_);
   SyncFolder(QFileInfo(finalPath_).path());
   return true;
 }
@@ -147,6 +186,7 @@ int PartFile::RenameToFreeName(const QByteArray& part) {
 
 void PartFile::Discard() {
   if (!created_) return;
+  UnlistPart(slot_);
   ::unlink(Native(partPath_).constData());
   created_ = false;
 }

@@ -40,12 +40,18 @@ class PartFile {
   QString partPath_;
   QString errorText_;
   bool created_ = false;
+  int slot_ = -1;               // in the list RemovePartFilesNow goes through; -1 when not listed
   bool replacesFinal_ = false;  // the final name was taken at Create
 };
 
 // The temporary name of a final path: ".NAME.PID.part" in the same folder. A long NAME is
 // cut (never inside a character) so that the temporary name fits where the final one does.
 QString PartPathFor(const QString& finalPath);
+
+// Removes the temporary file of every PartFile of this process that is neither committed
+// nor discarded. Only async-signal-safe calls: a signal handler that ends the process at
+// once calls it first, so no temporary file outlives the process.
+void RemovePartFilesNow();
 
 // The path with " (n)" in front of the extension of its file name ("a/Song (2).wav"); the
 // name is cut in front of it (never inside a character) to stay within the name limit.

@@ -129,39 +129,49 @@ class BackgroundRip {
       process_.waitForFinished();
     }
   }
-  // Waits until a hidden temporary file with audio in it shows up in folder.
-  bool WaitForAudioUnder(const QString& folder) {
+  // Waits until a hidden temporary file of more than biggerThan bytes (by default: with
+  // audio in it) shows up in folder.
+  bool WaitForAudioUnder(const QString& folder, qint64 biggerThan = WavEncoder::kHeaderBytes) {
     for (int i = 0; i < 3000 && process_.state() != QProcess::NotRunning; ++i) {
       for (const QFileInfo& f :
            QDir(folder).entryInfoList({".*.part"}, QDir::Files | QDir::Hidden)) {
-        if (f.size() > WavEncoder::kHeaderBytes) return true;
+        if (f.size() > biggerThan) return true;
       }
       QThread::msleep(10);
     }
     return false;
   }
   void Signal(int signal) { ::kill(pid_t(process_.processId()), signal); }
-  ProcessResult Finish() {
+  // Waits until the program's stderr holds text; what it read stays for Finish.
+  bool WaitForError(const QByteArray& text) {
+    for (int i = 0; i < 500 && !err_.contains(text); ++i) {
+      process_.waitForReadyRead(10);
+      err_ += process_.readAllStandardError();
+    }
+    return err_.contains(text);
+  }
+  ProcessResult Finish(int timeoutMs = 30000) {
     ProcessResult r;
-    if (!process_.waitForFinished(30000)) return r;
+    if (!process_.waitForFinished(timeoutMs)) return r;
     r.exitCode = process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
     r.out = process_.readAllStandardOutput();
-    r.err = process_.readAllStandardError();
+    r.err = err_ + process_.readAllStandardError();
     return r;
   }
 
  private:
   QProcess process_;
+  QByteArray err_;
 };
 
 // A disc of one track that takes ten seconds to read at 1x, for rips that are signalled.
 class ThrottledRipTest : public RipCommandTest {
  protected:
-  BackgroundRip StartSlowRip() {
+  BackgroundRip StartSlowRip(const QString& speed = "1") {
     return BackgroundRip(
         config_.Dir(),
         {"--virtual-disc", longDisc_.CuePath(), "rip", "--format", "wav", "--out", out_.path()},
-        {"KORVANE_VIRTUAL_FAULTS=", "KORVANE_VIRTUAL_SPEED=1"});
+        {"KORVANE_VIRTUAL_FAULTS=", "KORVANE_VIRTUAL_SPEED=" + speed});
   }
   QString Album() const { return out_.filePath("Band/Record"); }
   QString LongFile() const { return out_.filePath("Band/Record/01 - Long.wav"); }
@@ -200,6 +210,41 @@ TEST_F(ThrottledRipTest, TermAndHangUpCancelLikeCtrlCAndKeepTheEarlierFile) {
     EXPECT_EQ(ReadFileBytes(LongFile()), earlier) << "the re-rip's cancel keeps the first file";
     EXPECT_EQ(FilesUnder(out_.path()), QStringList{"Band/Record/01 - Long.wav"})
         << "no temporary file left";
+  }
+}
+
+// At 0.01x one read of 27 sectors takes half a minute; a cancel does not wait for it.
+TEST_F(ThrottledRipTest, ACancelEndsAReadTheDriveIsSlowAt) {
+  BackgroundRip rip = StartSlowRip("0.01");
+  ASSERT_TRUE(rip.WaitForAudioUnder(Album(), -1));
+  QThread::msleep(300);  // the first read is under way
+  rip.Signal(SIGTERM);
+  const ProcessResult r = rip.Finish(10000);
+  EXPECT_EQ(r.exitCode, 4) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("cancelled")) << r.err.toStdString();
+  EXPECT_TRUE(FilesUnder(out_.path()).isEmpty())
+      << FilesUnder(out_.path()).join(", ").toStdString();
+}
+
+// The first signal asks for the cancel, the second ends the process at once. A cancel can
+// end before the second signal comes, which is then a plain cancel: that is tried again.
+TEST_F(ThrottledRipTest, ASecondSignalEndsTheRipAtOnceAndRemovesItsTemporaryFile) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    ProcessResult r;
+    for (int attempt = 0; attempt < 5 && r.exitCode != 128 + signal; ++attempt) {
+      BackgroundRip rip = StartSlowRip();
+      ASSERT_TRUE(rip.WaitForAudioUnder(Album()));
+      rip.Signal(signal);
+      ASSERT_TRUE(rip.WaitForError("press Ctrl-C again"));
+      rip.Signal(signal);
+      r = rip.Finish();
+      EXPECT_TRUE(r.exitCode == 128 + signal || r.exitCode == 4) << r.err.toStdString();
+      EXPECT_FALSE(r.out.contains("Wrote"));
+      EXPECT_TRUE(FilesUnder(out_.path()).isEmpty())
+          << FilesUnder(out_.path()).join(", ").toStdString();
+    }
+    EXPECT_EQ(r.exitCode, 128 + signal);
   }
 }
 

@@ -15,6 +15,7 @@
 #include "drive/virtual/raw_sector.h"
 #include "platform/big_endian.h"
 #include "platform/mmc_opcodes.h"
+#include "platform/stop_request.h"
 
 namespace {
 
@@ -520,7 +521,16 @@ void VirtualDrive::Throttle(int sectors) {
                    std::chrono::duration_cast<std::chrono::steady_clock::duration>(takes);
     until = readsDoneAt_;
   }
-  std::this_thread::sleep_until(until);
+  // In short steps, so that a cancel of the work reading never waits for a slow read.
+  constexpr auto kStep = std::chrono::milliseconds(20);
+  while (std::chrono::steady_clock::now() < until) {
+    if (StopRequestScope::StopRequested()) {
+      std::lock_guard lock(mutex_);
+      readsDoneAt_ = std::chrono::steady_clock::now();
+      return;
+    }
+    std::this_thread::sleep_until(std::min(until, std::chrono::steady_clock::now() + kStep));
+  }
 }
 
 // What a read command may transfer, decided under the lock: the disc, the sectors to transfer,
