@@ -31,7 +31,15 @@ const CliCommand* FindCliCommand(const QString& name) {
 
 RegisterCommand::RegisterCommand(CliCommand command) { Registry().push_back(std::move(command)); }
 
+QString Printable(const QString& text) {
+  QString printable = text;
+  for (QChar& c : printable) {
+    if (c.category() == QChar::Other_Control) c = QLatin1Char('?');
+  }
+  return printable;
+}
+
 int Fail(CliContext& ctx, int status, const QString& message) {
-  ctx.err << "korvane-cli: " << message << Qt::endl;
+  ctx.err << "korvane-cli: " << Printable(message) << Qt::endl;
   return status;
 }

@@ -53,5 +53,10 @@ struct RegisterGlobalOption {
   explicit RegisterGlobalOption(GlobalOption option);
 };
 
-// Prints a one-line failure on stderr and returns the status, for `return Fail(...)`.
+// Text from a disc, a server or a language file as the terminal may show it: control
+// characters (an ESC would start a terminal command) become "?".
+QString Printable(const QString& text);
+
+// Prints a one-line failure on stderr, made Printable, and returns the status, for
+// `return Fail(...)`.
 int Fail(CliContext& ctx, int status, const QString& message);

@@ -68,14 +68,6 @@ bool SelectDriveWithDisc(CliContext& ctx, QString& displayName, int& status) {
   return false;
 }
 
-QString Printable(const QString& text) {
-  QString printable = text;
-  for (QChar& c : printable) {
-    if (c.category() == QChar::Other_Control) c = QLatin1Char('?');
-  }
-  return printable;
-}
-
 QJsonObject DiscInfoJson(const DiscInfo& info) {
   CdDevice* device = DriveContext::Instance().device;
   QJsonArray tracks;

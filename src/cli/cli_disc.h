@@ -27,9 +27,5 @@ int DiscProblem(CliContext& ctx, DiscState state, const QString& drive);
 // SelectDrive, and a disc ready in it.
 bool SelectDriveWithDisc(CliContext& ctx, QString& displayName, int& status);
 
-// Text from a disc or a server as the terminal may show it: control characters (an ESC
-// would start a terminal command) become "?".
-QString Printable(const QString& text);
-
 // The disc information record as one JSON object: identifier, disc fields and tracks.
 QJsonObject DiscInfoJson(const DiscInfo& info);

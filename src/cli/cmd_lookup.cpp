@@ -88,10 +88,10 @@ void PrintRecord(CliContext& ctx, const DiscInfo& info) {
   ctx.out << "===================" << Qt::endl;
   for (int i = 0; i < 4; ++i) {
     const QString label = Text(kLabels[i]);
-    ctx.out << label.left(label.indexOf(QLatin1Char(':'))) << ": " << Printable(values[i])
-            << Qt::endl;
+    ctx.out << Printable(label.left(label.indexOf(QLatin1Char(':')))) << ": "
+            << Printable(values[i]) << Qt::endl;
   }
-  ctx.out << Text(kTrackListLabel) << Qt::endl;
+  ctx.out << Printable(Text(kTrackListLabel)) << Qt::endl;
   for (int i = 0; i < info.trackTitles.size(); ++i) {
     ctx.out << Printable(info.GetTrackArtist(i)) << " - " << Printable(info.GetTrackTitle(i))
             << Qt::endl;
@@ -118,10 +118,9 @@ int RunLookup(CliContext& ctx) {
   const LookupOutcome outcome = lookup.Run();
   switch (outcome.status) {
     case LookupOutcome::Status::Found: break;
-    case LookupOutcome::Status::NotFound:
-      return Fail(ctx, Exit::PartialFailure, Printable(outcome.message));
+    case LookupOutcome::Status::NotFound: return Fail(ctx, Exit::PartialFailure, outcome.message);
     case LookupOutcome::Status::NoDisc: return Fail(ctx, Exit::NoDisc, Text(kCannotDetectTracks));
-    default: return Fail(ctx, Exit::Failed, Printable(outcome.message));
+    default: return Fail(ctx, Exit::Failed, outcome.message);
   }
   if (WantsJson(ctx)) {
     PrintJson(ctx, DiscInfoJson(info));

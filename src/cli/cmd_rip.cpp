@@ -49,7 +49,8 @@ class ConsoleHost : public ControllerHost {
     ctx_.out << "Output format: " << FindFormatRow(format).name << Qt::endl;
   }
   void ShowMessage(MessageKind kind, const QString& text) override {
-    (kind == MessageKind::Information ? ctx_.out : ctx_.err) << "korvane-cli: " << text << Qt::endl;
+    (kind == MessageKind::Information ? ctx_.out : ctx_.err)
+        << "korvane-cli: " << Printable(text) << Qt::endl;
   }
   void SetMainWindowVisible(bool) override {}
   void OpenFolder(const QString& folder) override {

@@ -225,6 +225,13 @@ class IniCache {
       done += n;
     }
     bytes.truncate(done);
+    // Read as UTF-8, a UTF-16 file would lose its text, and a write would add UTF-8 lines to
+    // it; it is left as it is, and said.
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+      result.readable = false;
+      result.reason = "it is UTF-16 text, which is not read; save it as UTF-8";
+      return result;
+    }
     result.file = CachedFile{FileStamp::Of(st), std::move(pin),
                              std::make_shared<const IniDocument>(IniDocument::Parse(bytes))};
     return result;

@@ -350,6 +350,19 @@ TEST_F(RipCommandTest, AFailedTrackSaysWhyAndIsNotReportedWritten) {
   EXPECT_FALSE(r.out.contains("Wrote")) << r.out.toStdString();
 }
 
+// A language file's text is outside input like a disc's: an escape sequence in it never
+// reaches the terminal.
+TEST_F(RipCommandTest, ALanguageFilesTextsReachTheTerminalFiltered) {
+  const QString language = out_.filePath("Hostile.lng");
+  ASSERT_TRUE(WriteFileBytes(language, "[Translation]\n9200=No\x1b]0;owned\x07 folder\x1b[2J\n"));
+  ASSERT_EQ(RunCli(config_.Dir(), {"config", "set", "General", "Language", language}).exitCode, 0);
+  ASSERT_TRUE(WriteFileBytes(out_.filePath("Band"), "a file where the artist folder goes"));
+  const ProcessResult r = Rip({"--format", "wav"});
+  EXPECT_EQ(r.exitCode, 4);
+  EXPECT_TRUE(r.err.contains("korvane-cli: No?]0;owned? folder?[2J\n")) << r.err.toStdString();
+  EXPECT_FALSE(r.err.contains('\x1b') || r.out.contains('\x1b'));
+}
+
 TEST_F(RipCommandTest, ARipWithNoAudioTrackToWriteSaysSoAndExitsOne) {
   DiscImages mixed;
   const QString cue = mixed.Write({{"MODE1/2048", 20}, {"AUDIO", 30}});
