@@ -1,5 +1,7 @@
 #include "cli/cli_command.h"
 
+#include "encoders/output_format.h"
+
 namespace {
 
 std::vector<CliCommand>& Registry() {
@@ -34,4 +36,10 @@ RegisterCommand::RegisterCommand(CliCommand command) { Registry().push_back(std:
 int Fail(CliContext& ctx, int status, const QString& message) {
   ctx.err << "korvane-cli: " << message << Qt::endl;
   return status;
+}
+
+QString WritableFormatList() { return WritableFormatShortNames().join(", "); }
+
+QString UnknownFormatMessage(const QString& given) {
+  return QString("unknown format \"%1\"; this build writes %2").arg(given, WritableFormatList());
 }
