@@ -15,7 +15,7 @@ bool LoadDiscInformation(DiscInfo& info);
 struct LookupOutcome {
   enum class Status { Running, Found, NotFound, Failed, NoDisc };
   Status status = Status::Running;
-  QString message;  // the last status line, for NotFound and Failed
+  QString message;  // the status line that says why, for NotFound and Failed
 };
 
 // A freedb lookup of the disc in the current drive, from the client's start to the stored

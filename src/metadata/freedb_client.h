@@ -124,6 +124,8 @@ class FreeDbClient {
   void Fail(int textId, const QString& extra = QString());
   // Fail with the status line naming the server and the cause: "TEXT host:port: cause".
   void FailAt(int textId, const QString& cause);
+  // Fail with the line "host:port: cause", for a server that answered, though not usefully.
+  void FailAtServer(const QString& cause);
   // "timed out after 30 s"
   static QString TimedOut(int ms);
   // Called once when the lookup has ended, to drop connections and timers.
@@ -146,6 +148,8 @@ class FreeDbClient {
   void Deliver(LookupReport report);
   // The text of textId, a blank, then extra.
   QString Line(int textId, const QString& extra) const;
+  // "host:port: cause"
+  QString AtServer(const QString& cause) const;
 
   Reporter reporter_;
   TextSource texts_;
