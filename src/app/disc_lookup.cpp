@@ -67,9 +67,10 @@ void DiscLookup::Conclude(const LookupReport& report) {
                          QDir::toNativeSeparators(DiscInfo::CachePath());
     return;
   }
-  if (!report.text.trimmed().isEmpty()) outcome_.message = report.text.trimmed();
+  const bool notFound = client_->DiscNotFound();
+  // A lookup without a match ends on "Closing connection.."; the line before it says why.
+  if (!notFound && !report.text.trimmed().isEmpty()) outcome_.message = report.text.trimmed();
   // What a failed lookup left in the record (the category of a match) is not kept.
   LoadDiscInformation(info_);
-  outcome_.status =
-      client_->DiscNotFound() ? LookupOutcome::Status::NotFound : LookupOutcome::Status::Failed;
+  outcome_.status = notFound ? LookupOutcome::Status::NotFound : LookupOutcome::Status::Failed;
 }

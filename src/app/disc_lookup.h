@@ -15,7 +15,7 @@ bool LoadDiscInformation(DiscInfo& info);
 struct LookupOutcome {
   enum class Status { Running, Found, NotFound, Failed, NoDisc };
   Status status = Status::Running;
-  QString message;     // the last status line, for NotFound and Failed; why cached is false
+  QString message;     // the status line that says why, for NotFound and Failed; why cached is false
   bool cached = true;  // Found: the disc cache holds the result too
 };
 

@@ -1,5 +1,7 @@
 #include "cli/cli_command.h"
 
+#include "encoders/output_format.h"
+
 namespace {
 
 std::vector<CliCommand>& Registry() {
@@ -42,4 +44,10 @@ QString Printable(const QString& text) {
 int Fail(CliContext& ctx, int status, const QString& message) {
   ctx.err << "korvane-cli: " << Printable(message) << Qt::endl;
   return status;
+}
+
+QString WritableFormatList() { return WritableFormatShortNames().join(", "); }
+
+QString UnknownFormatMessage(const QString& given) {
+  return QString("unknown format \"%1\"; this build writes %2").arg(given, WritableFormatList());
 }

@@ -20,8 +20,12 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 
-const QCommandLineOption kFormat("format", "Output format: wav, mp3, ogg, aac, wma, iso or bin.",
-                                 "FORMAT");
+// Made on first use, when the help text asks for it: it names the formats this build writes.
+const QCommandLineOption& FormatOption() {
+  static const QCommandLineOption option("format", "Output format: " + WritableFormatList() + ".",
+                                         "FORMAT");
+  return option;
+}
 const QCommandLineOption kTracks("tracks", "Tracks to rip, e.g. 1,3-5 (default: the ticked ones).",
                                  "LIST");
 const QCommandLineOption kOut("out", "Output folder for this run.", "DIR");
@@ -64,9 +68,9 @@ class ConsoleHost : public ControllerHost {
         run.worker->stopRequested = 1;
         cancelled = true;
       }
-      PrintProgress(run);
+      PrintProgress(run, false);
     }
-    PrintProgress(run);
+    PrintProgress(run, !cancelled && !run.worker->failed);
     ctx_.out << Qt::endl;
     if (cancelled) return false;
     // The outcome is complete once the done signal came; a failed run is told at the end.
@@ -77,12 +81,13 @@ class ConsoleHost : public ControllerHost {
   std::atomic<double> trackPercent{0};
 
  private:
-  void PrintProgress(const RipRun& run) {
+  // The worker's last report comes before its last chunk; a run that completed shows 100 %.
+  void PrintProgress(const RipRun& run, bool completed) {
     const double x = run.worker->speed * 1000.0 / 176400.0;  // bytes a millisecond -> x-speed
     ctx_.out << QString("\rTrack %1 of %2  %3%  %4x  %5")
                     .arg(run.ordinal)
                     .arg(run.runCount)
-                    .arg(trackPercent.load(), 5, 'f', 1)
+                    .arg(completed ? 100.0 : trackPercent.load(), 5, 'f', 1)
                     .arg(QString::asprintf("%2.02f", x), QDir(run.path).dirName())
              << Qt::flush;
   }
@@ -120,12 +125,8 @@ int ReportOutcomes(CliContext& ctx, const RipResult& result) {
   using S = RipResult::Status;
   if (result.status == S::Busy) return Exit::Failed;  // the host has named the reason
   if (result.status == S::Unavailable) {
-    QStringList writable;
-    for (const FormatRow& row : FormatRows()) {
-      if (CreateOutputFormat(row.menuId)->IsAvailable()) writable << row.shortName;
-    }
     return Fail(ctx, Exit::BadArguments,
-                "this build writes " + writable.join(", ") + " (--format)");
+                "this build writes " + WritableFormatList() + " (--format)");
   }
   if (result.status == S::NoDrive)
     return Fail(ctx, Exit::NoDisc, "no drive or no disc to rip from");
@@ -153,10 +154,10 @@ int ReportOutcomes(CliContext& ctx, const RipResult& result) {
 
 int RunRip(CliContext& ctx) {
   RipOverrides overrides;
-  if (ctx.parser.isSet(kFormat)) {
-    const FormatRow* row = FindFormatRowByShortName(ctx.parser.value(kFormat));
+  if (ctx.parser.isSet(FormatOption())) {
+    const FormatRow* row = FindFormatRowByShortName(ctx.parser.value(FormatOption()));
     if (!row)
-      return Fail(ctx, Exit::BadArguments, "unknown format \"" + ctx.parser.value(kFormat) + "\"");
+      return Fail(ctx, Exit::BadArguments, UnknownFormatMessage(ctx.parser.value(FormatOption())));
     overrides.format = row->menuId;
   }
   if (ctx.parser.isSet(kOut)) overrides.outputFolder = QDir(ctx.parser.value(kOut)).absolutePath();
@@ -171,8 +172,9 @@ int RunRip(CliContext& ctx) {
   if (SettingsStore::Instance().ReadInt(Key::AutoSelectAllTracks)) controller.SelectAll();
   if (ctx.parser.isSet(kTracks)) {
     QList<int> rows;
-    if (!ParseTrackList(ctx.parser.value(kTracks), host.TrackRowCount(), rows)) {
-      return Fail(ctx, Exit::BadArguments, "bad track list \"" + ctx.parser.value(kTracks) + "\"");
+    QString error;
+    if (!ParseTrackList(ctx.parser.value(kTracks), host.TrackRowCount(), rows, error)) {
+      return Fail(ctx, Exit::BadArguments, error);
     }
     controller.ClearAll();
     for (int row : rows) host.SetRowChecked(row, true);
@@ -202,7 +204,7 @@ int RunRip(CliContext& ctx) {
 }
 
 void AddRipOptions(QCommandLineParser& parser) {
-  parser.addOption(kFormat);
+  parser.addOption(FormatOption());
   parser.addOption(kTracks);
   parser.addOption(kOut);
 }

@@ -60,6 +60,14 @@ const FormatRow* FindFormatRowByShortName(const QString& shortName) {
   return nullptr;
 }
 
+QStringList WritableFormatShortNames() {
+  QStringList names;
+  for (const FormatRow& row : kRows) {
+    if (MakeFormat(row)->IsAvailable()) names << QString::fromLatin1(row.shortName);
+  }
+  return names;
+}
+
 OutputFormat::OutputFormat(const FormatRow& row) : row_(row) {}
 
 OutputFormat::~OutputFormat() = default;

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <span>
 
@@ -36,6 +37,8 @@ std::span<const FormatRow> FormatRows();
 const FormatRow& FindFormatRow(FormatId format);
 // The row of a command-line name ("wav", "mp3", ...), case-insensitive; null when none has it.
 const FormatRow* FindFormatRowByShortName(const QString& shortName);
+// The command-line names of the formats this build can write, in list order.
+QStringList WritableFormatShortNames();
 
 // A chosen output format with its settings. LoadSettings reads the format's INI section,
 // ApplySettings makes them the settings of the codecs CreateEncoder makes from then on,

@@ -91,9 +91,14 @@ void FreeDbClient::Fail(int textId, const QString& extra) {
   Deliver(LookupReport::Failed(Line(textId, extra)));
 }
 
-void FreeDbClient::FailAt(int textId, const QString& cause) {
-  Fail(textId,
-       QStringLiteral("%1:%2: %3").arg(settings_.server, QString::number(settings_.port), cause));
+void FreeDbClient::FailAt(int textId, const QString& cause) { Fail(textId, AtServer(cause)); }
+
+void FreeDbClient::FailAtServer(const QString& cause) {
+  Deliver(LookupReport::Failed(AtServer(cause)));
+}
+
+QString FreeDbClient::AtServer(const QString& cause) const {
+  return QStringLiteral("%1:%2: %3").arg(settings_.server, QString::number(settings_.port), cause);
 }
 
 QString FreeDbClient::TimedOut(int ms, const QString& waitingFor) {

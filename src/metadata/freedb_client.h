@@ -129,6 +129,8 @@ class FreeDbClient {
   void Fail(int textId, const QString& extra = QString());
   // Fail with the status line naming the server and the cause: "TEXT host:port: cause".
   void FailAt(int textId, const QString& cause);
+  // Fail with the line "host:port: cause", for a server that answered, though not usefully.
+  void FailAtServer(const QString& cause);
   // "timed out after 30 s waiting for an answer": the limit of one step ended the lookup.
   static QString TimedOut(int ms, const QString& waitingFor = QStringLiteral("an answer"));
   // Called once when the lookup has ended, to drop connections and timers.
@@ -152,6 +154,8 @@ class FreeDbClient {
   void Deliver(LookupReport report);
   // The text of textId, a blank, then extra.
   QString Line(int textId, const QString& extra) const;
+  // "host:port: cause"
+  QString AtServer(const QString& cause) const;
 
   Reporter reporter_;
   TextSource texts_;

@@ -108,6 +108,8 @@ void FreeDbHttpClient::TakeResult() {
 void FreeDbHttpClient::FailRequest(const HttpSession::Result& result) {
   if (result.timedOut)
     return FailAt(FreeDb::Text::NetworkFailed, TimedOut(connectTimeoutMs_ + answerTimeoutMs_));
+  // The network did its part: the cause is the server's answer alone.
+  if (result.badAnswer) return FailAtServer(result.error.left(511));
   FailAt(result.notConnected ? FreeDb::Text::CannotConnect : FreeDb::Text::NetworkFailed,
          result.error.left(511));
 }

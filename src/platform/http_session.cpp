@@ -31,6 +31,14 @@ int WatchAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return transfer->abort && transfer->abort->load() ? 1 : 0;
 }
 
+// A server was reached and answered in something other than HTTP: another protocol's
+// greeting, or bytes that are no status line. (A hang-up without an answer is not one.)
+bool AnsweredInAnotherProtocol(CURL* curl, CURLcode code) {
+  if (code != CURLE_UNSUPPORTED_PROTOCOL && code != CURLE_WEIRD_SERVER_REPLY) return false;
+  char* address = nullptr;  // empty until a connection is made
+  return curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &address) == CURLE_OK && address && *address;
+}
+
 void InitialiseCurlOnce() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -59,6 +67,7 @@ HttpSession::Result HttpSession::Get(const QByteArray& url, const Options& optio
   Result result = Perform(transfer);
   if (result.error.isEmpty() && result.status != 200) {
     result.error = QString("HTTP status %1").arg(result.status);
+    result.badAnswer = true;
   }
   result.ok = result.error.isEmpty();
   if (result.ok) result.body = std::move(transfer.body);
@@ -83,6 +92,7 @@ HttpSession::Result HttpSession::Post(const QByteArray& url, const QByteArray& b
   curl_slist_free_all(headers);
   if (result.error.isEmpty() && (result.status < 200 || result.status > 299)) {
     result.error = QString("HTTP status %1").arg(result.status);
+    result.badAnswer = true;
   }
   result.ok = result.error.isEmpty();
   return result;
@@ -130,6 +140,10 @@ HttpSession::Result HttpSession::Perform(const Transfer& transfer) {
     result.notConnected = code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_CONNECT ||
                           code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_URL_MALFORMAT;
     result.error = QString::fromLocal8Bit(errorText[0] ? errorText : curl_easy_strerror(code));
+    if (AnsweredInAnotherProtocol(curl, code)) {
+      result.badAnswer = true;
+      result.error = QString("the server does not answer in HTTP (%1)").arg(result.error);
+    }
   }
   return result;
 }

@@ -22,6 +22,8 @@ class HttpSession {
     QString error;  // why it failed, for the user
     bool timedOut = false;
     bool notConnected = false;  // no server reached: a name that is not one, or that no one answers
+    // The server answered, but not as asked: not in HTTP at all, or with an error status.
+    bool badAnswer = false;
   };
 
   explicit HttpSession(const QByteArray& userAgent);

@@ -149,7 +149,7 @@ TEST_F(LookupCommand, NotFoundLeavesTheCacheAlone) {
   Serve(server, false);
   const ProcessResult result = RunCli(config_.Dir(), Args(server.Port()));
   EXPECT_EQ(result.exitCode, 3);
-  EXPECT_TRUE(result.err.contains("Closing connection..")) << result.err.constData();
+  EXPECT_EQ(result.err, "korvane-cli: Disc is not found in FreeDB\n") << "no stray closing line";
   EXPECT_FALSE(QFile::exists(config_.File("discs.ini")));
 
   // A read that fails after the match keeps nothing of the match either.
@@ -207,6 +207,16 @@ TEST_F(LookupCommand, NetworkFailuresAndBadOptions) {
                     "timed out after 30 s")
                 .arg(silent.Port())
                 .toUtf8());
+
+  // A server that does not speak HTTP is named as such; the network did not fail.
+  CddbTestServer lineServer(CddbTestServer::Mode::Line);
+  const ProcessResult notHttp = RunCli(config_.Dir(), Args(lineServer.Port(), {"--http"}));
+  EXPECT_EQ(notHttp.exitCode, 4);
+  EXPECT_TRUE(notHttp.err.startsWith(QString("korvane-cli: 127.0.0.1:%1: the server does not "
+                                             "answer in HTTP (")
+                                         .arg(lineServer.Port())
+                                         .toUtf8()))
+      << notHttp.err.constData();
 
   for (const QStringList& bad :
        {QStringList{"--port", "0"}, QStringList{"--proxy", "ftp://127.0.0.1:21"},

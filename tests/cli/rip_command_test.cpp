@@ -12,6 +12,7 @@
 #include <QThread>
 #include <csignal>
 
+#include "encoders/output_format.h"
 #include "encoders/wav_encoder.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
@@ -52,6 +53,21 @@ TEST_F(RipCommandTest, WritesOneNamedBitExactWavPerTrack) {
   EXPECT_TRUE(r.out.contains("Output folder: " + out_.path().toUtf8())) << "printed, not opened";
 }
 
+// The worker reports each chunk as it starts it; the progress line of a finished track still
+// ends at 100 %, for every track.
+TEST_F(RipCommandTest, TheProgressLineOfEachTrackEndsAtOneHundredPercent) {
+  const ProcessResult r = Rip({"--format", "wav"});
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  int finished = 0;
+  for (const QByteArray& line : r.out.split('\n')) {
+    if (!line.startsWith('\r')) continue;
+    const QByteArray last = line.mid(line.lastIndexOf('\r') + 1);
+    EXPECT_TRUE(last.contains(" 100.0%  ")) << last.constData();
+    ++finished;
+  }
+  EXPECT_EQ(finished, 2) << r.out.constData();
+}
+
 TEST_F(RipCommandTest, AnUnreadableSectorExitsThreeWithTheFileAtFullLength) {
   const int bad = disc_.TrackStart(0) + 10;
   const ProcessResult r = Rip({"--format", "wav"}, {QString("KORVANE_VIRTUAL_FAULTS=%1").arg(bad)});
@@ -65,14 +81,21 @@ TEST_F(RipCommandTest, AnUnreadableSectorExitsThreeWithTheFileAtFullLength) {
 }
 
 TEST_F(RipCommandTest, ArgumentsAndUnavailableFormats) {
+  const QByteArray unknownFormat = "unknown format \"flac\"; this build writes " +
+                                   WritableFormatShortNames().join(", ").toUtf8();
   struct Case {
     QStringList args;
     int exitCode;
     const char* message;
   } cases[] = {
-      {{"--format", "flac"}, 1, "unknown format"},
-      {{"--format", "wav", "--tracks", "3"}, 1, "bad track list"},
-      {{"--format", "wav", "--tracks", "2-1"}, 1, "bad track list"},
+      {{"--format", "flac"}, 1, unknownFormat.constData()},
+      {{"--format", "wav", "--tracks", "3"}, 1, "no track 3: the disc has 2 tracks"},
+      {{"--format", "wav", "--tracks", "1-5"}, 1, "no track 5: the disc has 2 tracks"},
+      {{"--format", "wav", "--tracks", "0"}, 1, "no track 0: the disc has 2 tracks"},
+      {{"--format", "wav", "--tracks", "2-1"}, 1, "bad track list \"2-1\""},
+      {{"--format", "wav", "--tracks", "1,x"}, 1, "bad track list \"1,x\""},
+      {{"--format", "wav", "extra"}, 1, "rip takes no arguments, not \"extra\""},
+      {{"--format", "--tracks", "1"}, 1, "--format needs a value, not the option --tracks"},
   };
   for (const Case& c : cases) {
     const ProcessResult r = Rip(c.args);

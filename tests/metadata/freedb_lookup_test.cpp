@@ -401,7 +401,13 @@ TEST_F(FreeDbLookup, ServersThatCannotBeReachedOrNeverAnswer) {
   status.SetHttpStatus("404 Not Found");
   Reports notFound = Lookup(FreeDbAccess::Http, Direct(status.Port()));
   ExpectCause(notFound, status.Port(), "HTTP status 404");
-  EXPECT_EQ(notFound.back(), LookupReport::Failed("1032 "));
+  EXPECT_EQ(notFound.back(), LookupReport::Failed("")) << "the network did not fail";
+
+  // A line-protocol server on the HTTP port greets in its own protocol.
+  CddbTestServer lineServer(CddbTestServer::Mode::Line);
+  Reports notHttp = Lookup(FreeDbAccess::Http, Direct(lineServer.Port()));
+  ExpectCause(notHttp, lineServer.Port(), "the server does not answer in HTTP (");
+  EXPECT_EQ(notHttp.back(), LookupReport::Failed(""));
 }
 
 // An entry is used only when it is whole: over HTTP the body is all there is, so an entry
