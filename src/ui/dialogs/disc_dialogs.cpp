@@ -193,8 +193,10 @@ void FreeDBDlg::OnEnded() {
   if (!lookup_) return;
   const LookupOutcome outcome = lookup_->Outcome();
   lookup_.reset();
-  progress_->setValue(100);
-  if (outcome.status == LookupOutcome::Status::Found) return EndWithSuccess();
+  // A lookup without a result has achieved nothing: its bar does not stand full.
+  const bool found = outcome.status == LookupOutcome::Status::Found;
+  progress_->setValue(found ? 100 : 0);
+  if (found) return EndWithSuccess();
   // A failure on the way (network, proxy, server) shows its own text; "not found" is
   // kept for the server's answer that it does not know the disc.
   if (outcome.status == LookupOutcome::Status::Failed && !outcome.message.isEmpty()) {
