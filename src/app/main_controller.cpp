@@ -110,7 +110,11 @@ void MainController::CheckFormat() {
 
 bool MainController::DiscAllows(const RipOverrides& overrides) {
   DriveContext::Instance().StopPlayback();  // the player leaves the drive to the questions
-  discFormats_ = AllowedFormats(DetectDiscType());
+  {
+    const DriveClaim claim(DriveUse::Refresh);
+    if (!claim.Held()) return true;  // the rip itself tells who holds the drive
+    discFormats_ = AllowedFormats(DetectDiscType());
+  }
   SettingsStore& store = SettingsStore::Instance();
   store.Load();
   return discFormats_.contains(

@@ -115,6 +115,7 @@ void CMainFrame::ConnectDialogs() {
   WindowHooks hooks;
   hooks.options.rebuildDriveList = [this] { RebuildDriveList(); };
   hooks.options.formatChanged = [this](FormatId) { ShowFormatChoice(); };
+  hooks.options.allowedFormats = [this] { return controller_->DiscFormats(); };
   hooks.options.detectSpeeds = [this](QList<int>& factors) {
     player_.Stop();  // the preview leaves the drive to the speed probe
     return ::DetectSpeeds(factors);
@@ -629,7 +630,7 @@ void CMainFrame::Rip() {
 
 void CMainFrame::ShowRipResult(const RipResult& result) {
   using S = RipResult::Status;
-  if (result.status == S::Busy) ShowMessage(MessageKind::Warning, result.message);
+  // A busy drive and a format this build cannot write were said by the rip itself.
   if (result.status == S::NoDrive)
     ShowMessage(MessageKind::Information, Text(kPleaseInsertDiscTextId));
   if (result.status == S::NotAllowed) {

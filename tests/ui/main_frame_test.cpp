@@ -24,6 +24,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
 #include "player/playback.h"
@@ -220,6 +221,14 @@ TEST_F(MainFrameTest, FormatsTheDiscDoesNotAllowAreGreyedOut) {
 TEST_F(MainFrameTest, ARipThatWritesNothingSaysWhy) {
   auto frame = MakeFrame();
   MessageBoxes boxes;
+  {
+    const DriveClaim tray(DriveUse::Tray);  // another use holds the drive
+    frame->Action(11002)->trigger();
+  }
+  ASSERT_EQ(boxes.texts.size(), 1) << boxes.texts.join(" | ").toStdString();
+  EXPECT_TRUE(boxes.texts[0].startsWith("the drive is busy")) << boxes.texts[0].toStdString();
+
+  boxes.texts.clear();
   frame->Action(11021)->trigger();  // nothing ticked
   frame->Action(11002)->trigger();
   EXPECT_EQ(boxes.texts, QStringList{"No track is ticked. Tick the tracks to rip first."});

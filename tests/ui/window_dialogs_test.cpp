@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -167,6 +168,24 @@ TEST_F(WindowDialogs, CancelAndEscapeKeepTheFormatTheWindowShows) {
     EXPECT_TRUE(frame_->Action(11012)->isChecked()) << escape;
     EXPECT_EQ(SettingsStore::Instance().ReadInt(Key::FormatSelected), 11012) << escape;
   }
+}
+
+// The Output Format list greys out what the disc does not allow, as the Format menu does.
+TEST_F(WindowDialogs, TheFormatListGreysOutWhatTheDiscDoesNotAllow) {
+  QList<bool> enabled;
+  User user([&](QDialog* top) {
+    if (!IsDialog(top, 4010)) return false;
+    top->findChild<QTabWidget*>()->setCurrentIndex(1);
+    auto* list = FindId<QComboBox>(top, 4007);
+    const auto* items = qobject_cast<const QStandardItemModel*>(list->model());
+    for (int i = 0; i < list->count(); ++i) enabled << items->item(i)->isEnabled();
+    top->reject();
+    return true;
+  });
+  frame_->Action(11004)->trigger();
+  ASSERT_TRUE(user.Done());
+  // AAC, MP3, OGG, WAV, WMA, ISO, BIN: no ISO image of an audio CD.
+  EXPECT_EQ(enabled, (QList<bool>{true, true, true, true, true, false, true}));
 }
 
 TEST_F(WindowDialogs, AChangedAccessMethodRebuildsTheDriveListOnOk) {

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedLayout>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -222,6 +223,12 @@ AudioOptionsDlg::AudioOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
   layout->addLayout(row);
   layout->addWidget(frame, 1);
 
+  if (hooks_.allowedFormats) {
+    const QList<FormatId> allowed = hooks_.allowedFormats();
+    auto* items = qobject_cast<QStandardItemModel*>(list->model());
+    for (int i = 0; i < int(std::size(kFormatItems)); ++i)
+      items->item(i)->setEnabled(allowed.contains(kFormatItems[i].menuId));
+  }
   list->setCurrentIndex(current);
   if (current >= 0) pages_->setCurrentWidget(PageOf(kFormatItems[current].menuId));
   connect(list, &QComboBox::activated, this, &AudioOptionsDlg::OnFormatChosen);
