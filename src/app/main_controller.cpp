@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/disc_formats.h"
 #include "app/disc_lookup.h"
 #include "drive/cd_device.h"
 #include "drive/disc_type.h"
@@ -21,6 +22,7 @@ bool MainController::ChooseDrive(int index) {
   const QStringList drives = ListDrives();
   if (!StoreDriveChoice(drives, index)) return false;
   preferredDrive_ = drives[index];
+  host_.OnDriveChosen(index);
   RefreshTracks();
   return true;
 }
@@ -94,14 +96,29 @@ void MainController::DiscInfoChanged() {
 
 void MainController::CheckFormat() {
   const std::optional<DiscType> type = DetectDiscType();
+  discFormats_ = AllowedFormats(type);
+  host_.OnAllowedFormats(discFormats_);
   if (!type) return;  // no drive, an open tray or no readable disc
   SettingsStore& store = SettingsStore::Instance();
   store.Load();
-  if (!type->Allows(FromStored<FormatId>(store.formatSelected))) {
-    store.formatSelected = ToStored(type->FirstFormat());
+  if (!discFormats_.contains(FromStored<FormatId>(store.formatSelected))) {
+    store.formatSelected = ToStored(discFormats_.first());
     store.Save();
-    host_.OnFormatChanged(type->FirstFormat());
+    host_.OnFormatChanged(discFormats_.first());
   }
+}
+
+bool MainController::DiscAllows(const RipOverrides& overrides) {
+  DriveContext::Instance().StopPlayback();  // the player leaves the drive to the questions
+  {
+    const DriveClaim claim(DriveUse::Refresh);
+    if (!claim.Held()) return true;  // the rip itself tells who holds the drive
+    discFormats_ = AllowedFormats(DetectDiscType());
+  }
+  SettingsStore& store = SettingsStore::Instance();
+  store.Load();
+  return discFormats_.contains(
+      overrides.format.value_or(FromStored<FormatId>(store.formatSelected)));
 }
 
 void MainController::OnMediaChanged(const QString& deviceName, bool arrived) {
@@ -136,8 +153,11 @@ RipResult MainController::RipCommand(const RipOverrides& overrides) {
     return {RipResult::Status::Pending, {}, {}};
   }
   ripRunning_ = true;
-  RipJob job(host_, disc_, [this] { MoveToNextDrive(); });
-  RipResult result = job.Rip(overrides);
+  RipResult result{RipResult::Status::NotAllowed, {}, {}};
+  if (DiscAllows(overrides)) {
+    RipJob job(host_, disc_, [this] { MoveToNextDrive(); });
+    result = job.Rip(overrides);
+  }
   ripRunning_ = false;
   if (result.status != RipResult::Status::Pending) {
     lastRip_ = result;

@@ -31,6 +31,12 @@ class ControllerHost : public RipFrontEnd {
   // A refresh replaced the output format with the first one the disc allows (the toolbar's
   // format image and the format radio mark follow it).
   virtual void OnFormatChanged(FormatId format) = 0;
+  // The disc just read allows these output formats (every format when there is no disc to go
+  // by); the window greys out the others.
+  virtual void OnAllowedFormats(const QList<FormatId>& formats) { (void)formats; }
+  // The controller chose this entry of the drive list (the next drive after a rip, with
+  // "UseMultipleDevices"); the drive selector shows it.
+  virtual void OnDriveChosen(int index) { (void)index; }
   // The freedb lookup dialog; true when the user took its result into the disc information.
   virtual bool RunFreeDbLookup() { return false; }
 };
@@ -62,9 +68,12 @@ class MainController : public QObject {
   void RunInsertionActions();
   // The Rip command. A rip asked for while one runs (by the after-rip automation) is queued
   // and starts from the event loop after the running one has returned; the result is then
-  // Pending. LastRip() is the result of the last rip that ran.
+  // Pending. A format the disc does not allow rips nothing (NotAllowed; DiscFormats() names
+  // those it allows). LastRip() is the result of the last rip that ran.
   RipResult RipCommand(const RipOverrides& overrides = {});
   const RipResult& LastRip() const { return lastRip_; }
+  // The output formats the disc allows, as last read (at a refresh or a rip).
+  const QList<FormatId>& DiscFormats() const { return discFormats_; }
   int RipsRun() const { return ripsRun_; }
   bool RipQueued() const { return ripQueued_; }
 
@@ -95,11 +104,14 @@ class MainController : public QObject {
   QList<TrackRow> ReadTrackRows();
   void FillTrackList();
   void CheckFormat();
+  // Reads the disc's type; false when the format to rip is not one the disc allows.
+  bool DiscAllows(const RipOverrides& overrides);
 
   ControllerHost& host_;
   DiscInfo disc_;
   bool discCached_ = false;
   QList<TrackRow> rows_;
+  QList<FormatId> discFormats_;
   QString preferredDrive_;
   RipResult lastRip_;
   int ripsRun_ = 0;

@@ -121,7 +121,8 @@ void ReleaseCancelSignals() {
   for (int signal : kCancelSignals) std::signal(signal, SIG_DFL);
 }
 
-int ReportOutcomes(CliContext& ctx, const RipResult& result) {
+// formats: those the disc allows, named when the format asked for is not among them.
+int ReportOutcomes(CliContext& ctx, const RipResult& result, const QList<FormatId>& formats) {
   using S = RipResult::Status;
   if (result.status == S::Busy) return Exit::Failed;  // the host has named the reason
   if (result.status == S::Unavailable) {
@@ -130,6 +131,13 @@ int ReportOutcomes(CliContext& ctx, const RipResult& result) {
   }
   if (result.status == S::NoDrive)
     return Fail(ctx, Exit::NoDisc, "no drive or no disc to rip from");
+  if (result.status == S::NotAllowed) {
+    QStringList allowed;
+    for (FormatId format : formats) allowed << FindFormatRow(format).shortName;
+    return Fail(
+        ctx, Exit::BadArguments,
+        "the disc does not allow this format; it allows " + allowed.join(", ") + " (--format)");
+  }
   if (result.status == S::Pending)
     return Fail(ctx, Exit::NoDisc, "the tray was open; no disc arrived");
   if (result.status == S::Cancelled) return Fail(ctx, Exit::Failed, "cancelled");
@@ -199,8 +207,9 @@ int RunRip(CliContext& ctx) {
     }
   }
   ReleaseCancelSignals();
-  if (controller.RipsRun() == 0) return ReportOutcomes(ctx, {RipResult::Status::Pending, {}, {}});
-  return ReportOutcomes(ctx, controller.LastRip());
+  if (controller.RipsRun() == 0)
+    return ReportOutcomes(ctx, {RipResult::Status::Pending, {}, {}}, {});
+  return ReportOutcomes(ctx, controller.LastRip(), controller.DiscFormats());
 }
 
 void AddRipOptions(QCommandLineParser& parser) {

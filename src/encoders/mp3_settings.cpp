@@ -1,12 +1,27 @@
 #include "encoders/mp3_settings.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "settings/ini_file.h"
 
+namespace {
+
+constexpr int kSliderRates[] = {64, 96, 112, 128, 160, 192, 224, 256, 320};
+
+}  // namespace
+
 int Mp3Settings::SliderBitRate(int position) {
-  static constexpr int kRates[] = {64, 96, 112, 128, 160, 192, 224, 256, 320};
-  return kRates[std::clamp(position, 0, int(std::size(kRates)) - 1)];
+  return kSliderRates[std::clamp(position, 0, int(std::size(kSliderRates)) - 1)];
+}
+
+int Mp3Settings::NearestSliderPosition(int rate) {
+  int nearest = 0;
+  for (int position = 1; position < int(std::size(kSliderRates)); ++position) {
+    if (std::abs(kSliderRates[position] - rate) < std::abs(kSliderRates[nearest] - rate))
+      nearest = position;
+  }
+  return nearest;
 }
 
 void Mp3Settings::Load(const IniFile& ini) {

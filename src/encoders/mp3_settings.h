@@ -19,6 +19,8 @@ struct Mp3Settings {
   // The bit rate a slider position stands for (64 ... 320 kbit/s); positions outside 0..8
   // are taken as the nearest end.
   static int SliderBitRate(int position);
+  // The slider position whose bit rate is nearest to rate (the lower one on a tie).
+  static int NearestSliderPosition(int rate);
 
   void Load(const IniFile& ini);
   void Save(IniFile& ini) const;

@@ -47,18 +47,6 @@ void UnlistPart(int& slot) {
 
 QByteArray Native(const QString& path) { return QFile::encodeName(path); }
 
-// Creates a folder with its missing parents; 0, or the errno of the step that failed.
-int MakeFolder(const QString& folder) {
-  if (QFileInfo(folder).isDir()) return 0;
-  const QString parent = QFileInfo(folder).path();
-  if (parent != folder) {
-    if (const int error = MakeFolder(parent)) return error;
-  }
-  if (::mkdir(Native(folder).constData(), 0777) == 0) return 0;
-  if (errno != EEXIST) return errno;
-  return QFileInfo(folder).isDir() ? 0 : ENOTDIR;
-}
-
 // The longest front of name that takes at most maxBytes in UTF-8, never cut inside a
 // character (nor between the two halves of a surrogate pair).
 QString FitUtf8(const QString& name, int maxBytes) {
@@ -122,6 +110,17 @@ QString NumberedPath(const QString& path, int n) {
          FitUtf8(name.left(baseEnd), kMaxNameBytes - int(tail.toUtf8().size())) + tail;
 }
 
+int CreateFolder(const QString& folder) {
+  if (QFileInfo(folder).isDir()) return 0;
+  const QString parent = QFileInfo(folder).path();
+  if (parent != folder) {
+    if (const int error = CreateFolder(parent)) return error;
+  }
+  if (::mkdir(Native(folder).constData(), 0777) == 0) return 0;
+  if (errno != EEXIST) return errno;
+  return QFileInfo(folder).isDir() ? 0 : ENOTDIR;
+}
+
 QString PartPathFor(const QString& finalPath) {
   const QFileInfo info(finalPath);
   const QString suffix = QStringLiteral(".%1.part").arg(::getpid());
@@ -137,7 +136,7 @@ PartFile::~PartFile() { Discard(); }
 bool PartFile::Create() {
   errorText_.clear();
   const QString folder = QFileInfo(finalPath_).path();
-  if (const int error = MakeFolder(folder)) {
+  if (const int error = CreateFolder(folder)) {
     return FailWith(QStringLiteral("cannot create folder ") + QDir::toNativeSeparators(folder),
                     error);
   }

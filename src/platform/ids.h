@@ -30,7 +30,7 @@ enum class FreeDbAccess : int {
 };
 
 // The proxy between the program and the freedb server ("fdProxyType"), by the options
-// dialog's radio identifiers. SOCKS 4A is stored by hand only; the dialog does not offer it.
+// dialog's radio identifiers.
 enum class ProxyKind : int {
   Direct = 1051,
   Socks4 = 1052,

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "encoders/output_format.h"
 #include "encoders/part_file.h"
@@ -65,8 +67,12 @@ int NameBudget(const QString& folder) {
 // (the extension with one character in front) does not fit.
 OutputPath PlaceFile(const QString& folder, const QString& name, const QString& extension) {
   const int budget = NameBudget(folder);
-  OutputPath result{Join(folder, FitFileName(name + extension, budget)), false};
-  result.folderReady = budget >= Utf8Bytes(extension) + 1 && CreateOutputDirectory(result.path);
+  OutputPath result{Join(folder, FitFileName(name + extension, budget)), false, {}};
+  if (budget < Utf8Bytes(extension) + 1) {
+    result.folderError = QString::fromLocal8Bit(std::strerror(ENAMETOOLONG));
+  } else {
+    result.folderReady = CreateOutputDirectory(result.path, result.folderError);
+  }
   return result;
 }
 
@@ -160,7 +166,11 @@ QString UniqueInRun(const QString& path, QSet<QString>& takenThisRun) {
   return unique;
 }
 
-bool CreateOutputDirectory(const QString& path) { return QDir().mkpath(QFileInfo(path).path()); }
+bool CreateOutputDirectory(const QString& path, QString& reason) {
+  const int error = CreateFolder(QFileInfo(path).path());
+  if (error) reason = QString::fromLocal8Bit(std::strerror(error));
+  return error == 0;
+}
 
 void MakeUniquePath(QString& path, const QDateTime& now) {
   // A dangling symbolic link counts as taken: writing through it would create its target.

@@ -24,11 +24,13 @@ struct NamingSettings {
 // "Can't create directory".
 constexpr int kCantCreateDirectoryTextId = 9200;
 
-// A full output path, and whether its folder exists now. When it does not, the caller
-// shows message kCantCreateDirectoryTextId and goes on: the encoder's Open then fails.
+// A full output path, and whether its folder exists now. When it does not, folderError
+// says why (the system's reason), and the caller reports the track as failed with message
+// kCantCreateDirectoryTextId, the folder and that reason.
 struct OutputPath {
   QString path;
   bool folderReady = false;
+  QString folderError;
 };
 
 // Largest name component and whole path the file system takes, in UTF-8 bytes.
@@ -68,8 +70,9 @@ QString CleanComponent(const QString& component, ComponentKind kind);
 // most maxBytes in UTF-8, never inside a character; the extension stays whole.
 QString FitFileName(const QString& name, int maxBytes);
 
-// Creates the folder of a path with its missing parents; true when it exists after.
-bool CreateOutputDirectory(const QString& path);
+// Creates the folder of a path with its missing parents; true when it exists after, else
+// false with the system's reason in reason.
+bool CreateOutputDirectory(const QString& path, QString& reason);
 
 // When something exists at path, inserts "_Tue_08Dec2026_041500" (English names, whatever
 // the locale) in front of the extension, and a counter after it when that exists too.

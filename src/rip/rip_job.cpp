@@ -1,5 +1,8 @@
 #include "rip/rip_job.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "drive/cd_device.h"
 #include "drive/disc_type.h"
 #include "drive/drive_actions.h"
@@ -65,6 +68,17 @@ TrackOutcome Finished(TrackOutcome outcome, const RipWorker& worker) {
   outcome.failedSectors = worker.failedSectors;
   outcome.failed = worker.failed;
   outcome.errorText = worker.errorText;
+  return outcome;
+}
+
+// A run whose folder could not be made: it fails before it starts, and says so once, naming
+// the folder and the system's reason.
+TrackOutcome FolderNotCreated(TrackOutcome outcome, const OutputPath& output) {
+  outcome.failed = true;
+  outcome.errorText =
+      QStringLiteral("%1 %2: %3")
+          .arg(LanguageManager::Instance().Text(kCantCreateDirectoryTextId),
+               QDir::toNativeSeparators(QFileInfo(output.path).path()), output.folderError);
   return outcome;
 }
 
@@ -174,10 +188,11 @@ bool RipJob::RipTracks(const OutputFormat& format, const RipOverrides& overrides
     context.playTrack = i;
     OutputPath output = BuildTrackPath(i, format, disc_, naming);
     output.path = UniqueInRun(output.path, takenThisRun);
-    if (!output.folderReady)
-      host_.ShowMessage(MessageKind::Warning,
-                        LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
     if (!context.present) continue;
+    if (!output.folderReady) {
+      result.outcomes.append(FolderNotCreated({i, output.path, 0, false, {}}, output));
+      continue;
+    }
 
     done_.Reset();
     context.worker = &worker;
@@ -212,13 +227,14 @@ bool RipJob::RipImage(const OutputFormat& format, const RipOverrides& overrides,
   QString label;
   GetVolumeLabel(label);
   const OutputPath output = BuildImagePath(format, label, NamingFor(overrides));
-  if (!output.folderReady)
-    host_.ShowMessage(MessageKind::Warning,
-                      LanguageManager::Instance().Text(kCantCreateDirectoryTextId));
   DriveContext& context = DriveContext::Instance();
   if (!context.present) return false;
-  std::unique_ptr<DiscImageWriter> writer = CreateDiscImageWriter(format.TypeId());
   TrackOutcome outcome{-1, output.path, 0, false, {}};
+  if (!output.folderReady) {
+    result.outcomes.append(FolderNotCreated(outcome, output));
+    return false;
+  }
+  std::unique_ptr<DiscImageWriter> writer = CreateDiscImageWriter(format.TypeId());
   if (!writer) {
     result.outcomes.append(NotStarted(outcome));
     return false;

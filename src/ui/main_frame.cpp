@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -19,6 +20,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWidgetAction>
+#include <utility>
 
 #include "app/window_layout.h"
 #include "drive/drive_actions.h"
@@ -27,6 +29,7 @@
 #include "player/playback.h"
 #include "settings/settings_store.h"
 #include "texts/language_manager.h"
+#include "ui/about_credits.h"
 #include "ui/bottom_panel.h"
 #include "ui/dialogs/folder_pane.h"
 #include "ui/progress_dlg.h"
@@ -37,6 +40,10 @@ namespace {
 
 constexpr const char* kProductName = "Korvane";
 constexpr unsigned kPleaseInsertDiscTextId = 902;
+constexpr unsigned kNoTrackTickedTextId = 9210;
+constexpr unsigned kFormatNotAllowedTextId = 9211;  // %1 the format, %2 the allowed ones
+constexpr unsigned kNotWrittenTextId = 9212;
+constexpr unsigned kCouldNotOpenTextId = 9213;  // %1 the page or folder
 // The drive selector is never narrower: a drive's name stays readable beside the buttons.
 constexpr int kDriveSelectorMinWidth = 170;
 constexpr int kDriveSelectorMargin = 6;  // left and right of it in the toolbar
@@ -45,6 +52,14 @@ constexpr unsigned kMenuTitleTextIds[7] = {6000, 6100, 6201, 946, 6401, 6501, 92
 enum MenuPosition { FileMenu, ViewMenu, DiscMenu, FormatMenu, ToolsMenu, LanguageMenu, HelpMenu };
 
 QString Text(unsigned id) { return LanguageManager::Instance().Text(id); }
+
+// The format's name as the Format menu shows it.
+QString FormatText(FormatId format) {
+  for (const FormatCommand& command : FormatCommands()) {
+    if (command.format == format) return QString::fromLatin1(command.text);
+  }
+  return {};
+}
 
 bool IsFormatCommand(int id) {
   for (const FormatCommand& format : FormatCommands()) {
@@ -100,6 +115,7 @@ void CMainFrame::ConnectDialogs() {
   WindowHooks hooks;
   hooks.options.rebuildDriveList = [this] { RebuildDriveList(); };
   hooks.options.formatChanged = [this](FormatId) { ShowFormatChoice(); };
+  hooks.options.allowedFormats = [this] { return controller_->DiscFormats(); };
   hooks.options.detectSpeeds = [this](QList<int>& factors) {
     player_.Stop();  // the preview leaves the drive to the speed probe
     return ::DetectSpeeds(factors);
@@ -252,6 +268,10 @@ void CMainFrame::BuildToolBar() {
   folderMenu_->addAction(paneAction);
   connect(folderMenu_, &QMenu::aboutToShow, folderPane_, &ShowFolderOptionsDlg::LoadValues);
   connect(folderMenu_, &QMenu::aboutToHide, folderPane_, &ShowFolderOptionsDlg::StoreValues);
+  // The folder browser closes the drop-down before the user chooses: the choice is stored
+  // when it is made.
+  connect(folderPane_, &ShowFolderOptionsDlg::FolderBrowsed, folderPane_,
+          &ShowFolderOptionsDlg::StoreValues);
   openButton_ = new QToolButton;
   openButton_->setObjectName("openButton");
   openButton_->setDefaultAction(Action(CommandId::OpenOutput));
@@ -550,6 +570,17 @@ void CMainFrame::OnDiscInfoChanged(const QList<TrackRow>& rows) {
 
 void CMainFrame::OnFormatChanged(FormatId) { ShowFormatChoice(); }
 
+void CMainFrame::OnAllowedFormats(const QList<FormatId>& formats) {
+  for (const FormatCommand& format : FormatCommands())
+    Action(ToStored(format.format))->setEnabled(formats.contains(format.format));
+}
+
+void CMainFrame::OnDriveChosen(int index) {
+  const bool filling = std::exchange(fillingDrives_, true);  // the controller reads it already
+  drives_->setCurrentIndex(index);
+  fillingDrives_ = filling;
+}
+
 bool CMainFrame::RunFreeDbLookup() { return dialogs_->RunFreeDbLookup(this, controller_->Disc()); }
 
 int CMainFrame::TrackRowCount() const { return tracks_->rowCount(); }
@@ -578,8 +609,13 @@ void CMainFrame::ShowMessage(MessageKind kind, const QString& text) {
 
 void CMainFrame::SetMainWindowVisible(bool visible) { setVisible(visible); }
 
-void CMainFrame::OpenFolder(const QString& folder) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+void CMainFrame::OpenFolder(const QString& folder) { OpenInDesktop(QUrl::fromLocalFile(folder)); }
+
+void CMainFrame::OpenInDesktop(const QUrl& url) {
+  if (QDesktopServices::openUrl(url)) return;
+  const QString shown =
+      url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString();
+  ShowMessage(MessageKind::Warning, Text(kCouldNotOpenTextId).arg(shown));
 }
 
 // CommandTarget
@@ -588,18 +624,35 @@ void CMainFrame::LookUpDisc() { controller_->FreeDbCommand(); }
 
 void CMainFrame::Rip() {
   player_.Stop();
-  const RipResult result = controller_->RipCommand();
+  ShowRipResult(controller_->RipCommand());
+  UpdateStatus();
+}
+
+void CMainFrame::ShowRipResult(const RipResult& result) {
   using S = RipResult::Status;
-  if (result.status == S::Busy) ShowMessage(MessageKind::Warning, result.message);
+  // A busy drive and a format this build cannot write were said by the rip itself.
   if (result.status == S::NoDrive)
     ShowMessage(MessageKind::Information, Text(kPleaseInsertDiscTextId));
+  if (result.status == S::NotAllowed) {
+    const FormatId chosen = FromStored<FormatId>(SettingsStore::Instance().formatSelected);
+    QStringList allowed;
+    for (FormatId format : controller_->DiscFormats()) allowed << FormatText(format);
+    ShowMessage(MessageKind::Warning,
+                Text(kFormatNotAllowedTextId).arg(FormatText(chosen), allowed.join(", ")));
+  }
+  // A finished rip that made no file had no audio track ticked.
+  if (result.status == S::Done && result.outcomes.isEmpty())
+    ShowMessage(MessageKind::Information, Text(kNoTrackTickedTextId));
+  // Each failure with its reason, which names the file or folder; tracks that failed for
+  // one folder are said once.
   QStringList failed;
   for (const TrackOutcome& outcome : result.outcomes) {
-    if (outcome.failed) failed.append(outcome.path);
+    if (outcome.failed)
+      failed.append(outcome.errorText.isEmpty() ? outcome.path : outcome.errorText);
   }
+  failed.removeDuplicates();
   if (!failed.isEmpty())
-    ShowMessage(MessageKind::Error, "These files could not be written:\n" + failed.join('\n'));
-  UpdateStatus();
+    ShowMessage(MessageKind::Error, Text(kNotWrittenTextId) + '\n' + failed.join('\n'));
 }
 
 void CMainFrame::RefreshTracks() {
@@ -613,9 +666,9 @@ void CMainFrame::RunOptionsDialog() { dialogs_->RunOptions(this); }
 void CMainFrame::ShowAbout() {
   QString html = QString("<h3>%1 %2</h3><p>%3</p><ul>")
                      .arg(kProductName, KorvaneVersion(), Text(9003).toHtmlEscaped());
-  for (unsigned id = 9004; id <= 9007; ++id) html += "<li>" + Text(id).toHtmlEscaped() + "</li>";
-  html += "<li>FFmpeg (libavcodec, libavformat): AAC, WMA</li><li>Qt " + QString(qVersion()) +
-          "</li></ul>";
+  for (const AboutCredit& credit : AboutCredits())
+    html += "<li>" + credit.Text().toHtmlEscaped() + "</li>";
+  html += "</ul>";
   html += "<p>" + Text(9008).toHtmlEscaped() + "<br>" + Text(9009).toHtmlEscaped() + "</p>";
   QMessageBox box(QMessageBox::NoIcon, Text(910) + ' ' + kProductName, html, QMessageBox::Ok, this);
   box.setObjectName("aboutBox");
@@ -650,7 +703,7 @@ void CMainFrame::OpenOutputFolder() {
   OpenFolder(folder);
 }
 
-void CMainFrame::OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
+void CMainFrame::OpenUrl(const QString& url) { OpenInDesktop(QUrl(url)); }
 
 void CMainFrame::ShowInformation(const QString& text) {
   ShowMessage(MessageKind::Information, text);

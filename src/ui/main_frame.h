@@ -17,6 +17,7 @@ class QLabel;
 class QMenu;
 class QToolBar;
 class QToolButton;
+class QUrl;
 class ShowFolderOptionsDlg;
 struct StatusReport;
 class TrackList;
@@ -53,6 +54,8 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void SetTrackRows(const QList<TrackRow>& rows) override;
   void OnDiscInfoChanged(const QList<TrackRow>& rows) override;
   void OnFormatChanged(FormatId format) override;
+  void OnAllowedFormats(const QList<FormatId>& formats) override;
+  void OnDriveChosen(int index) override;
   bool RunFreeDbLookup() override;
   int TrackRowCount() const override;
   bool IsRowChecked(int row) const override;
@@ -109,6 +112,9 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void ShowContextMenu(const QPoint& pos);
   void InstallStatusCallback();
   void ConnectDialogs();
+  void ShowRipResult(const RipResult& result);
+  // Opens a page or a folder in the desktop's browser or file manager; says so when none can.
+  void OpenInDesktop(const QUrl& url);
 
   std::unique_ptr<DialogFactory> dialogs_;
   std::unique_ptr<MainController> controller_;

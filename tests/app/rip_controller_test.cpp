@@ -43,6 +43,7 @@ class RecordingHost : public ControllerHost {
     ++discInfoChanges;
   }
   void OnFormatChanged(FormatId format) override { formatChanges.append(format); }
+  void OnAllowedFormats(const QList<FormatId>& formats) override { allowedFormats = formats; }
   int TrackRowCount() const override { return int(rows_.size()); }
   bool IsRowChecked(int row) const override { return checked.value(row); }
   void SetRowChecked(int row, bool on) override { checked[row] = on; }
@@ -75,6 +76,7 @@ class RecordingHost : public ControllerHost {
   QList<RipRun> runDetails;
   QList<MessageKind> messageKinds;
   QList<FormatId> formatChanges;
+  QList<FormatId> allowedFormats;
   int discInfoChanges = 0;
   int rowSets = 0;
   int cancelAtRun = 0;
@@ -333,6 +335,60 @@ TEST_F(RipControllerTest, RefreshReplacesAFormatTheDiscDoesNotAllow) {
       << "the toolbar and the radio mark follow";
   controller.RefreshTracks();
   EXPECT_EQ(host_.formatChanges.size(), 1) << "an allowed format is left alone";
+}
+
+// A format the disc does not allow rips nothing (an ISO image of an audio CD would be a file
+// of zeros), whether the front end or the settings chose it; the controller says which
+// formats the disc allows, as the refresh told the front end.
+TEST_F(RipControllerTest, AFormatTheDiscDoesNotAllowRipsNothing) {
+  using F = FormatId;
+  const QList<F> audio = {F::Mp3, F::Aac, F::Ogg, F::Wav, F::Wma, F::CueBin};
+  const struct {
+    const char* name;
+    QList<TrackSpec> tracks;
+    F format;
+    QList<F> allowed;
+  } cases[] = {
+      {"ISO of an audio CD", {{"AUDIO", 30}, {"AUDIO", 30}}, F::Iso, audio},
+      {"ISO of a mixed mode CD", {{"AUDIO", 30}, {"MODE1/2048", 20}}, F::Iso, audio},
+      {"WAV of a data CD", {{"MODE1/2048", 20}}, F::Wav, {F::Iso, F::CueBin}},
+      {"ISO of data then audio", {{"MODE1/2048", 20}, {"AUDIO", 30}}, F::Iso, {F::CueBin}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DiscImages disc;
+    QString error;
+    ASSERT_TRUE(VirtualDriveHost::Instance().Drive(0).LoadCue(disc.Write(c.tracks), &error))
+        << error.toStdString();
+    MainController controller(host_);
+    controller.RefreshTracks();
+    controller.SelectAll();
+    EXPECT_EQ(host_.allowedFormats, c.allowed);
+    RipOverrides overrides;
+    overrides.format = c.format;
+    const RipResult result = controller.RipCommand(overrides);
+    EXPECT_EQ(result.status, RipResult::Status::NotAllowed);
+    EXPECT_TRUE(result.outcomes.isEmpty());
+    EXPECT_EQ(controller.DiscFormats(), c.allowed);
+    EXPECT_EQ(controller.LastRip().status, RipResult::Status::NotAllowed);
+    // The stored choice is refused the same way.
+    SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(c.format));
+    EXPECT_EQ(controller.RipCommand().status, RipResult::Status::NotAllowed);
+    EXPECT_TRUE(FilesUnder(out_.path()).isEmpty())
+        << FilesUnder(out_.path()).join(", ").toStdString();
+    EXPECT_TRUE(host_.runs.isEmpty());
+    UseTestRipSettings(out_.path());
+  }
+  // An allowed image still rips.
+  DiscImages data;
+  QString error;
+  ASSERT_TRUE(
+      VirtualDriveHost::Instance().Drive(0).LoadCue(data.Write({{"MODE1/2048", 20}}), &error));
+  MainController controller(host_);
+  controller.RefreshTracks();
+  RipOverrides bin;
+  bin.format = F::CueBin;
+  EXPECT_EQ(controller.RipCommand(bin).status, RipResult::Status::Done);
+  EXPECT_EQ(host_.runs.size(), 1);
 }
 
 // WMA, the last format to get an encoder, rips like the others.

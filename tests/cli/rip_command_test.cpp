@@ -366,9 +366,9 @@ TEST_F(RipCommandTest, AFailedTrackSaysWhyAndIsNotReportedWritten) {
   ASSERT_TRUE(WriteFileBytes(out_.filePath("Band"), "a file where the artist folder goes"));
   const ProcessResult r = Rip({"--format", "wav"});
   EXPECT_EQ(r.exitCode, 4);
-  EXPECT_TRUE(r.err.contains(
-      ("track 1 failed: cannot create folder " + out_.filePath("Band/Record") + ": Not a directory")
-          .toUtf8()))
+  EXPECT_TRUE(r.err.contains(("track 1 failed: Can't create directory " +
+                              out_.filePath("Band/Record") + ": Not a directory")
+                                 .toUtf8()))
       << r.err.toStdString();
   EXPECT_FALSE(r.out.contains("Wrote")) << r.out.toStdString();
 }
@@ -387,15 +387,28 @@ TEST_F(RipCommandTest, ALanguageFilesTextsReachTheTerminalFiltered) {
 }
 
 TEST_F(RipCommandTest, ARipWithNoAudioTrackToWriteSaysSoAndExitsOne) {
+  // Audio, then data: WAV is a format the disc allows, and track 2 is its data track.
   DiscImages mixed;
-  const QString cue = mixed.Write({{"MODE1/2048", 20}, {"AUDIO", 30}});
+  const QString cue = mixed.Write({{"AUDIO", 30}, {"MODE1/2048", 20}});
   const ProcessResult r = RunCli(
       config_.Dir(),
-      {"--virtual-disc", cue, "rip", "--format", "wav", "--tracks", "1", "--out", out_.path()},
+      {"--virtual-disc", cue, "rip", "--format", "wav", "--tracks", "2", "--out", out_.path()},
       {"KORVANE_VIRTUAL_FAULTS="});
   EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
   EXPECT_TRUE(r.err.contains("nothing to rip")) << r.err.toStdString();
   EXPECT_TRUE(FilesUnder(out_.path()).isEmpty());
+}
+
+// An ISO image of an audio CD would be a file of zeros: refused, naming what the disc allows.
+TEST_F(RipCommandTest, AFormatTheDiscDoesNotAllowIsRefusedAndExitsOne) {
+  for (const char* format : {"iso", "ISO"}) {
+    const ProcessResult r = Rip({"--format", format});
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("it allows mp3, aac, ogg, wav, wma, bin")) << r.err.toStdString();
+    EXPECT_FALSE(r.out.contains("Wrote")) << r.out.toStdString();
+    EXPECT_TRUE(FilesUnder(out_.path()).isEmpty())
+        << FilesUnder(out_.path()).join(", ").toStdString();
+  }
 }
 
 TEST_F(RipCommandTest, NoDiscExitsTwo) {

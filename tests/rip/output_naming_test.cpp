@@ -179,7 +179,9 @@ TEST_F(OutputNamingTest, WholePathStaysWithinTheSystemLimit) {
   // No room left for a name at all: reported like a folder that cannot be made.
   info.album = QString(250, QChar('L'));
   settings.outputFolder = deep + "/" + QString(60, QChar('x'));
-  EXPECT_FALSE(BuildTrackPath(0, *mp3, info, settings).folderReady);
+  const OutputPath none = BuildTrackPath(0, *mp3, info, settings);
+  EXPECT_FALSE(none.folderReady);
+  EXPECT_EQ(none.folderError, "File name too long");
 }
 
 TEST_F(OutputNamingTest, FolderThatCannotBeCreatedIsReportedAndThePathStillGiven) {
@@ -188,6 +190,7 @@ TEST_F(OutputNamingTest, FolderThatCannotBeCreatedIsReportedAndThePathStillGiven
   info.trackTitles[0] = "Song";
   const OutputPath p = BuildTrackPath(0, *mp3, info, settings);
   EXPECT_FALSE(p.folderReady);
+  EXPECT_EQ(p.folderError, "Not a directory") << "the system's reason";
   EXPECT_EQ(p.path, out.filePath("blocker/Band/Live/01 - Song.mp3"));
 }
 

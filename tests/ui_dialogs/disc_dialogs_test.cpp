@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 
@@ -122,6 +123,7 @@ TEST_F(DiscDialogs, LookupFindsTheDiscAndApplyEndsWithOk) {
       "Loop Artist - First Song\n"))
       << dlg->LogText().toStdString();
   EXPECT_EQ(info_.album, "Loop Album");
+  EXPECT_EQ(FindId<QProgressBar>(dlg.get(), 1059)->value(), 100);
   apply->click();
   EXPECT_EQ(dlg->result(), QDialog::Accepted);
 }
@@ -162,6 +164,7 @@ TEST_F(DiscDialogs, NotFoundAndFailuresShowTheirOwnText) {
     EXPECT_FALSE(dlg->Succeeded());
     EXPECT_TRUE(dlg->LogText().endsWith("The disc is not found in FreeDB"))
         << dlg->LogText().toStdString();
+    EXPECT_EQ(FindId<QProgressBar>(dlg.get(), 1059)->value(), 0) << "nothing achieved";
   }
   // A proxy nobody answers on: the proxy's failure, not "not found".
   SettingsStore& store = SettingsStore::Instance();
@@ -173,6 +176,7 @@ TEST_F(DiscDialogs, NotFoundAndFailuresShowTheirOwnText) {
     EXPECT_FALSE(dlg->Succeeded());
     EXPECT_TRUE(dlg->LogText().contains("Proxy error")) << dlg->LogText().toStdString();
     EXPECT_FALSE(dlg->LogText().contains("not found")) << dlg->LogText().toStdString();
+    EXPECT_EQ(FindId<QProgressBar>(dlg.get(), 1059)->value(), 0);
     // Lookup can run again, for example after the options changed.
     EXPECT_TRUE(FindId<QPushButton>(dlg.get(), 1049)->isEnabled());
   }

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
+#include <functional>
 
 #include "dialog_test_support.h"
 #include "drive/disc_type.h"
@@ -76,7 +77,7 @@ TEST_F(Options, Mp3TypedRatesFollowThe64To320Rule) {
       Type(max, c.typed);
       EXPECT_EQ(min->text(), QString::number(c.stored)) << c.typed;
       EXPECT_EQ(FindId<QLabel>(dlg.get(), 6006)->text(), QString("%1 Kbps").arg(c.stored));
-      dlg->reject();  // the settings page writes when the dialog goes, Cancel or not
+      dlg->accept();  // the settings pages store on OK
     }
     EXPECT_EQ(Store().ReadInt(Key::Mp3MinBitRate), c.stored) << c.typed;
     EXPECT_EQ(Store().ReadInt(Key::Mp3MaxBitRate), c.stored) << c.typed;
@@ -117,43 +118,57 @@ TEST_F(Options, Mp3PageStoresEveryControlAndTheNextRipTakesIt) {
     FindId<QRadioButton>(dlg.get(), 6002)->click();
     EXPECT_TRUE(FindId(dlg.get(), 6005)->isEnabled());
     Type(FindId<QLineEdit>(dlg.get(), 6004), "128");
+    dlg->accept();
   }
   EXPECT_EQ(Store().ReadInt(Key::Mp3IsVBR), 1);
   EXPECT_EQ(Store().ReadInt(Key::Mp3MinBitRate), 128);
   EXPECT_EQ(Store().ReadInt(Key::Mp3MaxBitRate), 320);
 }
 
-TEST_F(Options, OggOpensInQualityModeWhenTheRatesAreEqual) {
+// "Constant bitrate" (7001) is the bit-rate-managed mode, "VBR" 0; "Variable bitrate" (7002)
+// the quality mode, "VBR" 1. The page opens in the stored mode, whatever the rates.
+TEST_F(Options, OggOpensInTheStoredModeAndStoresTheChosenOne) {
   const struct {
     int vbr, min, max;
-    bool qualityMode;
-  } cases[] = {
-      {0, 192, 192, true}, {1, 192, 192, true}, {1, 128, 256, false}, {0, 128, 256, false}};
+  } cases[] = {{0, 192, 192}, {1, 192, 192}, {1, 128, 256}, {0, 128, 256}};
   for (const auto& c : cases) {
     Store().WriteInt(Key::OggVBR, c.vbr);
     Store().WriteInt(Key::OggMinBitRate, c.min);
     Store().WriteInt(Key::OggMaxBitRate, c.max);
     Store().WriteInt(Key::OggQuality, 3);
+    const bool qualityMode = c.vbr == 1;
     {
       auto dlg = OpenOnFormat(FormatId::Ogg);
-      EXPECT_EQ(FindId<QRadioButton>(dlg.get(), 7001)->isChecked(), c.qualityMode)
+      EXPECT_EQ(FindId<QRadioButton>(dlg.get(), 7001)->text(), "Constant bitrate");
+      EXPECT_EQ(FindId<QRadioButton>(dlg.get(), 7002)->isChecked(), qualityMode)
           << c.vbr << c.min << c.max;
-      EXPECT_EQ(FindId(dlg.get(), 7003)->isEnabled(), c.qualityMode);
-      EXPECT_EQ(FindId(dlg.get(), 7005)->isEnabled(), !c.qualityMode);
+      EXPECT_EQ(FindId<QRadioButton>(dlg.get(), 7001)->isChecked(), !qualityMode);
+      EXPECT_EQ(FindId(dlg.get(), 7003)->isEnabled(), qualityMode);
+      EXPECT_EQ(FindId(dlg.get(), 7005)->isEnabled(), !qualityMode);
       EXPECT_EQ(FindId<QLabel>(dlg.get(), 7007)->text(), "0.4");
+      dlg->reject();
     }
-    EXPECT_EQ(Store().ReadInt(Key::OggVBR), c.qualityMode ? 1 : 0);
+    EXPECT_EQ(Store().ReadInt(Key::OggVBR), c.vbr) << "shown, not stored";
   }
   {
     auto dlg = OpenOnFormat(FormatId::Ogg);  // managed mode from the last case
     Type(FindId<QLineEdit>(dlg.get(), 7005), "999");
-    FindId<QRadioButton>(dlg.get(), 7001)->click();
+    FindId<QRadioButton>(dlg.get(), 7002)->click();
     FindId<QSlider>(dlg.get(), 7003)->setValue(8);
     EXPECT_EQ(FindId<QLabel>(dlg.get(), 7007)->text(), "0.9");
+    dlg->accept();
   }
   EXPECT_EQ(Store().ReadInt(Key::OggNomBitRate), 320);
   EXPECT_EQ(Store().ReadInt(Key::OggVBR), 1);
   EXPECT_EQ(Store().ReadInt(Key::OggQuality), 8);
+  {
+    auto dlg = OpenOnFormat(FormatId::Ogg);
+    EXPECT_TRUE(FindId<QRadioButton>(dlg.get(), 7002)->isChecked()) << "as chosen";
+    FindId<QRadioButton>(dlg.get(), 7001)->click();
+    dlg->accept();
+  }
+  EXPECT_EQ(Store().ReadInt(Key::OggVBR), 0);
+  EXPECT_TRUE(OpenOnFormat(FormatId::Ogg)->findChild<QRadioButton*>("id7001")->isChecked());
 }
 
 TEST_F(Options, AacStepsShowTheirRatesAndStore) {
@@ -172,6 +187,7 @@ TEST_F(Options, AacStepsShowTheirRatesAndStore) {
     EXPECT_EQ(version->currentText(), "Mpeg 2");
     Choose(version, 0);
     slider->setValue(2);
+    dlg->accept();
   }
   EXPECT_EQ(Store().ReadInt(Key::AacQuality), 2);
   EXPECT_EQ(Store().ReadInt(Key::AacMpegVersion), 0);
@@ -195,6 +211,7 @@ TEST_F(Options, WmaListsTheWritersFormats) {
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->currentText(), "Can't get WMA formats");
     Choose(list, 0);
+    dlg->accept();
   }
   EXPECT_EQ(Store().ReadText(Key::WmaFormatString), Key::WmaFormatString.textDefault);
 
@@ -210,45 +227,62 @@ TEST_F(Options, WmaListsTheWritersFormats) {
     auto* list = FindId<QComboBox>(dlg.get(), 8001);
     EXPECT_EQ(list->currentIndex(), 1);
     Choose(list, 2);
+    dlg->accept();
   }
   EXPECT_EQ(Store().ReadText(Key::WmaFormatString), "128 kbps, 44 kHz, stereo CBR");
 }
 
-TEST_F(Options, CancelKeepsAFormatSwitch) {
+TEST_F(Options, CancelKeepsTheFormatOkStoresIt) {
   QList<FormatId> announced;
   OptionsHooks hooks;
   hooks.formatChanged = [&](FormatId format) { announced.append(format); };
   Store().WriteInt(Key::FormatSelected, ToStored(FormatId::Mp3));
+  const auto chooseOggThenIsoThenOgg = [&](OptionsDlg& dlg) {
+    auto* list = FindId<QComboBox>(&dlg, 4007);
+    EXPECT_EQ(list->currentText(), "MP3");
+    Choose(list, 2);
+    EXPECT_NE(FindId(&dlg, 7000), nullptr);
+    Choose(list, 5);  // ISO has no settings page
+    EXPECT_FALSE(FindId(&dlg, 7000)->isVisible());
+    Choose(list, 2);
+  };
+  {
+    // Escape is Cancel too: the window's test presses it.
+    auto dlg = Open(1, hooks);
+    chooseOggThenIsoThenOgg(*dlg);
+    FindId<QPushButton>(dlg.get(), 2)->click();
+  }
+  EXPECT_TRUE(announced.isEmpty());
+  Store().Load();
+  EXPECT_EQ(Store().formatSelected, ToStored(FormatId::Mp3));
   auto dlg = Open(1, hooks);
-  auto* list = FindId<QComboBox>(dlg.get(), 4007);
-  EXPECT_EQ(list->currentText(), "MP3");
-  Choose(list, 2);
-  EXPECT_NE(FindId(dlg.get(), 7000), nullptr);
-  Choose(list, 5);  // ISO has no settings page
-  EXPECT_FALSE(FindId(dlg.get(), 7000)->isVisible());
-  Choose(list, 2);
-  dlg->reject();
-  dlg.reset();
-  EXPECT_EQ(announced, (QList<FormatId>{FormatId::Ogg, FormatId::Iso, FormatId::Ogg}));
+  chooseOggThenIsoThenOgg(*dlg);
+  dlg->accept();
+  EXPECT_EQ(announced, QList<FormatId>{FormatId::Ogg}) << "the window follows once, on OK";
   Store().Load();
   EXPECT_EQ(Store().formatSelected, ToStored(FormatId::Ogg));
 }
 
-TEST_F(Options, ReadSpeedIsStoredAsDefaultOrMaxInEveryLanguage) {
+TEST_F(Options, ReadSpeedIsStoredAsDefaultOrMaxInEveryLanguageOnOk) {
+  const struct {
+    int item;
+    const char* stored;
+  } choices[] = {{0, "DEFAULT"}, {2, "MAX"}, {1, "12"}};
   for (bool german : {false, true}) {
     if (german) UseGerman();
-    Store().WriteString(Key::CDReadSpeed, "12");
-    auto dlg = Open(0);
-    auto* speeds = FindId<QComboBox>(dlg.get(), 4024);
-    ASSERT_EQ(speeds->count(), 3);
-    EXPECT_EQ(speeds->currentText(), "12");
-    EXPECT_EQ(speeds->itemText(0), german ? "Standard" : "Default");
-    Choose(speeds, 0);
-    EXPECT_EQ(Store().ReadText(Key::CDReadSpeed), "DEFAULT");
-    Choose(speeds, 2);
-    EXPECT_EQ(Store().ReadText(Key::CDReadSpeed), "MAX");
-    Choose(speeds, 1);
-    EXPECT_EQ(Store().ReadText(Key::CDReadSpeed), "12");
+    for (const auto& choice : choices) {
+      for (bool ok : {false, true}) {
+        Store().WriteString(Key::CDReadSpeed, "12");
+        auto dlg = Open(0);
+        auto* speeds = FindId<QComboBox>(dlg.get(), 4024);
+        ASSERT_EQ(speeds->count(), 3);
+        EXPECT_EQ(speeds->currentText(), "12");
+        EXPECT_EQ(speeds->itemText(0), german ? "Standard" : "Default");
+        Choose(speeds, choice.item);
+        ok ? dlg->accept() : dlg->reject();
+        EXPECT_EQ(Store().ReadText(Key::CDReadSpeed), ok ? choice.stored : "12") << ok;
+      }
+    }
   }
 }
 
@@ -267,7 +301,7 @@ TEST_F(Options, DetectSpeedsListsTheDrivesSpeedsAndKeepsTheChoice) {
   EXPECT_EQ(speeds->itemText(3), "24");
   EXPECT_EQ(speeds->currentIndex(), 4);
 
-  Store().WriteString(Key::CDReadSpeed, "8");
+  Choose(speeds, 2);  // "8": a new detection keeps the choice the user made
   FindId<QPushButton>(dlg.get(), 4025)->click();
   EXPECT_EQ(speeds->currentText(), "8");
 
@@ -362,20 +396,76 @@ TEST_F(Options, FreeDbPageStoresOnOkInItsOrder) {
   }
 }
 
-TEST_F(Options, AutomationSwitchesAreWrittenAtOnce) {
+// Every stored proxy type shows as its own radio and comes back unchanged on OK.
+TEST_F(Options, EachProxyTypeShowsAndIsStoredAsItIs) {
+  const struct {
+    ProxyKind kind;
+    const char* text;
+  } kinds[] = {{ProxyKind::Direct, "Direct Connection"},
+               {ProxyKind::Socks4, "Socks 4"},
+               {ProxyKind::Socks4a, "Socks 4A"},
+               {ProxyKind::Socks5, "Socks 5"},
+               {ProxyKind::Http11, "HTTP 1.1"}};
+  for (const auto& k : kinds) {
+    Store().WriteInt(Key::FdProxyType, ToStored(k.kind));
+    auto dlg = Open(2);
+    auto* radio = FindId<QRadioButton>(dlg.get(), ToStored(k.kind));
+    ASSERT_NE(radio, nullptr) << k.text;
+    EXPECT_TRUE(radio->isChecked()) << k.text;
+    EXPECT_EQ(radio->text(), k.text);
+    dlg->accept();
+    EXPECT_EQ(Store().ReadInt(Key::FdProxyType), ToStored(k.kind)) << k.text;
+  }
+}
+
+TEST_F(Options, AutomationSwitchesAreStoredOnOk) {
   const struct {
     int id;
     const SettingKey& key;
   } switches[] = {{9408, Key::AutoSelectAllTracks},  {9402, Key::AutoRequestFreeDB},
                   {9403, Key::AutoStartRipping},     {9404, Key::AutoEjectCD},
                   {9407, Key::AutoOpenOutputFolder}, {9409, Key::UseMultipleDevices}};
-  auto dlg = Open(3);
-  for (const auto& s : switches) {
-    auto* box = FindId<QCheckBox>(dlg.get(), s.id);
-    ASSERT_NE(box, nullptr) << s.id;
-    EXPECT_EQ(box->isChecked(), s.key.intDefault != 0);
-    box->click();
-    EXPECT_EQ(Store().ReadInt(s.key), s.key.intDefault ? 0 : 1) << s.key.key;
+  for (bool ok : {false, true}) {
+    auto dlg = Open(3);
+    for (const auto& s : switches) {
+      auto* box = FindId<QCheckBox>(dlg.get(), s.id);
+      ASSERT_NE(box, nullptr) << s.id;
+      EXPECT_EQ(box->isChecked(), s.key.intDefault != 0);
+      box->click();
+    }
+    ok ? dlg->accept() : dlg->reject();
+    for (const auto& s : switches)
+      EXPECT_EQ(Store().ReadInt(s.key), ok == (s.key.intDefault == 0) ? 1 : 0) << s.key.key;
+  }
+}
+
+// Showing a page stores nothing: every page and every format's settings page, opened and
+// cancelled, leave the settings file as it was, down to the byte. A fresh install keeps its
+// MP3 rate of 256 kbit/s, which the slider shows, after OK too.
+TEST_F(Options, OpeningAndCancellingChangesNothingOnAnyPage) {
+  const QString ini = config_.File("korvane.ini");
+  const auto openAndCancel = [&](const std::function<std::unique_ptr<OptionsDlg>()>& open,
+                                 const char* what) {
+    auto dlg = open();
+    const QByteArray before = ReadFileBytes(ini);
+    ASSERT_FALSE(before.isEmpty());
+    dlg->show();
+    dlg->reject();
+    dlg.reset();
+    EXPECT_EQ(ReadFileBytes(ini), before) << what;
+  };
+  for (int tab = 0; tab < OptionsDlg::kTabCount; ++tab)
+    openAndCancel([&] { return Open(tab); }, QString("tab %1").arg(tab).toUtf8().constData());
+  for (FormatId format : {FormatId::Mp3, FormatId::Ogg, FormatId::Aac, FormatId::Wma})
+    openAndCancel([&] { return OpenOnFormat(format); }, FindFormatRow(format).name);
+
+  for (bool ok : {false, true}) {
+    auto dlg = OpenOnFormat(FormatId::Mp3);
+    EXPECT_EQ(FindId<QSlider>(dlg.get(), 6003)->value(), 7);
+    EXPECT_EQ(FindId<QLabel>(dlg.get(), 6006)->text(), "256 Kbps");
+    ok ? dlg->accept() : dlg->reject();
+    EXPECT_EQ(Store().ReadInt(Key::Mp3MinBitRate), 256) << ok;
+    EXPECT_EQ(Store().ReadInt(Key::Mp3MaxBitRate), 256) << ok;
   }
 }
 

@@ -193,8 +193,10 @@ void FreeDBDlg::OnEnded() {
   if (!lookup_) return;
   const LookupOutcome outcome = lookup_->Outcome();
   lookup_.reset();
-  progress_->setValue(100);
-  if (outcome.status == LookupOutcome::Status::Found) {
+  // A lookup without a result has achieved nothing: its bar does not stand full.
+  const bool found = outcome.status == LookupOutcome::Status::Found;
+  progress_->setValue(found ? 100 : 0);
+  if (found) {
     EndWithSuccess();
     if (!outcome.cached) AppendLine(outcome.message);
     return;

@@ -88,12 +88,12 @@ std::pair<QRadioButton*, QRadioButton*> AddModeRadios(QBoxLayout* layout, int fi
 // ---- MP3 ----
 
 Mp3SettingsDlg::Mp3SettingsDlg(QWidget* parent)
-    : QWidget(parent), format_(CreateOutputFormat(FormatId::Mp3)) {
+    : SettingsPage(parent), format_(CreateOutputFormat(FormatId::Mp3)) {
   WithId(this, 6000);
   Mp3Settings& s = Settings();
   auto* layout = new QVBoxLayout(this);
   std::tie(constant_, variable_) = AddModeRadios(layout, 6001, 6002);
-  slider_ = AddSlider(layout, 6003, 8, std::clamp(s.fquality, 0, 8));
+  slider_ = AddSlider(layout, 6003, 8, Mp3Settings::NearestSliderPosition(s.maxBitRate));
   rateLabel_ = WithId(new QLabel, 6006);
   rateLabel_->setAlignment(Qt::AlignCenter);
   layout->addWidget(rateLabel_);
@@ -117,30 +117,37 @@ Mp3SettingsDlg::Mp3SettingsDlg(QWidget* parent)
   layout->addWidget(crcs);
   layout->addStretch();
 
+  const bool isVariable = s.isVbr == 1;
+  (isVariable ? variable_ : constant_)->setChecked(true);
+  ShowMode(isVariable);
+  ShowRates();
+
+  // Connected after the stored values are shown: only the user's changes change them.
   connect(slider_, &QSlider::valueChanged, this, &Mp3SettingsDlg::OnSlider);
-  connect(variable_, &QRadioButton::toggled, this, &Mp3SettingsDlg::ShowMode);
+  connect(variable_, &QRadioButton::toggled, this, &Mp3SettingsDlg::OnModeChosen);
   connect(maxRate_, &QLineEdit::editingFinished, this, &Mp3SettingsDlg::ShowRates);
   connect(stereo, &QComboBox::currentIndexChanged, this,
           [this](int index) { Settings().stereoMode = index; });
   connect(copyrighted, &QCheckBox::toggled, this, [this](bool on) { Settings().copyrighted = on; });
   connect(crcs, &QCheckBox::toggled, this, [this](bool on) { Settings().crcs = on; });
-
-  const bool isVariable = s.isVbr == 1;
-  (isVariable ? variable_ : constant_)->setChecked(true);
-  ShowMode(isVariable);
 }
 
-Mp3SettingsDlg::~Mp3SettingsDlg() { format_->SaveSettings(); }
+Mp3SettingsDlg::~Mp3SettingsDlg() = default;
+
+void Mp3SettingsDlg::Store() { format_->SaveSettings(); }
 
 Mp3Settings& Mp3SettingsDlg::Settings() { return SettingsOf<Mp3Format>(format_); }
 
 void Mp3SettingsDlg::ShowMode(bool variable) {
-  Settings().isVbr = variable ? 1 : 0;
   slider_->setEnabled(!variable);
   minRate_->setEnabled(variable);
   maxRate_->setEnabled(variable);
+}
+
+void Mp3SettingsDlg::OnModeChosen(bool variable) {
+  Settings().isVbr = variable ? 1 : 0;
+  ShowMode(variable);
   if (!variable) OnSlider(slider_->value());
-  ShowRates();
 }
 
 void Mp3SettingsDlg::OnSlider(int position) {
@@ -160,11 +167,11 @@ void Mp3SettingsDlg::ShowRates() {
 // ---- Ogg Vorbis ----
 
 OggSettingsDlg::OggSettingsDlg(QWidget* parent)
-    : QWidget(parent), format_(CreateOutputFormat(FormatId::Ogg)) {
+    : SettingsPage(parent), format_(CreateOutputFormat(FormatId::Ogg)) {
   WithId(this, 7000);
   OggSettings& s = Settings();
   auto* layout = new QVBoxLayout(this);
-  std::tie(quality_, managed_) = AddModeRadios(layout, 7001, 7002);
+  std::tie(managed_, quality_) = AddModeRadios(layout, 7001, 7002);
   slider_ = AddSlider(layout, 7003, 8, std::clamp(s.fquality, 0, 8));
   qualityLabel_ = WithId(new QLabel, 7007);
   qualityLabel_->setAlignment(Qt::AlignCenter);
@@ -177,35 +184,41 @@ OggSettingsDlg::OggSettingsDlg(QWidget* parent)
   layout->addLayout(grid);
   layout->addStretch();
 
-  connect(slider_, &QSlider::valueChanged, this, &OggSettingsDlg::OnSlider);
-  connect(quality_, &QRadioButton::toggled, this, &OggSettingsDlg::ShowMode);
-
-  // Equal bounds mean quality mode, whatever the stored switch says.
-  const bool qualityMode = s.minBitRate == s.maxBitRate;
+  const bool qualityMode = s.vbr == 1;
   (qualityMode ? quality_ : managed_)->setChecked(true);
   ShowMode(qualityMode);
-  OnSlider(slider_->value());
+  ShowQuality();
+
+  // Connected after the stored values are shown: only the user's changes change them.
+  connect(slider_, &QSlider::valueChanged, this, [this](int position) {
+    Settings().fquality = position;
+    ShowQuality();
+  });
+  connect(quality_, &QRadioButton::toggled, this, [this](bool qualityMode) {
+    Settings().vbr = qualityMode ? 1 : 0;
+    ShowMode(qualityMode);
+  });
 }
 
-OggSettingsDlg::~OggSettingsDlg() { format_->SaveSettings(); }
+OggSettingsDlg::~OggSettingsDlg() = default;
+
+void OggSettingsDlg::Store() { format_->SaveSettings(); }
 
 OggSettings& OggSettingsDlg::Settings() { return SettingsOf<OggFormat>(format_); }
 
 void OggSettingsDlg::ShowMode(bool qualityMode) {
-  Settings().vbr = qualityMode ? 1 : 0;
   slider_->setEnabled(qualityMode);
   for (QLineEdit* edit : {minRate_, nomRate_, maxRate_}) edit->setEnabled(!qualityMode);
 }
 
-void OggSettingsDlg::OnSlider(int position) {
-  Settings().fquality = position;
+void OggSettingsDlg::ShowQuality() {
   qualityLabel_->setText(QString::asprintf("%1.1f", Settings().Quality()));
 }
 
 // ---- AAC ----
 
 AacSettingsDlg::AacSettingsDlg(QWidget* parent)
-    : QWidget(parent), format_(CreateOutputFormat(FormatId::Aac)) {
+    : SettingsPage(parent), format_(CreateOutputFormat(FormatId::Aac)) {
   WithId(this, 5000);
   AacSettings& s = Settings();
   auto* layout = new QVBoxLayout(this);
@@ -232,13 +245,15 @@ AacSettingsDlg::AacSettingsDlg(QWidget* parent)
           [this](int index) { Settings().mpegVersion = index; });
 }
 
-AacSettingsDlg::~AacSettingsDlg() { format_->SaveSettings(); }
+AacSettingsDlg::~AacSettingsDlg() = default;
+
+void AacSettingsDlg::Store() { format_->SaveSettings(); }
 
 AacSettings& AacSettingsDlg::Settings() { return SettingsOf<AacFormat>(format_); }
 
 // ---- WMA ----
 
-WmaSettingsDlg::WmaSettingsDlg(const FormatList& formats, QWidget* parent) : QWidget(parent) {
+WmaSettingsDlg::WmaSettingsDlg(const FormatList& formats, QWidget* parent) : SettingsPage(parent) {
   WithId(this, 8000);
   formatString_ = SettingsStore::Instance().ReadText(Key::WmaFormatString);
   auto* list = WithId(new QComboBox, 8001);
@@ -265,6 +280,6 @@ WmaSettingsDlg::WmaSettingsDlg(const FormatList& formats, QWidget* parent) : QWi
   });
 }
 
-WmaSettingsDlg::~WmaSettingsDlg() {
+void WmaSettingsDlg::Store() {
   SettingsStore::Instance().WriteString(Key::WmaFormatString, formatString_);
 }

@@ -17,18 +17,28 @@ class QRadioButton;
 class QSlider;
 
 // The settings pages of the "Output Format" tab. Each page owns an output-format object of its
-// format, which loads the format's section when the page is made; the page writes the values
-// back when it is destroyed, which is when the options dialog closes, after OK and Cancel alike.
+// format, which loads the format's section when the page is made. A page shows the stored
+// values and changes nothing by being shown; Store writes what the user chose, on the options
+// dialog's OK only.
+class SettingsPage : public QWidget {
+  Q_OBJECT
+ public:
+  using QWidget::QWidget;
+  virtual void Store() = 0;
+};
 
-class Mp3SettingsDlg : public QWidget {
+class Mp3SettingsDlg : public SettingsPage {
   Q_OBJECT
  public:
   explicit Mp3SettingsDlg(QWidget* parent = nullptr);
   ~Mp3SettingsDlg() override;
+  void Store() override;
 
  private:
   Mp3Settings& Settings();
   void ShowMode(bool variable);
+  // The user switched the mode: constant bit rate takes the slider's rate.
+  void OnModeChosen(bool variable);
   void OnSlider(int position);
   void ShowRates();
 
@@ -41,20 +51,23 @@ class Mp3SettingsDlg : public QWidget {
   QLineEdit* maxRate_;
 };
 
-class OggSettingsDlg : public QWidget {
+// "Constant bitrate" is the bit-rate-managed mode ("VBR" 0), "Variable bitrate" the quality
+// mode ("VBR" 1); the page opens in the stored mode.
+class OggSettingsDlg : public SettingsPage {
   Q_OBJECT
  public:
   explicit OggSettingsDlg(QWidget* parent = nullptr);
   ~OggSettingsDlg() override;
+  void Store() override;
 
  private:
   OggSettings& Settings();
   void ShowMode(bool qualityMode);
-  void OnSlider(int position);
+  void ShowQuality();
 
   std::unique_ptr<OutputFormat> format_;
-  QRadioButton* quality_;
   QRadioButton* managed_;
+  QRadioButton* quality_;
   QSlider* slider_;
   QLabel* qualityLabel_;
   QLineEdit* minRate_;
@@ -62,11 +75,12 @@ class OggSettingsDlg : public QWidget {
   QLineEdit* maxRate_;
 };
 
-class AacSettingsDlg : public QWidget {
+class AacSettingsDlg : public SettingsPage {
   Q_OBJECT
  public:
   explicit AacSettingsDlg(QWidget* parent = nullptr);
   ~AacSettingsDlg() override;
+  void Store() override;
 
  private:
   AacSettings& Settings();
@@ -75,14 +89,14 @@ class AacSettingsDlg : public QWidget {
   QLabel* rateLabel_;
 };
 
-class WmaSettingsDlg : public QWidget {
+class WmaSettingsDlg : public SettingsPage {
   Q_OBJECT
  public:
   using FormatList = WmaFormatList;
   static constexpr const char* kNoFormats = "Can't get WMA formats";
 
   explicit WmaSettingsDlg(const FormatList& formats, QWidget* parent = nullptr);
-  ~WmaSettingsDlg() override;
+  void Store() override;
 
  private:
   QString formatString_;  // the pending "FormatString"
