@@ -1,6 +1,7 @@
 #include "metadata/disc_id.h"
 
 #include <QCryptographicHash>
+#include <QStringList>
 
 namespace {
 
@@ -81,4 +82,19 @@ QString MusicBrainzDiscId(const TocAddresses& toc) {
   QByteArray id = QCryptographicHash::hash(text, QCryptographicHash::Sha1).toBase64();
   id.replace('+', '.').replace('/', '_').replace('=', '-');
   return QString::fromLatin1(id);
+}
+
+QString MusicBrainzSubmissionUrl(const QString& server, const TocAddresses& toc) {
+  const QString id = MusicBrainzDiscId(toc);
+  if (id.isEmpty()) return QString();
+  const FirstSession session = FirstSessionOf(toc);
+  QStringList numbers = {QString::number(session.firstTrack), QString::number(session.lastTrack),
+                         QString::number(session.leadOut)};
+  for (int offset : session.trackOffsets) numbers.append(QString::number(offset));
+  QString base = server;
+  while (base.endsWith(QLatin1Char('/'))) base.chop(1);
+  return base + QStringLiteral("/cdtoc/attach?id=%1&tracks=%2&toc=%3")
+                    .arg(id)
+                    .arg(session.trackOffsets.size())
+                    .arg(numbers.join(QLatin1Char('+')));
 }

@@ -38,6 +38,11 @@ QString DiscIdText(uint32_t discId);
 // gap). Empty when the table has no valid track count.
 QString MusicBrainzDiscId(const TocAddresses& toc);
 
+// The address where a person adds the disc to MusicBrainz: the server's
+// "/cdtoc/attach?id=ID&tracks=N&toc=FIRST+LAST+LEADOUT+OFFSETS...". Empty when the table has no
+// valid track count.
+QString MusicBrainzSubmissionUrl(const QString& server, const TocAddresses& toc);
+
 // The first session as MusicBrainz counts it: the first and last track number, and the
 // sector offsets (lead-in included) of the lead-out and of each track.
 struct FirstSession {

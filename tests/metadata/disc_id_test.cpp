@@ -199,6 +199,25 @@ TEST(MusicBrainzDiscId, AgreesWithLibDiscId) {
   EXPECT_TRUE(MusicBrainzDiscId(TocAddresses{}).isEmpty());
 }
 
+TEST(MusicBrainzDiscId, SubmissionAddressAsLibDiscIdMakesIt) {
+  TocAddresses enhanced = TocFromFrames({150, 20000, 40000, 60000 + 11400}, 90000);
+  enhanced.lastTrackIsData = true;
+  for (const TocAddresses& toc : {TocFromFrames({150, 15363, 32314}, 95462), enhanced}) {
+    const FirstSession session = FirstSessionOf(toc);
+    DiscId* disc = discid_new();
+    int offsets[100] = {};
+    offsets[0] = session.leadOut;
+    for (size_t i = 0; i < session.trackOffsets.size(); ++i)
+      offsets[i + 1] = session.trackOffsets[i];
+    ASSERT_TRUE(discid_put(disc, 1, session.lastTrack, offsets));
+    const QString expected = QString::fromLatin1(discid_get_submission_url(disc));
+    discid_free(disc);
+    const QString ours = MusicBrainzSubmissionUrl("https://mb.example/", toc);
+    ASSERT_TRUE(ours.startsWith("https://mb.example/cdtoc/attach?")) << ours.toStdString();
+    EXPECT_EQ(ours.mid(ours.indexOf('?')), expected.mid(expected.indexOf('?')));
+  }
+}
+
 TEST(MusicBrainzDiscId, OfAnEnhancedCdInTheDrive) {
   TempConfig config;
   DiscImages images;
