@@ -54,6 +54,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void OnDiscInfoChanged(const QList<TrackRow>& rows) override;
   void OnFormatChanged(FormatId format) override;
   bool RunFreeDbLookup() override;
+  bool RunMusicBrainzLookup() override;
   int TrackRowCount() const override;
   bool IsRowChecked(int row) const override;
   void SetRowChecked(int row, bool checked) override;
