@@ -58,3 +58,7 @@ seed proxy_reply http_refused '\x13HTTP/1.0 407 Proxy Authentication Required\r\
 # rip_naming: UTF-16 texts (title, artist, album, template) split at U+FFFF.
 seed rip_naming plain 'O\0n\0e\0\xff\xffB\0a\0n\0d\0\xff\xffA\0l\0b\0u\0m\0\xff\xff%\0A\0/\0%\0T\0'
 seed rip_naming dots '.\0.\0\xff\xff/\0.\0\xff\xff \0.\0\xff\xff%\0N\0'
+
+# musicbrainz_release: a track count, then a discid answer with the disc "disc" on a box's CD.
+seed musicbrainz_release box '\x03{"releases":[{"id":"r","title":"T","date":"2001-02","artist-credit":[{"name":"A","joinphrase":" & ","artist":{"id":"a"}},{"name":"B"}],"genres":[{"name":"rock","count":2}],"media":[{"format":"DVD-Video"},{"format":"CD","discs":[{"id":"x"}]},{"format":"CD","discs":[{"id":"disc"}],"tracks":[{"id":"t","title":"One","recording":{"id":"q"},"artist-credit":[{"name":"C"}]}]}]}]}'
+seed musicbrainz_release empty '\x01{"releases":[]}'

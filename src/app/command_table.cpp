@@ -63,13 +63,14 @@ constexpr std::array<FormatCommand, 7> kFormats{{
 }};
 
 // Menu items are labelled by identifier; some differ from the toolbar's label.
-constexpr std::array<std::pair<int, unsigned>, 18> kMenuTexts{{
+constexpr std::array<std::pair<int, unsigned>, 19> kMenuTexts{{
     {CommandId::RipCd, 5003},
     {CommandId::AppExit, 912},
     {CommandId::ShowToolbar, 6101},
     {CommandId::ShowBottomPanel, 6102},
     {CommandId::ShowStatusBar, 6103},
     {CommandId::FreeDb, 6202},
+    {CommandId::MusicBrainzLookup, 2805},
     {CommandId::EditDiscInfo, 6203},
     {CommandId::Format, 6302},
     {CommandId::Refresh, 904},

@@ -11,6 +11,7 @@
 #include "drive/drive_context.h"
 #include "drive/media_watch.h"
 #include "metadata/current_disc.h"
+#include "settings/ini_file.h"
 #include "settings/settings_store.h"
 
 MainController::MainController(ControllerHost& host) : host_(host) {
@@ -83,6 +84,25 @@ void MainController::FreeDbCommand() {
   if (host_.RunFreeDbLookup()) DiscInfoChanged();
 }
 
+void MainController::MusicBrainzCommand() {
+  if (host_.RunMusicBrainzLookup()) DiscInfoChanged();
+}
+
+void MainController::AutomaticLookup() {
+  const LookupOrder order =
+      FromStored<LookupOrder>(IniFile(SettingsStore::kFileName).ReadInt(Key::MbLookupOrder));
+  auto musicBrainz = [this] { return host_.RunMusicBrainzLookup(); };
+  auto freeDb = [this] { return host_.RunFreeDbLookup(); };
+  bool found = false;
+  switch (order) {
+    case LookupOrder::MusicBrainzFirst: found = musicBrainz() || freeDb(); break;
+    case LookupOrder::FreeDbFirst: found = freeDb() || musicBrainz(); break;
+    case LookupOrder::MusicBrainzOnly: found = musicBrainz(); break;
+    case LookupOrder::FreeDbOnly: found = freeDb(); break;
+  }
+  if (found) DiscInfoChanged();
+}
+
 void MainController::ShowDiscInfo() {
   for (TrackRow& row : rows_) SetRowTexts(row, disc_);
   host_.OnDiscInfoChanged(rows_);
@@ -138,7 +158,7 @@ void MainController::OnMediaChanged(const QString& deviceName, bool arrived) {
 void MainController::RunInsertionActions() {
   const SettingsStore& settings = SettingsStore::Instance();
   if (settings.ReadInt(Key::AutoSelectAllTracks)) SelectAll();
-  if (settings.ReadInt(Key::AutoRequestFreeDB) && !disc_.IsInCache()) FreeDbCommand();
+  if (settings.ReadInt(Key::AutoRequestFreeDB) && !disc_.IsInCache()) AutomaticLookup();
   const int pending = SettingsStore::Instance().autoRipPending.exchange(0);
   if (settings.ReadInt(Key::AutoStartRipping) || pending == 1) RipCommand(overrides_);
 }

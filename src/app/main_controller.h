@@ -39,6 +39,8 @@ class ControllerHost : public RipFrontEnd {
   virtual void OnDriveChosen(int index) { (void)index; }
   // The freedb lookup dialog; true when the user took its result into the disc information.
   virtual bool RunFreeDbLookup() { return false; }
+  // The MusicBrainz lookup dialog; true when the user took a release into the disc information.
+  virtual bool RunMusicBrainzLookup() { return false; }
 };
 
 // The commands of the program, disc arrival and removal, the automatic actions after an
@@ -80,6 +82,11 @@ class MainController : public QObject {
   // The lookup dialog (11001): on a result the rows take the new texts and the record is
   // stored in the local disc cache.
   void FreeDbCommand();
+  // The Disc Info menu's "MusicBrainz lookup", the same way.
+  void MusicBrainzCommand();
+  // The lookup after a disc arrives: the online sources in the order "LookupOrder" gives, the
+  // second only when the first brought nothing.
+  void AutomaticLookup();
   // The disc information was changed from outside (a lookup, an edit): the rows show it and
   // the cache keeps it.
   void DiscInfoChanged();

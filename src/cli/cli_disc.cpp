@@ -74,17 +74,30 @@ QJsonObject DiscInfoJson(const DiscInfo& info) {
   for (int i = 0; i < info.trackTitles.size(); ++i) {
     bool data = false;
     if (device) device->IsDataTrack(i, data);
-    tracks.append(QJsonObject{{"number", i + 1},
-                              {"title", info.GetTrackTitle(i)},
-                              {"artist", info.GetTrackArtist(i)},
-                              {"data", data}});
+    QJsonObject track{{"number", i + 1},
+                      {"title", info.GetTrackTitle(i)},
+                      {"artist", info.GetTrackArtist(i)},
+                      {"data", data}};
+    if (!info.RecordingId(i).isEmpty()) track["musicBrainzRecordingId"] = info.RecordingId(i);
+    if (!info.TrackId(i).isEmpty()) track["musicBrainzTrackId"] = info.TrackId(i);
+    tracks.append(track);
   }
-  return {{"discId", info.discId},
-          {"artist", info.artist},
-          {"album", info.album},
-          {"year", info.year},
-          {"genre", info.genre},
-          {"comment", info.comment},
-          {"variousArtists", info.GetVariousArtists() == 1},
-          {"tracks", tracks}};
+  QJsonObject record{{"discId", info.discId},
+                     {"artist", info.artist},
+                     {"album", info.album},
+                     {"year", info.year},
+                     {"genre", info.genre},
+                     {"comment", info.comment},
+                     {"variousArtists", info.GetVariousArtists() == 1},
+                     {"tracks", tracks}};
+  if (info.discNumber > 0) {
+    record["discNumber"] = info.discNumber;
+    record["discTotal"] = info.discTotal;
+  }
+  if (!info.musicBrainz.release.isEmpty()) {
+    record["musicBrainz"] = QJsonObject{{"releaseId", info.musicBrainz.release},
+                                        {"releaseGroupId", info.musicBrainz.releaseGroup},
+                                        {"albumArtistId", info.musicBrainz.albumArtist}};
+  }
+  return record;
 }

@@ -2,6 +2,8 @@
 #include <QString>
 #include <array>
 
+#include "metadata/cover_store.h"
+
 class DiscInfo;
 
 // The tag texts of one track for the encoders that write tags: seven zero-terminated
@@ -17,8 +19,26 @@ struct TagRecord {
 
   std::array<std::array<char, kSlotBytes>, SlotCount> texts{};
   std::array<QString, SlotCount> wide;
+
+  // Where the track is in MusicBrainz, empty when unknown; the disc's place in a set (0 for a
+  // single disc); and the front cover to embed, empty when there is none or the "Cover"
+  // setting keeps it out of the files.
+  struct MusicBrainzIds {
+    QString albumId;
+    QString artistId;  // the album artist's
+    QString releaseGroupId;
+    QString releaseTrackId;
+    QString recordingId;
+  } musicBrainz;
+  int discNumber = 0;
+  int discTotal = 0;
+  CoverImage cover;
 };
 
 // Clears the record and fills it for the track at a 0-based index: its title and artist,
-// the album, year, genre and comment of the disc, and the 1-based track number.
+// the album, year, genre and comment of the disc, the 1-based track number, the MusicBrainz
+// ids, the disc number and the stored front cover.
 void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex);
+
+// Whether the "Cover" setting puts the front cover into the files' tags.
+bool EmbedsCover();

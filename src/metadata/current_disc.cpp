@@ -22,6 +22,9 @@ TocAddresses TocAddressesOf(CdDevice& device) {
   if (!leadOut) return toc;
   for (int k = 0; k < count; ++k) toc.trackStarts.push_back(AddressOf(view.Descriptor(k)));
   toc.leadOut = AddressOf(leadOut);
+  toc.firstTrack = view.FirstTrack();
+  bool lastIsData = false;
+  toc.lastTrackIsData = view.IsDataTrack(count - 1, lastIsData) && lastIsData;
   return toc;
 }
 

@@ -60,6 +60,9 @@ bool DiscInfo::ResetToDefaults(int trackCount) {
   comment = Latin(kDefaultComment);
   trackTitles.clear();
   trackArtists.clear();
+  musicBrainz = MusicBrainzIds();
+  discNumber = 0;
+  discTotal = 0;
   if (trackCount < 1 || trackCount > kMaxTracks) return false;
   for (int n = 1; n <= trackCount; ++n) {
     trackTitles.append(DefaultTrackTitle(n));
@@ -89,7 +92,39 @@ bool DiscInfo::LoadFromCache() {
   } else {
     cache.ReadString(discId, QStringLiteral("Disc_Artist"), Latin(kUnknownArtist), artist);
   }
+  LoadMusicBrainz(cache);
   return true;
+}
+
+void DiscInfo::LoadMusicBrainz(const IniFile& cache) {
+  cache.ReadString(discId, QStringLiteral("MB_Release"), QString(), musicBrainz.release);
+  cache.ReadString(discId, QStringLiteral("MB_ReleaseGroup"), QString(), musicBrainz.releaseGroup);
+  cache.ReadString(discId, QStringLiteral("MB_AlbumArtist"), QString(), musicBrainz.albumArtist);
+  discNumber = cache.ReadInt(discId, QStringLiteral("Disc_Number"), 0);
+  discTotal = cache.ReadInt(discId, QStringLiteral("Disc_Total"), 0);
+  musicBrainz.recordings.clear();
+  musicBrainz.tracks.clear();
+  if (musicBrainz.release.isEmpty()) return;
+  for (int n = 1; n <= trackTitles.size(); ++n) {
+    QString recording, track;
+    cache.ReadString(discId, TrackKey("MB_Recording", n), QString(), recording);
+    cache.ReadString(discId, TrackKey("MB_Track", n), QString(), track);
+    musicBrainz.recordings.append(recording);
+    musicBrainz.tracks.append(track);
+  }
+}
+
+void DiscInfo::AddMusicBrainzKeys(QList<std::pair<QString, QString>>& entries) const {
+  if (musicBrainz.release.isEmpty()) return;
+  entries.append({QStringLiteral("MB_Release"), musicBrainz.release});
+  entries.append({QStringLiteral("MB_ReleaseGroup"), musicBrainz.releaseGroup});
+  entries.append({QStringLiteral("MB_AlbumArtist"), musicBrainz.albumArtist});
+  entries.append({QStringLiteral("Disc_Number"), QString::number(discNumber)});
+  entries.append({QStringLiteral("Disc_Total"), QString::number(discTotal)});
+  for (int i = 0; i < trackTitles.size(); ++i) {
+    entries.append({TrackKey("MB_Recording", i + 1), RecordingId(i)});
+    entries.append({TrackKey("MB_Track", i + 1), TrackId(i)});
+  }
 }
 
 bool DiscInfo::SaveToCache() const {
@@ -112,6 +147,7 @@ bool DiscInfo::SaveToCache() const {
   } else {
     addIfChanged(QStringLiteral("Disc_Artist"), artist, Latin(kUnknownArtist));
   }
+  AddMusicBrainzKeys(entries);
   return entries.isEmpty() || Cache().WriteStrings(discId, entries);
 }
 

@@ -8,6 +8,8 @@
 #include "drive/cd_text.h"
 #include "metadata/disc_id.h"
 
+class IniFile;
+
 // What Korvane knows of the disc in the current drive: disc artist, album, year, genre,
 // comment, a title and an artist per track, and the freedb disc identifier. The record is
 // kept in the local disc cache "discs.ini" in the settings folder, one section per disc
@@ -78,7 +80,29 @@ class DiscInfo {
   QStringList trackArtists;  // index 0 = first track
   QString discId;            // eight upper-case hexadecimal digits
 
+  // What MusicBrainz calls the disc's release and its parts; empty when it was not looked up
+  // there. Cached as "MB_Release", "MB_ReleaseGroup", "MB_AlbumArtist", "MB_RecordingN" and
+  // "MB_TrackN".
+  struct MusicBrainzIds {
+    QString release;
+    QString releaseGroup;
+    QString albumArtist;
+    QStringList recordings;  // index 0 = first track
+    QStringList tracks;      // index 0 = first track
+  };
+  MusicBrainzIds musicBrainz;
+  // The disc's place in a set of several ("Disc_Number", "Disc_Total"); 0 for a single disc.
+  int discNumber = 0;
+  int discTotal = 0;
+
+  // The MusicBrainz id of a track's recording or of its track on the release; empty when
+  // unknown.
+  QString RecordingId(int index) const { return musicBrainz.recordings.value(index); }
+  QString TrackId(int index) const { return musicBrainz.tracks.value(index); }
+
  private:
+  void LoadMusicBrainz(const IniFile& cache);
+  void AddMusicBrainzKeys(QList<std::pair<QString, QString>>& entries) const;
   static void AddNumberedKeys(QList<std::pair<QString, QString>>& entries, const char* prefix,
                               int count, const std::function<QString(int)>& value,
                               const std::function<QString(int)>& defaultValue);

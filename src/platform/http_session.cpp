@@ -64,7 +64,13 @@ HttpSession::Result HttpSession::Get(const QByteArray& url, const Options& optio
   if (!curl) return NotStarted();
   Prepare(url, options, transfer);
   curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  curl_slist* headers = nullptr;
+  if (!options.accept.isEmpty())
+    headers = curl_slist_append(headers, ("Accept: " + options.accept).constData());
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   Result result = Perform(transfer);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+  curl_slist_free_all(headers);
   if (result.error.isEmpty() && result.status != 200) {
     result.error = QString("HTTP status %1").arg(result.status);
     result.badAnswer = true;
@@ -116,6 +122,11 @@ void HttpSession::Prepare(const QByteArray& url, const Options& options, Transfe
   curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS,
                    static_cast<long>(options.connectTimeoutMs + options.transferTimeoutMs));
   if (options.httpsOnly) curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https");
+  if (options.followRedirects) {
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, options.httpsOnly ? "https" : "http,https");
+  }
   if (!options.caFile.isEmpty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.constData());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
@@ -132,6 +143,12 @@ HttpSession::Result HttpSession::Perform(const Transfer& transfer) {
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
   const CURLcode code = curl_easy_perform(curl);
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+  const char* contentType = nullptr;
+  if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
+    result.contentType = contentType;
+  curl_off_t retryAfter = 0;
+  if (curl_easy_getinfo(curl, CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK)
+    result.retryAfterSeconds = long(retryAfter);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
   if (transfer.tooLong) {
     result.error = QString("The answer is longer than %1 bytes.").arg(transfer.maxBody);

@@ -48,6 +48,23 @@ enum class NamingPattern : int {
   Advanced = 40150,
 };
 
+// What becomes of a release's front cover ("MusicBrainz"/"Cover").
+enum class CoverUse : int {
+  Embed = 0,  // into each file's tags
+  File = 1,   // "cover.jpg" or "cover.png" in the album folder
+  Both = 2,
+  None = 3,
+};
+
+// The order of the online sources of the automatic lookup after a disc arrives
+// ("MusicBrainz"/"LookupOrder"); the second is asked when the first does not know the disc.
+enum class LookupOrder : int {
+  MusicBrainzFirst = 0,
+  FreeDbFirst = 1,
+  MusicBrainzOnly = 2,
+  FreeDbOnly = 3,
+};
+
 // What a status report is about. Not stored; the numbers are those the reports always had.
 enum class StatusKind : int {
   TrackProgress = 1,
@@ -99,4 +116,21 @@ constexpr NamingPattern FromStored<NamingPattern>(int stored) {
 template <>
 constexpr FreeDbAccess FromStored<FreeDbAccess>(int stored) {
   return stored == ToStored(FreeDbAccess::Http) ? FreeDbAccess::Http : FreeDbAccess::Tcp;
+}
+
+// Both for a number that names no choice.
+template <>
+constexpr CoverUse FromStored<CoverUse>(int stored) {
+  return stored >= ToStored(CoverUse::Embed) && stored <= ToStored(CoverUse::None)
+             ? static_cast<CoverUse>(stored)
+             : CoverUse::Both;
+}
+
+// MusicBrainz first for a number that names no order.
+template <>
+constexpr LookupOrder FromStored<LookupOrder>(int stored) {
+  return stored >= ToStored(LookupOrder::MusicBrainzFirst) &&
+                 stored <= ToStored(LookupOrder::FreeDbOnly)
+             ? static_cast<LookupOrder>(stored)
+             : LookupOrder::MusicBrainzFirst;
 }

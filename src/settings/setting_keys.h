@@ -97,6 +97,17 @@ inline constexpr SettingKey FdUserName{"FreeDBSettings", "fdUserName", T::Text, 
 inline constexpr SettingKey FdPassword{"FreeDBSettings", "fdPassword", T::Text, 0, "", nullptr};
 inline constexpr SettingKey FdEmail{"FreeDBSettings", "fdEmail", T::Text, 0, "", nullptr};
 
+// "MusicBrainz"
+inline constexpr SettingKey MbServer{"MusicBrainz", "Server", T::Text, 0, "https://musicbrainz.org",
+                                     nullptr};
+inline constexpr SettingKey MbCoverArtServer{
+    "MusicBrainz", "CoverArtServer", T::Text, 0, "https://coverartarchive.org", nullptr};
+inline constexpr SettingKey MbCover{"MusicBrainz", "Cover", T::Int, ToStored(CoverUse::Both),
+                                    nullptr,       nullptr, 0,      3};
+inline constexpr SettingKey MbLookupOrder{
+    "MusicBrainz", "LookupOrder", T::Int, ToStored(LookupOrder::MusicBrainzFirst),
+    nullptr,       nullptr,       0,      3};
+
 // "Progress_Dialog"
 inline constexpr SettingKey MainWindowIsVisible{
     "Progress_Dialog", "MainWindowIsVisible", T::Int, 1, nullptr, nullptr};

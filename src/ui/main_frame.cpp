@@ -154,6 +154,7 @@ void CMainFrame::BuildActions() {
   for (const CommandItem& item : CommandItems()) MakeAction(item.id, item.iconName);
   MakeAction(CommandId::AppAbout);
   MakeAction(CommandId::AppExit, "exit");
+  MakeAction(CommandId::MusicBrainzLookup);
   for (int id : {CommandId::ShowToolbar, CommandId::ShowBottomPanel, CommandId::ShowStatusBar}) {
     MakeAction(id)->setCheckable(true);
   }
@@ -185,7 +186,8 @@ void CMainFrame::BuildMenus() {
   menus_[ViewMenu]->addActions({Action(CommandId::ShowToolbar), Action(CommandId::ShowBottomPanel),
                                 Action(CommandId::ShowStatusBar)});
   QMenu* disc = menus_[DiscMenu];
-  disc->addActions({Action(CommandId::FreeDb), Action(CommandId::EditDiscInfo)});
+  disc->addActions({Action(CommandId::FreeDb), Action(CommandId::MusicBrainzLookup),
+                    Action(CommandId::EditDiscInfo)});
   disc->addSeparator();
   disc->addAction(Action(CommandId::Refresh));
   disc->addSeparator();
@@ -530,6 +532,7 @@ void CMainFrame::RunCommand(int id) {
       SetStatusBarShown(!statusBar()->isVisible());
       SettingsStore::Instance().WriteInt(Key::StatusBarEnabled, statusBar()->isVisible() ? 1 : 0);
       break;
+    case CommandId::MusicBrainzLookup: controller_->MusicBrainzCommand(); break;
     case CommandId::AppAbout: ShowAbout(); break;
     case CommandId::AppExit: CloseMainWindow(); break;
     default: break;
@@ -582,6 +585,10 @@ void CMainFrame::OnDriveChosen(int index) {
 }
 
 bool CMainFrame::RunFreeDbLookup() { return dialogs_->RunFreeDbLookup(this, controller_->Disc()); }
+
+bool CMainFrame::RunMusicBrainzLookup() {
+  return dialogs_->RunMusicBrainzLookup(this, controller_->Disc());
+}
 
 int CMainFrame::TrackRowCount() const { return tracks_->rowCount(); }
 

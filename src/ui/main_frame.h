@@ -57,6 +57,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void OnAllowedFormats(const QList<FormatId>& formats) override;
   void OnDriveChosen(int index) override;
   bool RunFreeDbLookup() override;
+  bool RunMusicBrainzLookup() override;
   int TrackRowCount() const override;
   bool IsRowChecked(int row) const override;
   void SetRowChecked(int row, bool checked) override;

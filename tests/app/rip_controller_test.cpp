@@ -20,6 +20,7 @@
 #include "encoders/rip_worker.h"
 #include "encoders/wav_encoder.h"
 #include "metadata/current_disc.h"
+#include "settings/ini_file.h"
 #include "settings/settings_store.h"
 #include "support/rip_settings.h"
 #include "support/test_support.h"
@@ -69,6 +70,7 @@ class RecordingHost : public ControllerHost {
   void SetMainWindowVisible(bool) override {}
   void OpenFolder(const QString& folder) override { opened.append(folder); }
   bool RunFreeDbLookup() override { return lookup && lookup(); }
+  bool RunMusicBrainzLookup() override { return musicBrainzLookup && musicBrainzLookup(); }
 
   QList<TrackRow> rows_;
   QList<bool> checked;
@@ -83,6 +85,7 @@ class RecordingHost : public ControllerHost {
   bool processEvents = false;
   std::function<void(const RipRun&)> onRun;
   std::function<bool()> lookup;
+  std::function<bool()> musicBrainzLookup;
 };
 
 // Waits, running the event loop, until done() holds or 10 s have passed.
@@ -627,6 +630,57 @@ TEST_F(RipControllerTest, ALookupsResultRenamesTheRowsAndIsCached) {
   host_.lookup = [] { return false; };
   controller.FreeDbCommand();
   EXPECT_EQ(host_.discInfoChanges, 1) << "a lookup without a result changes nothing";
+}
+
+// The automatic lookup asks the sources in the stored order, the second only when the first
+// brought nothing.
+TEST_F(RipControllerTest, TheAutomaticLookupFollowsTheSourceOrder) {
+  ASSERT_TRUE(disc_.Insert());
+  MainController controller(host_);
+  controller.RefreshTracks();
+  QStringList asked;
+  bool musicBrainzKnows = false;
+  bool freeDbKnows = false;
+  host_.musicBrainzLookup = [&] {
+    asked << "MusicBrainz";
+    return musicBrainzKnows;
+  };
+  host_.lookup = [&] {
+    asked << "freedb";
+    return freeDbKnows;
+  };
+  const struct {
+    LookupOrder order;
+    bool musicBrainzKnows, freeDbKnows;
+    QStringList asked;
+  } cases[] = {
+      {LookupOrder::MusicBrainzFirst, true, true, {"MusicBrainz"}},
+      {LookupOrder::MusicBrainzFirst, false, true, {"MusicBrainz", "freedb"}},
+      {LookupOrder::FreeDbFirst, true, false, {"freedb", "MusicBrainz"}},
+      {LookupOrder::FreeDbFirst, true, true, {"freedb"}},
+      {LookupOrder::MusicBrainzOnly, false, true, {"MusicBrainz"}},
+      {LookupOrder::FreeDbOnly, true, false, {"freedb"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ToStored(c.order));
+    IniFile(SettingsStore::kFileName).WriteInt(Key::MbLookupOrder, ToStored(c.order));
+    asked.clear();
+    musicBrainzKnows = c.musicBrainzKnows;
+    freeDbKnows = c.freeDbKnows;
+    const int changesBefore = host_.discInfoChanges;
+    controller.AutomaticLookup();
+    EXPECT_EQ(asked, c.asked);
+    EXPECT_EQ(host_.discInfoChanges - changesBefore,
+              (c.musicBrainzKnows && c.asked.contains("MusicBrainz")) ||
+                      (c.freeDbKnows && c.asked.contains("freedb"))
+                  ? 1
+                  : 0);
+  }
+  IniFile(SettingsStore::kFileName).WriteInt(Key::MbLookupOrder, 77);
+  asked.clear();
+  musicBrainzKnows = true;
+  controller.AutomaticLookup();
+  EXPECT_EQ(asked, QStringList{"MusicBrainz"}) << "an unknown order is MusicBrainz first";
 }
 
 }  // namespace

@@ -104,9 +104,11 @@ QByteArray TestDisc::TrackAudio(int index) const {
                     qsizetype(tracks_[index].sectors) * kCdSectorBytes);
 }
 
-CdDevice* TestDisc::Insert() const {
+CdDevice* TestDisc::Insert() const { return InsertCue(CuePath()); }
+
+CdDevice* InsertCue(const QString& cuePath) {
   QString error;
-  if (!VirtualDriveHost::Instance().Drive(0).LoadCue(CuePath(), &error)) {
+  if (!VirtualDriveHost::Instance().Drive(0).LoadCue(cuePath, &error)) {
     ADD_FAILURE() << error.toStdString();
     return nullptr;
   }

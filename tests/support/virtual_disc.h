@@ -55,6 +55,10 @@ class TestDisc {
   QByteArray image_;
 };
 
+// Loads a CUE sheet into the virtual drive vcd0 and makes that drive the current one.
+// Returns the current drive, or null with a test failure recorded.
+CdDevice* InsertCue(const QString& cuePath);
+
 // A track of any mode for DiscImages, in a BIN file of its own.
 struct TrackSpec {
   QString mode;  // "AUDIO", "MODE1/2048", "MODE1/2352", "MODE2/2352"
