@@ -1,6 +1,7 @@
 #include "encoders/mp3_settings.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "settings/ini_file.h"
 
@@ -9,9 +10,12 @@ int Mp3Settings::SliderBitRate(int position) {
   return kRates[std::clamp(position, 0, int(std::size(kRates)) - 1)];
 }
 
+int Mp3Settings::VbrQuality() const { return 5 - std::clamp(fquality, 0, 5); }
+
 void Mp3Settings::Load(const IniFile& ini) {
   minBitRate = ini.ReadInt(Key::Mp3MinBitRate);
   maxBitRate = ini.ReadInt(Key::Mp3MaxBitRate);
+  if (minBitRate > maxBitRate) std::swap(minBitRate, maxBitRate);
   stereoMode = ini.ReadInt(Key::Mp3StereoMode);
   copyrighted = ini.ReadInt(Key::Mp3Copyrighted);
   crcs = ini.ReadInt(Key::Mp3CRCs);

@@ -13,6 +13,7 @@
 
 #include "encoders/lossy_formats.h"
 #include "encoders/wma_encoder.h"
+#include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 #include "ui/dialogs/dialog_support.h"
 
@@ -67,6 +68,20 @@ QLineEdit* AddRateEdit(QGridLayout* grid, int row, int labelId, unsigned text, i
   return edit;
 }
 
+// A labelled list of the bit rates the MP3 encoder takes, on row of grid; a choice of the
+// user goes into value.
+QComboBox* AddMp3RateList(QGridLayout* grid, int row, int labelId, unsigned text, int id,
+                          int& value) {
+  grid->addWidget(WithId(new QLabel(UiText(text)), labelId), row, 0);
+  auto* list = WithId(new QComboBox, id);
+  for (const int rate : Key::kMp3BitRates) list->addItem(QString::number(rate), rate);
+  grid->addWidget(list, row, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Kbps")), row, 2);
+  QObject::connect(list, &QComboBox::activated, list,
+                   [list, &value] { value = list->currentData().toInt(); });
+  return list;
+}
+
 // Two radios of one group, in a row.
 std::pair<QRadioButton*, QRadioButton*> AddModeRadios(QBoxLayout* layout, int firstId,
                                                       int secondId) {
@@ -99,8 +114,8 @@ Mp3SettingsDlg::Mp3SettingsDlg(QWidget* parent)
   layout->addWidget(rateLabel_);
 
   auto* grid = new QGridLayout;
-  minRate_ = AddRateEdit(grid, 0, 5106, kMinRate, 6004, s.minBitRate);
-  maxRate_ = AddRateEdit(grid, 1, 5107, kMaxRate, 6005, s.maxBitRate);
+  minRate_ = AddMp3RateList(grid, 0, 5106, kMinRate, 6004, s.minBitRate);
+  maxRate_ = AddMp3RateList(grid, 1, 5107, kMaxRate, 6005, s.maxBitRate);
   grid->addWidget(WithId(new QLabel(UiText(kStereoMode)), 5108), 2, 0);
   auto* stereo = WithId(new QComboBox, 6007);
   stereo->addItems({"Stereo", "Joint Stereo", "Dual Channel", "Mono"});
@@ -119,7 +134,15 @@ Mp3SettingsDlg::Mp3SettingsDlg(QWidget* parent)
 
   connect(slider_, &QSlider::valueChanged, this, &Mp3SettingsDlg::OnSlider);
   connect(variable_, &QRadioButton::toggled, this, &Mp3SettingsDlg::ShowMode);
-  connect(maxRate_, &QLineEdit::editingFinished, this, &Mp3SettingsDlg::ShowRates);
+  // The lowest rate never above the highest: the other list follows a choice.
+  connect(minRate_, &QComboBox::activated, this, [this] {
+    Settings().maxBitRate = std::max(Settings().maxBitRate, Settings().minBitRate);
+    ShowRates();
+  });
+  connect(maxRate_, &QComboBox::activated, this, [this] {
+    Settings().minBitRate = std::min(Settings().minBitRate, Settings().maxBitRate);
+    ShowRates();
+  });
   connect(stereo, &QComboBox::currentIndexChanged, this,
           [this](int index) { Settings().stereoMode = index; });
   connect(copyrighted, &QCheckBox::toggled, this, [this](bool on) { Settings().copyrighted = on; });
@@ -136,7 +159,6 @@ Mp3Settings& Mp3SettingsDlg::Settings() { return SettingsOf<Mp3Format>(format_);
 
 void Mp3SettingsDlg::ShowMode(bool variable) {
   Settings().isVbr = variable ? 1 : 0;
-  slider_->setEnabled(!variable);
   minRate_->setEnabled(variable);
   maxRate_->setEnabled(variable);
   if (!variable) OnSlider(slider_->value());
@@ -146,14 +168,15 @@ void Mp3SettingsDlg::ShowMode(bool variable) {
 void Mp3SettingsDlg::OnSlider(int position) {
   Mp3Settings& s = Settings();
   s.fquality = std::min(position, 8);
-  s.minBitRate = s.maxBitRate = Mp3Settings::SliderBitRate(s.fquality);
+  // With variable bit rate the slider sets the encoder's quality within the chosen rates.
+  if (s.isVbr != 1) s.minBitRate = s.maxBitRate = Mp3Settings::SliderBitRate(s.fquality);
   ShowRates();
 }
 
 void Mp3SettingsDlg::ShowRates() {
   const Mp3Settings& s = Settings();
-  minRate_->setText(QString::number(s.minBitRate));
-  maxRate_->setText(QString::number(s.maxBitRate));
+  minRate_->setCurrentIndex(minRate_->findData(s.minBitRate));
+  maxRate_->setCurrentIndex(maxRate_->findData(s.maxBitRate));
   rateLabel_->setText(QStringLiteral("%1 Kbps").arg(s.maxBitRate));
 }
 

@@ -37,8 +37,8 @@ class Mp3SettingsDlg : public QWidget {
   QRadioButton* variable_;
   QSlider* slider_;
   QLabel* rateLabel_;
-  QLineEdit* minRate_;
-  QLineEdit* maxRate_;
+  QComboBox* minRate_;
+  QComboBox* maxRate_;
 };
 
 class OggSettingsDlg : public QWidget {
