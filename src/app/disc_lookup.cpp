@@ -57,8 +57,7 @@ void DiscLookup::End(const LookupReport& report) {
 
 void DiscLookup::Conclude(const LookupReport& report) {
   if (report.state == LookupReport::State::Succeeded) {
-    // The server names one artist for the disc.
-    if (info_.GetVariousArtists() != 0) info_.SetVariousArtists(0);
+    // With the various-artists mark the entry decided (one artist, or a compilation).
     info_.SaveToCache();
     outcome_.status = LookupOutcome::Status::Found;
     return;

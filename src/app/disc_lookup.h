@@ -20,9 +20,9 @@ struct LookupOutcome {
 
 // A freedb lookup of the disc in the current drive, from the client's start to the stored
 // result: what the lookup dialog and `korvane-cli lookup` both run. A lookup that finds
-// the disc stores it in the disc cache, and the server's single disc artist replaces a
-// various-artists mark that CD-TEXT left; one that fails leaves the record as the disc
-// cache or CD-TEXT had it.
+// the disc stores it in the disc cache, with the various-artists mark the entry gives (a
+// compilation's, or none for one artist) in place of one that CD-TEXT left; one that fails
+// leaves the record as the disc cache or CD-TEXT had it.
 class DiscLookup {
  public:
   // Each status line of the lookup, with its progress value.

@@ -143,6 +143,7 @@ constexpr BuiltInText kTexts[] = {
     {4004, "Next"},
     {4005, "Prev"},
     {4006, "Edit"},
+    {4007, "Album Artist"},
 
     {0, "; cd ripping dialog"},
     {5000, "Save selected tracks to the disc"},

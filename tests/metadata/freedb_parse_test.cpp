@@ -237,14 +237,14 @@ TEST(FreeDbEntry, ParsesXmcdEntries) {
        "",
        "rock",
        {"x", "Track 02"}},
-      {"artist / title in a track",
+      {"artist / title in a track of a compilation",
        "DTITLE=Various / Hits\r\nTTITLE0=One\r\nTTITLE1=Guest / Song\r\n",
        2,
        "Various",
        "Hits",
        "2008",
        "rock",
-       {"One", "Guest"}},
+       {"One", "Song"}},
       {"continued lines are joined",
        "DTITLE=A Very Long Artist\r\nDTITLE= Name / The Album\r\nTTITLE0=t0\r\n"
        "TTITLE0= continued\r\nTTITLE1=t1\r\n",
@@ -269,7 +269,7 @@ TEST(FreeDbEntry, ParsesXmcdEntries) {
        "B",
        "2008",
        "rock",
-       {"Either/Or", "Guest"}},
+       {"Either/Or", "Guest / Song"}},
       {"no blanks around the only slash",
        "DTITLE=Artist/Album\r\nTTITLE0=x\r\n",
        1,
@@ -311,7 +311,7 @@ TEST(FreeDbEntry, ParsesXmcdEntries) {
        "Just An Album",
        "2008",
        "rock",
-       {"a", "c"}},
+       {"a / b", "c"}},
       {"slash right after the first letter",
        "DTITLE=A/B Side\r\nTTITLE0=x\r\n",
        1,
@@ -368,6 +368,56 @@ TEST(FreeDbEntry, ParsesXmcdEntries) {
   DiscInfo noDisc;
   EXPECT_EQ(ParseFreeDbEntry("DTITLE=A / B\r\n", 0, noDisc), 0);
   EXPECT_EQ(noDisc.album, "B") << "the disc fields are read before the track count is checked";
+}
+
+// A compilation's entry names each track "Artist / Title": on a disc of "Various" artists, or
+// when every title carries the separator, each track keeps its artist and its whole title
+// after the first " / "; elsewhere a title stays whole and the disc has one artist.
+TEST(FreeDbEntry, CompilationTitlesGiveEachTrackItsArtist) {
+  TempConfig config;
+  const struct {
+    const char* what;
+    QByteArray entry;
+    int various;
+    QStringList titles;
+    QStringList artists;  // as GetTrackArtist gives them
+  } cases[] = {
+      {"Various with a slash in a song",
+       "DTITLE=Various / Hits\r\nTTITLE0=Tomas Ek / Rain / Static\r\nTTITLE1=Ann Lee / Go\r\n",
+       1,
+       {"Rain / Static", "Go"},
+       {"Tomas Ek", "Ann Lee"}},
+      {"various in lower case, one title without an artist",
+       "DTITLE=various / Hits\r\nTTITLE0=Ann Lee / Go\r\nTTITLE1=Interlude\r\n",
+       1,
+       {"Go", "Interlude"},
+       {"Ann Lee", "Unknown Artist"}},
+      {"every title carries the separator",
+       "DTITLE=DJ Mira / Summer Mix\r\nTTITLE0=Ann / One\r\nTTITLE1=Bob / Two\r\n",
+       1,
+       {"One", "Two"},
+       {"Ann", "Bob"}},
+      {"one guest on an album",
+       "DTITLE=Band / Album\r\nTTITLE0=Intro\r\nTTITLE1=Guest / Song\r\n",
+       0,
+       {"Intro", "Guest / Song"},
+       {"Band", "Band"}},
+      {"a missing title keeps a disc from counting as a compilation",
+       "DTITLE=Band / Album\r\nTTITLE1=Guest / Song\r\n",
+       0,
+       {"Track 01", "Guest / Song"},
+       {"Band", "Band"}},
+  };
+  for (const auto& c : cases) {
+    DiscInfo info;
+    info.ResetToDefaults(2);
+    info.discId = "0501A202";
+    info.SetVariousArtists(1 - c.various);  // what was there before the lookup
+    ASSERT_EQ(ParseFreeDbEntry(c.entry, 2, info), 1) << c.what;
+    EXPECT_EQ(info.GetVariousArtists(), c.various) << c.what;
+    EXPECT_EQ(info.trackTitles, c.titles) << c.what;
+    EXPECT_EQ(QStringList({info.GetTrackArtist(0), info.GetTrackArtist(1)}), c.artists) << c.what;
+  }
 }
 
 }  // namespace

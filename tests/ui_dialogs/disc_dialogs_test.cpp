@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
@@ -89,6 +90,43 @@ TEST_F(DiscDialogs, ArtistGoesToTheDiscUnlessVariousArtists) {
   EXPECT_EQ(info_.artist, "New Artist");
   EXPECT_EQ(info_.GetTrackArtist(0), "Guest");
   EXPECT_EQ(info_.GetTrackArtist(1), info_.trackArtists.value(1));
+}
+
+// A various-artists disc shows the album artist's field: it names the album (and its folder),
+// while the artist field stays the track's own.
+TEST_F(DiscDialogs, AlbumArtistFieldOnVariousArtistsDiscs) {
+  info_.SetVariousArtists(0);
+  EnterDiscInfoDlg dlg(info_, 3);
+  auto* albumArtist = FindId<QLineEdit>(&dlg, 3016);
+  ASSERT_NE(albumArtist, nullptr);
+  EXPECT_FALSE(albumArtist->isVisibleTo(&dlg));
+  EXPECT_FALSE(FindId(&dlg, 3017)->isVisibleTo(&dlg));
+  FindId<QCheckBox>(&dlg, 3007)->click();
+  EXPECT_TRUE(albumArtist->isVisibleTo(&dlg));
+  EXPECT_EQ(FindId<QLabel>(&dlg, 3017)->text(), "Album Artist");
+  albumArtist->setText("The Compilers");
+  FindId<QLineEdit>(&dlg, 3002)->setText("Guest");
+  FindId<QPushButton>(&dlg, 3008)->click();
+  EXPECT_EQ(info_.artist, "The Compilers");
+  EXPECT_EQ(info_.AlbumArtist(), "The Compilers");
+  EXPECT_EQ(info_.GetTrackArtist(0), "Guest");
+  FindId<QCheckBox>(&dlg, 3007)->click();
+  EXPECT_FALSE(albumArtist->isVisibleTo(&dlg));
+}
+
+// The year, genre and comment the dialog shows for a disc without them are placeholders;
+// only those the user types become the disc's.
+TEST_F(DiscDialogs, OnlyTypedDetailsBecomeKnown) {
+  EnterDiscInfoDlg dlg(info_, 3);
+  auto* year = FindId<QLineEdit>(&dlg, 3005);
+  EXPECT_EQ(year->text(), "2008");
+  EXPECT_EQ(FindId<QLineEdit>(&dlg, 3004)->text(), "Rock");
+  year->setText("2008");
+  year->setModified(true);  // as typing leaves it
+  dlg.accept();
+  EXPECT_EQ(info_.TagText(DiscInfo::Year), "2008");
+  EXPECT_EQ(info_.TagText(DiscInfo::Genre), "");
+  EXPECT_EQ(info_.TagText(DiscInfo::Comment), "");
 }
 
 TEST_F(DiscDialogs, EditOkIsStoredAndTheCommandLineShowsIt) {

@@ -40,6 +40,8 @@ EnterDiscInfoDlg::EnterDiscInfoDlg(DiscInfo& disc, int trackCount, TrackListHook
   title_->setMinimumWidth(320);
   various_ = WithId(new QCheckBox(UiText(4003)), 3007);
   grid->addWidget(various_, 6, 1, 1, 3);
+  albumArtist_ = addField(7, 3017, 4007, 3016);
+  albumArtistLabel_ = grid->itemAtPosition(7, 0)->widget();
 
   auto* prev = WithId(new QPushButton(UiText(4005)), 3009);
   auto* next = WithId(new QPushButton(UiText(4004)), 3008);
@@ -59,6 +61,7 @@ EnterDiscInfoDlg::EnterDiscInfoDlg(DiscInfo& disc, int trackCount, TrackListHook
   connect(ok, &QPushButton::clicked, this, &EnterDiscInfoDlg::accept);
   connect(various_, &QCheckBox::clicked, this,
           [this](bool on) { disc_.SetVariousArtists(on ? 1 : 0); });
+  connect(various_, &QCheckBox::toggled, this, &EnterDiscInfoDlg::ShowAlbumArtist);
   ShowTrack(0);
 }
 
@@ -72,8 +75,15 @@ void EnterDiscInfoDlg::ShowTrack(int index) {
   year_->setText(disc_.year);
   comment_->setText(disc_.comment);
   artist_->setText(disc_.GetTrackArtist(index));
+  albumArtist_->setText(disc_.artist);
   if (hooks_.markRow) hooks_.markRow(index);
   various_->setChecked(disc_.GetVariousArtists() != 0);
+  ShowAlbumArtist(various_->isChecked());
+}
+
+void EnterDiscInfoDlg::ShowAlbumArtist(bool various) {
+  albumArtist_->setVisible(various);
+  albumArtistLabel_->setVisible(various);
 }
 
 namespace {
@@ -92,8 +102,12 @@ void EnterDiscInfoDlg::StoreTrack() {
   disc_.year = year_->text();
   disc_.genre = genre_->text();
   disc_.comment = comment_->text();
-  // Without the various-artists mark the artist is the disc's.
-  if (disc_.GetVariousArtists() == 0) disc_.artist = artist_->text();
+  // A detail the user typed is known, even when it is the placeholder the dialog showed.
+  if (year_->isModified()) disc_.SetKnown(DiscInfo::Year);
+  if (genre_->isModified()) disc_.SetKnown(DiscInfo::Genre);
+  if (comment_->isModified()) disc_.SetKnown(DiscInfo::Comment);
+  // Without the various-artists mark the artist is the disc's; with it, the album artist is.
+  disc_.artist = disc_.GetVariousArtists() == 0 ? artist_->text() : albumArtist_->text();
   SetEntry(disc_.trackArtists, track_, artist_->text());
   if (hooks_.refreshRows) hooks_.refreshRows();
 }

@@ -27,6 +27,7 @@ class EnterDiscInfoDlg : public QDialog {
 
  private:
   void ShowTrack(int index);
+  void ShowAlbumArtist(bool various);
   void StoreTrack();
   void Move(int step);
 
@@ -40,6 +41,8 @@ class EnterDiscInfoDlg : public QDialog {
   QLineEdit* genre_;
   QLineEdit* year_;
   QLineEdit* comment_;
+  QLineEdit* albumArtist_;  // shown, with its label, on a various-artists disc only
+  QWidget* albumArtistLabel_;
   QCheckBox* various_;
 };
 
