@@ -24,6 +24,12 @@ void DiscLookup::SetTimeouts(int connectMs, int answerMs) {
   client_->SetTimeouts(connectMs, answerMs);
 }
 
+void DiscLookup::SetMatchChooser(FreeDbClient::MatchChooser chooser) {
+  client_->SetMatchChooser(std::move(chooser));
+}
+
+void DiscLookup::ChooseMatch(int index) { client_->ChooseMatch(index); }
+
 bool DiscLookup::Start() {
   outcome_ = LookupOutcome();
   CdDevice* device = DriveContext::Instance().device.load();

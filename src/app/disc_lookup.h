@@ -36,6 +36,10 @@ class DiscLookup {
   // lookup; a front end that wants to, posts that to its event loop.
   void SetEnded(std::function<void()> ended) { ended_ = std::move(ended); }
   void SetTimeouts(int connectMs, int answerMs);
+  // Lets the front end choose among the discs the server lists (see FreeDbClient); without
+  // a chooser the first is taken.
+  void SetMatchChooser(FreeDbClient::MatchChooser chooser);
+  void ChooseMatch(int index);
 
   // Starts the lookup into the record as it stands (see LoadDiscInformation); false
   // (status NoDisc) when the drive holds no disc with tracks.

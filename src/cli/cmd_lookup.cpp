@@ -1,4 +1,5 @@
 // lookup: looks the current disc up on a freedb server and stores what it finds.
+#include <QJsonArray>
 #include <QUrl>
 #include <optional>
 
@@ -23,6 +24,11 @@ const QCommandLineOption kProxy(
     "socks5://[user:pass@]host:port or http://[user:pass@]host:port.",
     "URL");
 
+const QCommandLineOption kList("list",
+                               "List the discs the server matches, numbered, and read none.");
+const QCommandLineOption kMatch(
+    "match", "Read the disc of this number in the server's list (see --list), not the first.", "N");
+
 constexpr int kCannotDetectTracks = 1008;
 constexpr int kTrackListLabel = 1013;
 constexpr int kLabels[] = {2001, 2002, 2003, 2004};  // "Artist: ", "Album: ", "Year: ", "Genre: "
@@ -32,6 +38,8 @@ void AddLookupOptions(QCommandLineParser& parser) {
   parser.addOption(kServer);
   parser.addOption(kPort);
   parser.addOption(kProxy);
+  parser.addOption(kList);
+  parser.addOption(kMatch);
   AddJsonOption(parser);
 }
 
@@ -82,6 +90,24 @@ bool ApplyOptions(CliContext& ctx, FreeDbAccess access, FreeDbClientSettings& se
   return true;
 }
 
+// The discs of the server's list, numbered from 1 as --match takes them.
+void PrintMatches(CliContext& ctx, const QList<Cddb::Match>& matches) {
+  if (WantsJson(ctx)) {
+    QJsonArray list;
+    for (qsizetype i = 0; i < matches.size(); ++i) {
+      list.append(QJsonObject{{"number", int(i + 1)},
+                              {"category", matches[i].category},
+                              {"discId", matches[i].discId},
+                              {"title", matches[i].title}});
+    }
+    return PrintJson(ctx, QJsonObject{{"matches", list}});
+  }
+  for (qsizetype i = 0; i < matches.size(); ++i) {
+    ctx.out << QString::asprintf("%2d  ", int(i + 1)) << Printable(matches[i].category) << " "
+            << Printable(matches[i].discId) << "  " << Printable(matches[i].title) << Qt::endl;
+  }
+}
+
 // The record as the lookup dialog shows it after a lookup.
 void PrintRecord(CliContext& ctx, const DiscInfo& info) {
   const QString values[] = {info.artist, info.album, info.year, info.genre};
@@ -107,6 +133,16 @@ int RunLookup(CliContext& ctx) {
   const FreeDbAccess access = ctx.parser.isSet(kHttp) ? FreeDbAccess::Http : stored.AccessMethod();
   FreeDbClientSettings settings = FreeDbClientSettings::FromSettings(stored, access);
   if (!ApplyOptions(ctx, access, settings)) return Exit::BadArguments;
+  int wanted = 1;  // the number of the disc to read in the server's list
+  if (ctx.parser.isSet(kMatch)) {
+    bool number = false;
+    wanted = ctx.parser.value(kMatch).toInt(&number);
+    if (!number || wanted < 1) {
+      return Fail(
+          ctx, Exit::BadArguments,
+          QString("--match takes a number from 1, not \"%1\"").arg(ctx.parser.value(kMatch)));
+    }
+  }
 
   DiscInfo info;
   LoadDiscInformation(info);
@@ -115,7 +151,33 @@ int RunLookup(CliContext& ctx) {
   QTextStream& statusLines = WantsJson(ctx) ? ctx.err : ctx.out;
   lookup.SetStatusLine(
       [&](double, const QString& text) { statusLines << Printable(text.trimmed()) << Qt::endl; });
+  bool listed = false;
+  qsizetype offered = 0;  // the discs listed when --match asked for one beyond them
+  lookup.SetMatchChooser([&](const QList<Cddb::Match>& matches) {
+    if (ctx.parser.isSet(kList)) {
+      PrintMatches(ctx, matches);
+      listed = true;
+      return lookup.ChooseMatch(-1);
+    }
+    if (wanted > matches.size()) {
+      offered = matches.size();
+      return lookup.ChooseMatch(-1);
+    }
+    if (!ctx.parser.isSet(kMatch) && matches.size() > 1) {
+      statusLines << QString(
+                         "%1 discs match; reading the first (--list shows them, --match N "
+                         "reads another)")
+                         .arg(matches.size())
+                  << Qt::endl;
+    }
+    lookup.ChooseMatch(wanted - 1);
+  });
   const LookupOutcome outcome = lookup.Run();
+  if (listed) return Exit::Ok;
+  if (offered > 0) {
+    return Fail(ctx, Exit::BadArguments,
+                QString("--match %1: the server lists %2 discs").arg(wanted).arg(offered));
+  }
   switch (outcome.status) {
     case LookupOutcome::Status::Found: break;
     case LookupOutcome::Status::NotFound:
@@ -132,7 +194,8 @@ int RunLookup(CliContext& ctx) {
 }
 
 const RegisterCommand kLookup({"lookup",
-                               "[--http] [--server HOST] [--port N] [--proxy URL] [--json]",
+                               "[--http] [--server HOST] [--port N] [--proxy URL] [--list | "
+                               "--match N] [--json]",
                                "Look the disc up on the freedb server and store what it finds.",
                                AddLookupOptions, RunLookup});
 

@@ -45,6 +45,8 @@ bool FreeDbClient::Run(DiscInfo* info, const TocAddresses& toc) {
   toc_ = toc;
   query_ = query;
   matchedId_.clear();
+  matches_.clear();
+  awaitingChoice_ = false;
   finished_ = false;
   notFound_ = false;
   Report(FreeDb::Text::DiscId, QStringLiteral(" %1").arg(DiscIdText(ComputeDiscId(toc))), 5);
@@ -98,13 +100,21 @@ void FreeDbClient::Query() { Report(FreeDb::Text::Querying, QString(), 50); }
 
 bool FreeDbClient::HandleQueryResponse(const QString& response) {
   switch (response.left(3).toInt()) {
-    case 200: ParseMatch(response.mid(4)); return true;
+    case 200:
     case 210:
-    case 211: {
-      const qsizetype lineEnd = response.indexOf(QLatin1String("\r\n"));
-      ParseMatch(lineEnd >= 0 ? response.mid(lineEnd + 2) : response);
-      return true;
-    }
+    case 211:
+      matches_ = Cddb::QueryMatches(response);
+      if (matches_.isEmpty()) {  // a list without lines
+        Fail(FreeDb::Text::UnknownCode);
+        return false;
+      }
+      if (!chooser_) {
+        TakeMatch(matches_.first());
+        return true;
+      }
+      awaitingChoice_ = true;
+      chooser_(matches_);  // may choose at once
+      return false;
     case 202:
       notFound_ = true;
       Report(FreeDb::Text::DiscNotFound, QString(), 70);
@@ -114,14 +124,22 @@ bool FreeDbClient::HandleQueryResponse(const QString& response) {
   }
 }
 
-void FreeDbClient::ParseMatch(const QString& match) {
-  const qsizetype first = match.indexOf(QLatin1Char(' '));
-  const qsizetype second = first < 0 ? -1 : match.indexOf(QLatin1Char(' '), first + 1);
+void FreeDbClient::ParseMatch(const QString& match) { TakeMatch(Cddb::ParseMatchLine(match)); }
+
+void FreeDbClient::TakeMatch(const Cddb::Match& match) {
   if (info_) {
-    info_->genre = first < 0 ? QString() : match.left(first);
+    info_->genre = match.category;
     info_->SetKnown(DiscInfo::Genre);  // the category the server files the disc under
   }
-  matchedId_ = second < 0 ? QString() : match.mid(first + 1, second - first - 1);
+  matchedId_ = match.discId;
+}
+
+void FreeDbClient::ChooseMatch(int index) {
+  if (!awaitingChoice_ || finished_) return;
+  awaitingChoice_ = false;
+  if (index < 0 || index >= matches_.size()) return Fail(FreeDb::Text::NoDiscChosen);
+  TakeMatch(matches_[index]);
+  ReadEntry();
 }
 
 QString FreeDbClient::RequestRead() {

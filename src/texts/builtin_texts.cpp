@@ -99,6 +99,9 @@ constexpr BuiltInText kTexts[] = {
     {1047, "TCP Port:"},
     {1048, "E-mail address"},
     {1049, "The freedb server asks every user for an e-mail address; it is sent with each lookup."},
+    {1050, "No disc was chosen"},
+    {1051, "Several discs match. Choose one:"},
+    {1052, "Choose"},
 
     {0, "; Artist, Album, Year, Genre"},
     {2001, "Artist: "},

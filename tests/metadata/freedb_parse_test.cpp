@@ -76,6 +76,7 @@ TEST(CddbAnswerReader, FramesAnswersByTheirCode) {
 class OfflineClient : public FreeDbClient {
  public:
   std::vector<LookupReport> reports;
+  int reads = 0;  // read commands sent
 
   explicit OfflineClient(bool textNumbers = true) {
     SetReporter([this](LookupReport report) { reports.push_back(std::move(report)); });
@@ -85,6 +86,7 @@ class OfflineClient : public FreeDbClient {
  protected:
   bool Setup() override { return true; }
   bool Connect() override { return true; }
+  void ReadEntry() override { ++reads; }
 };
 
 TEST(FreeDbQueryResponse, TakesTheFirstMatchOrEndsTheLookup) {
@@ -143,6 +145,69 @@ TEST(FreeDbQueryResponse, TakesTheFirstMatchOrEndsTheLookup) {
     EXPECT_EQ(client.MatchedDiscId(), c.discId) << c.what;
     EXPECT_EQ(client.reports, c.reports) << c.what;
   }
+}
+
+TEST(CddbQueryMatches, ListsTheDiscsOfAnAnswer) {
+  using M = Cddb::Match;
+  const struct {
+    const char* answer;
+    QList<M> matches;
+  } cases[] = {
+      {"200 rock 0501a202 Some Artist / Some Album\r\n",
+       {{"rock", "0501a202", "Some Artist / Some Album"}}},
+      {"211 close matches\r\nblues 0501a201 X / Y\r\nrock 0501a202 Z / W\r\n.\r\n",
+       {{"blues", "0501a201", "X / Y"}, {"rock", "0501a202", "Z / W"}}},
+      {"210 exact\nfolk 0501a202 A / B\n.\nmisc 1 after the end\n",
+       {{"folk", "0501a202", "A / B"}}},
+      {"211 no lines\r\n.\r\n", {}},
+      {"202 No match\r\n", {}},
+      {"200 rock\r\n", {{"", "", ""}}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Cddb::QueryMatches(c.answer), c.matches) << c.answer;
+}
+
+// With a chooser an answer that lists discs waits for the front end's choice, made at once or
+// later; a choice outside the list ends the lookup without a result.
+TEST(FreeDbQueryResponse, AChooserPicksAmongTheListedDiscs) {
+  TempConfig config;
+  const QString answer =
+      "211 Found inexact matches, list follows\r\nblues 0501a201 Ann / One\r\n"
+      "rock 0501a202 Bob / Two\r\njazz 0501a203 Cy / Three\r\n.\r\n";
+  OfflineClient client;
+  DiscInfo info;
+  info.ResetToDefaults(2);
+  QList<Cddb::Match> offered;
+  client.SetMatchChooser([&](const QList<Cddb::Match>& matches) { offered = matches; });
+  ASSERT_TRUE(client.Run(&info, FreedbExample::Toc()));
+  EXPECT_FALSE(client.HandleQueryResponse(answer));
+  EXPECT_TRUE(client.AwaitingChoice());
+  ASSERT_EQ(offered.size(), 3);
+  EXPECT_EQ(offered[2], (Cddb::Match{"jazz", "0501a203", "Cy / Three"}));
+  EXPECT_EQ(client.reads, 0);
+  client.ChooseMatch(2);
+  EXPECT_EQ(client.reads, 1);
+  EXPECT_EQ(info.genre, "jazz");
+  EXPECT_EQ(client.MatchedDiscId(), "0501a203");
+  client.ChooseMatch(0);  // no second choice
+  EXPECT_EQ(client.reads, 1);
+
+  OfflineClient atOnce;
+  atOnce.SetMatchChooser([&](const QList<Cddb::Match>&) { atOnce.ChooseMatch(1); });
+  ASSERT_TRUE(atOnce.Run(&info, FreedbExample::Toc()));
+  EXPECT_FALSE(atOnce.HandleQueryResponse(answer));
+  EXPECT_FALSE(atOnce.AwaitingChoice());
+  EXPECT_EQ(atOnce.reads, 1);
+  EXPECT_EQ(atOnce.MatchedDiscId(), "0501a202");
+
+  OfflineClient none;
+  none.SetMatchChooser([&](const QList<Cddb::Match>&) {});
+  ASSERT_TRUE(none.Run(&info, FreedbExample::Toc()));
+  none.reports.clear();
+  EXPECT_FALSE(none.HandleQueryResponse(answer));
+  none.ChooseMatch(3);
+  EXPECT_EQ(none.reads, 0);
+  EXPECT_EQ(none.reports, std::vector<LookupReport>{LookupReport::Failed("1050 ")});
+  EXPECT_TRUE(none.Finished());
 }
 
 TEST(FreeDbQueryResponse, StatusLinesUseTheInterfaceTexts) {

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 
@@ -129,6 +130,34 @@ TEST_F(DiscDialogs, OnlyTypedDetailsBecomeKnown) {
   EXPECT_EQ(info_.TagText(DiscInfo::Comment), "");
 }
 
+// Several discs match: the dialog lists them (artist, title, category) and reads the one the
+// user chooses.
+TEST_F(DiscDialogs, LookupWithSeveralMatchesLetsTheUserChoose) {
+  CddbTestServer server(CddbTestServer::Mode::Line);
+  server.SetQueryAnswer("211 Found inexact matches, list follows\r\nmisc " + id_ +
+                        " Other Band / Other Album\r\nrock " + id_ +
+                        " Loop Artist / Loop Album\r\n.\r\n");
+  server.AddEntry("rock", id_, entry_);
+  UseServer(server.Port());
+  auto dlg = Lookup();  // ends when the button offers the choice
+  auto* list = FindId<QListWidget>(dlg.get(), 1060);
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(list->isVisible()) << dlg->LogText().toStdString();
+  ASSERT_EQ(list->count(), 2);
+  EXPECT_EQ(list->item(0)->text(), "Other Band / Other Album (misc)");
+  EXPECT_TRUE(dlg->LogText().endsWith("Several discs match. Choose one:"));
+  auto* button = FindId<QPushButton>(dlg.get(), 1049);
+  EXPECT_EQ(button->text(), "Choose");
+  list->setCurrentRow(1);
+  button->click();
+  EXPECT_FALSE(list->isVisible());
+  ASSERT_TRUE(RunEventsUntil([&] { return button->isEnabled(); }, 20000));
+  ASSERT_TRUE(dlg->Succeeded()) << dlg->LogText().toStdString();
+  EXPECT_EQ(info_.artist, "Loop Artist");
+  EXPECT_EQ(info_.genre, "Test Genre");
+  EXPECT_EQ(button->text(), "Apply");
+}
+
 TEST_F(DiscDialogs, EditOkIsStoredAndTheCommandLineShowsIt) {
   {
     EnterDiscInfoDlg dlg(info_, 3);
@@ -163,7 +192,8 @@ TEST_F(DiscDialogs, LookupFindsTheDiscAndApplyEndsWithOk) {
   EXPECT_EQ(dlg->result(), QDialog::Accepted);
 }
 
-TEST_F(DiscDialogs, SeveralMatchesTakeTheFirst) {
+// The first listed disc is chosen unless the user picks another.
+TEST_F(DiscDialogs, SeveralMatchesOfferTheFirstByDefault) {
   CddbTestServer server(CddbTestServer::Mode::Line);
   server.SetQueryAnswer("211 Found inexact matches, list follows\r\nfolk " + id_ +
                         " Loop Artist / Loop Album\r\n"
@@ -172,6 +202,10 @@ TEST_F(DiscDialogs, SeveralMatchesTakeTheFirst) {
   server.AddEntry("folk", id_, entry_);
   UseServer(server.Port());
   auto dlg = Lookup();
+  auto* button = FindId<QPushButton>(dlg.get(), 1049);
+  EXPECT_FALSE(dlg->Succeeded());
+  button->click();  // "Choose"
+  ASSERT_TRUE(RunEventsUntil([&] { return button->isEnabled(); }, 20000));
   EXPECT_TRUE(dlg->Succeeded()) << dlg->LogText().toStdString();
   EXPECT_TRUE(server.Commands().contains("cddb read folk " + QString::fromLatin1(id_)));
 }

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -145,14 +146,18 @@ FreeDBDlg::FreeDBDlg(DiscInfo& disc, OpenOptions openOptions, QWidget* parent)
   buttons->addWidget(options);
   buttons->addStretch();
   buttons->addWidget(cancel);
+  matchList_ = WithId(new QListWidget, 1060);
+  matchList_->hide();
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(log_);
+  layout->addWidget(matchList_);
   layout->addWidget(progress_);
   layout->addLayout(buttons);
 
   connect(lookupButton_, &QPushButton::clicked, this, &FreeDBDlg::OnLookup);
   connect(options, &QPushButton::clicked, this, &FreeDBDlg::OnOptions);
   connect(cancel, &QPushButton::clicked, this, &FreeDBDlg::reject);
+  connect(matchList_, &QListWidget::itemDoubleClicked, this, &FreeDBDlg::TakeChosenMatch);
 
   AppendLine(UiText(1006));
   AppendLine(UiText(1007));
@@ -178,7 +183,8 @@ void FreeDBDlg::AppendLine(const QString& line) {
 }
 
 void FreeDBDlg::OnLookup() {
-  if (succeeded_) return accept();  // the button is "Apply"
+  if (succeeded_) return accept();                        // the button is "Apply"
+  if (!matchList_->isHidden()) return TakeChosenMatch();  // the button is "Choose"
   const FreeDbSettings settings;
   const FreeDbAccess method = settings.AccessMethod();
   lookup_ = std::make_unique<DiscLookup>(disc_, method,
@@ -188,6 +194,7 @@ void FreeDBDlg::OnLookup() {
     AppendLine(text);
     progress_->setValue(std::clamp(int(value), 0, 100));
   });
+  lookup_->SetMatchChooser([this](const QList<Cddb::Match>& matches) { OfferMatches(matches); });
   // The end is handled from the event loop, where the lookup may be destroyed.
   lookup_->SetEnded(
       [this] { QMetaObject::invokeMethod(this, &FreeDBDlg::OnEnded, Qt::QueuedConnection); });
@@ -203,10 +210,36 @@ void FreeDBDlg::OnLookup() {
   }
 }
 
+void FreeDBDlg::OfferMatches(const QList<Cddb::Match>& matches) {
+  if (matches.size() == 1) return lookup_->ChooseMatch(0);
+  AppendLine(UiText(1051));
+  matchList_->clear();
+  for (const Cddb::Match& match : matches) {
+    matchList_->addItem(QStringLiteral("%1 (%2)").arg(match.title, match.category));
+  }
+  matchList_->setCurrentRow(0);
+  matchList_->show();
+  lookupButton_->setText(UiText(1052));
+  lookupButton_->setEnabled(true);
+  lookupButton_->setFocus();
+}
+
+void FreeDBDlg::TakeChosenMatch() {
+  if (!lookup_ || matchList_->isHidden()) return;
+  const int row = matchList_->currentRow();
+  if (const QListWidgetItem* chosen = matchList_->item(row)) AppendLine(chosen->text());
+  matchList_->hide();
+  lookupButton_->setText(UiText(1014));
+  lookupButton_->setEnabled(false);
+  lookup_->ChooseMatch(row);
+}
+
 void FreeDBDlg::OnEnded() {
   if (!lookup_) return;
   const LookupOutcome outcome = lookup_->Outcome();
   lookup_.reset();
+  matchList_->hide();
+  lookupButton_->setText(UiText(1014));
   progress_->setValue(100);
   if (outcome.status == LookupOutcome::Status::Found) return EndWithSuccess();
   // A failure on the way (network, proxy, server) shows its own text; "not found" is
