@@ -25,6 +25,12 @@ void DiscLookup::SetTimeouts(int connectMs, int answerMs) {
   client_->SetTimeouts(connectMs, answerMs);
 }
 
+void DiscLookup::SetMatchChooser(FreeDbClient::MatchChooser chooser) {
+  client_->SetMatchChooser(std::move(chooser));
+}
+
+void DiscLookup::ChooseMatch(int index) { client_->ChooseMatch(index); }
+
 bool DiscLookup::Start() {
   outcome_ = LookupOutcome();
   CdDevice* device = DriveContext::Instance().device.load();
@@ -58,8 +64,7 @@ void DiscLookup::End(const LookupReport& report) {
 
 void DiscLookup::Conclude(const LookupReport& report) {
   if (report.state == LookupReport::State::Succeeded) {
-    // The server names one artist for the disc.
-    if (info_.GetVariousArtists() != 0) info_.SetVariousArtists(0);
+    // With the various-artists mark the entry decided (one artist, or a compilation).
     outcome_.status = LookupOutcome::Status::Found;
     outcome_.cached = info_.SaveToCache();
     if (!outcome_.cached)

@@ -76,6 +76,12 @@ int ConfigSet(CliContext& ctx, const QString& section, const QString& key, const
       return Fail(ctx, Exit::BadArguments,
                   QString("%1/%2 takes a whole number, not \"%3\"").arg(section, key, value));
     }
+    if (!known->choices.empty() && !known->Allows(number)) {
+      return Fail(ctx, Exit::BadArguments,
+                  QString("%1/%2 takes one of %3, not %4")
+                      .arg(section, key, known->ChoicesText())
+                      .arg(number));
+    }
     if (!known->InRange(number)) {
       return Fail(ctx, Exit::BadArguments,
                   QString("%1/%2 takes a number from %3 to %4, not %5")

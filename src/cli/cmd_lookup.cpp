@@ -24,8 +24,8 @@ const QCommandLineOption kRelease("release",
                                   "With --musicbrainz: take this release (its MBID) of the disc.",
                                   "MBID");
 const QCommandLineOption kList("list",
-                               "With --musicbrainz: list the releases that hold the disc, "
-                               "and store nothing.");
+                               "List the discs the server matches (with --musicbrainz: the "
+                               "releases that hold the disc), numbered, and store none.");
 const QCommandLineOption kServer(
     "server", "The freedb server, instead of fdServer (with --musicbrainz: the server's URL).",
     "HOST");
@@ -36,6 +36,9 @@ const QCommandLineOption kProxy(
     "The proxy for this lookup: socks4://host:port, socks4a://host:port, "
     "socks5://[user:pass@]host:port or http://[user:pass@]host:port.",
     "URL");
+
+const QCommandLineOption kMatch(
+    "match", "Read the disc of this number in the server's list (see --list), not the first.", "N");
 
 constexpr int kCannotDetectTracks = 1008;
 constexpr int kTrackListLabel = 1013;
@@ -49,6 +52,7 @@ void AddLookupOptions(QCommandLineParser& parser) {
   parser.addOption(kServer);
   parser.addOption(kPort);
   parser.addOption(kProxy);
+  parser.addOption(kMatch);
   AddJsonOption(parser);
 }
 
@@ -105,6 +109,24 @@ bool ApplyProxyOption(CliContext& ctx, FreeDbAccess access, FreeDbClientSettings
   settings.userName = url.userName(QUrl::FullyDecoded);
   settings.password = url.password(QUrl::FullyDecoded);
   return true;
+}
+
+// The discs of the server's list, numbered from 1 as --match takes them.
+void PrintMatches(CliContext& ctx, const QList<Cddb::Match>& matches) {
+  if (WantsJson(ctx)) {
+    QJsonArray list;
+    for (qsizetype i = 0; i < matches.size(); ++i) {
+      list.append(QJsonObject{{"number", int(i + 1)},
+                              {"category", matches[i].category},
+                              {"discId", matches[i].discId},
+                              {"title", matches[i].title}});
+    }
+    return PrintJson(ctx, QJsonObject{{"matches", list}});
+  }
+  for (qsizetype i = 0; i < matches.size(); ++i) {
+    ctx.out << QString::asprintf("%2d  ", int(i + 1)) << Printable(matches[i].category) << " "
+            << Printable(matches[i].discId) << "  " << Printable(matches[i].title) << Qt::endl;
+  }
 }
 
 // The record as the lookup dialog shows it after a lookup.
@@ -201,8 +223,10 @@ int RunLookup(CliContext& ctx) {
   QString drive;
   int status = Exit::Ok;
   if (!SelectDriveWithDisc(ctx, drive, status)) return status;
-  if ((ctx.parser.isSet(kRelease) || ctx.parser.isSet(kList)) && !ctx.parser.isSet(kMusicBrainz))
-    return Fail(ctx, Exit::BadArguments, "--release and --list go with --musicbrainz");
+  if (ctx.parser.isSet(kRelease) && !ctx.parser.isSet(kMusicBrainz))
+    return Fail(ctx, Exit::BadArguments, "--release goes with --musicbrainz");
+  if (ctx.parser.isSet(kMatch) && ctx.parser.isSet(kMusicBrainz))
+    return Fail(ctx, Exit::BadArguments, "--match goes with freedb; MusicBrainz takes --release");
   if (ctx.parser.isSet(kMusicBrainz)) {
     // The MusicBrainz client goes through the system's proxy, as the freedb HTTP client does.
     FreeDbClientSettings unused;
@@ -216,6 +240,16 @@ int RunLookup(CliContext& ctx) {
   const FreeDbAccess access = ctx.parser.isSet(kHttp) ? FreeDbAccess::Http : stored.AccessMethod();
   FreeDbClientSettings settings = FreeDbClientSettings::FromSettings(stored, access);
   if (!ApplyOptions(ctx, access, settings)) return Exit::BadArguments;
+  int wanted = 1;  // the number of the disc to read in the server's list
+  if (ctx.parser.isSet(kMatch)) {
+    bool number = false;
+    wanted = ctx.parser.value(kMatch).toInt(&number);
+    if (!number || wanted < 1) {
+      return Fail(
+          ctx, Exit::BadArguments,
+          QString("--match takes a number from 1, not \"%1\"").arg(ctx.parser.value(kMatch)));
+    }
+  }
 
   DiscInfo info;
   LoadDiscInformation(info);
@@ -224,7 +258,33 @@ int RunLookup(CliContext& ctx) {
   QTextStream& statusLines = WantsJson(ctx) ? ctx.err : ctx.out;
   lookup.SetStatusLine(
       [&](double, const QString& text) { statusLines << Printable(text.trimmed()) << Qt::endl; });
+  bool listed = false;
+  qsizetype offered = 0;  // the discs listed when --match asked for one beyond them
+  lookup.SetMatchChooser([&](const QList<Cddb::Match>& matches) {
+    if (ctx.parser.isSet(kList)) {
+      PrintMatches(ctx, matches);
+      listed = true;
+      return lookup.ChooseMatch(-1);
+    }
+    if (wanted > matches.size()) {
+      offered = matches.size();
+      return lookup.ChooseMatch(-1);
+    }
+    if (!ctx.parser.isSet(kMatch) && matches.size() > 1) {
+      statusLines << QString(
+                         "%1 discs match; reading the first (--list shows them, --match N "
+                         "reads another)")
+                         .arg(matches.size())
+                  << Qt::endl;
+    }
+    lookup.ChooseMatch(wanted - 1);
+  });
   const LookupOutcome outcome = lookup.Run();
+  if (listed) return Exit::Ok;
+  if (offered > 0) {
+    return Fail(ctx, Exit::BadArguments,
+                QString("--match %1: the server lists %2 discs").arg(wanted).arg(offered));
+  }
   switch (outcome.status) {
     case LookupOutcome::Status::Found: break;
     case LookupOutcome::Status::NotFound: return Fail(ctx, Exit::PartialFailure, outcome.message);
@@ -238,8 +298,8 @@ int RunLookup(CliContext& ctx) {
 
 const RegisterCommand kLookup(
     {"lookup",
-     "[--http | --musicbrainz [--release MBID | --list]] [--server HOST] [--port N] [--proxy URL] "
-     "[--json]",
+     "[--http | --musicbrainz [--release MBID]] [--server HOST] [--port N] [--proxy URL] "
+     "[--list | --match N] [--json]",
      "Look the disc up on the freedb server or on MusicBrainz and store what it finds.",
      AddLookupOptions, RunLookup});
 

@@ -62,6 +62,7 @@ QByteArray Tag(const TagRecord& tags, int trackCount) {
   AddText(tag, "TIT2", tags.Wide(TagRecord::Title));
   AddText(tag, "TPE1", tags.Wide(TagRecord::Artist));
   AddText(tag, "TALB", tags.Wide(TagRecord::Album));
+  AddText(tag, "TPE2", tags.Wide(TagRecord::AlbumArtist));
   AddText(tag, "TDRC", tags.Wide(TagRecord::Year));
   const QString number = tags.Wide(TagRecord::TrackNumber);
   AddText(tag, "TRCK",

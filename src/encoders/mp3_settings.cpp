@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "settings/ini_file.h"
 
@@ -24,9 +25,12 @@ int Mp3Settings::NearestSliderPosition(int rate) {
   return nearest;
 }
 
+int Mp3Settings::VbrQuality() const { return 5 - std::clamp(fquality, 0, 5); }
+
 void Mp3Settings::Load(const IniFile& ini) {
   minBitRate = ini.ReadInt(Key::Mp3MinBitRate);
   maxBitRate = ini.ReadInt(Key::Mp3MaxBitRate);
+  if (minBitRate > maxBitRate) std::swap(minBitRate, maxBitRate);
   stereoMode = ini.ReadInt(Key::Mp3StereoMode);
   copyrighted = ini.ReadInt(Key::Mp3Copyrighted);
   crcs = ini.ReadInt(Key::Mp3CRCs);

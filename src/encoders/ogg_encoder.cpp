@@ -108,8 +108,10 @@ bool OggEncoder::StartLibrary(const TagRecord* tags) {
         {"artist", TagRecord::Artist},
         {"date", TagRecord::Year},
         {"genre", TagRecord::Genre},
-        {"comment", TagRecord::Comment}};
+        {"comment", TagRecord::Comment},
+        {"ALBUMARTIST", TagRecord::AlbumArtist}};
     for (const auto& [name, slot] : kComments) {
+      if (tags->Wide(slot).isEmpty()) continue;  // not known
       vorbis_comment_add_tag(&s.comment, name, tags->Wide(slot).toUtf8().constData());
     }
     AddReleaseComments(s.comment, *tags);

@@ -26,10 +26,11 @@ void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex) {
   FillSlot(record, TagRecord::Title, info.GetTrackTitle(trackIndex));
   FillSlot(record, TagRecord::Artist, info.GetTrackArtist(trackIndex));
   FillSlot(record, TagRecord::Album, info.album);
-  FillSlot(record, TagRecord::Year, info.year);
-  FillSlot(record, TagRecord::Genre, info.genre);
-  FillSlot(record, TagRecord::Comment, info.comment);
+  FillSlot(record, TagRecord::Year, info.TagText(DiscInfo::Year));
+  FillSlot(record, TagRecord::Genre, info.TagText(DiscInfo::Genre));
+  FillSlot(record, TagRecord::Comment, info.TagText(DiscInfo::Comment));
   FillSlot(record, TagRecord::TrackNumber, QString::number(trackIndex + 1));
+  FillSlot(record, TagRecord::AlbumArtist, info.AlbumArtist());
   record.musicBrainz = {info.musicBrainz.release, info.musicBrainz.albumArtist,
                         info.musicBrainz.releaseGroup, info.TrackId(trackIndex),
                         info.RecordingId(trackIndex)};

@@ -6,11 +6,12 @@
 
 class DiscInfo;
 
-// The tag texts of one track for the encoders that write tags: seven zero-terminated
-// Windows-1252 strings of at most kMaxTextBytes bytes each (for tags that hold only that code
-// page, such as ID3v1), and the same seven texts whole, for tags that hold Unicode.
+// The tag texts of one track for the encoders that write tags: one zero-terminated
+// Windows-1252 string of at most kMaxTextBytes bytes a slot (for tags that hold only that code
+// page, such as ID3v1), and the same texts whole, for tags that hold Unicode. An empty slot is
+// not known and gets no tag. A new kind of text joins as a slot in front of SlotCount.
 struct TagRecord {
-  enum Slot { Title, Artist, Album, Year, Genre, Comment, TrackNumber, SlotCount };
+  enum Slot { Title, Artist, Album, Year, Genre, Comment, TrackNumber, AlbumArtist, SlotCount };
   static constexpr int kSlotBytes = 512;
   static constexpr int kMaxTextBytes = kSlotBytes - 1;
 
@@ -36,8 +37,8 @@ struct TagRecord {
 };
 
 // Clears the record and fills it for the track at a 0-based index: its title and artist,
-// the album, year, genre and comment of the disc, the 1-based track number, the MusicBrainz
-// ids, the disc number and the stored front cover.
+// the album and album artist, the year, genre and comment of the disc where they are known,
+// the 1-based track number, the MusicBrainz ids, the disc number and the stored front cover.
 void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex);
 
 // Whether the "Cover" setting puts the front cover into the files' tags.

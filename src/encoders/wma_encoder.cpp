@@ -78,12 +78,15 @@ static void AddAttributes(AVDictionary** metadata, const TagRecord& tags) {
   const struct {
     const char* name;
     TagRecord::Slot slot;
-  } attributes[] = {{"Description", TagRecord::Comment}, {"WM/AlbumTitle", TagRecord::Album},
-                    {"Author", TagRecord::Artist},       {"WM/Genre", TagRecord::Genre},
-                    {"WM/Year", TagRecord::Year},        {"Title", TagRecord::Title},
-                    {"WM/Track", TagRecord::TrackNumber}};
+  } attributes[] = {
+      {"Description", TagRecord::Comment},  {"WM/AlbumTitle", TagRecord::Album},
+      {"Author", TagRecord::Artist},        {"WM/Genre", TagRecord::Genre},
+      {"WM/Year", TagRecord::Year},         {"Title", TagRecord::Title},
+      {"WM/Track", TagRecord::TrackNumber}, {"WM/AlbumArtist", TagRecord::AlbumArtist}};
   for (const auto& attribute : attributes) {
-    av_dict_set(metadata, attribute.name, tags.Wide(attribute.slot).toUtf8().constData(), 0);
+    const QString& text = tags.Wide(attribute.slot);
+    if (text.isEmpty()) continue;  // not known
+    av_dict_set(metadata, attribute.name, text.toUtf8().constData(), 0);
   }
   const TagRecord::MusicBrainzIds& ids = tags.musicBrainz;
   const std::pair<const char*, QString> release[] = {

@@ -63,6 +63,8 @@ bool DiscInfo::ResetToDefaults(int trackCount) {
   musicBrainz = MusicBrainzIds();
   discNumber = 0;
   discTotal = 0;
+  known_ = 0;
+  unsavedVarious_.reset();
   if (trackCount < 1 || trackCount > kMaxTracks) return false;
   for (int n = 1; n <= trackCount; ++n) {
     trackTitles.append(DefaultTrackTitle(n));
@@ -83,15 +85,18 @@ bool DiscInfo::LoadFromCache() {
   if (!IsInCache()) return false;
   const IniFile cache = Cache();
   cache.ReadString(discId, QStringLiteral("Disc_Title"), Latin(kUnknownAlbum), album);
-  cache.ReadString(discId, QStringLiteral("Disc_Year"), Latin(kDefaultYear), year);
-  cache.ReadString(discId, QStringLiteral("Disc_Genre"), Latin(kDefaultGenre), genre);
-  cache.ReadString(discId, QStringLiteral("Disc_Comment"), Latin(kDefaultComment), comment);
+  // A detail stored at its placeholder value ("Disc_Genre=Rock") was confirmed: it is known.
+  auto loadDetail = [&](const QString& key, Detail detail, QString& field) {
+    if (cache.ReadString(discId, key, Latin(Placeholder(detail)), field)) return;
+    if (QString stored; cache.ReadString(discId, key, QString(), stored)) SetKnown(detail);
+  };
+  loadDetail(QStringLiteral("Disc_Year"), Year, year);
+  loadDetail(QStringLiteral("Disc_Genre"), Genre, genre);
+  loadDetail(QStringLiteral("Disc_Comment"), Comment, comment);
   LoadNumberedKeys(cache, discId, "Track_", trackTitles);
-  if (GetVariousArtists() == 1) {
-    LoadNumberedKeys(cache, discId, "Artist_", trackArtists);
-  } else {
-    cache.ReadString(discId, QStringLiteral("Disc_Artist"), Latin(kUnknownArtist), artist);
-  }
+  if (GetVariousArtists() == 1) LoadNumberedKeys(cache, discId, "Artist_", trackArtists);
+  // On a various-artists disc the disc artist is the album artist.
+  cache.ReadString(discId, QStringLiteral("Disc_Artist"), Latin(kUnknownArtist), artist);
   LoadMusicBrainz(cache);
   return true;
 }
@@ -133,10 +138,14 @@ bool DiscInfo::SaveToCache() const {
   auto addIfChanged = [&](const QString& key, const QString& value, const QString& defaultValue) {
     if (value != defaultValue) entries.append({key, value});
   };
+  auto addIfKnown = [&](const QString& key, Detail detail) {
+    if (IsKnown(detail)) entries.append({key, DetailText(detail)});
+  };
   addIfChanged(QStringLiteral("Disc_Title"), album, Latin(kUnknownAlbum));
-  addIfChanged(QStringLiteral("Disc_Year"), year, Latin(kDefaultYear));
-  addIfChanged(QStringLiteral("Disc_Genre"), genre, Latin(kDefaultGenre));
-  addIfChanged(QStringLiteral("Disc_Comment"), comment, Latin(kDefaultComment));
+  addIfKnown(QStringLiteral("Disc_Year"), Year);
+  addIfKnown(QStringLiteral("Disc_Genre"), Genre);
+  addIfKnown(QStringLiteral("Disc_Comment"), Comment);
+  if (unsavedVarious_) entries.append({QStringLiteral("VA"), QString::number(*unsavedVarious_)});
   AddNumberedKeys(
       entries, "Track_", int(trackTitles.size()), [&](int i) { return trackTitles[i]; },
       [](int i) { return DefaultTrackTitle(i + 1); });
@@ -144,9 +153,8 @@ bool DiscInfo::SaveToCache() const {
     AddNumberedKeys(
         entries, "Artist_", int(trackArtists.size()), [&](int i) { return GetTrackArtist(i); },
         [](int) { return Latin(kUnknownArtist); });
-  } else {
-    addIfChanged(QStringLiteral("Disc_Artist"), artist, Latin(kUnknownArtist));
   }
+  addIfChanged(QStringLiteral("Disc_Artist"), artist, Latin(kUnknownArtist));
   AddMusicBrainzKeys(entries);
   return entries.isEmpty() || Cache().WriteStrings(discId, entries);
 }
@@ -163,11 +171,46 @@ void DiscInfo::AddNumberedKeys(QList<std::pair<QString, QString>>& entries, cons
   for (int i = 0; i < end; ++i) entries.append({TrackKey(prefix, i + 1), value(i)});
 }
 
-int DiscInfo::GetVariousArtists() const { return Cache().ReadInt(discId, QStringLiteral("VA"), 0); }
+int DiscInfo::GetVariousArtists() const {
+  if (unsavedVarious_) return *unsavedVarious_;
+  return Cache().ReadInt(discId, QStringLiteral("VA"), 0);
+}
 
 bool DiscInfo::SetVariousArtists(int various) {
+  unsavedVarious_.reset();
   Cache().WriteInt(discId, QStringLiteral("VA"), various);
   return true;
+}
+
+const char* DiscInfo::Placeholder(Detail detail) {
+  switch (detail) {
+    case Year: return kDefaultYear;
+    case Genre: return kDefaultGenre;
+    case Comment: return kDefaultComment;
+  }
+  return "";
+}
+
+const QString& DiscInfo::DetailText(Detail detail) const {
+  switch (detail) {
+    case Year: return year;
+    case Genre: return genre;
+    case Comment: return comment;
+  }
+  return EmptyText();
+}
+
+bool DiscInfo::IsKnown(Detail detail) const {
+  return (known_ & detail) != 0 || DetailText(detail) != Latin(Placeholder(detail));
+}
+
+QString DiscInfo::TagText(Detail detail) const {
+  return IsKnown(detail) ? DetailText(detail) : QString();
+}
+
+QString DiscInfo::AlbumArtist() const {
+  const bool named = !artist.isEmpty() && artist != Latin(kUnknownArtist);
+  return GetVariousArtists() == 1 && !named ? Latin(kVariousArtists) : artist;
 }
 
 const QString& DiscInfo::GetTrackTitle(int index) const {
@@ -206,7 +249,7 @@ void DiscInfo::ImportCdText(const CdText& text, int trackCount) {
   const QString single = SinglePerformer(text, trackCount);
   if (!single.isEmpty()) artist = single;
   // A track artist of its own only when the tracks name different performers.
-  if (single.isEmpty() && NamesPerformers(text)) SetVariousArtists(1);
+  if (single.isEmpty() && NamesPerformers(text)) MarkVariousArtists(1);
   const CdTextRecord none;
   auto record = [&](int index) -> const CdTextRecord& {
     return index < text.records.size() ? text.records[index] : none;
@@ -220,6 +263,4 @@ void DiscInfo::ImportCdText(const CdText& text, int trackCount) {
       SetOrAppend(trackArtists, i, performer);
     }
   }
-  // Stored at once, so the next insertion of this disc finds its CD-TEXT names in the cache.
-  SaveToCache();
 }

@@ -121,7 +121,10 @@ void FreeDbHttpClient::OnQueryAnswer(const HttpSession::Result& result) {
     protoLevel_ = kFallbackProtoLevel;
     return SendQuery();
   }
-  if (!HandleQueryResponse(Cddb::DecodeAnswer(result.body))) return;
+  if (HandleQueryResponse(Cddb::DecodeAnswer(result.body))) ReadEntry();
+}
+
+void FreeDbHttpClient::ReadEntry() {
   const QString command = QStringLiteral("cddb+read+%1+%2").arg(info_->genre, matchedId_);
   RequestRead();
   Request(command, [this](const HttpSession::Result& entry) { OnEntry(entry); });

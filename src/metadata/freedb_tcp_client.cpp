@@ -156,12 +156,19 @@ void FreeDbTcpClient::HandleAnswer(const QByteArray& answer) {
       break;
     case kQueryAnswer:
       if (HandleQueryResponse(Cddb::DecodeAnswer(answer))) {
-        SendText(RequestRead());
-        state_ = kEntry;
+        ReadEntry();
+      } else if (AwaitingChoice()) {
+        timer_.stop();  // the user takes the time the choice needs
       }
       break;
     case kEntry: FinishWithAnswer(answer); break;
   }
+}
+
+void FreeDbTcpClient::ReadEntry() {
+  SendText(RequestRead());
+  state_ = kEntry;
+  WaitForAnswer(answerTimeoutMs_);
 }
 
 void FreeDbTcpClient::SendProto() {

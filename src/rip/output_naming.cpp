@@ -142,7 +142,8 @@ OutputPath BuildTrackPath(int trackIndex, const OutputFormat& format, const Disc
     const QString component = CleanComponent(name, ComponentKind::Folder);
     if (!component.isEmpty()) folder = Join(folder, component);
   };
-  if (settings.subDirArtist) addFolder(info.GetTrackArtist(trackIndex));
+  // The album's folder is its artist's, so every track of a compilation lands in it.
+  if (settings.subDirArtist) addFolder(info.AlbumArtist());
   if (settings.subDirAlbum) addFolder(info.album);
   QString name = CleanComponent(TrackFileName(trackIndex, info, settings), ComponentKind::File);
   // An empty name would make a hidden file of the extension alone.

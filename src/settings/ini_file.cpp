@@ -432,9 +432,9 @@ bool IniFile::WriteRaw(const QString& section,
 }
 
 int IniFile::ReadInt(const SettingKey& key) const {
-  // A stored value outside the key's range (a port of 84416) is read as no value at all.
-  const int value = ReadInt(key.section, key.key, key.intDefault);
-  return key.InRange(value) ? value : key.intDefault;
+  // A stored value outside the key's range (a port of 84416) is read as no value at all; one
+  // between a key's choices (an MP3 rate of 100 kbit/s) as the nearest choice.
+  return key.Nearest(ReadInt(key.section, key.key, key.intDefault));
 }
 
 bool IniFile::WriteInt(const SettingKey& key, int value) {

@@ -1,11 +1,36 @@
 #include "settings/setting_keys.h"
 
+#include <QStringList>
+#include <algorithm>
+#include <cstdlib>
+
 #include "platform/paths.h"
 
 QString SettingKey::DefaultText() const {
   if (type == Type::Int) return QString::number(intDefault);
   if (computedDefault) return computedDefault();
   return QString::fromUtf8(textDefault);
+}
+
+bool SettingKey::Allows(int value) const {
+  return InRange(value) &&
+         (choices.empty() || std::find(choices.begin(), choices.end(), value) != choices.end());
+}
+
+int SettingKey::Nearest(int value) const {
+  if (Allows(value)) return value;
+  if (choices.empty()) return intDefault;
+  int nearest = choices.front();
+  for (const int choice : choices) {
+    if (std::abs(qint64(choice) - value) < std::abs(qint64(nearest) - value)) nearest = choice;
+  }
+  return nearest;
+}
+
+QString SettingKey::ChoicesText() const {
+  QStringList names;
+  for (const int choice : choices) names << QString::number(choice);
+  return names.join(QStringLiteral(", "));
 }
 
 QString Key::MusicFolderDefault() { return Paths::MusicDir(); }

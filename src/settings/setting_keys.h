@@ -17,9 +17,17 @@ struct SettingKey {
   QString (*computedDefault)();  // Text keys whose default depends on the system
   int minValue = INT_MIN;        // Int keys: the values that make sense
   int maxValue = INT_MAX;
+  std::span<const int> choices = {};  // Int keys that take only these values, in rising order
 
   QString DefaultText() const;
   bool InRange(int value) const { return value >= minValue && value <= maxValue; }
+  // In range, and one of the choices when the key has them.
+  bool Allows(int value) const;
+  // The allowed value nearest to value: value itself when allowed; of two choices equally
+  // near, the lower. A key without choices gives its default for a value out of range.
+  int Nearest(int value) const;
+  // The choices as a message lists them: "32, 40, ... 320".
+  QString ChoicesText() const;
 };
 
 namespace Key {
@@ -118,8 +126,13 @@ inline constexpr SettingKey ProgressHeight{"Progress_Dialog", "Height", T::Int, 
                                            nullptr,           nullptr};
 
 // "MP3"
-inline constexpr SettingKey Mp3MinBitRate{"MP3", "MinBitRate", T::Int, 256, nullptr, nullptr};
-inline constexpr SettingKey Mp3MaxBitRate{"MP3", "MaxBitRate", T::Int, 256, nullptr, nullptr};
+// The bit rates of MPEG-1 Layer III frames, the only ones the MP3 encoder takes (kbit/s).
+inline constexpr int kMp3BitRates[] = {32,  40,  48,  56,  64,  80,  96,
+                                       112, 128, 160, 192, 224, 256, 320};
+inline constexpr SettingKey Mp3MinBitRate{"MP3",   "MinBitRate", T::Int, 256,         nullptr,
+                                          nullptr, 32,           320,    kMp3BitRates};
+inline constexpr SettingKey Mp3MaxBitRate{"MP3",   "MaxBitRate", T::Int, 256,         nullptr,
+                                          nullptr, 32,           320,    kMp3BitRates};
 inline constexpr SettingKey Mp3StereoMode{"MP3", "StereoMode", T::Int, 0, nullptr, nullptr};
 inline constexpr SettingKey Mp3Copyrighted{"MP3", "Copyrighted", T::Int, 0, nullptr, nullptr};
 inline constexpr SettingKey Mp3CRCs{"MP3", "CRCs", T::Int, 0, nullptr, nullptr};

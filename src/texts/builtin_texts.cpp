@@ -100,6 +100,9 @@ constexpr BuiltInText kTexts[] = {
     {1047, "TCP Port:"},
     {1048, "E-mail address"},
     {1049, "The freedb server asks every user for an e-mail address; it is sent with each lookup."},
+    {1050, "No disc was chosen"},
+    {1051, "Several discs match. Choose one:"},
+    {1052, "Choose"},
 
     {0, "; MusicBrainz"},
     {2800, "Asking MusicBrainz for the disc"},
@@ -162,6 +165,7 @@ constexpr BuiltInText kTexts[] = {
     {4004, "Next"},
     {4005, "Prev"},
     {4006, "Edit"},
+    {4007, "Album Artist"},
 
     {0, "; cd ripping dialog"},
     {5000, "Save selected tracks to the disc"},

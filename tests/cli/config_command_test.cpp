@@ -124,6 +124,37 @@ TEST(CliConfig, ValuesOutsideTheKeysRange) {
   EXPECT_EQ(RunCli(config.Dir(), {"config", "get", "FreeDBSettings", "fdHTTPPort"}).out, "80\n");
 }
 
+// The MP3 bit rates take only the rates of MPEG-1 Layer III frames; a stored rate between
+// them (an old or hand-edited file) reads as the nearest one.
+TEST(CliConfig, Mp3BitRatesTakeOnlyTheEncodersRates) {
+  TempConfig config;
+  const struct {
+    const char* key;
+    const char* value;
+    bool accepted;
+  } cases[] = {
+      {"MinBitRate", "999", false}, {"MinBitRate", "100", false}, {"MaxBitRate", "0", false},
+      {"MaxBitRate", "330", false}, {"MinBitRate", "32", true},   {"MaxBitRate", "320", true},
+      {"maxbitrate", "112", true},
+  };
+  for (const auto& c : cases) {
+    const QByteArray before = ReadFileBytes(config.File("korvane.ini"));
+    const ProcessResult r = RunCli(config.Dir(), {"config", "set", "MP3", c.key, c.value});
+    EXPECT_EQ(r.exitCode, c.accepted ? 0 : 1) << c.key << "=" << c.value;
+    if (!c.accepted) {
+      EXPECT_TRUE(
+          r.err.contains("takes one of 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, "
+                         "224, 256, 320"))
+          << r.err.constData();
+      EXPECT_EQ(ReadFileBytes(config.File("korvane.ini")), before) << c.key << "=" << c.value;
+    }
+  }
+  ASSERT_TRUE(
+      WriteFileBytes(config.File("korvane.ini"), "[MP3]\nMinBitRate=100\nMaxBitRate=999\n"));
+  EXPECT_EQ(RunCli(config.Dir(), {"config", "get", "MP3", "MinBitRate"}).out, "96\n");
+  EXPECT_EQ(RunCli(config.Dir(), {"config", "get", "MP3", "MaxBitRate"}).out, "320\n");
+}
+
 TEST(CliConfig, FormatSelectedTakesNamesAndRipNamesWhatThisBuildWrites) {
   TempConfig config;
   const struct {

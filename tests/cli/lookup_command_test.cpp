@@ -281,6 +281,55 @@ TEST_F(LookupCommand, LookupDecidesTheVariousArtistsMarkAfresh) {
   EXPECT_EQ(record["tracks"].toArray().at(1).toObject()["artist"].toString(), "Loop Artist");
 }
 
+// An inexact answer lists several discs: --list prints them numbered and reads none,
+// --match N reads the N-th, and without either the first is read with a note saying so.
+TEST_F(LookupCommand, InexactMatchesAreListedAndChosenByNumber) {
+  CddbTestServer server(CddbTestServer::Mode::Line);
+  server.SetQueryAnswer(
+      "211 Found inexact matches, list follows (until terminating `.')\r\n"
+      "misc " +
+      discId_ +
+      " Other Band / Other Album\r\n"
+      "rock " +
+      discId_ +
+      " Loop Artist / Loop Album\r\n"
+      "jazz " +
+      discId_ + " Third / Three\r\n.\r\n");
+  server.AddEntry(kCategory, discId_, entry_);
+  server.AddEntry("misc", discId_, LoopAlbumEntry(discId_, 2).replace("Loop Artist", "Other Band"));
+
+  const ProcessResult list = RunCli(config_.Dir(), Args(server.Port(), {"--list"}));
+  ASSERT_EQ(list.exitCode, 0) << list.err.constData();
+  EXPECT_TRUE(list.out.contains(" 1  misc " + discId_ + "  Other Band / Other Album\n" +
+                                " 2  rock " + discId_ + "  Loop Artist / Loop Album\n" +
+                                " 3  jazz " + discId_ + "  Third / Three\n"))
+      << list.out.constData();
+  EXPECT_FALSE(list.out.contains("reading information")) << list.out.constData();
+  EXPECT_FALSE(QFile::exists(config_.File("discs.ini")));
+  const ProcessResult json = RunCli(config_.Dir(), Args(server.Port(), {"--list", "--json"}));
+  const QJsonArray matches = QJsonDocument::fromJson(json.out).object()["matches"].toArray();
+  ASSERT_EQ(matches.size(), 3) << json.out.constData();
+  EXPECT_EQ(matches[2].toObject()["category"].toString(), "jazz");
+  EXPECT_EQ(matches[2].toObject()["number"].toInt(), 3);
+
+  const ProcessResult beyond = RunCli(config_.Dir(), Args(server.Port(), {"--match", "4"}));
+  EXPECT_EQ(beyond.exitCode, 1);
+  EXPECT_TRUE(beyond.err.contains("--match 4: the server lists 3 discs")) << beyond.err.constData();
+  for (const char* bad : {"0", "x"}) {
+    EXPECT_EQ(RunCli(config_.Dir(), Args(server.Port(), {"--match", bad})).exitCode, 1) << bad;
+  }
+
+  const ProcessResult first = RunCli(config_.Dir(), Args(server.Port()));
+  ASSERT_EQ(first.exitCode, 0) << first.err.constData();
+  EXPECT_TRUE(first.out.contains("3 discs match; reading the first")) << first.out.constData();
+  EXPECT_TRUE(first.out.contains("Artist: Other Band")) << first.out.constData();
+
+  const ProcessResult second = RunCli(config_.Dir(), Args(server.Port(), {"--match", "2"}));
+  ASSERT_EQ(second.exitCode, 0) << second.err.constData();
+  EXPECT_FALSE(second.out.contains("discs match")) << second.out.constData();
+  ExpectStored("--match 2");
+}
+
 // A disc whose CD-TEXT names one performer keeps that artist on every reading; a lookup
 // then decides the artist afresh and stores it.
 TEST(InfoCommand, CdTextOfOnePerformerKeepsTheArtist) {

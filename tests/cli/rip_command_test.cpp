@@ -417,10 +417,15 @@ TEST_F(RipCommandTest, NoDiscExitsTwo) {
   EXPECT_FALSE(r.err.isEmpty());
 }
 
+// Showing the information writes nothing: every run shows what CD-TEXT gives.
 TEST_F(RipCommandTest, InfoShowsCdTextOfADiscNotInTheCache) {
   const ProcessResult r =
       RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info", "--json"});
   ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_FALSE(QFile::exists(config_.File("discs.ini")));
+  const ProcessResult again =
+      RunCli(config_.Dir(), {"--virtual-disc", disc_.CuePath(), "info", "--json"});
+  EXPECT_EQ(again.out, r.out);
   const QJsonObject info = QJsonDocument::fromJson(r.out).object();
   EXPECT_EQ(info["album"].toString(), "Record");
   EXPECT_EQ(info["artist"].toString(), "Band");

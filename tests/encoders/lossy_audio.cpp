@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QtEndian>
 #include <cmath>
 #include <numbers>
@@ -99,4 +100,27 @@ double ProbeDuration(const QString& path) {
       "ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path});
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
   return QString::fromUtf8(r.out).trimmed().toDouble();
+}
+
+double HighBandLevel(const QString& path, bool raw) {
+  QStringList args = {"-v", "info", "-nostats"};
+  if (raw)
+    args << "-f"
+         << "s16le"
+         << "-ar"
+         << "44100"
+         << "-ac"
+         << "2";
+  // Four two-pole stages: 48 dB an octave, so the louder low band of pink noise stays out.
+  const QString stage = "highpass=f=8000:poles=2";
+  args << "-i" << path << "-af" << QStringList(4, stage).join(',') + ",volumedetect"
+       << "-f"
+       << "null"
+       << "-";
+  const ProcessResult r = RunProgram("ffmpeg", args);
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  const QRegularExpressionMatch level =
+      QRegularExpression("mean_volume: (-?[0-9.]+) dB").match(QString::fromUtf8(r.err));
+  EXPECT_TRUE(level.hasMatch()) << r.err.toStdString();
+  return level.captured(1).toDouble();
 }

@@ -25,3 +25,6 @@ double Correlation(const QByteArray& source, const QByteArray& decoded, int lag,
 QMap<QString, QString> ProbeTags(const QString& path);
 // ffprobe's duration of a file, in seconds.
 double ProbeDuration(const QString& path);
+// The mean level in dB of a file's audio above 8 kHz (a steep high-pass, then ffmpeg's
+// volume meter); raw for 16-bit stereo PCM at 44,100 Hz without a header.
+double HighBandLevel(const QString& path, bool raw);

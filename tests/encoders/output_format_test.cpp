@@ -105,18 +105,19 @@ TEST(OutputFormat, LossyFormatsAreOfTheirOwnClassesAndMakeTheirCodecs) {
 // The settings the codecs get are those applied, read from the section at creation.
 TEST(OutputFormat, CodecsTakeTheAppliedSettings) {
   TempConfig config;
-  WriteFileBytes(config.File("korvane.ini"), "[MP3]\nMinBitRate=999\nMaxBitRate=999\n");
+  WriteFileBytes(config.File("korvane.ini"), "[MP3]\nMinBitRate=128\nMaxBitRate=128\n");
   auto format = CreateOutputFormat(FormatId::Mp3);
   QTemporaryDir dir;
-  EXPECT_EQ(format->CreateEncoder()->Open(dir.filePath("a.mp3"), TrackFacts{}, nullptr), 0);
-  auto& mp3 = dynamic_cast<Mp3Format&>(*format);
-  mp3.Settings().minBitRate = mp3.Settings().maxBitRate = 128;
-  EXPECT_EQ(format->CreateEncoder()->Open(dir.filePath("a.mp3"), TrackFacts{}, nullptr), 0)
-      << "not applied yet";
-  format->ApplySettings();
   auto codec = format->CreateEncoder();
   EXPECT_EQ(codec->Open(dir.filePath("a.mp3"), TrackFacts{}, nullptr), 1);
   EXPECT_TRUE(codec->Close());
+  auto& mp3 = dynamic_cast<Mp3Format&>(*format);
+  mp3.Settings().minBitRate = mp3.Settings().maxBitRate = 100;  // a rate the encoder refuses
+  codec = format->CreateEncoder();
+  EXPECT_EQ(codec->Open(dir.filePath("a.mp3"), TrackFacts{}, nullptr), 1) << "not applied yet";
+  EXPECT_TRUE(codec->Close());
+  format->ApplySettings();
+  EXPECT_EQ(format->CreateEncoder()->Open(dir.filePath("a.mp3"), TrackFacts{}, nullptr), 0);
 }
 
 }  // namespace

@@ -121,12 +121,26 @@ TEST_F(OutputNamingTest, DiscNamesNeverLeaveTheOutputFolder) {
   }
 }
 
-TEST_F(OutputNamingTest, VariousArtistsDiscsUseTheTrackArtistForFolderAndName) {
+// A compilation or a disc with a guest stays in one album folder, its album artist's ("Various
+// Artists" when the disc names none); the file name keeps the track's own artist.
+TEST_F(OutputNamingTest, VariousArtistsDiscsKeepTheAlbumFolderAndTheTrackArtistInTheName) {
   info.SetVariousArtists(1);
+  info.trackArtists[0] = "Band";
   info.trackArtists[1] = "Guest";
+  info.trackTitles[0] = "Song";
   info.trackTitles[1] = "Duet";
   settings.fileNameFormat = NamingPattern::ArtistTrackTitle;
-  EXPECT_EQ(Relative(BuildTrackPath(1, *mp3, info, settings)), "Guest/Live/Guest - 02 - Duet.mp3");
+  const struct {
+    const char* discArtist;
+    const char* folder;
+  } cases[] = {{"Band", "Band"}, {"Unknown Artist", "Various Artists"}, {"", "Various Artists"}};
+  for (const auto& c : cases) {
+    info.artist = c.discArtist;
+    EXPECT_EQ(Relative(BuildTrackPath(1, *mp3, info, settings)),
+              QString(c.folder) + "/Live/Guest - 02 - Duet.mp3");
+    EXPECT_EQ(Relative(BuildTrackPath(0, *mp3, info, settings)),
+              QString(c.folder) + "/Live/Band - 01 - Song.mp3");
+  }
 }
 
 TEST_F(OutputNamingTest, LongNamesAreCutInFrontOfTheExtensionBetweenCharacters) {

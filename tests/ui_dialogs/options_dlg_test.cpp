@@ -58,30 +58,53 @@ TEST_F(Options, OpensOnTheStoredTabAndMakesPagesWhenFirstShown) {
   EXPECT_EQ(Open(7)->findChild<QTabWidget*>()->currentIndex(), 0);
 }
 
-TEST_F(Options, Mp3TypedRatesFollowThe64To320Rule) {
-  const struct {
-    const char* typed;
-    int stored;
-  } cases[] = {{"20", 20},  {"0", 64}, {"999", 320}, {"-5", 320},
-               {"abc", 64}, {"", 64},  {"320", 320}, {"1", 1}};
-  for (const auto& c : cases) {
-    Store().WriteInt(Key::Mp3IsVBR, 1);
-    {
-      auto dlg = OpenOnFormat(FormatId::Mp3);
-      auto* min = FindId<QLineEdit>(dlg.get(), 6004);
-      auto* max = FindId<QLineEdit>(dlg.get(), 6005);
-      ASSERT_TRUE(min && max);
-      EXPECT_TRUE(min->isEnabled());
-      EXPECT_FALSE(FindId(dlg.get(), 6003)->isEnabled());
-      Type(min, c.typed);
-      Type(max, c.typed);
-      EXPECT_EQ(min->text(), QString::number(c.stored)) << c.typed;
-      EXPECT_EQ(FindId<QLabel>(dlg.get(), 6006)->text(), QString("%1 Kbps").arg(c.stored));
-      dlg->accept();  // the settings pages store on OK
-    }
-    EXPECT_EQ(Store().ReadInt(Key::Mp3MinBitRate), c.stored) << c.typed;
-    EXPECT_EQ(Store().ReadInt(Key::Mp3MaxBitRate), c.stored) << c.typed;
+// The rate lists offer exactly the rates the encoder takes; a stored rate between them shows
+// as the nearest one, and the lowest rate never goes above the highest.
+TEST_F(Options, Mp3RatesAreChosenFromTheEncodersList) {
+  Store().WriteInt(Key::Mp3IsVBR, 1);
+  Store().WriteInt(Key::Mp3MinBitRate, 100);
+  Store().WriteInt(Key::Mp3MaxBitRate, 999);
+  {
+    auto dlg = OpenOnFormat(FormatId::Mp3);
+    auto* min = FindId<QComboBox>(dlg.get(), 6004);
+    auto* max = FindId<QComboBox>(dlg.get(), 6005);
+    ASSERT_TRUE(min && max);
+    QStringList offered;
+    for (int i = 0; i < min->count(); ++i) offered << min->itemText(i);
+    EXPECT_EQ(offered.join(' '), "32 40 48 56 64 80 96 112 128 160 192 224 256 320");
+    EXPECT_EQ(max->count(), min->count());
+    EXPECT_EQ(min->currentText(), "96");
+    EXPECT_EQ(max->currentText(), "320");
+    EXPECT_EQ(FindId<QLabel>(dlg.get(), 6006)->text(), "320 Kbps");
+    Choose(max, max->findText("80"));  // below the lowest: the lowest follows
+    EXPECT_EQ(min->currentText(), "80");
+    Choose(min, min->findText("256"));  // above the highest: the highest follows
+    EXPECT_EQ(max->currentText(), "256");
+    Choose(max, max->findText("320"));
+    dlg->accept();
   }
+  EXPECT_EQ(Store().ReadInt(Key::Mp3MinBitRate), 256);
+  EXPECT_EQ(Store().ReadInt(Key::Mp3MaxBitRate), 320);
+}
+
+// With variable bit rate the slider sets the encoder's quality and leaves the rates alone.
+TEST_F(Options, Mp3SliderSetsTheQualityOfVariableBitRate) {
+  Store().WriteInt(Key::Mp3IsVBR, 1);
+  Store().WriteInt(Key::Mp3MinBitRate, 128);
+  Store().WriteInt(Key::Mp3MaxBitRate, 320);
+  {
+    auto dlg = OpenOnFormat(FormatId::Mp3);
+    auto* slider = FindId<QSlider>(dlg.get(), 6003);
+    EXPECT_TRUE(slider->isEnabled());
+    slider->setValue(5);
+    EXPECT_EQ(FindId<QComboBox>(dlg.get(), 6004)->currentText(), "128");
+    dlg->accept();
+  }
+  EXPECT_EQ(Store().ReadInt(Key::Mp3Quality), 5);
+  EXPECT_EQ(Store().ReadInt(Key::Mp3MinBitRate), 128);
+  EXPECT_EQ(Store().ReadInt(Key::Mp3MaxBitRate), 320);
+  auto format = CreateOutputFormat(FormatId::Mp3);
+  EXPECT_EQ(static_cast<Mp3Format&>(*format).Settings().VbrQuality(), 0);
 }
 
 TEST_F(Options, Mp3PageStoresEveryControlAndTheNextRipTakesIt) {
@@ -117,7 +140,8 @@ TEST_F(Options, Mp3PageStoresEveryControlAndTheNextRipTakesIt) {
     EXPECT_EQ(FindId<QSlider>(dlg.get(), 6003)->value(), 8);
     FindId<QRadioButton>(dlg.get(), 6002)->click();
     EXPECT_TRUE(FindId(dlg.get(), 6005)->isEnabled());
-    Type(FindId<QLineEdit>(dlg.get(), 6004), "128");
+    auto* min = FindId<QComboBox>(dlg.get(), 6004);
+    Choose(min, min->findText("128"));
     dlg->accept();
   }
   EXPECT_EQ(Store().ReadInt(Key::Mp3IsVBR), 1);

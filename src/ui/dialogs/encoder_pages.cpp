@@ -13,6 +13,7 @@
 
 #include "encoders/lossy_formats.h"
 #include "encoders/wma_encoder.h"
+#include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 #include "ui/dialogs/dialog_support.h"
 
@@ -67,6 +68,20 @@ QLineEdit* AddRateEdit(QGridLayout* grid, int row, int labelId, unsigned text, i
   return edit;
 }
 
+// A labelled list of the bit rates the MP3 encoder takes, on row of grid; a choice of the
+// user goes into value.
+QComboBox* AddMp3RateList(QGridLayout* grid, int row, int labelId, unsigned text, int id,
+                          int& value) {
+  grid->addWidget(WithId(new QLabel(UiText(text)), labelId), row, 0);
+  auto* list = WithId(new QComboBox, id);
+  for (const int rate : Key::kMp3BitRates) list->addItem(QString::number(rate), rate);
+  grid->addWidget(list, row, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Kbps")), row, 2);
+  QObject::connect(list, &QComboBox::activated, list,
+                   [list, &value] { value = list->currentData().toInt(); });
+  return list;
+}
+
 // Two radios of one group, in a row.
 std::pair<QRadioButton*, QRadioButton*> AddModeRadios(QBoxLayout* layout, int firstId,
                                                       int secondId) {
@@ -93,14 +108,17 @@ Mp3SettingsDlg::Mp3SettingsDlg(QWidget* parent)
   Mp3Settings& s = Settings();
   auto* layout = new QVBoxLayout(this);
   std::tie(constant_, variable_) = AddModeRadios(layout, 6001, 6002);
-  slider_ = AddSlider(layout, 6003, 8, Mp3Settings::NearestSliderPosition(s.maxBitRate));
+  // With variable bit rate the slider is the encoder's quality; with constant, the rate.
+  slider_ = AddSlider(layout, 6003, 8,
+                      s.isVbr == 1 ? std::clamp(s.fquality, 0, 8)
+                                   : Mp3Settings::NearestSliderPosition(s.maxBitRate));
   rateLabel_ = WithId(new QLabel, 6006);
   rateLabel_->setAlignment(Qt::AlignCenter);
   layout->addWidget(rateLabel_);
 
   auto* grid = new QGridLayout;
-  minRate_ = AddRateEdit(grid, 0, 5106, kMinRate, 6004, s.minBitRate);
-  maxRate_ = AddRateEdit(grid, 1, 5107, kMaxRate, 6005, s.maxBitRate);
+  minRate_ = AddMp3RateList(grid, 0, 5106, kMinRate, 6004, s.minBitRate);
+  maxRate_ = AddMp3RateList(grid, 1, 5107, kMaxRate, 6005, s.maxBitRate);
   grid->addWidget(WithId(new QLabel(UiText(kStereoMode)), 5108), 2, 0);
   auto* stereo = WithId(new QComboBox, 6007);
   stereo->addItems({"Stereo", "Joint Stereo", "Dual Channel", "Mono"});
@@ -125,7 +143,15 @@ Mp3SettingsDlg::Mp3SettingsDlg(QWidget* parent)
   // Connected after the stored values are shown: only the user's changes change them.
   connect(slider_, &QSlider::valueChanged, this, &Mp3SettingsDlg::OnSlider);
   connect(variable_, &QRadioButton::toggled, this, &Mp3SettingsDlg::OnModeChosen);
-  connect(maxRate_, &QLineEdit::editingFinished, this, &Mp3SettingsDlg::ShowRates);
+  // The lowest rate never above the highest: the other list follows a choice.
+  connect(minRate_, &QComboBox::activated, this, [this] {
+    Settings().maxBitRate = std::max(Settings().maxBitRate, Settings().minBitRate);
+    ShowRates();
+  });
+  connect(maxRate_, &QComboBox::activated, this, [this] {
+    Settings().minBitRate = std::min(Settings().minBitRate, Settings().maxBitRate);
+    ShowRates();
+  });
   connect(stereo, &QComboBox::currentIndexChanged, this,
           [this](int index) { Settings().stereoMode = index; });
   connect(copyrighted, &QCheckBox::toggled, this, [this](bool on) { Settings().copyrighted = on; });
@@ -139,7 +165,6 @@ void Mp3SettingsDlg::Store() { format_->SaveSettings(); }
 Mp3Settings& Mp3SettingsDlg::Settings() { return SettingsOf<Mp3Format>(format_); }
 
 void Mp3SettingsDlg::ShowMode(bool variable) {
-  slider_->setEnabled(!variable);
   minRate_->setEnabled(variable);
   maxRate_->setEnabled(variable);
 }
@@ -153,14 +178,15 @@ void Mp3SettingsDlg::OnModeChosen(bool variable) {
 void Mp3SettingsDlg::OnSlider(int position) {
   Mp3Settings& s = Settings();
   s.fquality = std::min(position, 8);
-  s.minBitRate = s.maxBitRate = Mp3Settings::SliderBitRate(s.fquality);
+  // With variable bit rate the slider sets the encoder's quality within the chosen rates.
+  if (s.isVbr != 1) s.minBitRate = s.maxBitRate = Mp3Settings::SliderBitRate(s.fquality);
   ShowRates();
 }
 
 void Mp3SettingsDlg::ShowRates() {
   const Mp3Settings& s = Settings();
-  minRate_->setText(QString::number(s.minBitRate));
-  maxRate_->setText(QString::number(s.maxBitRate));
+  minRate_->setCurrentIndex(minRate_->findData(s.minBitRate));
+  maxRate_->setCurrentIndex(maxRate_->findData(s.maxBitRate));
   rateLabel_->setText(QStringLiteral("%1 Kbps").arg(s.maxBitRate));
 }
 

@@ -47,8 +47,8 @@ class Mp3SettingsDlg : public SettingsPage {
   QRadioButton* variable_;
   QSlider* slider_;
   QLabel* rateLabel_;
-  QLineEdit* minRate_;
-  QLineEdit* maxRate_;
+  QComboBox* minRate_;
+  QComboBox* maxRate_;
 };
 
 // "Constant bitrate" is the bit-rate-managed mode ("VBR" 0), "Variable bitrate" the quality
