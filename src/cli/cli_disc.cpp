@@ -6,6 +6,7 @@
 #include "drive/cd_device.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
+#include "metadata/current_disc.h"
 #include "metadata/disc_info.h"
 
 namespace {
@@ -74,6 +75,11 @@ QString Printable(const QString& text) {
     if (c.category() == QChar::Other_Control) c = QLatin1Char('?');
   }
   return printable;
+}
+
+QString AccurateRipIdText(CdDevice& device) {
+  const std::optional<AccurateRipId> id = AccurateRipIdOf(device);
+  return id ? id->Text() : QString();
 }
 
 QJsonObject DiscInfoJson(const DiscInfo& info) {
