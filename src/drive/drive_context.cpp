@@ -2,6 +2,7 @@
 
 #include "drive/aspi_device.h"
 #include "drive/drive_claim.h"
+#include "drive/read_offset.h"
 #include "drive/spti_device.h"
 #include "settings/settings_store.h"
 
@@ -54,6 +55,7 @@ bool DriveContext::SelectDriveByDisplayName(const QString& displayName) {
     std::lock_guard lock(mutex_);
     deviceName_ = current->CurrentDeviceName();
   }
+  current->readOffset = StoredReadOffset(productName);
   present = 1;
   isDvd = current->IsDvd() ? 1 : 0;
   return true;
