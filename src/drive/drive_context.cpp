@@ -16,6 +16,11 @@ QString DriveContext::DeviceName() const {
   return deviceName_;
 }
 
+QString DriveContext::ProductName() const {
+  std::lock_guard lock(mutex_);
+  return productName_;
+}
+
 StatusCallback DriveContext::Callback() const {
   std::lock_guard lock(mutex_);
   return callback_;
@@ -54,6 +59,7 @@ bool DriveContext::SelectDriveByDisplayName(const QString& displayName) {
   {
     std::lock_guard lock(mutex_);
     deviceName_ = current->CurrentDeviceName();
+    productName_ = productName;
   }
   current->readOffset = StoredReadOffset(productName);
   present = 1;

@@ -7,7 +7,6 @@
 #include <QJsonObject>
 
 #include "metadata/disc_id.h"
-#include "rip/track_checksums.h"
 #include "settings/settings_store.h"
 #include "support/accuraterip_server.h"
 #include "support/test_support.h"
@@ -100,24 +99,8 @@ TEST_F(AccuracyCommandTest, OffsetIsShownStoredAndRefusedWhenOutOfRange) {
 TEST_F(AccuracyCommandTest, DetectFindsTheVirtualDrivesOffsetAndStoresIt) {
   TestDisc disc({TestTrack(60), TestTrack(45), TestTrack(50)});
   const QString id = TocId(disc.CuePath());
-  const QStringList parts = id.split('-');
-  ASSERT_EQ(parts.size(), 4);
-  std::vector<DbarTrack> tracks;
-  for (int i = 0; i < 3; ++i) {
-    const QByteArray audio = disc.TrackAudio(i);
-    TrackChecksums sums(uint32_t(audio.size() / 4), i == 0, i == 2);
-    sums.Add(reinterpret_cast<const uint8_t*>(audio.constData()), size_t(audio.size()));
-    tracks.push_back({7, sums.AccurateRipV1()});
-  }
   AccurateRipServer server;
-  server.Serve(QString("/accuraterip/%1/%2/%3/dBAR-%4.bin")
-                   .arg(parts[1][7])
-                   .arg(parts[1][6])
-                   .arg(parts[1][5])
-                   .arg(id)
-                   .toUtf8(),
-               DbarResponse(3, parts[1].toUInt(nullptr, 16), parts[2].toUInt(nullptr, 16),
-                            parts[3].toUInt(nullptr, 16), tracks));
+  server.Serve(DbarPath(id), TrueDbarResponse(disc, 3, id, 7));
   SettingsStore::Instance().WriteString(Key::ArServer, server.Url());
 
   const QStringList drive = {"KORVANE_VIRTUAL_OFFSET=+667"};

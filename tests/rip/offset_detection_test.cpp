@@ -9,7 +9,6 @@
 #include "drive/virtual/virtual_drive.h"
 #include "metadata/current_disc.h"
 #include "rip/offset_detection.h"
-#include "rip/track_checksums.h"
 #include "support/accuraterip_server.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
@@ -28,21 +27,15 @@ class OffsetDetectionTest : public ::testing::Test {
   }
   void TearDown() override { VirtualDriveHost::Instance().Drive(0).SetReadOffset(0); }
 
-  // The v1 checksum of each track of the image, as an accurate rip gives it.
-  uint32_t TrueChecksum(int track) const {
-    const QByteArray audio = disc.TrackAudio(track);
-    TrackChecksums sums(uint32_t(audio.size() / 4), track == 0, track == kTracks - 1);
-    sums.Add(reinterpret_cast<const uint8_t*>(audio.constData()), size_t(audio.size()));
-    return sums.AccurateRipV1();
-  }
-
-  // Two responses, as for a disc pressed twice: the other pressing's sums match nothing.
+  // Two responses, as for a disc pressed twice: the first has no entry for track 2
+  // (confidence 0), the second has only track 2 right. Entry t starts at byte 13 + 9 t.
   void ServeDisc() {
-    const QByteArray answer =
-        DbarResponse(kTracks, id->a, id->b, id->c,
-                     {{9, TrueChecksum(0)}, {0, 0}, {4, TrueChecksum(2)}}) +
-        DbarResponse(kTracks, id->a, id->b, id->c, {{3, 0x1234}, {2, TrueChecksum(1)}, {1, 5}});
-    server.Serve("/accuraterip/" + id->DatabasePath().toUtf8(), answer);
+    QByteArray first = TrueDbarResponse(disc, kTracks, id->Text(), 9);
+    first[13 + 9] = 0;
+    QByteArray second = TrueDbarResponse(disc, kTracks, id->Text(), 2);
+    second[13 + 1] = char(second[13 + 1] ^ 0x5a);
+    second[13 + 18 + 1] = char(second[13 + 18 + 1] ^ 0x5a);
+    server.Serve(DbarPath(id->Text()), first + second);
   }
 
   OffsetDetection Detect() {

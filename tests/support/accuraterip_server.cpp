@@ -3,6 +3,9 @@
 #include <QTcpSocket>
 #include <QUrl>
 
+#include "rip/track_checksums.h"
+#include "support/virtual_disc.h"
+
 AccurateRipServer::AccurateRipServer()
     : server_({{}, [this](QTcpSocket* connection) { OnData(connection); }, {}}) {}
 
@@ -43,4 +46,24 @@ QByteArray DbarResponse(int trackCount, uint32_t a, uint32_t b, uint32_t c,
     put32(track.offsetChecksum);
   }
   return bytes;
+}
+
+QByteArray DbarPath(const QString& identity) {
+  const QString a = identity.section('-', 1, 1);
+  return QString("/accuraterip/%1/%2/%3/dBAR-%4.bin")
+      .arg(a.right(1), a.mid(6, 1), a.mid(5, 1), identity)
+      .toUtf8();
+}
+
+QByteArray TrueDbarResponse(const TestDisc& disc, int trackCount, const QString& identity,
+                            int confidence) {
+  std::vector<DbarTrack> tracks;
+  for (int i = 0; i < trackCount; ++i) {
+    const QByteArray audio = disc.TrackAudio(i);
+    TrackChecksums sums(uint32_t(audio.size() / 4), i == 0, i == trackCount - 1);
+    sums.Add(reinterpret_cast<const uint8_t*>(audio.constData()), size_t(audio.size()));
+    tracks.push_back({confidence, sums.AccurateRipV1()});
+  }
+  const auto word = [&](int part) { return identity.section('-', part, part).toUInt(nullptr, 16); };
+  return DbarResponse(trackCount, word(1), word(2), word(3), tracks);
 }

@@ -58,3 +58,12 @@ struct DbarTrack {
 };
 QByteArray DbarResponse(int trackCount, uint32_t a, uint32_t b, uint32_t c,
                         const std::vector<DbarTrack>& tracks);
+
+class TestDisc;
+
+// The database's path of a disc's answer, from its identity "nnn-aaaaaaaa-bbbbbbbb-cccccccc".
+QByteArray DbarPath(const QString& identity);
+// A response that holds the true v1 checksums of every track of the disc, each with this
+// confidence: what the database says of an accurate pressing.
+QByteArray TrueDbarResponse(const TestDisc& disc, int trackCount, const QString& identity,
+                            int confidence);
