@@ -28,6 +28,7 @@ seed drive_cdtext titles '\x02\x00\x38\x00\x00\x80\x00\x00\x00Album\0One\0\x00\x
 
 seed fault_list always '150,151,2000'
 seed fault_list counted '150:2, 300:1,4500'
+seed fault_list wrong_audio '150~2, 300:1'
 seed track_list ranges '\x0c1,3-5,12'
 seed track_list one '\x011'
 
@@ -46,6 +47,12 @@ seed freedb_entry entry '\x02# xmcd\n#\nDISCID=7a0b5c0d\nDTITLE=Band / Album\nDY
 seed freedb_entry various '\x02DTITLE=Various / Mix\nTTITLE0=First / One\nTTITLE1=Second / Two\nTTITLE1= more\n.\n'
 seed freedb_answer exact '\x04200 rock 7a0b5c0d Band / Album\r\n'
 seed freedb_answer close '\x07211 close matches found\r\nrock 7a0b5c0d Band / Album\r\nmisc 7a0b5c0e Band / Other\r\n.\r\n'
+# accuraterip_answer: dBAR responses (track count, a, b, c little-endian; per track confidence,
+# checksum, offset-finding checksum), the first naming the disc asked for.
+arhead='\x02\x98\x3a\x00\x00\x09\xcf\x00\x00\x02\xa2\x01\x05'
+artracks='\x0c\x11\x11\x11\x11\x00\x00\x00\x00\x00\x22\x22\x22\x22\x00\x00\x00\x00'
+seed accuraterip_answer two_responses "$arhead$artracks$arhead$artracks"
+seed accuraterip_answer truncated "$arhead"'\x0c\x11\x11'
 seed freedb_answer none '\x01202 No match found\r\n'
 
 # proxy_reply: the first byte chooses type (low bits + 1), authentication 0x10, name 0x20, bind 0x40.

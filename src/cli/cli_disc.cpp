@@ -6,6 +6,7 @@
 #include "drive/cd_device.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
+#include "metadata/current_disc.h"
 #include "metadata/disc_info.h"
 
 namespace {
@@ -66,6 +67,11 @@ bool SelectDriveWithDisc(CliContext& ctx, QString& displayName, int& status) {
   if (state == DiscState::Ready) return true;
   status = DiscProblem(ctx, state, displayName);
   return false;
+}
+
+QString AccurateRipIdText(CdDevice& device) {
+  const std::optional<AccurateRipId> id = AccurateRipIdOf(device);
+  return id ? id->Text() : QString();
 }
 
 QJsonObject DiscInfoJson(const DiscInfo& info) {

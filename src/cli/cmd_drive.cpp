@@ -65,8 +65,8 @@ void PrintTocText(CliContext& ctx, const QString& discType, const QList<TrackLin
   }
 }
 
-void PrintTocJson(CliContext& ctx, const QString& drive, const QString& discType,
-                  const QList<TrackLine>& tracks, const TocAddresses& addresses) {
+void PrintTocJson(CliContext& ctx, CdDevice& device, const QString& drive, const QString& discType,
+                  const QList<TrackLine>& tracks) {
   QJsonArray list;
   for (const TrackLine& t : tracks) {
     list.append(QJsonObject{{"number", t.number},
@@ -78,7 +78,8 @@ void PrintTocJson(CliContext& ctx, const QString& drive, const QString& discType
   }
   PrintJson(ctx, {{"drive", drive},
                   {"discType", discType},
-                  {"musicBrainzId", MusicBrainzDiscId(addresses)},
+                  {"musicBrainzId", MusicBrainzDiscId(TocAddressesOf(device))},
+                  {"accurateRipId", AccurateRipIdText(device)},
                   {"tracks", list}});
 }
 
@@ -103,7 +104,7 @@ int RunToc(CliContext& ctx) {
   if (!type)
     return Fail(ctx, Exit::Failed, QString("cannot tell the kind of disc in %1").arg(drive));
   if (WantsJson(ctx)) {
-    PrintTocJson(ctx, drive, type->name, tracks, TocAddressesOf(device));
+    PrintTocJson(ctx, device, drive, type->name, tracks);
   } else {
     PrintTocText(ctx, type->shownName, tracks);
   }

@@ -29,6 +29,8 @@ class DriveContext {
 
   // "sr0", "vcd0": the drive selected last; empty before.
   QString DeviceName() const;
+  // "VENDOR PRODUCT" of the drive selected last, the name its read offset is stored by.
+  QString ProductName() const;
   StatusCallback Callback() const;
   void SetStatusCallback(StatusCallback callback);
   // The player installs what stopping it takes; tray commands run it first.
@@ -45,6 +47,7 @@ class DriveContext {
   DriveContext() = default;
   mutable std::mutex mutex_;
   QString deviceName_;
+  QString productName_;
   StatusCallback callback_;
   std::function<void()> stopPlayback_;
 };

@@ -28,6 +28,17 @@ TocAddresses TocAddressesOf(CdDevice& device) {
   return toc;
 }
 
+std::optional<AccurateRipId> AccurateRipIdOf(CdDevice& device) {
+  const TocAddresses toc = TocAddressesOf(device);
+  std::vector<bool> dataTracks;
+  for (size_t k = 0; k < toc.trackStarts.size(); ++k) {
+    bool data = false;
+    if (!device.IsDataTrack(int(k), data)) return {};
+    dataTracks.push_back(data);
+  }
+  return ComputeAccurateRipId(toc, dataTracks);
+}
+
 bool InitForCurrentDisc(DiscInfo& info) {
   const DriveContext& context = DriveContext::Instance();
   CdDevice* device = context.device.load();

@@ -23,6 +23,12 @@ enum class DriveAccess : int {
   Generic = 4003,
 };
 
+// How audio is read ("ReadMode"): each sector once, or each chunk until two reads agree.
+enum class ReadMode : int {
+  Fast = 0,
+  Secure = 1,
+};
+
 // How the freedb server is reached ("fdAccessMethod"): the line protocol over TCP, or HTTP.
 enum class FreeDbAccess : int {
   Tcp = 1068,
@@ -93,6 +99,11 @@ constexpr FormatId FromStored<FormatId>(int stored) {
 template <>
 constexpr DriveAccess FromStored<DriveAccess>(int stored) {
   return stored == ToStored(DriveAccess::Generic) ? DriveAccess::Generic : DriveAccess::PassThrough;
+}
+
+template <>
+constexpr ReadMode FromStored<ReadMode>(int stored) {
+  return stored == ToStored(ReadMode::Secure) ? ReadMode::Secure : ReadMode::Fast;
 }
 
 // A direct connection for a number that names no proxy (0 among them).

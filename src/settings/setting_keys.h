@@ -85,6 +85,13 @@ inline constexpr SettingKey FileNameFormat{
 inline constexpr SettingKey AdvancedFileFormat{"Options", "AdvancedFileFormat", T::Text,
                                                0,         "%A - %N - %T",       nullptr};
 inline constexpr SettingKey CDReadSpeed{"Options", "CDReadSpeed", T::Text, 0, "DEFAULT", nullptr};
+inline constexpr SettingKey AudioReadMode{"Options", "ReadMode", T::Int, ToStored(ReadMode::Fast),
+                                          nullptr,   nullptr,    0,      1};
+
+// "AccurateRip"
+inline constexpr SettingKey ArServer{
+    "AccurateRip", "Server", T::Text, 0, "http://www.accuraterip.com", nullptr};
+inline constexpr SettingKey ArVerify{"AccurateRip", "Verify", T::Int, 1, nullptr, nullptr, 0, 1};
 
 // "FreeDBSettings"
 inline constexpr SettingKey FdServer{"FreeDBSettings",  "fdServer", T::Text, 0,

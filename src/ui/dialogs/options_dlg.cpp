@@ -24,6 +24,7 @@
 #include "settings/settings_store.h"
 #include "ui/dialogs/dialog_support.h"
 #include "ui/dialogs/folder_pane.h"
+#include "ui/dialogs/read_offset_row.h"
 
 namespace {
 
@@ -101,6 +102,9 @@ GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
   speedRow->addWidget(speeds_, 1);
   speedRow->addWidget(detect);
   grid->addLayout(speedRow, 2, 1);
+  grid->addWidget(WithId(new QLabel(UiText(3020)), 4026), 3, 0);
+  readOffset_ = new ReadOffsetRow;
+  grid->addWidget(readOffset_, 3, 1);
   grid->setColumnStretch(1, 1);
   layout->addLayout(grid);
   layout->addStretch();
@@ -183,6 +187,7 @@ void GeneralOptionsDlg::OnOK() {
   store.WriteString(Key::AdvancedFileFormat, advanced_->text());
   store.WriteString(Key::CDReadSpeed, speed_);
   folderPane_->StoreValues();
+  readOffset_->OnOK();
 }
 
 // ---- Output Format ----

@@ -14,13 +14,14 @@ class QComboBox;
 class QLineEdit;
 class QStackedLayout;
 class QTabWidget;
+class ReadOffsetRow;
 class ShowFolderOptionsDlg;
 
 // The keyword help of the file-name template: its introduction, then one paragraph per
 // keyword ("\t%T - Track Title"), paragraphs apart by an empty line.
 QString KeywordHelpText();
 
-// Tab "General": access method, output folder, file-name format, read speed.
+// Tab "General": access method, output folder, file-name format, read speed, read offset.
 class GeneralOptionsDlg : public QWidget {
   Q_OBJECT
  public:
@@ -44,6 +45,7 @@ class GeneralOptionsDlg : public QWidget {
   QComboBox* fileNames_;
   QLineEdit* advanced_;
   QComboBox* speeds_;
+  ReadOffsetRow* readOffset_;
   int fileNameFormat_ = 0;  // as stored: an unknown number stays as it was
   QString speed_;           // the pending "CDReadSpeed"
 };
