@@ -234,7 +234,7 @@ TEST_F(RipControllerTest, CancelDuringTheSecondTrackKeepsTheFirstAndStops) {
       << "a cancelled rip does not eject";
 }
 
-TEST_F(RipControllerTest, CancelledBinImageLeavesNoImageButItsCueSheet) {
+TEST_F(RipControllerTest, ACancelledBinImageLeavesNothing) {
   ASSERT_TRUE(disc_.Insert());
   SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(FormatId::CueBin));
   VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(1.0);  // 176 sectors: over two seconds
@@ -256,15 +256,9 @@ TEST_F(RipControllerTest, CancelledBinImageLeavesNoImageButItsCueSheet) {
   ASSERT_EQ(result.outcomes.size(), 1);
   const QString image = result.outcomes[0].path;
   ASSERT_TRUE(image.endsWith(".bin")) << image.toStdString();
-  const QString cue = image.left(image.size() - 4) + ".cue";
-  EXPECT_EQ(FilesUnder(out_.path()).join(", ").toStdString(),
-            QDir(out_.path()).relativeFilePath(cue).toStdString())
-      << "neither the image nor its temporary file stays";
-  EXPECT_EQ(ReadFileBytes(cue), "FILE \"" + QFileInfo(image).fileName().toUtf8() +
-                                    "\" BINARY\r\n"
-                                    "  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
-                                    "  TRACK 02 AUDIO\r\n    INDEX 01 00:01:07\r\n"
-                                    "  TRACK 03 AUDIO\r\n    INDEX 01 00:01:61\r\n");
+  EXPECT_TRUE(FilesUnder(out_.path()).isEmpty())
+      << "neither the image, its temporary file nor a CUE sheet stays: "
+      << FilesUnder(out_.path()).join(", ").toStdString();
 }
 
 TEST_F(RipControllerTest, ReadErrorsAreRetriedThenWrittenAsSilenceAndReported) {

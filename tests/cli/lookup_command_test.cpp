@@ -204,7 +204,7 @@ TEST_F(LookupCommand, NetworkFailuresAndBadOptions) {
   EXPECT_EQ(quiet.exitCode, 4);
   EXPECT_EQ(quiet.err.trimmed(),
             QString("korvane-cli: Fatal error! Network subsystem failed! 127.0.0.1:%1: "
-                    "timed out after 30 s")
+                    "timed out after 30 s waiting for an answer")
                 .arg(silent.Port())
                 .toUtf8());
 
