@@ -63,26 +63,17 @@ constexpr std::array<FormatCommand, 7> kFormats{{
 }};
 
 // Menu items are labelled by identifier; some differ from the toolbar's label.
-constexpr std::array<std::pair<int, unsigned>, 19> kMenuTexts{{
-    {CommandId::RipCd, 5003},
-    {CommandId::AppExit, 912},
-    {CommandId::ShowToolbar, 6101},
-    {CommandId::ShowBottomPanel, 6102},
-    {CommandId::ShowStatusBar, 6103},
-    {CommandId::FreeDb, 6202},
-    {CommandId::MusicBrainzLookup, 2805},
-    {CommandId::EditDiscInfo, 6203},
-    {CommandId::Format, 6302},
-    {CommandId::Refresh, 904},
-    {CommandId::SelectAll, 937},
-    {CommandId::ClearAll, 939},
-    {CommandId::InvertSelection, 941},
-    {CommandId::LoadEject, 935},
-    {CommandId::Options, 905},
-    {CommandId::HelpTopics, 922},
-    {CommandId::VersionCheck, 92201},
-    {CommandId::Support, 920},
-    {CommandId::AppAbout, 910},
+constexpr std::array<std::pair<int, unsigned>, 20> kMenuTexts{{
+    {CommandId::RipCd, 5003},           {CommandId::AppExit, 912},
+    {CommandId::ShowToolbar, 6101},     {CommandId::ShowBottomPanel, 6102},
+    {CommandId::ShowAlbumHeader, 2816}, {CommandId::ShowStatusBar, 6103},
+    {CommandId::FreeDb, 6202},          {CommandId::MusicBrainzLookup, 2805},
+    {CommandId::EditDiscInfo, 6203},    {CommandId::Format, 6302},
+    {CommandId::Refresh, 904},          {CommandId::SelectAll, 937},
+    {CommandId::ClearAll, 939},         {CommandId::InvertSelection, 941},
+    {CommandId::LoadEject, 935},        {CommandId::Options, 905},
+    {CommandId::HelpTopics, 922},       {CommandId::VersionCheck, 92201},
+    {CommandId::Support, 920},          {CommandId::AppAbout, 910},
 }};
 
 }  // namespace

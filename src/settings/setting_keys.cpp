@@ -42,6 +42,7 @@ std::span<const SettingKey* const> AllSettingKeys() {
       &ToolbarEnabled,
       &StatusBarEnabled,
       &BottomPanelEnabled,
+      &AlbumHeaderEnabled,
       &CurrentDriveIndex,
       &Device,
       &AutoSelectAllTracks,

@@ -42,6 +42,8 @@ inline constexpr SettingKey ToolbarEnabled{"General", "ToolbarEnabled", T::Int,
                                            1,         nullptr,          nullptr};
 inline constexpr SettingKey StatusBarEnabled{"General", "StatusBarEnabled", T::Int, 1, nullptr,
                                              nullptr};
+inline constexpr SettingKey AlbumHeaderEnabled{"General", "AlbumHeaderEnabled", T::Int, 1, nullptr,
+                                               nullptr};
 inline constexpr SettingKey BottomPanelEnabled{"General", "BottomPanelEnabled", T::Int, 1, nullptr,
                                                nullptr};
 inline constexpr SettingKey CurrentDriveIndex{"General", "CurrentDriveIndex", T::Int, 0, nullptr,

@@ -121,6 +121,8 @@ constexpr BuiltInText kTexts[] = {
     {2813, "Format"},
     {2814, "Tracks"},
     {2815, "Open in the browser"},
+    {2816, "Show Album Header"},
+    {2817, "%1 tracks"},
 
     {0, "; Artist, Album, Year, Genre"},
     {2001, "Artist: "},

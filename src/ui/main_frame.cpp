@@ -25,11 +25,13 @@
 #include "app/window_layout.h"
 #include "drive/drive_actions.h"
 #include "drive/drive_context.h"
+#include "platform/cd_sector.h"
 #include "platform/version.h"
 #include "player/playback.h"
 #include "settings/settings_store.h"
 #include "texts/language_manager.h"
 #include "ui/about_credits.h"
+#include "ui/album_header.h"
 #include "ui/bottom_panel.h"
 #include "ui/dialogs/folder_pane.h"
 #include "ui/progress_dlg.h"
@@ -155,7 +157,8 @@ void CMainFrame::BuildActions() {
   MakeAction(CommandId::AppAbout);
   MakeAction(CommandId::AppExit, "exit");
   MakeAction(CommandId::MusicBrainzLookup);
-  for (int id : {CommandId::ShowToolbar, CommandId::ShowBottomPanel, CommandId::ShowStatusBar}) {
+  for (int id : {CommandId::ShowToolbar, CommandId::ShowBottomPanel, CommandId::ShowStatusBar,
+                 CommandId::ShowAlbumHeader}) {
     MakeAction(id)->setCheckable(true);
   }
   Action(CommandId::HelpTopics)->setShortcut(QKeySequence::HelpContents);
@@ -183,7 +186,8 @@ void CMainFrame::BuildMenus() {
   menus_[FileMenu]->addAction(Action(CommandId::RipCd));
   menus_[FileMenu]->addSeparator();
   menus_[FileMenu]->addAction(Action(CommandId::AppExit));
-  menus_[ViewMenu]->addActions({Action(CommandId::ShowToolbar), Action(CommandId::ShowBottomPanel),
+  menus_[ViewMenu]->addActions({Action(CommandId::ShowToolbar), Action(CommandId::ShowAlbumHeader),
+                                Action(CommandId::ShowBottomPanel),
                                 Action(CommandId::ShowStatusBar)});
   QMenu* disc = menus_[DiscMenu];
   disc->addActions({Action(CommandId::FreeDb), Action(CommandId::MusicBrainzLookup),
@@ -316,8 +320,10 @@ void CMainFrame::BuildCentre() {
   auto* layout = new QVBoxLayout(centre);
   layout->setContentsMargins(1, 1, 0, 1);
   layout->setSpacing(1);
+  albumHeader_ = new AlbumHeader;
   tracks_ = new TrackList;
   bottomPanel_ = new BottomPanelDlg;
+  layout->addWidget(albumHeader_);
   layout->addWidget(tracks_, 1);
   layout->addWidget(bottomPanel_);
   setCentralWidget(centre);
@@ -391,6 +397,7 @@ void CMainFrame::TranslateMenus() {
   }
   Action(CommandId::AppAbout)->setText(Text(910));
   bottomPanel_->Translate();
+  albumHeader_->Refresh(controller_->Disc());
   FitToolbarTexts();
 }
 
@@ -415,6 +422,7 @@ void CMainFrame::ApplyViewSettings() {
   const SettingsStore& store = SettingsStore::Instance();
   SetToolbarShown(store.ReadInt(Key::ToolbarEnabled) != 0);
   SetBottomPanelShown(store.ReadInt(Key::BottomPanelEnabled) != 0);
+  SetAlbumHeaderShown(store.ReadInt(Key::AlbumHeaderEnabled) != 0);
   SetStatusBarShown(store.ReadInt(Key::StatusBarEnabled) != 0);
 }
 
@@ -475,6 +483,11 @@ void CMainFrame::SetBottomPanelShown(bool shown) {
   Action(CommandId::ShowBottomPanel)->setChecked(shown);
 }
 
+void CMainFrame::SetAlbumHeaderShown(bool shown) {
+  albumHeader_->setVisible(shown);
+  Action(CommandId::ShowAlbumHeader)->setChecked(shown);
+}
+
 void CMainFrame::SetStatusBarShown(bool shown) {
   statusBar()->setVisible(shown);
   Action(CommandId::ShowStatusBar)->setChecked(shown);
@@ -528,6 +541,11 @@ void CMainFrame::RunCommand(int id) {
       SettingsStore::Instance().WriteInt(Key::BottomPanelEnabled,
                                          bottomPanel_->isVisible() ? 1 : 0);
       break;
+    case CommandId::ShowAlbumHeader:
+      SetAlbumHeaderShown(!albumHeader_->isVisible());
+      SettingsStore::Instance().WriteInt(Key::AlbumHeaderEnabled,
+                                         albumHeader_->isVisible() ? 1 : 0);
+      break;
     case CommandId::ShowStatusBar:
       SetStatusBarShown(!statusBar()->isVisible());
       SettingsStore::Instance().WriteInt(Key::StatusBarEnabled, statusBar()->isVisible() ? 1 : 0);
@@ -564,11 +582,20 @@ void CMainFrame::SetTrackRows(const QList<TrackRow>& rows) {
   player_.Reset();
   if (!rows.isEmpty()) tracks_->setCurrentCell(0, 0);
   UpdateStatus();
+  ShowAlbumHeader(rows);
 }
 
 void CMainFrame::OnDiscInfoChanged(const QList<TrackRow>& rows) {
   tracks_->UpdateTitles(rows);
   tracks_->SetPlayingRow(player_.PlayingRow());
+  ShowAlbumHeader(rows);
+}
+
+void CMainFrame::ShowAlbumHeader(const QList<TrackRow>& rows) {
+  int64_t audioBytes = 0;
+  for (const TrackRow& row : rows) audioBytes += row.data ? 0 : row.bytes;
+  albumHeader_->Show(controller_->Disc(), int(rows.size()),
+                     int(audioBytes / (kCdSectorBytes * 75)));
 }
 
 void CMainFrame::OnFormatChanged(FormatId) { ShowFormatChoice(); }

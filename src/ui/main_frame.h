@@ -9,6 +9,7 @@
 #include "app/player_control.h"
 #include "ui/dialog_factory.h"
 
+class AlbumHeader;
 class BottomPanelDlg;
 class ProgressDlg;
 class QActionGroup;
@@ -105,6 +106,9 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void FitToolbarTexts();
   int ToolbarWidthWithTexts() const;
   void SetBottomPanelShown(bool shown);
+  void SetAlbumHeaderShown(bool shown);
+  // The header follows the disc information and the rows' count and sizes.
+  void ShowAlbumHeader(const QList<TrackRow>& rows);
   void SetStatusBarShown(bool shown);
   void ChooseLanguage(QAction* action);
   void HideFolderDropDown();
@@ -134,6 +138,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   QComboBox* drives_ = nullptr;
   TrackList* tracks_ = nullptr;
   BottomPanelDlg* bottomPanel_ = nullptr;
+  AlbumHeader* albumHeader_ = nullptr;
   QLabel* statusFigures_ = nullptr;
   QPointer<ProgressDlg> progress_;
   bool minimised_ = false;

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -12,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -27,6 +29,7 @@
 #include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
+#include "metadata/cover_store.h"
 #include "player/playback.h"
 #include "player/player_test_support.h"
 #include "settings/settings_store.h"
@@ -34,6 +37,7 @@
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
 #include "ui/about_credits.h"
+#include "ui/album_header.h"
 #include "ui/main_frame.h"
 #include "ui/progress_dlg.h"
 #include "ui/track_list.h"
@@ -546,6 +550,57 @@ TEST_F(MainFrameTest, TheLanguageMenuSwitchesTheTexts) {
   english->trigger();
   EXPECT_EQ(frame->Action(11003)->text(), "Refresh Tracks");
   EXPECT_TRUE(SettingsStore::Instance().ReadText(Key::Language).isEmpty());
+}
+
+// The header above the track list follows the disc information and the language; the View
+// menu hides it for good.
+TEST_F(MainFrameTest, TheAlbumHeaderFollowsTheDiscInformation) {
+  auto frame = MakeFrame();
+  auto* header = frame->findChild<AlbumHeader*>("albumHeader");
+  ASSERT_TRUE(header);
+  EXPECT_TRUE(header->isVisible());
+  EXPECT_EQ(header->TitleText(), QString("Band \u2013 Record"));
+  EXPECT_EQ(header->DetailsText(), QString("2008 \u00B7 Rock \u00B7 3 tracks \u00B7 00:02"));
+  EXPECT_FALSE(header->HasCover());
+
+  QImage image(16, 16, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  ASSERT_TRUE(StoreCover("aaaaaaaa-0000-4000-8000-000000000001", {png, "png"}));
+  DiscInfo& disc = frame->Controller().Disc();
+  disc.album = "Other";
+  disc.year = "1999";
+  disc.musicBrainz.release = "aaaaaaaa-0000-4000-8000-000000000001";
+  frame->Controller().DiscInfoChanged();
+  EXPECT_EQ(header->TitleText(), QString("Band \u2013 Other"));
+  EXPECT_TRUE(header->DetailsText().startsWith("1999"));
+  EXPECT_TRUE(header->HasCover());
+
+  QAction* german = LanguageEntry(*frame, "Deutsch");
+  ASSERT_TRUE(german);
+  german->trigger();
+  EXPECT_TRUE(header->DetailsText().contains("3 Titel")) << header->DetailsText().toStdString();
+  frame->findChild<QAction*>("id16001")->trigger();
+
+  frame->Action(CommandId::ShowAlbumHeader)->trigger();
+  EXPECT_FALSE(header->isVisible());
+  EXPECT_EQ(SettingsStore::Instance().ReadInt(Key::AlbumHeaderEnabled), 0);
+  auto second = MakeFrame();
+  EXPECT_FALSE(second->findChild<AlbumHeader*>("albumHeader")->isVisible());
+  second->Action(CommandId::ShowAlbumHeader)->trigger();
+  EXPECT_TRUE(second->findChild<AlbumHeader*>("albumHeader")->isVisible());
+}
+
+TEST_F(MainFrameTest, TheAlbumHeaderOfAnUnknownDiscShowsOnlyTheTrackCount) {
+  TestDisc plain{{TestTrack(75 * 61), TestTrack(75)}};
+  ASSERT_TRUE(plain.Insert());
+  auto frame = MakeFrame();
+  auto* header = frame->findChild<AlbumHeader*>("albumHeader");
+  EXPECT_TRUE(header->TitleText().isEmpty());
+  EXPECT_EQ(header->DetailsText(), QString("2 tracks \u00B7 01:02"));
 }
 
 // The bottom panel's player buttons drive the player through the virtual drive; what plays
