@@ -77,8 +77,8 @@ int RunOffset(CliContext& ctx) {
 const RegisterCommand kOffset(
     {"offset",
      "[set N | detect]",
-     "Print the drive's read offset in frames, store one, or find it from a disc that is in "
-     "the AccurateRip database.",
+     "Print the drive's read offset in frames, store one (a negative one after --: set -- -30), "
+     "or find it from a disc that is in the AccurateRip database.",
      {},
      RunOffset});
 

@@ -52,8 +52,24 @@ int64_t FloorDiv(int64_t value, int64_t divisor) {
   return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
 }
 
-int64_t Overlap(int64_t begin, int64_t end, int64_t otherBegin, int64_t otherEnd) {
-  return std::max<int64_t>(0, std::min(end, otherEnd) - std::max(begin, otherBegin));
+// The end (exclusive) of the run of readable audio sectors from sector on: sector itself
+// when it holds no audio a drive gives (before the disc, after it, in a data track).
+int AudioRunEnd(const Toc::View& toc, int sector, int leadOut) {
+  if (sector < 0 || sector >= leadOut) return sector;
+  int count = 0;
+  if (!toc.TrackCount(count)) return leadOut;  // no table: the drive decides
+  int end = leadOut;
+  for (int i = count - 1; i >= 0; --i) {
+    int start = 0;
+    bool data = false;
+    if (!toc.TrackStart(i, start) || !toc.IsDataTrack(i, data)) continue;
+    if (start > sector) {
+      if (data) end = start;
+      continue;
+    }
+    return data ? sector : end;
+  }
+  return end;
 }
 
 // A read of output sectors with one flag per sector: whether silence stands for audio that
@@ -69,8 +85,9 @@ Pass ReadPass(CdDevice& drive, int lba, int count, int offset, uint8_t* out,
               const std::atomic<int>* stop) {
   Pass pass;
   pass.failed.assign(size_t(count), false);
+  const Toc::View toc = drive.TocView();
   int leadOut = 0;
-  if (!drive.TocView().LeadOut(leadOut)) leadOut = INT_MAX;  // the drive decides
+  if (!toc.LeadOut(leadOut)) leadOut = INT_MAX;  // the drive decides
   const int64_t startFrame = int64_t(lba) * kCdSectorFrames + offset;
   const int64_t frames = int64_t(count) * kCdSectorFrames;
   const int first = int(FloorDiv(startFrame, kCdSectorFrames));
@@ -83,12 +100,17 @@ Pass ReadPass(CdDevice& drive, int lba, int count, int offset, uint8_t* out,
   for (int done = 0; done < sectors;) {
     const int sector = first + done;
     uint8_t* at = source + size_t(done) * kCdSectorBytes;
-    if (sector < 0 || sector >= leadOut) {
+    const int runEnd = AudioRunEnd(toc, sector, leadOut);
+    if (runEnd <= sector) {
       std::memset(at, 0, kCdSectorBytes);
+      const int64_t sectorStart = int64_t(sector) * kCdSectorFrames;
+      pass.outcome.outsideFrames +=
+          int(std::min(sectorStart + kCdSectorFrames, startFrame + frames) -
+              std::max(sectorStart, startFrame));
       ++done;
       continue;
     }
-    const int n = std::min({sectors - done, leadOut - sector, CdDevice::kMaxSectorsPerRead});
+    const int n = std::min({sectors - done, runEnd - sector, CdDevice::kMaxSectorsPerRead});
     if (!ReadSectorsOrSilence(drive, sector, n, at, stop, sourceFailed.get() + done)) {
       pass.outcome.stopped = true;
       return pass;
@@ -104,12 +126,9 @@ Pass ReadPass(CdDevice& drive, int lba, int count, int offset, uint8_t* out,
     if (s < count) pass.failed[size_t(s)] = true;
     if (skipFrames > 0 && s > 0) pass.failed[size_t(s - 1)] = true;
   }
-  const int64_t discEnd = leadOut == INT_MAX ? INT64_MAX : int64_t(leadOut) * kCdSectorFrames;
-  pass.outcome.outsideFrames = int(Overlap(startFrame, startFrame + frames, INT64_MIN, 0) +
-                                   Overlap(startFrame, startFrame + frames, discEnd, INT64_MAX));
   if (pass.outcome.outsideFrames > 0)
     qCDebug(lcRip) << pass.outcome.outsideFrames << "frames at" << lba << "offset" << offset
-                   << "lie outside the disc; filled with silence";
+                   << "lie where no audio can be read; filled with silence";
   return pass;
 }
 

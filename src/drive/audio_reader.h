@@ -15,8 +15,9 @@ constexpr int kSecureRereads = 16;
 struct AudioReadOutcome {
   bool stopped = false;   // the stop flag was seen before a read: out is incomplete
   int silentSectors = 0;  // sectors that stayed unreadable and were filled with silence
-  // Frames the read offset's correction placed before the disc's start or beyond its end,
-  // where a drive cannot read: silence, so the audio keeps its length and its place.
+  // Frames the read offset's correction placed where a drive gives no audio (before the
+  // disc's start, beyond its end, in a data track): silence, so the audio keeps its length
+  // and its place.
   int outsideFrames = 0;
   // Secure reading: sectors read again because two reads differed, and those of them that
   // never read the same twice and were taken from the most frequent version (by address).

@@ -22,12 +22,8 @@ constexpr int kFrameBytes = 4;
 class AudioReadingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    VirtualDriveHost::Instance().SetListed(true);
-    ASSERT_TRUE(UseConfiguredDevice());
-    device = disc.Insert();
+    device = disc.InsertForReading();
     ASSERT_TRUE(device);
-    int count = 0;
-    ASSERT_TRUE(device->GetTrackCount(count));  // the lead-out bound needs the TOC
     image = disc.TrackAudio(0) + disc.TrackAudio(1);
     Drive().ClearCommandLog();
   }
@@ -97,6 +93,26 @@ TEST_F(AudioReadingTest, TheCorrectionGivesTheTrueAudioWithSilenceBeyondTheDisc)
     EXPECT_FALSE(ReadDisc(raw) == image);
     EXPECT_EQ(raw.outsideFrames, 0);
   }
+}
+
+TEST_F(AudioReadingTest, ADataTrackAfterTheAudioReadsAsSilenceNotAsErrors) {
+  DiscImages images;
+  QString error;
+  ASSERT_TRUE(Drive().LoadCue(images.Write({{"AUDIO", 40}, {"MODE1/2352", 20}}), &error));
+  ASSERT_TRUE(DriveContext::Instance().SelectDriveByDisplayName("[vcd0] KORVANE VIRTUAL CD"));
+  int count = 0;
+  ASSERT_TRUE(device->GetTrackCount(count));
+  Drive().SetReadOffset(667);
+  device->readOffset = 667;
+  std::vector<uint8_t> chunk(13 * 2352);
+  ASSERT_TRUE(device->Open());
+  const AudioReadOutcome read = ReadAudioOrSilence(*device, 27, 13, chunk.data());
+  device->Close();
+  EXPECT_EQ(read.silentSectors, 0);
+  EXPECT_EQ(read.outsideFrames, 667);
+  const QByteArray got(reinterpret_cast<const char*>(chunk.data()), 13 * 2352);
+  EXPECT_TRUE(got.left(13 * 2352 - 2668) == images.TrackBytes(0).mid(27 * 2352, 13 * 2352 - 2668));
+  EXPECT_EQ(got.right(2668), QByteArray(2668, 0));
 }
 
 TEST_F(AudioReadingTest, TheOffsetIsStoredPerDriveModel) {

@@ -18,9 +18,7 @@ namespace {
 class OffsetDetectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    VirtualDriveHost::Instance().SetListed(true);
-    ASSERT_TRUE(UseConfiguredDevice());
-    device = disc.Insert();
+    device = disc.InsertForReading();
     ASSERT_TRUE(device);
     id = AccurateRipIdOf(*device);
     ASSERT_TRUE(id);

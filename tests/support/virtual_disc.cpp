@@ -120,6 +120,18 @@ CdDevice* InsertCue(const QString& cuePath) {
   return DriveContext::Instance().device.load();
 }
 
+CdDevice* TestDisc::InsertForReading() const {
+  VirtualDriveHost::Instance().SetListed(true);
+  if (!UseConfiguredDevice()) {
+    ADD_FAILURE() << "the configured transport could not be initialised";
+    return nullptr;
+  }
+  CdDevice* device = Insert();
+  int count = 0;
+  if (device && !device->GetTrackCount(count)) ADD_FAILURE() << "the TOC could not be read";
+  return device;
+}
+
 int StoredSectorBytes(const QString& mode) { return mode == "MODE1/2048" ? 2048 : 2352; }
 
 QString DiscImages::Write(const QList<TrackSpec>& tracks, const QString& discTitle,

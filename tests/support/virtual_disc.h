@@ -48,6 +48,9 @@ class TestDisc {
   // Loads the disc into the virtual drive vcd0 and makes that drive the current one.
   // Returns the current drive, or null with a test failure recorded.
   CdDevice* Insert() const;
+  // Insert, for a test that reads audio: the virtual drives listed, the configured transport
+  // taken first, and the table of contents read (the reads' lead-out bound needs it).
+  CdDevice* InsertForReading() const;
 
  private:
   ImageFolder folder_;

@@ -23,9 +23,7 @@ namespace {
 class ReadOffsetRowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    VirtualDriveHost::Instance().SetListed(true);
-    ASSERT_TRUE(UseConfiguredDevice());
-    device = disc.Insert();
+    device = disc.InsertForReading();
     ASSERT_TRUE(device);
     VirtualDriveHost::Instance().Drive(0).SetReadOffset(667);
   }
