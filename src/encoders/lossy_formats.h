@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "encoders/aac_encoder.h"
+#include "encoders/flac_encoder.h"
 #include "encoders/mp3_encoder.h"
 #include "encoders/ogg_encoder.h"
 #include "encoders/output_format.h"
@@ -32,3 +33,4 @@ class LossyFormat : public OutputFormat {
 using Mp3Format = LossyFormat<Mp3Settings, Mp3Encoder>;
 using OggFormat = LossyFormat<OggSettings, OggEncoder>;
 using AacFormat = LossyFormat<AacSettings, AacEncoder>;
+using FlacFormat = LossyFormat<FlacSettings, FlacEncoder>;

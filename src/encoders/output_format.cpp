@@ -16,6 +16,7 @@ constexpr FormatRow kRows[] = {
     {FormatId::Wma, EncoderType::Wma, ".wma", 210, 4, "WMA", "WMA", "wma"},
     {FormatId::Iso, EncoderType::Iso, ".iso", 229, 5, "", "ISO image", "iso"},
     {FormatId::CueBin, EncoderType::BinCue, ".bin", 230, 6, "", "BIN image", "bin"},
+    {FormatId::Flac, EncoderType::Flac, ".flac", 231, 7, "FLAC", "FLAC", "flac"},
 };
 
 bool IsImageType(int typeId) { return typeId == EncoderType::Iso || typeId == EncoderType::BinCue; }
@@ -32,7 +33,7 @@ const struct {
 } kFormatClasses[] = {
     {FormatId::Wav, Make<WavFormat>}, {FormatId::Mp3, Make<Mp3Format>},
     {FormatId::Ogg, Make<OggFormat>}, {FormatId::Aac, Make<AacFormat>},
-    {FormatId::Wma, Make<WmaFormat>},
+    {FormatId::Wma, Make<WmaFormat>}, {FormatId::Flac, Make<FlacFormat>},
 };
 
 std::unique_ptr<OutputFormat> MakeFormat(const FormatRow& row) {

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "encoders/audio_encoder.h"
+#include "encoders/tag_record.h"
 #include "support/test_support.h"
 
 namespace {
@@ -99,4 +101,32 @@ double ProbeDuration(const QString& path) {
       "ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path});
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
   return QString::fromUtf8(r.out).trimmed().toDouble();
+}
+
+bool EncodeAsRip(AudioEncoder& codec, const QString& path, const QByteArray& audio,
+                 const TagRecord* tags, uint32_t chunkBytes) {
+  TrackFacts facts;
+  facts.trackIndex = 2;
+  facts.trackCount = 12;
+  facts.sectorCount = uint32_t((audio.size() + kCdSectorBytes - 1) / kCdSectorBytes);
+  if (!codec.Open(path, facts, tags)) return false;
+  for (qsizetype at = 0; at < audio.size(); at += chunkBytes) {
+    const qsizetype n = std::min<qsizetype>(chunkBytes, audio.size() - at);
+    if (!codec.Write(audio.constData() + at, uint32_t(n), 0)) return false;
+  }
+  return codec.Close() != 0;
+}
+
+TagRecord UnicodeTags() {
+  TagRecord tags;
+  const QString texts[TagRecord::SlotCount] = {
+      QString::fromUtf8("Ünïcødé title – 日本語のタイトル 🎵"),
+      QString::fromUtf8("Артист"),
+      QString::fromUtf8("Album “quoted”"),
+      "1999",
+      "Blues",
+      "A comment",
+      "3"};
+  for (int slot = 0; slot < TagRecord::SlotCount; ++slot) tags.wide[slot] = texts[slot];
+  return tags;
 }
