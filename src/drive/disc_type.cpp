@@ -18,8 +18,8 @@ DiscType MakeType(const char* name, const char* shownName,
 }
 
 const std::initializer_list<FormatId> kAudioFormats = {
-    FormatId::Mp3, FormatId::Aac,  FormatId::Ogg,   FormatId::Wav,
-    FormatId::Wma, FormatId::Flac, FormatId::CueBin};
+    FormatId::Mp3,  FormatId::Aac,  FormatId::Ogg, FormatId::Wav,   FormatId::Wma,
+    FormatId::Flac, FormatId::Opus, FormatId::M4a, FormatId::CueBin};
 
 constexpr int kDataSectorBytes = 2048;
 constexpr int kPrimaryVolumeDescriptorSector = 16;

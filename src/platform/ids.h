@@ -70,7 +70,7 @@ constexpr Id FromStored(int stored);
 // MP3 for a number that names no format.
 template <>
 constexpr FormatId FromStored<FormatId>(int stored) {
-  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::Flac)
+  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::M4a)
              ? static_cast<FormatId>(stored)
              : FormatId::Mp3;
 }

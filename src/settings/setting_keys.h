@@ -63,7 +63,7 @@ inline constexpr SettingKey FormatSelected{"General",
                                            nullptr,
                                            nullptr,
                                            ToStored(FormatId::Aac),
-                                           ToStored(FormatId::Flac)};
+                                           ToStored(FormatId::M4a)};
 
 // "Options"
 inline constexpr SettingKey AccessMethod{

@@ -22,10 +22,16 @@ TEST(OutputFormat, EveryMenuIdGivesItsRow) {
     int isTrack;
   };
   const Expected table[] = {
-      {FormatId::Aac, 4, ".aac", 206, 0, "AAC", 1}, {FormatId::Mp3, 0, ".mp3", 207, 1, "MP3", 1},
-      {FormatId::Ogg, 1, ".ogg", 208, 2, "OGG", 1}, {FormatId::Wav, 2, ".wav", 209, 3, "", 1},
-      {FormatId::Wma, 3, ".wma", 210, 4, "WMA", 1}, {FormatId::Iso, 5, ".iso", 229, 5, "", 0},
-      {FormatId::CueBin, 6, ".bin", 230, 6, "", 0}, {FormatId::Flac, 7, ".flac", 231, 7, "FLAC", 1},
+      {FormatId::Aac, 4, ".aac", 206, 0, "AAC", 1},
+      {FormatId::Mp3, 0, ".mp3", 207, 1, "MP3", 1},
+      {FormatId::Ogg, 1, ".ogg", 208, 2, "OGG", 1},
+      {FormatId::Wav, 2, ".wav", 209, 3, "", 1},
+      {FormatId::Wma, 3, ".wma", 210, 4, "WMA", 1},
+      {FormatId::Iso, 5, ".iso", 229, 5, "", 0},
+      {FormatId::CueBin, 6, ".bin", 230, 6, "", 0},
+      {FormatId::Flac, 7, ".flac", 231, 7, "FLAC", 1},
+      {FormatId::Opus, 8, ".opus", 232, 8, "OPUS", 1},
+      {FormatId::M4a, 9, ".m4a", 233, 9, "M4A", 1},
   };
   TempConfig config;
   for (const Expected& e : table) {
