@@ -2,7 +2,9 @@
 
 QList<FormatId> AllowedFormats(const std::optional<DiscType>& type) {
   using F = FormatId;
-  if (!type) return {F::Mp3, F::Aac, F::Ogg, F::Wav, F::Wma, F::CueBin, F::Iso};
+  if (!type) {
+    return {F::Mp3, F::Aac, F::Ogg, F::Wav, F::Wma, F::Flac, F::Opus, F::M4a, F::CueBin, F::Iso};
+  }
   switch (type->kind) {
     case DiscKind::Dvd:
     case DiscKind::DvdMultisession: return {F::Iso};
@@ -11,5 +13,5 @@ QList<FormatId> AllowedFormats(const std::optional<DiscType>& type) {
     case DiscKind::AudioCd:
     case DiscKind::MixedModeCd: break;
   }
-  return {F::Mp3, F::Aac, F::Ogg, F::Wav, F::Wma, F::CueBin};
+  return {F::Mp3, F::Aac, F::Ogg, F::Wav, F::Wma, F::Flac, F::Opus, F::M4a, F::CueBin};
 }

@@ -17,6 +17,9 @@ constexpr int Wma = 3;
 constexpr int Aac = 4;
 constexpr int Iso = 5;
 constexpr int BinCue = 6;
+constexpr int Flac = 7;
+constexpr int Opus = 8;
+constexpr int M4a = 9;
 }  // namespace EncoderType
 
 // One row of the table of output formats.
@@ -31,7 +34,7 @@ struct FormatRow {
   const char* shortName;   // for the command line: "mp3", "ogg", ...
 };
 
-// The seven formats in list order.
+// The formats in list order.
 std::span<const FormatRow> FormatRows();
 // The row of a format.
 const FormatRow& FindFormatRow(FormatId format);
@@ -50,7 +53,7 @@ class OutputFormat {
   virtual ~OutputFormat();
 
   virtual int TypeId() const;
-  // 1 for the five audio formats, 0 for the two disc images.
+  // 1 for the audio formats, 0 for the two disc images.
   virtual int IsTrackFormat() const;
   virtual void LoadSettings() {}
   virtual void ApplySettings() {}

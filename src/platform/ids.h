@@ -14,6 +14,9 @@ enum class FormatId : int {
   Wma = 11013,
   CueBin = 11014,
   Iso = 11015,
+  Flac = 11016,
+  Opus = 11017,
+  M4a = 11018,
 };
 
 // How the drives are reached ("AccessMethod"): the system's pass-through interface, or the
@@ -90,7 +93,7 @@ constexpr Id FromStored(int stored);
 // MP3 for a number that names no format.
 template <>
 constexpr FormatId FromStored<FormatId>(int stored) {
-  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::Iso)
+  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::M4a)
              ? static_cast<FormatId>(stored)
              : FormatId::Mp3;
 }

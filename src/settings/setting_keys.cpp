@@ -100,6 +100,12 @@ std::span<const SettingKey* const> AllSettingKeys() {
       &OggQuality,
       &AacQuality,
       &AacMpegVersion,
+      &FlacLevel,
+      &FlacVerify,
+      &OpusBitRate,
+      &OpusMode,
+      &OpusComplexity,
+      &M4aBitRate,
       &WmaFormatString,
   };
   return kAll;

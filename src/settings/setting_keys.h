@@ -73,7 +73,7 @@ inline constexpr SettingKey FormatSelected{"General",
                                            nullptr,
                                            nullptr,
                                            ToStored(FormatId::Aac),
-                                           ToStored(FormatId::Iso)};
+                                           ToStored(FormatId::M4a)};
 
 // "Options"
 inline constexpr SettingKey AccessMethod{
@@ -158,6 +158,18 @@ inline constexpr SettingKey OggQuality{"OGG", "fquality", T::Int, 5, nullptr, nu
 // "AAC"
 inline constexpr SettingKey AacQuality{"AAC", "fquality", T::Int, 3, nullptr, nullptr};
 inline constexpr SettingKey AacMpegVersion{"AAC", "mpeg_version", T::Int, 1, nullptr, nullptr};
+
+// "FLAC"
+inline constexpr SettingKey FlacLevel{"FLAC", "Level", T::Int, 5, nullptr, nullptr};
+inline constexpr SettingKey FlacVerify{"FLAC", "Verify", T::Int, 0, nullptr, nullptr};
+
+// "OPUS"
+inline constexpr SettingKey OpusBitRate{"OPUS", "BitRate", T::Int, 160, nullptr, nullptr};
+inline constexpr SettingKey OpusMode{"OPUS", "Mode", T::Int, 0, nullptr, nullptr};
+inline constexpr SettingKey OpusComplexity{"OPUS", "Complexity", T::Int, 10, nullptr, nullptr};
+
+// "M4A"
+inline constexpr SettingKey M4aBitRate{"M4A", "BitRate", T::Int, 192, nullptr, nullptr};
 
 // "WMA"
 inline constexpr SettingKey WmaFormatString{

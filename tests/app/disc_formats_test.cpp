@@ -8,7 +8,8 @@ namespace {
 TEST(DiscFormats, EachKindOfDiscAllowsItsFormatsInOrder) {
   using F = FormatId;
   using K = DiscKind;
-  const QList<F> audio = {F::Mp3, F::Aac, F::Ogg, F::Wav, F::Wma, F::CueBin};
+  const QList<F> audio = {F::Mp3,  F::Aac,  F::Ogg, F::Wav,   F::Wma,
+                          F::Flac, F::Opus, F::M4a, F::CueBin};
   const struct {
     K kind;
     QList<F> formats;
@@ -22,7 +23,7 @@ TEST(DiscFormats, EachKindOfDiscAllowsItsFormatsInOrder) {
     EXPECT_EQ(AllowedFormats(DiscType{c.kind, {}, {}}), c.formats) << int(c.kind);
   }
   // No disc to go by: nothing is refused.
-  EXPECT_EQ(AllowedFormats(std::nullopt).size(), 7);
+  EXPECT_EQ(AllowedFormats(std::nullopt).size(), 10);
 }
 
 }  // namespace

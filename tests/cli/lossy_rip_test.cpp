@@ -83,6 +83,23 @@ TEST_F(LossyRipTest, EachFormatWritesDecodableTaggedFilesOfTheRightLength) {
   }
 }
 
+TEST_F(LossyRipTest, FlacFilesHoldTheTracksBitForBitWithTheirTags) {
+  const ProcessResult r = Rip("flac");
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  for (int index : {0, 1}) {
+    const QString title = index == 0 ? "First" : QString::fromUtf8("Zwëite");
+    const QString path = TrackFile(index + 1, title, "flac");
+    ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    EXPECT_EQ(RunProgram("flac", {"-t", "-s", path}).exitCode, 0);
+    EXPECT_TRUE(DecodeToPcm(path) == disc_.TrackAudio(index));
+    const QMap<QString, QString> tags = ProbeTags(path);
+    EXPECT_EQ(tags["title"], title);
+    EXPECT_EQ(tags["artist"], "Band");
+    EXPECT_EQ(tags["album"], "Record");
+    EXPECT_EQ(tags["track"], QString::number(index + 1));
+  }
+}
+
 TEST_F(LossyRipTest, AnEncoderThatCannotStartFailsEachTrackAndWritesNothing) {
   // Bit rates far above what Vorbis manages at 44.1 kHz.
   for (const char* key : {"MinBitRate", "NomBitRate", "MaxBitRate"}) {

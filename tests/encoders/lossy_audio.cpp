@@ -10,6 +10,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "encoders/audio_encoder.h"
+#include "encoders/tag_record.h"
 #include "support/test_support.h"
 
 namespace {
@@ -123,4 +125,32 @@ double HighBandLevel(const QString& path, bool raw) {
       QRegularExpression("mean_volume: (-?[0-9.]+) dB").match(QString::fromUtf8(r.err));
   EXPECT_TRUE(level.hasMatch()) << r.err.toStdString();
   return level.captured(1).toDouble();
+}
+
+bool EncodeAsRip(AudioEncoder& codec, const QString& path, const QByteArray& audio,
+                 const TagRecord* tags, uint32_t chunkBytes) {
+  TrackFacts facts;
+  facts.trackIndex = 2;
+  facts.trackCount = 12;
+  facts.sectorCount = uint32_t((audio.size() + kCdSectorBytes - 1) / kCdSectorBytes);
+  if (!codec.Open(path, facts, tags)) return false;
+  for (qsizetype at = 0; at < audio.size(); at += chunkBytes) {
+    const qsizetype n = std::min<qsizetype>(chunkBytes, audio.size() - at);
+    if (!codec.Write(audio.constData() + at, uint32_t(n), 0)) return false;
+  }
+  return codec.Close() != 0;
+}
+
+TagRecord UnicodeTags() {
+  TagRecord tags;
+  const QString texts[TagRecord::SlotCount] = {
+      QString::fromUtf8("Ünïcødé title – 日本語のタイトル 🎵"),
+      QString::fromUtf8("Артист"),
+      QString::fromUtf8("Album “quoted”"),
+      "1999",
+      "Blues",
+      "A comment",
+      "3"};
+  for (int slot = 0; slot < TagRecord::SlotCount; ++slot) tags.wide[slot] = texts[slot];
+  return tags;
 }
