@@ -74,15 +74,8 @@ CdDevice& ThrottledDisc() {
     cue.write(EqualTracksCueSheet("disc.bin", kDiscSectors, 2).toUtf8());
     return d;
   }();
-  VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
-  drive.LoadCue(dir->filePath("disc.cue"), nullptr);
-  drive.SetReadThrottleX(24);
-  UseConfiguredDevice();
-  DriveContext::Instance().SelectDriveByDisplayName("[vcd0] KORVANE VIRTUAL CD");
-  CdDevice& device = *DriveContext::Instance().device.load();
-  int count = 0;
-  device.GetTrackCount(count);
-  return device;
+  VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(24);
+  return InsertInVirtualDrive(dir->filePath("disc.cue"));
 }
 
 void ReadStretch(benchmark::State& state, bool secure) {
