@@ -7,6 +7,7 @@
 #include "encoders/aac_settings.h"
 #include "encoders/mp3_settings.h"
 #include "encoders/ogg_settings.h"
+#include "platform/ids.h"
 #include "ui/dialogs/dialog_hooks.h"
 
 class OutputFormat;
@@ -73,6 +74,44 @@ class AacSettingsDlg : public QWidget {
 
   std::unique_ptr<OutputFormat> format_;
   QLabel* rateLabel_;
+};
+
+// The pages of the formats below show the stored settings and store them only when the
+// options dialog is closed with OK.
+class AcceptedSettingsPage : public QWidget {
+  Q_OBJECT
+ public:
+  explicit AcceptedSettingsPage(FormatId format, QWidget* parent = nullptr);
+  ~AcceptedSettingsPage() override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  template <class Format>
+  auto& SettingsOf() {
+    return static_cast<Format&>(*format_).Settings();
+  }
+
+ private:
+  std::unique_ptr<OutputFormat> format_;
+  bool watching_ = false;
+};
+
+class FlacSettingsDlg : public AcceptedSettingsPage {
+  Q_OBJECT
+ public:
+  explicit FlacSettingsDlg(QWidget* parent = nullptr);
+};
+
+class OpusSettingsDlg : public AcceptedSettingsPage {
+  Q_OBJECT
+ public:
+  explicit OpusSettingsDlg(QWidget* parent = nullptr);
+};
+
+class M4aSettingsDlg : public AcceptedSettingsPage {
+  Q_OBJECT
+ public:
+  explicit M4aSettingsDlg(QWidget* parent = nullptr);
 };
 
 class WmaSettingsDlg : public QWidget {
