@@ -52,12 +52,15 @@ constexpr std::array<CommandItem, 18> kItems{{
     {CommandId::StopPlaying, 927, 928, 0, "stop", [](T& t) { t.StopPlaying(); }},
 }};
 
-constexpr std::array<FormatCommand, 7> kFormats{{
+constexpr std::array<FormatCommand, 10> kFormats{{
     {FormatId::Aac, "AAC"},
     {FormatId::Mp3, "MP3"},
     {FormatId::Ogg, "OGG"},
     {FormatId::Wav, "WAV"},
     {FormatId::Wma, "WMA"},
+    {FormatId::Flac, "FLAC"},
+    {FormatId::Opus, "Opus"},
+    {FormatId::M4a, "AAC (M4A)"},
     {FormatId::CueBin, "CUE/BIN"},
     {FormatId::Iso, "ISO"},
 }};

@@ -126,21 +126,4 @@ TEST_F(FlacCodecTest, UnknownFieldsAreLeftOut) {
             (QStringList{"TITLE=Only a title", "TRACKNUMBER=1", "TRACKTOTAL=12"}));
 }
 
-TEST_F(FlacCodecTest, AFileThatCannotBeCreatedFailsWithTheReason) {
-  FlacEncoder codec(Flac(5));
-  TrackFacts facts;
-  facts.sectorCount = 10;
-  EXPECT_EQ(codec.Open(PathOf("missing/dir/x.flac"), facts, nullptr), 0);
-  EXPECT_FALSE(codec.ErrorText().isEmpty());
-  EXPECT_EQ(codec.Write(audio.constData(), 2352, 0), 0);
-  EXPECT_EQ(codec.Close(), 1);
-}
-
-TEST_F(FlacCodecTest, AFullDiskFailsTheTrack) {
-  if (!QFileInfo::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  FlacEncoder codec(Flac(5));
-  EXPECT_FALSE(EncodeAsRip(codec, "/dev/full", audio));
-  EXPECT_FALSE(codec.ErrorText().isEmpty());
-}
-
 }  // namespace

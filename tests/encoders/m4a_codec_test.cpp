@@ -100,16 +100,4 @@ TEST_F(M4aCodecTest, TagsAreWrittenInUnicodeAndOnlyWhenKnown) {
   }
 }
 
-TEST_F(M4aCodecTest, FailuresNameTheirReasonAndLeaveNoFile) {
-  M4aEncoder codec{M4aSettings{}};
-  TrackFacts facts;
-  EXPECT_EQ(codec.Open(PathOf("missing/x.m4a"), facts, nullptr), 0);
-  EXPECT_FALSE(codec.ErrorText().isEmpty());
-  EXPECT_EQ(codec.Write(audio.constData(), 2352, 0), 0);
-  EXPECT_EQ(codec.Close(), 1);
-  M4aEncoder full{M4aSettings{}};
-  EXPECT_FALSE(EncodeAsRip(full, "/dev/full", audio));
-  EXPECT_FALSE(full.ErrorText().isEmpty());
-}
-
 }  // namespace

@@ -102,16 +102,4 @@ TEST_F(OpusCodecTest, TwoRipsOfATrackGetTheirOwnStreamSerials) {
   EXPECT_NE(ReadFileBytes(PathOf("a.opus")).mid(14, 4), ReadFileBytes(PathOf("b.opus")).mid(14, 4));
 }
 
-TEST_F(OpusCodecTest, FailuresNameTheirReason) {
-  OpusEncoder codec{OpusSettings{}};
-  TrackFacts facts;
-  EXPECT_EQ(codec.Open(PathOf("missing/x.opus"), facts, nullptr), 0);
-  EXPECT_FALSE(codec.ErrorText().isEmpty());
-  EXPECT_EQ(codec.Write(audio.constData(), 2352, 0), 0);
-  EXPECT_EQ(codec.Close(), 1);
-  OpusEncoder full{OpusSettings{}};
-  EXPECT_FALSE(EncodeAsRip(full, "/dev/full", audio));
-  EXPECT_FALSE(full.ErrorText().isEmpty());
-}
-
 }  // namespace

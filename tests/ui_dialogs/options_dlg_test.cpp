@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <functional>
 
@@ -17,6 +18,7 @@
 #include "encoders/wma_encoder.h"
 #include "support/test_support.h"
 #include "ui/dialogs/dialog_support.h"
+#include "ui/dialogs/encoder_pages.h"
 #include "ui/dialogs/options_dlg.h"
 
 namespace {
@@ -215,6 +217,51 @@ TEST_F(Options, AacStepsShowTheirRatesAndStore) {
   }
   EXPECT_EQ(Store().ReadInt(Key::AacQuality), 2);
   EXPECT_EQ(Store().ReadInt(Key::AacMpegVersion), 0);
+}
+
+TEST_F(Options, FlacOpusAndM4aPagesShowTheStoredValuesAndStoreOnOkOnly) {
+  Store().WriteInt(Key::FlacLevel, 3);
+  Store().WriteInt(Key::OpusBitRate, 96);
+  Store().WriteInt(Key::OpusMode, OpusSettings::ConstrainedVbr);
+  Store().WriteInt(Key::M4aBitRate, 128);
+  for (bool ok : {false, true}) {
+    SCOPED_TRACE(ok);
+    auto dlg = OpenOnFormat(FormatId::Flac);
+    dlg->show();
+    auto* flac = dlg->findChild<FlacSettingsDlg*>();
+    ASSERT_TRUE(flac);
+    auto* level = flac->findChild<QSlider*>();
+    EXPECT_EQ(level->value(), 3);
+    EXPECT_EQ(level->maximum(), 8);
+    level->setValue(8);
+    flac->findChild<QCheckBox*>()->setChecked(true);
+    auto* list = FindId<QComboBox>(dlg.get(), 4007);
+    Choose(list, list->findText("OPUS"));
+    auto* opus = dlg->findChild<OpusSettingsDlg*>();
+    ASSERT_TRUE(opus);
+    const QList<QSpinBox*> spins = opus->findChildren<QSpinBox*>();
+    ASSERT_EQ(spins.size(), 2);
+    EXPECT_EQ(spins[0]->value(), 96);
+    EXPECT_EQ(spins[1]->value(), 10);
+    auto* mode = opus->findChild<QComboBox*>();
+    EXPECT_EQ(mode->currentIndex(), int(OpusSettings::ConstrainedVbr));
+    spins[0]->setValue(256);
+    Choose(mode, OpusSettings::Cbr);
+    spins[1]->setValue(5);
+    Choose(list, list->findText("M4A"));
+    auto* m4a = dlg->findChild<M4aSettingsDlg*>();
+    ASSERT_TRUE(m4a);
+    EXPECT_EQ(m4a->findChild<QSpinBox*>()->value(), 128);
+    m4a->findChild<QSpinBox*>()->setValue(256);
+    ok ? dlg->accept() : dlg->reject();
+    Store().Load();
+    EXPECT_EQ(Store().ReadInt(Key::FlacLevel), ok ? 8 : 3);
+    EXPECT_EQ(Store().ReadInt(Key::FlacVerify), ok ? 1 : 0);
+    EXPECT_EQ(Store().ReadInt(Key::OpusBitRate), ok ? 256 : 96);
+    EXPECT_EQ(Store().ReadInt(Key::OpusMode), ok ? int(OpusSettings::Cbr) : 1);
+    EXPECT_EQ(Store().ReadInt(Key::OpusComplexity), ok ? 5 : 10);
+    EXPECT_EQ(Store().ReadInt(Key::M4aBitRate), ok ? 256 : 128);
+  }
 }
 
 TEST_F(Options, WmaListsTheWritersFormats) {

@@ -3,12 +3,14 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "encoders/lossy_formats.h"
@@ -32,6 +34,16 @@ enum Text : unsigned {
   kHigh = 7006,
   kMpegVersion = 7007,
   kAacQuality = 7008,
+  kCompressionLevel = 7030,
+  kFast = 7031,
+  kBest = 7032,
+  kVerify = 7033,
+  kBitRate = 7034,
+  kMode = 7035,
+  kVbr = 7036,
+  kConstrainedVbr = 7037,
+  kCbr = 7038,
+  kComplexity = 7039,
 };
 
 template <class Format>
@@ -276,6 +288,95 @@ AacSettingsDlg::~AacSettingsDlg() = default;
 void AacSettingsDlg::Store() { format_->SaveSettings(); }
 
 AacSettings& AacSettingsDlg::Settings() { return SettingsOf<AacFormat>(format_); }
+
+// ---- FLAC, Opus, AAC (M4A) ----
+
+AcceptedSettingsPage::AcceptedSettingsPage(FormatId format, QWidget* parent)
+    : SettingsPage(parent), format_(CreateOutputFormat(format)) {}
+
+AcceptedSettingsPage::~AcceptedSettingsPage() = default;
+
+void AcceptedSettingsPage::Store() { format_->SaveSettings(); }
+
+namespace {
+
+// A spin box of min..max showing value, with its label, on a new row of layout.
+QSpinBox* AddSpinRow(QBoxLayout* layout, unsigned text, int min, int max, int value,
+                     const QString& suffix = {}) {
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(UiText(text)));
+  auto* spin = new QSpinBox;
+  spin->setRange(min, max);
+  spin->setValue(std::clamp(value, min, max));
+  spin->setSuffix(suffix);
+  row->addWidget(spin);
+  row->addStretch();
+  layout->addLayout(row);
+  return spin;
+}
+
+}  // namespace
+
+FlacSettingsDlg::FlacSettingsDlg(QWidget* parent) : AcceptedSettingsPage(FormatId::Flac, parent) {
+  FlacSettings& s = SettingsOf<FlacFormat>();
+  auto* layout = new QVBoxLayout(this);
+  auto* level = new QLabel;
+  const auto showLevel = [level](int value) {
+    level->setText(UiText(kCompressionLevel) + QStringLiteral(": %1").arg(value));
+  };
+  showLevel(s.Level());
+  layout->addWidget(level);
+  auto* slider = new QSlider(Qt::Horizontal);
+  slider->setRange(FlacSettings::kFastestLevel, FlacSettings::kBestLevel);
+  slider->setPageStep(1);
+  slider->setTickPosition(QSlider::TicksBelow);
+  slider->setValue(s.Level());
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(UiText(kFast)));
+  row->addWidget(slider, 1);
+  row->addWidget(new QLabel(UiText(kBest)));
+  layout->addLayout(row);
+  auto* verify = new QCheckBox(UiText(kVerify));
+  verify->setChecked(s.verify != 0);
+  layout->addWidget(verify);
+  layout->addStretch();
+  connect(slider, &QSlider::valueChanged, this, [&s, showLevel](int value) {
+    s.level = value;
+    showLevel(value);
+  });
+  connect(verify, &QCheckBox::toggled, this, [&s](bool on) { s.verify = on ? 1 : 0; });
+}
+
+OpusSettingsDlg::OpusSettingsDlg(QWidget* parent) : AcceptedSettingsPage(FormatId::Opus, parent) {
+  OpusSettings& s = SettingsOf<OpusFormat>();
+  auto* layout = new QVBoxLayout(this);
+  QSpinBox* rate = AddSpinRow(layout, kBitRate, OpusSettings::kMinBitRate,
+                              OpusSettings::kMaxBitRate, s.BitRate(), QStringLiteral(" kbit/s"));
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(UiText(kMode)));
+  auto* mode = new QComboBox;
+  mode->addItems({UiText(kVbr), UiText(kConstrainedVbr), UiText(kCbr)});
+  mode->setCurrentIndex(s.RateMode());
+  row->addWidget(mode);
+  row->addStretch();
+  layout->addLayout(row);
+  QSpinBox* complexity =
+      AddSpinRow(layout, kComplexity, 0, OpusSettings::kMaxComplexity, s.Complexity());
+  layout->addStretch();
+  connect(rate, &QSpinBox::valueChanged, this, [&s](int value) { s.bitRate = value; });
+  connect(mode, &QComboBox::currentIndexChanged, this, [&s](int index) { s.mode = index; });
+  connect(complexity, &QSpinBox::valueChanged, this, [&s](int value) { s.complexity = value; });
+}
+
+M4aSettingsDlg::M4aSettingsDlg(QWidget* parent) : AcceptedSettingsPage(FormatId::M4a, parent) {
+  M4aSettings& s = SettingsOf<M4aFormat>();
+  auto* layout = new QVBoxLayout(this);
+  QSpinBox* rate = AddSpinRow(layout, kBitRate, M4aSettings::kMinBitRate, M4aSettings::kMaxBitRate,
+                              s.BitRate(), QStringLiteral(" kbit/s"));
+  rate->setSingleStep(16);
+  layout->addStretch();
+  connect(rate, &QSpinBox::valueChanged, this, [&s](int value) { s.bitRate = value; });
+}
 
 // ---- WMA ----
 

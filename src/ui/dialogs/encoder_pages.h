@@ -7,6 +7,7 @@
 #include "encoders/aac_settings.h"
 #include "encoders/mp3_settings.h"
 #include "encoders/ogg_settings.h"
+#include "platform/ids.h"
 #include "ui/dialogs/dialog_hooks.h"
 
 class OutputFormat;
@@ -87,6 +88,42 @@ class AacSettingsDlg : public SettingsPage {
 
   std::unique_ptr<OutputFormat> format_;
   QLabel* rateLabel_;
+};
+
+// The page of a format whose settings live in its output-format object: Store saves them.
+class AcceptedSettingsPage : public SettingsPage {
+  Q_OBJECT
+ public:
+  explicit AcceptedSettingsPage(FormatId format, QWidget* parent = nullptr);
+  ~AcceptedSettingsPage() override;
+  void Store() override;
+
+ protected:
+  template <class Format>
+  auto& SettingsOf() {
+    return static_cast<Format&>(*format_).Settings();
+  }
+
+ private:
+  std::unique_ptr<OutputFormat> format_;
+};
+
+class FlacSettingsDlg : public AcceptedSettingsPage {
+  Q_OBJECT
+ public:
+  explicit FlacSettingsDlg(QWidget* parent = nullptr);
+};
+
+class OpusSettingsDlg : public AcceptedSettingsPage {
+  Q_OBJECT
+ public:
+  explicit OpusSettingsDlg(QWidget* parent = nullptr);
+};
+
+class M4aSettingsDlg : public AcceptedSettingsPage {
+  Q_OBJECT
+ public:
+  explicit M4aSettingsDlg(QWidget* parent = nullptr);
 };
 
 class WmaSettingsDlg : public SettingsPage {

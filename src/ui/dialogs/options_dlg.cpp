@@ -198,10 +198,11 @@ struct FormatItem {
   const char* text;
   FormatId menuId;
 };
-constexpr FormatItem kFormatItems[] = {{"AAC", FormatId::Aac},   {"MP3", FormatId::Mp3},
-                                       {"OGG", FormatId::Ogg},   {"WAV", FormatId::Wav},
-                                       {"WMA", FormatId::Wma},   {"ISO", FormatId::Iso},
-                                       {"BIN", FormatId::CueBin}};
+constexpr FormatItem kFormatItems[] = {{"AAC", FormatId::Aac},    {"MP3", FormatId::Mp3},
+                                       {"OGG", FormatId::Ogg},    {"WAV", FormatId::Wav},
+                                       {"WMA", FormatId::Wma},    {"ISO", FormatId::Iso},
+                                       {"BIN", FormatId::CueBin}, {"FLAC", FormatId::Flac},
+                                       {"OPUS", FormatId::Opus},  {"M4A", FormatId::M4a}};
 
 }  // namespace
 
@@ -263,6 +264,9 @@ QWidget* AudioOptionsDlg::PageOf(FormatId menuId) {
     case FormatId::Ogg: page = new OggSettingsDlg; break;
     case FormatId::Aac: page = new AacSettingsDlg; break;
     case FormatId::Wma: page = new WmaSettingsDlg(hooks_.wmaFormats); break;
+    case FormatId::Flac: page = new FlacSettingsDlg; break;
+    case FormatId::Opus: page = new OpusSettingsDlg; break;
+    case FormatId::M4a: page = new M4aSettingsDlg; break;
     default: return empty_;  // WAV and the disc images have no settings
   }
   pages_->addWidget(page);
