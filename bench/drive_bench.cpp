@@ -56,16 +56,7 @@ Disc& SeventyFourMinuteDisc() {
   return *disc;
 }
 
-CdDevice& InsertDisc() {
-  Disc& disc = SeventyFourMinuteDisc();
-  VirtualDriveHost::Instance().Drive(0).LoadCue(disc.cue, nullptr);
-  UseConfiguredDevice();
-  DriveContext::Instance().SelectDriveByDisplayName("[vcd0] KORVANE VIRTUAL CD");
-  CdDevice& device = *DriveContext::Instance().device.load();
-  int count = 0;
-  device.GetTrackCount(count);
-  return device;
-}
+CdDevice& InsertDisc() { return InsertInVirtualDrive(SeventyFourMinuteDisc().cue); }
 
 void BM_ReadAudioWholeDisc(benchmark::State& state) {
   CdDevice& device = InsertDisc();

@@ -1,8 +1,10 @@
-// The MP3, Ogg Vorbis and AAC codecs beside the command-line encoder of the same library with
-// the same settings, side by side in one run on the same 300 s of audio: lame (256 kbit/s CBR,
-// no bit reservoir, quality 5), oggenc (managed 256/256/256) and ffmpeg (AAC Main, 129 kbit/s,
-// cutoff 16 kHz, ADTS). Counters: seconds of audio encoded per second of wall time, and per
-// second of processor time of the encoding process (which a busy machine does not distort).
+// The MP3, Ogg Vorbis, AAC, FLAC, Opus and M4A codecs beside the command-line encoder of the
+// same library with the same settings, side by side in one run on the same 300 s of audio: lame
+// (256 kbit/s CBR, no bit reservoir, quality 5), oggenc (managed 256/256/256), ffmpeg (AAC Main,
+// 129 kbit/s, cutoff 16 kHz, ADTS), flac -5 (seek points and padding as Korvane's), opusenc
+// (160 kbit/s VBR, complexity 10) and ffmpeg (AAC-LC 192 kbit/s in MP4, faststart). Counters:
+// seconds of audio encoded per second of wall time, and per second of processor time of the
+// encoding process (which a busy machine does not distort).
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -14,8 +16,11 @@
 #include <numbers>
 
 #include "encoders/aac_encoder.h"
+#include "encoders/flac_encoder.h"
+#include "encoders/m4a_encoder.h"
 #include "encoders/mp3_encoder.h"
 #include "encoders/ogg_encoder.h"
+#include "encoders/opus_encoder.h"
 
 namespace {
 
@@ -70,9 +75,11 @@ void SetRates(benchmark::State& state, double cpuSeconds) {
 void Encode(benchmark::State& state, AudioEncoder& codec, const char* name) {
   const QByteArray& audio = Audio();
   const QString path = Folder().filePath(name);
+  TrackFacts facts;
+  facts.sectorCount = uint32_t(audio.size() / kCdSectorBytes);
   const double cpuBefore = CpuSeconds(RUSAGE_SELF);
   for (auto _ : state) {
-    if (!codec.Open(path, TrackFacts{}, nullptr)) {
+    if (!codec.Open(path, facts, nullptr)) {
       state.SkipWithError("Open failed");
       return;
     }
@@ -140,6 +147,40 @@ void BM_AacFfmpeg(benchmark::State& state) {
            "16000", "-write_mpeg2", "1",        "-f",   "adts",  Out("ffmpeg.aac")});
 }
 
+void BM_FlacKorvane(benchmark::State& state) {
+  FlacEncoder codec{FlacSettings{}};  // level 5
+  Encode(state, codec, "korvane.flac");
+}
+
+void BM_FlacFlac(benchmark::State& state) {
+  RunTool(state, "flac",
+          {"-s", "-f", "-5", "--force-raw-format", "--endian=little", "--sign=signed",
+           "--channels=2", "--bps=16", "--sample-rate=44100", "-o", Out("flac.flac"), Raw()});
+}
+
+void BM_OpusKorvane(benchmark::State& state) {
+  OpusEncoder codec{OpusSettings{}};  // 160 kbit/s VBR, complexity 10
+  Encode(state, codec, "korvane.opus");
+}
+
+void BM_OpusOpusenc(benchmark::State& state) {
+  RunTool(state, "opusenc",
+          {"--quiet", "--raw", "--raw-rate", "44100", "--raw-chan", "2", "--raw-bits", "16",
+           "--bitrate", "160", Raw(), Out("opusenc.opus")});
+}
+
+void BM_M4aKorvane(benchmark::State& state) {
+  M4aEncoder codec{M4aSettings{}};  // AAC-LC 192 kbit/s
+  Encode(state, codec, "korvane.m4a");
+}
+
+void BM_M4aFfmpeg(benchmark::State& state) {
+  RunTool(state, "ffmpeg", {"-v",        "error",      "-y",  "-f",   "s16le",
+                            "-ar",       "44100",      "-ac", "2",    "-i",
+                            Raw(),       "-c:a",       "aac", "-b:a", "192k",
+                            "-movflags", "+faststart", "-f",  "ipod", Out("ffmpeg.m4a")});
+}
+
 }  // namespace
 
 BENCHMARK(BM_Mp3Korvane)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2);
@@ -150,3 +191,9 @@ BENCHMARK(BM_AacKorvane)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2)
 BENCHMARK(BM_AacFfmpeg)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2);
 
 BENCHMARK_MAIN();
+BENCHMARK(BM_FlacKorvane)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_FlacFlac)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_OpusKorvane)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_OpusOpusenc)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_M4aKorvane)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_M4aFfmpeg)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(2);

@@ -16,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (const SectorFault& fault : *faults) {
     if (fault.lba < 0 || fault.times == 0 || fault.times < -1) __builtin_trap();
+    if (fault.wrongAudio && fault.times < 1) __builtin_trap();
   }
   return 0;
 }

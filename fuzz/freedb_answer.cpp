@@ -1,5 +1,6 @@
 // A server's answer, framed by the answer reader from pieces of arbitrary size and handed
 // to the query answer handling. The first byte sets the size of the pieces.
+#include <QCoreApplication>
 #include <cstddef>
 #include <cstdint>
 
@@ -16,10 +17,19 @@ class OfflineClient : public FreeDbClient {
   bool Connect() override { return true; }
 };
 
+// The client's lookup timer needs the event loop's thread to start on.
+void EnsureApplication() {
+  static int argc = 1;
+  static char name[] = "freedb_answer";
+  static char* argv[] = {name, nullptr};
+  static QCoreApplication app(argc, argv);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
+  EnsureApplication();
   const size_t piece = data[0] % 16 + 1;
   Cddb::AnswerReader reader;
   QByteArray answer;
@@ -30,6 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (!answer.isEmpty() && !answer.endsWith('\n'))
     __builtin_trap();  // an answer ends at a line end
+  if (Cddb::AnswerCode(answer) == 210 && Cddb::EntryFault(answer).contains(QLatin1String("\".\"")))
+    __builtin_trap();  // the reader hands on a multi-line answer only with its closing line
 
   DiscInfo info;
   info.ResetToDefaults(2);

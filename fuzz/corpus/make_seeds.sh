@@ -28,6 +28,7 @@ seed drive_cdtext titles '\x02\x00\x38\x00\x00\x80\x00\x00\x00Album\0One\0\x00\x
 
 seed fault_list always '150,151,2000'
 seed fault_list counted '150:2, 300:1,4500'
+seed fault_list wrong_audio '150~2, 300:1'
 seed track_list ranges '\x0c1,3-5,12'
 seed track_list one '\x011'
 
@@ -46,6 +47,12 @@ seed freedb_entry entry '\x02# xmcd\n#\nDISCID=7a0b5c0d\nDTITLE=Band / Album\nDY
 seed freedb_entry various '\x02DTITLE=Various / Mix\nTTITLE0=First / One\nTTITLE1=Second / Two\nTTITLE1= more\n.\n'
 seed freedb_answer exact '\x04200 rock 7a0b5c0d Band / Album\r\n'
 seed freedb_answer close '\x07211 close matches found\r\nrock 7a0b5c0d Band / Album\r\nmisc 7a0b5c0e Band / Other\r\n.\r\n'
+# accuraterip_answer: dBAR responses (track count, a, b, c little-endian; per track confidence,
+# checksum, offset-finding checksum), the first naming the disc asked for.
+arhead='\x02\x98\x3a\x00\x00\x09\xcf\x00\x00\x02\xa2\x01\x05'
+artracks='\x0c\x11\x11\x11\x11\x00\x00\x00\x00\x00\x22\x22\x22\x22\x00\x00\x00\x00'
+seed accuraterip_answer two_responses "$arhead$artracks$arhead$artracks"
+seed accuraterip_answer truncated "$arhead"'\x0c\x11\x11'
 seed freedb_answer none '\x01202 No match found\r\n'
 
 # proxy_reply: the first byte chooses type (low bits + 1), authentication 0x10, name 0x20, bind 0x40.
@@ -58,3 +65,7 @@ seed proxy_reply http_refused '\x13HTTP/1.0 407 Proxy Authentication Required\r\
 # rip_naming: UTF-16 texts (title, artist, album, template) split at U+FFFF.
 seed rip_naming plain 'O\0n\0e\0\xff\xffB\0a\0n\0d\0\xff\xffA\0l\0b\0u\0m\0\xff\xff%\0A\0/\0%\0T\0'
 seed rip_naming dots '.\0.\0\xff\xff/\0.\0\xff\xff \0.\0\xff\xff%\0N\0'
+
+# musicbrainz_release: a track count, then a discid answer with the disc "disc" on a box's CD.
+seed musicbrainz_release box '\x03{"releases":[{"id":"r","title":"T","date":"2001-02","artist-credit":[{"name":"A","joinphrase":" & ","artist":{"id":"a"}},{"name":"B"}],"genres":[{"name":"rock","count":2}],"media":[{"format":"DVD-Video"},{"format":"CD","discs":[{"id":"x"}]},{"format":"CD","discs":[{"id":"disc"}],"tracks":[{"id":"t","title":"One","recording":{"id":"q"},"artist-credit":[{"name":"C"}]}]}]}]}'
+seed musicbrainz_release empty '\x01{"releases":[]}'

@@ -52,36 +52,31 @@ constexpr std::array<CommandItem, 18> kItems{{
     {CommandId::StopPlaying, 927, 928, 0, "stop", [](T& t) { t.StopPlaying(); }},
 }};
 
-constexpr std::array<FormatCommand, 7> kFormats{{
+constexpr std::array<FormatCommand, 10> kFormats{{
     {FormatId::Aac, "AAC"},
     {FormatId::Mp3, "MP3"},
     {FormatId::Ogg, "OGG"},
     {FormatId::Wav, "WAV"},
     {FormatId::Wma, "WMA"},
+    {FormatId::Flac, "FLAC"},
+    {FormatId::Opus, "Opus"},
+    {FormatId::M4a, "AAC (M4A)"},
     {FormatId::CueBin, "CUE/BIN"},
     {FormatId::Iso, "ISO"},
 }};
 
 // Menu items are labelled by identifier; some differ from the toolbar's label.
-constexpr std::array<std::pair<int, unsigned>, 18> kMenuTexts{{
-    {CommandId::RipCd, 5003},
-    {CommandId::AppExit, 912},
-    {CommandId::ShowToolbar, 6101},
-    {CommandId::ShowBottomPanel, 6102},
-    {CommandId::ShowStatusBar, 6103},
-    {CommandId::FreeDb, 6202},
-    {CommandId::EditDiscInfo, 6203},
-    {CommandId::Format, 6302},
-    {CommandId::Refresh, 904},
-    {CommandId::SelectAll, 937},
-    {CommandId::ClearAll, 939},
-    {CommandId::InvertSelection, 941},
-    {CommandId::LoadEject, 935},
-    {CommandId::Options, 905},
-    {CommandId::HelpTopics, 922},
-    {CommandId::VersionCheck, 92201},
-    {CommandId::Support, 920},
-    {CommandId::AppAbout, 910},
+constexpr std::array<std::pair<int, unsigned>, 20> kMenuTexts{{
+    {CommandId::RipCd, 5003},           {CommandId::AppExit, 912},
+    {CommandId::ShowToolbar, 6101},     {CommandId::ShowBottomPanel, 6102},
+    {CommandId::ShowAlbumHeader, 2816}, {CommandId::ShowStatusBar, 6103},
+    {CommandId::FreeDb, 6202},          {CommandId::MusicBrainzLookup, 2805},
+    {CommandId::EditDiscInfo, 6203},    {CommandId::Format, 6302},
+    {CommandId::Refresh, 904},          {CommandId::SelectAll, 937},
+    {CommandId::ClearAll, 939},         {CommandId::InvertSelection, 941},
+    {CommandId::LoadEject, 935},        {CommandId::Options, 905},
+    {CommandId::HelpTopics, 922},       {CommandId::VersionCheck, 92201},
+    {CommandId::Support, 920},          {CommandId::AppAbout, 910},
 }};
 
 }  // namespace

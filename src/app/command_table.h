@@ -32,6 +32,9 @@ constexpr int Last = 11039;
 constexpr int ShowToolbar = 59392;
 constexpr int ShowStatusBar = 59393;
 constexpr int ShowBottomPanel = 17000;
+// The Disc Info menu's MusicBrainz lookup, a window command beside the table's.
+constexpr int MusicBrainzLookup = 17010;
+constexpr int ShowAlbumHeader = 17011;
 constexpr int AppAbout = 57664;
 constexpr int AppExit = 57665;
 // The Language menu's entries: FirstLanguage + the entry's position.

@@ -1,6 +1,7 @@
 #include "app/disc_lookup.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include "drive/drive_context.h"
 #include "metadata/current_disc.h"
@@ -23,6 +24,12 @@ DiscLookup::~DiscLookup() = default;
 void DiscLookup::SetTimeouts(int connectMs, int answerMs) {
   client_->SetTimeouts(connectMs, answerMs);
 }
+
+void DiscLookup::SetMatchChooser(FreeDbClient::MatchChooser chooser) {
+  client_->SetMatchChooser(std::move(chooser));
+}
+
+void DiscLookup::ChooseMatch(int index) { client_->ChooseMatch(index); }
 
 bool DiscLookup::Start() {
   outcome_ = LookupOutcome();
@@ -57,15 +64,18 @@ void DiscLookup::End(const LookupReport& report) {
 
 void DiscLookup::Conclude(const LookupReport& report) {
   if (report.state == LookupReport::State::Succeeded) {
-    // The server names one artist for the disc.
-    if (info_.GetVariousArtists() != 0) info_.SetVariousArtists(0);
-    info_.SaveToCache();
+    // With the various-artists mark the entry decided (one artist, or a compilation).
     outcome_.status = LookupOutcome::Status::Found;
+    outcome_.cached = info_.SaveToCache();
+    if (!outcome_.cached)
+      outcome_.message = QStringLiteral("the disc cache could not be written: ") +
+                         QDir::toNativeSeparators(DiscInfo::CachePath());
     return;
   }
-  if (!report.text.trimmed().isEmpty()) outcome_.message = report.text.trimmed();
+  const bool notFound = client_->DiscNotFound();
+  // A lookup without a match ends on "Closing connection.."; the line before it says why.
+  if (!notFound && !report.text.trimmed().isEmpty()) outcome_.message = report.text.trimmed();
   // What a failed lookup left in the record (the category of a match) is not kept.
   LoadDiscInformation(info_);
-  outcome_.status =
-      client_->DiscNotFound() ? LookupOutcome::Status::NotFound : LookupOutcome::Status::Failed;
+  outcome_.status = notFound ? LookupOutcome::Status::NotFound : LookupOutcome::Status::Failed;
 }

@@ -15,14 +15,15 @@ bool LoadDiscInformation(DiscInfo& info);
 struct LookupOutcome {
   enum class Status { Running, Found, NotFound, Failed, NoDisc };
   Status status = Status::Running;
-  QString message;  // the last status line, for NotFound and Failed
+  QString message;     // the status line that says why, for NotFound and Failed; why cached is false
+  bool cached = true;  // Found: the disc cache holds the result too
 };
 
 // A freedb lookup of the disc in the current drive, from the client's start to the stored
 // result: what the lookup dialog and `korvane-cli lookup` both run. A lookup that finds
-// the disc stores it in the disc cache, and the server's single disc artist replaces a
-// various-artists mark that CD-TEXT left; one that fails leaves the record as the disc
-// cache or CD-TEXT had it.
+// the disc stores it in the disc cache, with the various-artists mark the entry gives (a
+// compilation's, or none for one artist) in place of one that CD-TEXT left; one that fails
+// leaves the record as the disc cache or CD-TEXT had it.
 class DiscLookup {
  public:
   // Each status line of the lookup, with its progress value.
@@ -36,6 +37,10 @@ class DiscLookup {
   // lookup; a front end that wants to, posts that to its event loop.
   void SetEnded(std::function<void()> ended) { ended_ = std::move(ended); }
   void SetTimeouts(int connectMs, int answerMs);
+  // Lets the front end choose among the discs the server lists (see FreeDbClient); without
+  // a chooser the first is taken.
+  void SetMatchChooser(FreeDbClient::MatchChooser chooser);
+  void ChooseMatch(int index);
 
   // Starts the lookup into the record as it stands (see LoadDiscInformation); false
   // (status NoDisc) when the drive holds no disc with tracks.

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/disc_formats.h"
 #include "app/disc_lookup.h"
 #include "drive/cd_device.h"
 #include "drive/disc_type.h"
@@ -10,6 +11,7 @@
 #include "drive/drive_context.h"
 #include "drive/media_watch.h"
 #include "metadata/current_disc.h"
+#include "settings/ini_file.h"
 #include "settings/settings_store.h"
 
 MainController::MainController(ControllerHost& host)
@@ -23,6 +25,7 @@ bool MainController::ChooseDrive(int index) {
   const QStringList drives = ListDrives();
   if (!StoreDriveChoice(drives, index)) return false;
   preferredDrive_ = drives[index];
+  host_.OnDriveChosen(index);
   RefreshTracks();
   return true;
 }
@@ -84,6 +87,25 @@ void MainController::FreeDbCommand() {
   if (host_.RunFreeDbLookup()) DiscInfoChanged();
 }
 
+void MainController::MusicBrainzCommand() {
+  if (host_.RunMusicBrainzLookup()) DiscInfoChanged();
+}
+
+void MainController::AutomaticLookup() {
+  const LookupOrder order =
+      FromStored<LookupOrder>(IniFile(SettingsStore::kFileName).ReadInt(Key::MbLookupOrder));
+  auto musicBrainz = [this] { return host_.RunMusicBrainzLookup(); };
+  auto freeDb = [this] { return host_.RunFreeDbLookup(); };
+  bool found = false;
+  switch (order) {
+    case LookupOrder::MusicBrainzFirst: found = musicBrainz() || freeDb(); break;
+    case LookupOrder::FreeDbFirst: found = freeDb() || musicBrainz(); break;
+    case LookupOrder::MusicBrainzOnly: found = musicBrainz(); break;
+    case LookupOrder::FreeDbOnly: found = freeDb(); break;
+  }
+  if (found) DiscInfoChanged();
+}
+
 void MainController::ShowDiscInfo() {
   for (TrackRow& row : rows_) SetRowTexts(row, disc_);
   host_.OnDiscInfoChanged(rows_);
@@ -97,9 +119,11 @@ void MainController::DiscInfoChanged() {
 
 void MainController::CheckFormat() {
   const std::optional<DiscType> type = DetectDiscType();
+  discFormats_ = AllowedFormats(type);
+  host_.OnAllowedFormats(discFormats_);
   if (!type) return;  // no drive, an open tray or no readable disc
-  if (!type->Allows(format_)) {
-    format_ = type->FirstFormat();
+  if (!discFormats_.contains(format_)) {
+    format_ = discFormats_.first();
     host_.OnFormatChanged(format_);
   }
 }
@@ -108,6 +132,16 @@ void MainController::ChooseFormat(FormatId format) {
   format_ = format;
   SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(format));
   host_.OnFormatChanged(format_);
+}
+
+bool MainController::DiscAllows(const RipOverrides& overrides) {
+  DriveContext::Instance().StopPlayback();  // the player leaves the drive to the questions
+  {
+    const DriveClaim claim(DriveUse::Refresh);
+    if (!claim.Held()) return true;  // the rip itself tells who holds the drive
+    discFormats_ = AllowedFormats(DetectDiscType());
+  }
+  return discFormats_.contains(overrides.format.value_or(format_));
 }
 
 void MainController::OnMediaChanged(const QString& deviceName, bool arrived) {
@@ -127,7 +161,7 @@ void MainController::OnMediaChanged(const QString& deviceName, bool arrived) {
 void MainController::RunInsertionActions() {
   const SettingsStore& settings = SettingsStore::Instance();
   if (settings.ReadInt(Key::AutoSelectAllTracks)) SelectAll();
-  if (settings.ReadInt(Key::AutoRequestFreeDB) && !disc_.IsInCache()) FreeDbCommand();
+  if (settings.ReadInt(Key::AutoRequestFreeDB) && !disc_.IsInCache()) AutomaticLookup();
   const bool pending = std::exchange(autoRipPending_, false);
   if (settings.ReadInt(Key::AutoStartRipping) || pending) RipCommand(overrides_);
 }
@@ -144,12 +178,15 @@ RipResult MainController::RipCommand(const RipOverrides& overrides) {
   ripRunning_ = true;
   // A rip asked for now replaces one that waited for a disc, in this drive or another.
   autoRipPending_ = false;
-  RipCommand::Hooks hooks;
-  hooks.jobStarted = [this](RipJob& job) { emit RipStarted(&job); };
-  hooks.jobFinished = [this](const RipResult& result) { UntickRipped(result); };
-  hooks.moveToNextDrive = [this] { MoveToNextDrive(); };
-  ::RipCommand command(host_, disc_, std::move(hooks));
-  const RipResult result = command.Run(format_, selection_.CheckedAudioTracks(), overrides);
+  RipResult result{RipResult::Status::NotAllowed, {}, {}};
+  if (DiscAllows(overrides)) {
+    RipCommand::Hooks hooks;
+    hooks.jobStarted = [this](RipJob& job) { emit RipStarted(&job); };
+    hooks.jobFinished = [this](const RipResult& result) { UntickRipped(result); };
+    hooks.moveToNextDrive = [this] { MoveToNextDrive(); };
+    ::RipCommand command(host_, disc_, std::move(hooks));
+    result = command.Run(format_, selection_.CheckedAudioTracks(), overrides);
+  }
   ripRunning_ = false;
   if (result.status == RipResult::Status::Pending) {
     autoRipPending_ = true;

@@ -22,8 +22,16 @@ class ControllerHost : public RipFrontEnd {
   // The output format changed: the user's choice, or a refresh that replaced it with the
   // first one the disc allows (the toolbar's format image and the format radio mark follow).
   virtual void OnFormatChanged(FormatId format) = 0;
+  // The disc just read allows these output formats (every format when there is no disc to go
+  // by); the window greys out the others.
+  virtual void OnAllowedFormats(const QList<FormatId>& formats) { (void)formats; }
+  // The controller chose this entry of the drive list (the next drive after a rip, with
+  // "UseMultipleDevices"); the drive selector shows it.
+  virtual void OnDriveChosen(int index) { (void)index; }
   // The freedb lookup dialog; true when the user took its result into the disc information.
   virtual bool RunFreeDbLookup() { return false; }
+  // The MusicBrainz lookup dialog; true when the user took a release into the disc information.
+  virtual bool RunMusicBrainzLookup() { return false; }
 };
 
 // The commands of the program, disc arrival and removal, the automatic actions after an
@@ -61,15 +69,23 @@ class MainController : public QObject {
   void RunInsertionActions();
   // The Rip command. A rip asked for while one runs (by the after-rip automation) is queued
   // and starts from the event loop after the running one has returned; the result is then
-  // Pending. LastRip() is the result of the last rip that ran.
+  // Pending. A format the disc does not allow rips nothing (NotAllowed; DiscFormats() names
+  // those it allows). LastRip() is the result of the last rip that ran.
   RipResult RipCommand(const RipOverrides& overrides = {});
   const RipResult& LastRip() const { return lastRip_; }
+  // The output formats the disc allows, as last read (at a refresh or a rip).
+  const QList<FormatId>& DiscFormats() const { return discFormats_; }
   int RipsRun() const { return ripsRun_; }
   bool RipQueued() const { return ripQueued_; }
 
   // The lookup dialog (11001): on a result the rows take the new texts and the record is
   // stored in the local disc cache.
   void FreeDbCommand();
+  // The Disc Info menu's "MusicBrainz lookup", the same way.
+  void MusicBrainzCommand();
+  // The lookup after a disc arrives: the online sources in the order "LookupOrder" gives, the
+  // second only when the first brought nothing.
+  void AutomaticLookup();
   // The disc information was changed from outside (a lookup, an edit): the rows show it and
   // the cache keeps it.
   void DiscInfoChanged();
@@ -103,6 +119,8 @@ class MainController : public QObject {
   QList<TrackRow> ReadTrackRows();
   void FillTrackList();
   void CheckFormat();
+  // Reads the disc's type; false when the format to rip is not one the disc allows.
+  bool DiscAllows(const RipOverrides& overrides);
 
   ControllerHost& host_;
   DiscInfo disc_;
@@ -111,6 +129,7 @@ class MainController : public QObject {
   TrackSelection selection_;
   FormatId format_;
   bool autoRipPending_ = false;
+  QList<FormatId> discFormats_;
   QString preferredDrive_;
   RipResult lastRip_;
   int ripsRun_ = 0;

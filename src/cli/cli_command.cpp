@@ -1,5 +1,7 @@
 #include "cli/cli_command.h"
 
+#include "encoders/output_format.h"
+
 namespace {
 
 std::vector<CliCommand>& Registry() {
@@ -31,7 +33,21 @@ const CliCommand* FindCliCommand(const QString& name) {
 
 RegisterCommand::RegisterCommand(CliCommand command) { Registry().push_back(std::move(command)); }
 
+QString Printable(const QString& text) {
+  QString printable = text;
+  for (QChar& c : printable) {
+    if (c.category() == QChar::Other_Control) c = QLatin1Char('?');
+  }
+  return printable;
+}
+
 int Fail(CliContext& ctx, int status, const QString& message) {
-  ctx.err << "korvane-cli: " << message << Qt::endl;
+  ctx.err << "korvane-cli: " << Printable(message) << Qt::endl;
   return status;
+}
+
+QString WritableFormatList() { return WritableFormatShortNames().join(", "); }
+
+QString UnknownFormatMessage(const QString& given) {
+  return QString("unknown format \"%1\"; this build writes %2").arg(given, WritableFormatList());
 }

@@ -31,6 +31,7 @@ struct CliCommand {
   QString summary;
   std::function<void(QCommandLineParser&)> addOptions;  // may be empty
   std::function<int(CliContext&)> run;
+  bool takesArguments = false;  // words after the command's name; refused when false
 };
 
 const std::vector<CliCommand>& CliCommands();
@@ -53,5 +54,16 @@ struct RegisterGlobalOption {
   explicit RegisterGlobalOption(GlobalOption option);
 };
 
-// Prints a one-line failure on stderr and returns the status, for `return Fail(...)`.
+// Text from a disc, a server or a language file as the terminal may show it: control
+// characters (an ESC would start a terminal command) become "?".
+QString Printable(const QString& text);
+
+// Prints a one-line failure on stderr, made Printable, and returns the status, for
+// `return Fail(...)`.
 int Fail(CliContext& ctx, int status, const QString& message);
+
+// The command-line names of the formats this build writes, for help texts and messages:
+// "aac, mp3, ogg, wav, wma, iso, bin".
+QString WritableFormatList();
+// "unknown format "flac"; this build writes ..."
+QString UnknownFormatMessage(const QString& given);

@@ -6,6 +6,7 @@
 #include "drive/cd_device.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
+#include "metadata/current_disc.h"
 #include "metadata/disc_info.h"
 
 namespace {
@@ -68,12 +69,9 @@ bool SelectDriveWithDisc(CliContext& ctx, QString& displayName, int& status) {
   return false;
 }
 
-QString Printable(const QString& text) {
-  QString printable = text;
-  for (QChar& c : printable) {
-    if (c.category() == QChar::Other_Control) c = QLatin1Char('?');
-  }
-  return printable;
+QString AccurateRipIdText(CdDevice& device) {
+  const std::optional<AccurateRipId> id = AccurateRipIdOf(device);
+  return id ? id->Text() : QString();
 }
 
 QJsonObject DiscInfoJson(const DiscInfo& info) {
@@ -82,17 +80,30 @@ QJsonObject DiscInfoJson(const DiscInfo& info) {
   for (int i = 0; i < info.trackTitles.size(); ++i) {
     bool data = false;
     if (device) device->IsDataTrack(i, data);
-    tracks.append(QJsonObject{{"number", i + 1},
-                              {"title", info.GetTrackTitle(i)},
-                              {"artist", info.GetTrackArtist(i)},
-                              {"data", data}});
+    QJsonObject track{{"number", i + 1},
+                      {"title", info.GetTrackTitle(i)},
+                      {"artist", info.GetTrackArtist(i)},
+                      {"data", data}};
+    if (!info.RecordingId(i).isEmpty()) track["musicBrainzRecordingId"] = info.RecordingId(i);
+    if (!info.TrackId(i).isEmpty()) track["musicBrainzTrackId"] = info.TrackId(i);
+    tracks.append(track);
   }
-  return {{"discId", info.discId},
-          {"artist", info.artist},
-          {"album", info.album},
-          {"year", info.year},
-          {"genre", info.genre},
-          {"comment", info.comment},
-          {"variousArtists", info.GetVariousArtists() == 1},
-          {"tracks", tracks}};
+  QJsonObject record{{"discId", info.discId},
+                     {"artist", info.artist},
+                     {"album", info.album},
+                     {"year", info.year},
+                     {"genre", info.genre},
+                     {"comment", info.comment},
+                     {"variousArtists", info.GetVariousArtists() == 1},
+                     {"tracks", tracks}};
+  if (info.discNumber > 0) {
+    record["discNumber"] = info.discNumber;
+    record["discTotal"] = info.discTotal;
+  }
+  if (!info.musicBrainz.release.isEmpty()) {
+    record["musicBrainz"] = QJsonObject{{"releaseId", info.musicBrainz.release},
+                                        {"releaseGroupId", info.musicBrainz.releaseGroup},
+                                        {"albumArtistId", info.musicBrainz.albumArtist}};
+  }
+  return record;
 }

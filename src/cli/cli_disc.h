@@ -5,6 +5,7 @@
 #include "cli/cli_command.h"
 #include "drive/drive_actions.h"
 
+class CdDevice;
 class DiscInfo;
 
 // What the commands that work on the current drive and its disc share.
@@ -27,9 +28,8 @@ int DiscProblem(CliContext& ctx, DiscState state, const QString& drive);
 // SelectDrive, and a disc ready in it.
 bool SelectDriveWithDisc(CliContext& ctx, QString& displayName, int& status);
 
-// Text from a disc or a server as the terminal may show it: control characters (an ESC
-// would start a terminal command) become "?".
-QString Printable(const QString& text);
+// The disc's AccurateRip identity, or "" when it has none (no audio track).
+QString AccurateRipIdText(CdDevice& device);
 
 // The disc information record as one JSON object: identifier, disc fields and tracks.
 QJsonObject DiscInfoJson(const DiscInfo& info);

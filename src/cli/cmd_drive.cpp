@@ -10,6 +10,7 @@
 #include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
+#include "metadata/current_disc.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ void PrintTocText(CliContext& ctx, const QString& discType, const QList<TrackLin
   }
 }
 
-void PrintTocJson(CliContext& ctx, const QString& drive, const QString& discType,
+void PrintTocJson(CliContext& ctx, CdDevice& device, const QString& drive, const QString& discType,
                   const QList<TrackLine>& tracks) {
   QJsonArray list;
   for (const TrackLine& t : tracks) {
@@ -75,7 +76,11 @@ void PrintTocJson(CliContext& ctx, const QString& drive, const QString& discType
                             {"seconds", t.seconds},
                             {"data", t.data}});
   }
-  PrintJson(ctx, {{"drive", drive}, {"discType", discType}, {"tracks", list}});
+  PrintJson(ctx, {{"drive", drive},
+                  {"discType", discType},
+                  {"musicBrainzId", MusicBrainzDiscId(TocAddressesOf(device))},
+                  {"accurateRipId", AccurateRipIdText(device)},
+                  {"tracks", list}});
 }
 
 int RunToc(CliContext& ctx) {
@@ -99,7 +104,7 @@ int RunToc(CliContext& ctx) {
   if (!type)
     return Fail(ctx, Exit::Failed, QString("cannot tell the kind of disc in %1").arg(drive));
   if (WantsJson(ctx)) {
-    PrintTocJson(ctx, drive, type->name, tracks);
+    PrintTocJson(ctx, device, drive, type->name, tracks);
   } else {
     PrintTocText(ctx, type->shownName, tracks);
   }

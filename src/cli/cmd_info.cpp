@@ -2,6 +2,8 @@
 #include "app/disc_lookup.h"
 #include "cli/cli_command.h"
 #include "cli/cli_disc.h"
+#include "drive/cd_device.h"
+#include "drive/drive_context.h"
 #include "metadata/disc_info.h"
 
 namespace {
@@ -13,12 +15,15 @@ int RunInfo(CliContext& ctx) {
 
   DiscInfo info;
   const bool cached = LoadDiscInformation(info);
+  const QString accurateRipId = AccurateRipIdText(*DriveContext::Instance().device.load());
   if (WantsJson(ctx)) {
     QJsonObject record = DiscInfoJson(info);
     record["cached"] = cached;
+    record["accurateRipId"] = accurateRipId;
     PrintJson(ctx, record);
   } else {
     ctx.out << "Disc ID: " << info.discId << (cached ? "" : " (not in the disc cache)") << Qt::endl;
+    if (!accurateRipId.isEmpty()) ctx.out << "AccurateRip ID: " << accurateRipId << Qt::endl;
     ctx.out << "Artist: " << Printable(info.artist) << Qt::endl
             << "Album: " << Printable(info.album) << Qt::endl
             << "Year: " << Printable(info.year) << Qt::endl

@@ -143,7 +143,11 @@ int RunPlay(CliContext& ctx) {
   return status;
 }
 
-const RegisterCommand kPlay(
-    {"play", "N", "Play track N of the disc through the sound device; Ctrl-C stops.", {}, RunPlay});
+const RegisterCommand kPlay({"play",
+                             "N",
+                             "Play track N of the disc through the sound device; Ctrl-C stops.",
+                             {},
+                             RunPlay,
+                             true});
 
 }  // namespace

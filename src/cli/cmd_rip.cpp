@@ -1,4 +1,5 @@
 // rip [--format F] [--tracks 1,3-5] [--out DIR]: the Rip command without a window.
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,14 +12,19 @@
 #include "cli/cli_disc.h"
 #include "cli/track_list.h"
 #include "encoders/output_format.h"
+#include "encoders/part_file.h"
 #include "settings/settings_store.h"
 
 namespace {
 
 std::atomic<bool> interrupted{false};
 
-const QCommandLineOption kFormat("format", "Output format: wav, mp3, ogg, aac, wma, iso or bin.",
-                                 "FORMAT");
+// Made on first use, when the help text asks for it: it names the formats this build writes.
+const QCommandLineOption& FormatOption() {
+  static const QCommandLineOption option("format", "Output format: " + WritableFormatList() + ".",
+                                         "FORMAT");
+  return option;
+}
 const QCommandLineOption kTracks("tracks", "Tracks to rip, e.g. 1,3-5 (default: the ticked ones).",
                                  "LIST");
 const QCommandLineOption kOut("out", "Output folder for this run.", "DIR");
@@ -38,7 +44,8 @@ class ConsoleHost : public ControllerHost {
     ctx_.out << "Output format: " << FindFormatRow(format).name << Qt::endl;
   }
   void ShowMessage(MessageKind kind, const QString& text) override {
-    (kind == MessageKind::Information ? ctx_.out : ctx_.err) << "korvane-cli: " << text << Qt::endl;
+    (kind == MessageKind::Information ? ctx_.out : ctx_.err)
+        << "korvane-cli: " << Printable(text) << Qt::endl;
   }
   void SetMainWindowVisible(bool) override {}
   void OpenFolder(const QString& folder) override {
@@ -48,12 +55,15 @@ class ConsoleHost : public ControllerHost {
   // Follows a rip's job until its end: the progress line, "Wrote" for each track read and
   // written, and Ctrl-C (or SIGTERM, SIGHUP) as the job's Cancel.
   void WatchRip(RipJob* job) {
+    run_ = {};
     auto* cancelWatch = new QTimer(job);
     QObject::connect(cancelWatch, &QTimer::timeout, job, [job] {
       if (interrupted) job->Cancel();
     });
     cancelWatch->start(100);
+    // Each run keeps its line; the job's last progress of a run read whole says 100 %.
     QObject::connect(job, &RipJob::RunStarted, job, [this](const RipRun& run) {
+      if (run_.ordinal > 0) ctx_.out << Qt::endl;
       run_ = run;
       progress_ = {};
       PrintProgress();
@@ -92,30 +102,46 @@ class ConsoleHost : public ControllerHost {
 };
 
 // SIGTERM and SIGHUP (a closed terminal, a service stop) cancel like Ctrl-C: the track under
-// way is dropped, never left half-written under its name.
+// way is dropped, never left half-written under its name. A second one ends the process at
+// once, its temporary files removed, for a user who will not wait for the cancel.
 constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
+void OnCancelSignal(int signal) {
+  if (!interrupted.exchange(true)) {
+    static const char kCancelling[] =
+        "\nkorvane-cli: cancelling; press Ctrl-C again to stop at once\n";
+    (void)!::write(STDERR_FILENO, kCancelling, sizeof kCancelling - 1);
+    return;
+  }
+  RemovePartFilesNow();
+  ::_exit(128 + signal);
+}
+
 void CatchCancelSignals() {
-  for (int signal : kCancelSignals) std::signal(signal, [](int) { interrupted = true; });
+  for (int signal : kCancelSignals) std::signal(signal, OnCancelSignal);
 }
 
 void ReleaseCancelSignals() {
   for (int signal : kCancelSignals) std::signal(signal, SIG_DFL);
 }
 
-int ReportOutcomes(CliContext& ctx, const RipResult& result) {
+// formats: those the disc allows, named when the format asked for is not among them.
+int ReportOutcomes(CliContext& ctx, const RipResult& result, const QList<FormatId>& formats) {
   using S = RipResult::Status;
   if (result.status == S::Busy) return Exit::Failed;  // the host has named the reason
   if (result.status == S::Unavailable) {
-    QStringList writable;
-    for (const FormatRow& row : FormatRows()) {
-      if (CreateOutputFormat(row.menuId)->IsAvailable()) writable << row.shortName;
-    }
     return Fail(ctx, Exit::BadArguments,
-                "this build writes " + writable.join(", ") + " (--format)");
+                "this build writes " + WritableFormatList() + " (--format)");
   }
   if (result.status == S::NoDrive)
     return Fail(ctx, Exit::NoDisc, "no drive or no disc to rip from");
+  if (result.status == S::NotAllowed) {
+    QStringList allowed;
+    for (FormatId format : formats) allowed << FindFormatRow(format).shortName;
+    return Fail(
+        ctx, Exit::BadArguments,
+        "the disc does not allow this format; it allows " + allowed.join(", ") + " (--format)");
+  }
   if (result.status == S::Pending)
     return Fail(ctx, Exit::NoDisc, "the tray was open; no disc arrived");
   if (result.status == S::Cancelled) return Fail(ctx, Exit::Failed, "cancelled");
@@ -140,10 +166,10 @@ int ReportOutcomes(CliContext& ctx, const RipResult& result) {
 
 int RunRip(CliContext& ctx) {
   RipOverrides overrides;
-  if (ctx.parser.isSet(kFormat)) {
-    const FormatRow* row = FindFormatRowByShortName(ctx.parser.value(kFormat));
+  if (ctx.parser.isSet(FormatOption())) {
+    const FormatRow* row = FindFormatRowByShortName(ctx.parser.value(FormatOption()));
     if (!row)
-      return Fail(ctx, Exit::BadArguments, "unknown format \"" + ctx.parser.value(kFormat) + "\"");
+      return Fail(ctx, Exit::BadArguments, UnknownFormatMessage(ctx.parser.value(FormatOption())));
     overrides.format = row->menuId;
   }
   if (ctx.parser.isSet(kOut)) overrides.outputFolder = QDir(ctx.parser.value(kOut)).absolutePath();
@@ -160,8 +186,9 @@ int RunRip(CliContext& ctx) {
   if (SettingsStore::Instance().ReadInt(Key::AutoSelectAllTracks)) controller.SelectAll();
   if (ctx.parser.isSet(kTracks)) {
     QList<int> rows;
-    if (!ParseTrackList(ctx.parser.value(kTracks), host.TrackRowCount(), rows)) {
-      return Fail(ctx, Exit::BadArguments, "bad track list \"" + ctx.parser.value(kTracks) + "\"");
+    QString error;
+    if (!ParseTrackList(ctx.parser.value(kTracks), host.TrackRowCount(), rows, error)) {
+      return Fail(ctx, Exit::BadArguments, error);
     }
     controller.ClearAll();
     for (int row : rows) controller.SetChecked(row, true);
@@ -179,12 +206,13 @@ int RunRip(CliContext& ctx) {
     }
   }
   ReleaseCancelSignals();
-  if (controller.RipsRun() == 0) return ReportOutcomes(ctx, {RipResult::Status::Pending, {}, {}});
-  return ReportOutcomes(ctx, controller.LastRip());
+  if (controller.RipsRun() == 0)
+    return ReportOutcomes(ctx, {RipResult::Status::Pending, {}, {}}, {});
+  return ReportOutcomes(ctx, controller.LastRip(), controller.DiscFormats());
 }
 
 void AddRipOptions(QCommandLineParser& parser) {
-  parser.addOption(kFormat);
+  parser.addOption(FormatOption());
   parser.addOption(kTracks);
   parser.addOption(kOut);
 }

@@ -25,7 +25,7 @@ QString CommandList() {
     const QString usage = (command->name + ' ' + command->synopsis).trimmed();
     text += QString("  %1\n      %2\n").arg(usage, command->summary);
   }
-  return text;
+  return text + "\nFormats this build writes (rip --format): " + WritableFormatList() + "\n";
 }
 
 // The command is the first argument that is neither an option nor an option's value.
@@ -36,6 +36,28 @@ QString FindCommandName(const QStringList& arguments, const QStringList& valueOp
     if (!arg.startsWith('-')) return arg;
     const QString name = arg.mid(arg.startsWith("--") ? 2 : 1);
     if (!name.contains('=') && valueOptions.contains(name)) ++i;
+  }
+  return {};
+}
+
+// An option that takes a value, followed by another option ("--server --config-dir X"),
+// would take that option for its value: that is refused, naming both. A value that does
+// start with "--" is given as --option=VALUE.
+QString OptionTakenAsValue(const QCommandLineParser& parser, const QStringList& arguments) {
+  const QStringList given = parser.optionNames();
+  for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
+    const QString& arg = arguments[i];
+    if (arg == "--") break;
+    if (!arg.startsWith('-') || arg.contains('=')) continue;
+    const QString name = arg.mid(arg.startsWith("--") ? 2 : 1);
+    if (!given.contains(name) || parser.values(name).isEmpty()) continue;  // takes no value
+    const QString& value = arguments[++i];
+    if (value.startsWith("--")) {
+      return QString(
+                 "%1 needs a value, not the option %2 (write %1=VALUE for a value that "
+                 "starts with --)")
+          .arg(arg, value);
+    }
   }
   return {};
 }
@@ -72,6 +94,10 @@ int main(int argc, char** argv) {
     err << "korvane-cli: " << parser.errorText() << Qt::endl;
     return Exit::BadArguments;
   }
+  if (const QString misplaced = OptionTakenAsValue(parser, app.arguments()); !misplaced.isEmpty()) {
+    err << "korvane-cli: " << misplaced << Qt::endl;
+    return Exit::BadArguments;
+  }
   if (parser.isSet(verbose)) Log::EnableVerbose();
   if (parser.isSet(version)) {
     out << "Korvane " << KorvaneVersion() << Qt::endl;
@@ -91,5 +117,10 @@ int main(int argc, char** argv) {
   }
 
   CliContext ctx{parser, parser.positionalArguments().mid(1), out, err};
+  if (!command->takesArguments && !ctx.args.isEmpty()) {
+    return Fail(ctx, Exit::BadArguments,
+                QString("%1 takes no arguments, not \"%2\" (see --help)")
+                    .arg(command->name, ctx.args.join(' ')));
+  }
   return command->run(ctx);
 }

@@ -108,6 +108,8 @@ class CdDevice {
   bool GetDiscSize(int index, int64_t& bytes);
 
   Toc::Buffer tocBuffer{};
+  // The read offset the audio reads correct (see drive/read_offset.h), in frames.
+  std::atomic<int> readOffset{0};
   std::atomic<uint32_t> speedUnitSet{kCdSpeedUnitSet};
   std::atomic<uint32_t> speedUnitQuery{kCdSpeedUnitQuery};
 

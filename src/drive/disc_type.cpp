@@ -8,17 +8,9 @@
 
 namespace {
 
-DiscType MakeType(const char* name, const char* shownName,
-                  std::initializer_list<FormatId> formats) {
-  DiscType type;
-  type.name = name;
-  type.shownName = shownName;
-  type.formats = formats;
-  return type;
+DiscType MakeType(DiscKind kind, const char* name, const char* shownName) {
+  return {kind, QString::fromLatin1(name), QString::fromLatin1(shownName)};
 }
-
-const std::initializer_list<FormatId> kAudioFormats = {
-    FormatId::Mp3, FormatId::Aac, FormatId::Ogg, FormatId::Wav, FormatId::Wma, FormatId::CueBin};
 
 constexpr int kDataSectorBytes = 2048;
 constexpr int kPrimaryVolumeDescriptorSector = 16;
@@ -37,8 +29,8 @@ std::optional<DiscType> DetectDiscType() {
     return std::nullopt;
   }
   if (context.isDvd.load()) {
-    return count == 1 ? MakeType("CDiscTypeDVD", "DVD", {FormatId::Iso})
-                      : MakeType("CDiscTypeDVDMultisession", "DVD", {FormatId::Iso});
+    return count == 1 ? MakeType(DiscKind::Dvd, "CDiscTypeDVD", "DVD")
+                      : MakeType(DiscKind::DvdMultisession, "CDiscTypeDVDMultisession", "DVD");
   }
   bool firstIsData = false;
   bool lastIsData = false;
@@ -46,11 +38,12 @@ std::optional<DiscType> DetectDiscType() {
     return std::nullopt;
   }
   if (firstIsData) {
-    return count == 1 ? MakeType("CDiscTypeDataCD", "Data CD", {FormatId::Iso, FormatId::CueBin})
-                      : MakeType("CDiscTypeDataCDMultisession", "Data CD", {FormatId::CueBin});
+    return count == 1
+               ? MakeType(DiscKind::DataCd, "CDiscTypeDataCD", "Data CD")
+               : MakeType(DiscKind::DataCdMultisession, "CDiscTypeDataCDMultisession", "Data CD");
   }
-  return lastIsData ? MakeType("CDiscTypeMixedModeCD", "Mixed mode CD", kAudioFormats)
-                    : MakeType("CDiscTypeAudioCD", "Audio CD", kAudioFormats);
+  return lastIsData ? MakeType(DiscKind::MixedModeCd, "CDiscTypeMixedModeCD", "Mixed mode CD")
+                    : MakeType(DiscKind::AudioCd, "CDiscTypeAudioCD", "Audio CD");
 }
 
 bool GetVolumeLabel(QString& label) {

@@ -1,18 +1,15 @@
 #pragma once
-#include <QList>
 #include <QString>
 #include <optional>
 
-#include "platform/ids.h"
+// What the inserted disc is. Which output formats it allows is the program's decision
+// (app/disc_formats.h), not the disc's.
+enum class DiscKind { Dvd, DvdMultisession, DataCd, DataCdMultisession, AudioCd, MixedModeCd };
 
-// The kind of the inserted disc and the output formats it allows, in order of preference.
 struct DiscType {
-  QList<FormatId> formats;  // never empty
-  QString name;             // the stable class name, "CDiscTypeAudioCD"
-  QString shownName;        // what a person reads, "Audio CD"
-
-  bool Allows(FormatId format) const { return formats.contains(format); }
-  FormatId FirstFormat() const { return formats.first(); }
+  DiscKind kind = DiscKind::AudioCd;
+  QString name;       // the stable class name, "CDiscTypeAudioCD"
+  QString shownName;  // what a person reads, "Audio CD"
 };
 
 // Classifies the disc in the current drive from its tray, TOC and DVD flag; nothing for an

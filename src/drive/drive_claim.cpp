@@ -16,6 +16,7 @@ QString Describe(DriveUse use) {
     case DriveUse::Player: return QStringLiteral("the player is playing from it");
     case DriveUse::Refresh: return QStringLiteral("its disc is being read");
     case DriveUse::Tray: return QStringLiteral("its tray is moving");
+    case DriveUse::OffsetDetection: return QStringLiteral("its read offset is being detected");
     case DriveUse::None: break;
   }
   return {};
@@ -42,5 +43,6 @@ DriveUse DriveClaim::CurrentUse() { return Holder().load(); }
 
 bool DriveClaim::ReaderActive() {
   const DriveUse use = CurrentUse();
-  return use == DriveUse::Rip || use == DriveUse::Image || use == DriveUse::Player;
+  return use == DriveUse::Rip || use == DriveUse::Image || use == DriveUse::Player ||
+         use == DriveUse::OffsetDetection;
 }

@@ -2,7 +2,7 @@
 #include <QString>
 
 // What the current drive is being used for.
-enum class DriveUse { None, Rip, Image, Player, Refresh, Tray };
+enum class DriveUse { None, Rip, Image, Player, Refresh, Tray, OffsetDetection };
 
 // The current drive has one user at a time. A rip, an image or the player reads it from a
 // worker thread for minutes; any other command in the meantime would reopen the shared

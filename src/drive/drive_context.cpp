@@ -2,6 +2,7 @@
 
 #include "drive/aspi_device.h"
 #include "drive/drive_claim.h"
+#include "drive/read_offset.h"
 #include "drive/spti_device.h"
 #include "settings/settings_store.h"
 
@@ -13,6 +14,11 @@ DriveContext& DriveContext::Instance() {
 QString DriveContext::DeviceName() const {
   std::lock_guard lock(mutex_);
   return deviceName_;
+}
+
+QString DriveContext::ProductName() const {
+  std::lock_guard lock(mutex_);
+  return productName_;
 }
 
 void DriveContext::SetStopPlaybackHook(std::function<void()> hook) {
@@ -43,7 +49,9 @@ bool DriveContext::SelectDriveByDisplayName(const QString& displayName) {
   {
     std::lock_guard lock(mutex_);
     deviceName_ = current->CurrentDeviceName();
+    productName_ = productName;
   }
+  current->readOffset = StoredReadOffset(productName);
   present = 1;
   isDvd = current->IsDvd() ? 1 : 0;
   return true;

@@ -22,6 +22,8 @@ class DriveContext {
 
   // "sr0", "vcd0": the drive selected last; empty before.
   QString DeviceName() const;
+  // "VENDOR PRODUCT" of the drive selected last, the name its read offset is stored by.
+  QString ProductName() const;
   // The player installs what stopping it takes; tray commands run it first.
   void SetStopPlaybackHook(std::function<void()> hook);
   void StopPlayback() const;
@@ -36,6 +38,7 @@ class DriveContext {
   DriveContext() = default;
   mutable std::mutex mutex_;
   QString deviceName_;
+  QString productName_;
   std::function<void()> stopPlayback_;
 };
 

@@ -18,15 +18,25 @@ bool CodecFile::Fail() {
 
 bool CodecFile::Write(const void* data, int64_t byteCount) {
   if (!file_.isOpen()) return false;
-  if (byteCount <= 0) return true;
-  if (file_.write(static_cast<const char*>(data), byteCount) != byteCount) return Fail();
+  return WriteAll(static_cast<const char*>(data), byteCount) || Fail();
+}
+
+// A short write (a disk that just became full) leaves the file object without an error; the
+// write of the rest fails with the system's reason, which the error text then names.
+bool CodecFile::WriteAll(const char* data, int64_t byteCount) {
+  while (byteCount > 0) {
+    const int64_t written = file_.write(data, byteCount);
+    if (written <= 0) return false;
+    data += written;
+    byteCount -= written;
+  }
   return true;
 }
 
 bool CodecFile::WriteAt(int64_t offset, const void* data, int64_t byteCount) {
   if (!file_.isOpen()) return false;
   const int64_t end = file_.size();
-  if (!file_.seek(offset) || file_.write(static_cast<const char*>(data), byteCount) != byteCount) {
+  if (!file_.seek(offset) || !WriteAll(static_cast<const char*>(data), byteCount)) {
     Fail();
     file_.seek(end);
     return false;

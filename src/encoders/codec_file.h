@@ -27,6 +27,7 @@ class CodecFile {
 
  private:
   bool Fail();
+  bool WriteAll(const char* data, int64_t byteCount);
 
   QFile file_;
   QString error_;

@@ -83,9 +83,9 @@ bool FfmpegCodec::OpenEncoder(const char* encoder, int64_t bitRate,
   return code >= 0 || Fail(Encoder(), code);
 }
 
-bool FfmpegCodec::AttachStream(const char* format) {
+bool FfmpegCodec::AttachStream(const char* format, const char* url) {
   if (!codec_) return Fail(Encoder(), AVERROR(EINVAL));
-  const int made = avformat_alloc_output_context2(&muxer_, nullptr, format, nullptr);
+  const int made = avformat_alloc_output_context2(&muxer_, nullptr, format, url);
   if (made < 0)
     return Fail(QStringLiteral("No %1 writer").arg(QString::fromLatin1(format).toUpper()), made);
   AVStream* stream = avformat_new_stream(muxer_, nullptr);
@@ -96,13 +96,16 @@ bool FfmpegCodec::AttachStream(const char* format) {
 }
 
 bool FfmpegCodec::OpenMuxer(const char* format, const QString& path) {
-  if (!AttachStream(format)) return false;
-  const int code = avio_open(&muxer_->pb, QFile::encodeName(path).constData(), AVIO_FLAG_WRITE);
+  // The muxer knows the file's name, so one that rewrites its output (MP4's faststart) can
+  // read it back.
+  const QByteArray name = QFile::encodeName(path);
+  if (!AttachStream(format, name.constData())) return false;
+  const int code = avio_open(&muxer_->pb, name.constData(), AVIO_FLAG_WRITE);
   return code >= 0 || Fail(QDir::toNativeSeparators(path), code);
 }
 
 bool FfmpegCodec::OpenMuxer(const char* format, OutputWriter writer) {
-  if (!AttachStream(format)) return false;
+  if (!AttachStream(format, nullptr)) return false;
   writer_ = std::move(writer);
   auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
   customIo_ = buffer ? avio_alloc_context(buffer, kIoBufferBytes, 1, &writer_, nullptr,

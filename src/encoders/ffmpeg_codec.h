@@ -56,7 +56,7 @@ class FfmpegCodec {
   const QString& Error() const { return error_; }
 
  private:
-  bool AttachStream(const char* format);
+  bool AttachStream(const char* format, const char* url);
   bool EncodeFrame(const char* pcm, uint32_t byteCount);
   bool WritePackets();
   bool Fail(const QString& what, int code);

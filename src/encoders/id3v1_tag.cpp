@@ -13,8 +13,7 @@ struct Genre {
   int number;
 };
 
-// Searched in this order; the first name containing the genre text wins, so the order is
-// part of the behaviour ("Rock" finds "Alt. Rock" first).
+// The names of the published ID3v1 genre list with their numbers.
 constexpr Genre kGenres[] = {
     {"A Kapella", 123},
     {"Acid", 34},
@@ -182,9 +181,10 @@ void PutField(QByteArray& tag, int offset, int size, const char* text) {
 }  // namespace
 
 int GenreNumber(const char* genre) {
+  // The whole name: a part of one would turn "Jazz" into "Acid Jazz" and "" into the first.
   const QByteArray wanted = Folded(genre);
   for (const Genre& g : kGenres) {
-    if (Folded(g.name).contains(wanted)) return g.number;
+    if (Folded(g.name) == wanted) return g.number;
   }
   return kUnknownGenre;
 }

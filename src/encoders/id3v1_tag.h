@@ -12,8 +12,8 @@ constexpr int kUnknownGenre = 255;
 
 QByteArray Tag(const TagRecord& tags, int trackIndex);
 
-// The ID3v1 number of a genre text: the first name of the genre table that contains the
-// text, both folded to upper case; 255 when none does. An empty text matches the first name.
+// The ID3v1 number of a genre text: the genre table's name that equals the text, both folded
+// to upper case; 255 ("no genre") when none does, an empty text included.
 int GenreNumber(const char* genre);
 
 }  // namespace Id3v1

@@ -2,8 +2,11 @@
 #include <memory>
 
 #include "encoders/aac_encoder.h"
+#include "encoders/flac_encoder.h"
+#include "encoders/m4a_encoder.h"
 #include "encoders/mp3_encoder.h"
 #include "encoders/ogg_encoder.h"
+#include "encoders/opus_encoder.h"
 #include "encoders/output_format.h"
 #include "settings/settings_store.h"
 
@@ -32,3 +35,6 @@ class LossyFormat : public OutputFormat {
 using Mp3Format = LossyFormat<Mp3Settings, Mp3Encoder>;
 using OggFormat = LossyFormat<OggSettings, OggEncoder>;
 using AacFormat = LossyFormat<AacSettings, AacEncoder>;
+using FlacFormat = LossyFormat<FlacSettings, FlacEncoder>;
+using OpusFormat = LossyFormat<OpusSettings, OpusEncoder>;
+using M4aFormat = LossyFormat<M4aSettings, M4aEncoder>;

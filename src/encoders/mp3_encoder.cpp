@@ -8,6 +8,7 @@
 
 #include "encoders/id3v1_tag.h"
 #include "encoders/id3v2_tag.h"
+#include "settings/setting_keys.h"
 
 namespace {
 
@@ -16,10 +17,7 @@ constexpr int kSampleRate = 44100;
 size_t OutputBound(size_t frames) { return frames + frames / 4 + 7200; }
 
 // The library would silently use the nearest rate it has; a rate it lacks is refused instead.
-bool IsFrameBitRate(int kbitPerSecond) {
-  static constexpr int kRates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-  return std::find(std::begin(kRates), std::end(kRates), kbitPerSecond) != std::end(kRates);
-}
+bool IsFrameBitRate(int kbitPerSecond) { return Key::Mp3MinBitRate.Allows(kbitPerSecond); }
 
 MPEG_mode LameMode(int stereoMode) {
   switch (stereoMode) {
@@ -56,7 +54,7 @@ bool Mp3Encoder::StartLibrary() {
   lame_set_mode(lame_, LameMode(settings_.stereoMode));
   if (settings_.IsVariable()) {
     lame_set_VBR(lame_, vbr_default);
-    lame_set_VBR_quality(lame_, kVbrQuality);
+    lame_set_VBR_quality(lame_, float(settings_.VbrQuality()));
     lame_set_VBR_min_bitrate_kbps(lame_, settings_.minBitRate);
     lame_set_VBR_max_bitrate_kbps(lame_, settings_.maxBitRate);
   } else {

@@ -18,7 +18,6 @@ class Mp3Encoder : public AudioEncoder {
  public:
   // The library's speed/quality setting; its slowest, 0, buys nothing audible at these rates.
   static constexpr int kLibraryQuality = 5;
-  static constexpr int kVbrQuality = 9;
 
   explicit Mp3Encoder(const Mp3Settings& settings);
   ~Mp3Encoder() override;

@@ -2,8 +2,9 @@
 
 class IniFile;
 
-// The settings of section "MP3". The codec reads the bit rates, mode and the three flags;
-// the quality slider position and the variable-bit-rate switch serve the settings dialog.
+// The settings of section "MP3". The codec reads the bit rates, mode, the three flags and, for
+// variable bit rate, the quality slider's position; the variable-bit-rate switch serves the
+// settings dialog. The bit rates are always ones the encoder takes (see Load).
 struct Mp3Settings {
   enum StereoMode { Stereo = 0, JointStereo = 1, DualChannel = 2, Mono = 3 };
 
@@ -16,10 +17,18 @@ struct Mp3Settings {
   int isVbr = 0;
 
   bool IsVariable() const { return minBitRate != maxBitRate; }
+  // The library's VBR quality (0 best .. 9 worst) for variable bit rate: 5 minus the slider's
+  // position, so 2 at the default position 3 and 0 from position 5 up. The levels below 5 cut
+  // the high band audibly, so no position reaches them.
+  int VbrQuality() const;
   // The bit rate a slider position stands for (64 ... 320 kbit/s); positions outside 0..8
   // are taken as the nearest end.
   static int SliderBitRate(int position);
+  // The slider position whose bit rate is nearest to rate (the lower one on a tie).
+  static int NearestSliderPosition(int rate);
 
+  // A stored rate the encoder does not take is read as the nearest one it takes, and two rates
+  // stored the wrong way round as the range between them.
   void Load(const IniFile& ini);
   void Save(IniFile& ini) const;
 };

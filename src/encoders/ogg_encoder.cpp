@@ -6,6 +6,7 @@
 #include <random>
 
 #include "encoders/pcm.h"
+#include "encoders/picture_block.h"
 #include "encoders/tag_record.h"
 
 namespace {
@@ -22,6 +23,29 @@ bool WritePage(CodecFile& file, const ogg_page& page) {
 uint32_t RandomSerial() {
   std::random_device source;
   return uint32_t(source());
+}
+
+void AddComment(vorbis_comment& comment, const char* name, const QString& value) {
+  if (!value.isEmpty()) vorbis_comment_add_tag(&comment, name, value.toUtf8().constData());
+}
+
+// The disc number, the MusicBrainz ids under the names players look for, and the front cover.
+void AddReleaseComments(vorbis_comment& comment, const TagRecord& tags) {
+  if (tags.discNumber > 0) {
+    AddComment(comment, "DISCNUMBER", QString::number(tags.discNumber));
+    AddComment(comment, "DISCTOTAL", QString::number(tags.discTotal));
+  }
+  const TagRecord::MusicBrainzIds& ids = tags.musicBrainz;
+  AddComment(comment, "MUSICBRAINZ_ALBUMID", ids.albumId);
+  AddComment(comment, "MUSICBRAINZ_ARTISTID", ids.artistId);
+  AddComment(comment, "MUSICBRAINZ_ALBUMARTISTID", ids.artistId);
+  AddComment(comment, "MUSICBRAINZ_RELEASEGROUPID", ids.releaseGroupId);
+  AddComment(comment, "MUSICBRAINZ_RELEASETRACKID", ids.releaseTrackId);
+  AddComment(comment, "MUSICBRAINZ_TRACKID", ids.recordingId);
+  if (!tags.cover.IsEmpty()) {
+    AddComment(comment, "METADATA_BLOCK_PICTURE",
+               QString::fromLatin1(FlacPictureBlock(tags.cover).toBase64()));
+  }
 }
 
 }  // namespace
@@ -84,10 +108,13 @@ bool OggEncoder::StartLibrary(const TagRecord* tags) {
         {"artist", TagRecord::Artist},
         {"date", TagRecord::Year},
         {"genre", TagRecord::Genre},
-        {"comment", TagRecord::Comment}};
+        {"comment", TagRecord::Comment},
+        {"ALBUMARTIST", TagRecord::AlbumArtist}};
     for (const auto& [name, slot] : kComments) {
+      if (tags->Wide(slot).isEmpty()) continue;  // not known
       vorbis_comment_add_tag(&s.comment, name, tags->Wide(slot).toUtf8().constData());
     }
+    AddReleaseComments(s.comment, *tags);
   }
   if (vorbis_analysis_init(&s.dsp, &s.info) != 0) return false;
   vorbis_block_init(&s.dsp, &s.block);

@@ -15,6 +15,9 @@ constexpr FormatRow kRows[] = {
     {FormatId::Wma, EncoderType::Wma, ".wma", 210, 4, "WMA", "WMA", "wma"},
     {FormatId::Iso, EncoderType::Iso, ".iso", 229, 5, "", "ISO image", "iso"},
     {FormatId::CueBin, EncoderType::BinCue, ".bin", 230, 6, "", "BIN image", "bin"},
+    {FormatId::Flac, EncoderType::Flac, ".flac", 231, 7, "FLAC", "FLAC", "flac"},
+    {FormatId::Opus, EncoderType::Opus, ".opus", 232, 8, "OPUS", "Opus", "opus"},
+    {FormatId::M4a, EncoderType::M4a, ".m4a", 233, 9, "M4A", "AAC (M4A)", "m4a"},
 };
 
 bool IsImageType(int typeId) { return typeId == EncoderType::Iso || typeId == EncoderType::BinCue; }
@@ -29,9 +32,10 @@ const struct {
   FormatId menuId;
   std::unique_ptr<OutputFormat> (*make)(const FormatRow&);
 } kFormatClasses[] = {
-    {FormatId::Wav, Make<WavFormat>}, {FormatId::Mp3, Make<Mp3Format>},
-    {FormatId::Ogg, Make<OggFormat>}, {FormatId::Aac, Make<AacFormat>},
-    {FormatId::Wma, Make<WmaFormat>},
+    {FormatId::Wav, Make<WavFormat>},   {FormatId::Mp3, Make<Mp3Format>},
+    {FormatId::Ogg, Make<OggFormat>},   {FormatId::Aac, Make<AacFormat>},
+    {FormatId::Wma, Make<WmaFormat>},   {FormatId::Flac, Make<FlacFormat>},
+    {FormatId::Opus, Make<OpusFormat>}, {FormatId::M4a, Make<M4aFormat>},
 };
 
 std::unique_ptr<OutputFormat> MakeFormat(const FormatRow& row) {
@@ -57,6 +61,14 @@ const FormatRow* FindFormatRowByShortName(const QString& shortName) {
     if (shortName.compare(QLatin1String(row.shortName), Qt::CaseInsensitive) == 0) return &row;
   }
   return nullptr;
+}
+
+QStringList WritableFormatShortNames() {
+  QStringList names;
+  for (const FormatRow& row : kRows) {
+    if (MakeFormat(row)->IsAvailable()) names << QString::fromLatin1(row.shortName);
+  }
+  return names;
 }
 
 OutputFormat::OutputFormat(const FormatRow& row) : row_(row) {}

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <span>
 
@@ -16,6 +17,9 @@ constexpr int Wma = 3;
 constexpr int Aac = 4;
 constexpr int Iso = 5;
 constexpr int BinCue = 6;
+constexpr int Flac = 7;
+constexpr int Opus = 8;
+constexpr int M4a = 9;
 }  // namespace EncoderType
 
 // One row of the table of output formats.
@@ -30,12 +34,14 @@ struct FormatRow {
   const char* shortName;   // for the command line: "mp3", "ogg", ...
 };
 
-// The seven formats in list order.
+// The formats in list order.
 std::span<const FormatRow> FormatRows();
 // The row of a format.
 const FormatRow& FindFormatRow(FormatId format);
 // The row of a command-line name ("wav", "mp3", ...), case-insensitive; null when none has it.
 const FormatRow* FindFormatRowByShortName(const QString& shortName);
+// The command-line names of the formats this build can write, in list order.
+QStringList WritableFormatShortNames();
 
 // A chosen output format with its settings. LoadSettings reads the format's INI section,
 // ApplySettings makes them the settings of the codecs CreateEncoder makes from then on,
@@ -47,7 +53,7 @@ class OutputFormat {
   virtual ~OutputFormat();
 
   virtual int TypeId() const;
-  // 1 for the five audio formats, 0 for the two disc images.
+  // 1 for the audio formats, 0 for the two disc images.
   virtual int IsTrackFormat() const;
   virtual void LoadSettings() {}
   virtual void ApplySettings() {}

@@ -5,6 +5,9 @@
 
 #include "metadata/disc_info.h"
 #include "platform/codepage.h"
+#include "settings/ini_file.h"
+#include "settings/setting_keys.h"
+#include "settings/settings_store.h"
 
 namespace {
 
@@ -23,8 +26,21 @@ void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex) {
   FillSlot(record, TagRecord::Title, info.GetTrackTitle(trackIndex));
   FillSlot(record, TagRecord::Artist, info.GetTrackArtist(trackIndex));
   FillSlot(record, TagRecord::Album, info.album);
-  FillSlot(record, TagRecord::Year, info.year);
-  FillSlot(record, TagRecord::Genre, info.genre);
-  FillSlot(record, TagRecord::Comment, info.comment);
+  FillSlot(record, TagRecord::Year, info.TagText(DiscInfo::Year));
+  FillSlot(record, TagRecord::Genre, info.TagText(DiscInfo::Genre));
+  FillSlot(record, TagRecord::Comment, info.TagText(DiscInfo::Comment));
   FillSlot(record, TagRecord::TrackNumber, QString::number(trackIndex + 1));
+  FillSlot(record, TagRecord::AlbumArtist, info.AlbumArtist());
+  record.musicBrainz = {info.musicBrainz.release, info.musicBrainz.albumArtist,
+                        info.musicBrainz.releaseGroup, info.TrackId(trackIndex),
+                        info.RecordingId(trackIndex)};
+  record.discNumber = info.discNumber;
+  record.discTotal = info.discTotal;
+  record.cover = EmbedsCover() ? StoredCover(info.musicBrainz.release) : CoverImage();
+}
+
+bool EmbedsCover() {
+  const CoverUse use =
+      FromStored<CoverUse>(IniFile(SettingsStore::kFileName).ReadInt(Key::MbCover));
+  return use == CoverUse::Embed || use == CoverUse::Both;
 }

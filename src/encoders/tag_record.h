@@ -2,13 +2,16 @@
 #include <QString>
 #include <array>
 
+#include "metadata/cover_store.h"
+
 class DiscInfo;
 
-// The tag texts of one track for the encoders that write tags: seven zero-terminated
-// Windows-1252 strings of at most kMaxTextBytes bytes each (for tags that hold only that code
-// page, such as ID3v1), and the same seven texts whole, for tags that hold Unicode.
+// The tag texts of one track for the encoders that write tags: one zero-terminated
+// Windows-1252 string of at most kMaxTextBytes bytes a slot (for tags that hold only that code
+// page, such as ID3v1), and the same texts whole, for tags that hold Unicode. An empty slot is
+// not known and gets no tag. A new kind of text joins as a slot in front of SlotCount.
 struct TagRecord {
-  enum Slot { Title, Artist, Album, Year, Genre, Comment, TrackNumber, SlotCount };
+  enum Slot { Title, Artist, Album, Year, Genre, Comment, TrackNumber, AlbumArtist, SlotCount };
   static constexpr int kSlotBytes = 512;
   static constexpr int kMaxTextBytes = kSlotBytes - 1;
 
@@ -17,8 +20,26 @@ struct TagRecord {
 
   std::array<std::array<char, kSlotBytes>, SlotCount> texts{};
   std::array<QString, SlotCount> wide;
+
+  // Where the track is in MusicBrainz, empty when unknown; the disc's place in a set (0 for a
+  // single disc); and the front cover to embed, empty when there is none or the "Cover"
+  // setting keeps it out of the files.
+  struct MusicBrainzIds {
+    QString albumId;
+    QString artistId;  // the album artist's
+    QString releaseGroupId;
+    QString releaseTrackId;
+    QString recordingId;
+  } musicBrainz;
+  int discNumber = 0;
+  int discTotal = 0;
+  CoverImage cover;
 };
 
 // Clears the record and fills it for the track at a 0-based index: its title and artist,
-// the album, year, genre and comment of the disc, and the 1-based track number.
+// the album and album artist, the year, genre and comment of the disc where they are known,
+// the 1-based track number, the MusicBrainz ids, the disc number and the stored front cover.
 void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex);
+
+// Whether the "Cover" setting puts the front cover into the files' tags.
+bool EmbedsCover();

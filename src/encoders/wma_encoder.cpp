@@ -6,6 +6,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -77,12 +78,29 @@ static void AddAttributes(AVDictionary** metadata, const TagRecord& tags) {
   const struct {
     const char* name;
     TagRecord::Slot slot;
-  } attributes[] = {{"Description", TagRecord::Comment}, {"WM/AlbumTitle", TagRecord::Album},
-                    {"Author", TagRecord::Artist},       {"WM/Genre", TagRecord::Genre},
-                    {"WM/Year", TagRecord::Year},        {"Title", TagRecord::Title},
-                    {"WM/Track", TagRecord::TrackNumber}};
+  } attributes[] = {
+      {"Description", TagRecord::Comment},  {"WM/AlbumTitle", TagRecord::Album},
+      {"Author", TagRecord::Artist},        {"WM/Genre", TagRecord::Genre},
+      {"WM/Year", TagRecord::Year},         {"Title", TagRecord::Title},
+      {"WM/Track", TagRecord::TrackNumber}, {"WM/AlbumArtist", TagRecord::AlbumArtist}};
   for (const auto& attribute : attributes) {
-    av_dict_set(metadata, attribute.name, tags.Wide(attribute.slot).toUtf8().constData(), 0);
+    const QString& text = tags.Wide(attribute.slot);
+    if (text.isEmpty()) continue;  // not known
+    av_dict_set(metadata, attribute.name, text.toUtf8().constData(), 0);
+  }
+  const TagRecord::MusicBrainzIds& ids = tags.musicBrainz;
+  const std::pair<const char*, QString> release[] = {
+      {"WM/PartOfSet", tags.discNumber > 0
+                           ? QStringLiteral("%1/%2").arg(tags.discNumber).arg(tags.discTotal)
+                           : QString()},
+      {"MusicBrainz/Album Id", ids.albumId},
+      {"MusicBrainz/Artist Id", ids.artistId},
+      {"MusicBrainz/Album Artist Id", ids.artistId},
+      {"MusicBrainz/Release Group Id", ids.releaseGroupId},
+      {"MusicBrainz/Release Track Id", ids.releaseTrackId},
+      {"MusicBrainz/Track Id", ids.recordingId}};
+  for (const auto& [name, value] : release) {
+    if (!value.isEmpty()) av_dict_set(metadata, name, value.toUtf8().constData(), 0);
   }
 }
 

@@ -1,5 +1,6 @@
 #include "metadata/cddb_protocol.h"
 
+#include <QList>
 #include <QStringDecoder>
 #include <algorithm>
 
@@ -71,6 +72,47 @@ QByteArray AnswerReader::Take() {
   length_ = 0;
   ScanNewLines();
   return answer;
+}
+
+QString EntryFault(const QByteArray& answer) {
+  if (!answer.endsWith("\n.\r\n") && !answer.endsWith("\n.\n"))
+    return QStringLiteral("the entry ends without its closing \".\" line");
+  const QList<QByteArray> lines = answer.split('\n');
+  const bool keyed = std::any_of(lines.begin() + 1, lines.end(), [](const QByteArray& line) {
+    return !line.startsWith('#') && line.indexOf('=') > 0;
+  });
+  return keyed ? QString() : QStringLiteral("the entry holds no keys");
+}
+
+Match ParseMatchLine(const QString& line) {
+  const qsizetype first = line.indexOf(QLatin1Char(' '));
+  const qsizetype second = first < 0 ? -1 : line.indexOf(QLatin1Char(' '), first + 1);
+  Match match;
+  match.category = first < 0 ? QString() : line.left(first);
+  match.discId = second < 0 ? QString() : line.mid(first + 1, second - first - 1);
+  match.title = second < 0 ? QString() : line.mid(second + 1).trimmed();
+  return match;
+}
+
+QList<Match> QueryMatches(const QString& answer) {
+  const QStringList lines = answer.split(QLatin1Char('\n'));
+  auto text = [](QString line) {
+    return line.endsWith(QLatin1Char('\r')) ? line.chopped(1) : line;
+  };
+  switch (AnswerCode(answer.left(3).toLatin1())) {
+    case 200: return {ParseMatchLine(text(lines.first()).mid(4))};
+    case 210:
+    case 211: {
+      QList<Match> matches;
+      for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QString line = text(lines[i]);
+        if (line == QLatin1String(".")) break;
+        if (!line.trimmed().isEmpty()) matches << ParseMatchLine(line);
+      }
+      return matches;
+    }
+    default: return {};
+  }
 }
 
 QString DecodeAnswer(const QByteArray& bytes) {

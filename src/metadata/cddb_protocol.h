@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include "metadata/disc_id.h"
@@ -40,6 +41,27 @@ class AnswerReader {
   qsizetype scanned_ = 0;    // bytes already searched for a line end
   qsizetype length_ = 0;     // of the complete answer; 0 while incomplete
 };
+
+// Why a "cddb read" answer of code 210 is not a whole database entry: it lacks the line
+// holding only "." that closes it (an answer cut short), or it holds no "KEY=value" line.
+// Empty when the entry is whole.
+QString EntryFault(const QByteArray& answer);
+
+// One disc of a query answer: the category the server files it under, its identifier and
+// its "Artist / Title".
+struct Match {
+  QString category;
+  QString discId;
+  QString title;
+  bool operator==(const Match&) const = default;
+};
+
+// A match line, "category discid Artist / Title": the category up to the first blank and
+// the identifier up to the second (each empty when its blank is missing), then the title.
+Match ParseMatchLine(const QString& line);
+// The discs a query answer lists: the one of a 200 answer, or the lines of a 210 or 211
+// list up to its "." line. None for any other answer.
+QList<Match> QueryMatches(const QString& answer);
 
 // Text of a CDDB answer: UTF-8 when the bytes are valid UTF-8 (protocol level 6), else
 // Windows-1252 (level 5 servers).

@@ -22,7 +22,21 @@ TocAddresses TocAddressesOf(CdDevice& device) {
   if (!leadOut) return toc;
   for (int k = 0; k < count; ++k) toc.trackStarts.push_back(AddressOf(view.Descriptor(k)));
   toc.leadOut = AddressOf(leadOut);
+  toc.firstTrack = view.FirstTrack();
+  bool lastIsData = false;
+  toc.lastTrackIsData = view.IsDataTrack(count - 1, lastIsData) && lastIsData;
   return toc;
+}
+
+std::optional<AccurateRipId> AccurateRipIdOf(CdDevice& device) {
+  const TocAddresses toc = TocAddressesOf(device);
+  std::vector<bool> dataTracks;
+  for (size_t k = 0; k < toc.trackStarts.size(); ++k) {
+    bool data = false;
+    if (!device.IsDataTrack(int(k), data)) return {};
+    dataTracks.push_back(data);
+  }
+  return ComputeAccurateRipId(toc, dataTracks);
 }
 
 bool InitForCurrentDisc(DiscInfo& info) {

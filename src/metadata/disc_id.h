@@ -15,6 +15,8 @@ struct MsfAddress {
 struct TocAddresses {
   std::vector<MsfAddress> trackStarts;
   MsfAddress leadOut;
+  int firstTrack = 1;            // the number of the first track: a disc may start later
+  bool lastTrackIsData = false;  // a data track after audio tracks: an enhanced CD
 
   // A table with 1 to 99 tracks; anything else means there is no usable disc.
   bool HasValidTrackCount() const;
@@ -27,3 +29,26 @@ uint32_t ComputeDiscId(const TocAddresses& toc);
 
 // Eight upper-case hexadecimal digits, the name of the disc's section in the disc cache.
 QString DiscIdText(uint32_t discId);
+
+// The MusicBrainz disc identifier: 28 characters of base64 (with ".", "_" and "-" for "+",
+// "/" and "=") of the SHA-1 over the first and last track numbers and the lead-out and 99
+// track offsets of the first session, in upper-case hexadecimal. On an enhanced CD the data
+// track after the audio belongs to a later session: it is left out, and the lead-out is its
+// start minus the gap between sessions (unless it starts too soon after the audio for such a
+// gap). Empty when the table has no valid track count.
+QString MusicBrainzDiscId(const TocAddresses& toc);
+
+// The address where a person adds the disc to MusicBrainz: the server's
+// "/cdtoc/attach?id=ID&tracks=N&toc=FIRST+LAST+LEADOUT+OFFSETS...". Empty when the table has no
+// valid track count.
+QString MusicBrainzSubmissionUrl(const QString& server, const TocAddresses& toc);
+
+// The first session as MusicBrainz counts it: the first and last track number, and the
+// sector offsets (lead-in included) of the lead-out and of each track.
+struct FirstSession {
+  int firstTrack = 0;
+  int lastTrack = 0;
+  int leadOut = 0;
+  std::vector<int> trackOffsets;
+};
+FirstSession FirstSessionOf(const TocAddresses& toc);

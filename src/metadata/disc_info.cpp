@@ -60,6 +60,11 @@ bool DiscInfo::ResetToDefaults(int trackCount) {
   comment = Latin(kDefaultComment);
   trackTitles.clear();
   trackArtists.clear();
+  musicBrainz = MusicBrainzIds();
+  discNumber = 0;
+  discTotal = 0;
+  known_ = 0;
+  unsavedVarious_.reset();
   if (trackCount < 1 || trackCount > kMaxTracks) return false;
   for (int n = 1; n <= trackCount; ++n) {
     trackTitles.append(DefaultTrackTitle(n));
@@ -80,16 +85,51 @@ bool DiscInfo::LoadFromCache() {
   if (!IsInCache()) return false;
   const IniFile cache = Cache();
   cache.ReadString(discId, QStringLiteral("Disc_Title"), Latin(kUnknownAlbum), album);
-  cache.ReadString(discId, QStringLiteral("Disc_Year"), Latin(kDefaultYear), year);
-  cache.ReadString(discId, QStringLiteral("Disc_Genre"), Latin(kDefaultGenre), genre);
-  cache.ReadString(discId, QStringLiteral("Disc_Comment"), Latin(kDefaultComment), comment);
+  // A detail stored at its placeholder value ("Disc_Genre=Rock") was confirmed: it is known.
+  auto loadDetail = [&](const QString& key, Detail detail, QString& field) {
+    if (cache.ReadString(discId, key, Latin(Placeholder(detail)), field)) return;
+    if (QString stored; cache.ReadString(discId, key, QString(), stored)) SetKnown(detail);
+  };
+  loadDetail(QStringLiteral("Disc_Year"), Year, year);
+  loadDetail(QStringLiteral("Disc_Genre"), Genre, genre);
+  loadDetail(QStringLiteral("Disc_Comment"), Comment, comment);
   LoadNumberedKeys(cache, discId, "Track_", trackTitles);
-  if (GetVariousArtists() == 1) {
-    LoadNumberedKeys(cache, discId, "Artist_", trackArtists);
-  } else {
-    cache.ReadString(discId, QStringLiteral("Disc_Artist"), Latin(kUnknownArtist), artist);
-  }
+  if (GetVariousArtists() == 1) LoadNumberedKeys(cache, discId, "Artist_", trackArtists);
+  // On a various-artists disc the disc artist is the album artist.
+  cache.ReadString(discId, QStringLiteral("Disc_Artist"), Latin(kUnknownArtist), artist);
+  LoadMusicBrainz(cache);
   return true;
+}
+
+void DiscInfo::LoadMusicBrainz(const IniFile& cache) {
+  cache.ReadString(discId, QStringLiteral("MB_Release"), QString(), musicBrainz.release);
+  cache.ReadString(discId, QStringLiteral("MB_ReleaseGroup"), QString(), musicBrainz.releaseGroup);
+  cache.ReadString(discId, QStringLiteral("MB_AlbumArtist"), QString(), musicBrainz.albumArtist);
+  discNumber = cache.ReadInt(discId, QStringLiteral("Disc_Number"), 0);
+  discTotal = cache.ReadInt(discId, QStringLiteral("Disc_Total"), 0);
+  musicBrainz.recordings.clear();
+  musicBrainz.tracks.clear();
+  if (musicBrainz.release.isEmpty()) return;
+  for (int n = 1; n <= trackTitles.size(); ++n) {
+    QString recording, track;
+    cache.ReadString(discId, TrackKey("MB_Recording", n), QString(), recording);
+    cache.ReadString(discId, TrackKey("MB_Track", n), QString(), track);
+    musicBrainz.recordings.append(recording);
+    musicBrainz.tracks.append(track);
+  }
+}
+
+void DiscInfo::AddMusicBrainzKeys(QList<std::pair<QString, QString>>& entries) const {
+  if (musicBrainz.release.isEmpty()) return;
+  entries.append({QStringLiteral("MB_Release"), musicBrainz.release});
+  entries.append({QStringLiteral("MB_ReleaseGroup"), musicBrainz.releaseGroup});
+  entries.append({QStringLiteral("MB_AlbumArtist"), musicBrainz.albumArtist});
+  entries.append({QStringLiteral("Disc_Number"), QString::number(discNumber)});
+  entries.append({QStringLiteral("Disc_Total"), QString::number(discTotal)});
+  for (int i = 0; i < trackTitles.size(); ++i) {
+    entries.append({TrackKey("MB_Recording", i + 1), RecordingId(i)});
+    entries.append({TrackKey("MB_Track", i + 1), TrackId(i)});
+  }
 }
 
 bool DiscInfo::SaveToCache() const {
@@ -98,10 +138,14 @@ bool DiscInfo::SaveToCache() const {
   auto addIfChanged = [&](const QString& key, const QString& value, const QString& defaultValue) {
     if (value != defaultValue) entries.append({key, value});
   };
+  auto addIfKnown = [&](const QString& key, Detail detail) {
+    if (IsKnown(detail)) entries.append({key, DetailText(detail)});
+  };
   addIfChanged(QStringLiteral("Disc_Title"), album, Latin(kUnknownAlbum));
-  addIfChanged(QStringLiteral("Disc_Year"), year, Latin(kDefaultYear));
-  addIfChanged(QStringLiteral("Disc_Genre"), genre, Latin(kDefaultGenre));
-  addIfChanged(QStringLiteral("Disc_Comment"), comment, Latin(kDefaultComment));
+  addIfKnown(QStringLiteral("Disc_Year"), Year);
+  addIfKnown(QStringLiteral("Disc_Genre"), Genre);
+  addIfKnown(QStringLiteral("Disc_Comment"), Comment);
+  if (unsavedVarious_) entries.append({QStringLiteral("VA"), QString::number(*unsavedVarious_)});
   AddNumberedKeys(
       entries, "Track_", int(trackTitles.size()), [&](int i) { return trackTitles[i]; },
       [](int i) { return DefaultTrackTitle(i + 1); });
@@ -109,12 +153,13 @@ bool DiscInfo::SaveToCache() const {
     AddNumberedKeys(
         entries, "Artist_", int(trackArtists.size()), [&](int i) { return GetTrackArtist(i); },
         [](int) { return Latin(kUnknownArtist); });
-  } else {
-    addIfChanged(QStringLiteral("Disc_Artist"), artist, Latin(kUnknownArtist));
   }
-  if (!entries.isEmpty()) Cache().WriteStrings(discId, entries);
-  return true;
+  addIfChanged(QStringLiteral("Disc_Artist"), artist, Latin(kUnknownArtist));
+  AddMusicBrainzKeys(entries);
+  return entries.isEmpty() || Cache().WriteStrings(discId, entries);
 }
+
+QString DiscInfo::CachePath() { return Cache().Path(); }
 
 void DiscInfo::AddNumberedKeys(QList<std::pair<QString, QString>>& entries, const char* prefix,
                                int count, const std::function<QString(int)>& value,
@@ -126,11 +171,46 @@ void DiscInfo::AddNumberedKeys(QList<std::pair<QString, QString>>& entries, cons
   for (int i = 0; i < end; ++i) entries.append({TrackKey(prefix, i + 1), value(i)});
 }
 
-int DiscInfo::GetVariousArtists() const { return Cache().ReadInt(discId, QStringLiteral("VA"), 0); }
+int DiscInfo::GetVariousArtists() const {
+  if (unsavedVarious_) return *unsavedVarious_;
+  return Cache().ReadInt(discId, QStringLiteral("VA"), 0);
+}
 
 bool DiscInfo::SetVariousArtists(int various) {
+  unsavedVarious_.reset();
   Cache().WriteInt(discId, QStringLiteral("VA"), various);
   return true;
+}
+
+const char* DiscInfo::Placeholder(Detail detail) {
+  switch (detail) {
+    case Year: return kDefaultYear;
+    case Genre: return kDefaultGenre;
+    case Comment: return kDefaultComment;
+  }
+  return "";
+}
+
+const QString& DiscInfo::DetailText(Detail detail) const {
+  switch (detail) {
+    case Year: return year;
+    case Genre: return genre;
+    case Comment: return comment;
+  }
+  return EmptyText();
+}
+
+bool DiscInfo::IsKnown(Detail detail) const {
+  return (known_ & detail) != 0 || DetailText(detail) != Latin(Placeholder(detail));
+}
+
+QString DiscInfo::TagText(Detail detail) const {
+  return IsKnown(detail) ? DetailText(detail) : QString();
+}
+
+QString DiscInfo::AlbumArtist() const {
+  const bool named = !artist.isEmpty() && artist != Latin(kUnknownArtist);
+  return GetVariousArtists() == 1 && !named ? Latin(kVariousArtists) : artist;
 }
 
 const QString& DiscInfo::GetTrackTitle(int index) const {
@@ -169,7 +249,7 @@ void DiscInfo::ImportCdText(const CdText& text, int trackCount) {
   const QString single = SinglePerformer(text, trackCount);
   if (!single.isEmpty()) artist = single;
   // A track artist of its own only when the tracks name different performers.
-  if (single.isEmpty() && NamesPerformers(text)) SetVariousArtists(1);
+  if (single.isEmpty() && NamesPerformers(text)) MarkVariousArtists(1);
   const CdTextRecord none;
   auto record = [&](int index) -> const CdTextRecord& {
     return index < text.records.size() ? text.records[index] : none;
@@ -183,6 +263,4 @@ void DiscInfo::ImportCdText(const CdText& text, int trackCount) {
       SetOrAppend(trackArtists, i, performer);
     }
   }
-  // Stored at once, so the next insertion of this disc finds its CD-TEXT names in the cache.
-  SaveToCache();
 }

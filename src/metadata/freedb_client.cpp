@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QSysInfo>
+#include <algorithm>
 
 #include "metadata/cddb_protocol.h"
 #include "metadata/disc_info.h"
@@ -31,9 +32,19 @@ std::unique_ptr<FreeDbClient> FreeDbClient::Create(FreeDbAccess access) {
   return std::make_unique<FreeDbTcpClient>();
 }
 
-void FreeDbClient::SetTimeouts(int connectMs, int answerMs) {
+FreeDbClient::FreeDbClient() {
+  lookupTimer_.setSingleShot(true);
+  QObject::connect(&lookupTimer_, &QTimer::timeout, [this] {
+    FailAt(FreeDb::Text::NetworkFailed,
+           QStringLiteral("timed out after %1 s, the limit of the whole lookup")
+               .arg(lookupTimeoutMs_ / 1000.0));
+  });
+}
+
+void FreeDbClient::SetTimeouts(int connectMs, int answerMs, int lookupMs) {
   connectTimeoutMs_ = connectMs;
   answerTimeoutMs_ = answerMs;
+  lookupTimeoutMs_ = lookupMs;
 }
 
 bool FreeDbClient::Run(DiscInfo* info, const TocAddresses& toc) {
@@ -44,8 +55,11 @@ bool FreeDbClient::Run(DiscInfo* info, const TocAddresses& toc) {
   toc_ = toc;
   query_ = query;
   matchedId_.clear();
+  matches_.clear();
+  awaitingChoice_ = false;
   finished_ = false;
   notFound_ = false;
+  lookupTimer_.start(lookupTimeoutMs_);
   Report(FreeDb::Text::DiscId, QStringLiteral(" %1").arg(DiscIdText(ComputeDiscId(toc))), 5);
   if (!Setup()) {
     Fail(FreeDb::Text::NetworkFailed);
@@ -63,7 +77,10 @@ QString FreeDbClient::Line(int textId, const QString& extra) const {
 void FreeDbClient::Deliver(LookupReport report) {
   if (finished_) return;  // one lookup, one end
   const bool ends = report.Ends();
-  if (ends) finished_ = true;
+  if (ends) {
+    finished_ = true;
+    lookupTimer_.stop();
+  }
   qCDebug(lcFreeDb) << int(report.state) << report.value << report.text;
   if (reporter_) reporter_(std::move(report));
   if (ends) OnFinished();
@@ -77,13 +94,18 @@ void FreeDbClient::Fail(int textId, const QString& extra) {
   Deliver(LookupReport::Failed(Line(textId, extra)));
 }
 
-void FreeDbClient::FailAt(int textId, const QString& cause) {
-  Fail(textId,
-       QStringLiteral("%1:%2: %3").arg(settings_.server, QString::number(settings_.port), cause));
+void FreeDbClient::FailAt(int textId, const QString& cause) { Fail(textId, AtServer(cause)); }
+
+void FreeDbClient::FailAtServer(const QString& cause) {
+  Deliver(LookupReport::Failed(AtServer(cause)));
 }
 
-QString FreeDbClient::TimedOut(int ms) {
-  return QStringLiteral("timed out after %1 s").arg(ms / 1000.0);
+QString FreeDbClient::AtServer(const QString& cause) const {
+  return QStringLiteral("%1:%2: %3").arg(settings_.server, QString::number(settings_.port), cause);
+}
+
+QString FreeDbClient::TimedOut(int ms, const QString& waitingFor) {
+  return QStringLiteral("timed out after %1 s waiting for %2").arg(ms / 1000.0).arg(waitingFor);
 }
 
 bool FreeDbClient::Connect() {
@@ -97,13 +119,23 @@ void FreeDbClient::Query() { Report(FreeDb::Text::Querying, QString(), 50); }
 
 bool FreeDbClient::HandleQueryResponse(const QString& response) {
   switch (response.left(3).toInt()) {
-    case 200: ParseMatch(response.mid(4)); return true;
+    case 200:
     case 210:
-    case 211: {
-      const qsizetype lineEnd = response.indexOf(QLatin1String("\r\n"));
-      ParseMatch(lineEnd >= 0 ? response.mid(lineEnd + 2) : response);
-      return true;
-    }
+    case 211:
+      matches_ = Cddb::QueryMatches(response);
+      if (matches_.isEmpty()) {  // a list without lines
+        Fail(FreeDb::Text::UnknownCode);
+        return false;
+      }
+      if (!chooser_) {
+        TakeMatch(matches_.first());
+        return true;
+      }
+      // The time a person takes to choose does not count against the lookup's limit.
+      awaitingChoice_ = true;
+      lookupTimer_.stop();
+      chooser_(matches_);  // may choose at once
+      return false;
     case 202:
       notFound_ = true;
       Report(FreeDb::Text::DiscNotFound, QString(), 70);
@@ -113,11 +145,23 @@ bool FreeDbClient::HandleQueryResponse(const QString& response) {
   }
 }
 
-void FreeDbClient::ParseMatch(const QString& match) {
-  const qsizetype first = match.indexOf(QLatin1Char(' '));
-  const qsizetype second = first < 0 ? -1 : match.indexOf(QLatin1Char(' '), first + 1);
-  if (info_) info_->genre = first < 0 ? QString() : match.left(first);
-  matchedId_ = second < 0 ? QString() : match.mid(first + 1, second - first - 1);
+void FreeDbClient::ParseMatch(const QString& match) { TakeMatch(Cddb::ParseMatchLine(match)); }
+
+void FreeDbClient::TakeMatch(const Cddb::Match& match) {
+  if (info_) {
+    info_->genre = match.category;
+    info_->SetKnown(DiscInfo::Genre);  // the category the server files the disc under
+  }
+  matchedId_ = match.discId;
+}
+
+void FreeDbClient::ChooseMatch(int index) {
+  if (!awaitingChoice_ || finished_) return;
+  awaitingChoice_ = false;
+  lookupTimer_.start(lookupTimeoutMs_);
+  if (index < 0 || index >= matches_.size()) return Fail(FreeDb::Text::NoDiscChosen);
+  TakeMatch(matches_[index]);
+  ReadEntry();
 }
 
 QString FreeDbClient::RequestRead() {
@@ -135,6 +179,8 @@ int FreeDbClient::Finish(const QByteArray& entry) {
 
 void FreeDbClient::FinishWithAnswer(const QByteArray& answer) {
   if (Cddb::AnswerCode(answer) != 210) return Fail(FreeDb::Text::UnknownCode);
+  if (const QString fault = Cddb::EntryFault(answer); !fault.isEmpty())
+    return FailAt(FreeDb::Text::NetworkFailed, fault);
   Finish(answer);
 }
 
@@ -211,6 +257,7 @@ void ParseDiscTitle(const QString& title, DiscInfo& info) {
 void ParseYear(const QString& whole, const QHash<QString, QString>& values, DiscInfo& info) {
   if (const auto dyear = values.constFind(QStringLiteral("DYEAR")); dyear != values.constEnd()) {
     info.year = TrimTrailingSpaces(*dyear);
+    info.SetKnown(DiscInfo::Year);
     return;
   }
   const qsizetype extended = whole.indexOf(QLatin1String("YEAR:"));
@@ -218,12 +265,47 @@ void ParseYear(const QString& whole, const QHash<QString, QString>& values, Disc
   QString year = whole.mid(extended + 6, 4).section(QLatin1Char('\n'), 0, 0);
   if (year.endsWith(QLatin1Char('\r'))) year.chop(1);
   info.year = year;
+  info.SetKnown(DiscInfo::Year);
 }
 
-// A track title of "Guest / Song" is the guest's; "Either/Or" stays whole.
-QString TrackTitle(const QString& value) {
-  const qsizetype slash = value.indexOf(QLatin1String(" / "));
-  return TrimTrailingSpaces(slash >= 0 ? value.left(slash) : value);
+const QLatin1String kSeparator(" / ");
+
+// A compilation's entry names each track "Artist / Title": a disc of "Various" artists, or
+// one whose every track title carries the separator.
+bool IsCompilation(const QString& discArtist, const QStringList& titles) {
+  if (discArtist.compare(QLatin1String("Various"), Qt::CaseInsensitive) == 0) return true;
+  return std::all_of(titles.begin(), titles.end(),
+                     [](const QString& title) { return title.contains(kSeparator); });
+}
+
+// Sets entry index of list, first filling the entries in front of it with their defaults.
+void SetEntry(QStringList& list, int index, const QString& text,
+              const std::function<QString(int)>& defaultAt) {
+  while (list.size() <= index) list.append(defaultAt(int(list.size())));
+  list[index] = text;
+}
+
+// The track titles, and on a compilation each track's artist: split at the first separator,
+// so "Tomas Ek / Rain / Static" is "Rain / Static" by Tomas Ek. Elsewhere a title stays whole.
+void ParseTrackTitles(const QHash<QString, QString>& values, int trackCount, DiscInfo& info) {
+  QStringList titles;
+  for (int i = 0; i < trackCount; ++i) {
+    titles << values.value(QStringLiteral("TTITLE%1").arg(i));
+  }
+  const bool compilation = IsCompilation(info.artist, titles);
+  info.MarkVariousArtists(compilation ? 1 : 0);
+  for (int i = 0; i < trackCount; ++i) {
+    if (!values.contains(QStringLiteral("TTITLE%1").arg(i))) continue;
+    QString title = TrimTrailingSpaces(titles[i]);
+    const qsizetype separator = title.indexOf(kSeparator);
+    if (compilation && separator >= 0) {
+      SetEntry(info.trackArtists, i, title.left(separator).trimmed(),
+               [](int) { return QString::fromLatin1(DiscInfo::kUnknownArtist); });
+      title = title.mid(separator + kSeparator.size()).trimmed();
+    }
+    SetEntry(info.trackTitles, i, title,
+             [](int at) { return DiscInfo::DefaultTrackTitle(at + 1); });
+  }
 }
 
 }  // namespace
@@ -236,16 +318,11 @@ int ParseFreeDbEntry(const QByteArray& entry, int trackCount, DiscInfo& info) {
   }
   ParseYear(whole, values, info);
   // A genre of one or two letters is an abbreviation; the category says more.
-  if (const QString genre = values.value(QStringLiteral("DGENRE")); genre.size() > 2)
+  if (const QString genre = values.value(QStringLiteral("DGENRE")); genre.size() > 2) {
     info.genre = genre;
-  if (trackCount < 1 || trackCount > 99) return 0;
-  for (int i = 0; i < trackCount; ++i) {
-    const auto value = values.constFind(QStringLiteral("TTITLE%1").arg(i));
-    if (value == values.constEnd()) continue;
-    while (info.trackTitles.size() <= i) {
-      info.trackTitles.append(DiscInfo::DefaultTrackTitle(int(info.trackTitles.size()) + 1));
-    }
-    info.trackTitles[i] = TrackTitle(*value);
+    info.SetKnown(DiscInfo::Genre);
   }
+  if (trackCount < 1 || trackCount > 99) return 0;
+  ParseTrackTitles(values, trackCount, info);
   return 1;
 }

@@ -1,9 +1,11 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
+#include "metadata/cddb_protocol.h"
 #include "metadata/disc_id.h"
 #include "platform/ids.h"
 
@@ -32,6 +34,7 @@ constexpr int Finished = 1040;
 constexpr int CannotConnect = 1041;
 constexpr int Connecting = 1042;
 constexpr int DiscId = 1043;
+constexpr int NoDiscChosen = 1050;
 }  // namespace Text
 }  // namespace FreeDb
 
@@ -73,20 +76,34 @@ class FreeDbClient {
  public:
   using Reporter = std::function<void(LookupReport report)>;
   using TextSource = std::function<QString(int textId)>;
+  // Shown the discs a query answer lists; the front end answers with ChooseMatch, at once
+  // or later.
+  using MatchChooser = std::function<void(const QList<Cddb::Match>& matches)>;
 
   static constexpr int kConnectTimeoutMs = 15000;
   static constexpr int kAnswerTimeoutMs = 30000;
+  // The whole lookup, however quickly each step is answered.
+  static constexpr int kLookupTimeoutMs = 60000;
 
   // The HTTP client or the line-protocol client.
   static std::unique_ptr<FreeDbClient> Create(FreeDbAccess access);
 
+  FreeDbClient();
   virtual ~FreeDbClient() = default;
 
   void SetSettings(const FreeDbClientSettings& settings) { settings_ = settings; }
   void SetReporter(Reporter reporter) { reporter_ = std::move(reporter); }
   // The interface texts by number; the language manager's unless set.
   void SetTextSource(TextSource source) { texts_ = std::move(source); }
-  void SetTimeouts(int connectMs, int answerMs);
+  // The limits of connecting, of each answer, and of the whole lookup.
+  void SetTimeouts(int connectMs, int answerMs, int lookupMs = kLookupTimeoutMs);
+  // With a chooser every answer that lists discs (one or several) waits for ChooseMatch;
+  // without one the first listed disc is read.
+  void SetMatchChooser(MatchChooser chooser) { chooser_ = std::move(chooser); }
+  // Reads the entry of the listed disc at index, or ends the lookup without a result for an
+  // index outside the list. Does nothing unless the lookup waits for a choice.
+  void ChooseMatch(int index);
+  bool AwaitingChoice() const { return awaitingChoice_; }
 
   // Starts the lookup of the disc with this table of contents. False, with nothing
   // reported, when there is no record or the table has no valid track count.
@@ -99,7 +116,8 @@ class FreeDbClient {
   const QString& MatchedDiscId() const { return matchedId_; }
 
   // The answer to the query: takes the first match into the record's genre (the category)
-  // and the matched identifier. False, with the lookup ended, when there is none.
+  // and the matched identifier, and true, when the entry is to be read now. False when the
+  // lookup ended (no match) or waits for the chooser's answer.
   virtual bool HandleQueryResponse(const QString& response);
   virtual void ParseMatch(const QString& match);
   // Fills the record from an xmcd database entry in Windows-1252. 0 when the table has no
@@ -113,6 +131,8 @@ class FreeDbClient {
   virtual void Query();
   // The read command for the match, "cddb read CATEGORY DISCID\n".
   virtual QString RequestRead();
+  // Asks the server for the entry of the match taken.
+  virtual void ReadEntry() = 0;
   virtual int Finish(const QByteArray& entry);
   // The answer to the read: Finish with the entry it carries, or end the lookup when the
   // server sent no entry (an unknown disc, an error).
@@ -124,8 +144,10 @@ class FreeDbClient {
   void Fail(int textId, const QString& extra = QString());
   // Fail with the status line naming the server and the cause: "TEXT host:port: cause".
   void FailAt(int textId, const QString& cause);
-  // "timed out after 30 s"
-  static QString TimedOut(int ms);
+  // Fail with the line "host:port: cause", for a server that answered, though not usefully.
+  void FailAtServer(const QString& cause);
+  // "timed out after 30 s waiting for an answer": the limit of one step ended the lookup.
+  static QString TimedOut(int ms, const QString& waitingFor = QStringLiteral("an answer"));
   // Called once when the lookup has ended, to drop connections and timers.
   virtual void OnFinished() {}
 
@@ -140,15 +162,25 @@ class FreeDbClient {
   QString matchedId_;
   int connectTimeoutMs_ = kConnectTimeoutMs;
   int answerTimeoutMs_ = kAnswerTimeoutMs;
+  int lookupTimeoutMs_ = kLookupTimeoutMs;
 
  private:
   // Hands the report on, unless the lookup has ended; an ending report ends it.
   void Deliver(LookupReport report);
   // The text of textId, a blank, then extra.
   QString Line(int textId, const QString& extra) const;
+  // "host:port: cause"
+  QString AtServer(const QString& cause) const;
+
+  // The match's category (into the record's genre) and identifier.
+  void TakeMatch(const Cddb::Match& match);
 
   Reporter reporter_;
   TextSource texts_;
+  QTimer lookupTimer_;  // the limit of the whole lookup
+  MatchChooser chooser_;
+  QList<Cddb::Match> matches_;
+  bool awaitingChoice_ = false;
   bool finished_ = false;
   bool notFound_ = false;
 };

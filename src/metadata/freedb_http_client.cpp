@@ -108,6 +108,8 @@ void FreeDbHttpClient::TakeResult() {
 void FreeDbHttpClient::FailRequest(const HttpSession::Result& result) {
   if (result.timedOut)
     return FailAt(FreeDb::Text::NetworkFailed, TimedOut(connectTimeoutMs_ + answerTimeoutMs_));
+  // The network did its part: the cause is the server's answer alone.
+  if (result.badAnswer) return FailAtServer(result.error.left(511));
   FailAt(result.notConnected ? FreeDb::Text::CannotConnect : FreeDb::Text::NetworkFailed,
          result.error.left(511));
 }
@@ -119,7 +121,10 @@ void FreeDbHttpClient::OnQueryAnswer(const HttpSession::Result& result) {
     protoLevel_ = kFallbackProtoLevel;
     return SendQuery();
   }
-  if (!HandleQueryResponse(Cddb::DecodeAnswer(result.body))) return;
+  if (HandleQueryResponse(Cddb::DecodeAnswer(result.body))) ReadEntry();
+}
+
+void FreeDbHttpClient::ReadEntry() {
   const QString command = QStringLiteral("cddb+read+%1+%2").arg(info_->genre, matchedId_);
   RequestRead();
   Request(command, [this](const HttpSession::Result& entry) { OnEntry(entry); });

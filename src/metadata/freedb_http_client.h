@@ -41,6 +41,7 @@ class FreeDbHttpClient : public FreeDbClient {
   void TakeResult();
   void SendQuery();
   void OnQueryAnswer(const HttpSession::Result& result);
+  void ReadEntry() override;
   void OnEntry(const HttpSession::Result& result);
   void FailRequest(const HttpSession::Result& result);
   void JoinWorker();

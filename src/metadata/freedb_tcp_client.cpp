@@ -57,7 +57,8 @@ FreeDbTcpClient::FreeDbTcpClient() {
   timer_.setSingleShot(true);
   QObject::connect(&timer_, &QTimer::timeout, [this] {
     if (state_ == kConnecting)
-      return FailAt(FreeDb::Text::CannotConnect, TimedOut(connectTimeoutMs_));
+      return FailAt(FreeDb::Text::CannotConnect,
+                    TimedOut(connectTimeoutMs_, QStringLiteral("the connection")));
     FailAt(FreeDb::Text::NetworkFailed, TimedOut(answerTimeoutMs_));
   });
 }
@@ -155,12 +156,19 @@ void FreeDbTcpClient::HandleAnswer(const QByteArray& answer) {
       break;
     case kQueryAnswer:
       if (HandleQueryResponse(Cddb::DecodeAnswer(answer))) {
-        SendText(RequestRead());
-        state_ = kEntry;
+        ReadEntry();
+      } else if (AwaitingChoice()) {
+        timer_.stop();  // the user takes the time the choice needs
       }
       break;
     case kEntry: FinishWithAnswer(answer); break;
   }
+}
+
+void FreeDbTcpClient::ReadEntry() {
+  SendText(RequestRead());
+  state_ = kEntry;
+  WaitForAnswer(answerTimeoutMs_);
 }
 
 void FreeDbTcpClient::SendProto() {

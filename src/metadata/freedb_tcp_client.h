@@ -40,6 +40,7 @@ class FreeDbTcpClient : public FreeDbClient, public CAsyncSocketEx {
   int OnLayerStatus(SocketLayer* layer, const LayerStatus& status) override;
 
  private:
+  void ReadEntry() override;
   void HandleAnswer(const QByteArray& answer);
   void SendText(const QString& text);
   void SendProto();

@@ -31,6 +31,14 @@ int WatchAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return transfer->abort && transfer->abort->load() ? 1 : 0;
 }
 
+// A server was reached and answered in something other than HTTP: another protocol's
+// greeting, or bytes that are no status line. (A hang-up without an answer is not one.)
+bool AnsweredInAnotherProtocol(CURL* curl, CURLcode code) {
+  if (code != CURLE_UNSUPPORTED_PROTOCOL && code != CURLE_WEIRD_SERVER_REPLY) return false;
+  char* address = nullptr;  // empty until a connection is made
+  return curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &address) == CURLE_OK && address && *address;
+}
+
 void InitialiseCurlOnce() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -56,9 +64,16 @@ HttpSession::Result HttpSession::Get(const QByteArray& url, const Options& optio
   if (!curl) return NotStarted();
   Prepare(url, options, transfer);
   curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  curl_slist* headers = nullptr;
+  if (!options.accept.isEmpty())
+    headers = curl_slist_append(headers, ("Accept: " + options.accept).constData());
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   Result result = Perform(transfer);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+  curl_slist_free_all(headers);
   if (result.error.isEmpty() && result.status != 200) {
     result.error = QString("HTTP status %1").arg(result.status);
+    result.badAnswer = true;
   }
   result.ok = result.error.isEmpty();
   if (result.ok) result.body = std::move(transfer.body);
@@ -83,6 +98,7 @@ HttpSession::Result HttpSession::Post(const QByteArray& url, const QByteArray& b
   curl_slist_free_all(headers);
   if (result.error.isEmpty() && (result.status < 200 || result.status > 299)) {
     result.error = QString("HTTP status %1").arg(result.status);
+    result.badAnswer = true;
   }
   result.ok = result.error.isEmpty();
   return result;
@@ -106,6 +122,11 @@ void HttpSession::Prepare(const QByteArray& url, const Options& options, Transfe
   curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS,
                    static_cast<long>(options.connectTimeoutMs + options.transferTimeoutMs));
   if (options.httpsOnly) curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https");
+  if (options.followRedirects) {
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, options.httpsOnly ? "https" : "http,https");
+  }
   if (!options.caFile.isEmpty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.constData());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
@@ -122,6 +143,12 @@ HttpSession::Result HttpSession::Perform(const Transfer& transfer) {
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
   const CURLcode code = curl_easy_perform(curl);
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+  const char* contentType = nullptr;
+  if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
+    result.contentType = contentType;
+  curl_off_t retryAfter = 0;
+  if (curl_easy_getinfo(curl, CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK)
+    result.retryAfterSeconds = long(retryAfter);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
   if (transfer.tooLong) {
     result.error = QString("The answer is longer than %1 bytes.").arg(transfer.maxBody);
@@ -130,6 +157,10 @@ HttpSession::Result HttpSession::Perform(const Transfer& transfer) {
     result.notConnected = code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_CONNECT ||
                           code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_URL_MALFORMAT;
     result.error = QString::fromLocal8Bit(errorText[0] ? errorText : curl_easy_strerror(code));
+    if (AnsweredInAnotherProtocol(curl, code)) {
+      result.badAnswer = true;
+      result.error = QString("the server does not answer in HTTP (%1)").arg(result.error);
+    }
   }
   return result;
 }

@@ -14,6 +14,8 @@ class HttpSession {
     qsizetype maxBody = 1024 * 1024;
     bool httpsOnly = false;  // refuse any other protocol
     QByteArray caFile;       // certificates to trust instead of the system's
+    bool followRedirects = false;
+    QByteArray accept;  // the Accept header, when set
   };
   struct Result {
     bool ok = false;  // Get: status 200 and the whole body; Post: a 2xx status
@@ -22,6 +24,10 @@ class HttpSession {
     QString error;  // why it failed, for the user
     bool timedOut = false;
     bool notConnected = false;  // no server reached: a name that is not one, or that no one answers
+    // The server answered, but not as asked: not in HTTP at all, or with an error status.
+    bool badAnswer = false;
+    QByteArray contentType;      // of the answer, as the server named it
+    long retryAfterSeconds = 0;  // the answer's Retry-After, when it has one
   };
 
   explicit HttpSession(const QByteArray& userAgent);

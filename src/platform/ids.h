@@ -14,6 +14,9 @@ enum class FormatId : int {
   Wma = 11013,
   CueBin = 11014,
   Iso = 11015,
+  Flac = 11016,
+  Opus = 11017,
+  M4a = 11018,
 };
 
 // How the drives are reached ("AccessMethod"): the system's pass-through interface, or the
@@ -23,6 +26,12 @@ enum class DriveAccess : int {
   Generic = 4003,
 };
 
+// How audio is read ("ReadMode"): each sector once, or each chunk until two reads agree.
+enum class ReadMode : int {
+  Fast = 0,
+  Secure = 1,
+};
+
 // How the freedb server is reached ("fdAccessMethod"): the line protocol over TCP, or HTTP.
 enum class FreeDbAccess : int {
   Tcp = 1068,
@@ -30,7 +39,7 @@ enum class FreeDbAccess : int {
 };
 
 // The proxy between the program and the freedb server ("fdProxyType"), by the options
-// dialog's radio identifiers. SOCKS 4A is stored by hand only; the dialog does not offer it.
+// dialog's radio identifiers.
 enum class ProxyKind : int {
   Direct = 1051,
   Socks4 = 1052,
@@ -46,6 +55,23 @@ enum class NamingPattern : int {
   ArtistTrackTitle = 4014,       // "Artist - 01 - Title"
   ArtistAlbumTrackTitle = 4015,  // "Artist - Album - 01 - Title"
   Advanced = 40150,
+};
+
+// What becomes of a release's front cover ("MusicBrainz"/"Cover").
+enum class CoverUse : int {
+  Embed = 0,  // into each file's tags
+  File = 1,   // "cover.jpg" or "cover.png" in the album folder
+  Both = 2,
+  None = 3,
+};
+
+// The order of the online sources of the automatic lookup after a disc arrives
+// ("MusicBrainz"/"LookupOrder"); the second is asked when the first does not know the disc.
+enum class LookupOrder : int {
+  MusicBrainzFirst = 0,
+  FreeDbFirst = 1,
+  MusicBrainzOnly = 2,
+  FreeDbOnly = 3,
 };
 
 // What a status report is about. Not stored; the numbers are those the reports always had.
@@ -67,7 +93,7 @@ constexpr Id FromStored(int stored);
 // MP3 for a number that names no format.
 template <>
 constexpr FormatId FromStored<FormatId>(int stored) {
-  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::Iso)
+  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::M4a)
              ? static_cast<FormatId>(stored)
              : FormatId::Mp3;
 }
@@ -76,6 +102,11 @@ constexpr FormatId FromStored<FormatId>(int stored) {
 template <>
 constexpr DriveAccess FromStored<DriveAccess>(int stored) {
   return stored == ToStored(DriveAccess::Generic) ? DriveAccess::Generic : DriveAccess::PassThrough;
+}
+
+template <>
+constexpr ReadMode FromStored<ReadMode>(int stored) {
+  return stored == ToStored(ReadMode::Secure) ? ReadMode::Secure : ReadMode::Fast;
 }
 
 // A direct connection for a number that names no proxy (0 among them).
@@ -99,4 +130,21 @@ constexpr NamingPattern FromStored<NamingPattern>(int stored) {
 template <>
 constexpr FreeDbAccess FromStored<FreeDbAccess>(int stored) {
   return stored == ToStored(FreeDbAccess::Http) ? FreeDbAccess::Http : FreeDbAccess::Tcp;
+}
+
+// Both for a number that names no choice.
+template <>
+constexpr CoverUse FromStored<CoverUse>(int stored) {
+  return stored >= ToStored(CoverUse::Embed) && stored <= ToStored(CoverUse::None)
+             ? static_cast<CoverUse>(stored)
+             : CoverUse::Both;
+}
+
+// MusicBrainz first for a number that names no order.
+template <>
+constexpr LookupOrder FromStored<LookupOrder>(int stored) {
+  return stored >= ToStored(LookupOrder::MusicBrainzFirst) &&
+                 stored <= ToStored(LookupOrder::FreeDbOnly)
+             ? static_cast<LookupOrder>(stored)
+             : LookupOrder::MusicBrainzFirst;
 }

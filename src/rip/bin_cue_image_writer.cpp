@@ -1,5 +1,6 @@
 #include "rip/bin_cue_image_writer.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <vector>
 
@@ -56,17 +57,29 @@ QString BinCueImageWriter::TrackType(int index) {
 }
 
 int BinCueImageWriter::Finish() {
+  const QString cuePath = CuePathFor(outputPath);
+  const QString failedSheet = QDir::toNativeSeparators(cuePath) + ": ";
   int count = 0;
-  if (!drive->GetTrackCount(count) || count == 0 || count > kMaxTracks) return 0;
   QList<ImageCueTrack> tracks;
-  for (int i = 0; i < count; ++i) {
+  bool listed = drive->GetTrackCount(count) && count > 0 && count <= kMaxTracks;
+  for (int i = 0; listed && i < count; ++i) {
     int start = 0;
-    if (!drive->GetTrackStart(i, start)) return 0;
+    listed = drive->GetTrackStart(i, start);
     tracks.append({uint32_t(start), TrackType(i)});
   }
-  PartFile part(CuePathFor(outputPath));
+  if (!listed)
+    return FailSheet(failedSheet + QStringLiteral("the disc's tracks could not be read"));
+  PartFile part(cuePath);
   CodecFile file;
-  if (!part.Create() || !file.Create(part.Path())) return 0;
-  const bool written = file.Write(CueSheetText(QFileInfo(outputPath).fileName(), tracks));
-  return file.Close() && written && part.Commit() ? 1 : 0;
+  if (!part.Create()) return FailSheet(part.ErrorText());
+  const bool written = file.Create(part.Path()) &&
+                       file.Write(CueSheetText(QFileInfo(outputPath).fileName(), tracks));
+  if (!file.Close() || !written) return FailSheet(failedSheet + file.ErrorText());
+  if (!part.Commit()) return FailSheet(part.ErrorText());
+  return 1;
+}
+
+int BinCueImageWriter::FailSheet(const QString& why) {
+  Fail(why);
+  return 0;
 }

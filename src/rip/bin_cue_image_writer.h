@@ -9,7 +9,8 @@
 class BinCueImageWriter : public DiscImageWriter {
  public:
   BinCueImageWriter() : DiscImageWriter(27, 2352) {}
-  // Writes the CUE sheet beside the image; 0 when it could not be written.
+  // Writes the CUE sheet beside the image; 0 when it could not be written, with the reason
+  // as the run's failure.
   int Finish() override;
 
  protected:
@@ -17,6 +18,7 @@ class BinCueImageWriter : public DiscImageWriter {
 
  private:
   QString TrackType(int index);
+  int FailSheet(const QString& why);
 };
 
 // One track of a CUE sheet: its first sector counted from the image's start, and its type

@@ -1,12 +1,14 @@
 #include "rip/disc_image_writer.h"
 
 #include <QDir>
+#include <QFile>
 #include <cstring>
 #include <vector>
 
 #include "drive/cd_device.h"
 #include "encoders/codec_file.h"
 #include "encoders/part_file.h"
+#include "platform/stop_request.h"
 
 namespace {
 constexpr int kSpareSectors = 16;  // room for the one extra sector of the last chunk
@@ -27,25 +29,37 @@ int DiscImageWriter::ChunkSectors(uint32_t first, uint32_t last, int sectorsPerC
 }
 
 // The image goes to a temporary file that gets its final name only when the whole disc
-// was copied; a cancelled run removes it. Finish runs either way.
+// was copied and the run was not cancelled; then Finish adds what goes beside it. An image
+// whose Finish failed goes again, so no image stays without its CUE sheet.
 void DiscImageWriter::Run() {
   {
     PartFile part(outputPath);
-    CodecFile file;
-    if (!part.Create() || !file.Create(part.Path())) {
-      Fail(part.ErrorText().isEmpty()
-               ? QDir::toNativeSeparators(outputPath) + ": " + file.ErrorText()
-               : part.ErrorText());
-    } else {
-      const bool copied = CopyDisc(file);
-      const bool closed = file.Close();
-      if (copied && !closed) Fail(QDir::toNativeSeparators(outputPath) + ": " + file.ErrorText());
-      if (copied && closed && !stopRequested && !part.Commit()) Fail(part.ErrorText());
+    if (WriteImage(part) && !stopRequested) {
+      if (!part.Commit()) {
+        Fail(part.ErrorText());
+      } else {
+        outputPath = part.FinalPath();
+        Finish();
+        if (failed) QFile::remove(outputPath);
+      }
     }
   }
   ResetSpeedReference();
-  if (!failed) Finish();
   if (statusCallback) statusCallback(StatusReport::Done(StatusKind::ImageProgress));
+}
+
+// Copies the disc into the temporary file and closes it; false with the reason when that
+// failed. A stopped copy ends early and is not a failure.
+bool DiscImageWriter::WriteImage(PartFile& part) {
+  CodecFile file;
+  if (!part.Create()) {
+    Fail(part.ErrorText());
+    return false;
+  }
+  const bool written = file.Create(part.Path()) && CopyDisc(file);
+  if ((!file.Close() || !written) && !failed)
+    Fail(QDir::toNativeSeparators(outputPath) + ": " + file.ErrorText());
+  return !failed;
 }
 
 bool DiscImageWriter::CopyDisc(CodecFile& file) {
@@ -64,7 +78,6 @@ bool DiscImageWriter::CopyDisc(CodecFile& file) {
     Report(b * 100.0 / last);
     SampleSpeed(b, uint32_t(sectorBytes_));
     ok = file.Write(buffer.data(), int64_t(count) * sectorBytes_);
-    if (!ok) Fail(QDir::toNativeSeparators(outputPath) + ": " + file.ErrorText());
     if (b + uint32_t(count) > last) break;
   }
   drive->Close();
@@ -72,6 +85,7 @@ bool DiscImageWriter::CopyDisc(CodecFile& file) {
 }
 
 int DiscImageWriter::ReadChunk(uint32_t first, int count, uint8_t* out) {
+  const StopRequestScope scope(&stopRequested);
   for (int attempt = 0; attempt <= kChunkRetries; ++attempt) {
     if (stopRequested) return 0;
     if (ReadSectors(first, count, out)) return 1;

@@ -4,6 +4,7 @@
 #include "rip/rip_worker.h"
 
 class CodecFile;
+class PartFile;
 
 // Copies a whole disc, sector 0 to its last sector, into one image file. A writer is made
 // for each run; StartImage starts its thread with StartThread, and the job joins it (Join)
@@ -12,8 +13,9 @@ class CodecFile;
 //
 // The image and its CUE sheet are each written through a PartFile: under a temporary name,
 // renamed to the final name only when complete (the CUE sheet names the image's final
-// file). A cancelled or failed run leaves its temporary files removed and the final names as
-// they were; the job never removes a file itself.
+// file, which outputPath holds after the commit). A cancelled or failed run leaves nothing:
+// its temporary files go, an image whose CUE sheet failed goes too, and the final names
+// stay as they were; the job never removes a file itself.
 //
 // A chunk that cannot be read is read again, then sector by sector; a sector that still
 // fails is stored as zeros at its place and counted in failedSectors.
@@ -24,6 +26,8 @@ class DiscImageWriter : public RipWorker {
 
   int StartImage(const QString& path) override;
   int StartTrack(int, const QString&, uint32_t, uint32_t) override { return 0; }
+  // Runs once the image has its final name (outputPath), to write what goes beside it; a
+  // failure names its reason with Fail, and the image is removed then.
   int Finish() override = 0;
   // Reads count sectors from first into out, retrying and zero-filling as above; 0 when
   // stopped.
@@ -43,6 +47,7 @@ class DiscImageWriter : public RipWorker {
 
  private:
   void Run();
+  bool WriteImage(PartFile& part);
   bool CopyDisc(CodecFile& file);
   void Report(double value);
 

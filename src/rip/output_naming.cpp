@@ -4,8 +4,11 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "encoders/output_format.h"
+#include "encoders/part_file.h"
 #include "metadata/disc_info.h"
 #include "settings/settings_store.h"
 
@@ -64,8 +67,12 @@ int NameBudget(const QString& folder) {
 // (the extension with one character in front) does not fit.
 OutputPath PlaceFile(const QString& folder, const QString& name, const QString& extension) {
   const int budget = NameBudget(folder);
-  OutputPath result{Join(folder, FitFileName(name + extension, budget)), false};
-  result.folderReady = budget >= Utf8Bytes(extension) + 1 && CreateOutputDirectory(result.path);
+  OutputPath result{Join(folder, FitFileName(name + extension, budget)), false, {}};
+  if (budget < Utf8Bytes(extension) + 1) {
+    result.folderError = QString::fromLocal8Bit(std::strerror(ENAMETOOLONG));
+  } else {
+    result.folderReady = CreateOutputDirectory(result.path, result.folderError);
+  }
   return result;
 }
 
@@ -135,10 +142,12 @@ OutputPath BuildTrackPath(int trackIndex, const OutputFormat& format, const Disc
     const QString component = CleanComponent(name, ComponentKind::Folder);
     if (!component.isEmpty()) folder = Join(folder, component);
   };
-  if (settings.subDirArtist) addFolder(info.GetTrackArtist(trackIndex));
+  // The album's folder is its artist's, so every track of a compilation lands in it.
+  if (settings.subDirArtist) addFolder(info.AlbumArtist());
   if (settings.subDirAlbum) addFolder(info.album);
-  const QString name =
-      CleanComponent(TrackFileName(trackIndex, info, settings), ComponentKind::File);
+  QString name = CleanComponent(TrackFileName(trackIndex, info, settings), ComponentKind::File);
+  // An empty name would make a hidden file of the extension alone.
+  if (name.isEmpty()) name = TwoDigitNumber(trackIndex);
   return PlaceFile(folder, name, format.Extension());
 }
 
@@ -151,7 +160,18 @@ OutputPath BuildImagePath(const OutputFormat& format, const QString& volumeLabel
   return result;
 }
 
-bool CreateOutputDirectory(const QString& path) { return QDir().mkpath(QFileInfo(path).path()); }
+QString UniqueInRun(const QString& path, QSet<QString>& takenThisRun) {
+  QString unique = path;
+  for (int n = 2; takenThisRun.contains(unique); ++n) unique = NumberedPath(path, n);
+  takenThisRun.insert(unique);
+  return unique;
+}
+
+bool CreateOutputDirectory(const QString& path, QString& reason) {
+  const int error = CreateFolder(QFileInfo(path).path());
+  if (error) reason = QString::fromLocal8Bit(std::strerror(error));
+  return error == 0;
+}
 
 void MakeUniquePath(QString& path, const QDateTime& now) {
   // A dangling symbolic link counts as taken: writing through it would create its target.

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 
 #include "platform/ids.h"
@@ -23,11 +24,13 @@ struct NamingSettings {
 // "Can't create directory".
 constexpr int kCantCreateDirectoryTextId = 9200;
 
-// A full output path, and whether its folder exists now. When it does not, the caller
-// shows message kCantCreateDirectoryTextId and goes on: the encoder's Open then fails.
+// A full output path, and whether its folder exists now. When it does not, folderError
+// says why (the system's reason), and the caller reports the track as failed with message
+// kCantCreateDirectoryTextId, the folder and that reason.
 struct OutputPath {
   QString path;
   bool folderReady = false;
+  QString folderError;
 };
 
 // Largest name component and whole path the file system takes, in UTF-8 bytes.
@@ -41,10 +44,16 @@ QString TrackFileName(int trackIndex, const DiscInfo& info, const NamingSettings
 
 // The output folder, then the artist and album folders when asked for, then the track's
 // name and the format's extension. Every part taken from the disc information is made a
-// safe name component, so a title never adds a folder or leaves the output folder.
-// The folder is created. An existing file of the same name will be overwritten.
+// safe name component, so a title never adds a folder or leaves the output folder; a name
+// left empty becomes the track's two-digit number. The folder is created. An existing file
+// of the same name will be overwritten.
 OutputPath BuildTrackPath(int trackIndex, const OutputFormat& format, const DiscInfo& info,
                           const NamingSettings& settings);
+
+// Within one rip each track gets a file of its own: the path, or when an earlier track of
+// the run took it, the first numbered form of it ("NAME (2).EXT") that none took. The
+// result is added to takenThisRun.
+QString UniqueInRun(const QString& path, QSet<QString>& takenThisRun);
 
 // The output folder, the volume label (or "IMAGE" when the disc has none) and the
 // format's extension; when that file exists, a time stamp is added so the old image stays.
@@ -61,8 +70,9 @@ QString CleanComponent(const QString& component, ComponentKind kind);
 // most maxBytes in UTF-8, never inside a character; the extension stays whole.
 QString FitFileName(const QString& name, int maxBytes);
 
-// Creates the folder of a path with its missing parents; true when it exists after.
-bool CreateOutputDirectory(const QString& path);
+// Creates the folder of a path with its missing parents; true when it exists after, else
+// false with the system's reason in reason.
+bool CreateOutputDirectory(const QString& path, QString& reason);
 
 // When something exists at path, inserts "_Tue_08Dec2026_041500" (English names, whatever
 // the locale) in front of the extension, and a counter after it when that exists too.

@@ -1,6 +1,9 @@
 #include "rip/rip_job.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QMetaObject>
+#include <QSet>
 #include <algorithm>
 #include <optional>
 #include <system_error>
@@ -16,6 +19,7 @@
 #include "rip/image_writer_factory.h"
 #include "rip/track_file_writer.h"
 #include "rip/track_streams.h"
+#include "texts/language_manager.h"
 
 // A track of the rip: what the codec threads need, made once by Start, and the counters the
 // reader and the codecs share with the job (each written by one side).
@@ -25,6 +29,7 @@ struct RipJob::TrackWork {
   QString path;
   TrackFacts facts;
   bool onDisc = true;
+  QString folderError;  // why the track's folder could not be made; the track is not read
   std::optional<TagRecord> tags;
   std::atomic<int> passes{1};            // the codec's thread
   std::atomic<uint32_t> sectorsRead{0};  // the reader; over every pass
@@ -39,15 +44,6 @@ int CodecThreadsFor(int asked, qsizetype trackCount) {
   return int(std::clamp<qsizetype>(trackCount, 1, threads));
 }
 
-// The consumers of one track's PCM: its output file.
-std::vector<std::unique_ptr<PcmConsumer>> ConsumersFor(const QString& path,
-                                                       std::unique_ptr<AudioEncoder> codec,
-                                                       const std::optional<TagRecord>& tags) {
-  std::vector<std::unique_ptr<PcmConsumer>> consumers;
-  consumers.push_back(std::make_unique<TrackFileWriter>(path, std::move(codec), tags));
-  return consumers;
-}
-
 QString FirstError(const std::vector<std::unique_ptr<PcmConsumer>>& consumers) {
   for (const auto& consumer : consumers) {
     if (!consumer->ErrorText().isEmpty()) return consumer->ErrorText();
@@ -57,6 +53,14 @@ QString FirstError(const std::vector<std::unique_ptr<PcmConsumer>>& consumers) {
 
 TrackOutcome NotStarted(int trackIndex, const QString& path) {
   return {trackIndex, path, 0, true, path + QStringLiteral(": the work could not be started")};
+}
+
+// The reason a run fails before it starts when its folder could not be made: the folder and
+// the system's reason.
+QString FolderNotCreated(const OutputPath& output) {
+  return QStringLiteral("%1 %2: %3")
+      .arg(LanguageManager::Instance().Text(kCantCreateDirectoryTextId),
+           QDir::toNativeSeparators(QFileInfo(output.path).path()), output.folderError);
 }
 
 }  // namespace
@@ -102,18 +106,22 @@ bool RipJob::StartTracks(const RipRequest& request) {
   if (!request.disc) blank.ResetToDefaults(trackCount);
   const DiscInfo& disc = request.disc ? *request.disc : blank;
   std::vector<TrackStreams::Range> ranges;
+  QSet<QString> takenThisRun;
   for (int index : request.tracks) {
     auto work = std::make_unique<TrackWork>();
     work->index = index;
     work->ordinal = int(work_.size()) + 1;
-    work->path = BuildTrackPath(index, *format_, disc, request.naming).path;
+    const OutputPath output = BuildTrackPath(index, *format_, disc, request.naming);
+    work->path = UniqueInRun(output.path, takenThisRun);
+    if (!output.folderReady) work->folderError = FolderNotCreated(output);
     int first = 0;
     int last = 0;
     work->onDisc =
         device_->GetTrackStart(index, first) && device_->GetTrackEnd(index, last) && first <= last;
     const TrackStreams::Range range =
-        work->onDisc ? TrackStreams::Range{uint32_t(first), uint32_t(last - first + 1)}
-                     : TrackStreams::Range{};
+        work->onDisc && output.folderReady
+            ? TrackStreams::Range{uint32_t(first), uint32_t(last - first + 1)}
+            : TrackStreams::Range{};
     work->facts = TrackFacts{index, trackCount, range.count};
     if (request.disc) {
       work->tags.emplace();
@@ -151,7 +159,12 @@ bool RipJob::StartThreads(int codecThreads) {
 }
 
 bool RipJob::StartImage(const RipRequest& request) {
-  const QString path = BuildImagePath(*format_, request.volumeLabel, request.naming).path;
+  const OutputPath output = BuildImagePath(*format_, request.volumeLabel, request.naming);
+  const QString& path = output.path;
+  if (!output.folderReady) {
+    result_.outcomes.append({-1, path, 0, true, FolderNotCreated(output)});
+    return false;
+  }
   imageWriter_ = CreateDiscImageWriter(format_->TypeId());
   if (imageWriter_) {
     imageWriter_->drive = device_;
@@ -211,20 +224,28 @@ void RipJob::EncodeTrack(int index) {
   TrackWork& work = *work_[size_t(index)];
   TrackOutcome outcome{work.index, work.path, 0, false, {}};
   std::unique_ptr<AudioEncoder> codec;
-  if (work.onDisc) {
+  if (work.onDisc && work.folderError.isEmpty()) {
     std::lock_guard lock(codecMaking_);
     codec = format_->CreateEncoder();
   }
   if (!codec) {
     streams_->Done(index);
-    outcome = work.onDisc
-                  ? NotStarted(work.index, work.path)
-                  : TrackOutcome{work.index, work.path, 0, true,
-                                 QStringLiteral("track %1 is not on the disc").arg(work.index + 1)};
+    if (!work.onDisc) {
+      outcome = {work.index, work.path, 0, true,
+                 QStringLiteral("track %1 is not on the disc").arg(work.index + 1)};
+    } else if (!work.folderError.isEmpty()) {
+      outcome = {work.index, work.path, 0, true, work.folderError};
+    } else {
+      outcome = NotStarted(work.index, work.path);
+    }
     Post([this, outcome] { result_.outcomes.append(outcome); });
     return;
   }
-  const auto consumers = ConsumersFor(work.path, std::move(codec), work.tags);
+  // The consumers of the track's PCM: its output file.
+  auto file = std::make_unique<TrackFileWriter>(work.path, std::move(codec), work.tags);
+  const TrackFileWriter& output = *file;
+  std::vector<std::unique_ptr<PcmConsumer>> consumers;
+  consumers.push_back(std::move(file));
   bool ok = std::all_of(consumers.begin(), consumers.end(),
                         [&](const auto& consumer) { return consumer->Begin(work.facts); });
   const bool prepass = std::any_of(consumers.begin(), consumers.end(), [](const auto& consumer) {
@@ -250,6 +271,7 @@ void RipJob::EncodeTrack(int index) {
   streams_->Done(index);
   const bool complete = ok && !stop_ && mainSectors == work.facts.sectorCount;
   for (const auto& consumer : consumers) consumer->Finish(complete);
+  outcome.path = output.FinalPath();  // another when a file took the name meanwhile
   outcome.errorText = FirstError(consumers);
   outcome.failed = !outcome.errorText.isEmpty();
   outcome.failedSectors = work.silentSectors;
@@ -280,6 +302,7 @@ void RipJob::AnnounceRun(int index) {
   const TrackWork& work = *work_[size_t(index)];
   const RipRun run{work.path, work.index + 1, work.ordinal, int(work_.size())};
   Post([this, run] {
+    if (run_.ordinal > 0) SendProgress();  // where the run before it ended
     run_ = run;
     emit RunStarted(run_);
   });
@@ -295,8 +318,9 @@ void RipJob::SendProgress() {
     emit Progress(progress);
     return;
   }
-  if (const int run = runAnnounced_; run >= 0) {
-    const TrackWork& work = *work_[size_t(run)];
+  // The run on display: its own reading, even while the reader has gone on to the next.
+  if (run_.ordinal > 0) {
+    const TrackWork& work = *work_[size_t(run_.ordinal - 1)];
     const double sectors = double(work.facts.sectorCount) * work.passes;
     progress.runPercent = sectors > 0 ? work.sectorsRead * 100.0 / sectors : 0;
     progress.preparing = work.passes > 1 && work.sectorsRead < work.facts.sectorCount;
@@ -320,9 +344,14 @@ void RipJob::Finish() {
   threads_.clear();
   if (imageWriter_) {
     imageWriter_->Join();
-    result_.outcomes.append({-1, run_.path, imageWriter_->failedSectors, imageWriter_->failed,
-                             imageWriter_->errorText});
+    // The image takes another name when a file took its name meanwhile.
+    result_.outcomes.append({-1, imageWriter_->outputPath, imageWriter_->failedSectors,
+                             imageWriter_->failed, imageWriter_->errorText});
+    // The writer's last report comes before its last chunk.
+    if (!imageWriter_->failed && !stop_) imagePercent_ = 100;
   }
+  // The last run's end: a run read whole shows 100 %.
+  if (run_.ordinal > 0) SendProgress();
   std::stable_sort(
       result_.outcomes.begin(), result_.outcomes.end(),
       [](const TrackOutcome& a, const TrackOutcome& b) { return a.trackIndex < b.trackIndex; });

@@ -61,7 +61,8 @@ struct RipResult {
   // Pending: nothing ripped yet; the rip starts by itself later (the tray was open and a
   // disc is awaited, or another rip was running). NoDrive: no drive, or no readable disc in
   // it. Unavailable: the format cannot be written. Busy: another use holds the drive.
-  enum class Status { Done, Cancelled, Pending, NoDrive, Unavailable, Busy };
+  // NotAllowed: the disc does not allow the format (an ISO image of an audio CD).
+  enum class Status { Done, Cancelled, Pending, NoDrive, Unavailable, Busy, NotAllowed };
   Status status = Status::Done;
   QString message;               // why, for Unavailable and Busy
   QList<TrackOutcome> outcomes;  // in disc order; a track cut off by a cancel has none

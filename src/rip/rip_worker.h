@@ -44,7 +44,7 @@ class RipWorker {
   StatusCallback statusCallback;  // set before each start
   std::atomic<int> stopRequested{0};
   std::atomic<double> speed{0.0};  // bytes a millisecond
-  QString outputPath;
+  QString outputPath;  // after the run, the name the file got (another when this was taken)
   int trackIndex = 0;
   uint32_t firstSectorOverride = 0;
   uint32_t lastSectorOverride = 0;

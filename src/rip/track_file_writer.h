@@ -23,6 +23,8 @@ class TrackFileWriter : public PcmConsumer {
   bool Consume(std::span<const uint8_t> pcm, bool prepass) override;
   bool Finish(bool complete) override;
   QString ErrorText() const override { return errorText_; }
+  // The file's name: after the commit, another when a file took the name meanwhile.
+  const QString& FinalPath() const { return file_.FinalPath(); }
 
  private:
   bool Fail(const QString& why);

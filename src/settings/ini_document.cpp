@@ -136,9 +136,8 @@ void IniDocument::ParseLine(qsizetype begin, qsizetype contentEnd, qsizetype nex
   if (contentEnd - begin > INT_MAX) return;  // no such line is a name; kept verbatim
   const QByteArrayView line(bytes_.constData() + begin, contentEnd - begin);
   const QByteArrayView trimmed = Trim(line);
-  if (trimmed.startsWith('[')) {
-    const qsizetype close = trimmed.indexOf(']');
-    const QByteArrayView name = Trim(trimmed.sliced(1, (close < 0 ? trimmed.size() : close) - 1));
+  if (const std::optional<QByteArrayView> header = SectionHeader(trimmed)) {
+    const QByteArrayView name = *header;
     if (FindSection(name)) {
       section.reset();  // a repeated section is shadowed by the first one of its name
       return;
@@ -161,6 +160,17 @@ void IniDocument::ParseLine(qsizetype begin, qsizetype contentEnd, qsizetype nex
   keyIndex_.Insert(HashName(name, *section), uint32_t(keys_.size()));
   keys_.push_back(
       Key{begin, int(line.size()), int(name.data() - line.data()), int(name.size()), *section});
+}
+
+std::optional<QByteArrayView> IniDocument::SectionHeader(QByteArrayView line) {
+  const QByteArrayView trimmed = Trim(line);
+  if (!trimmed.startsWith('[')) return std::nullopt;
+  const qsizetype close = trimmed.indexOf(']');
+  return Trim(trimmed.sliced(1, (close < 0 ? trimmed.size() : close) - 1));
+}
+
+bool IniDocument::NameMatches(QByteArrayView stored, QStringView name) {
+  return SameName(stored, name.trimmed());
 }
 
 QByteArrayView IniDocument::KeyLine(const Key& key) const {

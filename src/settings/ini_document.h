@@ -22,6 +22,13 @@ class IniDocument {
   using Entries = QList<std::pair<QByteArray, QByteArray>>;
 
   static IniDocument Parse(const QByteArray& bytes);
+  // The name of the section a line opens, trimmed; none for a line that is no section
+  // header. The line comes without its line end. With NameMatches, a reader can pick one
+  // section's lines out of a file without holding the file whole: the first section of a
+  // name is the one that counts, and it ends where the next header begins.
+  static std::optional<QByteArrayView> SectionHeader(QByteArrayView line);
+  // Whether a name in the file is this name, matched as sections and keys are.
+  static bool NameMatches(QByteArrayView stored, QStringView name);
 
   std::optional<QByteArray> Value(QStringView section, QStringView key) const;
   // True when the section exists and holds at least one key.

@@ -52,19 +52,72 @@ Pin PinFile(int fd) {
              [](void* p) { ::close(int(intptr_t(p) - 1)); });
 }
 
+// What reads have asked of one version of a file: each section parsed on its own, by the
+// name as asked (a missing section as an empty document), so a large file such as a disc
+// cache of thousands of discs is never held whole for a read.
 struct CachedFile {
   FileStamp stamp;
   Pin pin;
-  std::shared_ptr<const IniDocument> doc;
+  QHash<QString, std::shared_ptr<const IniDocument>> sections;
 };
 
-// A file as the cache found it: the parsed contents, or nothing when the file exists but
-// cannot be read (then reason says why).
+// A file, or one section of it, as it was read: the parsed contents, or nothing when the
+// file exists but cannot be read (then reason says why).
 struct Loaded {
-  CachedFile file;
+  FileStamp stamp;
+  Pin pin;
+  std::shared_ptr<const IniDocument> doc;
   bool readable = true;
   QString reason;
 };
+
+const QByteArray kBom("\xEF\xBB\xBF");
+
+// Reads the rest of the file through fd; errno tells why when it fails.
+std::optional<QByteArray> ReadAll(int fd, off_t size) {
+  QByteArray bytes(size, Qt::Uninitialized);
+  qsizetype done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    done += n;
+  }
+  bytes.truncate(done);
+  return bytes;
+}
+
+// The lines of the first section of this name, its header included, read through fd a
+// block at a time up to the next header; errno tells why when it fails.
+std::optional<QByteArray> ReadSection(int fd, const QString& section) {
+  QByteArray kept;
+  QByteArray pending;  // the lines of the last block, the last one perhaps unfinished
+  bool inside = false;
+  bool firstLine = true;
+  char block[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, block, sizeof block);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    pending.append(block, n);
+    qsizetype start = 0;
+    for (;;) {
+      const qsizetype end = pending.indexOf('\n', start);
+      if (end < 0 && n > 0) break;  // the line goes on in the next block
+      QByteArrayView line(pending.constData() + start, (end < 0 ? pending.size() : end) - start);
+      if (firstLine && line.startsWith(kBom)) line = line.sliced(kBom.size());
+      firstLine = false;
+      const std::optional<QByteArrayView> header = IniDocument::SectionHeader(line);
+      if (header && inside) return kept;
+      if (header && IniDocument::NameMatches(*header, section)) inside = true;
+      if (inside) kept.append(line).append('\n');
+      if (end < 0) return kept;  // the end of the file
+      start = end + 1;
+    }
+    pending.remove(0, start);
+  }
+}
 
 const std::shared_ptr<const IniDocument>& EmptyDocument() {
   static const auto empty = std::make_shared<const IniDocument>();
@@ -129,12 +182,13 @@ class IniCache {
     return cache;
   }
 
-  std::shared_ptr<const IniDocument> Snapshot(const QByteArray& path) {
+  // One section of the file as it is now.
+  std::shared_ptr<const IniDocument> Section(const QByteArray& path, const QString& section) {
     std::optional<QString> fault;
     std::shared_ptr<const IniDocument> doc;
     {
       std::lock_guard lock(mutex_);
-      doc = FreshLocked(path, fault).file.doc;
+      doc = FreshSectionLocked(path, section, fault);
     }
     Report(fault);
     return doc;
@@ -152,12 +206,12 @@ class IniCache {
     bool written = false;
     {
       std::lock_guard lock(mutex_);
-      const Loaded current = FreshLocked(path, fault);
+      const Loaded current = LoadNoting(path, std::nullopt, fault);
       if (current.readable) {
-        const QByteArray bytes = change(*current.file.doc);
+        const QByteArray bytes = change(*current.doc);
         // Writing what the file already holds leaves it alone (refreshes store the same
         // values again and again).
-        if (bytes == current.file.doc->Serialize()) {
+        if (bytes == current.doc->Serialize()) {
           written = true;
         } else {
           written = ReplaceFile(target, bytes);
@@ -170,34 +224,50 @@ class IniCache {
   }
 
  private:
-  // The cached copy while the file is unchanged, else the file read again. The first time
-  // a file turns out unreadable, fault receives the message that says so.
-  Loaded FreshLocked(const QByteArray& path, std::optional<QString>& fault) {
+  // The cached section while the file is unchanged, else the section read again.
+  std::shared_ptr<const IniDocument> FreshSectionLocked(const QByteArray& path,
+                                                        const QString& section,
+                                                        std::optional<QString>& fault) {
     struct stat st {};
     const bool statted = ::stat(path.constData(), &st) == 0;
     if (statted || errno == ENOENT) {
       const FileStamp now = statted ? FileStamp::Of(st) : FileStamp{};
       auto it = files_.find(path);
-      if (it != files_.end() && it->stamp == now) return Loaded{*it, true, {}};
+      if (it != files_.end() && it->stamp == now) {
+        if (auto cached = it->sections.constFind(section); cached != it->sections.constEnd())
+          return *cached;
+      }
     }
-    Loaded loaded = Load(path);
+    Loaded loaded = LoadNoting(path, section, fault);
     if (!loaded.readable) {
       files_.remove(path);
-      if (!unreadable_.contains(path)) {
-        unreadable_.insert(path);
-        fault = QString("cannot read %1: %2").arg(QFile::decodeName(path), loaded.reason);
-      }
-      return loaded;
+      return loaded.doc;
     }
-    unreadable_.remove(path);  // a later fault is reported again
-    files_[path] = loaded.file;
+    CachedFile& file = files_[path];
+    if (!(file.stamp == loaded.stamp)) file = CachedFile{loaded.stamp, loaded.pin, {}};
+    file.sections.insert(section, loaded.doc);
+    return loaded.doc;
+  }
+
+  // Load, noting whether the file can be read: the first time it turns out unreadable,
+  // fault receives the message that says so.
+  Loaded LoadNoting(const QByteArray& path, const std::optional<QString>& section,
+                    std::optional<QString>& fault) {
+    Loaded loaded = Load(path, section);
+    if (loaded.readable) {
+      unreadable_.remove(path);  // a later fault is reported again
+    } else if (!unreadable_.contains(path)) {
+      unreadable_.insert(path);
+      fault = QString("cannot read %1: %2").arg(QFile::decodeName(path), loaded.reason);
+    }
     return loaded;
   }
 
-  // Reads through one descriptor so the stamp belongs to exactly the bytes parsed. Only a
-  // missing file reads as empty; any other failure leaves the file unreadable.
-  static Loaded Load(const QByteArray& path) {
-    Loaded result{CachedFile{FileStamp{}, nullptr, EmptyDocument()}, true, {}};
+  // The whole file, or only the section named, read through one descriptor so the stamp
+  // belongs to exactly the bytes parsed. Only a missing file reads as empty; any other
+  // failure leaves the file unreadable.
+  static Loaded Load(const QByteArray& path, const std::optional<QString>& section) {
+    Loaded result{FileStamp{}, nullptr, EmptyDocument(), true, {}};
     auto fail = [&](int error) {
       result.readable = false;
       result.reason = qt_error_string(error);
@@ -215,19 +285,28 @@ class IniCache {
       result.reason = "not a regular file";
       return result;
     }
-    QByteArray bytes(st.st_size, Qt::Uninitialized);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return fail(errno);
-      if (n == 0) break;
-      done += n;
+    // Read as UTF-8, a UTF-16 file would lose its text, and a write would add UTF-8 lines to
+    // it; it is left as it is, and said.
+    if (StartsWithUtf16Mark(fd)) {
+      result.readable = false;
+      result.reason = "it is UTF-16 text, which is not read; save it as UTF-8";
+      return result;
     }
-    bytes.truncate(done);
-    result.file = CachedFile{FileStamp::Of(st), std::move(pin),
-                             std::make_shared<const IniDocument>(IniDocument::Parse(bytes))};
+    const std::optional<QByteArray> bytes =
+        section ? ReadSection(fd, *section) : ReadAll(fd, st.st_size);
+    if (!bytes) return fail(errno);
+    result.stamp = FileStamp::Of(st);
+    result.pin = std::move(pin);
+    result.doc = std::make_shared<const IniDocument>(IniDocument::Parse(*bytes));
     return result;
+  }
+
+  // A byte-order mark of UTF-16, either order, at the start of the file.
+  static bool StartsWithUtf16Mark(int fd) {
+    char mark[2] = {};
+    if (::pread(fd, mark, 2, 0) != 2) return false;
+    const QByteArray head(mark, 2);
+    return head == "\xFF\xFE" || head == "\xFE\xFF";
   }
 
   static bool WriteAll(int fd, const QByteArray& bytes) {
@@ -275,7 +354,7 @@ QByteArray StoredText(const QString& text) {
 
 std::optional<QByteArray> RawValue(const QByteArray& path, const QString& section,
                                    const QString& key) {
-  auto doc = IniCache::Instance().Snapshot(path);
+  auto doc = IniCache::Instance().Section(path, section);
   std::optional<QByteArray> value = doc->Value(section, key);
   if (value && value->size() > IniFile::kMaxReadBytes) value->truncate(IniFile::kMaxReadBytes);
   return value;
@@ -335,7 +414,7 @@ bool IniFile::WriteStrings(const QString& section, const TextEntries& entries) {
 }
 
 bool IniFile::HasKeys(const QString& section) const {
-  return IniCache::Instance().Snapshot(nativePath_)->HasKeys(section);
+  return IniCache::Instance().Section(nativePath_, section)->HasKeys(section);
 }
 
 bool IniFile::WriteRaw(const QString& section,
@@ -353,9 +432,9 @@ bool IniFile::WriteRaw(const QString& section,
 }
 
 int IniFile::ReadInt(const SettingKey& key) const {
-  // A stored value outside the key's range (a port of 84416) is read as no value at all.
-  const int value = ReadInt(key.section, key.key, key.intDefault);
-  return key.InRange(value) ? value : key.intDefault;
+  // A stored value outside the key's range (a port of 84416) is read as no value at all; one
+  // between a key's choices (an MP3 rate of 100 kbit/s) as the nearest choice.
+  return key.Nearest(ReadInt(key.section, key.key, key.intDefault));
 }
 
 bool IniFile::WriteInt(const SettingKey& key, int value) {

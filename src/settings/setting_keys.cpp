@@ -1,11 +1,36 @@
 #include "settings/setting_keys.h"
 
+#include <QStringList>
+#include <algorithm>
+#include <cstdlib>
+
 #include "platform/paths.h"
 
 QString SettingKey::DefaultText() const {
   if (type == Type::Int) return QString::number(intDefault);
   if (computedDefault) return computedDefault();
   return QString::fromUtf8(textDefault);
+}
+
+bool SettingKey::Allows(int value) const {
+  return InRange(value) &&
+         (choices.empty() || std::find(choices.begin(), choices.end(), value) != choices.end());
+}
+
+int SettingKey::Nearest(int value) const {
+  if (Allows(value)) return value;
+  if (choices.empty()) return intDefault;
+  int nearest = choices.front();
+  for (const int choice : choices) {
+    if (std::abs(qint64(choice) - value) < std::abs(qint64(nearest) - value)) nearest = choice;
+  }
+  return nearest;
+}
+
+QString SettingKey::ChoicesText() const {
+  QStringList names;
+  for (const int choice : choices) names << QString::number(choice);
+  return names.join(QStringLiteral(", "));
 }
 
 QString Key::MusicFolderDefault() { return Paths::MusicDir(); }
@@ -17,6 +42,7 @@ std::span<const SettingKey* const> AllSettingKeys() {
       &ToolbarEnabled,
       &StatusBarEnabled,
       &BottomPanelEnabled,
+      &AlbumHeaderEnabled,
       &CurrentDriveIndex,
       &Device,
       &AutoSelectAllTracks,
@@ -39,6 +65,9 @@ std::span<const SettingKey* const> AllSettingKeys() {
       &AdvancedFileFormat,
       &CDReadSpeed,
       &EncoderThreads,
+      &AudioReadMode,
+      &ArServer,
+      &ArVerify,
       &FdServer,
       &FdTCPPort,
       &FdHTTPPort,
@@ -49,6 +78,10 @@ std::span<const SettingKey* const> AllSettingKeys() {
       &FdUserName,
       &FdPassword,
       &FdEmail,
+      &MbServer,
+      &MbCoverArtServer,
+      &MbCover,
+      &MbLookupOrder,
       &MainWindowIsVisible,
       &ProgressLeft,
       &ProgressTop,
@@ -68,6 +101,12 @@ std::span<const SettingKey* const> AllSettingKeys() {
       &OggQuality,
       &AacQuality,
       &AacMpegVersion,
+      &FlacLevel,
+      &FlacVerify,
+      &OpusBitRate,
+      &OpusMode,
+      &OpusComplexity,
+      &M4aBitRate,
       &WmaFormatString,
   };
   return kAll;

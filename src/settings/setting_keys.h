@@ -17,9 +17,17 @@ struct SettingKey {
   QString (*computedDefault)();  // Text keys whose default depends on the system
   int minValue = INT_MIN;        // Int keys: the values that make sense
   int maxValue = INT_MAX;
+  std::span<const int> choices = {};  // Int keys that take only these values, in rising order
 
   QString DefaultText() const;
   bool InRange(int value) const { return value >= minValue && value <= maxValue; }
+  // In range, and one of the choices when the key has them.
+  bool Allows(int value) const;
+  // The allowed value nearest to value: value itself when allowed; of two choices equally
+  // near, the lower. A key without choices gives its default for a value out of range.
+  int Nearest(int value) const;
+  // The choices as a message lists them: "32, 40, ... 320".
+  QString ChoicesText() const;
 };
 
 namespace Key {
@@ -34,6 +42,8 @@ inline constexpr SettingKey ToolbarEnabled{"General", "ToolbarEnabled", T::Int,
                                            1,         nullptr,          nullptr};
 inline constexpr SettingKey StatusBarEnabled{"General", "StatusBarEnabled", T::Int, 1, nullptr,
                                              nullptr};
+inline constexpr SettingKey AlbumHeaderEnabled{"General", "AlbumHeaderEnabled", T::Int, 1, nullptr,
+                                               nullptr};
 inline constexpr SettingKey BottomPanelEnabled{"General", "BottomPanelEnabled", T::Int, 1, nullptr,
                                                nullptr};
 inline constexpr SettingKey CurrentDriveIndex{"General", "CurrentDriveIndex", T::Int, 0, nullptr,
@@ -63,7 +73,7 @@ inline constexpr SettingKey FormatSelected{"General",
                                            nullptr,
                                            nullptr,
                                            ToStored(FormatId::Aac),
-                                           ToStored(FormatId::Iso)};
+                                           ToStored(FormatId::M4a)};
 
 // "Options"
 inline constexpr SettingKey AccessMethod{
@@ -80,6 +90,14 @@ inline constexpr SettingKey CDReadSpeed{"Options", "CDReadSpeed", T::Text, 0, "D
 // How many tracks a rip encodes at once; 0 = one per processor core.
 inline constexpr SettingKey EncoderThreads{"Options", "EncoderThreads", T::Int, 0,
                                            nullptr,   nullptr,          0,      64};
+
+inline constexpr SettingKey AudioReadMode{"Options", "ReadMode", T::Int, ToStored(ReadMode::Fast),
+                                          nullptr,   nullptr,    0,      1};
+
+// "AccurateRip"
+inline constexpr SettingKey ArServer{
+    "AccurateRip", "Server", T::Text, 0, "http://www.accuraterip.com", nullptr};
+inline constexpr SettingKey ArVerify{"AccurateRip", "Verify", T::Int, 1, nullptr, nullptr, 0, 1};
 
 // "FreeDBSettings"
 inline constexpr SettingKey FdServer{"FreeDBSettings",  "fdServer", T::Text, 0,
@@ -100,6 +118,17 @@ inline constexpr SettingKey FdUserName{"FreeDBSettings", "fdUserName", T::Text, 
 inline constexpr SettingKey FdPassword{"FreeDBSettings", "fdPassword", T::Text, 0, "", nullptr};
 inline constexpr SettingKey FdEmail{"FreeDBSettings", "fdEmail", T::Text, 0, "", nullptr};
 
+// "MusicBrainz"
+inline constexpr SettingKey MbServer{"MusicBrainz", "Server", T::Text, 0, "https://musicbrainz.org",
+                                     nullptr};
+inline constexpr SettingKey MbCoverArtServer{
+    "MusicBrainz", "CoverArtServer", T::Text, 0, "https://coverartarchive.org", nullptr};
+inline constexpr SettingKey MbCover{"MusicBrainz", "Cover", T::Int, ToStored(CoverUse::Both),
+                                    nullptr,       nullptr, 0,      3};
+inline constexpr SettingKey MbLookupOrder{
+    "MusicBrainz", "LookupOrder", T::Int, ToStored(LookupOrder::MusicBrainzFirst),
+    nullptr,       nullptr,       0,      3};
+
 // "Progress_Dialog"
 inline constexpr SettingKey MainWindowIsVisible{
     "Progress_Dialog", "MainWindowIsVisible", T::Int, 1, nullptr, nullptr};
@@ -110,8 +139,13 @@ inline constexpr SettingKey ProgressHeight{"Progress_Dialog", "Height", T::Int, 
                                            nullptr,           nullptr};
 
 // "MP3"
-inline constexpr SettingKey Mp3MinBitRate{"MP3", "MinBitRate", T::Int, 256, nullptr, nullptr};
-inline constexpr SettingKey Mp3MaxBitRate{"MP3", "MaxBitRate", T::Int, 256, nullptr, nullptr};
+// The bit rates of MPEG-1 Layer III frames, the only ones the MP3 encoder takes (kbit/s).
+inline constexpr int kMp3BitRates[] = {32,  40,  48,  56,  64,  80,  96,
+                                       112, 128, 160, 192, 224, 256, 320};
+inline constexpr SettingKey Mp3MinBitRate{"MP3",   "MinBitRate", T::Int, 256,         nullptr,
+                                          nullptr, 32,           320,    kMp3BitRates};
+inline constexpr SettingKey Mp3MaxBitRate{"MP3",   "MaxBitRate", T::Int, 256,         nullptr,
+                                          nullptr, 32,           320,    kMp3BitRates};
 inline constexpr SettingKey Mp3StereoMode{"MP3", "StereoMode", T::Int, 0, nullptr, nullptr};
 inline constexpr SettingKey Mp3Copyrighted{"MP3", "Copyrighted", T::Int, 0, nullptr, nullptr};
 inline constexpr SettingKey Mp3CRCs{"MP3", "CRCs", T::Int, 0, nullptr, nullptr};
@@ -128,6 +162,18 @@ inline constexpr SettingKey OggQuality{"OGG", "fquality", T::Int, 5, nullptr, nu
 // "AAC"
 inline constexpr SettingKey AacQuality{"AAC", "fquality", T::Int, 3, nullptr, nullptr};
 inline constexpr SettingKey AacMpegVersion{"AAC", "mpeg_version", T::Int, 1, nullptr, nullptr};
+
+// "FLAC"
+inline constexpr SettingKey FlacLevel{"FLAC", "Level", T::Int, 5, nullptr, nullptr};
+inline constexpr SettingKey FlacVerify{"FLAC", "Verify", T::Int, 0, nullptr, nullptr};
+
+// "OPUS"
+inline constexpr SettingKey OpusBitRate{"OPUS", "BitRate", T::Int, 160, nullptr, nullptr};
+inline constexpr SettingKey OpusMode{"OPUS", "Mode", T::Int, 0, nullptr, nullptr};
+inline constexpr SettingKey OpusComplexity{"OPUS", "Complexity", T::Int, 10, nullptr, nullptr};
+
+// "M4A"
+inline constexpr SettingKey M4aBitRate{"M4A", "BitRate", T::Int, 192, nullptr, nullptr};
 
 // "WMA"
 inline constexpr SettingKey WmaFormatString{

@@ -2,6 +2,7 @@
 
 #include "metadata/disc_info.h"
 #include "ui/dialogs/disc_dialogs.h"
+#include "ui/dialogs/musicbrainz_dialog.h"
 #include "ui/dialogs/options_dlg.h"
 
 namespace {
@@ -22,6 +23,11 @@ class KorvaneDialogs : public DialogFactory {
     // Its "Options" button opens the same options dialog as the window's command.
     FreeDBDlg dlg(
         disc, [this](QWidget* owner) { RunOptions(owner); }, parent);
+    return dlg.exec() == QDialog::Accepted;
+  }
+  bool RunMusicBrainzLookup(QWidget* parent, DiscInfo& disc) override {
+    MusicBrainzDlg dlg(disc, parent);
+    dlg.Start();
     return dlg.exec() == QDialog::Accepted;
   }
 };

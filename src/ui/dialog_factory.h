@@ -26,6 +26,8 @@ class DialogFactory {
   virtual bool RunEditDiscInfo(QWidget* parent, DiscInfo& disc) = 0;
   // The lookup fills disc when it finds the disc.
   virtual bool RunFreeDbLookup(QWidget* parent, DiscInfo& disc) = 0;
+  // The MusicBrainz lookup with its release choice; fills disc when the user took a release.
+  virtual bool RunMusicBrainzLookup(QWidget*, DiscInfo&) { return false; }
 
  protected:
   const WindowHooks& Hooks() const { return hooks_; }

@@ -20,14 +20,18 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWidgetAction>
+#include <utility>
 
 #include "app/window_layout.h"
 #include "drive/drive_actions.h"
 #include "drive/drive_context.h"
+#include "platform/cd_sector.h"
 #include "platform/version.h"
 #include "player/playback.h"
 #include "settings/settings_store.h"
 #include "texts/language_manager.h"
+#include "ui/about_credits.h"
+#include "ui/album_header.h"
 #include "ui/bottom_panel.h"
 #include "ui/dialogs/folder_pane.h"
 #include "ui/progress_dlg.h"
@@ -38,6 +42,10 @@ namespace {
 
 constexpr const char* kProductName = "Korvane";
 constexpr unsigned kPleaseInsertDiscTextId = 902;
+constexpr unsigned kNoTrackTickedTextId = 9210;
+constexpr unsigned kFormatNotAllowedTextId = 9211;  // %1 the format, %2 the allowed ones
+constexpr unsigned kNotWrittenTextId = 9212;
+constexpr unsigned kCouldNotOpenTextId = 9213;  // %1 the page or folder
 // The drive selector is never narrower: a drive's name stays readable beside the buttons.
 constexpr int kDriveSelectorMinWidth = 170;
 constexpr int kDriveSelectorMargin = 6;  // left and right of it in the toolbar
@@ -46,6 +54,14 @@ constexpr unsigned kMenuTitleTextIds[7] = {6000, 6100, 6201, 946, 6401, 6501, 92
 enum MenuPosition { FileMenu, ViewMenu, DiscMenu, FormatMenu, ToolsMenu, LanguageMenu, HelpMenu };
 
 QString Text(unsigned id) { return LanguageManager::Instance().Text(id); }
+
+// The format's name as the Format menu shows it.
+QString FormatText(FormatId format) {
+  for (const FormatCommand& command : FormatCommands()) {
+    if (command.format == format) return QString::fromLatin1(command.text);
+  }
+  return {};
+}
 
 bool IsFormatCommand(int id) {
   for (const FormatCommand& format : FormatCommands()) {
@@ -90,6 +106,7 @@ void CMainFrame::ConnectDialogs() {
   WindowHooks hooks;
   hooks.options.rebuildDriveList = [this] { RebuildDriveList(); };
   hooks.options.formatChanged = [this](FormatId format) { controller_->ChooseFormat(format); };
+  hooks.options.allowedFormats = [this] { return controller_->DiscFormats(); };
   hooks.options.detectSpeeds = [this](QList<int>& factors) {
     player_.Stop();  // the preview leaves the drive to the speed probe
     return ::DetectSpeeds(factors);
@@ -123,7 +140,9 @@ void CMainFrame::BuildActions() {
   for (const CommandItem& item : CommandItems()) MakeAction(item.id, item.iconName);
   MakeAction(CommandId::AppAbout);
   MakeAction(CommandId::AppExit, "exit");
-  for (int id : {CommandId::ShowToolbar, CommandId::ShowBottomPanel, CommandId::ShowStatusBar}) {
+  MakeAction(CommandId::MusicBrainzLookup);
+  for (int id : {CommandId::ShowToolbar, CommandId::ShowBottomPanel, CommandId::ShowStatusBar,
+                 CommandId::ShowAlbumHeader}) {
     MakeAction(id)->setCheckable(true);
   }
   Action(CommandId::HelpTopics)->setShortcut(QKeySequence::HelpContents);
@@ -151,10 +170,12 @@ void CMainFrame::BuildMenus() {
   menus_[FileMenu]->addAction(Action(CommandId::RipCd));
   menus_[FileMenu]->addSeparator();
   menus_[FileMenu]->addAction(Action(CommandId::AppExit));
-  menus_[ViewMenu]->addActions({Action(CommandId::ShowToolbar), Action(CommandId::ShowBottomPanel),
+  menus_[ViewMenu]->addActions({Action(CommandId::ShowToolbar), Action(CommandId::ShowAlbumHeader),
+                                Action(CommandId::ShowBottomPanel),
                                 Action(CommandId::ShowStatusBar)});
   QMenu* disc = menus_[DiscMenu];
-  disc->addActions({Action(CommandId::FreeDb), Action(CommandId::EditDiscInfo)});
+  disc->addActions({Action(CommandId::FreeDb), Action(CommandId::MusicBrainzLookup),
+                    Action(CommandId::EditDiscInfo)});
   disc->addSeparator();
   disc->addAction(Action(CommandId::Refresh));
   disc->addSeparator();
@@ -237,6 +258,10 @@ void CMainFrame::BuildToolBar() {
   folderMenu_->addAction(paneAction);
   connect(folderMenu_, &QMenu::aboutToShow, folderPane_, &ShowFolderOptionsDlg::LoadValues);
   connect(folderMenu_, &QMenu::aboutToHide, folderPane_, &ShowFolderOptionsDlg::StoreValues);
+  // The folder browser closes the drop-down before the user chooses: the choice is stored
+  // when it is made.
+  connect(folderPane_, &ShowFolderOptionsDlg::FolderBrowsed, folderPane_,
+          &ShowFolderOptionsDlg::StoreValues);
   openButton_ = new QToolButton;
   openButton_->setObjectName("openButton");
   openButton_->setDefaultAction(Action(CommandId::OpenOutput));
@@ -279,8 +304,10 @@ void CMainFrame::BuildCentre() {
   auto* layout = new QVBoxLayout(centre);
   layout->setContentsMargins(1, 1, 0, 1);
   layout->setSpacing(1);
+  albumHeader_ = new AlbumHeader;
   tracks_ = new TrackList;
   bottomPanel_ = new BottomPanelDlg;
+  layout->addWidget(albumHeader_);
   layout->addWidget(tracks_, 1);
   layout->addWidget(bottomPanel_);
   setCentralWidget(centre);
@@ -356,6 +383,7 @@ void CMainFrame::TranslateMenus() {
   }
   Action(CommandId::AppAbout)->setText(Text(910));
   bottomPanel_->Translate();
+  albumHeader_->Refresh(controller_->Disc());
   FitToolbarTexts();
 }
 
@@ -375,6 +403,7 @@ void CMainFrame::ApplyViewSettings() {
   const SettingsStore& store = SettingsStore::Instance();
   SetToolbarShown(store.ReadInt(Key::ToolbarEnabled) != 0);
   SetBottomPanelShown(store.ReadInt(Key::BottomPanelEnabled) != 0);
+  SetAlbumHeaderShown(store.ReadInt(Key::AlbumHeaderEnabled) != 0);
   SetStatusBarShown(store.ReadInt(Key::StatusBarEnabled) != 0);
 }
 
@@ -435,6 +464,11 @@ void CMainFrame::SetBottomPanelShown(bool shown) {
   Action(CommandId::ShowBottomPanel)->setChecked(shown);
 }
 
+void CMainFrame::SetAlbumHeaderShown(bool shown) {
+  albumHeader_->setVisible(shown);
+  Action(CommandId::ShowAlbumHeader)->setChecked(shown);
+}
+
 void CMainFrame::SetStatusBarShown(bool shown) {
   statusBar()->setVisible(shown);
   Action(CommandId::ShowStatusBar)->setChecked(shown);
@@ -488,10 +522,16 @@ void CMainFrame::RunCommand(int id) {
       SettingsStore::Instance().WriteInt(Key::BottomPanelEnabled,
                                          bottomPanel_->isVisible() ? 1 : 0);
       break;
+    case CommandId::ShowAlbumHeader:
+      SetAlbumHeaderShown(!albumHeader_->isVisible());
+      SettingsStore::Instance().WriteInt(Key::AlbumHeaderEnabled,
+                                         albumHeader_->isVisible() ? 1 : 0);
+      break;
     case CommandId::ShowStatusBar:
       SetStatusBarShown(!statusBar()->isVisible());
       SettingsStore::Instance().WriteInt(Key::StatusBarEnabled, statusBar()->isVisible() ? 1 : 0);
       break;
+    case CommandId::MusicBrainzLookup: controller_->MusicBrainzCommand(); break;
     case CommandId::AppAbout: ShowAbout(); break;
     case CommandId::AppExit: CloseMainWindow(); break;
     default: break;
@@ -522,16 +562,40 @@ void CMainFrame::SetTrackRows(const QList<TrackRow>& rows) {
   player_.Reset();
   if (!rows.isEmpty()) tracks_->setCurrentCell(0, 0);
   UpdateStatus();
+  ShowAlbumHeader(rows);
 }
 
 void CMainFrame::OnDiscInfoChanged(const QList<TrackRow>& rows) {
   tracks_->UpdateTitles(rows);
   tracks_->SetPlayingRow(player_.PlayingRow());
+  ShowAlbumHeader(rows);
+}
+
+void CMainFrame::ShowAlbumHeader(const QList<TrackRow>& rows) {
+  int64_t audioBytes = 0;
+  for (const TrackRow& row : rows) audioBytes += row.data ? 0 : row.bytes;
+  albumHeader_->Show(controller_->Disc(), int(rows.size()),
+                     int(audioBytes / (kCdSectorBytes * 75)));
 }
 
 void CMainFrame::OnFormatChanged(FormatId) { ShowFormatChoice(); }
 
+void CMainFrame::OnAllowedFormats(const QList<FormatId>& formats) {
+  for (const FormatCommand& format : FormatCommands())
+    Action(ToStored(format.format))->setEnabled(formats.contains(format.format));
+}
+
+void CMainFrame::OnDriveChosen(int index) {
+  const bool filling = std::exchange(fillingDrives_, true);  // the controller reads it already
+  drives_->setCurrentIndex(index);
+  fillingDrives_ = filling;
+}
+
 bool CMainFrame::RunFreeDbLookup() { return dialogs_->RunFreeDbLookup(this, controller_->Disc()); }
+
+bool CMainFrame::RunMusicBrainzLookup() {
+  return dialogs_->RunMusicBrainzLookup(this, controller_->Disc());
+}
 
 int CMainFrame::TrackRowCount() const { return tracks_->rowCount(); }
 
@@ -549,8 +613,13 @@ void CMainFrame::ShowMessage(MessageKind kind, const QString& text) {
 
 void CMainFrame::SetMainWindowVisible(bool visible) { setVisible(visible); }
 
-void CMainFrame::OpenFolder(const QString& folder) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+void CMainFrame::OpenFolder(const QString& folder) { OpenInDesktop(QUrl::fromLocalFile(folder)); }
+
+void CMainFrame::OpenInDesktop(const QUrl& url) {
+  if (QDesktopServices::openUrl(url)) return;
+  const QString shown =
+      url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString();
+  ShowMessage(MessageKind::Warning, Text(kCouldNotOpenTextId).arg(shown));
 }
 
 // CommandTarget
@@ -559,19 +628,36 @@ void CMainFrame::LookUpDisc() { controller_->FreeDbCommand(); }
 
 void CMainFrame::Rip() {
   player_.Stop();
-  const RipResult result = controller_->RipCommand();
+  ShowRipResult(controller_->RipCommand());
+  UpdateStatus();
+}
+
+void CMainFrame::ShowRipResult(const RipResult& result) {
   using S = RipResult::Status;
-  if (result.status == S::Busy) ShowMessage(MessageKind::Warning, result.message);
+  // A busy drive and a format this build cannot write were said by the rip itself.
   if (result.status == S::NoDrive)
     ShowMessage(MessageKind::Information, Text(kPleaseInsertDiscTextId));
+  if (result.status == S::NotAllowed) {
+    const FormatId chosen = controller_->Format();
+    QStringList allowed;
+    for (FormatId format : controller_->DiscFormats()) allowed << FormatText(format);
+    ShowMessage(MessageKind::Warning,
+                Text(kFormatNotAllowedTextId).arg(FormatText(chosen), allowed.join(", ")));
+  }
+  // A finished rip that made no file had no audio track ticked.
+  if (result.status == S::Done && result.outcomes.isEmpty())
+    ShowMessage(MessageKind::Information, Text(kNoTrackTickedTextId));
+  // Each failure with its reason, which names the file or folder; tracks that failed for
+  // one folder are said once.
   QStringList failed;
   for (const TrackOutcome& outcome : result.outcomes) {
-    if (outcome.failed) failed.append(outcome.path);
+    if (outcome.failed)
+      failed.append(outcome.errorText.isEmpty() ? outcome.path : outcome.errorText);
   }
+  failed.removeDuplicates();
   if (!failed.isEmpty())
-    ShowMessage(MessageKind::Error, "These files could not be written:\n" + failed.join('\n'));
+    ShowMessage(MessageKind::Error, Text(kNotWrittenTextId) + '\n' + failed.join('\n'));
   ShowUnreadableSectors(result);
-  UpdateStatus();
 }
 
 // Each track that was written with silence where its sectors could not be read.
@@ -596,9 +682,9 @@ void CMainFrame::RunOptionsDialog() { dialogs_->RunOptions(this); }
 void CMainFrame::ShowAbout() {
   QString html = QString("<h3>%1 %2</h3><p>%3</p><ul>")
                      .arg(kProductName, KorvaneVersion(), Text(9003).toHtmlEscaped());
-  for (unsigned id = 9004; id <= 9007; ++id) html += "<li>" + Text(id).toHtmlEscaped() + "</li>";
-  html += "<li>FFmpeg (libavcodec, libavformat): AAC, WMA</li><li>Qt " + QString(qVersion()) +
-          "</li></ul>";
+  for (const AboutCredit& credit : AboutCredits())
+    html += "<li>" + credit.Text().toHtmlEscaped() + "</li>";
+  html += "</ul>";
   html += "<p>" + Text(9008).toHtmlEscaped() + "<br>" + Text(9009).toHtmlEscaped() + "</p>";
   QMessageBox box(QMessageBox::NoIcon, Text(910) + ' ' + kProductName, html, QMessageBox::Ok, this);
   box.setObjectName("aboutBox");
@@ -633,7 +719,7 @@ void CMainFrame::OpenOutputFolder() {
   OpenFolder(folder);
 }
 
-void CMainFrame::OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
+void CMainFrame::OpenUrl(const QString& url) { OpenInDesktop(QUrl(url)); }
 
 void CMainFrame::ShowInformation(const QString& text) {
   ShowMessage(MessageKind::Information, text);

@@ -9,6 +9,7 @@
 #include "app/player_control.h"
 #include "ui/dialog_factory.h"
 
+class AlbumHeader;
 class BottomPanelDlg;
 class ProgressDlg;
 class QActionGroup;
@@ -17,6 +18,7 @@ class QLabel;
 class QMenu;
 class QToolBar;
 class QToolButton;
+class QUrl;
 class ShowFolderOptionsDlg;
 class TrackList;
 
@@ -52,7 +54,10 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void SetTrackRows(const QList<TrackRow>& rows) override;
   void OnDiscInfoChanged(const QList<TrackRow>& rows) override;
   void OnFormatChanged(FormatId format) override;
+  void OnAllowedFormats(const QList<FormatId>& formats) override;
+  void OnDriveChosen(int index) override;
   bool RunFreeDbLookup() override;
+  bool RunMusicBrainzLookup() override;
   int TrackRowCount() const override;
   void ShowChecks(const TrackSelection& selection) override;
   void SetPlayingRow(int row) override;
@@ -98,6 +103,9 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void FitToolbarTexts();
   int ToolbarWidthWithTexts() const;
   void SetBottomPanelShown(bool shown);
+  void SetAlbumHeaderShown(bool shown);
+  // The header follows the disc information and the rows' count and sizes.
+  void ShowAlbumHeader(const QList<TrackRow>& rows);
   void SetStatusBarShown(bool shown);
   void ChooseLanguage(QAction* action);
   void HideFolderDropDown();
@@ -106,6 +114,9 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   void ShowUnreadableSectors(const RipResult& result);
   void ShowContextMenu(const QPoint& pos);
   void ConnectDialogs();
+  void ShowRipResult(const RipResult& result);
+  // Opens a page or a folder in the desktop's browser or file manager; says so when none can.
+  void OpenInDesktop(const QUrl& url);
 
   std::unique_ptr<DialogFactory> dialogs_;
   std::unique_ptr<MainController> controller_;
@@ -124,6 +135,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public CommandTarg
   QComboBox* drives_ = nullptr;
   TrackList* tracks_ = nullptr;
   BottomPanelDlg* bottomPanel_ = nullptr;
+  AlbumHeader* albumHeader_ = nullptr;
   QLabel* statusFigures_ = nullptr;
   QPointer<ProgressDlg> progress_;
   bool minimised_ = false;

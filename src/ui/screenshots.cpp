@@ -6,6 +6,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QTimer>
+#include <functional>
 
 #include "drive/drive_context.h"
 #include "settings/settings_store.h"
@@ -25,6 +27,20 @@ bool Save(QWidget& widget, const QString& path, QStringList& written) {
   if (!widget.grab().save(path)) return false;
   written.append(path);
   return true;
+}
+
+// Runs open, which shows a modal box, and saves the first box it shows; every box is closed.
+void SaveModal(const std::function<void()>& open, const QString& path, QStringList& written) {
+  bool saved = false;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box) return;
+    if (!saved) saved = Save(*box, path, written);
+    box->close();
+  });
+  closer.start(50);
+  open();
 }
 
 void TakeSet(CMainFrame& frame, const QString& folder, const QString& suffix,
@@ -59,6 +75,12 @@ void TakeSet(CMainFrame& frame, const QString& folder, const QString& suffix,
   Save(dialog, QDir(folder).filePath("progress" + suffix + ".png"), written);
   dialog.hide();
   frame.SetPlayingRow(-1);
+
+  SaveModal([&] { frame.ShowAbout(); }, QDir(folder).filePath("about" + suffix + ".png"), written);
+  // A rip with no track ticked says so.
+  frame.ClearAll();
+  SaveModal([&] { frame.Rip(); }, QDir(folder).filePath("nothing-ticked" + suffix + ".png"),
+            written);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "drive/virtual/virtual_drive.h"
 #include "encoders/wav_encoder.h"
 #include "metadata/current_disc.h"
+#include "settings/ini_file.h"
 #include "settings/settings_store.h"
 #include "support/rip_settings.h"
 #include "support/test_support.h"
@@ -44,6 +45,7 @@ class RecordingHost : public ControllerHost {
     ++discInfoChanges;
   }
   void OnFormatChanged(FormatId format) override { formatChanges.append(format); }
+  void OnAllowedFormats(const QList<FormatId>& formats) override { allowedFormats = formats; }
   int TrackRowCount() const override { return int(rows_.size()); }
   void SetPlayingRow(int) override {}
   void ShowMessage(MessageKind kind, const QString& text) override {
@@ -53,6 +55,7 @@ class RecordingHost : public ControllerHost {
   void SetMainWindowVisible(bool) override {}
   void OpenFolder(const QString& folder) override { opened.append(folder); }
   bool RunFreeDbLookup() override { return lookup && lookup(); }
+  bool RunMusicBrainzLookup() override { return musicBrainzLookup && musicBrainzLookup(); }
 
   void Watch(MainController& controller) {
     QObject::connect(&controller, &MainController::RipStarted, &controller, [this](RipJob* job) {
@@ -75,12 +78,14 @@ class RecordingHost : public ControllerHost {
   QList<RipProgress> progressSeen;
   QList<MessageKind> messageKinds;
   QList<FormatId> formatChanges;
+  QList<FormatId> allowedFormats;
   int discInfoChanges = 0;
   int rowSets = 0;
   int finishes = 0;
   int cancelAtRun = 0;
   std::function<void(const RipRun&)> onRun;
   std::function<bool()> lookup;
+  std::function<bool()> musicBrainzLookup;
 };
 
 // Waits, running the event loop, until done() holds or 10 s have passed.
@@ -239,7 +244,7 @@ TEST_F(RipControllerTest, CancelDuringTheSecondTrackKeepsTheFirstAndStops) {
       << "a cancelled rip does not eject";
 }
 
-TEST_F(RipControllerTest, CancelledBinImageLeavesNoImageButItsCueSheet) {
+TEST_F(RipControllerTest, ACancelledBinImageLeavesNothing) {
   ASSERT_TRUE(disc_.Insert());
   SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(FormatId::CueBin));
   VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(1.0);  // 176 sectors: over two seconds
@@ -262,15 +267,9 @@ TEST_F(RipControllerTest, CancelledBinImageLeavesNoImageButItsCueSheet) {
   ASSERT_EQ(result.outcomes.size(), 1);
   const QString image = result.outcomes[0].path;
   ASSERT_TRUE(image.endsWith(".bin")) << image.toStdString();
-  const QString cue = image.left(image.size() - 4) + ".cue";
-  EXPECT_EQ(FilesUnder(out_.path()).join(", ").toStdString(),
-            QDir(out_.path()).relativeFilePath(cue).toStdString())
-      << "neither the image nor its temporary file stays";
-  EXPECT_EQ(ReadFileBytes(cue), "FILE \"" + QFileInfo(image).fileName().toUtf8() +
-                                    "\" BINARY\r\n"
-                                    "  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
-                                    "  TRACK 02 AUDIO\r\n    INDEX 01 00:01:07\r\n"
-                                    "  TRACK 03 AUDIO\r\n    INDEX 01 00:01:61\r\n");
+  EXPECT_TRUE(FilesUnder(out_.path()).isEmpty())
+      << "neither the image, its temporary file nor a CUE sheet stays: "
+      << FilesUnder(out_.path()).join(", ").toStdString();
 }
 
 TEST_F(RipControllerTest, ReadErrorsAreRetriedThenWrittenAsSilenceAndReported) {
@@ -351,6 +350,62 @@ TEST_F(RipControllerTest, RefreshReplacesAFormatTheDiscDoesNotAllow) {
       << "the toolbar and the radio mark follow";
   controller.RefreshTracks();
   EXPECT_EQ(host_.formatChanges.size(), 1) << "an allowed format is left alone";
+}
+
+// A format the disc does not allow rips nothing (an ISO image of an audio CD would be a file
+// of zeros), whether the front end or the user chose it; the controller says which
+// formats the disc allows, as the refresh told the front end.
+TEST_F(RipControllerTest, AFormatTheDiscDoesNotAllowRipsNothing) {
+  using F = FormatId;
+  const QList<F> audio = {F::Mp3, F::Aac, F::Ogg, F::Wav, F::Wma, F::CueBin};
+  const struct {
+    const char* name;
+    QList<TrackSpec> tracks;
+    F format;
+    QList<F> allowed;
+  } cases[] = {
+      {"ISO of an audio CD", {{"AUDIO", 30}, {"AUDIO", 30}}, F::Iso, audio},
+      {"ISO of a mixed mode CD", {{"AUDIO", 30}, {"MODE1/2048", 20}}, F::Iso, audio},
+      {"WAV of a data CD", {{"MODE1/2048", 20}}, F::Wav, {F::Iso, F::CueBin}},
+      {"ISO of data then audio", {{"MODE1/2048", 20}, {"AUDIO", 30}}, F::Iso, {F::CueBin}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DiscImages disc;
+    QString error;
+    ASSERT_TRUE(VirtualDriveHost::Instance().Drive(0).LoadCue(disc.Write(c.tracks), &error))
+        << error.toStdString();
+    MainController controller(host_);
+    host_.Watch(controller);
+    controller.RefreshTracks();
+    controller.SelectAll();
+    EXPECT_EQ(host_.allowedFormats, c.allowed);
+    RipOverrides overrides;
+    overrides.format = c.format;
+    const RipResult result = controller.RipCommand(overrides);
+    EXPECT_EQ(result.status, RipResult::Status::NotAllowed);
+    EXPECT_TRUE(result.outcomes.isEmpty());
+    EXPECT_EQ(controller.DiscFormats(), c.allowed);
+    EXPECT_EQ(controller.LastRip().status, RipResult::Status::NotAllowed);
+    // The user's own choice is refused the same way.
+    controller.ChooseFormat(c.format);
+    EXPECT_EQ(controller.RipCommand().status, RipResult::Status::NotAllowed);
+    EXPECT_TRUE(FilesUnder(out_.path()).isEmpty())
+        << FilesUnder(out_.path()).join(", ").toStdString();
+    EXPECT_TRUE(host_.runs.isEmpty());
+    UseTestRipSettings(out_.path());
+  }
+  // An allowed image still rips.
+  DiscImages data;
+  QString error;
+  ASSERT_TRUE(
+      VirtualDriveHost::Instance().Drive(0).LoadCue(data.Write({{"MODE1/2048", 20}}), &error));
+  MainController controller(host_);
+  host_.Watch(controller);
+  controller.RefreshTracks();
+  RipOverrides bin;
+  bin.format = F::CueBin;
+  EXPECT_EQ(controller.RipCommand(bin).status, RipResult::Status::Done);
+  EXPECT_EQ(host_.runs.size(), 1);
 }
 
 // WMA, the last format to get an encoder, rips like the others.
@@ -611,6 +666,57 @@ TEST_F(RipControllerTest, ALookupsResultRenamesTheRowsAndIsCached) {
   host_.lookup = [] { return false; };
   controller.FreeDbCommand();
   EXPECT_EQ(host_.discInfoChanges, 1) << "a lookup without a result changes nothing";
+}
+
+// The automatic lookup asks the sources in the stored order, the second only when the first
+// brought nothing.
+TEST_F(RipControllerTest, TheAutomaticLookupFollowsTheSourceOrder) {
+  ASSERT_TRUE(disc_.Insert());
+  MainController controller(host_);
+  controller.RefreshTracks();
+  QStringList asked;
+  bool musicBrainzKnows = false;
+  bool freeDbKnows = false;
+  host_.musicBrainzLookup = [&] {
+    asked << "MusicBrainz";
+    return musicBrainzKnows;
+  };
+  host_.lookup = [&] {
+    asked << "freedb";
+    return freeDbKnows;
+  };
+  const struct {
+    LookupOrder order;
+    bool musicBrainzKnows, freeDbKnows;
+    QStringList asked;
+  } cases[] = {
+      {LookupOrder::MusicBrainzFirst, true, true, {"MusicBrainz"}},
+      {LookupOrder::MusicBrainzFirst, false, true, {"MusicBrainz", "freedb"}},
+      {LookupOrder::FreeDbFirst, true, false, {"freedb", "MusicBrainz"}},
+      {LookupOrder::FreeDbFirst, true, true, {"freedb"}},
+      {LookupOrder::MusicBrainzOnly, false, true, {"MusicBrainz"}},
+      {LookupOrder::FreeDbOnly, true, false, {"freedb"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(ToStored(c.order));
+    IniFile(SettingsStore::kFileName).WriteInt(Key::MbLookupOrder, ToStored(c.order));
+    asked.clear();
+    musicBrainzKnows = c.musicBrainzKnows;
+    freeDbKnows = c.freeDbKnows;
+    const int changesBefore = host_.discInfoChanges;
+    controller.AutomaticLookup();
+    EXPECT_EQ(asked, c.asked);
+    EXPECT_EQ(host_.discInfoChanges - changesBefore,
+              (c.musicBrainzKnows && c.asked.contains("MusicBrainz")) ||
+                      (c.freeDbKnows && c.asked.contains("freedb"))
+                  ? 1
+                  : 0);
+  }
+  IniFile(SettingsStore::kFileName).WriteInt(Key::MbLookupOrder, 77);
+  asked.clear();
+  musicBrainzKnows = true;
+  controller.AutomaticLookup();
+  EXPECT_EQ(asked, QStringList{"MusicBrainz"}) << "an unknown order is MusicBrainz first";
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -147,7 +149,7 @@ TEST_F(LookupCommand, NotFoundLeavesTheCacheAlone) {
   Serve(server, false);
   const ProcessResult result = RunCli(config_.Dir(), Args(server.Port()));
   EXPECT_EQ(result.exitCode, 3);
-  EXPECT_TRUE(result.err.contains("Closing connection..")) << result.err.constData();
+  EXPECT_EQ(result.err, "korvane-cli: Disc is not found in FreeDB\n") << "no stray closing line";
   EXPECT_FALSE(QFile::exists(config_.File("discs.ini")));
 
   // A read that fails after the match keeps nothing of the match either.
@@ -162,6 +164,29 @@ TEST_F(LookupCommand, NotFoundLeavesTheCacheAlone) {
   EXPECT_EQ(info.exitCode, 0);
   EXPECT_FALSE(QJsonDocument::fromJson(info.out).object()["cached"].toBool());
   EXPECT_FALSE(QFile::exists(config_.File("discs.ini"))) << "info only reads";
+}
+
+// The disc cache on a full disk (a small tmpfs, filled; where mounting is not allowed, a
+// folder in the way of the cache's lock): the lookup shows what it found but fails.
+TEST_F(LookupCommand, ACacheThatCannotBeWrittenFailsTheLookupAndSaysSo) {
+  const QString full = config_.File("full");
+  ASSERT_TRUE(QDir().mkpath(full));
+  const QByteArray native = QFile::encodeName(full);
+  const bool mounted = ::mount("tmpfs", native.constData(), "tmpfs", 0, "size=8k") == 0;
+  if (mounted) {
+    WriteFileBytes(full + "/filler", QByteArray(64 * 1024, 'x'));  // as much as fits
+  } else {
+    ASSERT_TRUE(QDir().mkpath(full + "/discs.ini.lock"));
+  }
+  CddbTestServer server(CddbTestServer::Mode::Line);
+  Serve(server);
+  const ProcessResult r = RunCli(full, Args(server.Port()));
+  if (mounted) ::umount(native.constData());
+  EXPECT_EQ(r.exitCode, 4) << r.err.constData();
+  EXPECT_TRUE(r.err.contains("the disc cache could not be written: " +
+                             QFile::encodeName(full + "/discs.ini")))
+      << r.err.constData();
+  EXPECT_TRUE(r.out.contains("Loop Album")) << "what was found is shown";
 }
 
 TEST_F(LookupCommand, NetworkFailuresAndBadOptions) {
@@ -179,9 +204,19 @@ TEST_F(LookupCommand, NetworkFailuresAndBadOptions) {
   EXPECT_EQ(quiet.exitCode, 4);
   EXPECT_EQ(quiet.err.trimmed(),
             QString("korvane-cli: Fatal error! Network subsystem failed! 127.0.0.1:%1: "
-                    "timed out after 30 s")
+                    "timed out after 30 s waiting for an answer")
                 .arg(silent.Port())
                 .toUtf8());
+
+  // A server that does not speak HTTP is named as such; the network did not fail.
+  CddbTestServer lineServer(CddbTestServer::Mode::Line);
+  const ProcessResult notHttp = RunCli(config_.Dir(), Args(lineServer.Port(), {"--http"}));
+  EXPECT_EQ(notHttp.exitCode, 4);
+  EXPECT_TRUE(notHttp.err.startsWith(QString("korvane-cli: 127.0.0.1:%1: the server does not "
+                                             "answer in HTTP (")
+                                         .arg(lineServer.Port())
+                                         .toUtf8()))
+      << notHttp.err.constData();
 
   for (const QStringList& bad :
        {QStringList{"--port", "0"}, QStringList{"--proxy", "ftp://127.0.0.1:21"},
@@ -244,6 +279,55 @@ TEST_F(LookupCommand, LookupDecidesTheVariousArtistsMarkAfresh) {
   const QJsonObject record = QJsonDocument::fromJson(after.out).object();
   EXPECT_FALSE(record["variousArtists"].toBool());
   EXPECT_EQ(record["tracks"].toArray().at(1).toObject()["artist"].toString(), "Loop Artist");
+}
+
+// An inexact answer lists several discs: --list prints them numbered and reads none,
+// --match N reads the N-th, and without either the first is read with a note saying so.
+TEST_F(LookupCommand, InexactMatchesAreListedAndChosenByNumber) {
+  CddbTestServer server(CddbTestServer::Mode::Line);
+  server.SetQueryAnswer(
+      "211 Found inexact matches, list follows (until terminating `.')\r\n"
+      "misc " +
+      discId_ +
+      " Other Band / Other Album\r\n"
+      "rock " +
+      discId_ +
+      " Loop Artist / Loop Album\r\n"
+      "jazz " +
+      discId_ + " Third / Three\r\n.\r\n");
+  server.AddEntry(kCategory, discId_, entry_);
+  server.AddEntry("misc", discId_, LoopAlbumEntry(discId_, 2).replace("Loop Artist", "Other Band"));
+
+  const ProcessResult list = RunCli(config_.Dir(), Args(server.Port(), {"--list"}));
+  ASSERT_EQ(list.exitCode, 0) << list.err.constData();
+  EXPECT_TRUE(list.out.contains(" 1  misc " + discId_ + "  Other Band / Other Album\n" +
+                                " 2  rock " + discId_ + "  Loop Artist / Loop Album\n" +
+                                " 3  jazz " + discId_ + "  Third / Three\n"))
+      << list.out.constData();
+  EXPECT_FALSE(list.out.contains("reading information")) << list.out.constData();
+  EXPECT_FALSE(QFile::exists(config_.File("discs.ini")));
+  const ProcessResult json = RunCli(config_.Dir(), Args(server.Port(), {"--list", "--json"}));
+  const QJsonArray matches = QJsonDocument::fromJson(json.out).object()["matches"].toArray();
+  ASSERT_EQ(matches.size(), 3) << json.out.constData();
+  EXPECT_EQ(matches[2].toObject()["category"].toString(), "jazz");
+  EXPECT_EQ(matches[2].toObject()["number"].toInt(), 3);
+
+  const ProcessResult beyond = RunCli(config_.Dir(), Args(server.Port(), {"--match", "4"}));
+  EXPECT_EQ(beyond.exitCode, 1);
+  EXPECT_TRUE(beyond.err.contains("--match 4: the server lists 3 discs")) << beyond.err.constData();
+  for (const char* bad : {"0", "x"}) {
+    EXPECT_EQ(RunCli(config_.Dir(), Args(server.Port(), {"--match", bad})).exitCode, 1) << bad;
+  }
+
+  const ProcessResult first = RunCli(config_.Dir(), Args(server.Port()));
+  ASSERT_EQ(first.exitCode, 0) << first.err.constData();
+  EXPECT_TRUE(first.out.contains("3 discs match; reading the first")) << first.out.constData();
+  EXPECT_TRUE(first.out.contains("Artist: Other Band")) << first.out.constData();
+
+  const ProcessResult second = RunCli(config_.Dir(), Args(server.Port(), {"--match", "2"}));
+  ASSERT_EQ(second.exitCode, 0) << second.err.constData();
+  EXPECT_FALSE(second.out.contains("discs match")) << second.out.constData();
+  ExpectStored("--match 2");
 }
 
 // A disc whose CD-TEXT names one performer keeps that artist on every reading; a lookup

@@ -63,26 +63,67 @@ TEST_F(LossyRipTest, EachFormatWritesDecodableTaggedFilesOfTheRightLength) {
       const QMap<QString, QString> tags = ProbeTags(path);
       EXPECT_EQ(tags["artist"], "Band");
       EXPECT_EQ(tags["album"], "Record");
+      // The disc has no year, genre or comment: none is made up.
+      for (const char* unknown : {"date", "genre", "comment"}) {
+        EXPECT_FALSE(tags.contains(unknown)) << unknown << "=" << tags[unknown].toStdString();
+      }
       if (c.id3v2) {
         EXPECT_EQ(tags["title"], title);
+        EXPECT_EQ(tags.value("album_artist", tags["albumartist"]), "Band");
       } else {
         const QByteArray id3v1 = ReadFileBytes(path).right(128);
         EXPECT_TRUE(id3v1.startsWith("TAG"));
         EXPECT_EQ(id3v1.mid(3, 30), title.toLatin1().leftJustified(30, '\0'));
+        EXPECT_EQ(id3v1.mid(93, 4), QByteArray(4, '\0')) << "no year";
+        EXPECT_EQ(id3v1.mid(97, 28), QByteArray(28, '\0')) << "no comment";
         EXPECT_EQ(id3v1[126], char(index + 1));
+        EXPECT_EQ(uint8_t(id3v1[127]), 255) << "no genre";
       }
     }
   }
 }
 
+TEST_F(LossyRipTest, FlacFilesHoldTheTracksBitForBitWithTheirTags) {
+  const ProcessResult r = Rip("flac");
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  for (int index : {0, 1}) {
+    const QString title = index == 0 ? "First" : QString::fromUtf8("Zwëite");
+    const QString path = TrackFile(index + 1, title, "flac");
+    ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    EXPECT_EQ(RunProgram("flac", {"-t", "-s", path}).exitCode, 0);
+    EXPECT_TRUE(DecodeToPcm(path) == disc_.TrackAudio(index));
+    const QMap<QString, QString> tags = ProbeTags(path);
+    EXPECT_EQ(tags["title"], title);
+    EXPECT_EQ(tags["artist"], "Band");
+    EXPECT_EQ(tags["album"], "Record");
+    EXPECT_EQ(tags["track"], QString::number(index + 1));
+  }
+}
+
 TEST_F(LossyRipTest, AnEncoderThatCannotStartFailsEachTrackAndWritesNothing) {
-  ASSERT_EQ(RunCli(config_.Dir(), {"config", "set", "MP3", "MinBitRate", "999"}).exitCode, 0);
-  ASSERT_EQ(RunCli(config_.Dir(), {"config", "set", "MP3", "MaxBitRate", "999"}).exitCode, 0);
-  const ProcessResult r = Rip("mp3");
+  // Bit rates far above what Vorbis manages at 44.1 kHz.
+  for (const char* key : {"MinBitRate", "NomBitRate", "MaxBitRate"}) {
+    ASSERT_EQ(RunCli(config_.Dir(), {"config", "set", "OGG", key, "9999"}).exitCode, 0);
+  }
+  ASSERT_EQ(RunCli(config_.Dir(), {"config", "set", "OGG", "VBR", "0"}).exitCode, 0);
+  const ProcessResult r = Rip("ogg");
   EXPECT_EQ(r.exitCode, 4);
   EXPECT_TRUE(r.err.contains("track 1 failed")) << r.err.toStdString();
   EXPECT_TRUE(r.err.contains("track 2 failed")) << r.err.toStdString();
   EXPECT_TRUE(QDir(out_.path() + "/Band/Record").entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// A hand-edited or old settings file with an MP3 rate the encoder does not take rips at the
+// nearest rate it takes, instead of failing every track.
+TEST_F(LossyRipTest, AStoredMp3RateTheEncoderRefusesNeverFailsATrack) {
+  ASSERT_TRUE(
+      WriteFileBytes(config_.File("korvane.ini"), "[MP3]\nMinBitRate=999\nMaxBitRate=999\n"));
+  const ProcessResult r = Rip("mp3");
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  const ProcessResult probe =
+      RunProgram("ffprobe", {"-v", "error", "-select_streams", "a", "-show_entries",
+                             "stream=bit_rate", "-of", "csv=p=0", TrackFile(1, "First", "mp3")});
+  EXPECT_EQ(probe.out.trimmed(), "320000");
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ TEST(CliSettingsFiles, TwoLoopsOfConfigSetKeepEveryKey) {
   constexpr int kWrites = 40;
   const QStringList keys[2] = {
       {"General Left", "General Top", "General Width", "General Height", "General ActiveOptionsTab",
-       "MP3 MinBitRate", "MP3 MaxBitRate", "MP3 StereoMode"},
+       "MP3 fquality", "MP3 Copyrighted", "MP3 StereoMode"},
       {"Progress_Dialog Left", "Progress_Dialog Top", "Progress_Dialog Width",
        "Progress_Dialog Height", "OGG MinBitRate", "OGG NomBitRate", "OGG MaxBitRate",
        "AAC fquality"},

@@ -7,12 +7,15 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include "metadata/disc_id.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
 
 namespace {
 
 constexpr const char* kVirtualName = "[vcd0] KORVANE VIRTUAL CD";
+
+MsfAddress Msf(int frames) { return {frames / 4500, frames / 75 % 60, frames % 75}; }
 
 class CliDriveTest : public ::testing::Test {
  protected:
@@ -73,6 +76,11 @@ TEST_F(CliDriveTest, TocJsonMatchesTheImageExactly) {
     EXPECT_EQ(t["seconds"].toInt(), expected[i].seconds);
     EXPECT_EQ(t["data"].toBool(), expected[i].data);
   }
+  // The data track follows the audio without room for a second session: it counts.
+  TocAddresses addresses;
+  for (const Expect& e : expected) addresses.trackStarts.push_back(Msf(e.start + 150));
+  addresses.leadOut = Msf(expected[2].end + 1 + 150);
+  EXPECT_EQ(toc["musicBrainzId"].toString(), MusicBrainzDiscId(addresses));
 }
 
 TEST_F(CliDriveTest, TocNamesTheDiscTypeForPeopleAndStablyInJson) {

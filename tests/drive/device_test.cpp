@@ -78,32 +78,31 @@ struct DiscCase {
   QList<TrackSpec> tracks;
   bool dvd;
   const char* type;
-  QList<FormatId> formats;
+  DiscKind kind;
 };
 
 TEST_P(VirtualDiscTest, TrackBoundsAndDiscTypesMatchTheImage) {
-  using F = FormatId;
-  const QList<FormatId> audio = {F::Mp3, F::Aac, F::Ogg, F::Wav, F::Wma, F::CueBin};
+  using K = DiscKind;
   const std::vector<DiscCase> cases = {
-      {"audio", {{"AUDIO", 1000}, {"AUDIO", 613}}, false, "CDiscTypeAudioCD", audio},
+      {"audio", {{"AUDIO", 1000}, {"AUDIO", 613}}, false, "CDiscTypeAudioCD", K::AudioCd},
       {"mixed mode",
        {{"AUDIO", 800}, {"AUDIO", 75}, {"MODE1/2048", 400}},
        false,
        "CDiscTypeMixedModeCD",
-       audio},
-      {"data", {{"MODE1/2048", 500}}, false, "CDiscTypeDataCD", {F::Iso, F::CueBin}},
-      {"raw mode 2 data", {{"MODE2/2352", 300}}, false, "CDiscTypeDataCD", {F::Iso, F::CueBin}},
+       K::MixedModeCd},
+      {"data", {{"MODE1/2048", 500}}, false, "CDiscTypeDataCD", K::DataCd},
+      {"raw mode 2 data", {{"MODE2/2352", 300}}, false, "CDiscTypeDataCD", K::DataCd},
       {"data then audio",
        {{"MODE1/2352", 300}, {"AUDIO", 400}},
        false,
        "CDiscTypeDataCDMultisession",
-       {F::CueBin}},
-      {"dvd", {{"MODE1/2048", 500}}, true, "CDiscTypeDVD", {F::Iso}},
+       K::DataCdMultisession},
+      {"dvd", {{"MODE1/2048", 500}}, true, "CDiscTypeDVD", K::Dvd},
       {"dvd with sessions",
        {{"MODE1/2048", 500}, {"MODE1/2048", 200}},
        true,
        "CDiscTypeDVDMultisession",
-       {F::Iso}},
+       K::DvdMultisession},
   };
   for (const DiscCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -134,7 +133,7 @@ TEST_P(VirtualDiscTest, TrackBoundsAndDiscTypesMatchTheImage) {
     const std::optional<DiscType> type = DetectDiscType();
     ASSERT_TRUE(type);
     EXPECT_EQ(type->name, c.type);
-    EXPECT_EQ(type->formats, c.formats);
+    EXPECT_EQ(type->kind, c.kind);
     EXPECT_EQ(Context().isDvd.load(), c.dvd ? 1 : 0);
     int64_t discSize = 0;
     ASSERT_TRUE(Device().GetDiscSize(0, discSize));

@@ -7,8 +7,8 @@
 namespace {
 
 void SetEnvironment(const QList<std::pair<const char*, QByteArray>>& variables) {
-  for (const char* name :
-       {"KORVANE_VIRTUAL_DISC", "KORVANE_VIRTUAL_FAULTS", "KORVANE_VIRTUAL_SPEED"})
+  for (const char* name : {"KORVANE_VIRTUAL_DISC", "KORVANE_VIRTUAL_FAULTS",
+                           "KORVANE_VIRTUAL_SPEED", "KORVANE_VIRTUAL_OFFSET"})
     qunsetenv(name);
   for (const auto& [name, value] : variables) qputenv(name, value);
 }
@@ -36,6 +36,36 @@ TEST(VirtualDriveEnvironment, LoadsTheImageWithFaultsAndThrottle) {
   EXPECT_FALSE(fails(11));
 }
 
+// Wrong audio without an error, different on each faulty read; and a read offset that shifts
+// audio but leaves the lead-in and lead-out unreadable.
+TEST(VirtualDriveEnvironment, WrongAudioAndReadOffset) {
+  ImageFolder folder;
+  const QByteArray image = PatternSectors(2, 20);
+  folder.Write("a.bin", image);
+  const QString cue =
+      folder.Write("a.cue", "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+  SetEnvironment({{"KORVANE_VIRTUAL_DISC", cue.toUtf8()}, {"KORVANE_VIRTUAL_FAULTS", "5~2"}});
+  QString error;
+  ASSERT_TRUE(SetUpVirtualDriveFromEnvironment(&error)) << error.toStdString();
+  ScsiClient client;
+  const QByteArray sector5 = image.mid(5 * 2352, 2352);
+  const QByteArray first = client.Send(ReadCdCdb(5, 1), 2352).data;
+  const QByteArray second = client.Send(ReadCdCdb(5, 1), 2352).data;
+  EXPECT_NE(first, sector5);
+  EXPECT_NE(second, sector5);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(client.Send(ReadCdCdb(5, 1), 2352).data, sector5);
+
+  SetEnvironment({{"KORVANE_VIRTUAL_DISC", cue.toUtf8()}, {"KORVANE_VIRTUAL_OFFSET", "+667"}});
+  ASSERT_TRUE(SetUpVirtualDriveFromEnvironment(&error)) << error.toStdString();
+  // Sector 2 as such a drive gives it: 667 frames (2668 bytes) before its true start.
+  EXPECT_EQ(client.Send(ReadCdCdb(2, 1), 2352).data, image.mid(2 * 2352 - 2668, 2352));
+  // Sector 1 starts 79 frames into the lead-in, which reads as silence.
+  EXPECT_EQ(client.Send(ReadCdCdb(1, 1), 2352).data, QByteArray(316, 0) + image.left(2352 - 316));
+  EXPECT_EQ(client.Send(ReadCdCdb(20, 1), 2352).SenseKey(), 5);  // no lead-out reads
+  Vcd0().SetReadOffset(0);
+}
+
 TEST(VirtualDriveEnvironment, DemoOnRequest) {
   SetEnvironment({{"KORVANE_VIRTUAL_DISC", "demo"}});
   QString error;
@@ -52,6 +82,10 @@ TEST(VirtualDriveEnvironment, MalformedVariablesAreRefused) {
       {"KORVANE_VIRTUAL_FAULTS", "5:2:3", "KORVANE_VIRTUAL_FAULTS"},
       {"KORVANE_VIRTUAL_FAULTS", "-1", "KORVANE_VIRTUAL_FAULTS"},
       {"KORVANE_VIRTUAL_FAULTS", "7:x", "KORVANE_VIRTUAL_FAULTS"},
+      {"KORVANE_VIRTUAL_FAULTS", "7~", "KORVANE_VIRTUAL_FAULTS"},
+      {"KORVANE_VIRTUAL_FAULTS", "7~0", "KORVANE_VIRTUAL_FAULTS"},
+      {"KORVANE_VIRTUAL_FAULTS", "7~2:1", "KORVANE_VIRTUAL_FAULTS"},
+      {"KORVANE_VIRTUAL_OFFSET", "+6x7", "KORVANE_VIRTUAL_OFFSET"},
       {"KORVANE_VIRTUAL_SPEED", "fast", "KORVANE_VIRTUAL_SPEED"},
       {"KORVANE_VIRTUAL_SPEED", "-2", "KORVANE_VIRTUAL_SPEED"},
       {"KORVANE_VIRTUAL_DISC", "/nonexistent/disc.cue", "disc.cue"},

@@ -5,10 +5,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QtEndian>
 #include <cmath>
 #include <numbers>
 
+#include "encoders/audio_encoder.h"
+#include "encoders/tag_record.h"
 #include "support/test_support.h"
 
 namespace {
@@ -99,4 +102,55 @@ double ProbeDuration(const QString& path) {
       "ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path});
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
   return QString::fromUtf8(r.out).trimmed().toDouble();
+}
+
+double HighBandLevel(const QString& path, bool raw) {
+  QStringList args = {"-v", "info", "-nostats"};
+  if (raw)
+    args << "-f"
+         << "s16le"
+         << "-ar"
+         << "44100"
+         << "-ac"
+         << "2";
+  // Four two-pole stages: 48 dB an octave, so the louder low band of pink noise stays out.
+  const QString stage = "highpass=f=8000:poles=2";
+  args << "-i" << path << "-af" << QStringList(4, stage).join(',') + ",volumedetect"
+       << "-f"
+       << "null"
+       << "-";
+  const ProcessResult r = RunProgram("ffmpeg", args);
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  const QRegularExpressionMatch level =
+      QRegularExpression("mean_volume: (-?[0-9.]+) dB").match(QString::fromUtf8(r.err));
+  EXPECT_TRUE(level.hasMatch()) << r.err.toStdString();
+  return level.captured(1).toDouble();
+}
+
+bool EncodeAsRip(AudioEncoder& codec, const QString& path, const QByteArray& audio,
+                 const TagRecord* tags, uint32_t chunkBytes) {
+  TrackFacts facts;
+  facts.trackIndex = 2;
+  facts.trackCount = 12;
+  facts.sectorCount = uint32_t((audio.size() + kCdSectorBytes - 1) / kCdSectorBytes);
+  if (!codec.Open(path, facts, tags)) return false;
+  for (qsizetype at = 0; at < audio.size(); at += chunkBytes) {
+    const qsizetype n = std::min<qsizetype>(chunkBytes, audio.size() - at);
+    if (!codec.Write(audio.constData() + at, uint32_t(n), 0)) return false;
+  }
+  return codec.Close() != 0;
+}
+
+TagRecord UnicodeTags() {
+  TagRecord tags;
+  const QString texts[TagRecord::SlotCount] = {
+      QString::fromUtf8("Ünïcødé title – 日本語のタイトル 🎵"),
+      QString::fromUtf8("Артист"),
+      QString::fromUtf8("Album “quoted”"),
+      "1999",
+      "Blues",
+      "A comment",
+      "3"};
+  for (int slot = 0; slot < TagRecord::SlotCount; ++slot) tags.wide[slot] = texts[slot];
+  return tags;
 }

@@ -20,10 +20,16 @@ TEST(OutputFormat, EveryMenuIdGivesItsRow) {
     int isTrack;
   };
   const Expected table[] = {
-      {FormatId::Aac, 4, ".aac", 206, 0, "AAC", 1}, {FormatId::Mp3, 0, ".mp3", 207, 1, "MP3", 1},
-      {FormatId::Ogg, 1, ".ogg", 208, 2, "OGG", 1}, {FormatId::Wav, 2, ".wav", 209, 3, "", 1},
-      {FormatId::Wma, 3, ".wma", 210, 4, "WMA", 1}, {FormatId::Iso, 5, ".iso", 229, 5, "", 0},
+      {FormatId::Aac, 4, ".aac", 206, 0, "AAC", 1},
+      {FormatId::Mp3, 0, ".mp3", 207, 1, "MP3", 1},
+      {FormatId::Ogg, 1, ".ogg", 208, 2, "OGG", 1},
+      {FormatId::Wav, 2, ".wav", 209, 3, "", 1},
+      {FormatId::Wma, 3, ".wma", 210, 4, "WMA", 1},
+      {FormatId::Iso, 5, ".iso", 229, 5, "", 0},
       {FormatId::CueBin, 6, ".bin", 230, 6, "", 0},
+      {FormatId::Flac, 7, ".flac", 231, 7, "FLAC", 1},
+      {FormatId::Opus, 8, ".opus", 232, 8, "OPUS", 1},
+      {FormatId::M4a, 9, ".m4a", 233, 9, "M4A", 1},
   };
   TempConfig config;
   for (const Expected& e : table) {
@@ -48,11 +54,11 @@ TEST(OutputFormat, StoredNumbersNameTheirFormatAndUnknownOnesMp3) {
   for (const FormatRow& row : FormatRows()) {
     EXPECT_EQ(FromStored<FormatId>(ToStored(row.menuId)), row.menuId);
   }
-  for (int stored : {0, -1, 11008, 11016, 40150}) {
+  for (int stored : {0, -1, 11008, 11019, 40150}) {
     EXPECT_EQ(CreateOutputFormat(FromStored<FormatId>(stored))->TypeId(), EncoderType::Mp3)
         << stored;
   }
-  EXPECT_EQ(FindFormatRowByShortName("flac"), nullptr);
+  EXPECT_EQ(FindFormatRowByShortName("ape"), nullptr);
 }
 
 // Every format of the list is written by this build: track formats make codecs; the two
@@ -100,18 +106,19 @@ TEST(OutputFormat, LossyFormatsAreOfTheirOwnClassesAndMakeTheirCodecs) {
 // The settings the codecs get are those applied, read from the section at creation.
 TEST(OutputFormat, CodecsTakeTheAppliedSettings) {
   TempConfig config;
-  WriteFileBytes(config.File("korvane.ini"), "[MP3]\nMinBitRate=999\nMaxBitRate=999\n");
+  WriteFileBytes(config.File("korvane.ini"), "[MP3]\nMinBitRate=128\nMaxBitRate=128\n");
   auto format = CreateOutputFormat(FormatId::Mp3);
   QTemporaryDir dir;
-  EXPECT_EQ(format->CreateEncoder()->Open(dir.filePath("a.mp3"), TrackFacts{}, nullptr), 0);
-  auto& mp3 = dynamic_cast<Mp3Format&>(*format);
-  mp3.Settings().minBitRate = mp3.Settings().maxBitRate = 128;
-  EXPECT_EQ(format->CreateEncoder()->Open(dir.filePath("a.mp3"), TrackFacts{}, nullptr), 0)
-      << "not applied yet";
-  format->ApplySettings();
   auto codec = format->CreateEncoder();
   EXPECT_EQ(codec->Open(dir.filePath("a.mp3"), TrackFacts{}, nullptr), 1);
   EXPECT_TRUE(codec->Close());
+  auto& mp3 = dynamic_cast<Mp3Format&>(*format);
+  mp3.Settings().minBitRate = mp3.Settings().maxBitRate = 100;  // a rate the encoder refuses
+  codec = format->CreateEncoder();
+  EXPECT_EQ(codec->Open(dir.filePath("a.mp3"), TrackFacts{}, nullptr), 1) << "not applied yet";
+  EXPECT_TRUE(codec->Close());
+  format->ApplySettings();
+  EXPECT_EQ(format->CreateEncoder()->Open(dir.filePath("a.mp3"), TrackFacts{}, nullptr), 0);
 }
 
 }  // namespace

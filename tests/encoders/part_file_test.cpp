@@ -63,6 +63,32 @@ TEST_F(PartFileTest, CommitRenamesOverWhateverHasTheFinalNameAndNeverWritesThrou
   EXPECT_EQ(Names(), (QStringList{"other.wav", "song.wav"})) << "no temporary file left";
 }
 
+// Two runs that chose the same free name: the one that commits second never replaces the
+// first one's file.
+TEST_F(PartFileTest, AFileThatTookTheNameDuringTheRunStaysAndTheNewOneTakesTheNextNumber) {
+  PartFile file(Path("IMAGE.bin"));
+  ASSERT_TRUE(file.Create());
+  ASSERT_TRUE(WriteFileBytes(file.Path(), "this disc"));
+  ASSERT_TRUE(WriteFileBytes(Path("IMAGE.bin"), "another disc"));
+  ASSERT_TRUE(WriteFileBytes(Path("IMAGE (2).bin"), "a third disc"));
+  ASSERT_TRUE(file.Commit()) << file.ErrorText().toStdString();
+  EXPECT_EQ(file.FinalPath(), Path("IMAGE (3).bin"));
+  EXPECT_EQ(ReadFileBytes(Path("IMAGE (3).bin")), "this disc");
+  EXPECT_EQ(ReadFileBytes(Path("IMAGE.bin")), "another disc");
+  EXPECT_EQ(ReadFileBytes(Path("IMAGE (2).bin")), "a third disc");
+  EXPECT_EQ(Names(), (QStringList{"IMAGE (2).bin", "IMAGE (3).bin", "IMAGE.bin"}));
+}
+
+TEST(NumberedPath, GoesInFrontOfTheExtensionAndKeepsTheNameWithinItsLimit) {
+  EXPECT_EQ(NumberedPath("/m/Band/01 - Song.wav", 2), "/m/Band/01 - Song (2).wav");
+  EXPECT_EQ(NumberedPath("/m/v1.2/README", 3), "/m/v1.2/README (3)");
+  EXPECT_EQ(NumberedPath("/m/.hidden", 2), "/m/.hidden (2)");
+  const QString longName = QString(QStringLiteral("\u20ac")).repeated(82) + ".wav";  // 250 bytes
+  const QString numbered = NumberedPath("/m/" + longName, 12).mid(3);
+  EXPECT_LE(numbered.toUtf8().size(), 255);
+  EXPECT_TRUE(numbered.endsWith("\u20ac (12).wav")) << numbered.toStdString();
+}
+
 TEST_F(PartFileTest, AFileNotCommittedGoesAndTheFinalNameKeepsWhatItHad) {
   ASSERT_TRUE(WriteFileBytes(Path("song.wav"), "an earlier rip"));
   {

@@ -48,6 +48,38 @@ TEST_F(TagRecordTest, SlotsHoldTheTrackAndDiscTexts) {
   EXPECT_STREQ(record.Text(TagRecord::TrackNumber), "21");
 }
 
+// The placeholders a disc without year, genre or comment shows are not written into files;
+// a detail that was confirmed is, even when it equals its placeholder.
+TEST_F(TagRecordTest, OnlyKnownDetailsAndTheAlbumArtistAreTagged) {
+  DiscInfo fresh;
+  fresh.ResetToDefaults(3);
+  fresh.discId = "0C0D0E03";
+  ASSERT_EQ(fresh.year, "2008");  // what the window shows
+  FillTagRecord(record, fresh, 0);
+  for (const auto slot : {TagRecord::Year, TagRecord::Genre, TagRecord::Comment}) {
+    EXPECT_STREQ(record.Text(slot), "") << slot;
+    EXPECT_EQ(record.Wide(slot), QString()) << slot;
+  }
+  EXPECT_STREQ(record.Text(TagRecord::AlbumArtist), "Unknown Artist");
+
+  fresh.SetKnown(DiscInfo::Genre);
+  fresh.comment = "Live take";
+  FillTagRecord(record, fresh, 0);
+  EXPECT_STREQ(record.Text(TagRecord::Genre), "Rock");
+  EXPECT_STREQ(record.Text(TagRecord::Comment), "Live take");
+  EXPECT_STREQ(record.Text(TagRecord::Year), "");
+
+  FillTagRecord(record, info, 11);
+  EXPECT_STREQ(record.Text(TagRecord::AlbumArtist), "Band");
+  info.SetVariousArtists(1);
+  FillTagRecord(record, info, 11);
+  EXPECT_STREQ(record.Text(TagRecord::Artist), "Guest");
+  EXPECT_STREQ(record.Text(TagRecord::AlbumArtist), "Band");
+  info.artist = DiscInfo::kUnknownArtist;
+  FillTagRecord(record, info, 11);
+  EXPECT_STREQ(record.Text(TagRecord::AlbumArtist), "Various Artists");
+}
+
 TEST_F(TagRecordTest, TextsAreWindows1252AndCutTo511Bytes) {
   const struct {
     QString title;

@@ -21,8 +21,14 @@ constexpr int kSectorFrames = 588;
 
 TagRecord SampleTags() {
   TagRecord tags;
-  const QString texts[TagRecord::SlotCount] = {
-      QString::fromUtf8("Tïtle 日本"), "The Artist", "An Album", "1999", "Blues", "A comment", "5"};
+  const QString texts[TagRecord::SlotCount] = {QString::fromUtf8("Tïtle 日本"),
+                                               "The Artist",
+                                               "An Album",
+                                               "1999",
+                                               "Blues",
+                                               "A comment",
+                                               "5",
+                                               "Various Artists"};
   for (int slot = 0; slot < TagRecord::SlotCount; ++slot) tags.wide[slot] = texts[slot];
   return tags;
 }
@@ -153,7 +159,8 @@ TEST_F(WmaCodecTest, AttributesGoIntoTheHeaderInOrderUnderTheirNames) {
                                                        {"WM/Genre", "Blues"},
                                                        {"WM/Year", "1999"},
                                                        {"Title", QString::fromUtf8("Tïtle 日本")},
-                                                       {"WM/Track", "5"}};
+                                                       {"WM/Track", "5"},
+                                                       {"WM/AlbumArtist", "Various Artists"}};
   EXPECT_EQ(attributes, expected);
   // ffprobe reads them back (under its own names for the common ones).
   const QMap<QString, QString> probed = ProbeTags(path);
@@ -165,6 +172,15 @@ TEST_F(WmaCodecTest, AttributesGoIntoTheHeaderInOrderUnderTheirNames) {
   EXPECT_EQ(probed["wm/year"], "1999");
   EXPECT_EQ(probed["wm/track"], "5");
   EXPECT_TRUE(ExtendedAttributes(ReadFileBytes(path)).size() >= 7);
+
+  // A text that is not known (empty) gets no attribute.
+  TagRecord partial = SampleTags();
+  partial.wide[TagRecord::Year].clear();
+  WmaEncoder partialCodec{WmaSettings{}};
+  ASSERT_TRUE(Encode(partialCodec, dir.filePath("partial.wma"), audio, &partial));
+  for (const auto& attribute : ExtendedAttributes(ReadFileBytes(dir.filePath("partial.wma")))) {
+    EXPECT_NE(attribute.first, "WM/Year");
+  }
 
   WmaEncoder untagged{WmaSettings{}};
   const QString bare = dir.filePath("bare.wma");

@@ -1,6 +1,7 @@
 #include "cddb_test_server.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -18,7 +19,12 @@ void CddbTestServer::AddEntry(const QByteArray& category, const QByteArray& disc
 }
 
 void CddbTestServer::Write(QTcpSocket* connection, const QByteArray& bytes) {
-  SendBytes(connection, bytes, dripMs_);
+  if (answerDelayMs_ <= 0) {
+    SendBytes(connection, bytes, dripMs_);
+    return;
+  }
+  QTimer::singleShot(answerDelayMs_, connection,
+                     [this, connection, bytes] { SendBytes(connection, bytes, dripMs_); });
 }
 
 void CddbTestServer::OnData(QTcpSocket* connection) {
@@ -61,6 +67,7 @@ void CddbTestServer::HandleHttp(QTcpSocket* connection, const QByteArray& reques
   for (qsizetype i = 1; i < lines.size(); ++i) httpHeaders_ << lines[i].trimmed();
   const QUrl url(QString::fromLatin1(requestLine.value(1)));
   QByteArray body;
+  int missing = 0;
   if (requestLine.value(0) != "GET" || url.path() != "/~cddb/cddb.cgi") {
     body = "500 Unrecognized request.\r\n";
   } else {
@@ -73,10 +80,12 @@ void CddbTestServer::HandleHttp(QTcpSocket* connection, const QByteArray& reques
       return connection->disconnectFromHost();
     body = RefuseProtoLevel(query.queryItemValue("proto").toInt());
     if (body.isEmpty()) body = Answer(command);
+    if (command.startsWith("cddb read ")) missing = missingBytes_;
   }
-  Write(connection, "HTTP/1.1 " + httpStatus_ +
-                        "\r\nContent-Type: text/plain; charset=ISO-8859-1\r\n" +
-                        "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+  Write(connection,
+        "HTTP/1.1 " + httpStatus_ + "\r\nContent-Type: text/plain; charset=ISO-8859-1\r\n" +
+            "Content-Length: " + QByteArray::number(body.size() + missing) + "\r\n\r\n" + body);
+  if (missing > 0) connection->disconnectFromHost();
 }
 
 QByteArray CddbTestServer::Answer(const QByteArray& command) {
@@ -88,6 +97,7 @@ QByteArray CddbTestServer::Answer(const QByteArray& command) {
                              : refused;
   }
   if (command.startsWith("cddb query ")) return queryAnswer_;
+  if (command.startsWith("cddb read ") && !readAnswer_.isEmpty()) return readAnswer_;
   if (command.startsWith("cddb read ")) {
     const QByteArray key = command.mid(10);
     const auto entry = entries_.constFind(key);

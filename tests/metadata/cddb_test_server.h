@@ -35,6 +35,14 @@ class CddbTestServer : public QObject {
   void SetMaxProtoLevel(int level) { maxProtoLevel_ = level; }
   // HTTP answers carry this status line instead of "200 OK".
   void SetHttpStatus(const QByteArray& status) { httpStatus_ = status; }
+  // The whole answer to "cddb read", instead of the entry that was added.
+  void SetReadAnswer(const QByteArray& answer) { readAnswer_ = answer; }
+  // The HTTP answer to "cddb read" announces this many bytes more than it carries, and the
+  // server hangs up after it (not to be combined with dripping or delays).
+  void SetMissingBytes(int bytes) { missingBytes_ = bytes; }
+  // Every answer, the greeting too, goes out this many milliseconds after its command (not
+  // to be combined with hanging up).
+  void SetAnswerDelayMs(int ms) { answerDelayMs_ = ms; }
 
   // Commands received, in order (HTTP commands decoded from "cmd").
   const QStringList& Commands() const { return commands_; }
@@ -62,6 +70,9 @@ class CddbTestServer : public QObject {
   bool silent_ = false;
   QByteArray hangUpOn_;
   QByteArray httpStatus_ = "200 OK";
+  QByteArray readAnswer_;
+  int missingBytes_ = 0;
+  int answerDelayMs_ = 0;
   QByteArray greeting_ = "201 korvane-test CDDBP server v1.5PL0 ready\r\n";
   int maxProtoLevel_ = 6;
   QStringList commands_;

@@ -38,6 +38,20 @@ QString LibDiscIdFreedbId(const TocAddresses& toc) {
   return id;
 }
 
+// The MusicBrainz identifier libdiscid computes for a first session.
+QString LibDiscIdMusicBrainzId(const FirstSession& session) {
+  DiscId* disc = discid_new();
+  int offsets[100] = {};
+  offsets[0] = session.leadOut;
+  for (size_t i = 0; i < session.trackOffsets.size(); ++i)
+    offsets[session.firstTrack + int(i)] = session.trackOffsets[i];
+  QString id;
+  if (discid_put(disc, session.firstTrack, session.lastTrack, offsets))
+    id = QString::fromLatin1(discid_get_id(disc));
+  discid_free(disc);
+  return id;
+}
+
 // Tracks of random lengths from 4 s up, as many as asked, on a disc of at most 80 minutes.
 TocAddresses RandomToc(std::mt19937& random, int trackCount) {
   std::uniform_int_distribution<int> length(4 * 75,
@@ -137,6 +151,94 @@ TEST(DiscId, OfTheDiscInTheDrive) {
   EXPECT_FALSE(InitForCurrentDisc(none));
   EXPECT_EQ(none.discId, "00000000");
   EXPECT_TRUE(none.trackTitles.isEmpty());
+}
+
+TEST(MusicBrainzDiscId, TheDocumentedExample) {
+  // The six-track disc of libdiscid's own documentation and tests.
+  const TocAddresses toc = TocFromFrames({150, 15363, 32314, 46592, 63414, 80489}, 95462);
+  EXPECT_EQ(MusicBrainzDiscId(toc), "49HHV7Eb8UKF3aQiNmu1GR8vKTY-");
+}
+
+TEST(MusicBrainzDiscId, AgreesWithLibDiscId) {
+  struct Case {
+    const char* name;
+    TocAddresses toc;
+    int expectedLastTrack;
+    int expectedLeadOut;
+  };
+  TocAddresses enhanced = TocFromFrames({150, 20000, 40000, 60000 + 11400}, 90000);
+  enhanced.lastTrackIsData = true;
+  TocAddresses mixedMode = TocFromFrames({150, 30000, 50000}, 70000);  // data first: all in
+  TocAddresses dataWithoutGap = TocFromFrames({150, 20000, 25000}, 40000);
+  dataWithoutGap.lastTrackIsData = true;
+  TocAddresses laterFirst = TocFromFrames({150, 9000, 18000}, 27000);
+  laterFirst.firstTrack = 3;
+  TocAddresses ninetyNine;
+  for (int i = 0; i < 99; ++i) ninetyNine.trackStarts.push_back(Msf(150 + i * 2000));
+  ninetyNine.leadOut = Msf(150 + 99 * 2000);
+  const std::vector<Case> cases = {
+      {"plain", TocFromFrames({150, 18000, 36000}, 54000), 3, 54000},
+      {"hidden pregap", TocFromFrames({150 + 4000, 25000}, 50000), 2, 50000},
+      {"enhanced CD", enhanced, 3, 60000},
+      {"mixed mode", mixedMode, 3, 70000},
+      {"data track without a session gap", dataWithoutGap, 3, 40000},
+      {"first track 3", laterFirst, 5, 27000},
+      {"99 tracks", ninetyNine, 99, 150 + 99 * 2000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FirstSession session = FirstSessionOf(c.toc);
+    EXPECT_EQ(session.lastTrack, c.expectedLastTrack);
+    EXPECT_EQ(session.leadOut, c.expectedLeadOut);
+    const QString expected = LibDiscIdMusicBrainzId(session);
+    ASSERT_EQ(expected.size(), 28);
+    EXPECT_EQ(MusicBrainzDiscId(c.toc), expected);
+  }
+  EXPECT_NE(MusicBrainzDiscId(enhanced),
+            MusicBrainzDiscId(TocFromFrames({150, 20000, 40000, 60000 + 11400}, 90000)));
+  EXPECT_TRUE(MusicBrainzDiscId(TocAddresses{}).isEmpty());
+}
+
+TEST(MusicBrainzDiscId, SubmissionAddressAsLibDiscIdMakesIt) {
+  TocAddresses enhanced = TocFromFrames({150, 20000, 40000, 60000 + 11400}, 90000);
+  enhanced.lastTrackIsData = true;
+  for (const TocAddresses& toc : {TocFromFrames({150, 15363, 32314}, 95462), enhanced}) {
+    const FirstSession session = FirstSessionOf(toc);
+    DiscId* disc = discid_new();
+    int offsets[100] = {};
+    offsets[0] = session.leadOut;
+    for (size_t i = 0; i < session.trackOffsets.size(); ++i)
+      offsets[i + 1] = session.trackOffsets[i];
+    ASSERT_TRUE(discid_put(disc, 1, session.lastTrack, offsets));
+    const QString expected = QString::fromLatin1(discid_get_submission_url(disc));
+    discid_free(disc);
+    const QString ours = MusicBrainzSubmissionUrl("https://mb.example/", toc);
+    ASSERT_TRUE(ours.startsWith("https://mb.example/cdtoc/attach?")) << ours.toStdString();
+    EXPECT_EQ(ours.mid(ours.indexOf('?')), expected.mid(expected.indexOf('?')));
+  }
+}
+
+TEST(MusicBrainzDiscId, OfAnEnhancedCdInTheDrive) {
+  TempConfig config;
+  DiscImages images;
+  // The second track is longer than the gap between the sessions, as on a real disc.
+  const QString cue =
+      images.Write({{"AUDIO", 75 * 40}, {"AUDIO", 75 * 200}, {"MODE1/2352", 75 * 200}});
+  CdDevice* device = InsertCue(cue);
+  ASSERT_NE(device, nullptr);
+  const TocAddresses read = TocAddressesOf(*device);
+  ASSERT_EQ(read.trackStarts.size(), 3u);
+  EXPECT_TRUE(read.lastTrackIsData);
+  EXPECT_EQ(read.firstTrack, 1);
+
+  FirstSession session;
+  session.firstTrack = 1;
+  session.lastTrack = 2;
+  session.trackOffsets = {Frames(read.trackStarts[0]), Frames(read.trackStarts[1])};
+  session.leadOut = Frames(read.trackStarts[2]) - 11400;
+  EXPECT_EQ(MusicBrainzDiscId(read), LibDiscIdMusicBrainzId(session));
+  VirtualDriveHost::Instance().Drive(0).RemoveDisc();
+  device->ClearToc();
 }
 
 }  // namespace

@@ -171,22 +171,51 @@ TEST_F(DiscInfoTest, LoadingReadsOnlyTheDiscsOwnTracks) {
 }
 
 TEST_F(DiscInfoTest, VariousArtistsSectionWithOnlyTheMarkCountsAsCached) {
-  WriteCache("[0501A202]\nVA=1\nArtist_1=Guest\nDisc_Artist=Ignored\n");
+  WriteCache("[0501A202]\nVA=1\nArtist_1=Guest\nDisc_Artist=Album Band\n");
   DiscInfo info;
   ASSERT_TRUE(info.InitForDisc(FreedbExample::Toc()));
   EXPECT_EQ(info.GetVariousArtists(), 1);
   EXPECT_EQ(info.album, "Unknown Album");
-  EXPECT_EQ(info.artist, "Unknown Artist");  // not read on a various-artists disc
+  EXPECT_EQ(info.artist, "Album Band");  // the album artist of a various-artists disc
+  EXPECT_EQ(info.AlbumArtist(), "Album Band");
   EXPECT_EQ(info.GetTrackArtist(0), "Guest");
   EXPECT_EQ(info.GetTrackArtist(1), "Unknown Artist");
 
   WriteCache("[0501A202]\nVA=1\n");
   DiscInfo markOnly;
   EXPECT_TRUE(markOnly.InitForDisc(FreedbExample::Toc()));
+  EXPECT_EQ(markOnly.AlbumArtist(), "Various Artists");
   WriteCache("[0501A202]\n; nothing here\n");
   DiscInfo emptySection;
   EXPECT_FALSE(emptySection.InitForDisc(FreedbExample::Toc()));
   EXPECT_EQ(emptySection.GetVariousArtists(), 0);
+}
+
+// Year, genre and comment are known once they leave their placeholders or were confirmed;
+// a confirmed placeholder value is stored and read back as known.
+TEST_F(DiscInfoTest, DetailsAreKnownWhenChangedConfirmedOrStored) {
+  DiscInfo info;
+  info.InitForDisc(FreedbExample::Toc());
+  for (const auto detail : {DiscInfo::Year, DiscInfo::Genre, DiscInfo::Comment}) {
+    EXPECT_FALSE(info.IsKnown(detail)) << detail;
+    EXPECT_EQ(info.TagText(detail), "") << detail;
+  }
+  info.year = "1999";
+  info.SetKnown(DiscInfo::Genre);  // "Rock", confirmed
+  EXPECT_TRUE(info.IsKnown(DiscInfo::Year));
+  EXPECT_EQ(info.TagText(DiscInfo::Genre), "Rock");
+  info.SaveToCache();
+  EXPECT_EQ(Cached("0501A202", "Disc_Genre"), "Rock");
+  EXPECT_EQ(Cached("0501A202", "Disc_Comment"), "<absent>");
+
+  DiscInfo loaded;
+  ASSERT_TRUE(loaded.InitForDisc(FreedbExample::Toc()));
+  EXPECT_EQ(loaded.TagText(DiscInfo::Year), "1999");
+  EXPECT_EQ(loaded.TagText(DiscInfo::Genre), "Rock");
+  EXPECT_EQ(loaded.TagText(DiscInfo::Comment), "");
+  EXPECT_EQ(loaded.comment, "Korvane");  // still shown
+  loaded.ResetToDefaults(2);
+  EXPECT_FALSE(loaded.IsKnown(DiscInfo::Genre));
 }
 
 TEST_F(DiscInfoTest, TrackArtistFollowsTheVariousArtistsMark) {
@@ -227,7 +256,9 @@ TEST_F(DiscInfoTest, OnlyTheLastTrackChangedStillLoadsBack) {
   EXPECT_EQ(loaded.trackArtists, QStringList({"Unknown Artist", "Guest"}));
 }
 
-TEST_F(DiscInfoTest, CdTextFillsTheRecordAndSurvivesTheNextInsertion) {
+// Reading CD-TEXT writes nothing, so every reading gives the same record; once saved (after an
+// edit or a lookup) the disc comes back whole from the cache, its album artist included.
+TEST_F(DiscInfoTest, CdTextFillsTheRecordWithoutWritingTheCache) {
   CdText records{{
       {QStringLiteral("Café Tunes"), QStringLiteral("The €uro Band")},
       {"Opening", "Singer A"},
@@ -242,9 +273,18 @@ TEST_F(DiscInfoTest, CdTextFillsTheRecordAndSurvivesTheNextInsertion) {
     EXPECT_EQ(info.artist, QStringLiteral("The €uro Band"));
     EXPECT_EQ(info.trackTitles, QStringList({"Opening", "Track 02"}));
     EXPECT_EQ(info.GetTrackArtist(1), "Singer B");
+    EXPECT_FALSE(QFile::exists(CachePath()));
+    DiscInfo again;
+    ASSERT_FALSE(again.InitForDisc(FreedbExample::Toc()));
+    again.ImportCdText(records, 2);
+    EXPECT_EQ(again.artist, info.artist);
+    EXPECT_EQ(again.GetVariousArtists(), 1);
+    EXPECT_FALSE(QFile::exists(CachePath()));
+    again.SaveToCache();
   }
   DiscInfo next;
   ASSERT_TRUE(next.InitForDisc(FreedbExample::Toc()));
+  EXPECT_EQ(next.artist, QStringLiteral("The €uro Band"));
   EXPECT_EQ(next.album, QStringLiteral("Café Tunes"));
   EXPECT_EQ(next.trackTitles, QStringList({"Opening", "Track 02"}));
   EXPECT_EQ(next.GetTrackArtist(0), "Singer A");
@@ -320,14 +360,18 @@ TEST_F(DiscInfoTest, CdTextMarksVariousArtistsOnlyWhenTrackPerformersDiffer) {
     EXPECT_EQ(info.artist, c.artist) << c.what;
     EXPECT_EQ(QStringList({info.GetTrackArtist(0), info.GetTrackArtist(1)}), c.trackArtists)
         << c.what;
+    DiscInfo unsaved;  // reading CD-TEXT wrote nothing
+    EXPECT_FALSE(unsaved.InitForDisc(FreedbExample::Toc())) << c.what;
+    info.SaveToCache();
     DiscInfo next;  // the next insertion, from the cache
     ASSERT_TRUE(next.InitForDisc(FreedbExample::Toc())) << c.what;
+    EXPECT_EQ(next.artist, c.artist) << c.what;
     EXPECT_EQ(QStringList({next.GetTrackArtist(0), next.GetTrackArtist(1)}), c.trackArtists)
         << c.what;
   }
 }
 
-TEST_F(DiscInfoTest, CdTextOfTheDiscInTheDriveAndThenFromTheCache) {
+TEST_F(DiscInfoTest, CdTextOfTheDiscInTheDriveIsTheSameOnEveryReading) {
   TestDisc disc({{300, "Intro", "Ann"}, {400, QStringLiteral("Déjà vu"), "Bob"}, {500, "", ""}},
                 "Mixtape", "Various");
   ASSERT_NE(disc.Insert(), nullptr);
@@ -342,7 +386,9 @@ TEST_F(DiscInfoTest, CdTextOfTheDiscInTheDriveAndThenFromTheCache) {
     EXPECT_EQ(info.GetTrackArtist(2), "Unknown Artist");
   }
   DiscInfo again;
-  ASSERT_TRUE(InitForCurrentDisc(again));
+  ASSERT_FALSE(InitForCurrentDisc(again));
+  ASSERT_TRUE(LoadCdText(again));
+  EXPECT_EQ(again.artist, "Various");
   EXPECT_EQ(again.album, "Mixtape");
   EXPECT_EQ(again.trackTitles, QStringList({"Intro", QStringLiteral("Déjà vu"), "Track 03"}));
   EXPECT_EQ(again.GetTrackArtist(0), "Ann");

@@ -401,7 +401,77 @@ TEST_F(FreeDbLookup, ServersThatCannotBeReachedOrNeverAnswer) {
   status.SetHttpStatus("404 Not Found");
   Reports notFound = Lookup(FreeDbAccess::Http, Direct(status.Port()));
   ExpectCause(notFound, status.Port(), "HTTP status 404");
-  EXPECT_EQ(notFound.back(), LookupReport::Failed("1032 "));
+  EXPECT_EQ(notFound.back(), LookupReport::Failed("")) << "the network did not fail";
+
+  // A line-protocol server on the HTTP port greets in its own protocol.
+  CddbTestServer lineServer(CddbTestServer::Mode::Line);
+  Reports notHttp = Lookup(FreeDbAccess::Http, Direct(lineServer.Port()));
+  ExpectCause(notHttp, lineServer.Port(), "the server does not answer in HTTP (");
+  EXPECT_EQ(notHttp.back(), LookupReport::Failed(""));
+}
+
+// An entry is used only when it is whole: over HTTP the body is all there is, so an entry
+// cut short, a body shorter than its announced length and an answer without keys each end
+// the lookup with their reason, and the record keeps nothing of the entry.
+TEST_F(FreeDbLookup, AnEntryThatIsNotWholeIsNotUsed) {
+  const QByteArray head = "210 rock 0501a202 CD database entry follows\r\n";
+  const struct {
+    const char* what;
+    FreeDbAccess access;
+    QByteArray readAnswer;  // empty: the whole entry
+    int missingBytes;
+    QString cause;
+  } cases[] = {
+      {"no closing line", FreeDbAccess::Http, head + kEntry, 0,
+       "the entry ends without its closing \".\" line"},
+      {"body shorter than announced",
+       FreeDbAccess::Http,
+       {},
+       200,
+       "transfer closed with 200 bytes remaining to read"},
+      {"no keys over HTTP", FreeDbAccess::Http, head + "# xmcd\r\n.\r\n", 0,
+       "the entry holds no keys"},
+      {"no keys over TCP", FreeDbAccess::Tcp, head + ".\r\n", 0, "the entry holds no keys"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    info_.ResetToDefaults(2);
+    CddbTestServer server(c.access == FreeDbAccess::Http ? CddbTestServer::Mode::Http
+                                                         : CddbTestServer::Mode::Line);
+    server.SetQueryAnswer(kExactAnswer);
+    server.AddEntry("rock", "0501a202", kEntry);
+    server.SetReadAnswer(c.readAnswer);
+    server.SetMissingBytes(c.missingBytes);
+    Reports reports = Lookup(c.access, Direct(server.Port()));
+    ExpectCause(reports, server.Port(), c.cause);
+    EXPECT_EQ(reports.back(), LookupReport::Failed("1032 "));
+    ExpectUntouched("rock");
+  }
+}
+
+// A server that answers every step just within the step's limit: the limit of the whole
+// lookup ends it, and the status line says that this limit did.
+TEST_F(FreeDbLookup, TheWholeLookupHasALimitBesidesEachStep) {
+  for (FreeDbAccess method : {FreeDbAccess::Tcp, FreeDbAccess::Http}) {
+    SCOPED_TRACE(ToStored(method));
+    info_.ResetToDefaults(2);
+    CddbTestServer slow(method == FreeDbAccess::Tcp ? CddbTestServer::Mode::Line
+                                                    : CddbTestServer::Mode::Http);
+    slow.SetQueryAnswer(kExactAnswer);
+    slow.AddEntry("rock", "0501a202", kEntry);
+    slow.SetAnswerDelayMs(700);
+    Reports reports;
+    auto client = FreeDbClient::Create(method);
+    client->SetSettings(Direct(slow.Port()));
+    client->SetTimeouts(5000, 1000, 1000);
+    client->SetReporter([&](LookupReport report) { reports.push_back(std::move(report)); });
+    client->SetTextSource(TextNumber);
+    ASSERT_TRUE(client->Run(&info_, FreedbExample::Toc()));
+    EXPECT_TRUE(RunEventsUntil([&] { return client->Finished(); }, 20000));
+    ExpectCause(reports, slow.Port(), "timed out after 1 s, the limit of the whole lookup");
+    EXPECT_EQ(reports.back(), LookupReport::Failed("1032 "));
+    ExpectUntouched(method == FreeDbAccess::Tcp ? DiscInfo::kDefaultGenre : "rock");
+  }
 }
 
 TEST_F(FreeDbLookup, DestroyingTheClientEndsTheExchangeQuietly) {

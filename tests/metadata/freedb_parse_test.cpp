@@ -76,6 +76,7 @@ TEST(CddbAnswerReader, FramesAnswersByTheirCode) {
 class OfflineClient : public FreeDbClient {
  public:
   std::vector<LookupReport> reports;
+  int reads = 0;  // read commands sent
 
   explicit OfflineClient(bool textNumbers = true) {
     SetReporter([this](LookupReport report) { reports.push_back(std::move(report)); });
@@ -85,6 +86,7 @@ class OfflineClient : public FreeDbClient {
  protected:
   bool Setup() override { return true; }
   bool Connect() override { return true; }
+  void ReadEntry() override { ++reads; }
 };
 
 TEST(FreeDbQueryResponse, TakesTheFirstMatchOrEndsTheLookup) {
@@ -143,6 +145,69 @@ TEST(FreeDbQueryResponse, TakesTheFirstMatchOrEndsTheLookup) {
     EXPECT_EQ(client.MatchedDiscId(), c.discId) << c.what;
     EXPECT_EQ(client.reports, c.reports) << c.what;
   }
+}
+
+TEST(CddbQueryMatches, ListsTheDiscsOfAnAnswer) {
+  using M = Cddb::Match;
+  const struct {
+    const char* answer;
+    QList<M> matches;
+  } cases[] = {
+      {"200 rock 0501a202 Some Artist / Some Album\r\n",
+       {{"rock", "0501a202", "Some Artist / Some Album"}}},
+      {"211 close matches\r\nblues 0501a201 X / Y\r\nrock 0501a202 Z / W\r\n.\r\n",
+       {{"blues", "0501a201", "X / Y"}, {"rock", "0501a202", "Z / W"}}},
+      {"210 exact\nfolk 0501a202 A / B\n.\nmisc 1 after the end\n",
+       {{"folk", "0501a202", "A / B"}}},
+      {"211 no lines\r\n.\r\n", {}},
+      {"202 No match\r\n", {}},
+      {"200 rock\r\n", {{"", "", ""}}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Cddb::QueryMatches(c.answer), c.matches) << c.answer;
+}
+
+// With a chooser an answer that lists discs waits for the front end's choice, made at once or
+// later; a choice outside the list ends the lookup without a result.
+TEST(FreeDbQueryResponse, AChooserPicksAmongTheListedDiscs) {
+  TempConfig config;
+  const QString answer =
+      "211 Found inexact matches, list follows\r\nblues 0501a201 Ann / One\r\n"
+      "rock 0501a202 Bob / Two\r\njazz 0501a203 Cy / Three\r\n.\r\n";
+  OfflineClient client;
+  DiscInfo info;
+  info.ResetToDefaults(2);
+  QList<Cddb::Match> offered;
+  client.SetMatchChooser([&](const QList<Cddb::Match>& matches) { offered = matches; });
+  ASSERT_TRUE(client.Run(&info, FreedbExample::Toc()));
+  EXPECT_FALSE(client.HandleQueryResponse(answer));
+  EXPECT_TRUE(client.AwaitingChoice());
+  ASSERT_EQ(offered.size(), 3);
+  EXPECT_EQ(offered[2], (Cddb::Match{"jazz", "0501a203", "Cy / Three"}));
+  EXPECT_EQ(client.reads, 0);
+  client.ChooseMatch(2);
+  EXPECT_EQ(client.reads, 1);
+  EXPECT_EQ(info.genre, "jazz");
+  EXPECT_EQ(client.MatchedDiscId(), "0501a203");
+  client.ChooseMatch(0);  // no second choice
+  EXPECT_EQ(client.reads, 1);
+
+  OfflineClient atOnce;
+  atOnce.SetMatchChooser([&](const QList<Cddb::Match>&) { atOnce.ChooseMatch(1); });
+  ASSERT_TRUE(atOnce.Run(&info, FreedbExample::Toc()));
+  EXPECT_FALSE(atOnce.HandleQueryResponse(answer));
+  EXPECT_FALSE(atOnce.AwaitingChoice());
+  EXPECT_EQ(atOnce.reads, 1);
+  EXPECT_EQ(atOnce.MatchedDiscId(), "0501a202");
+
+  OfflineClient none;
+  none.SetMatchChooser([&](const QList<Cddb::Match>&) {});
+  ASSERT_TRUE(none.Run(&info, FreedbExample::Toc()));
+  none.reports.clear();
+  EXPECT_FALSE(none.HandleQueryResponse(answer));
+  none.ChooseMatch(3);
+  EXPECT_EQ(none.reads, 0);
+  EXPECT_EQ(none.reports, std::vector<LookupReport>{LookupReport::Failed("1050 ")});
+  EXPECT_TRUE(none.Finished());
 }
 
 TEST(FreeDbQueryResponse, StatusLinesUseTheInterfaceTexts) {
@@ -237,14 +302,14 @@ TEST(FreeDbEntry, ParsesXmcdEntries) {
        "",
        "rock",
        {"x", "Track 02"}},
-      {"artist / title in a track",
+      {"artist / title in a track of a compilation",
        "DTITLE=Various / Hits\r\nTTITLE0=One\r\nTTITLE1=Guest / Song\r\n",
        2,
        "Various",
        "Hits",
        "2008",
        "rock",
-       {"One", "Guest"}},
+       {"One", "Song"}},
       {"continued lines are joined",
        "DTITLE=A Very Long Artist\r\nDTITLE= Name / The Album\r\nTTITLE0=t0\r\n"
        "TTITLE0= continued\r\nTTITLE1=t1\r\n",
@@ -269,7 +334,7 @@ TEST(FreeDbEntry, ParsesXmcdEntries) {
        "B",
        "2008",
        "rock",
-       {"Either/Or", "Guest"}},
+       {"Either/Or", "Guest / Song"}},
       {"no blanks around the only slash",
        "DTITLE=Artist/Album\r\nTTITLE0=x\r\n",
        1,
@@ -311,7 +376,7 @@ TEST(FreeDbEntry, ParsesXmcdEntries) {
        "Just An Album",
        "2008",
        "rock",
-       {"a", "c"}},
+       {"a / b", "c"}},
       {"slash right after the first letter",
        "DTITLE=A/B Side\r\nTTITLE0=x\r\n",
        1,
@@ -368,6 +433,56 @@ TEST(FreeDbEntry, ParsesXmcdEntries) {
   DiscInfo noDisc;
   EXPECT_EQ(ParseFreeDbEntry("DTITLE=A / B\r\n", 0, noDisc), 0);
   EXPECT_EQ(noDisc.album, "B") << "the disc fields are read before the track count is checked";
+}
+
+// A compilation's entry names each track "Artist / Title": on a disc of "Various" artists, or
+// when every title carries the separator, each track keeps its artist and its whole title
+// after the first " / "; elsewhere a title stays whole and the disc has one artist.
+TEST(FreeDbEntry, CompilationTitlesGiveEachTrackItsArtist) {
+  TempConfig config;
+  const struct {
+    const char* what;
+    QByteArray entry;
+    int various;
+    QStringList titles;
+    QStringList artists;  // as GetTrackArtist gives them
+  } cases[] = {
+      {"Various with a slash in a song",
+       "DTITLE=Various / Hits\r\nTTITLE0=Tomas Ek / Rain / Static\r\nTTITLE1=Ann Lee / Go\r\n",
+       1,
+       {"Rain / Static", "Go"},
+       {"Tomas Ek", "Ann Lee"}},
+      {"various in lower case, one title without an artist",
+       "DTITLE=various / Hits\r\nTTITLE0=Ann Lee / Go\r\nTTITLE1=Interlude\r\n",
+       1,
+       {"Go", "Interlude"},
+       {"Ann Lee", "Unknown Artist"}},
+      {"every title carries the separator",
+       "DTITLE=DJ Mira / Summer Mix\r\nTTITLE0=Ann / One\r\nTTITLE1=Bob / Two\r\n",
+       1,
+       {"One", "Two"},
+       {"Ann", "Bob"}},
+      {"one guest on an album",
+       "DTITLE=Band / Album\r\nTTITLE0=Intro\r\nTTITLE1=Guest / Song\r\n",
+       0,
+       {"Intro", "Guest / Song"},
+       {"Band", "Band"}},
+      {"a missing title keeps a disc from counting as a compilation",
+       "DTITLE=Band / Album\r\nTTITLE1=Guest / Song\r\n",
+       0,
+       {"Track 01", "Guest / Song"},
+       {"Band", "Band"}},
+  };
+  for (const auto& c : cases) {
+    DiscInfo info;
+    info.ResetToDefaults(2);
+    info.discId = "0501A202";
+    info.SetVariousArtists(1 - c.various);  // what was there before the lookup
+    ASSERT_EQ(ParseFreeDbEntry(c.entry, 2, info), 1) << c.what;
+    EXPECT_EQ(info.GetVariousArtists(), c.various) << c.what;
+    EXPECT_EQ(info.trackTitles, c.titles) << c.what;
+    EXPECT_EQ(QStringList({info.GetTrackArtist(0), info.GetTrackArtist(1)}), c.artists) << c.what;
+  }
 }
 
 }  // namespace

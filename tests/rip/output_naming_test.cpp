@@ -70,6 +70,8 @@ TEST_F(OutputNamingTest, TrackPathsFromPatternsTemplatesAndNames) {
        false, "[1994] Live 09 %% TBand.mp3"},
       {"title of dots only", 0, "..", NamingPattern::Advanced, "%T", false, false, "_.mp3"},
       {"empty title", 0, "", NamingPattern::TrackTitle, "", false, false, "01 - .mp3"},
+      {"empty name becomes the number", 4, "", NamingPattern::Advanced, "%T", false, false,
+       "05.mp3"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -83,6 +85,14 @@ TEST_F(OutputNamingTest, TrackPathsFromPatternsTemplatesAndNames) {
     EXPECT_TRUE(p.folderReady);
     EXPECT_TRUE(QFileInfo(p.path).dir().exists());
   }
+}
+
+TEST(UniqueInRun, ANameTakenEarlierInTheRunGetsTheNextFreeNumber) {
+  QSet<QString> taken;
+  const QStringList asked{"/m/a.wav", "/m/a.wav", "/m/a (2).wav", "/m/a.wav", "/m/b.wav"};
+  const QStringList given{"/m/a.wav", "/m/a (2).wav", "/m/a (2) (2).wav", "/m/a (3).wav",
+                          "/m/b.wav"};
+  for (int i = 0; i < asked.size(); ++i) EXPECT_EQ(UniqueInRun(asked[i], taken), given[i]) << i;
 }
 
 TEST_F(OutputNamingTest, DiscNamesNeverLeaveTheOutputFolder) {
@@ -111,12 +121,26 @@ TEST_F(OutputNamingTest, DiscNamesNeverLeaveTheOutputFolder) {
   }
 }
 
-TEST_F(OutputNamingTest, VariousArtistsDiscsUseTheTrackArtistForFolderAndName) {
+// A compilation or a disc with a guest stays in one album folder, its album artist's ("Various
+// Artists" when the disc names none); the file name keeps the track's own artist.
+TEST_F(OutputNamingTest, VariousArtistsDiscsKeepTheAlbumFolderAndTheTrackArtistInTheName) {
   info.SetVariousArtists(1);
+  info.trackArtists[0] = "Band";
   info.trackArtists[1] = "Guest";
+  info.trackTitles[0] = "Song";
   info.trackTitles[1] = "Duet";
   settings.fileNameFormat = NamingPattern::ArtistTrackTitle;
-  EXPECT_EQ(Relative(BuildTrackPath(1, *mp3, info, settings)), "Guest/Live/Guest - 02 - Duet.mp3");
+  const struct {
+    const char* discArtist;
+    const char* folder;
+  } cases[] = {{"Band", "Band"}, {"Unknown Artist", "Various Artists"}, {"", "Various Artists"}};
+  for (const auto& c : cases) {
+    info.artist = c.discArtist;
+    EXPECT_EQ(Relative(BuildTrackPath(1, *mp3, info, settings)),
+              QString(c.folder) + "/Live/Guest - 02 - Duet.mp3");
+    EXPECT_EQ(Relative(BuildTrackPath(0, *mp3, info, settings)),
+              QString(c.folder) + "/Live/Band - 01 - Song.mp3");
+  }
 }
 
 TEST_F(OutputNamingTest, LongNamesAreCutInFrontOfTheExtensionBetweenCharacters) {
@@ -169,7 +193,9 @@ TEST_F(OutputNamingTest, WholePathStaysWithinTheSystemLimit) {
   // No room left for a name at all: reported like a folder that cannot be made.
   info.album = QString(250, QChar('L'));
   settings.outputFolder = deep + "/" + QString(60, QChar('x'));
-  EXPECT_FALSE(BuildTrackPath(0, *mp3, info, settings).folderReady);
+  const OutputPath none = BuildTrackPath(0, *mp3, info, settings);
+  EXPECT_FALSE(none.folderReady);
+  EXPECT_EQ(none.folderError, "File name too long");
 }
 
 TEST_F(OutputNamingTest, FolderThatCannotBeCreatedIsReportedAndThePathStillGiven) {
@@ -178,6 +204,7 @@ TEST_F(OutputNamingTest, FolderThatCannotBeCreatedIsReportedAndThePathStillGiven
   info.trackTitles[0] = "Song";
   const OutputPath p = BuildTrackPath(0, *mp3, info, settings);
   EXPECT_FALSE(p.folderReady);
+  EXPECT_EQ(p.folderError, "Not a directory") << "the system's reason";
   EXPECT_EQ(p.path, out.filePath("blocker/Band/Live/01 - Song.mp3"));
 }
 

@@ -350,7 +350,7 @@ TEST_F(RipJobTest, AFolderThatCannotBeMadeFailsTheTrackWithTheSystemsReason) {
   ASSERT_EQ(result.outcomes.size(), 1);
   EXPECT_TRUE(result.outcomes[0].failed);
   EXPECT_EQ(result.outcomes[0].errorText,
-            "cannot create folder " + out_.filePath("Band/Album") + ": Not a directory");
+            "Can't create directory " + out_.filePath("Band/Album") + ": Not a directory");
   EXPECT_EQ(ReadCommands(), 0) << "nothing is read for a file that cannot be made";
   EXPECT_TRUE(format_->logs.back()->path.isEmpty()) << "no codec is opened";
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
+#include <QStringEncoder>
 #include <functional>
 
 #include "platform/paths.h"
@@ -42,6 +43,12 @@ QStringList& Reports() {
 }
 void Record(const QString& message) { Reports().append(message); }
 
+// The text in UTF-16, its byte-order mark first, as Windows editors save "Unicode".
+QByteArray Utf16(const QByteArray& text, QStringConverter::Encoding encoding) {
+  QStringEncoder encode(encoding, QStringConverter::Flag::WriteBom);
+  return encode(QString::fromUtf8(text));
+}
+
 struct UnreadableCase {
   const char* what;
   std::function<void(const QString& path)> make;
@@ -63,6 +70,16 @@ TEST(IniFileFaults, AFileThatCannotBeReadIsSaidOnceAndNeverReplaced) {
       {"named pipe at the file's path",
        [](const QString& path) { ::mkfifo(QFile::encodeName(path).constData(), 0600); }, false,
        "not a regular file"},
+      {"UTF-16 with its byte-order mark, little-endian",
+       [&](const QString& path) {
+         WriteFileBytes(path, Utf16(settings, QStringConverter::Utf16LE));
+       },
+       false, "it is UTF-16 text, which is not read; save it as UTF-8"},
+      {"UTF-16 with its byte-order mark, big-endian",
+       [&](const QString& path) {
+         WriteFileBytes(path, Utf16(settings, QStringConverter::Utf16BE));
+       },
+       false, "it is UTF-16 text, which is not read; save it as UTF-8"},
   };
   for (const UnreadableCase& c : cases) {
     SCOPED_TRACE(c.what);

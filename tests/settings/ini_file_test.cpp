@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "settings/ini_document.h"
 #include "settings/ini_file.h"
 #include "settings/utf16_codec.h"
 #include "support/test_support.h"
@@ -129,6 +130,43 @@ TEST(IniFile, ALineBreakInAValueNeverAddsLines) {
   QString out;
   ini.ReadString("S", "title", "", out);
   EXPECT_EQ(out, "one  [Options] AccessMethod=4003");
+}
+
+// A read parses only the section it asks for, read a block at a time; it must find what
+// the whole file parsed at once gives, whatever the file's shape.
+TEST(IniFile, ReadsOneSectionAsTheWholeFileReadsIt) {
+  TempConfig config;
+  const QByteArray past64k(70000, 'x');
+  const QByteArray files[] = {
+      "\xEF\xBB\xBF[A]\r\nk=1\r\n[B]\r\nk=2",
+      "[A]\nk=1\n[B]\nx=1\n[ a ]\nk=9\nj=2\n",
+      "k=0\n  [ Spaced Name ]  trailing\n k = \" v \" \n;[A]\nj=3\n",
+      "[Open\nk=1\n[]\nk=2\n[A]\n",
+      "[Pad]\np=" + past64k + "\n[A]\nj=after a long line\nk=" + past64k + "\n[B]\nk=b",
+      "[A]\n" + QByteArray("filler=0123456789012345678901234567890123456789\n").repeated(3000) +
+          "k=far\n[\xC3\x84]\nk=umlaut",
+      "",
+  };
+  const QString sections[] = {"A",           "a", " A ", "B", "Pad",     "Open",
+                              "Spaced Name", "",  "Ä",   "Ö", "Missing", "k=0"};
+  const QString keys[] = {"k", "j", "x", "p", "filler"};
+  for (const QByteArray& bytes : files) {
+    ASSERT_TRUE(WriteFileBytes(config.File("sections.ini"), bytes));
+    const IniDocument whole = IniDocument::Parse(bytes);
+    const IniFile ini("sections.ini");
+    for (const QString& section : sections) {
+      EXPECT_EQ(ini.HasKeys(section), whole.HasKeys(section)) << section.toStdString();
+      for (const QString& key : keys) {
+        const std::optional<QByteArray> raw = whole.Value(section, key);
+        QString expected = "(none)";
+        if (raw) expected = Utf16Codec::Decode(raw->left(IniFile::kMaxReadBytes));
+        QString read;
+        ini.ReadString(section, key, "(none)", read);
+        EXPECT_EQ(read, expected) << section.toStdString() << "/" << key.toStdString() << " in "
+                                  << bytes.left(40).toStdString();
+      }
+    }
+  }
 }
 
 TEST(IniFile, SeesChangesMadeByOthersAndKeepsTheirLines) {

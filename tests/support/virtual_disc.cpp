@@ -104,9 +104,11 @@ QByteArray TestDisc::TrackAudio(int index) const {
                     qsizetype(tracks_[index].sectors) * kCdSectorBytes);
 }
 
-CdDevice* TestDisc::Insert() const {
+CdDevice* TestDisc::Insert() const { return InsertCue(CuePath()); }
+
+CdDevice* InsertCue(const QString& cuePath) {
   QString error;
-  if (!VirtualDriveHost::Instance().Drive(0).LoadCue(CuePath(), &error)) {
+  if (!VirtualDriveHost::Instance().Drive(0).LoadCue(cuePath, &error)) {
     ADD_FAILURE() << error.toStdString();
     return nullptr;
   }
@@ -116,6 +118,18 @@ CdDevice* TestDisc::Insert() const {
     return nullptr;
   }
   return DriveContext::Instance().device.load();
+}
+
+CdDevice* TestDisc::InsertForReading() const {
+  VirtualDriveHost::Instance().SetListed(true);
+  if (!UseConfiguredDevice()) {
+    ADD_FAILURE() << "the configured transport could not be initialised";
+    return nullptr;
+  }
+  CdDevice* device = Insert();
+  int count = 0;
+  if (device && !device->GetTrackCount(count)) ADD_FAILURE() << "the TOC could not be read";
+  return device;
 }
 
 int StoredSectorBytes(const QString& mode) { return mode == "MODE1/2048" ? 2048 : 2352; }

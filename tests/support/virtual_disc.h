@@ -48,12 +48,19 @@ class TestDisc {
   // Loads the disc into the virtual drive vcd0 and makes that drive the current one.
   // Returns the current drive, or null with a test failure recorded.
   CdDevice* Insert() const;
+  // Insert, for a test that reads audio: the virtual drives listed, the configured transport
+  // taken first, and the table of contents read (the reads' lead-out bound needs it).
+  CdDevice* InsertForReading() const;
 
  private:
   ImageFolder folder_;
   QList<TestTrack> tracks_;
   QByteArray image_;
 };
+
+// Loads a CUE sheet into the virtual drive vcd0 and makes that drive the current one.
+// Returns the current drive, or null with a test failure recorded.
+CdDevice* InsertCue(const QString& cuePath);
 
 // A track of any mode for DiscImages, in a BIN file of its own.
 struct TrackSpec {

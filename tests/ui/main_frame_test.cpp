@@ -5,11 +5,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,15 +26,19 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
 #include "encoders/output_format.h"
+#include "metadata/cover_store.h"
 #include "player/playback.h"
 #include "player/player_test_support.h"
 #include "settings/settings_store.h"
 #include "support/rip_settings.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
+#include "ui/about_credits.h"
+#include "ui/album_header.h"
 #include "ui/main_frame.h"
 #include "ui/progress_dlg.h"
 #include "ui/track_list.h"
@@ -78,6 +86,24 @@ QAction* LanguageEntry(CMainFrame& frame, const QString& name) {
   }
   return nullptr;
 }
+
+// Answers every message box the window shows, keeping its text.
+class MessageBoxes {
+ public:
+  MessageBoxes() {
+    QObject::connect(&tick_, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        texts << box->text();
+        box->done(QMessageBox::Ok);
+      }
+    });
+    tick_.start(10);
+  }
+  QStringList texts;
+
+ private:
+  QTimer tick_;
+};
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
   QElapsedTimer timer;
@@ -172,6 +198,195 @@ TEST_F(MainFrameTest, FormatGroupStoresTheChoiceAndChangesTheFormatIcon) {
   EXPECT_TRUE(frame->Action(ToStored(FormatId::Ogg))->isChecked());
   EXPECT_FALSE(frame->Action(ToStored(FormatId::Wav))->isChecked());
   EXPECT_NE(frame->FormatButtonIcon().pixmap(32, 32).toImage(), before);
+}
+
+// The Format menu and the toolbar's drop-down offer only what the disc allows.
+TEST_F(MainFrameTest, FormatsTheDiscDoesNotAllowAreGreyedOut) {
+  auto frame = MakeFrame();
+  const auto enabled = [&](FormatId format) {
+    return frame->Action(ToStored(format))->isEnabled();
+  };
+  EXPECT_FALSE(enabled(FormatId::Iso)) << "no ISO image of an audio CD";
+  for (FormatId format : {FormatId::Mp3, FormatId::Wav, FormatId::CueBin})
+    EXPECT_TRUE(enabled(format)) << ToStored(format);
+  QToolButton* button = frame->findChild<QToolButton*>("formatButton");
+  EXPECT_TRUE(button->menu()->actions().contains(frame->Action(ToStored(FormatId::Iso))));
+
+  DiscImages data;
+  QString error;
+  ASSERT_TRUE(
+      VirtualDriveHost::Instance().Drive(0).LoadCue(data.Write({{"MODE1/2048", 20}}), &error));
+  ASSERT_TRUE(WaitUntil([&] { return enabled(FormatId::Iso); }));
+  EXPECT_TRUE(enabled(FormatId::CueBin));
+  EXPECT_FALSE(enabled(FormatId::Wav));
+  EXPECT_TRUE(frame->Action(ToStored(FormatId::Iso))->isChecked()) << "the first it allows";
+}
+
+// What a rip that writes nothing, or not everything, says in the window: one message each.
+TEST_F(MainFrameTest, ARipThatWritesNothingSaysWhy) {
+  auto frame = MakeFrame();
+  MessageBoxes boxes;
+  {
+    const DriveClaim tray(DriveUse::Tray);  // another use holds the drive
+    frame->Action(11002)->trigger();
+  }
+  ASSERT_EQ(boxes.texts.size(), 1) << boxes.texts.join(" | ").toStdString();
+  EXPECT_TRUE(boxes.texts[0].startsWith("the drive is busy")) << boxes.texts[0].toStdString();
+
+  boxes.texts.clear();
+  frame->Action(11021)->trigger();  // nothing ticked
+  frame->Action(11002)->trigger();
+  EXPECT_EQ(boxes.texts, QStringList{"No track is ticked. Tick the tracks to rip first."});
+
+  // An ISO image of this audio CD, chosen behind the window's back.
+  boxes.texts.clear();
+  frame->Action(11020)->trigger();
+  SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(FormatId::Iso));
+  frame->Action(11002)->trigger();
+  EXPECT_EQ(boxes.texts, QStringList{"This disc does not allow ISO. Formats this disc allows: "
+                                     "MP3, AAC, OGG, WAV, WMA, CUE/BIN"});
+
+  // A folder that cannot be made: named once with the system's reason, for all three tracks.
+  boxes.texts.clear();
+  UseTestRipSettings(out_.path());
+  ASSERT_TRUE(WriteFileBytes(out_.filePath("Band"), "a file where the artist folder goes"));
+  frame->Action(11002)->trigger();
+  EXPECT_EQ(boxes.texts, QStringList{"These files could not be written:\nCan't create directory " +
+                                     out_.filePath("Band/Record") + ": Not a directory"});
+  EXPECT_EQ(FilesUnder(out_.path()), QStringList{"Band"});
+}
+
+// A track that fails names its reason, not only its path.
+TEST_F(MainFrameTest, AFailedTrackNamesItsReason) {
+  auto frame = MakeFrame();
+  MessageBoxes boxes;
+  const QString first = out_.filePath("Band/Record/01 - One.wav");
+  ASSERT_TRUE(QDir().mkpath(first));  // a folder where the first track's file goes
+  frame->Action(11021)->trigger();
+  frame->Tracks()->SetChecked(0, true);
+  frame->Action(11002)->trigger();
+  ASSERT_EQ(boxes.texts.size(), 1);
+  EXPECT_TRUE(boxes.texts[0].startsWith("These files could not be written:\n" + first + ": "))
+      << boxes.texts[0].toStdString();
+  EXPECT_GT(boxes.texts[0].size(),
+            QString("These files could not be written:\n" + first + ": ").size())
+      << "the reason follows the path";
+}
+
+// Without a browser or file manager the window says what it could not open.
+TEST_F(MainFrameTest, APageThatCannotBeOpenedIsNamed) {
+  for (const char* scheme : {"https", "file"}) QDesktopServices::unsetUrlHandler(scheme);
+  auto frame = MakeFrame();
+  MessageBoxes boxes;
+  frame->Action(11026)->trigger();
+  frame->Action(11038)->trigger();
+  frame->Action(11027)->trigger();
+  ASSERT_EQ(boxes.texts.size(), 3);
+  EXPECT_EQ(boxes.texts[0],
+            "Could not open https://korvane.org/contactus.php?version=2-5-5&platform=desktop");
+  EXPECT_EQ(boxes.texts[1],
+            "Could not open https://korvane.org/versioncheck.php?version=2-5-5&platform=desktop");
+  EXPECT_TRUE(boxes.texts[2].startsWith("Could not open /")) << boxes.texts[2].toStdString();
+  EXPECT_TRUE(boxes.texts[2].endsWith("/share/doc/korvane/manual/index.html"))
+      << boxes.texts[2].toStdString();
+}
+
+// "Use multiple cd-roms" moves to the next drive after a rip: the drive selector shows it,
+// and choosing the first drive again reads the first drive's disc.
+TEST_F(MainFrameTest, TheDriveSelectorFollowsTheNextDriveAfterARip) {
+  TestDisc other{
+      {TestTrack(30, "Solo", "Someone"), TestTrack(30, "Duo", "Someone")}, "Other", "Someone"};
+  QString error;
+  VirtualDrive& second = VirtualDriveHost::Instance().AddDrive();
+  ASSERT_TRUE(second.LoadCue(other.CuePath(), &error)) << error.toStdString();
+  SettingsStore::Instance().WriteInt(Key::UseMultipleDevices, 1);
+  auto frame = MakeFrame();
+  QComboBox* drives = frame->DriveSelector();
+  ASSERT_EQ(drives->count(), 2);
+  ASSERT_EQ(drives->currentIndex(), 0);
+  frame->Action(11021)->trigger();
+  frame->Tracks()->SetChecked(2, true);
+  frame->Action(11002)->trigger();
+  EXPECT_EQ(drives->currentIndex(), 1);
+  EXPECT_EQ(drives->currentText(), "[vcd1] KORVANE VIRTUAL CD");
+  ASSERT_EQ(frame->Tracks()->rowCount(), 2);
+  EXPECT_EQ(frame->Tracks()->item(1, 2)->text(), "Duo");
+
+  drives->setCurrentIndex(0);  // the user's choice of the first drive again
+  ASSERT_EQ(frame->Tracks()->rowCount(), 3);
+  EXPECT_EQ(frame->Tracks()->item(1, 2)->text(), "Two");
+}
+
+// The Open button's drop-down closes when the folder browser opens; the folder chosen there
+// is stored all the same.
+TEST_F(MainFrameTest, TheOpenDropDownsBrowseStoresTheChosenFolder) {
+  auto frame = MakeFrame();
+  const QString chosen = out_.filePath("chosen");
+  ASSERT_TRUE(QDir().mkpath(chosen));
+  QToolButton* open = frame->findChild<QToolButton*>("openButton");
+  QMenu* dropDown = open->menu();
+  bool browsed = false;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      dropDown->hide();  // as the window system closes the pop-up for the dialog
+      dialog->setDirectory(chosen);
+      static_cast<QDialog*>(dialog)->accept();
+      browsed = true;
+    } else if (dropDown->isVisible() && !browsed) {
+      auto* browse = dropDown->findChild<QToolButton*>("id4012");
+      QMetaObject::invokeMethod(browse, &QToolButton::click, Qt::QueuedConnection);
+    }
+  });
+  user.start(20);
+  QTimer::singleShot(0, open, &QToolButton::showMenu);
+  ASSERT_TRUE(WaitUntil([&] { return browsed && !dropDown->isVisible(); }, 10000));
+  QString stored;
+  SettingsStore::Instance().ReadOutputFolder(stored);
+  EXPECT_EQ(stored, chosen);
+}
+
+// The about box credits exactly the libraries the program links, by their file names.
+TEST_F(MainFrameTest, AboutCreditsExactlyTheLinkedLibraries) {
+  const ProcessResult elf = RunProgram("readelf", {"-d", BinDir() + "/korvane"});
+  ASSERT_EQ(elf.exitCode, 0) << elf.err.toStdString();
+  QStringList linked;
+  for (const QByteArray& line : elf.out.split('\n')) {
+    const int open = line.indexOf("Shared library: [");
+    if (open >= 0) linked << QString::fromLatin1(line.mid(open + 17).chopped(1));
+  }
+  ASSERT_FALSE(linked.isEmpty());
+  const auto credited = [](const QString& library) {
+    for (const AboutCredit& credit : AboutCredits()) {
+      for (const char* stem : credit.libraries) {
+        if (library.startsWith(QString::fromLatin1(stem) + ".so")) return true;
+      }
+    }
+    return false;
+  };
+  // The C and C++ run-time is every program's, not an acknowledged component.
+  const QStringList runtime = {"libc.so", "libm.so", "libstdc++.so", "libgcc_s.so", "ld-linux"};
+  for (const QString& library : linked) {
+    const bool isRuntime = std::any_of(runtime.begin(), runtime.end(),
+                                       [&](const QString& r) { return library.startsWith(r); });
+    EXPECT_TRUE(isRuntime || credited(library)) << "not credited: " << library.toStdString();
+  }
+  for (const AboutCredit& credit : AboutCredits()) {
+    for (const char* stem : credit.libraries) {
+      EXPECT_TRUE(
+          std::any_of(linked.begin(), linked.end(),
+                      [&](const QString& l) { return l.startsWith(QString(stem) + ".so"); }))
+          << "credited but not linked: " << stem;
+    }
+  }
+
+  auto frame = MakeFrame();
+  MessageBoxes boxes;
+  frame->Action(CommandId::AppAbout)->trigger();
+  ASSERT_EQ(boxes.texts.size(), 1);
+  for (const AboutCredit& credit : AboutCredits())
+    EXPECT_TRUE(boxes.texts[0].contains(credit.Text().toHtmlEscaped())) << credit.textId;
+  EXPECT_FALSE(boxes.texts[0].contains("FAAC"));
 }
 
 TEST_F(MainFrameTest, PlacementIsClampedAndRestored) {
@@ -406,6 +621,57 @@ TEST_F(MainFrameTest, TheLanguageMenuSwitchesTheTexts) {
   english->trigger();
   EXPECT_EQ(frame->Action(11003)->text(), "Refresh Tracks");
   EXPECT_TRUE(SettingsStore::Instance().ReadText(Key::Language).isEmpty());
+}
+
+// The header above the track list follows the disc information and the language; the View
+// menu hides it for good.
+TEST_F(MainFrameTest, TheAlbumHeaderFollowsTheDiscInformation) {
+  auto frame = MakeFrame();
+  auto* header = frame->findChild<AlbumHeader*>("albumHeader");
+  ASSERT_TRUE(header);
+  EXPECT_TRUE(header->isVisible());
+  EXPECT_EQ(header->TitleText(), QString("Band \u2013 Record"));
+  EXPECT_EQ(header->DetailsText(), QString("2008 \u00B7 Rock \u00B7 3 tracks \u00B7 00:02"));
+  EXPECT_FALSE(header->HasCover());
+
+  QImage image(16, 16, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  ASSERT_TRUE(StoreCover("aaaaaaaa-0000-4000-8000-000000000001", {png, "png"}));
+  DiscInfo& disc = frame->Controller().Disc();
+  disc.album = "Other";
+  disc.year = "1999";
+  disc.musicBrainz.release = "aaaaaaaa-0000-4000-8000-000000000001";
+  frame->Controller().DiscInfoChanged();
+  EXPECT_EQ(header->TitleText(), QString("Band \u2013 Other"));
+  EXPECT_TRUE(header->DetailsText().startsWith("1999"));
+  EXPECT_TRUE(header->HasCover());
+
+  QAction* german = LanguageEntry(*frame, "Deutsch");
+  ASSERT_TRUE(german);
+  german->trigger();
+  EXPECT_TRUE(header->DetailsText().contains("3 Titel")) << header->DetailsText().toStdString();
+  frame->findChild<QAction*>("id16001")->trigger();
+
+  frame->Action(CommandId::ShowAlbumHeader)->trigger();
+  EXPECT_FALSE(header->isVisible());
+  EXPECT_EQ(SettingsStore::Instance().ReadInt(Key::AlbumHeaderEnabled), 0);
+  auto second = MakeFrame();
+  EXPECT_FALSE(second->findChild<AlbumHeader*>("albumHeader")->isVisible());
+  second->Action(CommandId::ShowAlbumHeader)->trigger();
+  EXPECT_TRUE(second->findChild<AlbumHeader*>("albumHeader")->isVisible());
+}
+
+TEST_F(MainFrameTest, TheAlbumHeaderOfAnUnknownDiscShowsOnlyTheTrackCount) {
+  TestDisc plain{{TestTrack(75 * 61), TestTrack(75)}};
+  ASSERT_TRUE(plain.Insert());
+  auto frame = MakeFrame();
+  auto* header = frame->findChild<AlbumHeader*>("albumHeader");
+  EXPECT_TRUE(header->TitleText().isEmpty());
+  EXPECT_EQ(header->DetailsText(), QString("2 tracks \u00B7 01:02"));
 }
 
 // The bottom panel's player buttons drive the player through the virtual drive; what plays

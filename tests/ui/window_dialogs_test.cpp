@@ -14,7 +14,9 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 
@@ -116,17 +118,17 @@ TEST_F(WindowDialogs, OptionsOpensOnTheStoredTabAndEveryPageStoresItsValues) {
   store.WriteInt(Key::ActiveOptionsTab, 2);
   const QImage wavImage = FormatImage(*frame_);
   int openedOn = -1;
-  bool formatShownAtOnce = false;
+  bool formatShownWhileOpen = true;
   User user([&](QDialog* top) {
     if (!IsDialog(top, 4010)) return false;
     auto* tabs = top->findChild<QTabWidget*>();
     openedOn = tabs->currentIndex();
     FindId<QLineEdit>(top, 1057)->setText("cddb.example.org");  // FreeDB, on OK
     tabs->setCurrentIndex(3);
-    FindId<QCheckBox>(top, 9403)->click();  // Automated CD Ripping, at once
+    FindId<QCheckBox>(top, 9403)->click();  // Automated CD Ripping, on OK
     tabs->setCurrentIndex(1);
-    Choose(FindId<QComboBox>(top, 4007), 2);  // Output Format: OGG, at once
-    formatShownAtOnce = frame_->Action(11011)->isChecked() && FormatImage(*frame_) != wavImage;
+    Choose(FindId<QComboBox>(top, 4007), 2);  // Output Format: OGG, on OK
+    formatShownWhileOpen = frame_->Action(11011)->isChecked() || FormatImage(*frame_) != wavImage;
     tabs->setCurrentIndex(0);
     Choose(FindId<QComboBox>(top, 4020), 1);  // General, on OK
     FindId<QLineEdit>(top, 4004)->setText(out_.filePath("elsewhere/"));
@@ -136,8 +138,9 @@ TEST_F(WindowDialogs, OptionsOpensOnTheStoredTabAndEveryPageStoresItsValues) {
   frame_->Action(11004)->trigger();
   ASSERT_TRUE(user.Done());
   EXPECT_EQ(openedOn, 2);
-  EXPECT_TRUE(formatShownAtOnce)
-      << "the toolbar and the menu follow the chosen format while the dialog is open";
+  EXPECT_FALSE(formatShownWhileOpen) << "the window follows the chosen format on OK";
+  EXPECT_TRUE(frame_->Action(11011)->isChecked());
+  EXPECT_NE(FormatImage(*frame_), wavImage);
   EXPECT_EQ(store.ReadText(Key::FdServer), "cddb.example.org");
   EXPECT_EQ(store.ReadInt(Key::AutoStartRipping), 1);
   EXPECT_EQ(store.ReadInt(Key::FormatSelected), 11011);
@@ -147,19 +150,42 @@ TEST_F(WindowDialogs, OptionsOpensOnTheStoredTabAndEveryPageStoresItsValues) {
   EXPECT_EQ(store.ReadInt(Key::ActiveOptionsTab), 2) << "the dialog itself never writes its tab";
 }
 
-TEST_F(WindowDialogs, CancelKeepsTheFormatTheWindowShows) {
+TEST_F(WindowDialogs, CancelAndEscapeKeepTheFormatTheWindowShows) {
+  for (bool escape : {false, true}) {
+    User user([&](QDialog* top) {
+      if (!IsDialog(top, 4010)) return false;
+      top->findChild<QTabWidget*>()->setCurrentIndex(1);
+      Choose(FindId<QComboBox>(top, 4007), 1);  // MP3
+      if (escape)
+        QTest::keyClick(top, Qt::Key_Escape);
+      else
+        FindId<QPushButton>(top, 2)->click();
+      return true;
+    });
+    frame_->Action(11004)->trigger();
+    ASSERT_TRUE(user.Done());
+    EXPECT_FALSE(frame_->Action(11010)->isChecked()) << escape;
+    EXPECT_TRUE(frame_->Action(11012)->isChecked()) << escape;
+    EXPECT_EQ(SettingsStore::Instance().ReadInt(Key::FormatSelected), 11012) << escape;
+  }
+}
+
+// The Output Format list greys out what the disc does not allow, as the Format menu does.
+TEST_F(WindowDialogs, TheFormatListGreysOutWhatTheDiscDoesNotAllow) {
+  QList<bool> enabled;
   User user([&](QDialog* top) {
     if (!IsDialog(top, 4010)) return false;
     top->findChild<QTabWidget*>()->setCurrentIndex(1);
-    Choose(FindId<QComboBox>(top, 4007), 1);  // MP3
+    auto* list = FindId<QComboBox>(top, 4007);
+    const auto* items = qobject_cast<const QStandardItemModel*>(list->model());
+    for (int i = 0; i < list->count(); ++i) enabled << items->item(i)->isEnabled();
     top->reject();
     return true;
   });
   frame_->Action(11004)->trigger();
   ASSERT_TRUE(user.Done());
-  EXPECT_TRUE(frame_->Action(11010)->isChecked());
-  EXPECT_FALSE(frame_->Action(11012)->isChecked());
-  EXPECT_EQ(SettingsStore::Instance().ReadInt(Key::FormatSelected), 11010);
+  // AAC, MP3, OGG, WAV, WMA, ISO, BIN: no ISO image of an audio CD.
+  EXPECT_EQ(enabled, (QList<bool>{true, true, true, true, true, false, true}));
 }
 
 TEST_F(WindowDialogs, AChangedAccessMethodRebuildsTheDriveListOnOk) {

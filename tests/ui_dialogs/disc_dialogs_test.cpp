@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 
@@ -91,6 +95,71 @@ TEST_F(DiscDialogs, ArtistGoesToTheDiscUnlessVariousArtists) {
   EXPECT_EQ(info_.GetTrackArtist(1), info_.trackArtists.value(1));
 }
 
+// A various-artists disc shows the album artist's field: it names the album (and its folder),
+// while the artist field stays the track's own.
+TEST_F(DiscDialogs, AlbumArtistFieldOnVariousArtistsDiscs) {
+  info_.SetVariousArtists(0);
+  EnterDiscInfoDlg dlg(info_, 3);
+  auto* albumArtist = FindId<QLineEdit>(&dlg, 3016);
+  ASSERT_NE(albumArtist, nullptr);
+  EXPECT_FALSE(albumArtist->isVisibleTo(&dlg));
+  EXPECT_FALSE(FindId(&dlg, 3017)->isVisibleTo(&dlg));
+  FindId<QCheckBox>(&dlg, 3007)->click();
+  EXPECT_TRUE(albumArtist->isVisibleTo(&dlg));
+  EXPECT_EQ(FindId<QLabel>(&dlg, 3017)->text(), "Album Artist");
+  albumArtist->setText("The Compilers");
+  FindId<QLineEdit>(&dlg, 3002)->setText("Guest");
+  FindId<QPushButton>(&dlg, 3008)->click();
+  EXPECT_EQ(info_.artist, "The Compilers");
+  EXPECT_EQ(info_.AlbumArtist(), "The Compilers");
+  EXPECT_EQ(info_.GetTrackArtist(0), "Guest");
+  FindId<QCheckBox>(&dlg, 3007)->click();
+  EXPECT_FALSE(albumArtist->isVisibleTo(&dlg));
+}
+
+// The year, genre and comment the dialog shows for a disc without them are placeholders;
+// only those the user types become the disc's.
+TEST_F(DiscDialogs, OnlyTypedDetailsBecomeKnown) {
+  EnterDiscInfoDlg dlg(info_, 3);
+  auto* year = FindId<QLineEdit>(&dlg, 3005);
+  EXPECT_EQ(year->text(), "2008");
+  EXPECT_EQ(FindId<QLineEdit>(&dlg, 3004)->text(), "Rock");
+  year->setText("2008");
+  year->setModified(true);  // as typing leaves it
+  dlg.accept();
+  EXPECT_EQ(info_.TagText(DiscInfo::Year), "2008");
+  EXPECT_EQ(info_.TagText(DiscInfo::Genre), "");
+  EXPECT_EQ(info_.TagText(DiscInfo::Comment), "");
+}
+
+// Several discs match: the dialog lists them (artist, title, category) and reads the one the
+// user chooses.
+TEST_F(DiscDialogs, LookupWithSeveralMatchesLetsTheUserChoose) {
+  CddbTestServer server(CddbTestServer::Mode::Line);
+  server.SetQueryAnswer("211 Found inexact matches, list follows\r\nmisc " + id_ +
+                        " Other Band / Other Album\r\nrock " + id_ +
+                        " Loop Artist / Loop Album\r\n.\r\n");
+  server.AddEntry("rock", id_, entry_);
+  UseServer(server.Port());
+  auto dlg = Lookup();  // ends when the button offers the choice
+  auto* list = FindId<QListWidget>(dlg.get(), 1060);
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(list->isVisible()) << dlg->LogText().toStdString();
+  ASSERT_EQ(list->count(), 2);
+  EXPECT_EQ(list->item(0)->text(), "Other Band / Other Album (misc)");
+  EXPECT_TRUE(dlg->LogText().endsWith("Several discs match. Choose one:"));
+  auto* button = FindId<QPushButton>(dlg.get(), 1049);
+  EXPECT_EQ(button->text(), "Choose");
+  list->setCurrentRow(1);
+  button->click();
+  EXPECT_FALSE(list->isVisible());
+  ASSERT_TRUE(RunEventsUntil([&] { return button->isEnabled(); }, 20000));
+  ASSERT_TRUE(dlg->Succeeded()) << dlg->LogText().toStdString();
+  EXPECT_EQ(info_.artist, "Loop Artist");
+  EXPECT_EQ(info_.genre, "Test Genre");
+  EXPECT_EQ(button->text(), "Apply");
+}
+
 TEST_F(DiscDialogs, EditOkIsStoredAndTheCommandLineShowsIt) {
   {
     EnterDiscInfoDlg dlg(info_, 3);
@@ -121,11 +190,27 @@ TEST_F(DiscDialogs, LookupFindsTheDiscAndApplyEndsWithOk) {
       "Loop Artist - First Song\n"))
       << dlg->LogText().toStdString();
   EXPECT_EQ(info_.album, "Loop Album");
+  EXPECT_EQ(FindId<QProgressBar>(dlg.get(), 1059)->value(), 100);
   apply->click();
   EXPECT_EQ(dlg->result(), QDialog::Accepted);
 }
 
-TEST_F(DiscDialogs, SeveralMatchesTakeTheFirst) {
+// A folder in the way of the disc cache's lock: the cache cannot be written.
+TEST_F(DiscDialogs, ALookupWhoseCacheCannotBeWrittenSaysSo) {
+  QFile::remove(config_.File("discs.ini.lock"));
+  ASSERT_TRUE(QDir().mkpath(config_.File("discs.ini.lock")));
+  CddbTestServer server(CddbTestServer::Mode::Line);
+  server.SetQueryAnswer("200 rock " + id_ + " Loop Artist / Loop Album\r\n");
+  server.AddEntry("rock", id_, entry_);
+  UseServer(server.Port());
+  auto dlg = Lookup();
+  EXPECT_TRUE(
+      dlg->LogText().endsWith("the disc cache could not be written: " + config_.File("discs.ini")))
+      << dlg->LogText().toStdString();
+}
+
+// The first listed disc is chosen unless the user picks another.
+TEST_F(DiscDialogs, SeveralMatchesOfferTheFirstByDefault) {
   CddbTestServer server(CddbTestServer::Mode::Line);
   server.SetQueryAnswer("211 Found inexact matches, list follows\r\nfolk " + id_ +
                         " Loop Artist / Loop Album\r\n"
@@ -134,6 +219,10 @@ TEST_F(DiscDialogs, SeveralMatchesTakeTheFirst) {
   server.AddEntry("folk", id_, entry_);
   UseServer(server.Port());
   auto dlg = Lookup();
+  auto* button = FindId<QPushButton>(dlg.get(), 1049);
+  EXPECT_FALSE(dlg->Succeeded());
+  button->click();  // "Choose"
+  ASSERT_TRUE(RunEventsUntil([&] { return button->isEnabled(); }, 20000));
   EXPECT_TRUE(dlg->Succeeded()) << dlg->LogText().toStdString();
   EXPECT_TRUE(server.Commands().contains("cddb read folk " + QString::fromLatin1(id_)));
 }
@@ -147,6 +236,7 @@ TEST_F(DiscDialogs, NotFoundAndFailuresShowTheirOwnText) {
     EXPECT_FALSE(dlg->Succeeded());
     EXPECT_TRUE(dlg->LogText().endsWith("The disc is not found in FreeDB"))
         << dlg->LogText().toStdString();
+    EXPECT_EQ(FindId<QProgressBar>(dlg.get(), 1059)->value(), 0) << "nothing achieved";
   }
   // A proxy nobody answers on: the proxy's failure, not "not found".
   SettingsStore& store = SettingsStore::Instance();
@@ -158,6 +248,7 @@ TEST_F(DiscDialogs, NotFoundAndFailuresShowTheirOwnText) {
     EXPECT_FALSE(dlg->Succeeded());
     EXPECT_TRUE(dlg->LogText().contains("Proxy error")) << dlg->LogText().toStdString();
     EXPECT_FALSE(dlg->LogText().contains("not found")) << dlg->LogText().toStdString();
+    EXPECT_EQ(FindId<QProgressBar>(dlg.get(), 1059)->value(), 0);
     // Lookup can run again, for example after the options changed.
     EXPECT_TRUE(FindId<QPushButton>(dlg.get(), 1049)->isEnabled());
   }

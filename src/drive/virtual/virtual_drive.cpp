@@ -15,6 +15,7 @@
 #include "drive/virtual/raw_sector.h"
 #include "platform/big_endian.h"
 #include "platform/mmc_opcodes.h"
+#include "platform/stop_request.h"
 
 namespace {
 
@@ -226,9 +227,24 @@ void VirtualDrive::FailSector(int lba, int times) {
   }
 }
 
+void VirtualDrive::CorruptSector(int lba, int times) {
+  std::lock_guard lock(mutex_);
+  if (times <= 0) {
+    wrongReads_.remove(lba);
+  } else {
+    wrongReads_[lba] = times;
+  }
+}
+
 void VirtualDrive::ClearFaults() {
   std::lock_guard lock(mutex_);
   faults_.clear();
+  wrongReads_.clear();
+}
+
+void VirtualDrive::SetReadOffset(int frames) {
+  std::lock_guard lock(mutex_);
+  readOffset_ = frames;
 }
 
 QList<QByteArray> VirtualDrive::CommandLog() const {
@@ -520,7 +536,16 @@ void VirtualDrive::Throttle(int sectors) {
                    std::chrono::duration_cast<std::chrono::steady_clock::duration>(takes);
     until = readsDoneAt_;
   }
-  std::this_thread::sleep_until(until);
+  // In short steps, so that a cancel of the work reading never waits for a slow read.
+  constexpr auto kStep = std::chrono::milliseconds(20);
+  while (std::chrono::steady_clock::now() < until) {
+    if (StopRequestScope::StopRequested()) {
+      std::lock_guard lock(mutex_);
+      readsDoneAt_ = std::chrono::steady_clock::now();
+      return;
+    }
+    std::this_thread::sleep_until(std::min(until, std::chrono::steady_clock::now() + kStep));
+  }
 }
 
 // What a read command may transfer, decided under the lock: the disc, the sectors to transfer,
@@ -598,6 +623,59 @@ VirtualDrive::Reply VirtualDrive::Read10(const uint8_t* cdb, uint8_t* data, int 
   return ReadReply(plan, transferred, done, failed);
 }
 
+bool VirtualDrive::AllAudio(const DiscImage& disc, int lba, int count) const {
+  for (int i = 0; i < count; ++i) {
+    const DiscTrack* track = disc.TrackAt(lba + i);
+    if (!track || track->mode != TrackMode::Audio) return false;
+  }
+  return true;
+}
+
+// Replaces count sectors of audio read at lba with what a drive of the set read offset
+// delivers: the same length, readOffset_ frames earlier, silence beyond the disc.
+void VirtualDrive::ShiftAudio(const DiscImage& disc, int lba, int count, uint8_t* data) const {
+  int offset;
+  {
+    std::lock_guard lock(mutex_);
+    offset = readOffset_;
+  }
+  if (offset == 0) return;
+  const qint64 firstFrame = qint64(lba) * kCdSectorFrames - offset;
+  const qint64 frames = qint64(count) * kCdSectorFrames;
+  const qint64 discFrames = qint64(disc.LeadOut()) * kCdSectorFrames;
+  std::vector<uint8_t> sector(kCdSectorBytes);
+  int loaded = -1;
+  for (qint64 i = 0; i < frames; ++i) {
+    const qint64 frame = firstFrame + i;
+    uint8_t* out = data + i * kCdFrameBytes;
+    if (frame < 0 || frame >= discFrames) {
+      std::memset(out, 0, kCdFrameBytes);
+      continue;
+    }
+    const int source = int(frame / kCdSectorFrames);
+    if (source != loaded && !disc.ReadRaw(source, 1, sector.data()))
+      std::fill(sector.begin(), sector.end(), 0);
+    loaded = source;
+    std::memcpy(out, sector.data() + (frame % kCdSectorFrames) * kCdFrameBytes, kCdFrameBytes);
+  }
+}
+
+// Spoils the sectors of a read that carry a wrong-audio fault, differently on every read.
+void VirtualDrive::CorruptAudio(int lba, int count, uint8_t* data) {
+  std::lock_guard lock(mutex_);
+  for (int i = 0; i < count; ++i) {
+    const auto fault = wrongReads_.find(lba + i);
+    if (fault == wrongReads_.end()) continue;
+    uint32_t noise = 0x9E3779B9u * ++wrongReadsDone_ + uint32_t(lba + i);
+    uint8_t* sector = data + size_t(i) * kCdSectorBytes;
+    for (int b = 0; b < kCdSectorBytes; ++b) {
+      noise = noise * 1664525u + 1013904223u;
+      sector[b] ^= uint8_t((noise >> 24) | 1);  // never 0: every byte changes
+    }
+    if (--fault.value() == 0) wrongReads_.erase(fault);
+  }
+}
+
 VirtualDrive::Reply VirtualDrive::ReadCd(const uint8_t* cdb, uint8_t* data, int dataLength) {
   const int expectedType = (cdb[1] >> 2) & 0x07;
   const uint8_t flags = cdb[9];
@@ -635,6 +713,10 @@ VirtualDrive::Reply VirtualDrive::ReadCd(const uint8_t* cdb, uint8_t* data, int 
       transferred += length;
     }
     if (!failed) ++done;
+  }
+  if (done > 0 && transferred == done * kCdSectorBytes && AllAudio(*plan.disc, plan.first, done)) {
+    ShiftAudio(*plan.disc, plan.first, done, data);
+    CorruptAudio(plan.first, done, data);
   }
   Throttle(done);
   return ReadReply(plan, transferred, done, failed);

@@ -60,7 +60,15 @@ class VirtualDrive {
 
   // Reads touching lba fail with MEDIUM ERROR: the next `times` reads, or always when times < 0.
   void FailSector(int lba, int times);
+  // The next `times` audio reads of lba succeed with wrong audio in that sector, different on
+  // each read, as a scratch the drive's error correction hides.
+  void CorruptSector(int lba, int times);
   void ClearFaults();
+
+  // A drive's read offset in frames: asked for audio sector s, it delivers audio that starts
+  // `frames` frames before s's true start (after it when negative); what lies beyond the disc
+  // reads as silence. Requests for the lead-in or the lead-out stay refused.
+  void SetReadOffset(int frames);
 
   // Every command block received, oldest first (the oldest are dropped beyond kCommandLogLimit).
   QList<QByteArray> CommandLog() const;
@@ -96,6 +104,9 @@ class VirtualDrive {
   ReadPlan PlanRead(qint64 lba, qint64 count, int expectedType);
   static Reply ReadReply(const ReadPlan& plan, int transferred, int sectorsRead, bool failed);
   bool ConsumeFault(int lba, int count, int* failing);
+  void ShiftAudio(const DiscImage& disc, int lba, int count, uint8_t* data) const;
+  void CorruptAudio(int lba, int count, uint8_t* data);
+  bool AllAudio(const DiscImage& disc, int lba, int count) const;
   void Throttle(int sectors);
   int RoundSpeed(int kbps) const;
   void Insert(std::shared_ptr<const DiscImage> image);
@@ -114,7 +125,10 @@ class VirtualDrive {
   QList<int> acceptedSpeeds_;
   double throttleX_ = 0;
   std::chrono::steady_clock::time_point readsDoneAt_{};
-  QHash<int, int> faults_;  // lba -> reads left to fail, -1 = always
+  QHash<int, int> faults_;      // lba -> reads left to fail, -1 = always
+  QHash<int, int> wrongReads_;  // lba -> reads left that give wrong audio
+  uint32_t wrongReadsDone_ = 0;
+  int readOffset_ = 0;
   std::deque<QByteArray> log_;
 };
 
@@ -164,18 +178,22 @@ class VirtualDriveHost : public ScsiHost {
   std::atomic<bool> listed_{false};
 };
 
-// A sector that fails to read: always (times < 0), or the first `times` reads.
+// A sector that fails to read: always (times < 0), or the first `times` reads; or, when
+// wrongAudio, one that reads without an error but wrong on its first `times` reads.
 struct SectorFault {
   int lba;
   int times;
+  bool wrongAudio = false;
 };
 
-// "LBA" (always) or "LBA:k" (the first k reads), comma-separated; nothing, with a message,
-// for anything else.
+// "LBA" (always), "LBA:k" (the first k reads) or "LBA~k" (wrong audio on the first k reads),
+// comma-separated; nothing, with a message, for anything else.
 std::optional<QList<SectorFault>> ParseFaultList(const QString& text, QString* error);
 
 // Applies KORVANE_VIRTUAL_DISC (a .cue path or "demo"), KORVANE_VIRTUAL_FAULTS ("LBA" fails always,
-// "LBA:k" the first k reads, comma-separated) and KORVANE_VIRTUAL_SPEED (x-speed throttle) to vcd0.
+// "LBA:k" the first k reads, "LBA~k" wrong audio on the first k reads, comma-separated),
+// KORVANE_VIRTUAL_SPEED (x-speed throttle) and KORVANE_VIRTUAL_OFFSET (read offset in frames,
+// "+667") to vcd0.
 // With no KORVANE_VIRTUAL_DISC, an empty vcd0 gets the demo disc when the system has no real drive.
 // Returns false with an error text for a bad image or a malformed variable.
 bool SetUpVirtualDriveFromEnvironment(QString* error);

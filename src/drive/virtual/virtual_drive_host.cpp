@@ -117,18 +117,19 @@ QList<ScsiNode> VirtualDriveHost::GenericDevices() { return BlockDevices(); }
 std::optional<QList<SectorFault>> ParseFaultList(const QString& text, QString* error) {
   QList<SectorFault> faults;
   for (const QString& entry : text.split(',', Qt::SkipEmptyParts)) {
-    const QStringList parts = entry.trimmed().split(':');
+    const bool wrongAudio = entry.contains('~');
+    const QStringList parts = entry.trimmed().split(wrongAudio ? '~' : ':');
     bool lbaOk = false;
-    bool timesOk = parts.size() == 1;
+    bool timesOk = parts.size() == 1 && !wrongAudio;
     const int lba = parts[0].toInt(&lbaOk);
     const int times = parts.size() == 2 ? parts[1].toInt(&timesOk) : -1;
     if (!lbaOk || !timesOk || lba < 0 || parts.size() > 2 || (parts.size() == 2 && times < 1)) {
       if (error)
-        *error = QStringLiteral("KORVANE_VIRTUAL_FAULTS: \"%1\" is not LBA or LBA:count")
+        *error = QStringLiteral("KORVANE_VIRTUAL_FAULTS: \"%1\" is not LBA, LBA:count or LBA~count")
                      .arg(entry.trimmed());
       return std::nullopt;
     }
-    faults.append({lba, times});
+    faults.append({lba, times, wrongAudio});
   }
   return faults;
 }
@@ -163,6 +164,18 @@ bool SetUpVirtualDriveFromEnvironment(QString* error) {
     }
   }
 
+  std::optional<int> offset;
+  if (qEnvironmentVariableIsSet("KORVANE_VIRTUAL_OFFSET")) {
+    bool ok = false;
+    offset = qEnvironmentVariable("KORVANE_VIRTUAL_OFFSET").trimmed().toInt(&ok);
+    if (!ok) {
+      if (error)
+        *error = QStringLiteral("KORVANE_VIRTUAL_OFFSET: \"%1\" is not a number of frames")
+                     .arg(qEnvironmentVariable("KORVANE_VIRTUAL_OFFSET"));
+      return false;
+    }
+  }
+
   VirtualDriveHost& host = VirtualDriveHost::Instance();
   VirtualDrive& drive = host.Drive(0);
   const QString disc = qEnvironmentVariable("KORVANE_VIRTUAL_DISC").trimmed();
@@ -176,8 +189,15 @@ bool SetUpVirtualDriveFromEnvironment(QString* error) {
   }
   if (faults) {
     drive.ClearFaults();
-    for (const SectorFault& fault : *faults) drive.FailSector(fault.lba, fault.times);
+    for (const SectorFault& fault : *faults) {
+      if (fault.wrongAudio) {
+        drive.CorruptSector(fault.lba, fault.times);
+      } else {
+        drive.FailSector(fault.lba, fault.times);
+      }
+    }
   }
   if (speed) drive.SetReadThrottleX(*speed);
+  if (offset) drive.SetReadOffset(*offset);
   return true;
 }

@@ -22,6 +22,8 @@ struct OptionsHooks {
   std::function<bool(QList<int>& factors)> detectSpeeds;
   // The WMA writer's format descriptions.
   WmaFormatList wmaFormats;
+  // The output formats the disc in the drive allows; the format list greys out the others.
+  std::function<QList<FormatId>()> allowedFormats;
 };
 
 // What the disc dialogs do to the window's track list.

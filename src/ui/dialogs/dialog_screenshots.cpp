@@ -31,10 +31,9 @@ void TakeAll(const QString& folder, const QString& language, QStringList& writte
   const struct {
     FormatId format;
     const char* name;
-  } formats[] = {{FormatId::Aac, "aac"},
-                 {FormatId::Mp3, "mp3"},
-                 {FormatId::Ogg, "ogg"},
-                 {FormatId::Wma, "wma"}};
+  } formats[] = {{FormatId::Aac, "aac"}, {FormatId::Mp3, "mp3"},   {FormatId::Ogg, "ogg"},
+                 {FormatId::Wma, "wma"}, {FormatId::Flac, "flac"}, {FormatId::Opus, "opus"},
+                 {FormatId::M4a, "m4a"}};
   store.WriteInt(Key::ActiveOptionsTab, 1);
   for (const auto& f : formats) {
     store.WriteInt(Key::FormatSelected, ToStored(f.format));

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -40,6 +41,8 @@ EnterDiscInfoDlg::EnterDiscInfoDlg(DiscInfo& disc, int trackCount, TrackListHook
   title_->setMinimumWidth(320);
   various_ = WithId(new QCheckBox(UiText(4003)), 3007);
   grid->addWidget(various_, 6, 1, 1, 3);
+  albumArtist_ = addField(7, 3017, 4007, 3016);
+  albumArtistLabel_ = grid->itemAtPosition(7, 0)->widget();
 
   auto* prev = WithId(new QPushButton(UiText(4005)), 3009);
   auto* next = WithId(new QPushButton(UiText(4004)), 3008);
@@ -59,6 +62,7 @@ EnterDiscInfoDlg::EnterDiscInfoDlg(DiscInfo& disc, int trackCount, TrackListHook
   connect(ok, &QPushButton::clicked, this, &EnterDiscInfoDlg::accept);
   connect(various_, &QCheckBox::clicked, this,
           [this](bool on) { disc_.SetVariousArtists(on ? 1 : 0); });
+  connect(various_, &QCheckBox::toggled, this, &EnterDiscInfoDlg::ShowAlbumArtist);
   ShowTrack(0);
 }
 
@@ -72,8 +76,15 @@ void EnterDiscInfoDlg::ShowTrack(int index) {
   year_->setText(disc_.year);
   comment_->setText(disc_.comment);
   artist_->setText(disc_.GetTrackArtist(index));
+  albumArtist_->setText(disc_.artist);
   if (hooks_.markRow) hooks_.markRow(index);
   various_->setChecked(disc_.GetVariousArtists() != 0);
+  ShowAlbumArtist(various_->isChecked());
+}
+
+void EnterDiscInfoDlg::ShowAlbumArtist(bool various) {
+  albumArtist_->setVisible(various);
+  albumArtistLabel_->setVisible(various);
 }
 
 namespace {
@@ -92,8 +103,12 @@ void EnterDiscInfoDlg::StoreTrack() {
   disc_.year = year_->text();
   disc_.genre = genre_->text();
   disc_.comment = comment_->text();
-  // Without the various-artists mark the artist is the disc's.
-  if (disc_.GetVariousArtists() == 0) disc_.artist = artist_->text();
+  // A detail the user typed is known, even when it is the placeholder the dialog showed.
+  if (year_->isModified()) disc_.SetKnown(DiscInfo::Year);
+  if (genre_->isModified()) disc_.SetKnown(DiscInfo::Genre);
+  if (comment_->isModified()) disc_.SetKnown(DiscInfo::Comment);
+  // Without the various-artists mark the artist is the disc's; with it, the album artist is.
+  disc_.artist = disc_.GetVariousArtists() == 0 ? artist_->text() : albumArtist_->text();
   SetEntry(disc_.trackArtists, track_, artist_->text());
   if (hooks_.refreshRows) hooks_.refreshRows();
 }
@@ -131,14 +146,18 @@ FreeDBDlg::FreeDBDlg(DiscInfo& disc, OpenOptions openOptions, QWidget* parent)
   buttons->addWidget(options);
   buttons->addStretch();
   buttons->addWidget(cancel);
+  matchList_ = WithId(new QListWidget, 1060);
+  matchList_->hide();
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(log_);
+  layout->addWidget(matchList_);
   layout->addWidget(progress_);
   layout->addLayout(buttons);
 
   connect(lookupButton_, &QPushButton::clicked, this, &FreeDBDlg::OnLookup);
   connect(options, &QPushButton::clicked, this, &FreeDBDlg::OnOptions);
   connect(cancel, &QPushButton::clicked, this, &FreeDBDlg::reject);
+  connect(matchList_, &QListWidget::itemDoubleClicked, this, &FreeDBDlg::TakeChosenMatch);
 
   AppendLine(UiText(1006));
   AppendLine(UiText(1007));
@@ -164,7 +183,8 @@ void FreeDBDlg::AppendLine(const QString& line) {
 }
 
 void FreeDBDlg::OnLookup() {
-  if (succeeded_) return accept();  // the button is "Apply"
+  if (succeeded_) return accept();                        // the button is "Apply"
+  if (!matchList_->isHidden()) return TakeChosenMatch();  // the button is "Choose"
   const FreeDbSettings settings;
   const FreeDbAccess method = settings.AccessMethod();
   lookup_ = std::make_unique<DiscLookup>(disc_, method,
@@ -174,6 +194,7 @@ void FreeDBDlg::OnLookup() {
     AppendLine(text);
     progress_->setValue(std::clamp(int(value), 0, 100));
   });
+  lookup_->SetMatchChooser([this](const QList<Cddb::Match>& matches) { OfferMatches(matches); });
   // The end is handled from the event loop, where the lookup may be destroyed.
   lookup_->SetEnded(
       [this] { QMetaObject::invokeMethod(this, &FreeDBDlg::OnEnded, Qt::QueuedConnection); });
@@ -189,12 +210,44 @@ void FreeDBDlg::OnLookup() {
   }
 }
 
+void FreeDBDlg::OfferMatches(const QList<Cddb::Match>& matches) {
+  if (matches.size() == 1) return lookup_->ChooseMatch(0);
+  AppendLine(UiText(1051));
+  matchList_->clear();
+  for (const Cddb::Match& match : matches) {
+    matchList_->addItem(QStringLiteral("%1 (%2)").arg(match.title, match.category));
+  }
+  matchList_->setCurrentRow(0);
+  matchList_->show();
+  lookupButton_->setText(UiText(1052));
+  lookupButton_->setEnabled(true);
+  lookupButton_->setFocus();
+}
+
+void FreeDBDlg::TakeChosenMatch() {
+  if (!lookup_ || matchList_->isHidden()) return;
+  const int row = matchList_->currentRow();
+  if (const QListWidgetItem* chosen = matchList_->item(row)) AppendLine(chosen->text());
+  matchList_->hide();
+  lookupButton_->setText(UiText(1014));
+  lookupButton_->setEnabled(false);
+  lookup_->ChooseMatch(row);
+}
+
 void FreeDBDlg::OnEnded() {
   if (!lookup_) return;
   const LookupOutcome outcome = lookup_->Outcome();
   lookup_.reset();
-  progress_->setValue(100);
-  if (outcome.status == LookupOutcome::Status::Found) return EndWithSuccess();
+  matchList_->hide();
+  lookupButton_->setText(UiText(1014));
+  // A lookup without a result has achieved nothing: its bar does not stand full.
+  const bool found = outcome.status == LookupOutcome::Status::Found;
+  progress_->setValue(found ? 100 : 0);
+  if (found) {
+    EndWithSuccess();
+    if (!outcome.cached) AppendLine(outcome.message);
+    return;
+  }
   // A failure on the way (network, proxy, server) shows its own text; "not found" is
   // kept for the server's answer that it does not know the disc.
   if (outcome.status == LookupOutcome::Status::Failed && !outcome.message.isEmpty()) {

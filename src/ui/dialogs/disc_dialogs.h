@@ -3,12 +3,14 @@
 #include <functional>
 #include <memory>
 
+#include "metadata/cddb_protocol.h"
 #include "ui/dialogs/dialog_hooks.h"
 
 class DiscInfo;
 class DiscLookup;
 class QCheckBox;
 class QLineEdit;
+class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -27,6 +29,7 @@ class EnterDiscInfoDlg : public QDialog {
 
  private:
   void ShowTrack(int index);
+  void ShowAlbumArtist(bool various);
   void StoreTrack();
   void Move(int step);
 
@@ -40,6 +43,8 @@ class EnterDiscInfoDlg : public QDialog {
   QLineEdit* genre_;
   QLineEdit* year_;
   QLineEdit* comment_;
+  QLineEdit* albumArtist_;  // shown, with its label, on a various-artists disc only
+  QWidget* albumArtistLabel_;
   QCheckBox* various_;
 };
 
@@ -67,6 +72,10 @@ class FreeDBDlg : public QDialog {
   void OnLookup();
   void OnOptions();
   void OnEnded();
+  // Shows the discs the server lists; one is taken at once.
+  void OfferMatches(const QList<Cddb::Match>& matches);
+  // Goes on with the disc chosen in the list.
+  void TakeChosenMatch();
   void EndWithSuccess();
   void EndWithoutResult();
 
@@ -79,4 +88,5 @@ class FreeDBDlg : public QDialog {
   QPlainTextEdit* log_;
   QProgressBar* progress_;
   QPushButton* lookupButton_;
+  QListWidget* matchList_;  // shown while the user chooses among several discs
 };

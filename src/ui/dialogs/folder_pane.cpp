@@ -54,5 +54,7 @@ void ShowFolderOptionsDlg::StoreValues() {
 void ShowFolderOptionsDlg::Browse() {
   const QString chosen = QFileDialog::getExistingDirectory(
       this, LanguageManager::Instance().Text(3006), folder_->text());
-  if (!chosen.isEmpty()) folder_->setText(chosen);
+  if (chosen.isEmpty()) return;
+  folder_->setText(chosen);
+  emit FolderBrowsed();
 }

@@ -16,6 +16,10 @@ class ShowFolderOptionsDlg : public QWidget {
   // Stores what the pane shows, as OK does.
   void StoreValues();
 
+ signals:
+  // The user chose a folder with the browse button; the pane shows it.
+  void FolderBrowsed();
+
  private:
   void Browse();
 

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedLayout>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -23,6 +24,7 @@
 #include "settings/settings_store.h"
 #include "ui/dialogs/dialog_support.h"
 #include "ui/dialogs/folder_pane.h"
+#include "ui/dialogs/read_offset_row.h"
 
 namespace {
 
@@ -100,6 +102,9 @@ GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
   speedRow->addWidget(speeds_, 1);
   speedRow->addWidget(detect);
   grid->addLayout(speedRow, 2, 1);
+  grid->addWidget(WithId(new QLabel(UiText(3020)), 4026), 3, 0);
+  readOffset_ = new ReadOffsetRow;
+  grid->addWidget(readOffset_, 3, 1);
   grid->setColumnStretch(1, 1);
   layout->addLayout(grid);
   layout->addStretch();
@@ -113,10 +118,10 @@ GeneralOptionsDlg::GeneralOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
       known == std::end(kNamingPatterns) ? -1 : int(known - std::begin(kNamingPatterns)));
   advanced_->setEnabled(fileNameFormat_ == ToStored(NamingPattern::Advanced));
 
-  const QString stored = store.ReadText(Key::CDReadSpeed);
+  speed_ = store.ReadText(Key::CDReadSpeed);
   FillSpeeds({}, true);
-  if (stored != kDefaultSpeed && stored != kMaximalSpeed) speeds_->insertItem(1, stored);
-  SelectStoredSpeed();
+  if (speed_ != kDefaultSpeed && speed_ != kMaximalSpeed) speeds_->insertItem(1, speed_);
+  SelectChosenSpeed();
 
   connect(fileNames_, &QComboBox::activated, this, &GeneralOptionsDlg::OnFileNameChosen);
   connect(speeds_, &QComboBox::activated, this, &GeneralOptionsDlg::OnSpeedChosen);
@@ -131,28 +136,26 @@ void GeneralOptionsDlg::FillSpeeds(const QList<int>& factors, bool withMaximal) 
   if (withMaximal) speeds_->addItem(UiText(3016));
 }
 
-void GeneralOptionsDlg::SelectStoredSpeed() {
-  const QString stored = SettingsStore::Instance().ReadText(Key::CDReadSpeed);
+void GeneralOptionsDlg::SelectChosenSpeed() {
   int index = 0;
-  if (stored == kMaximalSpeed) {
+  if (speed_ == kMaximalSpeed) {
     index = speeds_->count() - 1;
-  } else if (stored != kDefaultSpeed) {
+  } else if (speed_ != kDefaultSpeed) {
     // The numbers sit between the first and the last item.
     for (int i = 1; i + 1 < speeds_->count(); ++i) {
-      if (speeds_->itemText(i) == stored) index = i;
+      if (speeds_->itemText(i) == speed_) index = i;
     }
   }
   speeds_->setCurrentIndex(index);
 }
 
 void GeneralOptionsDlg::OnSpeedChosen(int index) {
-  QString value = speeds_->itemText(index);
+  speed_ = speeds_->itemText(index);
   if (index == 0) {
-    value = kDefaultSpeed;
+    speed_ = kDefaultSpeed;
   } else if (index == speeds_->count() - 1) {
-    value = kMaximalSpeed;
+    speed_ = kMaximalSpeed;
   }
-  SettingsStore::Instance().WriteString(Key::CDReadSpeed, value);
 }
 
 void GeneralOptionsDlg::OnFileNameChosen(int index) {
@@ -165,7 +168,7 @@ void GeneralOptionsDlg::DetectSpeeds() {
   QList<int> factors;
   const bool known = hooks_.detectSpeeds ? hooks_.detectSpeeds(factors) : ::DetectSpeeds(factors);
   FillSpeeds(known ? factors : QList<int>{}, known && !factors.isEmpty());
-  SelectStoredSpeed();
+  SelectChosenSpeed();
 }
 
 void GeneralOptionsDlg::ShowKeywordHelp() {
@@ -182,7 +185,9 @@ void GeneralOptionsDlg::OnOK() {
   }
   store.WriteInt(Key::FileNameFormat, fileNameFormat_);
   store.WriteString(Key::AdvancedFileFormat, advanced_->text());
+  store.WriteString(Key::CDReadSpeed, speed_);
   folderPane_->StoreValues();
+  readOffset_->OnOK();
 }
 
 // ---- Output Format ----
@@ -193,10 +198,11 @@ struct FormatItem {
   const char* text;
   FormatId menuId;
 };
-constexpr FormatItem kFormatItems[] = {{"AAC", FormatId::Aac},   {"MP3", FormatId::Mp3},
-                                       {"OGG", FormatId::Ogg},   {"WAV", FormatId::Wav},
-                                       {"WMA", FormatId::Wma},   {"ISO", FormatId::Iso},
-                                       {"BIN", FormatId::CueBin}};
+constexpr FormatItem kFormatItems[] = {{"AAC", FormatId::Aac},    {"MP3", FormatId::Mp3},
+                                       {"OGG", FormatId::Ogg},    {"WAV", FormatId::Wav},
+                                       {"WMA", FormatId::Wma},    {"ISO", FormatId::Iso},
+                                       {"BIN", FormatId::CueBin}, {"FLAC", FormatId::Flac},
+                                       {"OPUS", FormatId::Opus},  {"M4A", FormatId::M4a}};
 
 }  // namespace
 
@@ -223,30 +229,44 @@ AudioOptionsDlg::AudioOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
   layout->addLayout(row);
   layout->addWidget(frame, 1);
 
+  if (hooks_.allowedFormats) {
+    const QList<FormatId> allowed = hooks_.allowedFormats();
+    auto* items = qobject_cast<QStandardItemModel*>(list->model());
+    for (int i = 0; i < int(std::size(kFormatItems)); ++i)
+      items->item(i)->setEnabled(allowed.contains(kFormatItems[i].menuId));
+  }
   list->setCurrentIndex(current);
-  if (current >= 0) pages_->setCurrentWidget(SettingsPage(kFormatItems[current].menuId));
+  if (current >= 0) pages_->setCurrentWidget(PageOf(kFormatItems[current].menuId));
   connect(list, &QComboBox::activated, this, &AudioOptionsDlg::OnFormatChosen);
 }
 
 void AudioOptionsDlg::OnFormatChosen(int position) {
   if (position < 0 || position >= int(std::size(kFormatItems))) return;
-  const FormatId menuId = kFormatItems[position].menuId;
-  SettingsStore& store = SettingsStore::Instance();
-  store.Load();
-  store.formatSelected = ToStored(menuId);
-  store.Save();
-  if (hooks_.formatChanged) hooks_.formatChanged(menuId);
-  pages_->setCurrentWidget(SettingsPage(menuId));
+  chosen_ = kFormatItems[position].menuId;
+  pages_->setCurrentWidget(PageOf(*chosen_));
 }
 
-QWidget* AudioOptionsDlg::SettingsPage(FormatId menuId) {
-  if (QWidget* made = made_.value(menuId)) return made;
-  QWidget* page = nullptr;
+void AudioOptionsDlg::OnOK() {
+  for (SettingsPage* page : std::as_const(made_)) page->Store();
+  if (!chosen_) return;
+  SettingsStore& store = SettingsStore::Instance();
+  store.Load();
+  store.formatSelected = ToStored(*chosen_);
+  store.Save();
+  if (hooks_.formatChanged) hooks_.formatChanged(*chosen_);
+}
+
+QWidget* AudioOptionsDlg::PageOf(FormatId menuId) {
+  if (SettingsPage* made = made_.value(menuId)) return made;
+  SettingsPage* page = nullptr;
   switch (menuId) {
     case FormatId::Mp3: page = new Mp3SettingsDlg; break;
     case FormatId::Ogg: page = new OggSettingsDlg; break;
     case FormatId::Aac: page = new AacSettingsDlg; break;
     case FormatId::Wma: page = new WmaSettingsDlg(hooks_.wmaFormats); break;
+    case FormatId::Flac: page = new FlacSettingsDlg; break;
+    case FormatId::Opus: page = new OpusSettingsDlg; break;
+    case FormatId::M4a: page = new M4aSettingsDlg; break;
     default: return empty_;  // WAV and the disc images have no settings
   }
   pages_->addWidget(page);
@@ -302,6 +322,7 @@ FreeDBOptionsDlg::FreeDBOptionsDlg(QWidget* parent) : QWidget(parent) {
   auto* radios = new QHBoxLayout;
   AddRadio(proxyType_, radios, 1009, ToStored(ProxyKind::Direct));
   AddRadio(proxyType_, radios, 1010, ToStored(ProxyKind::Socks4));
+  AddRadio(proxyType_, radios, 1016, ToStored(ProxyKind::Socks4a));
   AddRadio(proxyType_, radios, 1011, ToStored(ProxyKind::Socks5));
   AddRadio(proxyType_, radios, 1012, ToStored(ProxyKind::Http11));
   radios->addStretch();
@@ -326,9 +347,8 @@ FreeDBOptionsDlg::FreeDBOptionsDlg(QWidget* parent) : QWidget(parent) {
   const int method = ToStored(settings.AccessMethod());
   CheckButton(accessMethod_, method);
   OnAccessMethod(method);
-  // SOCKS 4A is offered as SOCKS 4; an unknown type reads as a direct connection.
-  const ProxyKind kind = settings.ProxyType();
-  const int type = ToStored(kind == ProxyKind::Socks4a ? ProxyKind::Socks4 : kind);
+  // An unknown type reads as a direct connection.
+  const int type = ToStored(settings.ProxyType());
   CheckButton(proxyType_, type);
   OnProxyType(type);
 }
@@ -381,9 +401,7 @@ AutomaticOptionsDlg::AutomaticOptionsDlg(QWidget* parent) : QWidget(parent) {
     for (const Switch& s : switches) {
       auto* box = WithId(new QCheckBox(UiText(s.text)), s.id);
       box->setChecked(SettingsStore::Instance().ReadInt(s.key) != 0);
-      const SettingKey* key = &s.key;
-      connect(box, &QCheckBox::clicked, this,
-              [key](bool on) { SettingsStore::Instance().WriteInt(*key, on ? 1 : 0); });
+      switches_.append({box, &s.key});
       column->addWidget(box);
     }
     layout->addWidget(group);
@@ -391,6 +409,11 @@ AutomaticOptionsDlg::AutomaticOptionsDlg(QWidget* parent) : QWidget(parent) {
   addGroup(3100, afterInsertion);
   addGroup(3104, afterRip);
   layout->addStretch();
+}
+
+void AutomaticOptionsDlg::OnOK() {
+  for (const auto& [box, key] : std::as_const(switches_))
+    SettingsStore::Instance().WriteInt(*key, box->isChecked() ? 1 : 0);
 }
 
 // ---- The dialog ----
@@ -429,15 +452,17 @@ void OptionsDlg::OnTab(int index) {
   QWidget* page = nullptr;
   switch (index) {
     case 0: page = general_ = new GeneralOptionsDlg(hooks_); break;
-    case 1: page = new AudioOptionsDlg(hooks_); break;
+    case 1: page = audio_ = new AudioOptionsDlg(hooks_); break;
     case 2: page = freedb_ = new FreeDBOptionsDlg; break;
-    default: page = new AutomaticOptionsDlg; break;
+    default: page = automatic_ = new AutomaticOptionsDlg; break;
   }
   holder->layout()->addWidget(page);
 }
 
 void OptionsDlg::accept() {
   if (general_) general_->OnOK();
+  if (audio_) audio_->OnOK();
   if (freedb_) freedb_->OnOK();
+  if (automatic_) automatic_->OnOK();
   QDialog::accept();
 }

@@ -2,7 +2,9 @@
 #include <QDialog>
 #include <QList>
 #include <functional>
+#include <optional>
 
+#include "settings/setting_keys.h"
 #include "ui/dialogs/dialog_hooks.h"
 #include "ui/dialogs/encoder_pages.h"
 
@@ -12,13 +14,14 @@ class QComboBox;
 class QLineEdit;
 class QStackedLayout;
 class QTabWidget;
+class ReadOffsetRow;
 class ShowFolderOptionsDlg;
 
 // The keyword help of the file-name template: its introduction, then one paragraph per
 // keyword ("\t%T - Track Title"), paragraphs apart by an empty line.
 QString KeywordHelpText();
 
-// Tab "General": access method, output folder, file-name format, read speed.
+// Tab "General": access method, output folder, file-name format, read speed, read offset.
 class GeneralOptionsDlg : public QWidget {
   Q_OBJECT
  public:
@@ -30,7 +33,7 @@ class GeneralOptionsDlg : public QWidget {
 
  private:
   void FillSpeeds(const QList<int>& factors, bool withMaximal);
-  void SelectStoredSpeed();
+  void SelectChosenSpeed();
   void OnSpeedChosen(int index);
   void OnFileNameChosen(int index);
   void DetectSpeeds();
@@ -42,23 +45,28 @@ class GeneralOptionsDlg : public QWidget {
   QComboBox* fileNames_;
   QLineEdit* advanced_;
   QComboBox* speeds_;
+  ReadOffsetRow* readOffset_;
   int fileNameFormat_ = 0;  // as stored: an unknown number stays as it was
+  QString speed_;           // the pending "CDReadSpeed"
 };
 
-// Tab "Output Format": the format list and the chosen format's settings page.
+// Tab "Output Format": the format list and the chosen format's settings page. The chosen
+// format and the pages' settings are stored on OK.
 class AudioOptionsDlg : public QWidget {
   Q_OBJECT
  public:
   AudioOptionsDlg(const OptionsHooks& hooks, QWidget* parent = nullptr);
+  void OnOK();
 
  private:
   void OnFormatChosen(int position);
-  QWidget* SettingsPage(FormatId menuId);
+  QWidget* PageOf(FormatId menuId);
 
   const OptionsHooks& hooks_;
   QStackedLayout* pages_;
   QWidget* empty_;
-  QHash<FormatId, QWidget*> made_;  // format -> its settings page
+  QHash<FormatId, SettingsPage*> made_;  // format -> its settings page
+  std::optional<FormatId> chosen_;       // the format the user chose, when they did
 };
 
 // Tab "FreeDB": server, access method, proxy and the e-mail address the server asks for.
@@ -84,14 +92,19 @@ class FreeDBOptionsDlg : public QWidget {
   QButtonGroup* proxyType_;
 };
 
-// Tab "Automated CD Ripping": six switches, each written at once.
+// Tab "Automated CD Ripping": six switches, written on OK.
 class AutomaticOptionsDlg : public QWidget {
   Q_OBJECT
  public:
   explicit AutomaticOptionsDlg(QWidget* parent = nullptr);
+  void OnOK();
+
+ private:
+  QList<std::pair<QCheckBox*, const SettingKey*>> switches_;
 };
 
-// The options dialog: four tabs whose pages are made when first shown.
+// The options dialog: four tabs whose pages are made when first shown. Showing a page writes
+// nothing; OK stores what every page that was made shows, Cancel and Escape store nothing.
 class OptionsDlg : public QDialog {
   Q_OBJECT
  public:
@@ -107,5 +120,7 @@ class OptionsDlg : public QDialog {
   OptionsHooks hooks_;
   QTabWidget* tabs_;
   GeneralOptionsDlg* general_ = nullptr;
+  AudioOptionsDlg* audio_ = nullptr;
   FreeDBOptionsDlg* freedb_ = nullptr;
+  AutomaticOptionsDlg* automatic_ = nullptr;
 };

@@ -1,0 +1,1 @@
+korvane_add_bench(accuracy_bench korvane_rip korvane_metadata korvane_drive korvane_virtualdrive korvane_settings)

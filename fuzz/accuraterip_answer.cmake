@@ -1,0 +1,1 @@
+korvane_add_fuzzer(accuraterip_answer korvane_metadata)

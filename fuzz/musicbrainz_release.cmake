@@ -1,0 +1,1 @@
+korvane_add_fuzzer(musicbrainz_release korvane_metadata)
