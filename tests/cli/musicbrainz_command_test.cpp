@@ -219,7 +219,9 @@ TEST_F(MusicBrainzCommand, RippedFilesCarryTheIdsAndTheCover) {
     EXPECT_EQ(tags[mp3 ? "musicbrainz release group id" : "musicbrainz_releasegroupid"],
               "f5093c06-23e3-404f-aeaa-40f72885ee3a");
     EXPECT_EQ(tags[mp3 ? "musicbrainz release track id" : "musicbrainz_releasetrackid"], "t2");
-    if (!mp3) EXPECT_EQ(tags["musicbrainz_trackid"], "r2");
+    if (!mp3) {
+      EXPECT_EQ(tags["musicbrainz_trackid"], "r2");
+    }
     const ProcessResult streams =
         RunProgram("ffprobe", {"-v", "error", "-show_streams", "-of", "json", path});
     bool picture = false;

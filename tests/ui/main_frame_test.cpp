@@ -243,7 +243,7 @@ TEST_F(MainFrameTest, ARipThatWritesNothingSaysWhy) {
   SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(FormatId::Iso));
   frame->Action(11002)->trigger();
   EXPECT_EQ(boxes.texts, QStringList{"This disc does not allow ISO. Formats this disc allows: "
-                                     "MP3, AAC, OGG, WAV, WMA, CUE/BIN"});
+                                     "MP3, AAC, OGG, WAV, WMA, FLAC, Opus, AAC (M4A), CUE/BIN"});
 
   // A folder that cannot be made: named once with the system's reason, for all three tracks.
   boxes.texts.clear();
