@@ -25,8 +25,8 @@ TEST(BuiltInTexts, SectionCommentsGroupRowsOfDistinctIdentifiers) {
     EXPECT_FALSE(ids.contains(row.id)) << "identifier twice: " << row.id;
     ids.insert(row.id);
   }
-  EXPECT_EQ(comments, 10);
-  EXPECT_EQ(ids.size(), 173);  // with the e-mail field and its reason on the FreeDB tab
+  EXPECT_EQ(comments, 11);
+  EXPECT_EQ(ids.size(), 191);  // with the MusicBrainz lookup, its release list and the album header
 }
 
 TEST(BuiltInTexts, FindsTheFirstTextRowAndNeverAComment) {
