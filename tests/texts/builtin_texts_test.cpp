@@ -28,8 +28,9 @@ TEST(BuiltInTexts, SectionCommentsGroupRowsOfDistinctIdentifiers) {
   EXPECT_EQ(comments, 11);
   // With the e-mail field and its reason on the FreeDB tab, SOCKS 4A, four more credits of
   // the about box, four messages of the window, the album artist of Edit Disc Info, the
-  // choice among several freedb matches, the read offset row and the FLAC, Opus and M4A
-  // formats with their pages and credits.
+  // choice among several freedb matches, the read offset row, the FLAC, Opus and M4A
+  // formats with their pages and credits, the MusicBrainz lookup, its release list and the
+  // album header.
   EXPECT_EQ(ids.size(), 222);
 }
 
