@@ -80,6 +80,7 @@ const RegisterCommand kOffset(
      "Print the drive's read offset in frames, store one (a negative one after --: set -- -30), "
      "or find it from a disc that is in the AccurateRip database.",
      {},
-     RunOffset});
+     RunOffset,
+     true});
 
 }  // namespace

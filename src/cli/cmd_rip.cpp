@@ -153,7 +153,7 @@ int ReportOutcomes(CliContext& ctx, const RipResult& result, const QList<FormatI
     const QString what = outcome.trackIndex < 0 ? QString("the disc image")
                                                 : QString("track %1").arg(outcome.trackIndex + 1);
     if (outcome.failed) {
-      ctx.err << "korvane-cli: " << what << " failed: " << outcome.errorText << Qt::endl;
+      ctx.err << "korvane-cli: " << what << " failed: " << Printable(outcome.errorText) << Qt::endl;
       status = Exit::Failed;
     } else if (outcome.failedSectors > 0) {
       ctx.err << "korvane-cli: " << what << " had " << outcome.failedSectors

@@ -32,14 +32,11 @@ void AddUserText(TagLib::ID3v2::Tag& tag, const char* description, const QString
 }
 
 void AddMusicBrainz(TagLib::ID3v2::Tag& tag, const TagRecord& tags) {
-  const TagRecord::MusicBrainzIds& ids = tags.musicBrainz;
-  AddUserText(tag, "MusicBrainz Album Id", ids.albumId);
-  AddUserText(tag, "MusicBrainz Artist Id", ids.artistId);
-  AddUserText(tag, "MusicBrainz Album Artist Id", ids.artistId);
-  AddUserText(tag, "MusicBrainz Release Group Id", ids.releaseGroupId);
-  AddUserText(tag, "MusicBrainz Release Track Id", ids.releaseTrackId);
-  if (!ids.recordingId.isEmpty()) {
-    const QByteArray id = ids.recordingId.toLatin1();
+  for (const MusicBrainzTag& id : MusicBrainzTags(tags)) {
+    if (id.id3) AddUserText(tag, id.id3, id.value);
+  }
+  if (!tags.musicBrainz.recordingId.isEmpty()) {
+    const QByteArray id = tags.musicBrainz.recordingId.toLatin1();
     tag.addFrame(new TagLib::ID3v2::UniqueFileIdentifierFrame(
         "http://musicbrainz.org", TagLib::ByteVector(id.constData(), uint(id.size()))));
   }

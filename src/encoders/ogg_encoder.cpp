@@ -35,13 +35,7 @@ void AddReleaseComments(vorbis_comment& comment, const TagRecord& tags) {
     AddComment(comment, "DISCNUMBER", QString::number(tags.discNumber));
     AddComment(comment, "DISCTOTAL", QString::number(tags.discTotal));
   }
-  const TagRecord::MusicBrainzIds& ids = tags.musicBrainz;
-  AddComment(comment, "MUSICBRAINZ_ALBUMID", ids.albumId);
-  AddComment(comment, "MUSICBRAINZ_ARTISTID", ids.artistId);
-  AddComment(comment, "MUSICBRAINZ_ALBUMARTISTID", ids.artistId);
-  AddComment(comment, "MUSICBRAINZ_RELEASEGROUPID", ids.releaseGroupId);
-  AddComment(comment, "MUSICBRAINZ_RELEASETRACKID", ids.releaseTrackId);
-  AddComment(comment, "MUSICBRAINZ_TRACKID", ids.recordingId);
+  for (const MusicBrainzTag& id : MusicBrainzTags(tags)) AddComment(comment, id.vorbis, id.value);
   if (!tags.cover.IsEmpty()) {
     AddComment(comment, "METADATA_BLOCK_PICTURE",
                QString::fromLatin1(FlacPictureBlock(tags.cover).toBase64()));

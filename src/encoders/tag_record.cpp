@@ -44,3 +44,23 @@ bool EmbedsCover() {
       FromStored<CoverUse>(IniFile(SettingsStore::kFileName).ReadInt(Key::MbCover));
   return use == CoverUse::Embed || use == CoverUse::Both;
 }
+
+QList<MusicBrainzTag> MusicBrainzTags(const TagRecord& tags) {
+  const TagRecord::MusicBrainzIds& ids = tags.musicBrainz;
+  const MusicBrainzTag all[] = {
+      {"MusicBrainz Album Id", "MUSICBRAINZ_ALBUMID", "MusicBrainz/Album Id", ids.albumId},
+      {"MusicBrainz Artist Id", "MUSICBRAINZ_ARTISTID", "MusicBrainz/Artist Id", ids.artistId},
+      {"MusicBrainz Album Artist Id", "MUSICBRAINZ_ALBUMARTISTID", "MusicBrainz/Album Artist Id",
+       ids.artistId},
+      {"MusicBrainz Release Group Id", "MUSICBRAINZ_RELEASEGROUPID", "MusicBrainz/Release Group Id",
+       ids.releaseGroupId},
+      {"MusicBrainz Release Track Id", "MUSICBRAINZ_RELEASETRACKID", "MusicBrainz/Release Track Id",
+       ids.releaseTrackId},
+      {nullptr, "MUSICBRAINZ_TRACKID", "MusicBrainz/Track Id", ids.recordingId},
+  };
+  QList<MusicBrainzTag> known;
+  for (const MusicBrainzTag& tag : all) {
+    if (!tag.value.isEmpty()) known.append(tag);
+  }
+  return known;
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include <QList>
 #include <QString>
 #include <array>
 
@@ -43,3 +44,14 @@ void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex);
 
 // Whether the "Cover" setting puts the front cover into the files' tags.
 bool EmbedsCover();
+
+// One MusicBrainz id of a track under the names each format's taggers and players use (null:
+// the format keeps it elsewhere, as MP3 keeps the recording id in its UFID frame).
+struct MusicBrainzTag {
+  const char* id3;     // the TXXX frame's description
+  const char* vorbis;  // the Vorbis comment's name
+  const char* wma;     // the ASF attribute's name
+  QString value;
+};
+// The record's MusicBrainz ids that are known, in one order for every format.
+QList<MusicBrainzTag> MusicBrainzTags(const TagRecord& tags);

@@ -6,7 +6,6 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <utility>
 
 namespace {
 
@@ -88,20 +87,12 @@ static void AddAttributes(AVDictionary** metadata, const TagRecord& tags) {
     if (text.isEmpty()) continue;  // not known
     av_dict_set(metadata, attribute.name, text.toUtf8().constData(), 0);
   }
-  const TagRecord::MusicBrainzIds& ids = tags.musicBrainz;
-  const std::pair<const char*, QString> release[] = {
-      {"WM/PartOfSet", tags.discNumber > 0
-                           ? QStringLiteral("%1/%2").arg(tags.discNumber).arg(tags.discTotal)
-                           : QString()},
-      {"MusicBrainz/Album Id", ids.albumId},
-      {"MusicBrainz/Artist Id", ids.artistId},
-      {"MusicBrainz/Album Artist Id", ids.artistId},
-      {"MusicBrainz/Release Group Id", ids.releaseGroupId},
-      {"MusicBrainz/Release Track Id", ids.releaseTrackId},
-      {"MusicBrainz/Track Id", ids.recordingId}};
-  for (const auto& [name, value] : release) {
-    if (!value.isEmpty()) av_dict_set(metadata, name, value.toUtf8().constData(), 0);
+  if (tags.discNumber > 0) {
+    const QString set = QStringLiteral("%1/%2").arg(tags.discNumber).arg(tags.discTotal);
+    av_dict_set(metadata, "WM/PartOfSet", set.toUtf8().constData(), 0);
   }
+  for (const MusicBrainzTag& id : MusicBrainzTags(tags))
+    av_dict_set(metadata, id.wma, id.value.toUtf8().constData(), 0);
 }
 
 int WmaEncoder::Open(const QString& path, const TrackFacts&, const TagRecord* tags) {

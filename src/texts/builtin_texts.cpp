@@ -237,6 +237,9 @@ constexpr BuiltInText kTexts[] = {
     {9011, "libcurl: HTTP transfers"},
     {9012, "ALSA: sound output"},
     {9013, "libudev: disc arrival and removal"},
+    {9015, "libFLAC: FLAC encoder"},
+    {9016, "libopus and libopusenc: Opus encoder"},
+    {9017, "zlib: CRC32 checksums"},
     {9014, "Acknowledgments:"},
 
     {0, "; generic error messages"},

@@ -13,9 +13,12 @@ constexpr const char* kTagLib[] = {"libtag"};
 constexpr const char* kCurl[] = {"libcurl"};
 constexpr const char* kAlsa[] = {"libasound"};
 constexpr const char* kUdev[] = {"libudev"};
+constexpr const char* kFlac[] = {"libFLAC"};
+constexpr const char* kOpus[] = {"libopusenc"};  // which brings libopus
+constexpr const char* kZlib[] = {"libz"};
 constexpr const char* kQt[] = {"libQt6Core", "libQt6Gui", "libQt6Widgets", "libQt6Network"};
 
-const std::array<AboutCredit, 9> kCredits{{
+const std::array<AboutCredit, 12> kCredits{{
     {9004, {}},
     {9005, kVorbis},
     {9006, kFfmpeg},
@@ -24,6 +27,9 @@ const std::array<AboutCredit, 9> kCredits{{
     {9011, kCurl},
     {9012, kAlsa},
     {9013, kUdev},
+    {9015, kFlac},
+    {9016, kOpus},
+    {9017, kZlib},
     {0, kQt},
 }};
 

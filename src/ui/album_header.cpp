@@ -60,13 +60,14 @@ void AlbumHeader::Show(const DiscInfo& info, int trackCount, int totalSeconds) {
   totalSeconds_ = totalSeconds;
   const bool known = trackCount > 0 && IsDiscKnown(info);
   QStringList details;
-  if (known) details << info.year << info.genre;
+  // Only what is known: a placeholder year or genre is not the album's.
+  if (known) details << info.TagText(DiscInfo::Year) << info.TagText(DiscInfo::Genre);
   if (trackCount > 0) {
     details << LanguageManager::Instance().Text(kTrackCountText).arg(trackCount)
             << TimeText(totalSeconds);
   }
   details.removeAll(QString());
-  title_->setText(known ? info.artist + QStringLiteral(" \u2013 ") + info.album : QString());
+  title_->setText(known ? info.AlbumArtist() + QStringLiteral(" \u2013 ") + info.album : QString());
   title_->setVisible(known);
   details_->setText(details.join(QStringLiteral(" \u00B7 ")));
   const CoverImage cover = known ? StoredCover(info.musicBrainz.release) : CoverImage();

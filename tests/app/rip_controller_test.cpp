@@ -357,7 +357,8 @@ TEST_F(RipControllerTest, RefreshReplacesAFormatTheDiscDoesNotAllow) {
 // formats the disc allows, as the refresh told the front end.
 TEST_F(RipControllerTest, AFormatTheDiscDoesNotAllowRipsNothing) {
   using F = FormatId;
-  const QList<F> audio = {F::Mp3, F::Aac, F::Ogg, F::Wav, F::Wma, F::CueBin};
+  const QList<F> audio = {F::Mp3,  F::Aac,  F::Ogg, F::Wav,   F::Wma,
+                          F::Flac, F::Opus, F::M4a, F::CueBin};
   const struct {
     const char* name;
     QList<TrackSpec> tracks;

@@ -219,7 +219,9 @@ TEST_F(MusicBrainzCommand, RippedFilesCarryTheIdsAndTheCover) {
     EXPECT_EQ(tags[mp3 ? "musicbrainz release group id" : "musicbrainz_releasegroupid"],
               "f5093c06-23e3-404f-aeaa-40f72885ee3a");
     EXPECT_EQ(tags[mp3 ? "musicbrainz release track id" : "musicbrainz_releasetrackid"], "t2");
-    if (!mp3) EXPECT_EQ(tags["musicbrainz_trackid"], "r2");
+    if (!mp3) {
+      EXPECT_EQ(tags["musicbrainz_trackid"], "r2");
+    }
     const ProcessResult streams =
         RunProgram("ffprobe", {"-v", "error", "-show_streams", "-of", "json", path});
     bool picture = false;
@@ -231,6 +233,12 @@ TEST_F(MusicBrainzCommand, RippedFilesCarryTheIdsAndTheCover) {
     }
     EXPECT_TRUE(picture) << streams.out.toStdString();
   }
+  // WMA keeps the ids as attributes; the ASF muxer has no place for a picture.
+  ASSERT_EQ(Cli({"rip", "--out", out.path(), "--format", "wma"}).exitCode, 0);
+  const QMap<QString, QString> wma =
+      ProbeTags(out.path() + "/Pink Floyd/狂気/01 - 生命の息吹き.wma");
+  EXPECT_EQ(wma["musicbrainz/album id"], kJp);
+  EXPECT_EQ(wma["musicbrainz/track id"], "r1");
   // The recording id is the MP3's UFID frame, owned by MusicBrainz.
   const QByteArray mp3 = ReadFileBytes(out.path() + "/Pink Floyd/狂気/03 - 狂気日食.mp3");
   EXPECT_TRUE(mp3.contains(QByteArray("UFID") + '\0'));

@@ -81,14 +81,14 @@ TEST_F(RipCommandTest, AnUnreadableSectorExitsThreeWithTheFileAtFullLength) {
 }
 
 TEST_F(RipCommandTest, ArgumentsAndUnavailableFormats) {
-  const QByteArray unknownFormat = "unknown format \"flac\"; this build writes " +
+  const QByteArray unknownFormat = "unknown format \"ape\"; this build writes " +
                                    WritableFormatShortNames().join(", ").toUtf8();
   struct Case {
     QStringList args;
     int exitCode;
     const char* message;
   } cases[] = {
-      {{"--format", "flac"}, 1, unknownFormat.constData()},
+      {{"--format", "ape"}, 1, unknownFormat.constData()},
       {{"--format", "wav", "--tracks", "3"}, 1, "no track 3: the disc has 2 tracks"},
       {{"--format", "wav", "--tracks", "1-5"}, 1, "no track 5: the disc has 2 tracks"},
       {{"--format", "wav", "--tracks", "0"}, 1, "no track 0: the disc has 2 tracks"},
@@ -382,7 +382,7 @@ TEST_F(RipCommandTest, ALanguageFilesTextsReachTheTerminalFiltered) {
   ASSERT_TRUE(WriteFileBytes(out_.filePath("Band"), "a file where the artist folder goes"));
   const ProcessResult r = Rip({"--format", "wav"});
   EXPECT_EQ(r.exitCode, 4);
-  EXPECT_TRUE(r.err.contains("korvane-cli: No?]0;owned? folder?[2J\n")) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("No?]0;owned? folder?[2J")) << r.err.toStdString();
   EXPECT_FALSE(r.err.contains('\x1b') || r.out.contains('\x1b'));
 }
 
@@ -404,7 +404,7 @@ TEST_F(RipCommandTest, AFormatTheDiscDoesNotAllowIsRefusedAndExitsOne) {
   for (const char* format : {"iso", "ISO"}) {
     const ProcessResult r = Rip({"--format", format});
     EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains("it allows mp3, aac, ogg, wav, wma, bin")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("it allows mp3, aac, ogg, wav, wma, flac, opus, m4a, bin")) << r.err.toStdString();
     EXPECT_FALSE(r.out.contains("Wrote")) << r.out.toStdString();
     EXPECT_TRUE(FilesUnder(out_.path()).isEmpty())
         << FilesUnder(out_.path()).join(", ").toStdString();

@@ -184,8 +184,8 @@ TEST_F(WindowDialogs, TheFormatListGreysOutWhatTheDiscDoesNotAllow) {
   });
   frame_->Action(11004)->trigger();
   ASSERT_TRUE(user.Done());
-  // AAC, MP3, OGG, WAV, WMA, ISO, BIN: no ISO image of an audio CD.
-  EXPECT_EQ(enabled, (QList<bool>{true, true, true, true, true, false, true}));
+  // AAC, MP3, OGG, WAV, WMA, ISO, BIN, FLAC, OPUS, M4A: no ISO image of an audio CD.
+  EXPECT_EQ(enabled, (QList<bool>{true, true, true, true, true, false, true, true, true, true}));
 }
 
 TEST_F(WindowDialogs, AChangedAccessMethodRebuildsTheDriveListOnOk) {
