@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <functional>
 
-#include "encoders/bin_cue_image_writer.h"
 #include "encoders/part_file.h"
+#include "rip/bin_cue_image_writer.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
 
