@@ -238,10 +238,12 @@ TEST_F(MainFrameTest, ARipThatWritesNothingSaysWhy) {
   frame->Action(11002)->trigger();
   EXPECT_EQ(boxes.texts, QStringList{"No track is ticked. Tick the tracks to rip first."});
 
-  // An ISO image of this audio CD, chosen behind the window's back.
+  // An ISO image of this audio CD, chosen behind the greyed-out menu entry.
   boxes.texts.clear();
   frame->Action(11020)->trigger();
-  SettingsStore::Instance().WriteInt(Key::FormatSelected, ToStored(FormatId::Iso));
+  QAction* iso = frame->Action(ToStored(FormatId::Iso));
+  iso->setEnabled(true);
+  iso->trigger();
   frame->Action(11002)->trigger();
   EXPECT_EQ(boxes.texts, QStringList{"This disc does not allow ISO. Formats this disc allows: "
                                      "MP3, AAC, OGG, WAV, WMA, FLAC, Opus, AAC (M4A), CUE/BIN"});
@@ -249,6 +251,7 @@ TEST_F(MainFrameTest, ARipThatWritesNothingSaysWhy) {
   // A folder that cannot be made: named once with the system's reason, for all three tracks.
   boxes.texts.clear();
   UseTestRipSettings(out_.path());
+  frame->Action(ToStored(FormatId::Wav))->trigger();
   ASSERT_TRUE(WriteFileBytes(out_.filePath("Band"), "a file where the artist folder goes"));
   frame->Action(11002)->trigger();
   EXPECT_EQ(boxes.texts, QStringList{"These files could not be written:\nCan't create directory " +
