@@ -266,7 +266,7 @@ TEST_F(MainFrameTest, AFailedTrackNamesItsReason) {
   const QString first = out_.filePath("Band/Record/01 - One.wav");
   ASSERT_TRUE(QDir().mkpath(first));  // a folder where the first track's file goes
   frame->Action(11021)->trigger();
-  frame->Tracks()->SetChecked(0, true);
+  frame->Controller().SetChecked(0, true);
   frame->Action(11002)->trigger();
   ASSERT_EQ(boxes.texts.size(), 1);
   EXPECT_TRUE(boxes.texts[0].startsWith("These files could not be written:\n" + first + ": "))
