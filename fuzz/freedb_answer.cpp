@@ -15,6 +15,7 @@ class OfflineClient : public FreeDbClient {
  protected:
   bool Setup() override { return true; }
   bool Connect() override { return true; }
+  void ReadEntry() override {}
 };
 
 // The client's lookup timer needs the event loop's thread to start on.

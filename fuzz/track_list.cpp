@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QString text =
       QString::fromUtf8(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
   QList<int> rows;
-  if (ParseTrackList(text, trackCount, rows)) {
+  QString error;
+  if (ParseTrackList(text, trackCount, rows, error)) {
     for (int row : rows) {
       if (row < 0 || row >= trackCount) __builtin_trap();
     }

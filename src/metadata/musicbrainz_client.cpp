@@ -1,7 +1,6 @@
 #include "metadata/musicbrainz_client.h"
 
 #include <QJsonDocument>
-#include <QMetaObject>
 #include <QUrl>
 #include <chrono>
 
@@ -57,8 +56,7 @@ MusicBrainzSettings MusicBrainzSettings::FromSettings() {
 
 MusicBrainzClient::MusicBrainzClient(MusicBrainzSettings settings)
     : settings_(std::move(settings)),
-      session_(UserAgent()),
-      context_(std::make_unique<QObject>()) {}
+      session_(UserAgent()) {}
 
 MusicBrainzClient::~MusicBrainzClient() {
   {
@@ -66,7 +64,6 @@ MusicBrainzClient::~MusicBrainzClient() {
     abort_ = true;
   }
   wake_.notify_all();
-  if (worker_.joinable()) worker_.join();
 }
 
 void MusicBrainzClient::SetTimeouts(int connectMs, int answerMs) {
@@ -93,15 +90,6 @@ HttpSession::Options MusicBrainzClient::RequestOptions() const {
   options.transferTimeoutMs = answerTimeoutMs_;
   options.maxBody = 8 * 1024 * 1024;
   return options;
-}
-
-void MusicBrainzClient::RunInBackground(std::function<std::function<void()>()> work) {
-  if (worker_.joinable()) worker_.join();
-  worker_ = std::thread([this, work = std::move(work)] {
-    std::function<void()> report = work();
-    if (abort_) return;
-    QMetaObject::invokeMethod(context_.get(), std::move(report), Qt::QueuedConnection);
-  });
 }
 
 bool MusicBrainzClient::WaitUnlessAborted(int ms) {
@@ -141,7 +129,7 @@ QString MusicBrainzClient::FailureText(const HttpSession::Result& result,
 
 void MusicBrainzClient::LookUp(const QString& discId, std::function<void(Answer)> done) {
   const QByteArray url = LookupUrl(discId);
-  RunInBackground([this, url, discId, done = std::move(done)]() -> std::function<void()> {
+  task_.Run([this, url, discId, done = std::move(done)]() -> BackgroundTask::Report {
     const HttpSession::Result result = ServiceGet(url);
     Answer answer;
     if (result.status == 404) {
@@ -165,7 +153,7 @@ void MusicBrainzClient::FetchCover(const QString& releaseId,
                                    std::function<void(CoverAnswer)> done) {
   const QByteArray url = WithoutTrailingSlash(settings_.coverArtServer).toUtf8() + "/release/" +
                          QUrl::toPercentEncoding(releaseId) + "/front-500";
-  RunInBackground([this, url, done = std::move(done)]() -> std::function<void()> {
+  task_.Run([this, url, done = std::move(done)]() -> BackgroundTask::Report {
     HttpSession::Options options = RequestOptions();
     options.followRedirects = true;
     const HttpSession::Result result = session_.Get(url, options, &abort_);

@@ -8,10 +8,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "metadata/cover_store.h"
 #include "metadata/musicbrainz_release.h"
+#include "platform/background_task.h"
 #include "platform/http_session.h"
 
 namespace MusicBrainz {
@@ -81,8 +81,6 @@ class MusicBrainzClient {
 
  private:
   HttpSession::Options RequestOptions() const;
-  // Runs work on the request thread, then done with its result on this one.
-  void RunInBackground(std::function<std::function<void()>()> work);
   // A GET to the web service, spaced and retried as the service asks.
   HttpSession::Result ServiceGet(const QByteArray& url);
   bool WaitUnlessAborted(int ms);
@@ -93,10 +91,10 @@ class MusicBrainzClient {
   int connectTimeoutMs_ = kConnectTimeoutMs;
   int answerTimeoutMs_ = kAnswerTimeoutMs;
   HttpSession session_;
-  std::thread worker_;
   std::atomic<bool> abort_{false};
   std::mutex waitLock_;
   std::condition_variable wake_;
-  // Handlers are posted to this object, so they run on its thread and die with it.
-  std::unique_ptr<QObject> context_;
+  // Handlers run on this client's thread and die with it; last, so the worker is waited for
+  // before the rest goes.
+  BackgroundTask task_;
 };

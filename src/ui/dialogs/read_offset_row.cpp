@@ -31,18 +31,14 @@ ReadOffsetRow::ReadOffsetRow(QWidget* parent)
   connect(detect_, &QPushButton::clicked, this, &ReadOffsetRow::Detect);
 }
 
-ReadOffsetRow::~ReadOffsetRow() {
-  stop_ = 1;
-  if (worker_.joinable()) worker_.join();
-}
+ReadOffsetRow::~ReadOffsetRow() { stop_ = 1; }
 
 void ReadOffsetRow::Detect() {
-  if (worker_.joinable()) worker_.join();
   detect_->setEnabled(false);
   status_->setText(UiText(3022));
   stop_ = 0;
   const QString server = AccurateRipSettings::Load().server;
-  worker_ = std::thread([this, server] {
+  task_.Run([this, server]() -> BackgroundTask::Report {
     OffsetDetection detection;
     const DriveClaim claim(DriveUse::OffsetDetection);
     CdDevice* device = DriveContext::Instance().device.load();
@@ -53,9 +49,7 @@ void ReadOffsetRow::Detect() {
     } else {
       detection = DetectReadOffset(*device, server, &stop_);
     }
-    if (stop_) return;  // the dialog is closing
-    QMetaObject::invokeMethod(
-        this, [this, detection] { ShowDetection(detection); }, Qt::QueuedConnection);
+    return [this, detection] { ShowDetection(detection); };
   });
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 #include <QWidget>
 #include <atomic>
-#include <thread>
+
+#include "platform/background_task.h"
 
 class QLabel;
 class QPushButton;
@@ -10,7 +11,7 @@ struct OffsetDetection;
 
 // The current drive's read offset on the General page: a number of frames to type, and a
 // Detect button that finds it from the disc in the drive (in a thread of its own, so the
-// dialog stays responsive; the result comes back as a queued call). OnOK stores it for the
+// dialog stays responsive). OnOK stores it for the
 // drive's model.
 class ReadOffsetRow : public QWidget {
   Q_OBJECT
@@ -27,6 +28,6 @@ class ReadOffsetRow : public QWidget {
   QPushButton* detect_;
   QLabel* status_;
   QString productName_;
-  std::thread worker_;
   std::atomic<int> stop_{0};
+  BackgroundTask task_;  // last, so it waits for the worker before the rest goes
 };
