@@ -308,7 +308,7 @@ TEST_F(MainFrameTest, TheDriveSelectorFollowsTheNextDriveAfterARip) {
   ASSERT_EQ(drives->count(), 2);
   ASSERT_EQ(drives->currentIndex(), 0);
   frame->Action(11021)->trigger();
-  frame->Tracks()->SetChecked(2, true);
+  frame->Controller().SetChecked(2, true);
   frame->Action(11002)->trigger();
   EXPECT_EQ(drives->currentIndex(), 1);
   EXPECT_EQ(drives->currentText(), "[vcd1] KORVANE VIRTUAL CD");

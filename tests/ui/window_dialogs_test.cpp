@@ -255,10 +255,9 @@ TEST_F(WindowDialogs, EditDiscInfoMarksItsRowAndTheNextRipCarriesTheTitle) {
   EXPECT_EQ(Column(2), (QStringList{"Edited One", "Two", "Three"}));
   EXPECT_TRUE(frame_->Controller().DiscCached());
 
-  SettingsStore::Instance().WriteInt(Key::FormatSelected,
-                                     ToStored(FormatId::Mp3));  // ffprobe reads its tags
-  frame_->Action(11021)->trigger();                             // clear all
-  list->SetChecked(0, true);
+  frame_->Action(ToStored(FormatId::Mp3))->trigger();  // ffprobe reads its tags
+  frame_->Action(11021)->trigger();                    // clear all
+  frame_->Controller().SetChecked(0, true);
   frame_->Action(11002)->trigger();
   const QString file = out_.filePath("Band/Record/01 - Edited One.mp3");
   ASSERT_TRUE(QFileInfo::exists(file)) << "the file name carries the edited title";
