@@ -54,7 +54,7 @@ lame_all() {  # lame_all NAME
   start=$(date +%s.%N)
   find "$work/$1-tracks" -name '*.raw' -print0 | xargs -0 -P "$cores" -n 1 sh -c \
     'lame --quiet -r --little-endian -s 44.1 --bitwidth 16 --signed -m s -b 256 --cbr -q 5 \
-       --nores "$1" "$0/$(basename "$1" .raw).mp3"' "$work/lame"
+       --nores "$1" "$0/$(basename "$1" .raw).mp3" 2>/dev/null' "$work/lame"
   end=$(date +%s.%N)
   awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }'
 }
