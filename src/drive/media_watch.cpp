@@ -6,9 +6,7 @@
 MediaWatch::MediaWatch(QObject* parent) : QObject(parent) {
   virtualListener_ =
       VirtualDriveHost::Instance().AddMediaListener([this](const QString& device, bool arrived) {
-        QMetaObject::invokeMethod(
-            this, [this, device, arrived] { emit MediaChanged(device, arrived); },
-            Qt::QueuedConnection);
+        calls_.Post([this, device, arrived] { emit MediaChanged(device, arrived); });
       });
   deviceWatch_ = new DeviceWatch(this);
   connect(deviceWatch_, &DeviceWatch::MediaChanged, this, &MediaWatch::MediaChanged);

@@ -2,6 +2,8 @@
 #include <QObject>
 #include <QString>
 
+#include "platform/call_queue.h"
+
 class DeviceWatch;
 
 // Disc arrival and removal in every drive, real (udev) or virtual, delivered as a signal on
@@ -18,4 +20,5 @@ class MediaWatch : public QObject {
  private:
   int virtualListener_ = -1;
   DeviceWatch* deviceWatch_ = nullptr;
+  CallQueue calls_;
 };

@@ -288,9 +288,7 @@ void RipJob::OnImageReport(const StatusReport& report) {
   SendProgress();
 }
 
-void RipJob::Post(std::function<void()> call) {
-  QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
-}
+void RipJob::Post(std::function<void()> call) { calls_.Post(std::move(call)); }
 
 // At most one progress call waits in the event loop: a fast rip does not flood it.
 void RipJob::PostProgress() {

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/call_queue.h"
 #include "rip/output_naming.h"
 
 class CdDevice;
@@ -143,5 +144,6 @@ class RipJob : public QObject {
   std::atomic<bool> running_{false};  // Cancel may come from any thread
   bool finished_ = false;
   RipRun run_;
+  CallQueue calls_;
   RipResult result_;
 };
