@@ -71,20 +71,23 @@ MusicBrainzLookup::Releases MusicBrainzLookup::RunFindReleases() {
 }
 
 void MusicBrainzLookup::Apply(const MusicBrainzRelease& release,
-                              std::function<void(const QString&)> ended) {
+                              std::function<void(const Applied&)> ended) {
   ApplyMusicBrainzRelease(release, info_);
-  info_.SaveToCache();
-  if (!WantsCover() || IsCoverKnown(release.id)) return ended(QString());
+  Applied applied;
+  SaveLookupResult(info_, applied.stored);
+  if (!WantsCover() || IsCoverKnown(release.id)) return ended(applied);
   const QString releaseId = release.id;
-  client_.FetchCover(releaseId, [ended, releaseId](const MusicBrainzClient::CoverAnswer& answer) {
-    if (answer.ok) StoreCover(releaseId, answer.cover);
-    ended(answer.message);
-  });
+  client_.FetchCover(
+      releaseId, [ended, releaseId, applied](const MusicBrainzClient::CoverAnswer& answer) mutable {
+        if (answer.ok) StoreCover(releaseId, answer.cover);
+        applied.coverProblem = answer.message;
+        ended(applied);
+      });
 }
 
-QString MusicBrainzLookup::RunApply(const MusicBrainzRelease& release) {
-  return RunUntilEnded<QString>(
-      [&](std::function<void(const QString&)> ended) { Apply(release, ended); });
+MusicBrainzLookup::Applied MusicBrainzLookup::RunApply(const MusicBrainzRelease& release) {
+  return RunUntilEnded<Applied>(
+      [&](std::function<void(const Applied&)> ended) { Apply(release, ended); });
 }
 
 int MusicBrainzLookup::FindRelease(const QList<MusicBrainzRelease>& releases, const QString& id) {
