@@ -9,7 +9,7 @@ std::vector<VorbisComment> VorbisComments(const TagRecord& tags, const TrackFact
       {"TITLE", TagRecord::Title},     {"ARTIST", TagRecord::Artist},
       {"ALBUM", TagRecord::Album},     {"DATE", TagRecord::Year},
       {"GENRE", TagRecord::Genre},     {"TRACKNUMBER", TagRecord::TrackNumber},
-      {"COMMENT", TagRecord::Comment},
+      {"COMMENT", TagRecord::Comment}, {"ALBUMARTIST", TagRecord::AlbumArtist},
   };
   std::vector<VorbisComment> comments;
   for (const auto& [name, slot] : kFields) {
