@@ -4,11 +4,9 @@
 #include <optional>
 
 #include "drive/drive_context.h"
+#include "encoders/tag_record.h"
 #include "metadata/current_disc.h"
 #include "metadata/disc_info.h"
-#include "settings/ini_file.h"
-#include "settings/setting_keys.h"
-#include "settings/settings_store.h"
 
 namespace {
 
@@ -17,10 +15,7 @@ TocAddresses CurrentToc() {
   return device && DriveContext::Instance().present ? TocAddressesOf(*device) : TocAddresses{};
 }
 
-bool WantsCover() {
-  const IniFile settings(SettingsStore::kFileName);
-  return FromStored<CoverUse>(settings.ReadInt(Key::MbCover)) != CoverUse::None;
-}
+bool WantsCover() { return EmbedsCover() || SavesCoverFile(); }
 
 template <typename Result, typename Start>
 Result RunUntilEnded(Start start) {

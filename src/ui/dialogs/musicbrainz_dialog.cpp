@@ -116,5 +116,6 @@ void MusicBrainzDlg::Take(const MusicBrainzRelease& release) {
     disconnect(okButton_, nullptr, this, nullptr);
     connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
     okButton_->setEnabled(true);
+    okButton_->show();
   });
 }
