@@ -57,6 +57,14 @@ void DiscLookup::OnReport(const LookupReport& report) {
   if (statusLine_) statusLine_(report.value, report.text);
 }
 
+bool SaveLookupResult(const DiscInfo& info, LookupOutcome& outcome) {
+  outcome.cached = info.SaveToCache();
+  if (!outcome.cached)
+    outcome.message = QStringLiteral("the disc cache could not be written: ") +
+                      QDir::toNativeSeparators(DiscInfo::CachePath());
+  return outcome.cached;
+}
+
 void DiscLookup::End(const LookupReport& report) {
   Conclude(report);
   if (ended_) ended_();
@@ -66,10 +74,7 @@ void DiscLookup::Conclude(const LookupReport& report) {
   if (report.state == LookupReport::State::Succeeded) {
     // With the various-artists mark the entry decided (one artist, or a compilation).
     outcome_.status = LookupOutcome::Status::Found;
-    outcome_.cached = info_.SaveToCache();
-    if (!outcome_.cached)
-      outcome_.message = QStringLiteral("the disc cache could not be written: ") +
-                         QDir::toNativeSeparators(DiscInfo::CachePath());
+    SaveLookupResult(info_, outcome_);
     return;
   }
   const bool notFound = client_->DiscNotFound();

@@ -15,9 +15,13 @@ bool LoadDiscInformation(DiscInfo& info);
 struct LookupOutcome {
   enum class Status { Running, Found, NotFound, Failed, NoDisc };
   Status status = Status::Running;
-  QString message;     // the status line that says why, for NotFound and Failed; why cached is false
+  QString message;  // the status line that says why, for NotFound and Failed; why cached is false
   bool cached = true;  // Found: the disc cache holds the result too
 };
+
+// Saves the record to the disc cache; true when it is stored, else false with the message that
+// names the cache file.
+bool SaveLookupResult(const DiscInfo& info, LookupOutcome& outcome);
 
 // A freedb lookup of the disc in the current drive, from the client's start to the stored
 // result: what the lookup dialog and `korvane-cli lookup` both run. A lookup that finds

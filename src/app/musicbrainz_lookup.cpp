@@ -4,11 +4,9 @@
 #include <optional>
 
 #include "drive/drive_context.h"
+#include "encoders/tag_record.h"
 #include "metadata/current_disc.h"
 #include "metadata/disc_info.h"
-#include "settings/ini_file.h"
-#include "settings/setting_keys.h"
-#include "settings/settings_store.h"
 
 namespace {
 
@@ -17,10 +15,7 @@ TocAddresses CurrentToc() {
   return device && DriveContext::Instance().present ? TocAddressesOf(*device) : TocAddresses{};
 }
 
-bool WantsCover() {
-  const IniFile settings(SettingsStore::kFileName);
-  return FromStored<CoverUse>(settings.ReadInt(Key::MbCover)) != CoverUse::None;
-}
+bool WantsCover() { return EmbedsCover() || SavesCoverFile(); }
 
 template <typename Result, typename Start>
 Result RunUntilEnded(Start start) {
@@ -71,20 +66,23 @@ MusicBrainzLookup::Releases MusicBrainzLookup::RunFindReleases() {
 }
 
 void MusicBrainzLookup::Apply(const MusicBrainzRelease& release,
-                              std::function<void(const QString&)> ended) {
+                              std::function<void(const Applied&)> ended) {
   ApplyMusicBrainzRelease(release, info_);
-  info_.SaveToCache();
-  if (!WantsCover() || IsCoverKnown(release.id)) return ended(QString());
+  Applied applied;
+  SaveLookupResult(info_, applied.stored);
+  if (!WantsCover() || IsCoverKnown(release.id)) return ended(applied);
   const QString releaseId = release.id;
-  client_.FetchCover(releaseId, [ended, releaseId](const MusicBrainzClient::CoverAnswer& answer) {
-    if (answer.ok) StoreCover(releaseId, answer.cover);
-    ended(answer.message);
-  });
+  client_.FetchCover(
+      releaseId, [ended, releaseId, applied](const MusicBrainzClient::CoverAnswer& answer) mutable {
+        if (answer.ok) StoreCover(releaseId, answer.cover);
+        applied.coverProblem = answer.message;
+        ended(applied);
+      });
 }
 
-QString MusicBrainzLookup::RunApply(const MusicBrainzRelease& release) {
-  return RunUntilEnded<QString>(
-      [&](std::function<void(const QString&)> ended) { Apply(release, ended); });
+MusicBrainzLookup::Applied MusicBrainzLookup::RunApply(const MusicBrainzRelease& release) {
+  return RunUntilEnded<Applied>(
+      [&](std::function<void(const Applied&)> ended) { Apply(release, ended); });
 }
 
 int MusicBrainzLookup::FindRelease(const QList<MusicBrainzRelease>& releases, const QString& id) {

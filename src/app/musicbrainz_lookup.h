@@ -32,11 +32,16 @@ class MusicBrainzLookup {
   // FindReleases, running the calling thread's event loop until it has ended.
   Releases RunFindReleases();
 
+  // How taking a release ended: the record always holds it; stored says whether the disc cache
+  // does too (else message says why), coverProblem why the front cover could not be fetched.
+  struct Applied {
+    LookupOutcome stored{LookupOutcome::Status::Found, QString(), true};
+    QString coverProblem;
+  };
   // Fills the record from the release and stores it in the disc cache, then fetches its front
-  // cover unless it is known already or unwanted. ended gets an empty text, or why the cover
-  // could not be fetched (the record is stored all the same).
-  void Apply(const MusicBrainzRelease& release, std::function<void(const QString&)> ended);
-  QString RunApply(const MusicBrainzRelease& release);
+  // cover unless it is known already or unwanted.
+  void Apply(const MusicBrainzRelease& release, std::function<void(const Applied&)> ended);
+  Applied RunApply(const MusicBrainzRelease& release);
 
   // The index of the release with this id (any release when the id is empty); -1 when none.
   static int FindRelease(const QList<MusicBrainzRelease>& releases, const QString& id);

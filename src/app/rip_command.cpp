@@ -8,6 +8,9 @@
 #include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "encoders/output_format.h"
+#include "encoders/tag_record.h"
+#include "metadata/cover_store.h"
+#include "metadata/disc_info.h"
 #include "settings/settings_store.h"
 
 RipCommand::RipCommand(RipFrontEnd& frontEnd, const DiscInfo& disc, Hooks hooks)
@@ -18,7 +21,7 @@ RipResult RipCommand::Run(FormatId formatId, const QList<int>& tracks,
   const std::shared_ptr<const OutputFormat> format =
       CreateOutputFormat(overrides.format.value_or(formatId));
   if (!format->IsAvailable()) {
-    RipResult result{RipResult::Status::Unavailable, format->UnavailableMessage(), {}};
+    RipResult result{RipResult::Status::Unavailable, format->UnavailableMessage(), {}, {}};
     host_.ShowMessage(MessageKind::Error, result.message);
     return result;
   }
@@ -39,7 +42,7 @@ RipResult RipCommand::RunHoldingDrive(std::shared_ptr<const OutputFormat> format
   RipResult result;
   const DriveClaim claim(format->IsTrackFormat() ? DriveUse::Rip : DriveUse::Image);
   if (!claim.Held()) {
-    result = {RipResult::Status::Busy, claim.Reason(), {}};
+    result = {RipResult::Status::Busy, claim.Reason(), {}, {}};
     host_.ShowMessage(MessageKind::Warning, result.message);
     return result;
   }
@@ -63,7 +66,9 @@ RipResult RipCommand::RunHoldingDrive(std::shared_ptr<const OutputFormat> format
       GetVolumeLabel(request.volumeLabel);
     }
     request.encoderThreads = SettingsStore::Instance().ReadInt(Key::EncoderThreads);
+    if (SavesCoverFile()) request.coverFile = StoredCover(disc_.musicBrainz.release);
     result = RunJob(std::move(request));
+    for (const QString& note : result.notes) host_.ShowMessage(MessageKind::Warning, note);
   }
 
   host_.SetPlayingRow(-1);

@@ -213,9 +213,10 @@ int RunMusicBrainzLookup(CliContext& ctx, DiscInfo& info) {
     return Fail(ctx, Exit::PartialFailure,
                 QString("no release %1 holds this disc; --list shows those that do").arg(wanted));
   }
-  const QString coverProblem = lookup.RunApply(found.releases[index]);
-  if (!coverProblem.isEmpty()) ctx.err << Printable(coverProblem) << Qt::endl;
+  const MusicBrainzLookup::Applied applied = lookup.RunApply(found.releases[index]);
+  if (!applied.coverProblem.isEmpty()) ctx.err << Printable(applied.coverProblem) << Qt::endl;
   PrintResult(ctx, info);
+  if (!applied.stored.cached) return Fail(ctx, Exit::Failed, applied.stored.message);
   return Exit::Ok;
 }
 

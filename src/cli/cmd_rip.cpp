@@ -207,7 +207,7 @@ int RunRip(CliContext& ctx) {
   }
   ReleaseCancelSignals();
   if (controller.RipsRun() == 0)
-    return ReportOutcomes(ctx, {RipResult::Status::Pending, {}, {}}, {});
+    return ReportOutcomes(ctx, {RipResult::Status::Pending, {}, {}, {}}, {});
   return ReportOutcomes(ctx, controller.LastRip(), controller.DiscFormats());
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "encoders/pcm.h"
+#include "encoders/tag_record.h"
 #include "encoders/vorbis_comments.h"
 #include "platform/cd_sector.h"
 
@@ -72,6 +73,21 @@ bool FlacEncoder::Fail(const char* what) {
   return false;
 }
 
+// The front cover as a PICTURE block, when there is one.
+bool FlacEncoder::AddPicture(const CoverImage& cover) {
+  if (cover.IsEmpty()) return true;
+  FLAC__StreamMetadata* picture = FLAC__metadata_object_new(FLAC__METADATA_TYPE_PICTURE);
+  if (!picture) return false;
+  metadata_.push_back(picture);
+  picture->data.picture.type = FLAC__STREAM_METADATA_PICTURE_TYPE_FRONT_COVER;
+  QByteArray mime = cover.MimeType().toLatin1();
+  QByteArray bytes = cover.bytes;
+  return FLAC__metadata_object_picture_set_mime_type(picture, mime.data(), true) &&
+         FLAC__metadata_object_picture_set_data(picture,
+                                                reinterpret_cast<FLAC__byte*>(bytes.data()),
+                                                FLAC__uint32(bytes.size()), true);
+}
+
 bool FlacEncoder::AddMetadata(const TrackFacts& track, const TagRecord* tags) {
   if (tags) {
     FLAC__StreamMetadata* comments = FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT);
@@ -85,6 +101,7 @@ bool FlacEncoder::AddMetadata(const TrackFacts& track, const TagRecord* tags) {
         return false;
       }
     }
+    if (!AddPicture(tags->cover)) return false;
   }
   const uint64_t totalFrames = FramesOf(track);
   if (totalFrames > 0) {

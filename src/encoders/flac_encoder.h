@@ -9,6 +9,8 @@
 #include "encoders/codec_file.h"
 #include "encoders/flac_settings.h"
 
+struct CoverImage;
+
 // FLAC on libFLAC's stream encoder: the tags as Vorbis comments in UTF-8, a seek table with a
 // point every ten seconds, padding so the tags can grow without rewriting the file, and the
 // MD5 of the audio in STREAMINFO. libFLAC writes through the codec's file and goes back at
@@ -31,6 +33,7 @@ class FlacEncoder : public AudioEncoder {
  private:
   bool StartLibrary(const TrackFacts& track, const TagRecord* tags);
   bool AddMetadata(const TrackFacts& track, const TagRecord* tags);
+  bool AddPicture(const CoverImage& cover);
   bool EncodeFrames(const char* data, uint32_t frameCount);
   bool Fail(const char* what);
   void Release();

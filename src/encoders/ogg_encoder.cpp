@@ -6,8 +6,8 @@
 #include <random>
 
 #include "encoders/pcm.h"
-#include "encoders/picture_block.h"
 #include "encoders/tag_record.h"
+#include "encoders/vorbis_comments.h"
 
 namespace {
 
@@ -25,21 +25,13 @@ uint32_t RandomSerial() {
   return uint32_t(source());
 }
 
-void AddComment(vorbis_comment& comment, const char* name, const QString& value) {
-  if (!value.isEmpty()) vorbis_comment_add_tag(&comment, name, value.toUtf8().constData());
-}
-
 // The disc number, the MusicBrainz ids under the names players look for, and the front cover.
 void AddReleaseComments(vorbis_comment& comment, const TagRecord& tags) {
-  if (tags.discNumber > 0) {
-    AddComment(comment, "DISCNUMBER", QString::number(tags.discNumber));
-    AddComment(comment, "DISCTOTAL", QString::number(tags.discTotal));
-  }
-  for (const MusicBrainzTag& id : MusicBrainzTags(tags)) AddComment(comment, id.vorbis, id.value);
-  if (!tags.cover.IsEmpty()) {
-    AddComment(comment, "METADATA_BLOCK_PICTURE",
-               QString::fromLatin1(FlacPictureBlock(tags.cover).toBase64()));
-  }
+  for (const auto& [name, value] : ReleaseComments(tags))
+    vorbis_comment_add_tag(&comment, name, value.constData());
+  const QByteArray picture = PictureCommentValue(tags);
+  if (!picture.isEmpty())
+    vorbis_comment_add_tag(&comment, "METADATA_BLOCK_PICTURE", picture.constData());
 }
 
 }  // namespace

@@ -55,6 +55,11 @@ bool OpusEncoder::StartLibrary(const TrackFacts& track, const TagRecord* tags) {
       const int code = ope_comments_add(comments.list, name, value.constData());
       if (code != OPE_OK) return Fail("take the tags", code);
     }
+    const QByteArray picture = PictureCommentValue(*tags);
+    const int code = picture.isEmpty() ? OPE_OK
+                                       : ope_comments_add(comments.list, "METADATA_BLOCK_PICTURE",
+                                                          picture.constData());
+    if (code != OPE_OK) return Fail("take the cover", code);
   }
   static constexpr OpusEncCallbacks kCallbacks{OpusCallbacks::Write, OpusCallbacks::Close};
   int code = OPE_OK;

@@ -39,10 +39,22 @@ void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex) {
   record.cover = EmbedsCover() ? StoredCover(info.musicBrainz.release) : CoverImage();
 }
 
+namespace {
+
+CoverUse CoverSetting() {
+  return FromStored<CoverUse>(IniFile(SettingsStore::kFileName).ReadInt(Key::MbCover));
+}
+
+}  // namespace
+
 bool EmbedsCover() {
-  const CoverUse use =
-      FromStored<CoverUse>(IniFile(SettingsStore::kFileName).ReadInt(Key::MbCover));
+  const CoverUse use = CoverSetting();
   return use == CoverUse::Embed || use == CoverUse::Both;
+}
+
+bool SavesCoverFile() {
+  const CoverUse use = CoverSetting();
+  return use == CoverUse::File || use == CoverUse::Both;
 }
 
 QList<MusicBrainzTag> MusicBrainzTags(const TagRecord& tags) {

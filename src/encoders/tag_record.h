@@ -42,8 +42,10 @@ struct TagRecord {
 // the 1-based track number, the MusicBrainz ids, the disc number and the stored front cover.
 void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex);
 
-// Whether the "Cover" setting puts the front cover into the files' tags.
+// Whether the "Cover" setting puts the front cover into the files' tags, and whether it saves
+// it as a file in the album folder.
 bool EmbedsCover();
+bool SavesCoverFile();
 
 // One MusicBrainz id of a track under the names each format's taggers and players use (null:
 // the format keeps it elsewhere, as MP3 keeps the recording id in its UFID frame).

@@ -5,6 +5,11 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <taglib/asffile.h>
+#include <taglib/asfpicture.h>
+#include <taglib/asftag.h>
+
+#include <QFile>
 #include <algorithm>
 
 namespace {
@@ -102,6 +107,8 @@ int WmaEncoder::Open(const QString& path, const TrackFacts&, const TagRecord* ta
   error_.clear();
   samplesWritten_ = 0;
   sampleTimeMs_ = 0;
+  path_ = path;
+  cover_ = tags ? tags->cover : CoverImage();
   const WmaAudioFormat* format = FindWmaFormat(settings_.formatString);
   if (!format) {
     error_ = QStringLiteral("no WMA format is described as \"%1\"").arg(settings_.formatString);
@@ -151,5 +158,23 @@ int WmaEncoder::Close() {
   ok = codec_->CloseFile() && ok;
   if (!ok) KeepCodecError();
   codec_.reset();
+  ok = ok && AddCover();
   return ok ? 1 : 0;
+}
+
+// libavformat's ASF muxer has no place for a picture, so TagLib adds it to the closed file.
+bool WmaEncoder::AddCover() {
+  if (cover_.IsEmpty()) return true;
+  TagLib::ASF::File file(QFile::encodeName(path_).constData(), false);
+  TagLib::ASF::Tag* tag = file.isValid() ? file.tag() : nullptr;
+  if (tag) {
+    TagLib::ASF::Picture picture;
+    picture.setType(TagLib::ASF::Picture::FrontCover);
+    picture.setMimeType(TagLib::String(cover_.MimeType().toStdString(), TagLib::String::UTF8));
+    picture.setPicture(TagLib::ByteVector(cover_.bytes.constData(), uint(cover_.bytes.size())));
+    tag->addAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
+  }
+  if (tag && file.save()) return true;
+  error_ = QStringLiteral("the cover could not be added to %1").arg(path_);
+  return false;
 }

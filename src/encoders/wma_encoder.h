@@ -55,6 +55,8 @@ class WmaEncoder : public AudioEncoder {
 
  private:
   bool WriteSample(const char* data, uint32_t byteCount);
+  // Adds the front cover as a WM/Picture attribute to the finished file.
+  bool AddCover();
   // Keeps the codec's first failure as this encoder's error.
   void KeepCodecError();
 
@@ -65,4 +67,6 @@ class WmaEncoder : public AudioEncoder {
   int64_t sampleTimeMs_ = 0;
   bool writeFailed_ = false;
   QString error_;
+  QString path_;
+  CoverImage cover_;  // goes in once the file is complete
 };

@@ -119,8 +119,24 @@ void DiscInfo::LoadMusicBrainz(const IniFile& cache) {
   }
 }
 
+void DiscInfo::ForgetRelease() {
+  musicBrainz = MusicBrainzIds();
+  discNumber = 0;
+  discTotal = 0;
+}
+
 void DiscInfo::AddMusicBrainzKeys(QList<std::pair<QString, QString>>& entries) const {
-  if (musicBrainz.release.isEmpty()) return;
+  if (musicBrainz.release.isEmpty()) {
+    // A release cached before is forgotten: without it, no track id or set place is read.
+    QString cached;
+    Cache().ReadString(discId, QStringLiteral("MB_Release"), QString(), cached);
+    if (!cached.isEmpty()) {
+      entries.append({QStringLiteral("MB_Release"), QString()});
+      entries.append({QStringLiteral("Disc_Number"), QStringLiteral("0")});
+      entries.append({QStringLiteral("Disc_Total"), QStringLiteral("0")});
+    }
+    return;
+  }
   entries.append({QStringLiteral("MB_Release"), musicBrainz.release});
   entries.append({QStringLiteral("MB_ReleaseGroup"), musicBrainz.releaseGroup});
   entries.append({QStringLiteral("MB_AlbumArtist"), musicBrainz.albumArtist});

@@ -118,6 +118,10 @@ class DiscInfo {
   int discNumber = 0;
   int discTotal = 0;
 
+  // Drops the MusicBrainz ids and the place in a set, once the texts come from another source;
+  // the next SaveToCache forgets them in the disc cache too.
+  void ForgetRelease();
+
   // The MusicBrainz id of a track's recording or of its track on the release; empty when
   // unknown.
   QString RecordingId(int index) const { return musicBrainz.recordings.value(index); }

@@ -311,6 +311,9 @@ void ParseTrackTitles(const QHash<QString, QString>& values, int trackCount, Dis
 }  // namespace
 
 int ParseFreeDbEntry(const QByteArray& entry, int trackCount, DiscInfo& info) {
+  // The entry is not a MusicBrainz release: ids of one looked up before would tag the files
+  // as another release.
+  info.ForgetRelease();
   const QString whole = Cddb::DecodeAnswer(entry);
   const QHash<QString, QString> values = EntryValues(whole);
   if (const auto title = values.constFind(QStringLiteral("DTITLE")); title != values.constEnd()) {

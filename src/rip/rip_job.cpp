@@ -15,6 +15,7 @@
 #include "metadata/disc_info.h"
 #include "platform/clock.h"
 #include "platform/status_report.h"
+#include "rip/cover_file.h"
 #include "rip/disc_image_writer.h"
 #include "rip/image_writer_factory.h"
 #include "rip/track_file_writer.h"
@@ -131,12 +132,26 @@ bool RipJob::StartTracks(const RipRequest& request) {
     ranges.push_back(range);
     work_.push_back(std::move(work));
   }
+  SaveCoverFiles(request.coverFile);
   streams_ = std::make_unique<TrackStreams>(std::move(ranges), kReadAheadChunks, kChunkSectors,
                                             kCdSectorBytes);
   if (work_.empty()) return false;
   if (StartThreads(CodecThreadsFor(request.encoderThreads, request.tracks.size()))) return true;
   for (const auto& work : work_) result_.outcomes.append(NotStarted(work->index, work->path));
   return false;
+}
+
+// Once per album folder that tracks of this rip go into.
+void RipJob::SaveCoverFiles(const CoverImage& cover) {
+  if (cover.IsEmpty()) return;
+  QSet<QString> folders;
+  for (const auto& work : work_) {
+    if (work->onDisc && work->folderError.isEmpty()) folders.insert(QFileInfo(work->path).path());
+  }
+  for (const QString& folder : folders) {
+    const QString note = SaveCoverFile(folder, cover);
+    if (!note.isEmpty()) result_.notes.append(note);
+  }
 }
 
 bool RipJob::StartThreads(int codecThreads) {

@@ -2,6 +2,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "metadata/cover_store.h"
 #include "platform/call_queue.h"
 #include "rip/output_naming.h"
 
@@ -31,6 +33,7 @@ struct RipRequest {
   const DiscInfo* disc = nullptr;
   QString volumeLabel;     // names a disc image
   int encoderThreads = 0;  // tracks encoded at once; 0 = one per processor core
+  CoverImage coverFile;    // saved into each album folder of the tracks; empty for none
 };
 
 // What the progress display shows while a run is read: a track (or the disc image).
@@ -67,6 +70,7 @@ struct RipResult {
   Status status = Status::Done;
   QString message;               // why, for Unavailable and Busy
   QList<TrackOutcome> outcomes;  // in disc order; a track cut off by a cancel has none
+  QStringList notes;             // what went amiss beside the tracks: the cover file
 };
 
 // One rip: the tracks of a request (or the whole disc to an image) from the drive to the
@@ -110,6 +114,7 @@ class RipJob : public QObject {
 
   bool StartTracks(const RipRequest& request);
   bool StartImage(const RipRequest& request);
+  void SaveCoverFiles(const CoverImage& cover);
   bool StartThreads(int codecThreads);
   void ReadTracks();
   void EncodeTracks();

@@ -2,16 +2,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include "cddb_test_server.h"
 #include "encoders/lossy_audio.h"
 #include "loopback_peers.h"
 #include "metadata/disc_id.h"
 #include "musicbrainz_answers.h"
 #include "settings/ini_file.h"
+#include "support/freedb_example.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
 #include "web_test_server.h"
@@ -197,52 +200,147 @@ TEST_F(MusicBrainzCommand, AnUnknownDiscExits3AndPrintsWhereToAddIt) {
   EXPECT_TRUE(r.err.contains("Disc is not found in MusicBrainz"));
 }
 
-// Japanese titles reach the file names and tags; the files carry the ids and the cover.
+// Whether ffprobe finds the front cover in a file: an attached picture of the image's codec.
+bool HasAttachedPicture(const QString& path, const QString& codec) {
+  const ProcessResult streams =
+      RunProgram("ffprobe", {"-v", "error", "-show_streams", "-of", "json", path});
+  for (const QJsonValue& stream :
+       QJsonDocument::fromJson(streams.out).object()["streams"].toArray()) {
+    const QJsonObject s = stream.toObject();
+    if (s["codec_name"].toString() == codec &&
+        s["disposition"].toObject()["attached_pic"].toInt() == 1) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Japanese titles reach the file names and tags; the files carry the ids and the cover, in
+// every format that has a place for it, and the album folder has the cover file.
 TEST_F(MusicBrainzCommand, RippedFilesCarryTheIdsAndTheCover) {
   ServeTwoReleases();
   const QByteArray png = MakeImage("png");
   server_.Add("/caa/release/" + kJp.toLatin1() + "/front-500", {200, png, "image/png"});
   ASSERT_EQ(Cli({"lookup", "--musicbrainz", "--release", kJp}).exitCode, 0);
   QTemporaryDir out;
-  for (const char* format : {"mp3", "ogg"}) {
-    SCOPED_TRACE(format);
-    const ProcessResult rip = Cli({"rip", "--out", out.path(), "--format", format});
+  const QString album = out.path() + "/Pink Floyd/狂気/";
+  const struct {
+    const char* format;
+    const char* albumId;  // the album id's tag as ffprobe names it
+    const char* recordingId;
+  } formats[] = {
+      {"mp3", "musicbrainz album id", nullptr},
+      {"ogg", "musicbrainz_albumid", "musicbrainz_trackid"},
+      {"flac", "musicbrainz_albumid", "musicbrainz_trackid"},
+      {"opus", "musicbrainz_albumid", "musicbrainz_trackid"},
+      {"wma", "musicbrainz/album id", "musicbrainz/track id"},
+  };
+  for (const auto& f : formats) {
+    SCOPED_TRACE(f.format);
+    const ProcessResult rip = Cli({"rip", "--out", out.path(), "--format", f.format});
     ASSERT_EQ(rip.exitCode, 0) << rip.err.toStdString();
-    const QString path =
-        out.path() + "/Pink Floyd/狂気/02 - 虚空のスキャット." + QString::fromLatin1(format);
+    EXPECT_FALSE(rip.err.contains("is kept")) << "the same cover is no user's own";
+    const QString path = album + "02 - 虚空のスキャット." + QString::fromLatin1(f.format);
     ASSERT_TRUE(QFile::exists(path)) << FilesUnder(out.path()).join(' ').toStdString();
     const QMap<QString, QString> tags = ProbeTags(path);
     EXPECT_EQ(tags["title"], "虚空のスキャット");
     EXPECT_EQ(tags["album"], "狂気");
-    const bool mp3 = QByteArray(format) == "mp3";
-    EXPECT_EQ(tags[mp3 ? "musicbrainz album id" : "musicbrainz_albumid"], kJp);
-    EXPECT_EQ(tags[mp3 ? "musicbrainz release group id" : "musicbrainz_releasegroupid"],
-              "f5093c06-23e3-404f-aeaa-40f72885ee3a");
-    EXPECT_EQ(tags[mp3 ? "musicbrainz release track id" : "musicbrainz_releasetrackid"], "t2");
-    if (!mp3) {
-      EXPECT_EQ(tags["musicbrainz_trackid"], "r2");
-    }
-    const ProcessResult streams =
-        RunProgram("ffprobe", {"-v", "error", "-show_streams", "-of", "json", path});
-    bool picture = false;
-    for (const QJsonValue& stream :
-         QJsonDocument::fromJson(streams.out).object()["streams"].toArray()) {
-      const QJsonObject s = stream.toObject();
-      picture = picture || (s["codec_name"].toString() == "png" &&
-                            s["disposition"].toObject()["attached_pic"].toInt() == 1);
-    }
-    EXPECT_TRUE(picture) << streams.out.toStdString();
+    EXPECT_EQ(tags[f.albumId], kJp);
+    if (f.recordingId) EXPECT_EQ(tags[f.recordingId], "r2");
+    EXPECT_TRUE(HasAttachedPicture(path, "png"));
   }
-  // WMA keeps the ids as attributes; the ASF muxer has no place for a picture.
-  ASSERT_EQ(Cli({"rip", "--out", out.path(), "--format", "wma"}).exitCode, 0);
-  const QMap<QString, QString> wma =
-      ProbeTags(out.path() + "/Pink Floyd/狂気/01 - 生命の息吹き.wma");
-  EXPECT_EQ(wma["musicbrainz/album id"], kJp);
-  EXPECT_EQ(wma["musicbrainz/track id"], "r1");
+  const QMap<QString, QString> mp3Tags = ProbeTags(album + "02 - 虚空のスキャット.mp3");
+  EXPECT_EQ(mp3Tags["musicbrainz release group id"], "f5093c06-23e3-404f-aeaa-40f72885ee3a");
+  EXPECT_EQ(mp3Tags["musicbrainz release track id"], "t2");
+  const QMap<QString, QString> flacTags = ProbeTags(album + "02 - 虚空のスキャット.flac");
+  EXPECT_EQ(flacTags["musicbrainz_releasegroupid"], "f5093c06-23e3-404f-aeaa-40f72885ee3a");
+  EXPECT_EQ(flacTags["musicbrainz_releasetrackid"], "t2");
+  // FLAC keeps it as a front-cover PICTURE block, as metaflac lists it.
+  const ProcessResult flacPicture =
+      RunProgram("metaflac", {"--list", "--block-type=PICTURE", album + "01 - 生命の息吹き.flac"});
+  EXPECT_TRUE(flacPicture.out.contains("type: 3 (Cover (front))")) << flacPicture.out.constData();
+  EXPECT_TRUE(flacPicture.out.contains("MIME type: image/png")) << flacPicture.out.constData();
+  // Opus keeps it in the METADATA_BLOCK_PICTURE comment, as opusinfo reads it.
+  const ProcessResult opus = RunProgram("opusinfo", {album + "01 - 生命の息吹き.opus"});
+  EXPECT_TRUE(opus.out.contains("METADATA_BLOCK_PICTURE=")) << opus.out.constData();
   // The recording id is the MP3's UFID frame, owned by MusicBrainz.
-  const QByteArray mp3 = ReadFileBytes(out.path() + "/Pink Floyd/狂気/03 - 狂気日食.mp3");
+  const QByteArray mp3 = ReadFileBytes(album + "03 - 狂気日食.mp3");
   EXPECT_TRUE(mp3.contains(QByteArray("UFID") + '\0'));
   EXPECT_TRUE(mp3.contains(QByteArray("http://musicbrainz.org") + '\0' + "r3"));
+  EXPECT_EQ(ReadFileBytes(album + "cover.png"), png);
+  // ADTS AAC has no place for the cover: the folder's file is all it gets.
+  QTemporaryDir aacOut;
+  ASSERT_EQ(Cli({"rip", "--out", aacOut.path(), "--format", "aac"}).exitCode, 0);
+  EXPECT_EQ(ReadFileBytes(aacOut.path() + "/Pink Floyd/狂気/cover.png"), png);
+  EXPECT_TRUE(FilesUnder(aacOut.path()).filter(".part").isEmpty());
+}
+
+// The cover file follows the "Cover" setting, and a user's own different cover file stays as
+// it is, with a word why the release's cover is not there.
+TEST_F(MusicBrainzCommand, TheCoverFileFollowsTheSettingAndKeepsTheUsersOwn) {
+  ServeTwoReleases();
+  const QByteArray png = MakeImage("png");
+  server_.Add("/caa/release/" + kJp.toLatin1() + "/front-500", {200, png, "image/png"});
+  ASSERT_EQ(Cli({"lookup", "--musicbrainz", "--release", kJp}).exitCode, 0);
+  const struct {
+    int setting;
+    bool file;
+    bool embedded;
+  } cases[] = {{0, false, true}, {1, true, false}, {2, true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.setting);
+    IniFile("korvane.ini").WriteInt("MusicBrainz", "Cover", c.setting);
+    QTemporaryDir out;
+    ASSERT_EQ(Cli({"rip", "--out", out.path(), "--format", "flac", "--tracks", "1"}).exitCode, 0);
+    const QString album = out.path() + "/Pink Floyd/狂気/";
+    EXPECT_EQ(QFile::exists(album + "cover.png"), c.file);
+    EXPECT_EQ(HasAttachedPicture(album + "01 - 生命の息吹き.flac", "png"), c.embedded);
+  }
+  QTemporaryDir out;
+  const QString own = out.path() + "/Pink Floyd/狂気/cover.png";
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(own).path()));
+  WriteFileBytes(own, "the user's own picture");
+  const ProcessResult rip = Cli({"rip", "--out", out.path(), "--format", "flac", "--tracks", "1"});
+  EXPECT_EQ(rip.exitCode, 0) << rip.err.toStdString();
+  EXPECT_EQ(ReadFileBytes(own), "the user's own picture");
+  EXPECT_TRUE(QString::fromUtf8(rip.err).contains(own + " is kept")) << rip.err.toStdString();
+}
+
+// A release whose disc cache cannot be written is shown but fails the lookup, as freedb's does.
+TEST_F(MusicBrainzCommand, ACacheThatCannotBeWrittenFailsTheLookup) {
+  ServeTwoReleases();
+  ASSERT_TRUE(QDir().mkpath(config_.File("discs.ini.lock")));  // in the way of the cache's lock
+  const ProcessResult r = Cli({"lookup", "--musicbrainz", "--release", kJp});
+  EXPECT_EQ(r.exitCode, 4) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("the disc cache could not be written: " +
+                             QFile::encodeName(config_.File("discs.ini"))))
+      << r.err.toStdString();
+  EXPECT_TRUE(QString::fromUtf8(r.out).contains("狂気"));
+}
+
+// A freedb entry taken after a MusicBrainz release drops the release's ids, in the record and
+// in the disc cache, so the files do not carry the ids of an album they are not.
+TEST_F(MusicBrainzCommand, AFreedbLookupDropsTheReleaseIds) {
+  ServeTwoReleases();
+  IniFile("korvane.ini").WriteInt("MusicBrainz", "Cover", 3);
+  ASSERT_EQ(Cli({"lookup", "--musicbrainz", "--release", kJp}).exitCode, 0);
+  ASSERT_EQ(Cached("MB_Release"), kJp);
+  CddbTestServer freedb(CddbTestServer::Mode::Line);
+  const QByteArray id = section_.toLower().toLatin1();
+  freedb.SetQueryAnswer("200 rock " + id + " Loop Artist / Loop Album\r\n");
+  freedb.AddEntry("rock", id, LoopAlbumEntry(id, 3));
+  const ProcessResult lookup =
+      Cli({"lookup", "--server", "127.0.0.1", "--port", QString::number(freedb.Port())});
+  ASSERT_EQ(lookup.exitCode, 0) << lookup.err.toStdString();
+  EXPECT_EQ(Cached("MB_Release"), "");
+  QTemporaryDir out;
+  ASSERT_EQ(Cli({"rip", "--out", out.path(), "--format", "ogg", "--tracks", "1"}).exitCode, 0);
+  const QMap<QString, QString> tags =
+      ProbeTags(out.path() + "/Loop Artist/Loop Album/01 - First Song.ogg");
+  EXPECT_EQ(tags["album"], "Loop Album");
+  EXPECT_FALSE(tags.contains("musicbrainz_albumid"));
+  EXPECT_FALSE(tags.contains("musicbrainz_trackid"));
+  EXPECT_FALSE(tags.contains("discnumber"));
 }
 
 TEST_F(MusicBrainzCommand, TheCoverSettingNoneKeepsTheCoverOut) {

@@ -114,6 +114,32 @@ TEST_F(FlacCodecTest, CommentsCarryTheTagsInFullUnicode) {
   EXPECT_TRUE(FlacDecode(path) == audio);
 }
 
+// The album artist, the set place and the MusicBrainz ids follow the texts; the cover is a
+// front-cover PICTURE block, not a comment.
+TEST_F(FlacCodecTest, ReleaseDetailsAreCommentsAndTheCoverAPictureBlock) {
+  const QString path = PathOf("release.flac");
+  TagRecord tags;
+  tags.wide[TagRecord::Title] = "Song";
+  tags.wide[TagRecord::AlbumArtist] = "Band";
+  tags.discNumber = 2;
+  tags.discTotal = 3;
+  tags.musicBrainz.albumId = "album-id";
+  tags.musicBrainz.recordingId = "recording-id";
+  tags.cover = {QByteArray("\x89PNG\r\n\x1A\n") + QByteArray(100, 'p'), "png"};
+  FlacEncoder codec(Flac(5));
+  ASSERT_TRUE(EncodeAsRip(codec, path, audio, &tags));
+  EXPECT_EQ(
+      Metaflac({"--export-tags-to=-", path}).split('\n', Qt::SkipEmptyParts),
+      (QStringList{"TITLE=Song", "ALBUMARTIST=Band", "TRACKTOTAL=12", "DISCNUMBER=2", "DISCTOTAL=3",
+                   "MUSICBRAINZ_ALBUMID=album-id", "MUSICBRAINZ_TRACKID=recording-id"}));
+  const QString picture = PathOf("picture.png");
+  Metaflac({"--export-picture-to=" + picture, path});
+  EXPECT_EQ(ReadFileBytes(picture), tags.cover.bytes);
+  const QString blocks = Metaflac({"--list", "--block-type=PICTURE", path});
+  EXPECT_TRUE(blocks.contains("type: 3 (Cover (front))")) << blocks.toStdString();
+  EXPECT_TRUE(FlacDecode(path) == audio);
+}
+
 TEST_F(FlacCodecTest, UnknownFieldsAreLeftOut) {
   const QString path = PathOf("sparse.flac");
   TagRecord tags;

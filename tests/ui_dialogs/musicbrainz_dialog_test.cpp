@@ -1,6 +1,8 @@
 // The MusicBrainz lookup dialog against the tests' own web server and the virtual drive.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include "app/disc_lookup.h"
@@ -93,6 +95,21 @@ TEST_F(MusicBrainzDialog, AnUnknownDiscShowsWhereToAddIt) {
   EXPECT_TRUE(dlg->StatusText().contains(dlg->SubmissionUrl()));
   EXPECT_EQ(dlg->result(), 0);
   EXPECT_EQ(info_.musicBrainz.release, "");
+}
+
+// The release is taken, but the dialog stays open to say why the disc cache does not hold it.
+TEST_F(MusicBrainzDialog, ACacheThatCannotBeWrittenIsShownBeforeTheDialogCloses) {
+  server_.Add(Target(), {200, DiscAnswer(discId_, {Edition("e1", "Album", "GB")})});
+  ASSERT_TRUE(QDir().mkpath(config_.File("discs.ini.lock")));  // in the way of the cache's lock
+  const auto dlg = Open();
+  ASSERT_TRUE(RunEventsUntil(
+      [&] { return dlg->StatusText().contains("the disc cache could not be written"); }, 10000));
+  EXPECT_EQ(dlg->result(), 0);
+  EXPECT_EQ(info_.album, "Album");
+  QPushButton* ok = dlg->findChildren<QPushButton*>().first();  // the first button made
+  ASSERT_TRUE(ok->isVisible() && ok->isEnabled());
+  ok->click();
+  EXPECT_EQ(dlg->result(), QDialog::Accepted);
 }
 
 }  // namespace

@@ -107,9 +107,15 @@ void MusicBrainzDlg::ApplyChosen() {
 void MusicBrainzDlg::Take(const MusicBrainzRelease& release) {
   okButton_->setEnabled(false);
   list_->setEnabled(false);
-  lookup_.Apply(release, [this](const QString& coverProblem) {
-    // The record is stored; a cover that could not be fetched does not undo it.
-    if (!coverProblem.isEmpty()) status_->setText(coverProblem);
-    accept();
+  lookup_.Apply(release, [this](const MusicBrainzLookup::Applied& applied) {
+    // The record holds the release; a cache or cover that failed does not undo it.
+    const QString problem = applied.stored.cached ? applied.coverProblem : applied.stored.message;
+    if (problem.isEmpty()) return accept();
+    // The user reads why before the dialog closes.
+    status_->setText(problem);
+    disconnect(okButton_, nullptr, this, nullptr);
+    connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
+    okButton_->setEnabled(true);
+    okButton_->show();
   });
 }
