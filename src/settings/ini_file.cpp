@@ -53,7 +53,7 @@ std::optional<QByteArray> ReadAll(const ReadableFile& file, int64_t size) {
   return bytes;
 }
 
-// The lines of the first section of this name, its header included, read through fd a
+// The lines of the first section of this name, its header included, read from the file a
 // block at a time up to the next header; errno tells why when it fails.
 std::optional<QByteArray> ReadSection(const ReadableFile& file, const QString& section) {
   QByteArray kept;
