@@ -1,5 +1,5 @@
 // offset / offset set N / offset detect: the current drive's read offset.
-#include <csignal>
+#include <atomic>
 #include <cstdlib>
 
 #include "cli/cli_command.h"
@@ -9,6 +9,7 @@
 #include "drive/drive_context.h"
 #include "drive/read_offset.h"
 #include "metadata/accuraterip_client.h"
+#include "platform/console.h"
 #include "rip/offset_detection.h"
 
 namespace {
@@ -39,11 +40,11 @@ int DetectOffset(CliContext& ctx, const QString& drive) {
   if (!claim.Held()) return Fail(ctx, Exit::Failed, claim.Reason());
   CdDevice& device = *DriveContext::Instance().device.load();
   interrupted = 0;
-  std::signal(SIGINT, [](int) { interrupted = 1; });
+  OnInterrupt([](int) { interrupted = 1; });
   const OffsetDetection detection = DetectReadOffset(
       device, AccurateRipSettings::Load().server, &interrupted,
       [&](int percent) { ctx.err << "Detecting: " << percent << "%\r" << Qt::flush; });
-  std::signal(SIGINT, SIG_DFL);
+  ReleaseInterrupts();
   ctx.err << Qt::endl;
   if (interrupted) return Fail(ctx, Exit::Failed, "cancelled");
   if (!detection.finding.found)

@@ -1,15 +1,11 @@
 // play N: listens to one track of the disc through the sound device.
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <csignal>
 
 #include "cli/cli_command.h"
 #include "cli/cli_disc.h"
 #include "drive/cd_device.h"
 #include "drive/drive_context.h"
+#include "platform/console.h"
 #include "platform/wave_out.h"
 #include "player/playback.h"
 
@@ -20,39 +16,6 @@ std::atomic<bool> ended{false};
 
 constexpr int kRefreshMs = 200;
 constexpr double kBytesPerSecond = double(WaveOut::kSampleRate) * WaveOut::kBytesPerFrame;
-
-// While a track plays, a terminal on stdin gives single keys without echo, so space or p
-// toggles pause; anything else on stdin is left alone.
-class KeyReader {
- public:
-  KeyReader() : interactive_(isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_) == 0) {
-    if (!interactive_) return;
-    termios keys = saved_;
-    keys.c_lflag &= ~tcflag_t(ICANON | ECHO);
-    keys.c_cc[VMIN] = 0;
-    keys.c_cc[VTIME] = 0;
-    tcsetattr(STDIN_FILENO, TCSANOW, &keys);
-  }
-  ~KeyReader() {
-    if (interactive_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
-  }
-  KeyReader(const KeyReader&) = delete;
-  KeyReader& operator=(const KeyReader&) = delete;
-
-  bool Interactive() const { return interactive_; }
-
-  // The key pressed within ms milliseconds, or 0. A signal ends the wait early.
-  char WaitForKey(int ms) const {
-    pollfd input{STDIN_FILENO, POLLIN, 0};
-    if (poll(&input, interactive_ ? 1 : 0, ms) <= 0 || !(input.revents & POLLIN)) return 0;
-    char key = 0;
-    return read(STDIN_FILENO, &key, 1) == 1 ? key : 0;
-  }
-
- private:
-  termios saved_{};
-  const bool interactive_;
-};
 
 QString Clock(double seconds) {
   const int whole = int(seconds);
@@ -130,7 +93,7 @@ int RunPlay(CliContext& ctx) {
       QObject::connect(&PlayerEvents::Instance(), &PlayerEvents::Report, [](const QString& state) {
         if (state != "PLAY_PLAY") ended = true;
       });
-  std::signal(SIGINT, [](int) { interrupted = true; });
+  OnInterrupt([](int) { interrupted = true; });
   PlayError error;
   if (PlayTrack(trackNumber - 1, &error)) {
     RunUntilEnd(ctx, trackNumber, {0, TrackBytes(trackNumber - 1)});
@@ -138,7 +101,7 @@ int RunPlay(CliContext& ctx) {
   } else {
     status = Fail(ctx, ExitFor(error.kind), error.text);
   }
-  std::signal(SIGINT, SIG_DFL);
+  ReleaseInterrupts();
   QObject::disconnect(reports);
   return status;
 }

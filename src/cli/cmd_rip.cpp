@@ -1,11 +1,9 @@
 // rip [--format F] [--tracks 1,3-5] [--out DIR]: the Rip command without a window.
-#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <atomic>
-#include <csignal>
 
 #include "app/main_controller.h"
 #include "cli/cli_command.h"
@@ -13,6 +11,7 @@
 #include "cli/track_list.h"
 #include "encoders/output_format.h"
 #include "encoders/part_file.h"
+#include "platform/console.h"
 #include "settings/settings_store.h"
 
 namespace {
@@ -104,26 +103,20 @@ class ConsoleHost : public ControllerHost {
 // SIGTERM and SIGHUP (a closed terminal, a service stop) cancel like Ctrl-C: the track under
 // way is dropped, never left half-written under its name. A second one ends the process at
 // once, its temporary files removed, for a user who will not wait for the cancel.
-constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
 void OnCancelSignal(int signal) {
   if (!interrupted.exchange(true)) {
     static const char kCancelling[] =
         "\nkorvane-cli: cancelling; press Ctrl-C again to stop at once\n";
-    (void)!::write(STDERR_FILENO, kCancelling, sizeof kCancelling - 1);
+    WriteToStandardErrorNow(kCancelling, sizeof kCancelling - 1);
     return;
   }
   RemovePartFilesNow();
-  ::_exit(128 + signal);
+  EndProcessNow(ExitStatusForSignal(signal));
 }
 
-void CatchCancelSignals() {
-  for (int signal : kCancelSignals) std::signal(signal, OnCancelSignal);
-}
+void CatchCancelSignals() { OnInterruptOrStop(OnCancelSignal); }
 
-void ReleaseCancelSignals() {
-  for (int signal : kCancelSignals) std::signal(signal, SIG_DFL);
-}
+void ReleaseCancelSignals() { ReleaseInterrupts(); }
 
 // formats: those the disc allows, named when the format asked for is not among them.
 int ReportOutcomes(CliContext& ctx, const RipResult& result, const QList<FormatId>& formats) {

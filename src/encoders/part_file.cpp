@@ -1,16 +1,13 @@
 #include "encoders/part_file.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
 #include <atomic>
-#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <mutex>
+
+#include "platform/file_ops.h"
 
 namespace {
 
@@ -57,46 +54,11 @@ QString FitUtf8(const QString& name, int maxBytes) {
   return fitted;
 }
 
-// A folder's entries reach the disk, so that a rename in it survives a power loss.
-void SyncFolder(const QString& folder) {
-  const int fd = ::open(Native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  // The file itself is already on the disk; a failure here costs only the new name's
-  // durability, which the next write-back brings.
-  ::fsync(fd);
-  ::close(fd);
-}
-
-bool Exists(const QByteArray& path) {
-  struct stat st;
-  return ::lstat(path.constData(), &st) == 0;
-}
-
-int RenameReplacing(const QByteArray& from, const QByteArray& to) {
-  return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
-}
-
-// Renames from to to unless to exists; 0, or the errno (EEXIST when to was taken). A file
-// system without the no-replace rename gets a hard link then an unlink, and one without
-// links a look before the rename (the only form that leaves a moment for a race).
-int RenameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
-  if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-    return 0;
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
-  if (::link(from.constData(), to.constData()) == 0) {
-    ::unlink(from.constData());
-    return 0;
-  }
-  if (errno != EPERM && errno != ENOTSUP && errno != EXDEV) return errno;
-  if (Exists(to)) return EEXIST;
-  return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
-}
-
 }  // namespace
 
 void RemovePartFilesNow() {
   for (PartSlot& slot : partSlots) {
-    if (slot.used.load()) ::unlink(slot.path);
+    if (slot.used.load()) RemoveFileNow(slot.path);
   }
 }
 
@@ -110,20 +72,9 @@ QString NumberedPath(const QString& path, int n) {
          FitUtf8(name.left(baseEnd), kMaxNameBytes - int(tail.toUtf8().size())) + tail;
 }
 
-int CreateFolder(const QString& folder) {
-  if (QFileInfo(folder).isDir()) return 0;
-  const QString parent = QFileInfo(folder).path();
-  if (parent != folder) {
-    if (const int error = CreateFolder(parent)) return error;
-  }
-  if (::mkdir(Native(folder).constData(), 0777) == 0) return 0;
-  if (errno != EEXIST) return errno;
-  return QFileInfo(folder).isDir() ? 0 : ENOTDIR;
-}
-
 QString PartPathFor(const QString& finalPath) {
   const QFileInfo info(finalPath);
-  const QString suffix = QStringLiteral(".%1.part").arg(::getpid());
+  const QString suffix = QStringLiteral(".%1.part").arg(ProcessId());
   const QString name = FitUtf8(info.fileName(), kMaxNameBytes - 1 - int(suffix.toUtf8().size()));
   return info.dir().filePath(QLatin1Char('.') + name + suffix);
 }
@@ -141,34 +92,28 @@ bool PartFile::Create() {
                     error);
   }
   const QByteArray part = Native(partPath_);
-  ::unlink(part.constData());
-  const int fd =
-      ::open(part.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return FailWith(QDir::toNativeSeparators(finalPath_), errno);
-  ::close(fd);
+  RemoveFileNow(part.constData());
+  if (const int error = CreateNewFile(part))
+    return FailWith(QDir::toNativeSeparators(finalPath_), error);
   created_ = true;
   UnlistPart(slot_);
   slot_ = ListPart(part);
-  replacesFinal_ = Exists(Native(finalPath_));
+  replacesFinal_ = PathTaken(Native(finalPath_));
   return true;
 }
 
 bool PartFile::Commit() {
   errorText_.clear();
   const QByteArray part = Native(partPath_);
-  const int fd = ::open(part.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return FailWith(QDir::toNativeSeparators(finalPath_), errno);
-  const bool synced = ::fsync(fd) == 0;
-  const int syncError = errno;
-  ::close(fd);
-  if (!synced) return FailWith(QDir::toNativeSeparators(finalPath_), syncError);
+  if (const int error = FlushFileToDisk(part))
+    return FailWith(QDir::toNativeSeparators(finalPath_), error);
   if (const int error =
           replacesFinal_ ? RenameReplacing(part, Native(finalPath_)) : RenameToFreeName(part)) {
     return FailWith(QDir::toNativeSeparators(finalPath_), error);
   }
   created_ = false;
   UnlistPart(slot_);
-  SyncFolder(QFileInfo(finalPath_).path());
+  FlushFolderToDisk(Native(QFileInfo(finalPath_).path()));
   return true;
 }
 
@@ -178,7 +123,7 @@ int PartFile::RenameToFreeName(const QByteArray& part) {
   for (int n = 2;; ++n) {
     const int error = RenameWithoutReplacing(part, Native(target));
     if (error == 0) finalPath_ = target;
-    if (error != EEXIST || n > kMaxNumberedNames) return error;
+    if (!IsNameTaken(error) || n > kMaxNumberedNames) return error;
     target = NumberedPath(finalPath_, n);
   }
 }
@@ -186,7 +131,7 @@ int PartFile::RenameToFreeName(const QByteArray& part) {
 void PartFile::Discard() {
   if (!created_) return;
   UnlistPart(slot_);
-  ::unlink(Native(partPath_).constData());
+  RemoveFileNow(Native(partPath_).constData());
   created_ = false;
 }
 

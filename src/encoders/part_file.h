@@ -1,9 +1,7 @@
 #pragma once
 #include <QString>
 
-// Creates a folder with its missing parents; 0 when it exists after, else the errno of the
-// step that failed.
-int CreateFolder(const QString& folder);
+#include "platform/file_ops.h"  // CreateFolder, which the naming of output files uses too
 
 // One output file written under a temporary name in its folder and renamed to its final name
 // only once it is complete and closed, so that no half-written file ever carries the final

@@ -1,13 +1,10 @@
 #include "metadata/freedb_http_client.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <QSocketNotifier>
 #include <QUrl>
 
 #include "metadata/cddb_protocol.h"
 #include "metadata/disc_info.h"
+#include "platform/call_queue.h"
 #include "platform/codepage.h"
 #include "platform/version.h"
 
@@ -19,17 +16,11 @@ QByteArray Encoded(const QString& field) { return QUrl::toPercentEncoding(field)
 
 FreeDbHttpClient::FreeDbHttpClient()
     : session_("Korvane/" + QByteArray(KorvaneVersion())),
-      wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
-  if (wakeFd_ < 0) return;
-  wake_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
-  QObject::connect(wake_.get(), &QSocketNotifier::activated, wake_.get(), [this] { TakeResult(); });
-}
+      results_(std::make_unique<CallQueue>()) {}
 
 FreeDbHttpClient::~FreeDbHttpClient() {
   abort_ = true;
   JoinWorker();
-  wake_.reset();
-  if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
 void FreeDbHttpClient::JoinWorker() {
@@ -72,37 +63,20 @@ void FreeDbHttpClient::Request(const QString& command,
   HttpSession::Options options;
   options.connectTimeoutMs = connectTimeoutMs_;
   options.transferTimeoutMs = answerTimeoutMs_;
-  if (wakeFd_ < 0) {
-    HttpSession::Result broken;
-    broken.error = "The HTTP request could not be started.";
-    return done(broken);
-  }
   pending_ = std::move(done);
   worker_ = std::thread([this, url, options] {
     HttpSession::Result result = session_.Get(url, options, &abort_);
     if (abort_) return;
-    {
-      std::lock_guard guard(resultLock_);
-      result_ = std::move(result);
-    }
-    const uint64_t one = 1;
-    (void)!::write(wakeFd_, &one, sizeof one);
+    results_->Post([this, result = std::move(result)] { TakeResult(result); });
   });
 }
 
-void FreeDbHttpClient::TakeResult() {
-  uint64_t count = 0;
-  (void)!::read(wakeFd_, &count, sizeof count);
-  std::optional<HttpSession::Result> result;
-  {
-    std::lock_guard guard(resultLock_);
-    result.swap(result_);
-  }
-  if (!result || !pending_) return;
+void FreeDbHttpClient::TakeResult(const HttpSession::Result& result) {
+  if (!pending_) return;
   JoinWorker();
   const auto done = std::move(pending_);
   pending_ = nullptr;
-  done(*result);
+  done(result);
 }
 
 void FreeDbHttpClient::FailRequest(const HttpSession::Result& result) {

@@ -2,14 +2,12 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <thread>
 
 #include "metadata/freedb_client.h"
 #include "platform/http_session.h"
 
-class QSocketNotifier;
+class CallQueue;
 
 // The freedb client over HTTP: the query and the read are GET requests to the server's
 // cddb.cgi, made through the platform's HTTP service (and so through the system's proxy,
@@ -37,8 +35,8 @@ class FreeDbHttpClient : public FreeDbClient {
  private:
   // Sends the request off the calling thread; then hands its result to done, on this one.
   void Request(const QString& command, std::function<void(const HttpSession::Result&)> done);
-  // Runs on this thread when the request's thread has left its result.
-  void TakeResult();
+  // Runs on this thread with the result the request's thread handed over.
+  void TakeResult(const HttpSession::Result& result);
   void SendQuery();
   void OnQueryAnswer(const HttpSession::Result& result);
   void ReadEntry() override;
@@ -49,11 +47,9 @@ class FreeDbHttpClient : public FreeDbClient {
   HttpSession session_;
   std::thread worker_;
   std::atomic<bool> abort_{false};
-  // The request's thread leaves its result here and wakes this thread through the eventfd.
-  std::mutex resultLock_;
-  std::optional<HttpSession::Result> result_;
   std::function<void(const HttpSession::Result&)> pending_;
-  int wakeFd_ = -1;
-  std::unique_ptr<QSocketNotifier> wake_;
+  // Hands the request's result from its thread back to this one; calls still queued are
+  // dropped with the client.
+  std::unique_ptr<CallQueue> results_;
   int protoLevel_ = kPreferredProtoLevel;
 };

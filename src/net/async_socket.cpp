@@ -1,13 +1,9 @@
 #include "net/async_socket.h"
 
-#include <arpa/inet.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QSocketNotifier>
+#include <QtEndian>
 
 #include "net/socket_dispatcher.h"
 #include "net/socket_layer.h"
@@ -19,9 +15,6 @@ int Fail(int error) {
   Net::SetLastError(error);
   return 0;
 }
-
-// A pending result of a non-blocking call reads as the one "would block" error.
-int NormalisedErrno() { return errno == EAGAIN || errno == EINPROGRESS ? EWOULDBLOCK : errno; }
 
 }  // namespace
 
@@ -38,26 +31,24 @@ bool CAsyncSocketEx::AttachDispatcher() {
 }
 
 bool CAsyncSocketEx::Create(int eventMask) {
-  if (handle_ != -1) return Fail(EALREADY);
+  if (handle_ != -1) return Fail(kSocketAlreadyOpen);
   if (!AttachDispatcher()) return Fail(Net::kErrorNoEventLoop);
   if (firstLayer_) return firstLayer_->Create(eventMask);
   return CreateHandle(eventMask);
 }
 
 bool CAsyncSocketEx::CreateHandle(int eventMask, int adopted) {
-  if (handle_ != -1) return Fail(EALREADY);
+  if (handle_ != -1) return Fail(kSocketAlreadyOpen);
   if (!AttachDispatcher()) return Fail(Net::kErrorNoEventLoop);
-  handle_ =
-      adopted != -1 ? adopted : ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (handle_ < 0) {
-    handle_ = -1;
-    return Fail(errno);
+  handle_ = adopted;
+  if (adopted == -1) {
+    if (const int error = OpenStreamSocket(handle_)) return Fail(error);
   }
   slot_ = dispatcher_->Table().Add(this);
   if (slot_ < 0) {
-    ::close(handle_);
+    CloseSocket(handle_);
     handle_ = -1;
-    return Fail(EMFILE);
+    return Fail(kSocketTooMany);
   }
   serial_ = dispatcher_->NextSerial();
   eventMask_ = eventMask;
@@ -76,11 +67,7 @@ bool CAsyncSocketEx::CreateHandle(int eventMask, int adopted) {
                    [d, slot, serial] { d->OnWritable(slot, serial); });
 
   if (adopted != -1) return true;
-  sockaddr_in any{};
-  any.sin_family = AF_INET;
-  any.sin_addr.s_addr = htonl(INADDR_ANY);
-  if (::bind(handle_, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0) {
-    const int error = errno;
+  if (const int error = BindToAnyAddress(handle_)) {
     Close();
     return Fail(error);
   }
@@ -88,7 +75,7 @@ bool CAsyncSocketEx::CreateHandle(int eventMask, int adopted) {
 }
 
 bool CAsyncSocketEx::AttachLayer(SocketLayer* layer) {
-  if (handle_ != -1 || !layer) return Fail(EINVAL);
+  if (handle_ != -1 || !layer) return Fail(kSocketInvalidArgument);
   layer->socket_ = this;
   layer->lower_ = nullptr;
   layer->upper_ = nullptr;
@@ -118,7 +105,7 @@ void CAsyncSocketEx::Close() {
   Retire(readNotifier_);
   Retire(writeNotifier_);
   if (handle_ != -1) {
-    ::close(handle_);
+    CloseSocket(handle_);
     handle_ = -1;
   }
   if (dispatcher_ && slot_ >= 0) dispatcher_->Table().Remove(slot_);
@@ -135,14 +122,12 @@ void CAsyncSocketEx::CancelLookup() {
 
 bool CAsyncSocketEx::Connect(const QByteArray& host, uint16_t port) {
   if (firstLayer_) return firstLayer_->Connect(Ansi::Decode(host), port);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  if (::inet_pton(AF_INET, host.constData(), &address.sin_addr) == 1) return Connect(address);
-  if (handle_ == -1) return Fail(ENOTSOCK);
+  Ipv4Endpoint address{0, port};
+  if (ParseIpv4(host, address.address)) return Connect(address);
+  if (handle_ == -1) return Fail(kSocketNotOpen);
   CancelLookup();
   StartLookup(Ansi::Decode(host), port);
-  Net::SetLastError(EWOULDBLOCK);
+  Net::SetLastError(kSocketWouldBlock);
   return true;
 }
 
@@ -154,28 +139,27 @@ void CAsyncSocketEx::StartLookup(const QString& host, uint16_t port) {
   lookupId_ = QHostInfo::lookupHost(host, d, [d, slot, serial](const QHostInfo& info) {
     for (const QHostAddress& a : info.addresses()) {
       if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-        d->OnLookupDone(slot, serial, htonl(a.toIPv4Address()), 0);
+        d->OnLookupDone(slot, serial, qToBigEndian(a.toIPv4Address()), 0);
         return;
       }
     }
-    d->OnLookupDone(slot, serial, 0, EHOSTUNREACH);
+    d->OnLookupDone(slot, serial, 0, kSocketHostUnreachable);
   });
 }
 
-bool CAsyncSocketEx::Connect(const sockaddr_in& address) {
+bool CAsyncSocketEx::Connect(const Ipv4Endpoint& address) {
   if (firstLayer_) return firstLayer_->Connect(address);
   return RawConnect(address);
 }
 
-bool CAsyncSocketEx::RawConnect(const sockaddr_in& address) {
-  if (handle_ == -1) return Fail(ENOTSOCK);
-  const int result =
-      ::connect(handle_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-  if (result != 0 && errno != EINPROGRESS) return Fail(errno);
+bool CAsyncSocketEx::RawConnect(const Ipv4Endpoint& address) {
+  if (handle_ == -1) return Fail(kSocketNotOpen);
+  const int result = ConnectSocket(handle_, address);
+  if (result != 0 && result != kSocketWouldBlock) return Fail(result);
   // Completion (or an immediate success) is reported from write readiness as FD_CONNECT.
   connecting_ = true;
   ArmWrite(true);
-  if (result != 0) return Fail(EWOULDBLOCK);
+  if (result != 0) return Fail(kSocketWouldBlock);
   return true;
 }
 
@@ -185,12 +169,13 @@ int CAsyncSocketEx::Receive(void* buffer, int length, int flags) {
 }
 
 int CAsyncSocketEx::RawReceive(void* buffer, int length, int flags) {
-  if (handle_ == -1) return Fail(ENOTSOCK), -1;
-  const ssize_t got = ::recv(handle_, buffer, length, flags);
+  if (handle_ == -1) return Fail(kSocketNotOpen), -1;
+  int error = 0;
+  const int got = ReceiveFromSocket(handle_, buffer, length, flags, error);
   // Reading is what asks for the next FD_READ.
   if (!peerClosed_ && !listening_) ArmRead(true);
-  if (got < 0) return Fail(NormalisedErrno()), -1;
-  return static_cast<int>(got);
+  if (got < 0) return Fail(error), -1;
+  return got;
 }
 
 int CAsyncSocketEx::Send(const void* buffer, int length, int flags) {
@@ -199,14 +184,14 @@ int CAsyncSocketEx::Send(const void* buffer, int length, int flags) {
 }
 
 int CAsyncSocketEx::RawSend(const void* buffer, int length, int flags) {
-  if (handle_ == -1) return Fail(ENOTSOCK), -1;
-  const ssize_t sent = ::send(handle_, buffer, length, flags | MSG_NOSIGNAL);
+  if (handle_ == -1) return Fail(kSocketNotOpen), -1;
+  int error = 0;
+  const int sent = SendToSocket(handle_, buffer, length, flags, error);
   if (sent < 0) {
-    const int error = NormalisedErrno();
-    if (error == EWOULDBLOCK) ArmWrite(true);  // FD_WRITE once there is room again
+    if (error == kSocketWouldBlock) ArmWrite(true);  // FD_WRITE once there is room again
     return Fail(error), -1;
   }
-  return static_cast<int>(sent);
+  return sent;
 }
 
 bool CAsyncSocketEx::Listen(int backlog) {
@@ -215,8 +200,8 @@ bool CAsyncSocketEx::Listen(int backlog) {
 }
 
 bool CAsyncSocketEx::RawListen(int backlog) {
-  if (handle_ == -1) return Fail(ENOTSOCK);
-  if (::listen(handle_, backlog) != 0) return Fail(errno);
+  if (handle_ == -1) return Fail(kSocketNotOpen);
+  if (const int error = ListenOnSocket(handle_, backlog)) return Fail(error);
   listening_ = true;
   ArmRead(true);
   return true;
@@ -228,14 +213,15 @@ bool CAsyncSocketEx::Accept(CAsyncSocketEx& connected) {
 }
 
 bool CAsyncSocketEx::RawAccept(CAsyncSocketEx& connected) {
-  if (handle_ == -1) return Fail(ENOTSOCK);
-  if (connected.handle_ != -1) return Fail(EALREADY);
+  if (handle_ == -1) return Fail(kSocketNotOpen);
+  if (connected.handle_ != -1) return Fail(kSocketAlreadyOpen);
   if (!connected.AttachDispatcher()) return Fail(Net::kErrorNoEventLoop);
-  const int fd = ::accept4(handle_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  int accepted = -1;
+  const int error = AcceptOnSocket(handle_, accepted);
   ArmRead(true);
-  if (fd < 0) return Fail(NormalisedErrno());
-  if (!connected.CreateHandle(eventMask_, fd)) {
-    ::close(fd);
+  if (error) return Fail(error);
+  if (!connected.CreateHandle(eventMask_, accepted)) {
+    CloseSocket(accepted);
     return false;
   }
   connected.ArmRead(true);
@@ -244,18 +230,19 @@ bool CAsyncSocketEx::RawAccept(CAsyncSocketEx& connected) {
 
 bool CAsyncSocketEx::GetPeerName(QString& address, uint16_t& port) {
   if (firstLayer_) return firstLayer_->GetPeerName(address, port);
-  sockaddr_in peer{};
-  socklen_t size = sizeof peer;
-  if (handle_ == -1) return Fail(ENOTSOCK);
-  if (::getpeername(handle_, reinterpret_cast<sockaddr*>(&peer), &size) != 0) return Fail(errno);
-  SplitAddress(peer, address, port);
+  if (handle_ == -1) return Fail(kSocketNotOpen);
+  Ipv4Endpoint peer;
+  if (const int error = PeerOfSocket(handle_, peer)) return Fail(error);
+  address = DottedIpv4(peer.address);
+  port = peer.port;
   return true;
 }
 
 bool CAsyncSocketEx::ShutDown(int how) {
   if (firstLayer_) return firstLayer_->ShutDown(how);
-  if (handle_ == -1) return Fail(ENOTSOCK);
-  return ::shutdown(handle_, how) == 0 || Fail(errno);
+  if (handle_ == -1) return Fail(kSocketNotOpen);
+  const int error = ShutDownSocket(handle_, how);
+  return error == 0 || Fail(error);
 }
 
 void CAsyncSocketEx::ArmRead(bool on) {

@@ -1,12 +1,11 @@
 #pragma once
-#include <netinet/in.h>
-
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <memory>
 
 #include "net/socket_error.h"
+#include "platform/socket.h"
 
 class SocketDispatcher;
 class SocketLayer;
@@ -29,7 +28,7 @@ struct LayerStatus {
 // (a proxy, say) can sit between the socket and the network.
 //
 // Failures return false (or -1 for Receive/Send) and leave the reason in Net::LastError();
-// a connection still being made fails with EWOULDBLOCK and completes with OnConnect.
+// a connection still being made fails with kSocketWouldBlock and completes with OnConnect.
 class CAsyncSocketEx {
  public:
   CAsyncSocketEx();
@@ -39,7 +38,7 @@ class CAsyncSocketEx {
 
   virtual bool Accept(CAsyncSocketEx& connected);
   virtual void Close();
-  virtual bool Connect(const sockaddr_in& address);
+  virtual bool Connect(const Ipv4Endpoint& address);
   // host: narrow (Windows-1252) text, a dotted address or a name to look up.
   virtual bool Connect(const QByteArray& host, uint16_t port);
   virtual int Receive(void* buffer, int length, int flags = 0);
@@ -51,7 +50,7 @@ class CAsyncSocketEx {
   bool AttachLayer(SocketLayer* layer);
   bool Listen(int backlog = 5);
   bool GetPeerName(QString& address, uint16_t& port);
-  bool ShutDown(int how = SHUT_WR);
+  bool ShutDown(int how = kShutDownSending);
 
   int Handle() const { return handle_; }
   int Slot() const { return slot_; }
@@ -77,7 +76,7 @@ class CAsyncSocketEx {
   // The system socket under the chain, shared by the socket and its lowest layer.
   // adopted: an accepted descriptor to take over instead of a new one.
   bool CreateHandle(int eventMask, int adopted = -1);
-  bool RawConnect(const sockaddr_in& address);
+  bool RawConnect(const Ipv4Endpoint& address);
   int RawReceive(void* buffer, int length, int flags);
   int RawSend(const void* buffer, int length, int flags);
   bool RawAccept(CAsyncSocketEx& connected);

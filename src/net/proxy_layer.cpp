@@ -1,8 +1,5 @@
 #include "net/proxy_layer.h"
 
-#include <arpa/inet.h>
-#include <QHostAddress>
-
 #include "net/async_socket.h"
 #include "platform/codepage.h"
 #include "platform/log.h"
@@ -38,12 +35,12 @@ void ProxyLayer::FailNegotiation(int code, int error, const QString& text) {
 }
 
 void ProxyLayer::ReportListening(uint32_t address, uint16_t port) {
-  sockaddr_in proxy{};
-  if (address == 0 && SocketLayer::GetPeerName(proxy)) address = proxy.sin_addr.s_addr;
+  Ipv4Endpoint proxy;
+  if (address == 0 && SocketLayer::GetPeerName(proxy)) address = proxy.address;
   LayerStatus status;
   status.kind = LayerStatus::kProxyStatus;
   status.param1 = ProxyHandshake::kListening;
-  qCDebug(lcNet) << "proxy listens at" << QHostAddress(ntohl(address)).toString() << "port" << port;
+  qCDebug(lcNet) << "proxy listens at" << DottedIpv4(address) << "port" << port;
   status.address = address;
   status.port = port;
   DoLayerCallback(status);
@@ -56,19 +53,20 @@ void ProxyLayer::ExpectPeer(const QString& host, uint16_t port) {
 
 bool ProxyLayer::Listen(int backlog) {
   if (type_ == ProxyHandshake::kNone) return SocketLayer::Listen(backlog);
-  in_addr peer{};
+  uint32_t peer = 0;
   if (type_ == ProxyHandshake::kHttp11 || !ResolveIpv4(expectedPeer_, peer)) {
-    Net::SetLastError(type_ == ProxyHandshake::kHttp11 ? EOPNOTSUPP : EINVAL);
+    Net::SetLastError(type_ == ProxyHandshake::kHttp11 ? kSocketNotSupported
+                                                       : kSocketInvalidArgument);
     return false;
   }
-  return ConnectToProxy(peer.s_addr, expectedPeerPort_, QString(), true) ||
-         Net::LastError() == EWOULDBLOCK;
+  return ConnectToProxy(peer, expectedPeerPort_, QString(), true) ||
+         Net::LastError() == kSocketWouldBlock;
 }
 
 bool ProxyLayer::ConnectToProxy(uint32_t targetAddress, uint16_t port, const QString& targetName,
                                 bool bind) {
   const bool connected = ConnectNext(proxyHost_, static_cast<uint16_t>(proxyPort_));
-  if (!connected && Net::LastError() != EWOULDBLOCK) {
+  if (!connected && Net::LastError() != kSocketWouldBlock) {
     Net::LastErrorGuard keep;
     ReportStatus(ProxyHandshake::kCannotConnect);
     return false;
@@ -89,36 +87,35 @@ bool ProxyLayer::ConnectToProxy(uint32_t targetAddress, uint16_t port, const QSt
   handshake_.Start(settings);
   qCDebug(lcNet) << "through proxy" << proxyHost_ << proxyPort_ << "type" << type_
                  << (bind ? "bind" : "connect") << "to"
-                 << (targetName.isEmpty() ? QHostAddress(ntohl(targetAddress)).toString()
-                                          : targetName)
-                 << port;
+                 << (targetName.isEmpty() ? DottedIpv4(targetAddress) : targetName) << port;
   SetState(kConnecting);
   return connected;
 }
 
 bool ProxyLayer::Connect(const QString& host, uint16_t port) {
   if (type_ == ProxyHandshake::kNone) return SocketLayer::Connect(host, port);
-  in_addr resolved{};
-  if (ResolveIpv4(host, resolved)) return ConnectToProxy(resolved.s_addr, port, host);
+  uint32_t resolved = 0;
+  if (ResolveIpv4(host, resolved)) return ConnectToProxy(resolved, port, host);
   if (type_ == ProxyHandshake::kSocks4) {
     // SOCKS 4 carries only addresses, and this one has none.
     ReportStatus(ProxyHandshake::kCannotResolveTarget);
-    Net::SetLastError(EINVAL);
+    Net::SetLastError(kSocketInvalidArgument);
     return false;
   }
   // The proxy resolves the name. A pending connection counts as success here.
-  return ConnectToProxy(0, port, host) || Net::LastError() == EWOULDBLOCK;
+  return ConnectToProxy(0, port, host) || Net::LastError() == kSocketWouldBlock;
 }
 
-bool ProxyLayer::Connect(const sockaddr_in& address) {
+bool ProxyLayer::Connect(const Ipv4Endpoint& address) {
   if (type_ == ProxyHandshake::kNone) return SocketLayer::Connect(address);
-  return ConnectToProxy(address.sin_addr.s_addr, ntohs(address.sin_port), QString());
+  return ConnectToProxy(address.address, address.port, QString());
 }
 
 bool ProxyLayer::SendAll(const QByteArray& bytes) {
   const int sent = SendNext(bytes.constData(), bytes.size(), 0);
   if (sent == bytes.size()) return true;
-  const int error = sent < 0 && Net::LastError() != EWOULDBLOCK ? Net::LastError() : ECONNABORTED;
+  const int error = sent < 0 && Net::LastError() != kSocketWouldBlock ? Net::LastError()
+                                                                      : kSocketConnectionAborted;
   FailNegotiation(ProxyHandshake::kRequestFailed, error);
   return false;
 }
@@ -137,11 +134,11 @@ void ProxyLayer::OnReceive(int error) {
   char buffer[ProxyHandshake::kMaxHttpReply];
   while (handshake_.AwaitingReply()) {
     const int got = ReceiveNext(buffer, std::min<int>(handshake_.BytesWanted(), sizeof buffer), 0);
-    if (got < 0 && Net::LastError() == EWOULDBLOCK) return;
+    if (got < 0 && Net::LastError() == kSocketWouldBlock) return;
     if (got <= 0) {
       // An error, or the proxy hung up before answering in full.
       return FailNegotiation(ProxyHandshake::kRequestFailed,
-                             got < 0 ? Net::LastError() : ECONNABORTED);
+                             got < 0 ? Net::LastError() : kSocketConnectionAborted);
     }
     const ProxyHandshake::Step step = handshake_.Consume(buffer, got);
     switch (step.kind) {
@@ -150,7 +147,7 @@ void ProxyLayer::OnReceive(int error) {
         if (!SendAll(step.bytes)) return;
         break;
       case ProxyHandshake::Step::kFailed:
-        return FailNegotiation(step.code, ECONNABORTED, step.text);
+        return FailNegotiation(step.code, kSocketConnectionAborted, step.text);
       case ProxyHandshake::Step::kListening: ReportListening(step.address, step.port); break;
       case ProxyHandshake::Step::kConnected:
       case ProxyHandshake::Step::kAccepted:
@@ -170,7 +167,7 @@ void ProxyLayer::OnSend(int error) {
 
 void ProxyLayer::OnClose(int error) {
   if (!handshake_.InProgress()) return SocketLayer::OnClose(error);
-  FailNegotiation(ProxyHandshake::kRequestFailed, error ? error : ECONNABORTED);
+  FailNegotiation(ProxyHandshake::kRequestFailed, error ? error : kSocketConnectionAborted);
 }
 
 void ProxyLayer::Close() {
@@ -183,21 +180,18 @@ void ProxyLayer::Close() {
 }
 
 int ProxyLayer::Receive(void* buffer, int length, int flags) {
-  if (handshake_.InProgress()) return Net::SetLastError(EWOULDBLOCK), -1;
+  if (handshake_.InProgress()) return Net::SetLastError(kSocketWouldBlock), -1;
   return SocketLayer::Receive(buffer, length, flags);
 }
 
 int ProxyLayer::Send(const void* buffer, int length, int flags) {
-  if (handshake_.InProgress()) return Net::SetLastError(EWOULDBLOCK), -1;
+  if (handshake_.InProgress()) return Net::SetLastError(kSocketWouldBlock), -1;
   return SocketLayer::Send(buffer, length, flags);
 }
 
-bool ProxyLayer::GetPeerName(sockaddr_in& address) {
+bool ProxyLayer::GetPeerName(Ipv4Endpoint& address) {
   if (type_ == ProxyHandshake::kNone) return SocketLayer::GetPeerName(address);
-  if (targetAddress_ == 0) return Net::SetLastError(ENOTCONN), false;
-  address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = targetAddress_;
-  address.sin_port = htons(targetPort_);
+  if (targetAddress_ == 0) return Net::SetLastError(kSocketNotConnected), false;
+  address = {targetAddress_, targetPort_};
   return true;
 }

@@ -32,9 +32,9 @@ class ProxyLayer : public SocketLayer {
   void OnClose(int error) override;
 
   void Close() override;
-  bool Connect(const sockaddr_in& address) override;
+  bool Connect(const Ipv4Endpoint& address) override;
   bool Connect(const QString& host, uint16_t port) override;
-  bool GetPeerName(sockaddr_in& address) override;
+  bool GetPeerName(Ipv4Endpoint& address) override;
   bool Listen(int backlog) override;
   using SocketLayer::GetPeerName;
   int Receive(void* buffer, int length, int flags) override;

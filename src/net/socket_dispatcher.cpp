@@ -1,7 +1,5 @@
 #include "net/socket_dispatcher.h"
 
-#include <sys/socket.h>
-
 #include <cerrno>
 
 #include <QCoreApplication>
@@ -50,12 +48,6 @@ struct LayerEvent : QEvent {
   int error;
 };
 
-int SocketError(int handle) {
-  int error = 0;
-  socklen_t size = sizeof error;
-  return ::getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &size) == 0 ? error : errno;
-}
-
 }  // namespace
 
 SocketDispatcher* SocketDispatcher::Attach() {
@@ -102,13 +94,9 @@ void SocketDispatcher::OnReadable(int slot, uint64_t serial) {
   socket->ArmRead(false);
   if (socket->listening_) return Deliver(slot, serial, Net::FD_ACCEPT, 0);
   // One peek decides, so bytes that arrive meanwhile are never taken for a hang-up.
-  char probe;
-  const ssize_t peeked = ::recv(socket->handle_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-  if (peeked > 0) return Deliver(slot, serial, Net::FD_READ, 0);
-  const int error = peeked == 0 ? 0 : errno;  // 0: an orderly hang-up
-  if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
-    return socket->ArmRead(true);  // woken without data
-  }
+  int error = 0;  // stays 0 for an orderly hang-up
+  if (PeekSocket(socket->handle_, error) > 0) return Deliver(slot, serial, Net::FD_READ, 0);
+  if (error == kSocketWouldBlock) return socket->ArmRead(true);  // woken without data
   socket->peerClosed_ = true;
   Deliver(slot, serial, Net::FD_CLOSE, error);
 }
@@ -119,7 +107,7 @@ void SocketDispatcher::OnWritable(int slot, uint64_t serial) {
   socket->ArmWrite(false);
   if (!socket->connecting_) return Deliver(slot, serial, Net::FD_WRITE, 0);
   socket->connecting_ = false;
-  const int error = SocketError(socket->handle_);
+  const int error = ConnectError(socket->handle_);
   if (error == 0) socket->ArmRead(true);
   Deliver(slot, serial, Net::FD_CONNECT, error);
   if (error == 0) Deliver(slot, serial, Net::FD_WRITE, 0);
@@ -130,11 +118,8 @@ void SocketDispatcher::OnLookupDone(int slot, uint64_t serial, uint32_t address,
   if (!socket) return;
   socket->lookupId_ = -1;
   if (error != 0) return socket->OnConnect(error);
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_addr.s_addr = address;
-  target.sin_port = htons(socket->lookupPort_);
-  if (!socket->Connect(target) && Net::LastError() != EWOULDBLOCK)
+  if (!socket->Connect(Ipv4Endpoint{address, socket->lookupPort_}) &&
+      Net::LastError() != kSocketWouldBlock)
     socket->OnConnect(Net::LastError());
 }
 

@@ -1,8 +1,8 @@
 #pragma once
-#include <cerrno>
+#include "platform/socket.h"
 
 // Network events and the per-thread "last error" of the socket layer. Event values are the
-// bit flags an event mask is built from; errors are POSIX errno values.
+// bit flags an event mask is built from; errors are the socket errors of platform/socket.h.
 namespace Net {
 
 inline constexpr int FD_READ = 1;
@@ -16,7 +16,7 @@ inline constexpr int FD_ALL_EVENTS = 63;
 inline constexpr int FD_FORCEREAD = 0x8000;
 
 // A socket operation failed because this thread has no event loop to deliver events on.
-inline constexpr int kErrorNoEventLoop = ENETDOWN;
+inline constexpr int kErrorNoEventLoop = kSocketNetworkDown;
 
 int LastError();
 void SetLastError(int error);

@@ -1,9 +1,5 @@
 #include "net/socket_layer.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <sys/socket.h>
-
 #include "net/async_socket.h"
 #include "net/socket_dispatcher.h"
 #include "platform/codepage.h"
@@ -17,18 +13,8 @@ bool Fail(int error) {
 
 }  // namespace
 
-bool ResolveIpv4(const QString& host, in_addr& address) {
-  const QByteArray name = Ansi::Encode(host);
-  if (name.isEmpty()) return false;
-  if (::inet_pton(AF_INET, name.constData(), &address) == 1) return true;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (::getaddrinfo(name.constData(), nullptr, &hints, &found) != 0 || !found) return false;
-  address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-  ::freeaddrinfo(found);
-  return true;
+bool ResolveIpv4(const QString& host, uint32_t& address) {
+  return ResolveIpv4(Ansi::Encode(host), address);
 }
 
 // ---- calls going down -------------------------------------------------------------
@@ -45,35 +31,33 @@ void SocketLayer::Close() {
   SetState(kNone);
 }
 
-bool SocketLayer::ConnectNext(const sockaddr_in& address) {
+bool SocketLayer::ConnectNext(const Ipv4Endpoint& address) {
   return lower_ ? lower_->Connect(address) : socket_->RawConnect(address);
 }
 
 bool SocketLayer::ConnectNext(const QString& host, uint16_t port) {
   if (lower_) return lower_->Connect(host, port);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  if (!ResolveIpv4(host, address.sin_addr)) return Fail(EINVAL);
+  Ipv4Endpoint address{0, port};
+  if (!ResolveIpv4(host, address.address)) return Fail(kSocketInvalidArgument);
   return socket_->RawConnect(address);
 }
 
-bool SocketLayer::Connect(const sockaddr_in& address) {
+bool SocketLayer::Connect(const Ipv4Endpoint& address) {
   const bool connected = ConnectNext(address);
-  if (connected || Net::LastError() == EWOULDBLOCK) SetState(kConnecting);
+  if (connected || Net::LastError() == kSocketWouldBlock) SetState(kConnecting);
   return connected;
 }
 
 bool SocketLayer::Connect(const QString& host, uint16_t port) {
   const bool connected = ConnectNext(host, port);
-  if (connected || Net::LastError() == EWOULDBLOCK) SetState(kConnecting);
+  if (connected || Net::LastError() == kSocketWouldBlock) SetState(kConnecting);
   return connected;
 }
 
 bool SocketLayer::CheckUsable() {
   if (pendingError_) return Fail(pendingError_);
-  if (state_ == kNone) return Fail(ENOTSOCK);
-  if (state_ >= kUnconnected && state_ <= kListening) return Fail(ENOTCONN);
+  if (state_ == kNone) return Fail(kSocketNotOpen);
+  if (state_ >= kUnconnected && state_ <= kListening) return Fail(kSocketNotConnected);
   return true;
 }
 
@@ -109,31 +93,25 @@ bool SocketLayer::Accept(CAsyncSocketEx& connected) {
 bool SocketLayer::ShutDown(int how) {
   for (SocketLayer* layer = this; layer; layer = layer->lower_) {
     if (layer->pendingError_) return Fail(layer->pendingError_);
-    if (layer->state_ == kNone) return Fail(ENOTSOCK);
-    if (layer->state_ != kConnected) return Fail(ENOTCONN);
+    if (layer->state_ == kNone) return Fail(kSocketNotOpen);
+    if (layer->state_ != kConnected) return Fail(kSocketNotConnected);
   }
-  return ::shutdown(socket_->Handle(), how) == 0 || Fail(errno);
+  const int error = ShutDownSocket(socket_->Handle(), how);
+  return error == 0 || Fail(error);
 }
 
-bool SocketLayer::GetPeerName(sockaddr_in& address) {
+bool SocketLayer::GetPeerName(Ipv4Endpoint& address) {
   if (lower_) return lower_->GetPeerName(address);
-  socklen_t size = sizeof address;
-  return ::getpeername(socket_->Handle(), reinterpret_cast<sockaddr*>(&address), &size) == 0 ||
-         Fail(errno);
+  const int error = PeerOfSocket(socket_->Handle(), address);
+  return error == 0 || Fail(error);
 }
 
 bool SocketLayer::GetPeerName(QString& address, uint16_t& port) {
-  sockaddr_in peer{};
+  Ipv4Endpoint peer;
   if (!GetPeerName(peer)) return false;
-  SplitAddress(peer, address, port);
+  address = DottedIpv4(peer.address);
+  port = peer.port;
   return true;
-}
-
-void SplitAddress(const sockaddr_in& address, QString& dotted, uint16_t& port) {
-  char text[INET_ADDRSTRLEN] = {};
-  ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-  dotted = QString::fromLatin1(text);
-  port = ntohs(address.sin_port);
 }
 
 // ---- events going up --------------------------------------------------------------

@@ -1,8 +1,8 @@
 #pragma once
-#include <netinet/in.h>
-
 #include <QString>
 #include <cstdint>
+
+#include "platform/socket.h"
 
 class CAsyncSocketEx;
 struct LayerStatus;
@@ -34,18 +34,18 @@ class SocketLayer {
 
   virtual bool Accept(CAsyncSocketEx& connected);
   virtual void Close();
-  virtual bool Connect(const sockaddr_in& address);
+  virtual bool Connect(const Ipv4Endpoint& address);
   virtual bool Connect(const QString& host, uint16_t port);
   virtual bool Create(int eventMask);
   virtual bool GetPeerName(QString& address, uint16_t& port);
-  virtual bool GetPeerName(sockaddr_in& address);
+  virtual bool GetPeerName(Ipv4Endpoint& address);
   virtual bool Listen(int backlog);
   virtual int Receive(void* buffer, int length, int flags);
   virtual int Send(const void* buffer, int length, int flags);
   virtual bool ShutDown(int how);
 
   // The next layer down, or the system socket at the bottom.
-  bool ConnectNext(const sockaddr_in& address);
+  bool ConnectNext(const Ipv4Endpoint& address);
   bool ConnectNext(const QString& host, uint16_t port);
   int ReceiveNext(void* buffer, int length, int flags);
   int SendNext(const void* buffer, int length, int flags);
@@ -70,8 +70,6 @@ class SocketLayer {
   int pendingError_ = 0;
 };
 
-// Resolves a dotted address or a host name with a blocking lookup (first IPv4 address).
-bool ResolveIpv4(const QString& host, in_addr& address);
-
-// The dotted address and host-order port of an IPv4 socket address.
-void SplitAddress(const sockaddr_in& address, QString& dotted, uint16_t& port);
+// Resolves a dotted address or a host name (narrow text) with a blocking lookup (first IPv4
+// address, network byte order).
+bool ResolveIpv4(const QString& host, uint32_t& address);

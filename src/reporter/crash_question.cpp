@@ -1,41 +1,15 @@
 #include "reporter/crash_question.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <QFile>
 #include <QMessageBox>
 
-#include <cerrno>
-
+#include "platform/console.h"
 #include "texts/language_manager.h"
 
 namespace CrashQuestion {
 namespace {
 
 constexpr int kMaxAnswer = 64;
-
-void WriteText(int fd, const QByteArray& text) {
-  qsizetype done = 0;
-  while (done < text.size()) {
-    const ssize_t written =
-        ::write(fd, text.constData() + done, static_cast<size_t>(text.size() - done));
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
-    done += written;
-  }
-}
-
-QByteArray ReadLine(int fd) {
-  QByteArray line;
-  char c = 0;
-  while (line.size() < kMaxAnswer) {
-    const ssize_t got = ::read(fd, &c, 1);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0 || c == '\n') break;
-    line += c;
-  }
-  return line;
-}
 
 bool IsYes(const QByteArray& answer) {
   const QByteArray word = answer.trimmed().toLower();
@@ -59,17 +33,16 @@ QString Message() { return LanguageManager::Instance().Text(9400).replace("\r\n"
 
 bool AskOnTerminal(int in, int out, const QString& reportPath) {
   const QString question = QString("\n%1\n%2\n%3\n[y/N] ").arg(Caption(), Message(), reportPath);
-  WriteText(out, question.toLocal8Bit());
-  return IsYes(ReadLine(in));
+  WriteAllTo(out, question.toLocal8Bit());
+  return IsYes(ReadLineFrom(in, kMaxAnswer));
 }
 
 bool AskOnThisTerminal(const QString& reportPath) {
-  if (::isatty(STDERR_FILENO)) return AskOnTerminal(STDIN_FILENO, STDERR_FILENO, reportPath);
-  const char* terminal = ::ttyname(STDIN_FILENO);
-  const int out = terminal ? ::open(terminal, O_WRONLY | O_NOCTTY | O_CLOEXEC) : -1;
+  if (IsTerminal(kStandardError)) return AskOnTerminal(kStandardInput, kStandardError, reportPath);
+  const int out = OpenTerminalOfStandardInput();
   if (out < 0) return false;
-  const bool yes = AskOnTerminal(STDIN_FILENO, out, reportPath);
-  ::close(out);
+  const bool yes = AskOnTerminal(kStandardInput, out, reportPath);
+  CloseDescriptor(out);
   return yes;
 }
 

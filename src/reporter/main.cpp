@@ -1,27 +1,19 @@
 // korvane-crash-reporter: started by a crashed Korvane program with the path of its crash
 // report. Asks the user whether to send the report and sends it when the answer is Yes.
 // Always exits 0: whatever happens here, the crashed program goes on to end.
-#include <unistd.h>
 #include <QApplication>
 #include <QFile>
 
+#include "platform/console.h"
 #include "reporter/crash_question.h"
 #include "reporter/crash_upload.h"
 
 namespace {
 
-// A terminal the reporter may read from. Reading its controlling terminal from the
-// background would stop the reporter, and the crashed program waiting for it would hang.
-bool StdinIsForegroundTerminal() {
-  if (!::isatty(STDIN_FILENO)) return false;
-  const pid_t foreground = ::tcgetpgrp(STDIN_FILENO);
-  return foreground < 0 || foreground == ::getpgrp();  // < 0: not the controlling terminal
-}
-
 bool AskUser(int& argc, char** argv, const QString& reportPath) {
   using CrashQuestion::Way;
   switch (CrashQuestion::Choose(QProcessEnvironment::systemEnvironment(),
-                                StdinIsForegroundTerminal())) {
+                                StandardInputIsForegroundTerminal())) {
     case Way::kWindow: {
       QApplication app(argc, argv);
       return CrashQuestion::AskInWindow();

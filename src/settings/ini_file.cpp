@@ -1,9 +1,5 @@
 #include "settings/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
@@ -12,52 +8,22 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <memory>
 #include <mutex>
 
+#include "platform/file_ops.h"
 #include "platform/paths.h"
 #include "settings/ini_document.h"
 #include "settings/utf16_codec.h"
 
 namespace {
 
-// What identifies one version of a file on disk; an atomic replace changes the inode, and a
-// change of owner or mode changes the status time.
-struct FileStamp {
-  bool exists = false;
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  timespec modified{};
-  timespec changed{};
-
-  static FileStamp Of(const struct stat& st) {
-    return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
-  }
-  bool operator==(const FileStamp& o) const {
-    auto same = [](const timespec& a, const timespec& b) {
-      return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-    };
-    return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
-           same(modified, o.modified) && same(changed, o.changed);
-  }
-};
-
-// An open descriptor of the parsed file: while it is open the inode cannot be freed, so its
-// number cannot be reused by a later replace that would then look like the cached version.
-using Pin = std::shared_ptr<void>;
-Pin PinFile(int fd) {
-  return Pin(reinterpret_cast<void*>(intptr_t(fd) + 1),
-             [](void* p) { ::close(int(intptr_t(p) - 1)); });
-}
-
 // What reads have asked of one version of a file: each section parsed on its own, by the
 // name as asked (a missing section as an empty document), so a large file such as a disc
 // cache of thousands of discs is never held whole for a read.
 struct CachedFile {
   FileStamp stamp;
-  Pin pin;
+  ReadableFile pin;  // kept open while the copies are
   QHash<QString, std::shared_ptr<const IniDocument>> sections;
 };
 
@@ -65,7 +31,7 @@ struct CachedFile {
 // file exists but cannot be read (then reason says why).
 struct Loaded {
   FileStamp stamp;
-  Pin pin;
+  ReadableFile pin;
   std::shared_ptr<const IniDocument> doc;
   bool readable = true;
   QString reason;
@@ -73,13 +39,12 @@ struct Loaded {
 
 const QByteArray kBom("\xEF\xBB\xBF");
 
-// Reads the rest of the file through fd; errno tells why when it fails.
-std::optional<QByteArray> ReadAll(int fd, off_t size) {
+// Reads the rest of the file; errno tells why when it fails.
+std::optional<QByteArray> ReadAll(const ReadableFile& file, int64_t size) {
   QByteArray bytes(size, Qt::Uninitialized);
   qsizetype done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
+    const int64_t n = file.Read(bytes.data() + done, bytes.size() - done);
     if (n < 0) return std::nullopt;
     if (n == 0) break;
     done += n;
@@ -88,17 +53,16 @@ std::optional<QByteArray> ReadAll(int fd, off_t size) {
   return bytes;
 }
 
-// The lines of the first section of this name, its header included, read through fd a
+// The lines of the first section of this name, its header included, read from the file a
 // block at a time up to the next header; errno tells why when it fails.
-std::optional<QByteArray> ReadSection(int fd, const QString& section) {
+std::optional<QByteArray> ReadSection(const ReadableFile& file, const QString& section) {
   QByteArray kept;
   QByteArray pending;  // the lines of the last block, the last one perhaps unfinished
   bool inside = false;
   bool firstLine = true;
   char block[65536];
   for (;;) {
-    const ssize_t n = ::read(fd, block, sizeof block);
-    if (n < 0 && errno == EINTR) continue;
+    const int64_t n = file.Read(block, sizeof block);
     if (n < 0) return std::nullopt;
     pending.append(block, n);
     qsizetype start = 0;
@@ -135,45 +99,6 @@ void Report(const std::optional<QString>& fault) {
   if (fault) g_reporter.load()(*fault);
 }
 
-// The path a write must replace: a symbolic link is followed to its final target (which
-// need not exist yet), so the link stays a link.
-QByteArray ResolveLinks(QByteArray path) {
-  for (int hops = 0; hops < 40; ++hops) {
-    char target[PATH_MAX];
-    const ssize_t n = ::readlink(path.constData(), target, sizeof target);
-    if (n < 0 || n == ssize_t(sizeof target)) return path;
-    QByteArray next(target, n);
-    if (!next.startsWith('/')) next.prepend(path.left(path.lastIndexOf('/') + 1));
-    path = next;
-  }
-  return path;
-}
-
-// Holds an advisory lock on "<file>.lock" beside the file, across processes, until it goes.
-class WriteLock {
- public:
-  explicit WriteLock(const QByteArray& file) {
-    // Read-only and readable by all: an empty file, which another owner's (sudo) run may
-    // have created, still serves as the lock.
-    fd_ = ::open((file + ".lock").constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
-    while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        ::close(fd_);
-        fd_ = -1;
-      }
-    }
-  }
-  ~WriteLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  WriteLock(const WriteLock&) = delete;
-  WriteLock& operator=(const WriteLock&) = delete;
-  bool Held() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
-
 // The parsed copies of every INI file this process has read, by native path.
 class IniCache {
  public:
@@ -200,7 +125,7 @@ class IniCache {
   template <typename Change>
   bool Update(const QByteArray& path, Change change) {
     const QByteArray target = ResolveLinks(path);
-    const WriteLock fileLock(target);
+    const FileLock fileLock(target + ".lock");
     if (!fileLock.Held()) return false;
     std::optional<QString> fault;
     bool written = false;
@@ -214,7 +139,7 @@ class IniCache {
         if (bytes == current.doc->Serialize()) {
           written = true;
         } else {
-          written = ReplaceFile(target, bytes);
+          written = ReplaceFileContents(target, bytes);
           files_.remove(path);  // the next read parses what is on disk now
         }
       }
@@ -228,12 +153,9 @@ class IniCache {
   std::shared_ptr<const IniDocument> FreshSectionLocked(const QByteArray& path,
                                                         const QString& section,
                                                         std::optional<QString>& fault) {
-    struct stat st {};
-    const bool statted = ::stat(path.constData(), &st) == 0;
-    if (statted || errno == ENOENT) {
-      const FileStamp now = statted ? FileStamp::Of(st) : FileStamp{};
+    if (const std::optional<FileStamp> now = StampOf(path)) {
       auto it = files_.find(path);
-      if (it != files_.end() && it->stamp == now) {
+      if (it != files_.end() && it->stamp == *now) {
         if (auto cached = it->sections.constFind(section); cached != it->sections.constEnd())
           return *cached;
       }
@@ -267,70 +189,42 @@ class IniCache {
   // belongs to exactly the bytes parsed. Only a missing file reads as empty; any other
   // failure leaves the file unreadable.
   static Loaded Load(const QByteArray& path, const std::optional<QString>& section) {
-    Loaded result{FileStamp{}, nullptr, EmptyDocument(), true, {}};
+    Loaded result{FileStamp{}, ReadableFile{}, EmptyDocument(), true, {}};
     auto fail = [&](int error) {
       result.readable = false;
       result.reason = qt_error_string(error);
       return result;
     };
-    // Non-blocking, so a FIFO at the path cannot hang the program.
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return errno == ENOENT ? result : fail(errno);
-    Pin pin = PinFile(fd);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return fail(errno);
-    if (S_ISDIR(st.st_mode)) return fail(EISDIR);
-    if (!S_ISREG(st.st_mode)) {
+    ReadableFile file = ReadableFile::Open(path);
+    if (file.Error()) return file.Error() == ENOENT ? result : fail(file.Error());
+    if (file.GetKind() == ReadableFile::Kind::kFolder) return fail(EISDIR);
+    if (file.GetKind() != ReadableFile::Kind::kRegular) {
       result.readable = false;
       result.reason = "not a regular file";
       return result;
     }
     // Read as UTF-8, a UTF-16 file would lose its text, and a write would add UTF-8 lines to
     // it; it is left as it is, and said.
-    if (StartsWithUtf16Mark(fd)) {
+    if (StartsWithUtf16Mark(file)) {
       result.readable = false;
       result.reason = "it is UTF-16 text, which is not read; save it as UTF-8";
       return result;
     }
     const std::optional<QByteArray> bytes =
-        section ? ReadSection(fd, *section) : ReadAll(fd, st.st_size);
+        section ? ReadSection(file, *section) : ReadAll(file, file.Stamp().size);
     if (!bytes) return fail(errno);
-    result.stamp = FileStamp::Of(st);
-    result.pin = std::move(pin);
+    result.stamp = file.Stamp();
+    result.pin = std::move(file);
     result.doc = std::make_shared<const IniDocument>(IniDocument::Parse(*bytes));
     return result;
   }
 
   // A byte-order mark of UTF-16, either order, at the start of the file.
-  static bool StartsWithUtf16Mark(int fd) {
+  static bool StartsWithUtf16Mark(const ReadableFile& file) {
     char mark[2] = {};
-    if (::pread(fd, mark, 2, 0) != 2) return false;
+    if (file.ReadAt(mark, 2, 0) != 2) return false;
     const QByteArray head(mark, 2);
     return head == "\xFF\xFE" || head == "\xFE\xFF";
-  }
-
-  static bool WriteAll(int fd, const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::write(fd, bytes.constData() + done, bytes.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      done += n;
-    }
-    return true;
-  }
-
-  static bool ReplaceFile(const QByteArray& path, const QByteArray& bytes) {
-    QByteArray temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());  // mode 0600
-    if (fd < 0) return false;
-    const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temp.constData(), path.constData()) != 0) {
-      ::unlink(temp.constData());
-      return false;
-    }
-    return true;
   }
 
   std::mutex mutex_;

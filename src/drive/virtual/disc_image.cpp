@@ -1,8 +1,5 @@
 #include "drive/virtual/disc_image.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
@@ -18,21 +15,19 @@ bool IsDataMode(TrackMode mode) { return mode != TrackMode::Audio; }
 
 DiscImage::DiscImage(DiscLayout layout) : layout_(std::move(layout)) {}
 
-DiscImage::~DiscImage() {
-  for (int fd : fds_) ::close(fd);
-}
+DiscImage::~DiscImage() = default;
 
 std::shared_ptr<const DiscImage> DiscImage::Open(DiscLayout layout, QString* error) {
   std::shared_ptr<DiscImage> image(new DiscImage(std::move(layout)));
   for (const QString& path : image->layout_.files) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const ReadableFile file = ReadableFile::Open(QFile::encodeName(path));
+    if (file.Error()) {
       if (error)
         *error = QStringLiteral("cannot open \"%1\": %2")
-                     .arg(path, QString::fromLocal8Bit(strerror(errno)));
+                     .arg(path, QString::fromLocal8Bit(strerror(file.Error())));
       return nullptr;
     }
-    image->fds_.append(fd);
+    image->files_.append(file);
   }
   return image;
 }
@@ -70,9 +65,9 @@ const SectorRun* DiscImage::RunAt(int lba) const {
 }
 
 bool DiscImage::ReadFile(int file, qint64 offset, qint64 length, uint8_t* out) const {
-  if (file < 0 || file >= fds_.size()) return false;
+  if (file < 0 || file >= files_.size()) return false;
   while (length > 0) {
-    const ssize_t got = ::pread(fds_[file], out, size_t(length), off_t(offset));
+    const int64_t got = files_[file].ReadAt(reinterpret_cast<char*>(out), length, offset);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
     out += got;

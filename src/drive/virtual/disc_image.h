@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/file_ops.h"
+
 // How a track's sectors are stored in its image file.
 enum class TrackMode {
   Audio,        // 2352 bytes of CD-DA
@@ -88,6 +90,6 @@ class DiscImage {
   bool ReadFile(int file, qint64 offset, qint64 length, uint8_t* out) const;
 
   DiscLayout layout_;
-  QList<int> fds_;
+  QList<ReadableFile> files_;  // the layout's files, open while the image lives
   Synthesizer synthesizer_;
 };
