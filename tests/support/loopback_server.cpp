@@ -28,16 +28,26 @@ void LoopbackServer::Accept(QTcpSocket* connection) {
   if (handlers_.connected) handlers_.connected(connection);
 }
 
+namespace {
+
+// Each byte is sent by the timer the byte before it started, so the bytes keep their order
+// however late a loaded machine runs the timers.
+void DripBytes(QTcpSocket* connection, const QByteArray& bytes, qsizetype next, int dripMs) {
+  if (next >= bytes.size()) return;
+  connection->write(bytes.mid(next, 1));
+  connection->flush();
+  QTimer::singleShot(dripMs, connection, [connection, bytes, next, dripMs] {
+    DripBytes(connection, bytes, next + 1, dripMs);
+  });
+}
+
+}  // namespace
+
 int SendBytes(QTcpSocket* connection, const QByteArray& bytes, int dripMs) {
   if (dripMs < 0) {
     connection->write(bytes);
     return 0;
   }
-  for (qsizetype i = 0; i < bytes.size(); ++i) {
-    QTimer::singleShot(dripMs * int(i), connection, [connection, byte = bytes.mid(i, 1)] {
-      connection->write(byte);
-      connection->flush();
-    });
-  }
+  DripBytes(connection, bytes, 0, dripMs);
   return dripMs * int(bytes.size());
 }

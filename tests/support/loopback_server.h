@@ -33,5 +33,5 @@ class LoopbackServer : public QObject {
 };
 
 // Sends bytes on connection: at once when dripMs < 0, else one byte at a time, dripMs
-// apart. Returns how many milliseconds from now the last byte goes.
+// apart (the first at once). Returns about how many milliseconds from now the last byte goes.
 int SendBytes(QTcpSocket* connection, const QByteArray& bytes, int dripMs);
