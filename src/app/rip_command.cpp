@@ -8,6 +8,7 @@
 #include "drive/drive_claim.h"
 #include "drive/drive_context.h"
 #include "encoders/output_format.h"
+#include "metadata/accuraterip_client.h"
 #include "settings/settings_store.h"
 
 RipCommand::RipCommand(RipFrontEnd& frontEnd, const DiscInfo& disc, Hooks hooks)
@@ -62,7 +63,11 @@ RipResult RipCommand::RunHoldingDrive(std::shared_ptr<const OutputFormat> format
     } else {
       GetVolumeLabel(request.volumeLabel);
     }
-    request.encoderThreads = SettingsStore::Instance().ReadInt(Key::EncoderThreads);
+    const SettingsStore& store = SettingsStore::Instance();
+    request.encoderThreads = store.ReadInt(Key::EncoderThreads);
+    request.secure = FromStored<ReadMode>(store.ReadInt(Key::AudioReadMode)) == ReadMode::Secure;
+    const AccurateRipSettings accurateRip = AccurateRipSettings::Load();
+    if (accurateRip.verify) request.verifyServer = accurateRip.server;
     result = RunJob(std::move(request));
   }
 

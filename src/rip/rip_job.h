@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
+#include "metadata/accuraterip.h"
 #include "platform/call_queue.h"
 #include "rip/output_naming.h"
 
@@ -31,6 +33,9 @@ struct RipRequest {
   const DiscInfo* disc = nullptr;
   QString volumeLabel;     // names a disc image
   int encoderThreads = 0;  // tracks encoded at once; 0 = one per processor core
+  bool secure = false;     // each chunk read until two reads agree (ReadAudioSecurely)
+  // The AccurateRip database the tracks are verified against once read; none: no verification.
+  std::optional<QString> verifyServer;
 };
 
 // What the progress display shows while a run is read: a track (or the disc image).
@@ -56,6 +61,20 @@ struct TrackOutcome {
   int failedSectors = 0;  // read errors, written as silence
   bool failed = false;    // the file could not be created, written or closed
   QString errorText;      // why it failed, naming the file or folder
+  // Frames the read offset's correction put where the drive gives no audio (before the
+  // disc's start, past its end): silence, so the track keeps its length.
+  int outsideFrames = 0;
+  // Secure reading: sectors (by address) read again because two reads differed, and those
+  // that never read the same twice and were taken from the most frequent version.
+  std::vector<int> rereadSectors;
+  std::vector<int> suspiciousSectors;
+  // The copy CRC32 and AccurateRip checksums of the track as written; checksummed is false
+  // for a track that was not read whole (and for a disc image).
+  bool checksummed = false;
+  uint32_t crc32 = 0;
+  uint32_t accurateRipV1 = 0;
+  uint32_t accurateRipV2 = 0;
+  std::optional<TrackVerdict> verdict;  // the database's word; none when not verified
 };
 
 struct RipResult {
@@ -67,6 +86,12 @@ struct RipResult {
   Status status = Status::Done;
   QString message;               // why, for Unavailable and Busy
   QList<TrackOutcome> outcomes;  // in disc order; a track cut off by a cancel has none
+  QString accurateRipId;         // the disc's identity in the database; empty without audio
+  int readOffset = 0;            // the drive's read offset the reads corrected, in frames
+  bool secure = false;           // the reads were secure ones
+  // Why the tracks' verification is "unavailable" (the database could not be reached, or
+  // gave an answer that is not this disc's); empty otherwise.
+  QString verifyError;
 };
 
 // One rip: the tracks of a request (or the whole disc to an image) from the drive to the
@@ -112,6 +137,8 @@ class RipJob : public QObject {
   bool StartImage(const RipRequest& request);
   bool StartThreads(int codecThreads);
   void ReadTracks();
+  void FetchVerification();
+  void AddReadFacts(TrackOutcome& outcome) const;
   void EncodeTracks();
   void EncodeTrack(int work);
   void OnImageReport(const StatusReport& report);
@@ -133,6 +160,11 @@ class RipJob : public QObject {
   std::mutex codecMaking_;  // a format makes one codec at a time
   std::atomic<int> nextWork_{0};
   std::atomic<int> stop_{0};
+  std::atomic<bool> abortFetch_{false};  // ends a verification's request on a cancel
+  bool secure_ = false;
+  std::optional<QString> verifyServer_;
+  std::optional<AccurateRipId> discId_;
+  std::optional<AccurateRipAnswer> answer_;  // the reader's, until it has been joined
   std::atomic<bool> progressPosted_{false};
   std::atomic<int64_t> bytesRead_{0};
   std::atomic<int64_t> bytesDone_{0};

@@ -1,0 +1,176 @@
+// A rip's accuracy on the virtual drive: each track's checksums as it is ripped, the drive's
+// read offset corrected, the verdict of a loopback AccurateRip database, and secure reading
+// of a sector that reads wrong without an error.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "drive/cd_device.h"
+#include "drive/virtual/virtual_drive.h"
+#include "encoders/output_format.h"
+#include "metadata/current_disc.h"
+#include "rip/rip_job.h"
+#include "rip/track_checksums.h"
+#include "support/accuraterip_server.h"
+#include "support/test_support.h"
+#include "support/virtual_disc.h"
+
+namespace {
+
+constexpr int kTracks = 3;
+constexpr int kWavHeaderBytes = 44;
+constexpr int kDriveOffset = 667;
+
+class AccurateRipTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    device = disc.InsertForReading();
+    ASSERT_TRUE(device);
+    id = AccurateRipIdOf(*device);
+    ASSERT_TRUE(id);
+  }
+  void TearDown() override {
+    VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
+    drive.SetReadOffset(0);
+    drive.ClearFaults();
+  }
+
+  void ServeTrueChecksums(int confidence) {
+    server.Serve(DbarPath(id->Text()), TrueDbarResponse(disc, kTracks, id->Text(), confidence));
+  }
+
+  RipResult Rip(std::optional<QString> verifyServer, bool secure = false) {
+    RipRequest request;
+    request.device = device;
+    request.format = CreateOutputFormat(FormatId::Wav);
+    request.tracks = {0, 1, 2};
+    request.naming.outputFolder = out.path();
+    request.naming.subDirArtist = false;
+    request.naming.subDirAlbum = false;
+    request.naming.fileNameFormat = NamingPattern::Advanced;
+    request.naming.advancedTemplate = "%N";
+    request.secure = secure;
+    request.verifyServer = std::move(verifyServer);
+    RipJob job;
+    QEventLoop loop;
+    QObject::connect(&job, &RipJob::Finished, &loop, &QEventLoop::quit);
+    EXPECT_TRUE(job.Start(request));
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    if (!job.IsFinished()) loop.exec();
+    EXPECT_TRUE(job.IsFinished());
+    return job.Result();
+  }
+
+  // The audio of a ripped WAV file.
+  static QByteArray Audio(const TrackOutcome& outcome) {
+    return ReadFileBytes(outcome.path).mid(kWavHeaderBytes);
+  }
+
+  TestApplication<QCoreApplication> app;
+  TempConfig config;
+  QTemporaryDir out;
+  TestDisc disc{{TestTrack(60), TestTrack(45), TestTrack(50)}};
+  CdDevice* device = nullptr;
+  std::optional<AccurateRipId> id;
+  AccurateRipServer server;
+};
+
+TEST_F(AccurateRipTest, EachTrackCarriesTheChecksumsOfWhatWasWritten) {
+  const RipResult result = Rip(std::nullopt);
+  EXPECT_EQ(result.accurateRipId, id->Text());
+  ASSERT_EQ(result.outcomes.size(), kTracks);
+  for (int i = 0; i < kTracks; ++i) {
+    SCOPED_TRACE(i);
+    const TrackOutcome& outcome = result.outcomes[i];
+    const QByteArray audio = Audio(outcome);
+    ASSERT_TRUE(audio == disc.TrackAudio(i));
+    // Sums taken over the file as written, in one piece: those of the rip came in chunks.
+    TrackChecksums expected(uint32_t(audio.size() / 4), i == 0, i == kTracks - 1);
+    expected.Add(reinterpret_cast<const uint8_t*>(audio.constData()), size_t(audio.size()));
+    EXPECT_TRUE(outcome.checksummed);
+    EXPECT_EQ(outcome.crc32, expected.Crc32());
+    EXPECT_EQ(outcome.accurateRipV1, expected.AccurateRipV1());
+    EXPECT_EQ(outcome.accurateRipV2, expected.AccurateRipV2());
+    EXPECT_NE(outcome.accurateRipV1, outcome.accurateRipV2);
+    EXPECT_FALSE(outcome.verdict) << "not verified when verification is off";
+    EXPECT_EQ(outcome.outsideFrames, 0);
+  }
+  EXPECT_TRUE(server.Requests().isEmpty());
+}
+
+// A drive of offset +667: corrected, the rip is the image but for the frames the lead-out
+// refuses, and the database calls every track accurate; uncorrected, none.
+TEST_F(AccurateRipTest, TheCorrectedReadOffsetMakesTheRipAccurate) {
+  ServeTrueChecksums(9);
+  VirtualDriveHost::Instance().Drive(0).SetReadOffset(kDriveOffset);
+  const struct {
+    int storedOffset;
+    AccurateRipStatus status;
+    int confidence;
+  } cases[] = {{kDriveOffset, AccurateRipStatus::Accurate, 9},
+               {0, AccurateRipStatus::Inaccurate, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.storedOffset);
+    device->readOffset = c.storedOffset;
+    const RipResult result = Rip(server.Url());
+    EXPECT_EQ(result.readOffset, c.storedOffset);
+    EXPECT_TRUE(result.verifyError.isEmpty());
+    ASSERT_EQ(result.outcomes.size(), kTracks);
+    for (int i = 0; i < kTracks; ++i) {
+      SCOPED_TRACE(i);
+      const TrackOutcome& outcome = result.outcomes[i];
+      ASSERT_TRUE(outcome.verdict);
+      EXPECT_EQ(outcome.verdict->status, c.status);
+      EXPECT_EQ(outcome.verdict->confidence, c.confidence);
+    }
+    if (c.storedOffset != kDriveOffset) continue;
+    const int refused = kDriveOffset * 4;
+    EXPECT_TRUE(Audio(result.outcomes[0]) == disc.TrackAudio(0));
+    EXPECT_TRUE(Audio(result.outcomes[1]) == disc.TrackAudio(1));
+    const QByteArray last = Audio(result.outcomes[2]);
+    const QByteArray image = disc.TrackAudio(2);
+    ASSERT_EQ(last.size(), image.size()) << "the track keeps its length";
+    EXPECT_TRUE(last.left(last.size() - refused) == image.left(image.size() - refused));
+    EXPECT_TRUE(last.right(refused) == QByteArray(refused, '\0'));
+    EXPECT_EQ(result.outcomes[2].outsideFrames, kDriveOffset);
+    EXPECT_EQ(result.outcomes[0].outsideFrames, 0);
+  }
+  EXPECT_EQ(server.Requests().size(), 2) << "one request a rip, whatever the track count";
+}
+
+TEST_F(AccurateRipTest, WhatTheDatabaseCannotSayIsToldApart) {
+  // Not in the database (404); then the database answering with an error; then a database
+  // that cannot be reached at all.
+  RipResult result = Rip(server.Url());
+  for (const TrackOutcome& outcome : result.outcomes) {
+    ASSERT_TRUE(outcome.verdict);
+    EXPECT_EQ(outcome.verdict->status, AccurateRipStatus::NotInDatabase);
+  }
+  EXPECT_TRUE(result.verifyError.isEmpty());
+
+  server.SetStatus("500 Internal Server Error");
+  result = Rip(server.Url());
+  EXPECT_TRUE(result.verifyError.contains("500")) << result.verifyError.toStdString();
+  for (const TrackOutcome& outcome : result.outcomes) {
+    ASSERT_TRUE(outcome.verdict);
+    EXPECT_EQ(outcome.verdict->status, AccurateRipStatus::Unavailable);
+    EXPECT_FALSE(outcome.failed) << "verification never fails the rip";
+  }
+
+  quint16 port = 0;
+  {
+    const LoopbackServer gone({});  // its port, once it is gone, refuses connections
+    port = gone.Port();
+  }
+  result = Rip(QStringLiteral("http://127.0.0.1:%1").arg(port));
+  EXPECT_FALSE(result.verifyError.isEmpty());
+  for (const TrackOutcome& outcome : result.outcomes) {
+    ASSERT_TRUE(outcome.verdict);
+    EXPECT_EQ(outcome.verdict->status, AccurateRipStatus::Unavailable);
+  }
+}
+
+}  // namespace
