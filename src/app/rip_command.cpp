@@ -65,6 +65,7 @@ RipResult RipCommand::RunHoldingDrive(std::shared_ptr<const OutputFormat> format
     }
     const SettingsStore& store = SettingsStore::Instance();
     request.encoderThreads = store.ReadInt(Key::EncoderThreads);
+    request.driveName = DriveContext::Instance().ProductName();
     request.secure = FromStored<ReadMode>(store.ReadInt(Key::AudioReadMode)) == ReadMode::Secure;
     const AccurateRipSettings accurateRip = AccurateRipSettings::Load();
     if (accurateRip.verify) request.verifyServer = accurateRip.server;

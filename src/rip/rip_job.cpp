@@ -20,6 +20,7 @@
 #include "rip/checksum_consumer.h"
 #include "rip/disc_image_writer.h"
 #include "rip/image_writer_factory.h"
+#include "rip/rip_log.h"
 #include "rip/track_file_writer.h"
 #include "rip/track_streams.h"
 #include "texts/language_manager.h"
@@ -38,6 +39,7 @@ struct RipJob::TrackWork {
   std::atomic<uint32_t> sectorsRead{0};  // the reader; over every pass
   std::atomic<int> silentSectors{0};     // the reader; the last pass only
   // Where the track stands among the disc's audio tracks, for AccurateRip.
+  uint32_t firstSector = 0;
   int audioIndex = -1;
   bool firstAudio = false;
   bool lastAudio = false;
@@ -144,6 +146,7 @@ bool RipJob::StartTracks(const RipRequest& request) {
   if (discId_) result_.accurateRipId = discId_->Text();
   result_.readOffset = device_->readOffset;
   result_.secure = secure_;
+  logHead_ = RipLogHead(*device_, request.driveName, *format_, secure_);
   const std::vector<int> audio = AudioTrackIndexes(*device_, trackCount);
   std::vector<TrackStreams::Range> ranges;
   QSet<QString> takenThisRun;
@@ -163,6 +166,7 @@ bool RipJob::StartTracks(const RipRequest& request) {
             ? TrackStreams::Range{uint32_t(first), uint32_t(last - first + 1)}
             : TrackStreams::Range{};
     work->facts = TrackFacts{index, trackCount, range.count};
+    work->firstSector = range.first;
     const auto audioAt = std::find(audio.begin(), audio.end(), index);
     if (audioAt != audio.end()) {
       work->audioIndex = int(audioAt - audio.begin());
@@ -360,6 +364,8 @@ void RipJob::AddReadFacts(TrackOutcome& outcome) const {
   const auto work = std::find_if(work_.begin(), work_.end(),
                                  [&](const auto& w) { return w->index == outcome.trackIndex; });
   if (work == work_.end()) return;
+  outcome.firstSector = (*work)->firstSector;
+  outcome.sectorCount = (*work)->facts.sectorCount;
   outcome.outsideFrames = (*work)->outsideFrames;
   outcome.rereadSectors = (*work)->rereadSectors;
   outcome.suspiciousSectors = (*work)->suspiciousSectors;
@@ -367,6 +373,15 @@ void RipJob::AddReadFacts(TrackOutcome& outcome) const {
   outcome.verdict = answer_->Usable() ? VerifyTrack(*answer_, (*work)->audioIndex,
                                                     outcome.accurateRipV1, outcome.accurateRipV2)
                                       : TrackVerdict{};
+}
+
+// Into the folder of the first track written; nothing when no track was.
+void RipJob::WriteLog() {
+  const auto written = std::find_if(result_.outcomes.begin(), result_.outcomes.end(),
+                                    [](const TrackOutcome& outcome) { return !outcome.failed; });
+  if (written == result_.outcomes.end()) return;
+  result_.logPath =
+      WriteRipLog(RipLogPath(written->path), RipLogText(logHead_, result_), &result_.logError);
 }
 
 void RipJob::OnImageReport(const StatusReport& report) {
@@ -448,6 +463,7 @@ void RipJob::Finish() {
       result_.outcomes.begin(), result_.outcomes.end(),
       [](const TrackOutcome& a, const TrackOutcome& b) { return a.trackIndex < b.trackIndex; });
   result_.status = stop_ ? RipResult::Status::Cancelled : RipResult::Status::Done;
+  if (!imageWriter_ && !stop_) WriteLog();
   streams_.reset();
   running_ = false;
   finished_ = true;

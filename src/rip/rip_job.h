@@ -2,6 +2,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -34,6 +35,7 @@ struct RipRequest {
   QString volumeLabel;     // names a disc image
   int encoderThreads = 0;  // tracks encoded at once; 0 = one per processor core
   bool secure = false;     // each chunk read until two reads agree (ReadAudioSecurely)
+  QString driveName;       // for the rip log
   // The AccurateRip database the tracks are verified against once read; none: no verification.
   std::optional<QString> verifyServer;
 };
@@ -64,6 +66,8 @@ struct TrackOutcome {
   // Frames the read offset's correction put where the drive gives no audio (before the
   // disc's start, past its end): silence, so the track keeps its length.
   int outsideFrames = 0;
+  uint32_t firstSector = 0;  // where the track was read on the disc
+  uint32_t sectorCount = 0;
   // Secure reading: sectors (by address) read again because two reads differed, and those
   // that never read the same twice and were taken from the most frequent version.
   std::vector<int> rereadSectors;
@@ -92,6 +96,10 @@ struct RipResult {
   // Why the tracks' verification is "unavailable" (the database could not be reached, or
   // gave an answer that is not this disc's); empty otherwise.
   QString verifyError;
+  // The rip log in the album folder ("<folder name>.log"), once a track was written; or why
+  // it could not be written.
+  QString logPath;
+  QString logError;
 };
 
 // One rip: the tracks of a request (or the whole disc to an image) from the drive to the
@@ -139,6 +147,7 @@ class RipJob : public QObject {
   void ReadTracks();
   void FetchVerification();
   void AddReadFacts(TrackOutcome& outcome) const;
+  void WriteLog();
   void EncodeTracks();
   void EncodeTrack(int work);
   void OnImageReport(const StatusReport& report);
@@ -164,7 +173,9 @@ class RipJob : public QObject {
   bool secure_ = false;
   std::optional<QString> verifyServer_;
   std::optional<AccurateRipId> discId_;
-  std::optional<AccurateRipAnswer> answer_;  // the reader's, until it has been joined
+  std::optional<AccurateRipAnswer> answer_;
+  QStringList logHead_;  // the rip log's head, taken at the start  // the reader's, until it has
+                         // been joined
   std::atomic<bool> progressPosted_{false};
   std::atomic<int64_t> bytesRead_{0};
   std::atomic<int64_t> bytesDone_{0};

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include "encoders/output_format.h"
 #include "metadata/current_disc.h"
 #include "rip/rip_job.h"
+#include "rip/rip_log.h"
 #include "rip/track_checksums.h"
 #include "support/accuraterip_server.h"
 #include "support/test_support.h"
@@ -137,6 +139,25 @@ TEST_F(AccurateRipTest, TheCorrectedReadOffsetMakesTheRipAccurate) {
     EXPECT_TRUE(last.right(refused) == QByteArray(refused, '\0'));
     EXPECT_EQ(result.outcomes[2].outsideFrames, kDriveOffset);
     EXPECT_EQ(result.outcomes[0].outsideFrames, 0);
+
+    // The log beside the files says what a person needs to check the rip.
+    EXPECT_EQ(result.logPath, QDir(out.path()).filePath(QDir(out.path()).dirName() + ".log"));
+    const QString log = QString::fromUtf8(ReadFileBytes(result.logPath));
+    for (const QString& expected :
+         {QStringLiteral("Read offset: +667"), QStringLiteral("Read mode: fast"),
+          QStringLiteral("AccurateRip id: ") + id->Text(), QStringLiteral("Format: WAV"),
+          QStringLiteral("\nAll tracks accurate (confidence 9 or more)\n")}) {
+      EXPECT_TRUE(log.contains(expected)) << expected.toStdString() << "\n" << log.toStdString();
+    }
+    for (const TrackOutcome& outcome : result.outcomes) {
+      EXPECT_TRUE(log.contains(QStringLiteral("Copy CRC32: ") + HexWord(outcome.crc32)));
+      EXPECT_TRUE(
+          log.contains(QStringLiteral("AccurateRip v1: %1  v2: %2")
+                           .arg(HexWord(outcome.accurateRipV1), HexWord(outcome.accurateRipV2))));
+    }
+    EXPECT_TRUE(log.contains("667 frames beyond the disc's readable audio"));
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), kTracks + 1)
+        << "the tracks and the log, no temporary file";
   }
   EXPECT_EQ(server.Requests().size(), 2) << "one request a rip, whatever the track count";
 }
@@ -170,6 +191,36 @@ TEST_F(AccurateRipTest, WhatTheDatabaseCannotSayIsToldApart) {
   for (const TrackOutcome& outcome : result.outcomes) {
     ASSERT_TRUE(outcome.verdict);
     EXPECT_EQ(outcome.verdict->status, AccurateRipStatus::Unavailable);
+  }
+}
+
+TEST(RipSummaryLine, SaysTheWorstFirst) {
+  const auto outcome = [](int index, std::optional<AccurateRipStatus> status, int confidence = 0,
+                          int failedSectors = 0) {
+    TrackOutcome track;
+    track.trackIndex = index;
+    track.failedSectors = failedSectors;
+    if (status) track.verdict = TrackVerdict{*status, confidence};
+    return track;
+  };
+  using S = AccurateRipStatus;
+  const struct {
+    QList<TrackOutcome> tracks;
+    QString line;
+  } cases[] = {
+      {{outcome(0, S::Accurate, 23), outcome(1, S::Accurate, 7)},
+       "All tracks accurate (confidence 7 or more)"},
+      {{outcome(0, S::Accurate, 5), outcome(1, S::NotInDatabase), outcome(2, S::NotInDatabase)},
+       "1 of 3 tracks accurate; 2 of 3 tracks not in the database"},
+      {{outcome(0, S::Inaccurate), outcome(1, S::Unavailable)},
+       "1 of 2 tracks not accurate; 1 of 2 tracks not verified: AccurateRip unavailable"},
+      {{outcome(0, S::Accurate, 5), outcome(3, S::Inaccurate, 0, 2)}, "Errors in track 4"},
+      {{outcome(0, std::nullopt), outcome(1, std::nullopt)}, "2 of 2 tracks not verified"},
+  };
+  for (const auto& c : cases) {
+    RipResult result;
+    result.outcomes = c.tracks;
+    EXPECT_EQ(RipSummaryLine(result), c.line);
   }
 }
 
