@@ -87,6 +87,13 @@ struct RipResult {
   // it. Unavailable: the format cannot be written. Busy: another use holds the drive.
   // NotAllowed: the disc does not allow the format (an ISO image of an audio CD).
   enum class Status { Done, Cancelled, Pending, NoDrive, Unavailable, Busy, NotAllowed };
+  // A rip that ended before anything was read.
+  static RipResult Ended(Status status, const QString& message = {}) {
+    RipResult result;
+    result.status = status;
+    result.message = message;
+    return result;
+  }
   Status status = Status::Done;
   QString message;               // why, for Unavailable and Busy
   QList<TrackOutcome> outcomes;  // in disc order; a track cut off by a cancel has none
