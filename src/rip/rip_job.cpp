@@ -38,8 +38,8 @@ struct RipJob::TrackWork {
   std::atomic<int> passes{1};            // the codec's thread
   std::atomic<uint32_t> sectorsRead{0};  // the reader; over every pass
   std::atomic<int> silentSectors{0};     // the reader; the last pass only
-  // Where the track stands among the disc's audio tracks, for AccurateRip.
   uint32_t firstSector = 0;
+  // Where the track stands among the disc's audio tracks, for AccurateRip.
   int audioIndex = -1;
   bool firstAudio = false;
   bool lastAudio = false;

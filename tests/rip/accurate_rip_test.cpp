@@ -9,37 +9,19 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "drive/cd_device.h"
-#include "drive/virtual/virtual_drive.h"
 #include "encoders/output_format.h"
-#include "metadata/current_disc.h"
+#include "rip/disc_in_database_test.h"
 #include "rip/rip_job.h"
 #include "rip/rip_log.h"
 #include "rip/track_checksums.h"
-#include "support/accuraterip_server.h"
-#include "support/test_support.h"
-#include "support/virtual_disc.h"
 
 namespace {
 
-constexpr int kTracks = 3;
 constexpr int kWavHeaderBytes = 44;
 constexpr int kDriveOffset = 667;
 
-class AccurateRipTest : public ::testing::Test {
+class AccurateRipTest : public DiscInDatabaseTest {
  protected:
-  void SetUp() override {
-    device = disc.InsertForReading();
-    ASSERT_TRUE(device);
-    id = AccurateRipIdOf(*device);
-    ASSERT_TRUE(id);
-  }
-  void TearDown() override {
-    VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
-    drive.SetReadOffset(0);
-    drive.ClearFaults();
-  }
-
   void ServeTrueChecksums(int confidence) {
     server.Serve(DbarPath(id->Text()), TrueDbarResponse(disc, kTracks, id->Text(), confidence));
   }
@@ -71,13 +53,7 @@ class AccurateRipTest : public ::testing::Test {
     return ReadFileBytes(outcome.path).mid(kWavHeaderBytes);
   }
 
-  TestApplication<QCoreApplication> app;
-  TempConfig config;
   QTemporaryDir out;
-  TestDisc disc{{TestTrack(60), TestTrack(45), TestTrack(50)}};
-  CdDevice* device = nullptr;
-  std::optional<AccurateRipId> id;
-  AccurateRipServer server;
 };
 
 TEST_F(AccurateRipTest, EachTrackCarriesTheChecksumsOfWhatWasWritten) {
