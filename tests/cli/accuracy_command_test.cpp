@@ -205,6 +205,12 @@ TEST_F(RipJsonTest, SecureReadingMendsASectorThatReadsWrongTwice) {
   const QString log = QString::fromUtf8(ReadFileBytes(json["log"].toString()));
   EXPECT_TRUE(log.contains("Read mode: secure"));
   EXPECT_TRUE(log.contains("Re-read sectors: 70")) << log.toStdString();
+
+  // The setting asks for secure reading without the option.
+  Set("Options", "ReadMode", "1");
+  json = RipJson({"--tracks", "2"}, faulty);
+  EXPECT_EQ(json["readMode"].toString(), "secure");
+  EXPECT_TRUE(Audio(json["tracks"].toArray()[0]) == disc.TrackAudio(1));
 }
 
 }  // namespace
