@@ -170,6 +170,35 @@ TEST_F(AccurateRipTest, WhatTheDatabaseCannotSayIsToldApart) {
   }
 }
 
+// A BIN image of the disc from a drive of offset +667, corrected: the image's audio but for
+// the frames the lead-out refuses, which are silence.
+TEST_F(AccurateRipTest, TheImageOfAudioIsReadAtTheTruePlace) {
+  VirtualDriveHost::Instance().Drive(0).SetReadOffset(kDriveOffset);
+  device->readOffset = kDriveOffset;
+  RipRequest request;
+  request.device = device;
+  request.format = CreateOutputFormat(FormatId::CueBin);
+  request.naming.outputFolder = out.path();
+  request.volumeLabel = "disc";
+  RipJob job;
+  QEventLoop loop;
+  QObject::connect(&job, &RipJob::Finished, &loop, &QEventLoop::quit);
+  ASSERT_TRUE(job.Start(request));
+  QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+  if (!job.IsFinished()) loop.exec();
+  ASSERT_EQ(job.Result().outcomes.size(), 1);
+  const TrackOutcome& image = job.Result().outcomes[0];
+  EXPECT_FALSE(image.failed) << image.errorText.toStdString();
+  EXPECT_EQ(image.failedSectors, 0);
+  const QByteArray bin = ReadFileBytes(image.path);
+  QByteArray expected;
+  for (int i = 0; i < kTracks; ++i) expected += disc.TrackAudio(i);
+  const int refused = kDriveOffset * 4;
+  ASSERT_EQ(bin.size(), expected.size());
+  EXPECT_TRUE(bin.left(bin.size() - refused) == expected.left(expected.size() - refused));
+  EXPECT_TRUE(bin.right(refused) == QByteArray(refused, '\0'));
+}
+
 TEST(RipSummaryLine, SaysTheWorstFirst) {
   const auto outcome = [](int index, std::optional<AccurateRipStatus> status, int confidence = 0,
                           int failedSectors = 0) {
