@@ -91,6 +91,9 @@ class ConsoleHost : public ControllerHost {
       }
       if (!result.logPath.isEmpty())
         info_ << RipSummaryLine(result) << Qt::endl << "Log: " << result.logPath << Qt::endl;
+      if (!result.logError.isEmpty())
+        ctx_.err << "korvane-cli: the rip log could not be written: " << Printable(result.logError)
+                 << Qt::endl;
     });
   }
 

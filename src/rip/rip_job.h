@@ -180,9 +180,8 @@ class RipJob : public QObject {
   bool secure_ = false;
   std::optional<QString> verifyServer_;
   std::optional<AccurateRipId> discId_;
-  std::optional<AccurateRipAnswer> answer_;
-  QStringList logHead_;  // the rip log's head, taken at the start  // the reader's, until it has
-                         // been joined
+  std::optional<AccurateRipAnswer> answer_;  // the reader's, until it has been joined
+  QStringList logHead_;                      // the rip log's head, taken at the start
   std::atomic<bool> progressPosted_{false};
   std::atomic<int64_t> bytesRead_{0};
   std::atomic<int64_t> bytesDone_{0};
