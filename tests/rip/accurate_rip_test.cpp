@@ -38,6 +38,11 @@ class AccurateRipTest : public DiscInDatabaseTest {
     request.naming.advancedTemplate = "%N";
     request.secure = secure;
     request.verifyServer = std::move(verifyServer);
+    return RunJob(request);
+  }
+
+  // Runs the job's event loop (serving the loopback database) until it has finished.
+  static RipResult RunJob(const RipRequest& request) {
     RipJob job;
     QEventLoop loop;
     QObject::connect(&job, &RipJob::Finished, &loop, &QEventLoop::quit);
@@ -180,14 +185,9 @@ TEST_F(AccurateRipTest, TheImageOfAudioIsReadAtTheTruePlace) {
   request.format = CreateOutputFormat(FormatId::CueBin);
   request.naming.outputFolder = out.path();
   request.volumeLabel = "disc";
-  RipJob job;
-  QEventLoop loop;
-  QObject::connect(&job, &RipJob::Finished, &loop, &QEventLoop::quit);
-  ASSERT_TRUE(job.Start(request));
-  QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-  if (!job.IsFinished()) loop.exec();
-  ASSERT_EQ(job.Result().outcomes.size(), 1);
-  const TrackOutcome& image = job.Result().outcomes[0];
+  const RipResult result = RunJob(request);
+  ASSERT_EQ(result.outcomes.size(), 1);
+  const TrackOutcome& image = result.outcomes[0];
   EXPECT_FALSE(image.failed) << image.errorText.toStdString();
   EXPECT_EQ(image.failedSectors, 0);
   const QByteArray bin = ReadFileBytes(image.path);
