@@ -173,12 +173,12 @@ RipResult MainController::RipCommand(const RipOverrides& overrides) {
       ripQueued_ = true;
       QMetaObject::invokeMethod(this, &MainController::RunQueuedRip, Qt::QueuedConnection);
     }
-    return {RipResult::Status::Pending, {}, {}, {}};
+    return RipResult::Ended(RipResult::Status::Pending);
   }
   ripRunning_ = true;
   // A rip asked for now replaces one that waited for a disc, in this drive or another.
   autoRipPending_ = false;
-  RipResult result{RipResult::Status::NotAllowed, {}, {}, {}};
+  RipResult result = RipResult::Ended(RipResult::Status::NotAllowed);
   if (DiscAllows(overrides)) {
     RipCommand::Hooks hooks;
     hooks.jobStarted = [this](RipJob& job) { emit RipStarted(&job); };

@@ -11,6 +11,7 @@
 #include "encoders/tag_record.h"
 #include "metadata/cover_store.h"
 #include "metadata/disc_info.h"
+#include "metadata/accuraterip_client.h"
 #include "settings/settings_store.h"
 
 RipCommand::RipCommand(RipFrontEnd& frontEnd, const DiscInfo& disc, Hooks hooks)
@@ -21,7 +22,8 @@ RipResult RipCommand::Run(FormatId formatId, const QList<int>& tracks,
   const std::shared_ptr<const OutputFormat> format =
       CreateOutputFormat(overrides.format.value_or(formatId));
   if (!format->IsAvailable()) {
-    RipResult result{RipResult::Status::Unavailable, format->UnavailableMessage(), {}, {}};
+    RipResult result =
+        RipResult::Ended(RipResult::Status::Unavailable, format->UnavailableMessage());
     host_.ShowMessage(MessageKind::Error, result.message);
     return result;
   }
@@ -29,7 +31,10 @@ RipResult RipCommand::Run(FormatId formatId, const QList<int>& tracks,
   host_.SetPlayingRow(-1);
   NamingSettings naming = NamingSettings::Load();
   if (overrides.outputFolder) naming.outputFolder = *overrides.outputFolder;
-  const RipResult result = RunHoldingDrive(format, tracks, naming);
+  const bool secure = overrides.secure.value_or(
+      FromStored<ReadMode>(SettingsStore::Instance().ReadInt(Key::AudioReadMode)) ==
+      ReadMode::Secure);
+  const RipResult result = RunHoldingDrive(format, tracks, naming, secure);
   if (result.status == RipResult::Status::Busy || result.status == RipResult::Status::Pending)
     return result;
   host_.SetMainWindowVisible(true);
@@ -38,11 +43,12 @@ RipResult RipCommand::Run(FormatId formatId, const QList<int>& tracks,
 }
 
 RipResult RipCommand::RunHoldingDrive(std::shared_ptr<const OutputFormat> format,
-                                      const QList<int>& tracks, const NamingSettings& naming) {
+                                      const QList<int>& tracks, const NamingSettings& naming,
+                                      bool secure) {
   RipResult result;
   const DriveClaim claim(format->IsTrackFormat() ? DriveUse::Rip : DriveUse::Image);
   if (!claim.Held()) {
-    result = {RipResult::Status::Busy, claim.Reason(), {}, {}};
+    result = RipResult::Ended(RipResult::Status::Busy, claim.Reason());
     host_.ShowMessage(MessageKind::Warning, result.message);
     return result;
   }
@@ -65,7 +71,12 @@ RipResult RipCommand::RunHoldingDrive(std::shared_ptr<const OutputFormat> format
     } else {
       GetVolumeLabel(request.volumeLabel);
     }
-    request.encoderThreads = SettingsStore::Instance().ReadInt(Key::EncoderThreads);
+    const SettingsStore& store = SettingsStore::Instance();
+    request.encoderThreads = store.ReadInt(Key::EncoderThreads);
+    request.driveName = DriveContext::Instance().ProductName();
+    request.secure = secure;
+    const AccurateRipSettings accurateRip = AccurateRipSettings::Load();
+    if (accurateRip.verify) request.verifyServer = accurateRip.server;
     if (SavesCoverFile()) request.coverFile = StoredCover(disc_.musicBrainz.release);
     result = RunJob(std::move(request));
     for (const QString& note : result.notes) host_.ShowMessage(MessageKind::Warning, note);

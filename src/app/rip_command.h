@@ -30,6 +30,7 @@ class RipFrontEnd {
 struct RipOverrides {
   std::optional<FormatId> format;
   std::optional<QString> outputFolder;
+  std::optional<bool> secure;  // secure reading instead of "Options"/"ReadMode"
 };
 
 // The Rip command around one RipJob: checks the format, holds the drive, prepares it, runs
@@ -56,7 +57,7 @@ class RipCommand {
   // Everything of the rip that touches the drive, while holding it: preparation, the job,
   // and the drive's release.
   RipResult RunHoldingDrive(std::shared_ptr<const OutputFormat> format, const QList<int>& tracks,
-                            const NamingSettings& naming);
+                            const NamingSettings& naming, bool secure);
   // Spins the drive up, applies the read speed and locks the tray; with the tray open,
   // closes it instead.
   Preparation PrepareDrive();

@@ -1,17 +1,21 @@
-// rip [--format F] [--tracks 1,3-5] [--out DIR]: the Rip command without a window.
+// rip [--format F] [--tracks 1,3-5] [--out DIR] [--secure] [--json]: the Rip command without a
+// window.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonDocument>
 #include <QTimer>
 #include <atomic>
 
 #include "app/main_controller.h"
 #include "cli/cli_command.h"
 #include "cli/cli_disc.h"
+#include "cli/rip_json.h"
 #include "cli/track_list.h"
 #include "encoders/output_format.h"
 #include "encoders/part_file.h"
 #include "platform/console.h"
+#include "rip/rip_log.h"
 #include "settings/settings_store.h"
 
 namespace {
@@ -27,12 +31,19 @@ const QCommandLineOption& FormatOption() {
 const QCommandLineOption kTracks("tracks", "Tracks to rip, e.g. 1,3-5 (default: the ticked ones).",
                                  "LIST");
 const QCommandLineOption kOut("out", "Output folder for this run.", "DIR");
+const QCommandLineOption kSecure("secure",
+                                 "Read each chunk until two reads agree (slower; finds audio "
+                                 "a drive returns wrong without an error).");
+const QCommandLineOption kJson("json",
+                               "Print the result as one JSON object on stdout when the rip "
+                               "ends; progress goes to stderr.");
 
 // The console as the controller's front end: the track list in memory (its checks are the
-// controller's), one progress line that updates in place, messages on stderr.
+// controller's), one progress line that updates in place, messages on stderr. info takes the
+// progress and the other information: stdout, or stderr when stdout is kept for JSON.
 class ConsoleHost : public ControllerHost {
  public:
-  explicit ConsoleHost(CliContext& ctx) : ctx_(ctx) {}
+  ConsoleHost(CliContext& ctx, QTextStream& info) : ctx_(ctx), info_(info) {}
 
   void SetTrackRows(const QList<TrackRow>& rows) override { rows_ = rows; }
   int TrackRowCount() const override { return int(rows_.size()); }
@@ -40,15 +51,15 @@ class ConsoleHost : public ControllerHost {
   void SetPlayingRow(int) override {}
   void OnDiscInfoChanged(const QList<TrackRow>& rows) override { rows_ = rows; }
   void OnFormatChanged(FormatId format) override {
-    ctx_.out << "Output format: " << FindFormatRow(format).name << Qt::endl;
+    info_ << "Output format: " << FindFormatRow(format).name << Qt::endl;
   }
   void ShowMessage(MessageKind kind, const QString& text) override {
-    (kind == MessageKind::Information ? ctx_.out : ctx_.err)
+    (kind == MessageKind::Information ? info_ : ctx_.err)
         << "korvane-cli: " << Printable(text) << Qt::endl;
   }
   void SetMainWindowVisible(bool) override {}
   void OpenFolder(const QString& folder) override {
-    ctx_.out << "Output folder: " << folder << Qt::endl;
+    info_ << "Output folder: " << folder << Qt::endl;
   }
 
   // Follows a rip's job until its end: the progress line, "Wrote" for each track read and
@@ -62,7 +73,7 @@ class ConsoleHost : public ControllerHost {
     cancelWatch->start(100);
     // Each run keeps its line; the job's last progress of a run read whole says 100 %.
     QObject::connect(job, &RipJob::RunStarted, job, [this](const RipRun& run) {
-      if (run_.ordinal > 0) ctx_.out << Qt::endl;
+      if (run_.ordinal > 0) info_ << Qt::endl;
       run_ = run;
       progress_ = {};
       PrintProgress();
@@ -72,11 +83,16 @@ class ConsoleHost : public ControllerHost {
       PrintProgress();
     });
     QObject::connect(job, &RipJob::Finished, job, [this](const RipResult& result) {
-      if (run_.ordinal > 0) ctx_.out << Qt::endl;
+      if (run_.ordinal > 0) info_ << Qt::endl;
       // A failed run is told at the end, with the others.
       for (const TrackOutcome& outcome : result.outcomes) {
-        if (!outcome.failed) ctx_.out << "Wrote " << outcome.path << Qt::endl;
+        if (!outcome.failed) info_ << "Wrote " << outcome.path << Qt::endl;
       }
+      if (!result.logPath.isEmpty())
+        info_ << RipSummaryLine(result) << Qt::endl << "Log: " << result.logPath << Qt::endl;
+      if (!result.logError.isEmpty())
+        ctx_.err << "korvane-cli: the rip log could not be written: " << Printable(result.logError)
+                 << Qt::endl;
     });
   }
 
@@ -91,12 +107,13 @@ class ConsoleHost : public ControllerHost {
                        .arg(QString::asprintf("%2.02f", x), QDir(run_.path).dirName());
     if (progress_.failedSectors > 0)
       line += QString("  %1 unreadable sectors").arg(progress_.failedSectors);
-    ctx_.out << line << Qt::flush;
+    info_ << line << Qt::flush;
   }
 
   RipRun run_;
   RipProgress progress_;
   CliContext& ctx_;
+  QTextStream& info_;
   QList<TrackRow> rows_;
 };
 
@@ -166,11 +183,13 @@ int RunRip(CliContext& ctx) {
     overrides.format = row->menuId;
   }
   if (ctx.parser.isSet(kOut)) overrides.outputFolder = QDir(ctx.parser.value(kOut)).absolutePath();
+  if (ctx.parser.isSet(kSecure)) overrides.secure = true;
+  const bool json = ctx.parser.isSet(kJson);
 
   QString drive;
   int status = Exit::Ok;
   if (!SelectDrive(ctx, drive, status)) return status;
-  ConsoleHost host(ctx);
+  ConsoleHost host(ctx, json ? ctx.err : ctx.out);
   MainController controller(host);
   QObject::connect(&controller, &MainController::RipStarted, &controller,
                    [&host](RipJob* job) { host.WatchRip(job); });
@@ -200,18 +219,25 @@ int RunRip(CliContext& ctx) {
   }
   ReleaseCancelSignals();
   if (controller.RipsRun() == 0)
-    return ReportOutcomes(ctx, {RipResult::Status::Pending, {}, {}, {}}, {});
-  return ReportOutcomes(ctx, controller.LastRip(), controller.DiscFormats());
+    return ReportOutcomes(ctx, RipResult::Ended(RipResult::Status::Pending), {});
+  const RipResult& result = controller.LastRip();
+  if (json &&
+      (result.status == RipResult::Status::Done || result.status == RipResult::Status::Cancelled)) {
+    ctx.out << QJsonDocument(RipResultJson(result)).toJson(QJsonDocument::Compact) << Qt::endl;
+  }
+  return ReportOutcomes(ctx, result, controller.DiscFormats());
 }
 
 void AddRipOptions(QCommandLineParser& parser) {
   parser.addOption(FormatOption());
   parser.addOption(kTracks);
   parser.addOption(kOut);
+  parser.addOption(kSecure);
+  parser.addOption(kJson);
 }
 
 const RegisterCommand kRip(
-    {"rip", "[--format F] [--tracks LIST] [--out DIR]",
+    {"rip", "[--format F] [--tracks LIST] [--out DIR] [--secure] [--json]",
      "Rip the ticked (or listed) tracks of the disc, or the whole disc to an image.", AddRipOptions,
      RunRip});
 

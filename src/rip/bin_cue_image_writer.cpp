@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <vector>
 
+#include "drive/audio_reader.h"
 #include "drive/cd_device.h"
 #include "encoders/codec_file.h"
 #include "encoders/part_file.h"
@@ -38,8 +39,32 @@ QString CuePathFor(const QString& binPath) {
   return base + ".cue";
 }
 
+// Whether every sector of the range lies in an audio track.
+bool BinCueImageWriter::AllAudio(uint32_t first, int count) {
+  int tracks = 0;
+  if (!drive->GetTrackCount(tracks)) return false;
+  const int64_t end = int64_t(first) + count;
+  for (int i = 0; i < tracks; ++i) {
+    int start = 0;
+    int last = 0;
+    bool data = true;
+    if (!drive->IsDataTrack(i, data) || !drive->GetTrackStart(i, start) ||
+        !drive->GetTrackEnd(i, last))
+      return false;
+    if (data && start < end && last >= int64_t(first)) return false;
+  }
+  return true;
+}
+
+// Audio comes at its true place, the drive's read offset corrected as in a rip: silence
+// where the correction reaches beyond the disc, and sectors that stay unreadable counted.
+// Data sectors (and any chunk that holds some) are copied raw.
 bool BinCueImageWriter::ReadSectors(uint32_t first, int count, uint8_t* out) {
-  return drive->ReadRaw(int(first), count, SectorBytes(), out, nullptr);
+  if (drive->readOffset == 0 || !AllAudio(first, count))
+    return drive->ReadRaw(int(first), count, SectorBytes(), out, nullptr);
+  const AudioReadOutcome read = ReadAudioOrSilence(*drive, int(first), count, out, &stopRequested);
+  failedSectors += read.silentSectors;
+  return !read.stopped;
 }
 
 // A data track is mode 1 or mode 2 (CD-ROM XA) as its first sector's header says.

@@ -5,7 +5,8 @@
 #include "rip/disc_image_writer.h"
 
 // A BIN image of whole raw 2352-byte sectors (READ CD, every field), 27 sectors a read,
-// and beside it a CUE sheet that describes its tracks.
+// and beside it a CUE sheet that describes its tracks. Audio is read at its true place, the
+// drive's read offset corrected.
 class BinCueImageWriter : public DiscImageWriter {
  public:
   BinCueImageWriter() : DiscImageWriter(27, 2352) {}
@@ -17,6 +18,7 @@ class BinCueImageWriter : public DiscImageWriter {
   bool ReadSectors(uint32_t first, int count, uint8_t* out) override;
 
  private:
+  bool AllAudio(uint32_t first, int count);
   QString TrackType(int index);
   int FailSheet(const QString& why);
 };

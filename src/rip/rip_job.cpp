@@ -12,12 +12,16 @@
 #include "drive/cd_device.h"
 #include "encoders/output_format.h"
 #include "encoders/tag_record.h"
+#include "metadata/accuraterip_client.h"
+#include "metadata/current_disc.h"
 #include "metadata/disc_info.h"
 #include "platform/clock.h"
 #include "platform/status_report.h"
 #include "rip/cover_file.h"
+#include "rip/checksum_consumer.h"
 #include "rip/disc_image_writer.h"
 #include "rip/image_writer_factory.h"
+#include "rip/rip_log.h"
 #include "rip/track_file_writer.h"
 #include "rip/track_streams.h"
 #include "texts/language_manager.h"
@@ -35,6 +39,15 @@ struct RipJob::TrackWork {
   std::atomic<int> passes{1};            // the codec's thread
   std::atomic<uint32_t> sectorsRead{0};  // the reader; over every pass
   std::atomic<int> silentSectors{0};     // the reader; the last pass only
+  uint32_t firstSector = 0;
+  // Where the track stands among the disc's audio tracks, for AccurateRip.
+  int audioIndex = -1;
+  bool firstAudio = false;
+  bool lastAudio = false;
+  // The reader's, the last pass only; read once the reader has been joined.
+  int outsideFrames = 0;
+  std::vector<int> rereadSectors;
+  std::vector<int> suspiciousSectors;
 };
 
 namespace {
@@ -52,8 +65,27 @@ QString FirstError(const std::vector<std::unique_ptr<PcmConsumer>>& consumers) {
   return {};
 }
 
+TrackOutcome FailedOutcome(int trackIndex, const QString& path, const QString& why) {
+  TrackOutcome outcome;
+  outcome.trackIndex = trackIndex;
+  outcome.path = path;
+  outcome.failed = true;
+  outcome.errorText = why;
+  return outcome;
+}
+
 TrackOutcome NotStarted(int trackIndex, const QString& path) {
-  return {trackIndex, path, 0, true, path + QStringLiteral(": the work could not be started")};
+  return FailedOutcome(trackIndex, path, path + QStringLiteral(": the work could not be started"));
+}
+
+// The disc's audio tracks (0-based track indexes), in disc order.
+std::vector<int> AudioTrackIndexes(CdDevice& device, int trackCount) {
+  std::vector<int> audio;
+  for (int i = 0; i < trackCount; ++i) {
+    bool data = false;
+    if (device.IsDataTrack(i, data) && !data) audio.push_back(i);
+  }
+  return audio;
 }
 
 // The reason a run fails before it starts when its folder could not be made: the folder and
@@ -82,6 +114,11 @@ bool RipJob::Start(const RipRequest& request) {
   streams_.reset();
   imageWriter_.reset();
   stop_ = 0;
+  abortFetch_ = false;
+  secure_ = request.secure;
+  verifyServer_ = request.verifyServer;
+  discId_.reset();
+  answer_.reset();
   nextWork_ = 0;
   bytesRead_ = 0;
   bytesDone_ = 0;
@@ -106,6 +143,12 @@ bool RipJob::StartTracks(const RipRequest& request) {
   DiscInfo blank;
   if (!request.disc) blank.ResetToDefaults(trackCount);
   const DiscInfo& disc = request.disc ? *request.disc : blank;
+  discId_ = AccurateRipIdOf(*device_);
+  if (discId_) result_.accurateRipId = discId_->Text();
+  result_.readOffset = device_->readOffset;
+  result_.secure = secure_;
+  logHead_ = RipLogHead(*device_, request.driveName, *format_, secure_);
+  const std::vector<int> audio = AudioTrackIndexes(*device_, trackCount);
   std::vector<TrackStreams::Range> ranges;
   QSet<QString> takenThisRun;
   for (int index : request.tracks) {
@@ -124,6 +167,13 @@ bool RipJob::StartTracks(const RipRequest& request) {
             ? TrackStreams::Range{uint32_t(first), uint32_t(last - first + 1)}
             : TrackStreams::Range{};
     work->facts = TrackFacts{index, trackCount, range.count};
+    work->firstSector = range.first;
+    const auto audioAt = std::find(audio.begin(), audio.end(), index);
+    if (audioAt != audio.end()) {
+      work->audioIndex = int(audioAt - audio.begin());
+      work->firstAudio = work->audioIndex == 0;
+      work->lastAudio = work->audioIndex + 1 == int(audio.size());
+    }
     if (request.disc) {
       work->tags.emplace();
       FillTagRecord(*work->tags, disc, index);
@@ -177,7 +227,7 @@ bool RipJob::StartImage(const RipRequest& request) {
   const OutputPath output = BuildImagePath(*format_, request.volumeLabel, request.naming);
   const QString& path = output.path;
   if (!output.folderReady) {
-    result_.outcomes.append({-1, path, 0, true, FolderNotCreated(output)});
+    result_.outcomes.append(FailedOutcome(-1, path, FolderNotCreated(output)));
     return false;
   }
   imageWriter_ = CreateDiscImageWriter(format_->TypeId());
@@ -200,6 +250,7 @@ bool RipJob::StartImage(const RipRequest& request) {
 void RipJob::Cancel() {
   if (!running_) return;
   stop_ = 1;
+  abortFetch_ = true;
   if (streams_) streams_->Close();
   if (imageWriter_) imageWriter_->stopRequested = 1;
 }
@@ -214,16 +265,33 @@ void RipJob::ReadTracks() {
     if (task.track > runAnnounced_) AnnounceRun(task.track);
     if (firstReadTick_ == 0) firstReadTick_ = MonotonicMs();
     const AudioReadOutcome read =
-        ReadAudioOrSilence(*device_, int(task.sector), int(task.count), task.buffer, &stop_);
+        secure_
+            ? ReadAudioSecurely(*device_, int(task.sector), int(task.count), task.buffer, &stop_)
+            : ReadAudioOrSilence(*device_, int(task.sector), int(task.count), task.buffer, &stop_);
     if (read.stopped) break;
-    if (task.lastPass) work.silentSectors += read.silentSectors;
+    if (task.lastPass) {
+      work.silentSectors += read.silentSectors;
+      work.outsideFrames += read.outsideFrames;
+      work.rereadSectors.insert(work.rereadSectors.end(), read.rereadSectors.begin(),
+                                read.rereadSectors.end());
+      work.suspiciousSectors.insert(work.suspiciousSectors.end(), read.suspiciousSectors.begin(),
+                                    read.suspiciousSectors.end());
+    }
     work.sectorsRead += task.count;
     bytesRead_ += int64_t(task.count) * kCdSectorBytes;
     streams_->Publish(task);
     PostProgress();
   }
   device_->Close();
+  if (!stop_) FetchVerification();
   Post([this] { ThreadEnded(); });
+}
+
+// On the reader's thread once the disc is read, while the codecs still work: the database's
+// answer for the disc, asked once for every track. A cancel ends the request.
+void RipJob::FetchVerification() {
+  if (!verifyServer_ || !discId_) return;
+  answer_ = FetchAccurateRip(*verifyServer_, *discId_, &abortFetch_);
 }
 
 // A codec thread: the next track nobody has taken, until none is left or the rip is
@@ -237,7 +305,9 @@ void RipJob::EncodeTracks() {
 
 void RipJob::EncodeTrack(int index) {
   TrackWork& work = *work_[size_t(index)];
-  TrackOutcome outcome{work.index, work.path, 0, false, {}};
+  TrackOutcome outcome;
+  outcome.trackIndex = work.index;
+  outcome.path = work.path;
   std::unique_ptr<AudioEncoder> codec;
   if (work.onDisc && work.folderError.isEmpty()) {
     std::lock_guard lock(codecMaking_);
@@ -246,21 +316,24 @@ void RipJob::EncodeTrack(int index) {
   if (!codec) {
     streams_->Done(index);
     if (!work.onDisc) {
-      outcome = {work.index, work.path, 0, true,
-                 QStringLiteral("track %1 is not on the disc").arg(work.index + 1)};
+      outcome = FailedOutcome(work.index, work.path,
+                              QStringLiteral("track %1 is not on the disc").arg(work.index + 1));
     } else if (!work.folderError.isEmpty()) {
-      outcome = {work.index, work.path, 0, true, work.folderError};
+      outcome = FailedOutcome(work.index, work.path, work.folderError);
     } else {
       outcome = NotStarted(work.index, work.path);
     }
     Post([this, outcome] { result_.outcomes.append(outcome); });
     return;
   }
-  // The consumers of the track's PCM: its output file.
+  // The consumers of the track's PCM: its output file and its checksums.
   auto file = std::make_unique<TrackFileWriter>(work.path, std::move(codec), work.tags);
   const TrackFileWriter& output = *file;
+  auto checksums = std::make_unique<ChecksumConsumer>(work.firstAudio, work.lastAudio);
+  const ChecksumConsumer& sums = *checksums;
   std::vector<std::unique_ptr<PcmConsumer>> consumers;
   consumers.push_back(std::move(file));
+  consumers.push_back(std::move(checksums));
   bool ok = std::all_of(consumers.begin(), consumers.end(),
                         [&](const auto& consumer) { return consumer->Begin(work.facts); });
   const bool prepass = std::any_of(consumers.begin(), consumers.end(), [](const auto& consumer) {
@@ -290,8 +363,40 @@ void RipJob::EncodeTrack(int index) {
   outcome.errorText = FirstError(consumers);
   outcome.failed = !outcome.errorText.isEmpty();
   outcome.failedSectors = work.silentSectors;
+  if (complete) {
+    outcome.checksummed = true;
+    outcome.crc32 = sums.Sums().Crc32();
+    outcome.accurateRipV1 = sums.Sums().AccurateRipV1();
+    outcome.accurateRipV2 = sums.Sums().AccurateRipV2();
+  }
   // A track cut off by a cancel has no outcome: it was neither written nor did it fail.
   if (complete || outcome.failed) Post([this, outcome] { result_.outcomes.append(outcome); });
+}
+
+// What the reader found of the track, and the database's word on it; the reader has been
+// joined.
+void RipJob::AddReadFacts(TrackOutcome& outcome) const {
+  const auto work = std::find_if(work_.begin(), work_.end(),
+                                 [&](const auto& w) { return w->index == outcome.trackIndex; });
+  if (work == work_.end()) return;
+  outcome.firstSector = (*work)->firstSector;
+  outcome.sectorCount = (*work)->facts.sectorCount;
+  outcome.outsideFrames = (*work)->outsideFrames;
+  outcome.rereadSectors = (*work)->rereadSectors;
+  outcome.suspiciousSectors = (*work)->suspiciousSectors;
+  if (!answer_ || !outcome.checksummed || (*work)->audioIndex < 0) return;
+  outcome.verdict = answer_->Usable() ? VerifyTrack(*answer_, (*work)->audioIndex,
+                                                    outcome.accurateRipV1, outcome.accurateRipV2)
+                                      : TrackVerdict{};
+}
+
+// Into the folder of the first track written; nothing when no track was.
+void RipJob::WriteLog() {
+  const auto written = std::find_if(result_.outcomes.begin(), result_.outcomes.end(),
+                                    [](const TrackOutcome& outcome) { return !outcome.failed; });
+  if (written == result_.outcomes.end()) return;
+  result_.logPath =
+      WriteRipLog(RipLogPath(written->path), RipLogText(logHead_, result_), &result_.logError);
 }
 
 void RipJob::OnImageReport(const StatusReport& report) {
@@ -358,17 +463,22 @@ void RipJob::Finish() {
   if (imageWriter_) {
     imageWriter_->Join();
     // The image takes another name when a file took its name meanwhile.
-    result_.outcomes.append({-1, imageWriter_->outputPath, imageWriter_->failedSectors,
-                             imageWriter_->failed, imageWriter_->errorText});
+    TrackOutcome image = FailedOutcome(-1, imageWriter_->outputPath, imageWriter_->errorText);
+    image.failed = imageWriter_->failed;
+    image.failedSectors = imageWriter_->failedSectors;
+    result_.outcomes.append(image);
     // The writer's last report comes before its last chunk.
     if (!imageWriter_->failed && !stop_) imagePercent_ = 100;
   }
+  for (TrackOutcome& outcome : result_.outcomes) AddReadFacts(outcome);
+  if (answer_ && !answer_->Usable()) result_.verifyError = answer_->error;
   // The last run's end: a run read whole shows 100 %.
   if (run_.ordinal > 0) SendProgress();
   std::stable_sort(
       result_.outcomes.begin(), result_.outcomes.end(),
       [](const TrackOutcome& a, const TrackOutcome& b) { return a.trackIndex < b.trackIndex; });
   result_.status = stop_ ? RipResult::Status::Cancelled : RipResult::Status::Done;
+  if (!imageWriter_ && !stop_) WriteLog();
   streams_.reset();
   running_ = false;
   finished_ = true;

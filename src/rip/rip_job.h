@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "metadata/cover_store.h"
+#include "metadata/accuraterip.h"
 #include "platform/call_queue.h"
 #include "rip/output_naming.h"
 
@@ -34,6 +36,10 @@ struct RipRequest {
   QString volumeLabel;     // names a disc image
   int encoderThreads = 0;  // tracks encoded at once; 0 = one per processor core
   CoverImage coverFile;    // saved into each album folder of the tracks; empty for none
+  bool secure = false;     // each chunk read until two reads agree (ReadAudioSecurely)
+  QString driveName;       // for the rip log
+  // The AccurateRip database the tracks are verified against once read; none: no verification.
+  std::optional<QString> verifyServer;
 };
 
 // What the progress display shows while a run is read: a track (or the disc image).
@@ -59,6 +65,22 @@ struct TrackOutcome {
   int failedSectors = 0;  // read errors, written as silence
   bool failed = false;    // the file could not be created, written or closed
   QString errorText;      // why it failed, naming the file or folder
+  // Frames the read offset's correction put where the drive gives no audio (before the
+  // disc's start, past its end): silence, so the track keeps its length.
+  int outsideFrames = 0;
+  uint32_t firstSector = 0;  // where the track was read on the disc
+  uint32_t sectorCount = 0;
+  // Secure reading: sectors (by address) read again because two reads differed, and those
+  // that never read the same twice and were taken from the most frequent version.
+  std::vector<int> rereadSectors;
+  std::vector<int> suspiciousSectors;
+  // The copy CRC32 and AccurateRip checksums of the track as written; checksummed is false
+  // for a track that was not read whole (and for a disc image).
+  bool checksummed = false;
+  uint32_t crc32 = 0;
+  uint32_t accurateRipV1 = 0;
+  uint32_t accurateRipV2 = 0;
+  std::optional<TrackVerdict> verdict;  // the database's word; none when not verified
 };
 
 struct RipResult {
@@ -67,10 +89,27 @@ struct RipResult {
   // it. Unavailable: the format cannot be written. Busy: another use holds the drive.
   // NotAllowed: the disc does not allow the format (an ISO image of an audio CD).
   enum class Status { Done, Cancelled, Pending, NoDrive, Unavailable, Busy, NotAllowed };
+  // A rip that ended before anything was read.
+  static RipResult Ended(Status status, const QString& message = {}) {
+    RipResult result;
+    result.status = status;
+    result.message = message;
+    return result;
+  }
   Status status = Status::Done;
   QString message;               // why, for Unavailable and Busy
   QList<TrackOutcome> outcomes;  // in disc order; a track cut off by a cancel has none
   QStringList notes;             // what went amiss beside the tracks: the cover file
+  QString accurateRipId;         // the disc's identity in the database; empty without audio
+  int readOffset = 0;            // the drive's read offset the reads corrected, in frames
+  bool secure = false;           // the reads were secure ones
+  // Why the tracks' verification is "unavailable" (the database could not be reached, or
+  // gave an answer that is not this disc's); empty otherwise.
+  QString verifyError;
+  // The rip log in the album folder ("<folder name>.log"), once a track was written; or why
+  // it could not be written.
+  QString logPath;
+  QString logError;
 };
 
 // One rip: the tracks of a request (or the whole disc to an image) from the drive to the
@@ -117,6 +156,9 @@ class RipJob : public QObject {
   void SaveCoverFiles(const CoverImage& cover);
   bool StartThreads(int codecThreads);
   void ReadTracks();
+  void FetchVerification();
+  void AddReadFacts(TrackOutcome& outcome) const;
+  void WriteLog();
   void EncodeTracks();
   void EncodeTrack(int work);
   void OnImageReport(const StatusReport& report);
@@ -138,6 +180,12 @@ class RipJob : public QObject {
   std::mutex codecMaking_;  // a format makes one codec at a time
   std::atomic<int> nextWork_{0};
   std::atomic<int> stop_{0};
+  std::atomic<bool> abortFetch_{false};  // ends a verification's request on a cancel
+  bool secure_ = false;
+  std::optional<QString> verifyServer_;
+  std::optional<AccurateRipId> discId_;
+  std::optional<AccurateRipAnswer> answer_;  // the reader's, until it has been joined
+  QStringList logHead_;                      // the rip log's head, taken at the start
   std::atomic<bool> progressPosted_{false};
   std::atomic<int64_t> bytesRead_{0};
   std::atomic<int64_t> bytesDone_{0};

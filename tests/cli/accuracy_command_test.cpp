@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 
 #include "metadata/disc_id.h"
 #include "settings/settings_store.h"
@@ -114,6 +117,100 @@ TEST_F(AccuracyCommandTest, DetectFindsTheVirtualDrivesOffsetAndStoresIt) {
   const ProcessResult absent = Run({"--virtual-disc", disc.CuePath(), "offset", "detect"}, drive);
   EXPECT_EQ(absent.exitCode, 3);
   EXPECT_TRUE(absent.err.contains("not in the AccurateRip database")) << absent.err.constData();
+}
+
+// `rip --json`: the result on stdout, the progress on stderr.
+class RipJsonTest : public AccuracyCommandTest {
+ protected:
+  QJsonObject RipJson(const QStringList& options, const QStringList& env) {
+    const ProcessResult rip =
+        Run(QStringList{"--virtual-disc", disc.CuePath(), "rip", "--format", "wav", "--out",
+                        out.filePath(QString::number(++rips_)), "--json"} +
+                options,
+            env);
+    EXPECT_EQ(rip.exitCode, 0) << rip.err.constData();
+    EXPECT_TRUE(rip.err.contains("Wrote ")) << "the progress goes to stderr";
+    QJsonParseError error;
+    const QJsonDocument json = QJsonDocument::fromJson(rip.out, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << rip.out.constData();
+    return json.object();
+  }
+  // The audio of a ripped WAV file: its "data" chunk, after the tags.
+  static QByteArray Audio(const QJsonValue& track) {
+    const QByteArray wav = ReadFileBytes(track["file"].toString());
+    const qsizetype data = wav.indexOf("data");
+    return data < 0 ? QByteArray() : wav.mid(data + 8);
+  }
+  void Set(const QString& section, const QString& key, const QString& value) {
+    ASSERT_EQ(Run({"config", "set", section, key, value}).exitCode, 0);
+  }
+  TestDisc disc{{TestTrack(60), TestTrack(45), TestTrack(50)}};
+  QTemporaryDir out;
+  int rips_ = 0;  // each rip into a folder of its own
+};
+
+TEST_F(RipJsonTest, TheStoredOffsetMakesTheRipAccurate) {
+  const QString id = TocId(disc.CuePath());
+  AccurateRipServer server;
+  server.Serve(DbarPath(id), TrueDbarResponse(disc, 3, id, 12));
+  Set("AccurateRip", "Server", server.Url());
+  const QStringList drive = {"KORVANE_VIRTUAL_OFFSET=+667"};
+
+  ASSERT_EQ(Run({"--virtual-disc", disc.CuePath(), "offset", "set", "667"}, drive).exitCode, 0);
+  QJsonObject json = RipJson({}, drive);
+  EXPECT_EQ(json["accurateRipId"].toString(), id);
+  EXPECT_EQ(json["readOffset"].toInt(), 667);
+  EXPECT_EQ(json["summary"].toString(), "All tracks accurate (confidence 12 or more)");
+  EXPECT_TRUE(QFileInfo(json["log"].toString()).isFile());
+  const QJsonArray tracks = json["tracks"].toArray();
+  ASSERT_EQ(tracks.size(), 3);
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    const QJsonValue track = tracks[i];
+    EXPECT_EQ(track["number"].toInt(), i + 1);
+    EXPECT_EQ(track["accurateRip"]["status"].toString(), "accurate");
+    EXPECT_EQ(track["accurateRip"]["confidence"].toInt(), 12);
+    EXPECT_EQ(track["crc32"].toString().size(), 8);
+    EXPECT_EQ(track["readErrors"].toInt(), 0);
+    if (i < 2) {
+      EXPECT_TRUE(Audio(track) == disc.TrackAudio(i)) << "bit-exact to the image";
+    }
+  }
+
+  ASSERT_EQ(Run({"--virtual-disc", disc.CuePath(), "offset", "set", "0"}, drive).exitCode, 0);
+  json = RipJson({}, drive);
+  EXPECT_EQ(json["readOffset"].toInt(), 0);
+  for (const QJsonValue track : json["tracks"].toArray())
+    EXPECT_EQ(track["accurateRip"]["status"].toString(), "inaccurate");
+}
+
+// Sector 70 reads wrong, without an error, on its first two reads: a fast rip keeps the wrong
+// audio, a secure one reads until two reads agree.
+TEST_F(RipJsonTest, SecureReadingMendsASectorThatReadsWrongTwice) {
+  Set("AccurateRip", "Verify", "0");
+  const QStringList faulty = {"KORVANE_VIRTUAL_FAULTS=70~2"};
+
+  QJsonObject json = RipJson({"--tracks", "2"}, faulty);
+  EXPECT_EQ(json["readMode"].toString(), "fast");
+  QJsonValue track = json["tracks"].toArray()[0];
+  EXPECT_FALSE(Audio(track) == disc.TrackAudio(1)) << "the fault is real";
+  EXPECT_EQ(track["accurateRip"]["status"].toString(), "not-verified");
+
+  json = RipJson({"--tracks", "2", "--secure"}, faulty);
+  EXPECT_EQ(json["readMode"].toString(), "secure");
+  track = json["tracks"].toArray()[0];
+  EXPECT_TRUE(Audio(track) == disc.TrackAudio(1));
+  EXPECT_EQ(track["reread"].toArray(), QJsonArray{70});
+  EXPECT_EQ(track["suspicious"].toArray(), QJsonArray{});
+  const QString log = QString::fromUtf8(ReadFileBytes(json["log"].toString()));
+  EXPECT_TRUE(log.contains("Read mode: secure"));
+  EXPECT_TRUE(log.contains("Re-read sectors: 70")) << log.toStdString();
+
+  // The setting asks for secure reading without the option.
+  Set("Options", "ReadMode", "1");
+  json = RipJson({"--tracks", "2"}, faulty);
+  EXPECT_EQ(json["readMode"].toString(), "secure");
+  EXPECT_TRUE(Audio(json["tracks"].toArray()[0]) == disc.TrackAudio(1));
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ class LossyRipTest : public ::testing::Test {
         .arg(title, extension);
   }
 
-  TempConfig config_;
+  OfflineRipConfig config_;
   QTemporaryDir out_;
   TestDisc disc_{
       {TestTrack(150, "First", "Band"), TestTrack(100, QString::fromUtf8("Zwëite"), "Band")},

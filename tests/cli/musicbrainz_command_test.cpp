@@ -122,7 +122,7 @@ class MusicBrainzCommand : public ::testing::Test {
     return count;
   }
 
-  TempConfig config_;
+  OfflineRipConfig config_;
   WebTestServer server_;
   TestDisc disc_{{TestTrack(300), TestTrack(450), TestTrack(375)}};
   QString discId_;

@@ -34,7 +34,7 @@ class RipCommandTest : public ::testing::Test {
         .arg(title);
   }
 
-  TempConfig config_;
+  OfflineRipConfig config_;
   QTemporaryDir out_;
   TestDisc disc_{
       {TestTrack(60, "First", "Band"), TestTrack(30, "Se/cond", "Band")}, "Record", "Band"};
@@ -132,7 +132,8 @@ TEST_F(RipCommandTest, TracksThatWouldShareANameEachGetAFile) {
         << names[i].toStdString();
     EXPECT_TRUE(r.out.contains("Wrote " + file.toUtf8())) << r.out.toStdString();
   }
-  EXPECT_EQ(FilesUnder(out_.path()).size(), names.size());
+  EXPECT_EQ(FilesUnder(out_.path()).size(), names.size() + 1) << "the tracks and the rip log";
+  EXPECT_TRUE(QFileInfo(out_.filePath("Band/Record/Record.log")).isFile());
 }
 
 // korvane-cli ripping in the background, so that the test can signal it mid-track.
@@ -231,8 +232,9 @@ TEST_F(ThrottledRipTest, TermAndHangUpCancelLikeCtrlCAndKeepTheEarlierFile) {
     EXPECT_TRUE(r.err.contains("cancelled")) << r.err.toStdString();
     EXPECT_FALSE(r.out.contains("Wrote"));
     EXPECT_EQ(ReadFileBytes(LongFile()), earlier) << "the re-rip's cancel keeps the first file";
-    EXPECT_EQ(FilesUnder(out_.path()), QStringList{"Band/Record/01 - Long.wav"})
-        << "no temporary file left";
+    EXPECT_EQ(FilesUnder(out_.path()),
+              QStringList({"Band/Record/01 - Long.wav", "Band/Record/Record.log"}))
+        << "no temporary file left; the first rip's log stays";
   }
 }
 

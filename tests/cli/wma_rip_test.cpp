@@ -20,7 +20,7 @@ class WmaRipTest : public ::testing::Test {
   }
   QString Folder() const { return out_.path() + "/Band/Record"; }
 
-  TempConfig config_;
+  OfflineRipConfig config_;
   QTemporaryDir out_;
   TestDisc disc_{
       {TestTrack(150, "First", "Band"), TestTrack(100, QString::fromUtf8("Zwëite"), "Band")},

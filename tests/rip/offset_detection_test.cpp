@@ -8,23 +8,13 @@
 #include "drive/drive_context.h"
 #include "drive/virtual/virtual_drive.h"
 #include "metadata/current_disc.h"
+#include "rip/disc_in_database_test.h"
 #include "rip/offset_detection.h"
-#include "support/accuraterip_server.h"
-#include "support/test_support.h"
-#include "support/virtual_disc.h"
 
 namespace {
 
-class OffsetDetectionTest : public ::testing::Test {
+class OffsetDetectionTest : public DiscInDatabaseTest {
  protected:
-  void SetUp() override {
-    device = disc.InsertForReading();
-    ASSERT_TRUE(device);
-    id = AccurateRipIdOf(*device);
-    ASSERT_TRUE(id);
-  }
-  void TearDown() override { VirtualDriveHost::Instance().Drive(0).SetReadOffset(0); }
-
   // Two responses, as for a disc pressed twice: the first has no entry for track 2
   // (confidence 0), the second has only track 2 right. Entry t starts at byte 13 + 9 t.
   void ServeDisc() {
@@ -39,14 +29,6 @@ class OffsetDetectionTest : public ::testing::Test {
   OffsetDetection Detect() {
     return AccurateRipServer::WhileServing([&] { return DetectReadOffset(*device, server.Url()); });
   }
-
-  static constexpr int kTracks = 3;
-  TestApplication<QCoreApplication> app;
-  TempConfig config;
-  TestDisc disc{{TestTrack(60), TestTrack(45), TestTrack(50)}};
-  CdDevice* device = nullptr;
-  std::optional<AccurateRipId> id;
-  AccurateRipServer server;
 };
 
 TEST_F(OffsetDetectionTest, FindsTheOffsetTheDriveHas) {

@@ -13,6 +13,10 @@
 
 TempConfig::TempConfig() { Paths::SetConfigDirOverride(dir_.path()); }
 
+OfflineRipConfig::OfflineRipConfig() {
+  WriteFileBytes(File(QStringLiteral("korvane.ini")), "[AccurateRip]\nVerify=0\n");
+}
+
 QString BinDir() { return QStringLiteral(KORVANE_BIN_DIR); }
 
 namespace {

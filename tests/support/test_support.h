@@ -15,6 +15,13 @@ class TempConfig {
   QTemporaryDir dir_;
 };
 
+// A fresh settings folder for a test that runs rips in korvane-cli: they are not verified
+// against the real AccurateRip database ("AccurateRip"/"Verify" off), which tests never reach.
+class OfflineRipConfig : public TempConfig {
+ public:
+  OfflineRipConfig();
+};
+
 // The Qt application object a test fixture needs (QCoreApplication for the drive layer's
 // settings and events, QApplication for widgets), with the argument vector it refers to.
 template <class Application>

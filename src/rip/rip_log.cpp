@@ -1,0 +1,209 @@
+#include "rip/rip_log.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+#include "drive/cd_device.h"
+#include "drive/read_offset.h"
+#include "encoders/codec_file.h"
+#include "encoders/output_format.h"
+#include "encoders/part_file.h"
+#include "metadata/current_disc.h"
+#include "metadata/disc_id.h"
+#include "platform/version.h"
+#include "rip/rip_job.h"
+#include "settings/setting_keys.h"
+#include "settings/settings_store.h"
+
+namespace {
+
+QString FormatSettings(const OutputFormat& format) {
+  const QString section = QString::fromLatin1(format.Row().iniSection);
+  if (section.isEmpty()) return QStringLiteral("no settings");
+  QStringList settings;
+  const SettingsStore& store = SettingsStore::Instance();
+  for (const SettingKey* key : AllSettingKeys()) {
+    if (section != QLatin1String(key->section)) continue;
+    const QString value = key->type == SettingKey::Type::Int ? QString::number(store.ReadInt(*key))
+                                                             : store.ReadText(*key);
+    settings << QStringLiteral("%1=%2").arg(QLatin1String(key->key), value);
+  }
+  return settings.isEmpty() ? QStringLiteral("no settings") : settings.join(", ");
+}
+
+// One line a track: number, type, first and last sector, length in sectors.
+QStringList TocLines(CdDevice& device) {
+  QStringList lines{QStringLiteral("Table of contents:")};
+  int count = 0;
+  device.GetTrackCount(count);
+  for (int i = 0; i < count; ++i) {
+    int first = 0;
+    int last = 0;
+    bool data = false;
+    device.GetTrackStart(i, first);
+    device.GetTrackEnd(i, last);
+    device.IsDataTrack(i, data);
+    lines << QStringLiteral("  Track %1  %2  sectors %3-%4 (%5)")
+                 .arg(i + 1, 2)
+                 .arg(data ? QStringLiteral("data ") : QStringLiteral("audio"))
+                 .arg(first)
+                 .arg(last)
+                 .arg(last - first + 1);
+  }
+  return lines;
+}
+
+QString Sectors(const std::vector<int>& sectors) {
+  QStringList list;
+  for (int sector : sectors) list << QString::number(sector);
+  return list.join(", ");
+}
+
+QString VerdictText(const TrackOutcome& outcome) {
+  if (!outcome.verdict) return QStringLiteral("not verified");
+  QString text = StatusName(outcome.verdict->status);
+  if (outcome.verdict->status == AccurateRipStatus::Accurate)
+    text += QStringLiteral(" (confidence %1)").arg(outcome.verdict->confidence);
+  return text;
+}
+
+bool HadErrors(const TrackOutcome& outcome) {
+  return outcome.failed || outcome.failedSectors > 0 || !outcome.suspiciousSectors.empty();
+}
+
+QStringList TrackLines(const TrackOutcome& outcome) {
+  QStringList lines{QStringLiteral("Track %1").arg(outcome.trackIndex + 1),
+                    QStringLiteral("  File: %1").arg(QDir::toNativeSeparators(outcome.path))};
+  if (outcome.sectorCount > 0)
+    lines << QStringLiteral("  Sectors: %1-%2 (%3)")
+                 .arg(outcome.firstSector)
+                 .arg(outcome.firstSector + outcome.sectorCount - 1)
+                 .arg(outcome.sectorCount);
+  if (outcome.failed) {
+    lines << QStringLiteral("  Failed: %1").arg(outcome.errorText);
+    return lines;
+  }
+  if (outcome.checksummed) {
+    lines << QStringLiteral("  Copy CRC32: %1").arg(HexWord(outcome.crc32))
+          << QStringLiteral("  AccurateRip v1: %1  v2: %2")
+                 .arg(HexWord(outcome.accurateRipV1), HexWord(outcome.accurateRipV2));
+  }
+  lines
+      << QStringLiteral("  AccurateRip: %1").arg(VerdictText(outcome))
+      << QStringLiteral("  Read errors: %1 sectors written as silence").arg(outcome.failedSectors);
+  if (outcome.outsideFrames > 0)
+    lines << QStringLiteral("  %1 frames beyond the disc's readable audio, written as silence")
+                 .arg(outcome.outsideFrames);
+  if (!outcome.rereadSectors.empty())
+    lines << QStringLiteral("  Re-read sectors: %1").arg(Sectors(outcome.rereadSectors));
+  if (!outcome.suspiciousSectors.empty())
+    lines << QStringLiteral("  Suspicious sectors: %1").arg(Sectors(outcome.suspiciousSectors));
+  return lines;
+}
+
+QString TrackList(const QList<int>& numbers) {
+  QStringList list;
+  for (int number : numbers) list << QString::number(number);
+  return (numbers.size() == 1 ? QStringLiteral("track ") : QStringLiteral("tracks ")) +
+         list.join(", ");
+}
+
+}  // namespace
+
+QStringList RipLogHead(CdDevice& device, const QString& driveName, const OutputFormat& format,
+                       bool secure) {
+  const TocAddresses toc = TocAddressesOf(device);
+  const std::optional<AccurateRipId> accurateRipId = AccurateRipIdOf(device);
+  QStringList lines{
+      QStringLiteral("Korvane %1 rip log").arg(QLatin1String(KorvaneVersion())),
+      QStringLiteral("Date: %1").arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate)),
+      QStringLiteral("Drive: %1").arg(driveName.isEmpty() ? device.CurrentDeviceName() : driveName),
+      QStringLiteral("Read offset: %1").arg(ReadOffsetText(device.readOffset)),
+      QStringLiteral("Read mode: %1")
+          .arg(secure ? QStringLiteral("secure") : QStringLiteral("fast")),
+      QStringLiteral("Format: %1 (%2)")
+          .arg(QLatin1String(format.Row().name), FormatSettings(format)),
+      QStringLiteral("freedb disc id: %1")
+          .arg(toc.HasValidTrackCount() ? DiscIdText(ComputeDiscId(toc)).toLower() : QString()),
+      QStringLiteral("AccurateRip id: %1").arg(accurateRipId ? accurateRipId->Text() : QString()),
+      QStringLiteral("MusicBrainz disc id: %1")
+          .arg(toc.HasValidTrackCount() ? MusicBrainzDiscId(toc) : QString()),
+  };
+  lines << TocLines(device);
+  return lines;
+}
+
+QString RipSummaryLine(const RipResult& result) {
+  QList<int> errors;
+  int total = 0;
+  int accurate = 0;
+  int inaccurate = 0;
+  int absent = 0;
+  int unavailable = 0;
+  int unverified = 0;
+  int lowestConfidence = 0;
+  for (const TrackOutcome& outcome : result.outcomes) {
+    ++total;
+    if (HadErrors(outcome)) errors << outcome.trackIndex + 1;
+    if (!outcome.verdict) {
+      ++unverified;
+      continue;
+    }
+    switch (outcome.verdict->status) {
+      case AccurateRipStatus::Accurate:
+        lowestConfidence = accurate++ == 0
+                               ? outcome.verdict->confidence
+                               : std::min(lowestConfidence, outcome.verdict->confidence);
+        break;
+      case AccurateRipStatus::Inaccurate: ++inaccurate; break;
+      case AccurateRipStatus::NotInDatabase: ++absent; break;
+      case AccurateRipStatus::Unavailable: ++unavailable; break;
+    }
+  }
+  if (!errors.isEmpty()) return QStringLiteral("Errors in %1").arg(TrackList(errors));
+  if (total > 0 && accurate == total)
+    return QStringLiteral("All tracks accurate (confidence %1 or more)").arg(lowestConfidence);
+  QStringList parts;
+  const auto count = [&](int n, const QString& what) {
+    if (n > 0) parts << QStringLiteral("%1 of %2 tracks %3").arg(n).arg(total).arg(what);
+  };
+  count(accurate, QStringLiteral("accurate"));
+  count(inaccurate, QStringLiteral("not accurate"));
+  count(absent, QStringLiteral("not in the database"));
+  count(unavailable, QStringLiteral("not verified: AccurateRip unavailable"));
+  count(unverified, QStringLiteral("not verified"));
+  return parts.join(QStringLiteral("; "));
+}
+
+QString RipLogText(const QStringList& head, const RipResult& result) {
+  QStringList lines = head;
+  if (!result.verifyError.isEmpty())
+    lines << QStringLiteral("AccurateRip unavailable: %1").arg(result.verifyError);
+  for (const TrackOutcome& outcome : result.outcomes) lines << QString() << TrackLines(outcome);
+  lines << QString() << RipSummaryLine(result);
+  return lines.join('\n') + '\n';
+}
+
+QString RipLogPath(const QString& trackPath) {
+  const QDir folder = QFileInfo(trackPath).dir();
+  const QString name = folder.dirName().isEmpty() ? QStringLiteral("rip") : folder.dirName();
+  return folder.filePath(name + QStringLiteral(".log"));
+}
+
+QString WriteRipLog(const QString& path, const QString& text, QString* error) {
+  PartFile part(path);
+  CodecFile file;
+  if (!part.Create()) {
+    *error = part.ErrorText();
+    return {};
+  }
+  const bool written = file.Create(part.Path()) && file.Write(text.toUtf8());
+  if (!file.Close() || !written) {
+    *error = QDir::toNativeSeparators(path) + QStringLiteral(": ") + file.ErrorText();
+    return {};
+  }
+  if (part.Commit()) return part.FinalPath();
+  *error = part.ErrorText();
+  return {};
+}
