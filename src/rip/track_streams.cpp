@@ -65,6 +65,9 @@ int TrackStreams::ChooseTrack() {
   if (current_ >= 0 && Readable(streams_[size_t(current_)], ringChunks_)) return current_;
   const size_t halfFull = ringChunks_ / 2 + 1;
   for (size_t t = 0; t < streams_.size(); ++t) {
+    // Consumers take tracks in disc order, so a track not yet opened before an open one is
+    // about to be: waiting for it keeps the reads in disc order.
+    if (streams_[t].state == State::Waiting) break;
     if (Readable(streams_[t], halfFull)) return current_ = int(t);
   }
   return -1;

@@ -15,7 +15,8 @@
 // reads while that track's ring has room, so a reader slower than the consumers reads the
 // disc in order; when that ring is full it moves to the first open track whose ring is at
 // most half full, so a reader faster than one consumer keeps several consumers busy and
-// changes track only every half a ring.
+// changes track only every half a ring. It never passes a track that no consumer has opened
+// yet: consumers open tracks in disc order, so the reader waits for the earlier one.
 //
 // Either side may end the run: Close wakes every wait, after which the reader gets no more
 // work and each consumer's next Front returns null.

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QList>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -61,6 +63,20 @@ TEST(TrackStreams, TheReaderStaysOnItsTrackThenMovesToTheFirstHalfEmptyRing) {
   streams.Done(2);
   EXPECT_EQ(Consume(streams, 0, 10), (QList<int>{14, 16, 18})) << "the end of the track";
   EXPECT_EQ(ReadOne(streams), -1) << "every track read or given up: the reader ends";
+}
+
+// A consumer may open its track just after the one of the next track opened its own: the
+// reader waits for the earlier track, so the disc is read in order from its first chunk on.
+TEST(TrackStreams, TheReaderNeverPassesATrackNotYetOpened) {
+  TrackStreams streams({{0, 20}, {100, 20}}, kRing, kChunk, 1);
+  streams.Open(1, 1);
+  int first = -2;
+  std::thread reader([&] { first = ReadOne(streams); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the reader is waiting by now
+  streams.Open(0, 1);
+  reader.join();
+  EXPECT_EQ(first, 0);
+  EXPECT_EQ(ReadSome(streams, 5), (QList<int>{0, 0, 0, 1, 1}));
 }
 
 TEST(TrackStreams, APreparationPassReadsTheTrackTwiceInARow) {
