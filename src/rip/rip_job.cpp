@@ -182,7 +182,7 @@ bool RipJob::StartTracks(const RipRequest& request) {
     ranges.push_back(range);
     work_.push_back(std::move(work));
   }
-  SaveCoverFiles(request.coverFile);
+  coverFile_ = request.coverFile;
   streams_ = std::make_unique<TrackStreams>(std::move(ranges), kReadAheadChunks, kChunkSectors,
                                             kCdSectorBytes);
   if (work_.empty()) return false;
@@ -191,15 +191,16 @@ bool RipJob::StartTracks(const RipRequest& request) {
   return false;
 }
 
-// Once per album folder that tracks of this rip go into.
-void RipJob::SaveCoverFiles(const CoverImage& cover) {
-  if (cover.IsEmpty()) return;
+// Once per album folder that a track of this rip was written into: a rip that wrote nothing
+// there leaves no cover behind either.
+void RipJob::SaveCoverFiles() {
+  if (coverFile_.IsEmpty()) return;
   QSet<QString> folders;
-  for (const auto& work : work_) {
-    if (work->onDisc && work->folderError.isEmpty()) folders.insert(QFileInfo(work->path).path());
+  for (const TrackOutcome& outcome : result_.outcomes) {
+    if (outcome.trackIndex >= 0 && !outcome.failed) folders.insert(QFileInfo(outcome.path).path());
   }
   for (const QString& folder : folders) {
-    const QString note = SaveCoverFile(folder, cover);
+    const QString note = SaveCoverFile(folder, coverFile_);
     if (!note.isEmpty()) result_.notes.append(note);
   }
 }
@@ -478,7 +479,10 @@ void RipJob::Finish() {
       result_.outcomes.begin(), result_.outcomes.end(),
       [](const TrackOutcome& a, const TrackOutcome& b) { return a.trackIndex < b.trackIndex; });
   result_.status = stop_ ? RipResult::Status::Cancelled : RipResult::Status::Done;
-  if (!imageWriter_ && !stop_) WriteLog();
+  if (!imageWriter_ && !stop_) {
+    SaveCoverFiles();
+    WriteLog();
+  }
   streams_.reset();
   running_ = false;
   finished_ = true;

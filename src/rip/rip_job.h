@@ -153,7 +153,7 @@ class RipJob : public QObject {
 
   bool StartTracks(const RipRequest& request);
   bool StartImage(const RipRequest& request);
-  void SaveCoverFiles(const CoverImage& cover);
+  void SaveCoverFiles();
   bool StartThreads(int codecThreads);
   void ReadTracks();
   void FetchVerification();
@@ -197,6 +197,7 @@ class RipJob : public QObject {
   std::atomic<bool> running_{false};  // Cancel may come from any thread
   bool finished_ = false;
   RipRun run_;
+  CoverImage coverFile_;
   CallQueue calls_;
   RipResult result_;
 };

@@ -304,6 +304,13 @@ TEST_F(MusicBrainzCommand, TheCoverFileFollowsTheSettingAndKeepsTheUsersOwn) {
   EXPECT_EQ(rip.exitCode, 0) << rip.err.toStdString();
   EXPECT_EQ(ReadFileBytes(own), "the user's own picture");
   EXPECT_TRUE(QString::fromUtf8(rip.err).contains(own + " is kept")) << rip.err.toStdString();
+
+  QTemporaryDir unwritten;
+  const QString folder = unwritten.path() + "/Pink Floyd/狂気/";
+  ASSERT_TRUE(QDir().mkpath(folder + "01 - 生命の息吹き.flac"));  // no file can take the name
+  EXPECT_NE(Cli({"rip", "--out", unwritten.path(), "--format", "flac", "--tracks", "1"}).exitCode,
+            0);
+  EXPECT_FALSE(QFile::exists(folder + "cover.png")) << "no cover beside a track not written";
 }
 
 // A release whose disc cache cannot be written is shown but fails the lookup, as freedb's does.
