@@ -3,7 +3,6 @@
 // data (raw sectors made with EDC and ECC on the fly), and the generated demo disc.
 #include <benchmark/benchmark.h>
 
-#include <scsi/sg.h>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -83,16 +82,16 @@ void ReadDisc(benchmark::State& state, int handle, int total, int fieldByte) {
                              uint8_t(fieldByte),
                              0,
                              0};
-    sg_io_hdr_t hdr{};
-    hdr.interface_id = 'S';
-    hdr.cmdp = cdb;
-    hdr.cmd_len = sizeof cdb;
-    hdr.dxfer_direction = SG_DXFER_FROM_DEV;
-    hdr.dxferp = buffer.data();
-    hdr.dxfer_len = unsigned(count * kSector);
-    hdr.sbp = sense;
-    hdr.mx_sb_len = sizeof sense;
-    if (VirtualDriveHost::Instance().SendCommand(handle, hdr) != 0 || hdr.status != 0) {
+    ScsiCommand command;
+    command.cdb = cdb;
+    command.cdbLength = sizeof cdb;
+    command.direction = ScsiCommand::Direction::FromDevice;
+    command.data = buffer.data();
+    command.dataLength = uint32_t(count * kSector);
+    command.sense = sense;
+    command.senseCapacity = sizeof sense;
+    if (VirtualDriveHost::Instance().SendCommand(handle, command) != 0 ||
+        command.status != kScsiGood) {
       state.SkipWithError("read failed");
       break;
     }

@@ -3,7 +3,6 @@
 // ragged) and fills it. The image goes into a virtual drive, which must answer READ TOC
 // (formats 0 and 5) and sector reads; the CD-TEXT it serves must read back as the sheet's
 // TITLE and PERFORMER texts.
-#include <scsi/sg.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -30,18 +29,17 @@ bool IsPlainName(const QString& name) {
 QByteArray Send(VirtualDrive& drive, QByteArray cdb, int dataLength) {
   QByteArray data(dataLength, '\0');
   QByteArray sense(32, '\0');
-  sg_io_hdr_t hdr{};
-  hdr.interface_id = 'S';
-  hdr.cmdp = reinterpret_cast<unsigned char*>(cdb.data());
-  hdr.cmd_len = uint8_t(cdb.size());
-  hdr.dxfer_direction = SG_DXFER_FROM_DEV;
-  hdr.dxferp = data.data();
-  hdr.dxfer_len = unsigned(dataLength);
-  hdr.sbp = reinterpret_cast<unsigned char*>(sense.data());
-  hdr.mx_sb_len = uint8_t(sense.size());
-  if (drive.Execute(hdr) != 0 || hdr.status != 0) return {};
-  Check(hdr.resid >= 0 && hdr.resid <= dataLength);
-  return data.left(dataLength - hdr.resid);
+  ScsiCommand command;
+  command.cdb = reinterpret_cast<const uint8_t*>(cdb.constData());
+  command.cdbLength = int(cdb.size());
+  command.direction = ScsiCommand::Direction::FromDevice;
+  command.data = data.data();
+  command.dataLength = uint32_t(dataLength);
+  command.sense = reinterpret_cast<uint8_t*>(sense.data());
+  command.senseCapacity = int(sense.size());
+  if (drive.Execute(command) != 0 || command.status != kScsiGood) return {};
+  Check(command.residue >= 0 && command.residue <= dataLength);
+  return data.left(dataLength - command.residue);
 }
 
 QByteArray ReadTocCdb(uint8_t format, int length) {

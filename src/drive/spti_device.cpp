@@ -1,7 +1,5 @@
 #include "drive/spti_device.h"
 
-#include <linux/cdrom.h>
-
 #include "drive/drive_context.h"
 #include "drive/transport.h"
 #include "platform/scsi_host.h"
@@ -108,6 +106,6 @@ bool SptiDevice::SystemTrayClosed(bool& closed) {
   const int status = host.DriveStatus(handle_.load());
   Close();
   if (status < 0) return false;
-  closed = status != CDS_TRAY_OPEN;
+  closed = status != kDriveTrayOpen;
   return true;
 }

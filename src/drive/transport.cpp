@@ -8,11 +8,14 @@
 #include "platform/scsi_host.h"
 
 namespace {
-constexpr unsigned char kGoodStatus = 0;
-constexpr unsigned short kDriverErrorMask = 0x07;  // driver_status without the "sense" flag
-
 QByteArray CommandHex(const unsigned char* cdb, int length) {
   return QByteArray(reinterpret_cast<const char*>(cdb), length).toHex(' ');
+}
+
+ScsiCommand::Direction DirectionOf(const ScsiRequest& request) {
+  if (request.length == 0) return ScsiCommand::Direction::None;
+  return request.writeDirection ? ScsiCommand::Direction::ToDevice
+                                : ScsiCommand::Direction::FromDevice;
 }
 }  // namespace
 
@@ -21,36 +24,32 @@ ScsiOutcome SendScsiRequest(ScsiHost& host, int handle, const ScsiRequest& reque
   unsigned char cdb[CdDevice::kCdbSize];
   std::memcpy(cdb, request.cdb, sizeof cdb);
 
-  sg_io_hdr_t hdr;
-  std::memset(&hdr, 0, sizeof hdr);
-  hdr.interface_id = 'S';
-  hdr.cmdp = cdb;
-  hdr.cmd_len = CdbLength(cdb[0]);
-  hdr.dxfer_direction = request.length == 0      ? SG_DXFER_NONE
-                        : request.writeDirection ? SG_DXFER_TO_DEV
-                                                 : SG_DXFER_FROM_DEV;
-  hdr.dxferp = request.length == 0 ? nullptr : request.buffer;
-  hdr.dxfer_len = request.length;
-  hdr.sbp = outcome.sense;
-  hdr.mx_sb_len = request.senseLength;
-  hdr.timeout = CdDevice::kTimeoutMs;
+  ScsiCommand command;
+  command.cdb = cdb;
+  command.cdbLength = CdbLength(cdb[0]);
+  command.direction = DirectionOf(request);
+  command.data = request.length == 0 ? nullptr : request.buffer;
+  command.dataLength = request.length;
+  command.sense = outcome.sense;
+  command.senseCapacity = request.senseLength;
+  command.timeoutMs = CdDevice::kTimeoutMs;
 
-  const int result = host.SendCommand(handle, hdr);
+  const int result = host.SendCommand(handle, command);
   if (result < 0) {
     outcome.systemError = -result;
     std::memset(outcome.sense, 0, sizeof outcome.sense);
-    qCDebug(lcDrive).nospace() << "command [" << CommandHex(cdb, hdr.cmd_len)
+    qCDebug(lcDrive).nospace() << "command [" << CommandHex(cdb, command.cdbLength)
                                << "] refused by the system: " << strerror(-result);
     return outcome;
   }
-  outcome.completed = hdr.status == kGoodStatus && hdr.masked_status == kGoodStatus &&
-                      hdr.host_status == 0 && (hdr.driver_status & kDriverErrorMask) == 0;
+  outcome.completed = command.status == kScsiGood && !command.transportFailed;
   if (!outcome.completed) {
     const SenseSummary sense = ParseSense(outcome.sense);
-    qCDebug(lcDrive).nospace() << "command [" << CommandHex(cdb, hdr.cmd_len) << "] failed: status "
-                               << int(hdr.status) << ", host " << hdr.host_status << ", driver "
-                               << hdr.driver_status << Qt::hex << ", sense " << int(sense.senseKey)
-                               << '/' << int(sense.asc) << '/' << int(sense.ascq);
+    qCDebug(lcDrive).nospace() << "command [" << CommandHex(cdb, command.cdbLength)
+                               << "] failed: status " << int(command.status)
+                               << (command.transportFailed ? ", transport failed" : "") << Qt::hex
+                               << ", sense " << int(sense.senseKey) << '/' << int(sense.asc) << '/'
+                               << int(sense.ascq);
   }
   return outcome;
 }

@@ -20,6 +20,6 @@ struct ScsiOutcome {
   uint8_t sense[CdDevice::kSenseBytes] = {};
 };
 
-// Fills an sg_io_hdr (command block sized by its opcode's group, data direction none when
+// Fills a ScsiCommand (command block sized by its opcode's group, data direction none when
 // there is no data, sense buffer, 8-second timeout) and sends it on an open handle.
 ScsiOutcome SendScsiRequest(ScsiHost& host, int handle, const ScsiRequest& request);

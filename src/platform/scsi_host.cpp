@@ -16,6 +16,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/sg_io.h"
+
 namespace {
 
 constexpr int kMaxBlockDevice = 31;  // /dev/sr0 .. /dev/sr31
@@ -68,12 +70,15 @@ class SystemScsiHost final : public ScsiHost {
   void Close(int handle) override {
     if (handle >= 0) ::close(handle);
   }
-  int SendCommand(int handle, sg_io_hdr_t& hdr) override {
-    return ::ioctl(handle, SG_IO, &hdr) == 0 ? 0 : -errno;
+  int SendCommand(int handle, ScsiCommand& command) override {
+    sg_io_hdr_t header = SgIoHeader(command);
+    if (::ioctl(handle, SG_IO, &header) != 0) return -errno;
+    TakeSgIoReply(header, command);
+    return 0;
   }
   int DriveStatus(int handle) override {
     const int status = ::ioctl(handle, CDROM_DRIVE_STATUS, CDSL_CURRENT);
-    return status >= 0 ? status : -errno;
+    return status >= 0 ? DriveStateOfCdromStatus(status) : -errno;
   }
 
   QList<ScsiNode> BlockDevices() override {
@@ -157,9 +162,9 @@ class CompositeScsiHost final : public ScsiHost {
     }
     entry.host->Close(entry.inner);
   }
-  int SendCommand(int handle, sg_io_hdr_t& hdr) override {
+  int SendCommand(int handle, ScsiCommand& command) override {
     const Route entry = Find(handle);
-    return entry.host ? entry.host->SendCommand(entry.inner, hdr) : -EBADF;
+    return entry.host ? entry.host->SendCommand(entry.inner, command) : -EBADF;
   }
   int DriveStatus(int handle) override {
     const Route entry = Find(handle);

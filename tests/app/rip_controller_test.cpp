@@ -105,7 +105,7 @@ class FakeSystemDrive : public ScsiHost {
   ~FakeSystemDrive() override { RemoveEmulatedHost(this); }
   int Open(const QString& path, bool) override { return path == "fake-sr0" ? 1 : -ENOENT; }
   void Close(int) override {}
-  int SendCommand(int, sg_io_hdr_t& hdr) override { return drive.Execute(hdr); }
+  int SendCommand(int, ScsiCommand& command) override { return drive.Execute(command); }
   int DriveStatus(int) override { return drive.DriveStatus(); }
   QList<ScsiNode> BlockDevices() override {
     ScsiNode node;

@@ -39,36 +39,33 @@ int RecordingHost::DriveStatus(int handle) {
   return openHandles.count(handle) ? driveStatus : -EBADF;
 }
 
-int RecordingHost::SendCommand(int handle, sg_io_hdr_t& hdr) {
+int RecordingHost::SendCommand(int handle, ScsiCommand& command) {
   if (!openHandles.count(handle)) return -EBADF;
   Sent s;
-  s.cdb.assign(hdr.cmdp, hdr.cmdp + hdr.cmd_len);
-  s.direction = hdr.dxfer_direction;
-  s.length = hdr.dxfer_len;
-  s.hasBuffer = hdr.dxferp != nullptr;
-  s.senseLength = hdr.mx_sb_len;
-  s.timeout = hdr.timeout;
-  s.interfaceId = hdr.interface_id;
+  s.cdb.assign(command.cdb, command.cdb + command.cdbLength);
+  s.direction = command.direction;
+  s.length = command.dataLength;
+  s.hasBuffer = command.data != nullptr;
+  s.senseLength = command.senseCapacity;
+  s.timeout = command.timeoutMs;
   sent.push_back(s);
-  return answer ? answer(hdr.cmdp, hdr) : DefaultAnswer(hdr.cmdp, hdr);
+  return answer ? answer(command.cdb, command) : DefaultAnswer(command.cdb, command);
 }
 
-void RecordingHost::CheckCondition(sg_io_hdr_t& hdr, uint8_t key, uint8_t asc, uint8_t ascq) {
-  hdr.status = 2;
-  hdr.masked_status = 1;
-  hdr.driver_status = 0x08;
-  uint8_t* sense = hdr.sbp;
-  std::memset(sense, 0, hdr.mx_sb_len);
+void RecordingHost::CheckCondition(ScsiCommand& command, uint8_t key, uint8_t asc, uint8_t ascq) {
+  command.status = kScsiCheckCondition;
+  uint8_t* sense = command.sense;
+  std::memset(sense, 0, size_t(command.senseCapacity));
   sense[0] = 0x70;
   sense[2] = key;
   sense[7] = 10;
   sense[12] = asc;
   sense[13] = ascq;
-  hdr.sb_len_wr = hdr.mx_sb_len;
+  command.senseWritten = command.senseCapacity;
 }
 
-int RecordingHost::DefaultAnswer(const uint8_t* cdb, sg_io_hdr_t& hdr) {
-  auto* data = static_cast<uint8_t*>(hdr.dxferp);
+int RecordingHost::DefaultAnswer(const uint8_t* cdb, ScsiCommand& command) {
+  auto* data = static_cast<uint8_t*>(command.data);
   switch (cdb[0]) {
     case 0x12: {
       const char id[] = "HL-DT-STDVDRAM GH24NSD1 ";
@@ -76,7 +73,7 @@ int RecordingHost::DefaultAnswer(const uint8_t* cdb, sg_io_hdr_t& hdr) {
       std::memcpy(data + 8, id, 24);
       break;
     }
-    case 0xAD: CheckCondition(hdr, 5, 0x24, 0); break;
+    case 0xAD: CheckCondition(command, 5, 0x24, 0); break;
     case 0x5A:
       data[22] = static_cast<uint8_t>(currentSpeedKBps >> 8);
       data[23] = static_cast<uint8_t>(currentSpeedKBps);

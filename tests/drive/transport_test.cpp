@@ -1,4 +1,4 @@
-// The two transports as the system sees them: every sg_io_hdr field Korvane fills, how the
+// The two transports as the system sees them: every command field Korvane fills, how the
 // drive's answer becomes a result and a sense summary, and when the drive is opened and closed.
 #include <gtest/gtest.h>
 
@@ -30,11 +30,14 @@ class SptiTest : public ::testing::Test {
   SptiDevice& device = SptiDevice::Instance();
 };
 
+constexpr ScsiCommand::Direction kFromDevice = ScsiCommand::Direction::FromDevice;
+constexpr ScsiCommand::Direction kNoData = ScsiCommand::Direction::None;
+
 struct HeaderCase {
   const char* name;
   std::function<bool(CdDevice&, std::vector<uint8_t>&)> run;
-  std::vector<uint8_t> cdb;  // the whole command block, cmd_len bytes
-  int direction;
+  std::vector<uint8_t> cdb;  // the whole command block, cdbLength bytes
+  ScsiCommand::Direction direction;
   unsigned length;
 };
 
@@ -47,33 +50,32 @@ std::vector<uint8_t> Cdb(std::initializer_list<uint8_t> bytes, size_t length) {
 TEST_F(SptiTest, EveryCommandFillsTheHeaderAsItsGroupAndDirectionRequire) {
   const std::vector<HeaderCase> cases = {
       {"TestUnitReady", [](CdDevice& d, auto&) { return d.TestUnitReady(); }, Cdb({0x00}, 6),
-       SG_DXFER_FROM_DEV, 255},
+       kFromDevice, 255},
       {"Inquiry",
        [](CdDevice& d, auto& buf) {
          buf.resize(255);
          return d.Open() && d.Inquiry(buf.data());
        },
-       Cdb({0x12, 0, 0, 0, 0xFF}, 6), SG_DXFER_FROM_DEV, 255},
+       Cdb({0x12, 0, 0, 0, 0xFF}, 6), kFromDevice, 255},
       {"EjectTray", [](CdDevice& d, auto&) { return d.EjectTray(); }, Cdb({0x1B, 1, 0, 0, 2}, 6),
-       SG_DXFER_NONE, 0},
+       kNoData, 0},
       {"LoadTray", [](CdDevice& d, auto&) { return d.LoadTray(); }, Cdb({0x1B, 1, 0, 0, 3}, 6),
-       SG_DXFER_FROM_DEV, 255},
+       kFromDevice, 255},
       {"StartUnit", [](CdDevice& d, auto&) { return d.StartUnit(); }, Cdb({0x1B, 0, 0, 0, 1}, 6),
-       SG_DXFER_NONE, 0},
-      {"StopUnit", [](CdDevice& d, auto&) { return d.StopUnit(); }, Cdb({0x1B}, 6), SG_DXFER_NONE,
-       0},
+       kNoData, 0},
+      {"StopUnit", [](CdDevice& d, auto&) { return d.StopUnit(); }, Cdb({0x1B}, 6), kNoData, 0},
       {"LockTray", [](CdDevice& d, auto&) { return d.LockTray(); }, Cdb({0x1E, 0, 0, 0, 1}, 6),
-       SG_DXFER_FROM_DEV, 255},
-      {"UnlockTray", [](CdDevice& d, auto&) { return d.UnlockTray(); }, Cdb({0x1E}, 6),
-       SG_DXFER_FROM_DEV, 255},
+       kFromDevice, 255},
+      {"UnlockTray", [](CdDevice& d, auto&) { return d.UnlockTray(); }, Cdb({0x1E}, 6), kFromDevice,
+       255},
       {"ReadCapacity",
        [](CdDevice& d, auto&) {
          d.ReadCapacity();
          return true;
        },
-       Cdb({0x25}, 10), SG_DXFER_FROM_DEV, 8},
+       Cdb({0x25}, 10), kFromDevice, 8},
       {"ReadToc", [](CdDevice& d, auto&) { return d.ReadToc(); },
-       Cdb({0x43, 2, 0, 0, 0, 0, 0, 0x03, 0x24}, 10), SG_DXFER_FROM_DEV, 804},
+       Cdb({0x43, 2, 0, 0, 0, 0, 0, 0x03, 0x24}, 10), kFromDevice, 804},
       {"ReadCdText",
        [](CdDevice& d, auto& buf) {
          buf.resize(CdDevice::kCdTextBufferSize);
@@ -81,33 +83,33 @@ TEST_F(SptiTest, EveryCommandFillsTheHeaderAsItsGroupAndDirectionRequire) {
          d.ReadCdText(buf.data(), length);
          return true;
        },
-       Cdb({0x43, 0, 5, 0, 0, 0, 0, 0xFF, 0x00}, 10), SG_DXFER_FROM_DEV, 65280},
+       Cdb({0x43, 0, 5, 0, 0, 0, 0, 0xFF, 0x00}, 10), kFromDevice, 65280},
       {"GetMaxReadSpeed", [](CdDevice& d, auto&) { return d.GetMaxReadSpeed() == 40; },
-       Cdb({0x5A, 0, 0x2A, 0, 0, 0, 0, 0x01, 0x00}, 10), SG_DXFER_FROM_DEV, 256},
+       Cdb({0x5A, 0, 0x2A, 0, 0, 0, 0, 0x01, 0x00}, 10), kFromDevice, 256},
       {"ReadData",
        [](CdDevice& d, auto& buf) {
          buf.resize(3 * 2048);
          return d.ReadData(0x12345, 3, 2048, buf.data(), nullptr);
        },
-       Cdb({0x28, 0, 0, 0x01, 0x23, 0x45, 0, 0, 3}, 10), SG_DXFER_FROM_DEV, 3 * 2048},
+       Cdb({0x28, 0, 0, 0x01, 0x23, 0x45, 0, 0, 3}, 10), kFromDevice, 3 * 2048},
       {"IsDvd", [](CdDevice& d, auto&) { return !d.IsDvd(); },
-       Cdb({0xAD, 0, 0, 0, 0, 0, 0, 0, 0x08, 0x00}, 12), SG_DXFER_FROM_DEV, 2048},
+       Cdb({0xAD, 0, 0, 0, 0, 0, 0, 0, 0x08, 0x00}, 12), kFromDevice, 2048},
       {"SetMaxSpeed", [](CdDevice& d, auto&) { return d.SetMaxSpeed(); },
-       Cdb({0xBB, 0, 0xFF, 0xFF}, 12), SG_DXFER_FROM_DEV, 12},
+       Cdb({0xBB, 0, 0xFF, 0xFF}, 12), kFromDevice, 12},
       {"SetSpeed48", [](CdDevice& d, auto&) { return d.SetSpeed(48); },
-       Cdb({0xBB, 0, 0x21, 0x30}, 12), SG_DXFER_FROM_DEV, 12},
+       Cdb({0xBB, 0, 0x21, 0x30}, 12), kFromDevice, 12},
       {"IsTrayClosed",
        [](CdDevice& d, auto&) {
          bool closed = false;
          return d.IsTrayClosed(closed) && closed;
        },
-       Cdb({0xBD, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF}, 12), SG_DXFER_FROM_DEV, 12},
+       Cdb({0xBD, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF}, 12), kFromDevice, 12},
       {"ReadRaw",
        [](CdDevice& d, auto& buf) {
          buf.resize(2 * 2352);
          return d.ReadRaw(0x10203, 2, 2352, buf.data(), nullptr);
        },
-       Cdb({0xBE, 0, 0, 0x01, 0x02, 0x03, 0, 0, 2, 0xF8}, 12), SG_DXFER_FROM_DEV, 2 * 2352},
+       Cdb({0xBE, 0, 0, 0x01, 0x02, 0x03, 0, 0, 2, 0xF8}, 12), kFromDevice, 2 * 2352},
   };
   for (const HeaderCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -123,7 +125,6 @@ TEST_F(SptiTest, EveryCommandFillsTheHeaderAsItsGroupAndDirectionRequire) {
     EXPECT_EQ(s.hasBuffer, c.length > 0);
     EXPECT_EQ(s.senseLength, CdDevice::kSenseBytes);
     EXPECT_EQ(s.timeout, 8000u);
-    EXPECT_EQ(s.interfaceId, 'S');
     device.Close();
   }
 }
@@ -135,8 +136,8 @@ TEST_F(SptiTest, GuardedCommandsAskTestUnitReadyFirstAndGiveUpWhenNotReady) {
   EXPECT_EQ(host.sent[1].cdb[0], 0xBB);
 
   host.sent.clear();
-  host.answer = [](const uint8_t* cdb, sg_io_hdr_t& hdr) {
-    if (cdb[0] == 0x00) RecordingHost::CheckCondition(hdr, 2, 0x3A, 0);
+  host.answer = [](const uint8_t* cdb, ScsiCommand& command) {
+    if (cdb[0] == 0x00) RecordingHost::CheckCondition(command, 2, 0x3A, 0);
     return 0;
   };
   EXPECT_FALSE(device.SetSpeed(4));
@@ -154,36 +155,28 @@ struct OutcomeCase {
 
 TEST_F(SptiTest, ExecuteSucceedsOnlyForGoodStatusAndAlwaysFillsTheSense) {
   const std::vector<OutcomeCase> cases = {
-      {"good", [](const uint8_t*, sg_io_hdr_t&) { return 0; }, true, {}},
+      {"good", [](const uint8_t*, ScsiCommand&) { return 0; }, true, {}},
       {"check condition",
-       [](const uint8_t*, sg_io_hdr_t& hdr) {
-         RecordingHost::CheckCondition(hdr, 3, 0x11, 0);
+       [](const uint8_t*, ScsiCommand& command) {
+         RecordingHost::CheckCondition(command, 3, 0x11, 0);
          return 0;
        },
        false,
        {3, 0x11, 0, 0}},
       {"illegal request with information",
-       [](const uint8_t*, sg_io_hdr_t& hdr) {
+       [](const uint8_t*, ScsiCommand& command) {
          const uint8_t sense[] = {0x70, 0, 0x25, 0x00, 0x01, 0x02, 0x03,
                                   0x0A, 0, 0,    0,    0,    0x24, 0x01};
-         std::memcpy(hdr.sbp, sense, sizeof sense);
-         hdr.status = 2;
-         hdr.masked_status = 1;
+         std::memcpy(command.sense, sense, sizeof sense);
+         command.status = kScsiCheckCondition;
          return 0;
        },
        false,
        {0x25, 0x24, 0x01, 0x00010203}},
-      {"refused by the system", [](const uint8_t*, sg_io_hdr_t&) { return -EPERM; }, false, {}},
-      {"host error",
-       [](const uint8_t*, sg_io_hdr_t& hdr) {
-         hdr.host_status = 3;
-         return 0;
-       },
-       false,
-       {}},
-      {"driver timeout",
-       [](const uint8_t*, sg_io_hdr_t& hdr) {
-         hdr.driver_status = 6;
+      {"refused by the system", [](const uint8_t*, ScsiCommand&) { return -EPERM; }, false, {}},
+      {"adapter or driver failed (a time-out)",
+       [](const uint8_t*, ScsiCommand& command) {
+         command.transportFailed = true;
          return 0;
        },
        false,
@@ -209,20 +202,20 @@ TEST_F(SptiTest, DataTowardsTheDriveIsSentAsSuch) {
   uint8_t page[8] = {};
   ASSERT_TRUE(device.Open());
   EXPECT_TRUE(device.Execute(cdb, page, true, sizeof page, true, nullptr));
-  EXPECT_EQ(Last().direction, SG_DXFER_TO_DEV);
+  EXPECT_EQ(Last().direction, ScsiCommand::Direction::ToDevice);
   EXPECT_EQ(Last().cdb.size(), 10u);
   EXPECT_FALSE(device.IsOpen());
 }
 
 // A READ TOC that fails after the drive wrote part of an answer leaves no TOC behind.
 TEST_F(SptiTest, AFailedTocReadIsNotTakenForATableOfContents) {
-  host.answer = [](const uint8_t* cdb, sg_io_hdr_t& hdr) {
+  host.answer = [](const uint8_t* cdb, ScsiCommand& command) {
     if (cdb[0] != 0x43) return 0;
-    auto* data = static_cast<uint8_t*>(hdr.dxferp);
+    auto* data = static_cast<uint8_t*>(command.data);
     data[1] = 0x12;
     data[2] = 1;
     data[3] = 2;
-    RecordingHost::CheckCondition(hdr, 3, 0x02, 0);
+    RecordingHost::CheckCondition(command, 3, 0x02, 0);
     return 0;
   };
   int count = 0;
@@ -271,14 +264,14 @@ TEST_F(SptiTest, SectorReadsRefuseCountsTheirCommandBlockCannotCarry) {
 // A user who is not root may not send MECHANISM STATUS through a block device; the tray
 // state then comes from the CD-ROM driver's own question.
 TEST_F(SptiTest, TrayStateFallsBackToTheDriverWhenTheSystemRefusesTheCommand) {
-  host.answer = [](const uint8_t* cdb, sg_io_hdr_t&) { return cdb[0] == 0xBD ? -EPERM : 0; };
+  host.answer = [](const uint8_t* cdb, ScsiCommand&) { return cdb[0] == 0xBD ? -EPERM : 0; };
   struct Case {
     int status;
     bool known;
     bool closed;
   };
-  for (const Case& c : {Case{CDS_TRAY_OPEN, true, false}, Case{CDS_DISC_OK, true, true},
-                        Case{CDS_NO_DISC, true, true}, Case{-ENOSYS, false, false}}) {
+  for (const Case& c : {Case{kDriveTrayOpen, true, false}, Case{kDriveDiscPresent, true, true},
+                        Case{kDriveNoDisc, true, true}, Case{-ENOSYS, false, false}}) {
     SCOPED_TRACE(c.status);
     host.driveStatus = c.status;
     bool closed = !c.closed;
@@ -289,11 +282,11 @@ TEST_F(SptiTest, TrayStateFallsBackToTheDriverWhenTheSystemRefusesTheCommand) {
     EXPECT_TRUE(host.openHandles.empty());
   }
   // A drive that answers the command with an error is not second-guessed.
-  host.answer = [](const uint8_t* cdb, sg_io_hdr_t& hdr) {
-    if (cdb[0] == 0xBD) RecordingHost::CheckCondition(hdr, 5, 0x20, 0);
+  host.answer = [](const uint8_t* cdb, ScsiCommand& command) {
+    if (cdb[0] == 0xBD) RecordingHost::CheckCondition(command, 5, 0x20, 0);
     return 0;
   };
-  host.driveStatus = CDS_DISC_OK;
+  host.driveStatus = kDriveDiscPresent;
   bool closed = false;
   EXPECT_FALSE(device.IsTrayClosed(closed));
 }
@@ -375,7 +368,7 @@ TEST_F(AspiTest, SendsBlocksOfTheirGroupLengthWithSixteenSenseBytesAndNoBufferWh
   EXPECT_TRUE(device.SetSpeed(48));
   ASSERT_EQ(host.sent.size(), 3u);  // eject, TEST UNIT READY, SET CD SPEED
   EXPECT_EQ(host.sent[0].cdb, Cdb({0x1B, 1, 0, 0, 2}, 6));
-  EXPECT_EQ(host.sent[0].direction, SG_DXFER_NONE);
+  EXPECT_EQ(host.sent[0].direction, kNoData);
   EXPECT_EQ(host.sent[2].cdb, Cdb({0xBB, 0, 0x21, 0x30}, 12));
   for (const auto& s : host.sent) EXPECT_EQ(s.senseLength, 16);
 }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <linux/cdrom.h>
 
 #include <QtEndian>
 #include <atomic>
@@ -73,14 +72,14 @@ TEST_F(VirtualDriveCommands, ListsItselfAndRoutesHandles) {
 
   EXPECT_EQ(host.Open("vcd7", false), -ENOENT);
   EXPECT_EQ(host.Open("/dev/sr0", false), -ENOENT);
-  sg_io_hdr_t hdr{};
-  EXPECT_EQ(host.SendCommand(12345, hdr), -EBADF);
+  ScsiCommand command;
+  EXPECT_EQ(host.SendCommand(12345, command), -EBADF);
   EXPECT_EQ(host.DriveStatus(12345), -EBADF);
 
   // The second drive is empty and answers on its own handle.
   ScsiClient second("vcd1");
-  EXPECT_EQ(host.DriveStatus(second.handle()), CDS_NO_DISC);
-  EXPECT_EQ(host.DriveStatus(client_.handle()), CDS_DISC_OK);
+  EXPECT_EQ(host.DriveStatus(second.handle()), kDriveNoDisc);
+  EXPECT_EQ(host.DriveStatus(client_.handle()), kDriveDiscPresent);
   EXPECT_EQ(second.Send(Cdb(6, {})).SenseKey(), 2);
   EXPECT_TRUE(host.Drive(1).CommandLog().size() == 1 && drive().CommandLog().isEmpty());
   host.Close(second.handle());
@@ -92,7 +91,7 @@ TEST_F(VirtualDriveCommands, InquiryNamesTheDrive) {
   ASSERT_TRUE(answer.Good());
   EXPECT_EQ(answer.data[0], 0x05);
   EXPECT_EQ(answer.Transferred(), 36);
-  EXPECT_EQ(answer.hdr.resid, 255 - 36);
+  EXPECT_EQ(answer.command.residue, 255 - 36);
   EXPECT_EQ((answer.data.mid(8, 8) + answer.data.mid(16, 16)).trimmed(), "KORVANE VIRTUAL CD");
   // The allocation length bounds the transfer.
   const ScsiAnswer shortAnswer = client_.Send(Cdb(6, {{0, 0x12}, {4, 8}}), 255);
@@ -118,26 +117,21 @@ TEST_P(VirtualDriveSense, AnswersWithFixedFormatSense) {
   if (c.prepare) c.prepare(drive());
   const ScsiAnswer answer = client_.Send(c.cdb, c.dataLength);
   ASSERT_EQ(answer.result, 0);
-  const sg_io_hdr_t& hdr = answer.hdr;
+  const ScsiCommand& command = answer.command;
+  EXPECT_FALSE(command.transportFailed);
   if (c.key == 0) {
-    EXPECT_EQ(hdr.status, 0);
-    EXPECT_EQ(hdr.driver_status, 0);
-    EXPECT_EQ(hdr.sb_len_wr, 0);
-    EXPECT_EQ(hdr.info & SG_INFO_OK_MASK, SG_INFO_OK);
+    EXPECT_EQ(command.status, kScsiGood);
+    EXPECT_EQ(command.senseWritten, 0);
     return;
   }
-  EXPECT_EQ(hdr.status, 0x02);         // CHECK CONDITION
-  EXPECT_EQ(hdr.masked_status, 0x01);  // CHECK_CONDITION, shifted as the kernel reports it
-  EXPECT_EQ(hdr.driver_status, 0x08);  // DRIVER_SENSE
-  EXPECT_EQ(hdr.host_status, 0);
-  EXPECT_EQ(hdr.info & SG_INFO_OK_MASK, SG_INFO_CHECK);
-  ASSERT_EQ(hdr.sb_len_wr, 18);
+  EXPECT_EQ(command.status, kScsiCheckCondition);
+  ASSERT_EQ(command.senseWritten, 18);
   EXPECT_EQ(uint8_t(answer.sense[0]) & 0x7F, 0x70);
   EXPECT_EQ(answer.sense[7], 10);
   EXPECT_EQ(answer.SenseKey(), c.key);
   EXPECT_EQ(answer.Asc(), c.asc);
   EXPECT_EQ(answer.Ascq(), c.ascq);
-  EXPECT_EQ(answer.hdr.resid, c.dataLength);  // nothing transferred
+  EXPECT_EQ(answer.command.residue, c.dataLength);  // nothing transferred
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -178,23 +172,20 @@ TEST_F(VirtualDriveCommands, SenseBufferAndHeaderChecks) {
   // A short sense buffer gets what fits.
   drive().RemoveDisc();
   ScsiAnswer answer = client_.Send(Cdb(6, {}), 0, 8);
-  EXPECT_EQ(answer.hdr.sb_len_wr, 8);
+  EXPECT_EQ(answer.command.senseWritten, 8);
   EXPECT_EQ(answer.SenseKey(), 2);
 
-  // Malformed headers are refused as the kernel refuses them, and not logged as commands.
-  sg_io_hdr_t hdr{};
-  unsigned char cdb[6] = {};
-  hdr.interface_id = 'Q';
-  hdr.cmdp = cdb;
-  hdr.cmd_len = 6;
-  EXPECT_EQ(VirtualDriveHost::Instance().SendCommand(client_.handle(), hdr), -ENOSYS);
-  hdr.interface_id = 'S';
-  hdr.cmd_len = 5;
-  EXPECT_EQ(VirtualDriveHost::Instance().SendCommand(client_.handle(), hdr), -EINVAL);
-  hdr.cmd_len = 6;
-  hdr.dxfer_direction = SG_DXFER_FROM_DEV;
-  hdr.dxfer_len = 10;
-  EXPECT_EQ(VirtualDriveHost::Instance().SendCommand(client_.handle(), hdr), -EFAULT);
+  // Malformed commands are refused as the system refuses them, and not logged as commands.
+  ScsiCommand command;
+  const uint8_t cdb[6] = {};
+  EXPECT_EQ(VirtualDriveHost::Instance().SendCommand(client_.handle(), command), -EINVAL);
+  command.cdb = cdb;
+  command.cdbLength = 5;
+  EXPECT_EQ(VirtualDriveHost::Instance().SendCommand(client_.handle(), command), -EINVAL);
+  command.cdbLength = 6;
+  command.direction = ScsiCommand::Direction::FromDevice;
+  command.dataLength = 10;
+  EXPECT_EQ(VirtualDriveHost::Instance().SendCommand(client_.handle(), command), -EFAULT);
   EXPECT_EQ(drive().CommandLog().size(), 1);
 }
 
@@ -220,7 +211,7 @@ TEST_F(VirtualDriveCommands, TrayLockAndMediaEvents) {
   ASSERT_TRUE(client_.Send(eject).Good());
   EXPECT_TRUE(doorOpen());
   EXPECT_TRUE(drive().IsTrayOpen());
-  EXPECT_EQ(drive().DriveStatus(), CDS_TRAY_OPEN);
+  EXPECT_EQ(drive().DriveStatus(), kDriveTrayOpen);
   EXPECT_EQ(client_.Send(Cdb(6, {})).SenseKey(), 2);
   ASSERT_TRUE(client_.Send(load).Good());
   EXPECT_FALSE(doorOpen());
@@ -233,7 +224,7 @@ TEST_F(VirtualDriveCommands, TrayLockAndMediaEvents) {
   drive().SetTrayOpen(true);
   drive().SetTrayOpen(false);
   drive().RemoveDisc();
-  EXPECT_EQ(drive().DriveStatus(), CDS_NO_DISC);
+  EXPECT_EQ(drive().DriveStatus(), kDriveNoDisc);
   EXPECT_EQ(client_.Send(Cdb(6, {{0, 0x1B}, {4, 0x01}})).SenseKey(), 2);
   drive().SetTrayOpen(true);  // an empty tray: no event
   drive().LoadDemo();         // closes the tray
@@ -424,7 +415,7 @@ TEST_F(VirtualDriveCommands, SectorReadsReturnTheImage) {
   // 27 audio sectors ending just before the lead-out of the audio, across the track boundary.
   const ScsiAnswer audio = client_.Send(ReadCdCdb(290, 27, 0xF0), 27 * kSector);
   ASSERT_TRUE(audio.Good());
-  EXPECT_EQ(audio.hdr.resid, 0);
+  EXPECT_EQ(audio.command.residue, 0);
   EXPECT_EQ(audio.data, audio_.mid(290 * kSector, 27 * kSector));
   // Raw and user data of the data track; the header carries the sector's address.
   const ScsiAnswer raw = client_.Send(ReadCdCdb(598, 2, 0xF8, 2), 2 * kSector);
@@ -499,9 +490,11 @@ TEST_F(VirtualDriveCommands, ArbitraryCommandBlocksGetWellFormedAnswers) {
       const int dataLength = int(random() % 70000);
       const ScsiAnswer answer = client_.Send(cdb, dataLength);
       ASSERT_EQ(answer.result, 0) << opcode;
-      ASSERT_TRUE(answer.hdr.status == 0 || (answer.hdr.status == 2 && answer.hdr.sb_len_wr == 18))
+      ASSERT_TRUE(
+          answer.command.status == kScsiGood ||
+          (answer.command.status == kScsiCheckCondition && answer.command.senseWritten == 18))
           << opcode;
-      ASSERT_GE(answer.hdr.resid, 0) << opcode;
+      ASSERT_GE(answer.command.residue, 0) << opcode;
       ASSERT_EQ(answer.data.mid(answer.Transferred()),
                 QByteArray(dataLength - answer.Transferred(), char(0xEE)))
           << opcode;

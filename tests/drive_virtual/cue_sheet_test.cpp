@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <linux/cdrom.h>
-
 #include <QDir>
 
 #include "drive/virtual/cue_sheet.h"
@@ -247,7 +245,7 @@ TEST(CueSheetLoad, RefusedSheetKeepsThePreviousDisc) {
   EXPECT_FALSE(drive.LoadCue(folder.Write("big.cue", QByteArray(2 << 20, 'R')), &error));
   EXPECT_TRUE(error.contains("too large")) << error.toStdString();
   EXPECT_TRUE(drive.HasDisc());
-  EXPECT_EQ(drive.DriveStatus(), CDS_DISC_OK);
+  EXPECT_EQ(drive.DriveStatus(), kDriveDiscPresent);
 }
 
 // Sectors come from the right file and offset: pregaps read as silence, a file's later tracks

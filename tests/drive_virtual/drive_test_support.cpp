@@ -13,22 +13,22 @@ ScsiAnswer ScsiClient::Send(const QByteArray& cdb, int dataLength, int senseLeng
   ScsiAnswer answer;
   answer.data = QByteArray(dataLength, char(0xEE));
   QByteArray sense(senseLength, '\0');
-  QByteArray command = cdb;
-  sg_io_hdr_t& hdr = answer.hdr;
-  hdr.interface_id = 'S';
-  hdr.cmdp = reinterpret_cast<unsigned char*>(command.data());
-  hdr.cmd_len = uint8_t(command.size());
-  hdr.dxfer_direction = dataLength > 0 ? SG_DXFER_FROM_DEV : SG_DXFER_NONE;
-  hdr.dxferp = dataLength > 0 ? answer.data.data() : nullptr;
-  hdr.dxfer_len = unsigned(dataLength);
-  hdr.sbp = reinterpret_cast<unsigned char*>(sense.data());
-  hdr.mx_sb_len = uint8_t(senseLength);
-  hdr.timeout = 8000;
-  answer.result = VirtualDriveHost::Instance().SendCommand(handle_, hdr);
-  answer.sense = sense.left(hdr.sb_len_wr);
-  hdr.cmdp = nullptr;
-  hdr.dxferp = nullptr;
-  hdr.sbp = nullptr;
+  const QByteArray block = cdb;
+  ScsiCommand& command = answer.command;
+  command.cdb = reinterpret_cast<const uint8_t*>(block.constData());
+  command.cdbLength = int(block.size());
+  command.direction =
+      dataLength > 0 ? ScsiCommand::Direction::FromDevice : ScsiCommand::Direction::None;
+  command.data = dataLength > 0 ? answer.data.data() : nullptr;
+  command.dataLength = uint32_t(dataLength);
+  command.sense = reinterpret_cast<uint8_t*>(sense.data());
+  command.senseCapacity = senseLength;
+  command.timeoutMs = 8000;
+  answer.result = VirtualDriveHost::Instance().SendCommand(handle_, command);
+  answer.sense = sense.left(command.senseWritten);
+  command.cdb = nullptr;
+  command.data = nullptr;
+  command.sense = nullptr;
   return answer;
 }
 

@@ -1,5 +1,4 @@
 #pragma once
-#include <scsi/sg.h>
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
@@ -10,17 +9,17 @@
 #include "drive/virtual/virtual_drive.h"
 #include "support/virtual_disc.h"
 
-// One SG_IO exchange with a virtual drive as a transport sees it.
+// One command exchanged with a virtual drive as a transport sees it.
 struct ScsiAnswer {
-  int result = 0;  // SendCommand's return
-  sg_io_hdr_t hdr{};
-  QByteArray data;   // the whole transfer buffer
-  QByteArray sense;  // sb_len_wr bytes
+  int result = 0;       // SendCommand's return
+  ScsiCommand command;  // what came back; its pointers are cleared
+  QByteArray data;      // the whole transfer buffer
+  QByteArray sense;     // the sense bytes the drive wrote
   int SenseKey() const { return sense.size() > 2 ? uint8_t(sense[2]) & 0x0F : -1; }
   int Asc() const { return sense.size() > 12 ? uint8_t(sense[12]) : -1; }
   int Ascq() const { return sense.size() > 13 ? uint8_t(sense[13]) : -1; }
-  bool Good() const { return result == 0 && hdr.status == 0; }
-  int Transferred() const { return int(hdr.dxfer_len) - hdr.resid; }
+  bool Good() const { return result == 0 && command.status == kScsiGood; }
+  int Transferred() const { return int(command.dataLength) - command.residue; }
 };
 
 // Talks to a drive of VirtualDriveHost::Instance() through its SCSI host interface.

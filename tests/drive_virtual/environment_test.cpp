@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <linux/cdrom.h>
 
 #include "drive_virtual/drive_test_support.h"
 #include "platform/scsi_host.h"
@@ -70,7 +69,7 @@ TEST(VirtualDriveEnvironment, DemoOnRequest) {
   SetEnvironment({{"KORVANE_VIRTUAL_DISC", "demo"}});
   QString error;
   ASSERT_TRUE(SetUpVirtualDriveFromEnvironment(&error)) << error.toStdString();
-  EXPECT_EQ(Vcd0().DriveStatus(), CDS_DISC_OK);
+  EXPECT_EQ(Vcd0().DriveStatus(), kDriveDiscPresent);
   ScsiClient client;
   EXPECT_EQ(client.Send(ReadTocCdb(0), 804).data[3], 4);
 }

@@ -1,7 +1,5 @@
 #include "drive/virtual/virtual_drive.h"
 
-#include <linux/cdrom.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -34,9 +32,6 @@ constexpr SenseCode kRemovalPrevented{0x05, 0x53, 0x02};
 constexpr SenseCode kIllegalModeForTrack{0x05, 0x64, 0x00};
 
 // Status bytes and driver flags as the kernel's SCSI layer reports them.
-constexpr uint8_t kStatusGood = 0x00;
-constexpr uint8_t kStatusCheckCondition = 0x02;
-constexpr uint16_t kDriverSense = 0x08;
 
 constexpr int kFixedSenseLength = 18;
 constexpr int kMaxCdbLength = 16;
@@ -259,46 +254,39 @@ void VirtualDrive::ClearCommandLog() {
 
 int VirtualDrive::DriveStatus() const {
   std::lock_guard lock(mutex_);
-  if (trayOpen_) return CDS_TRAY_OPEN;
-  return disc_ ? CDS_DISC_OK : CDS_NO_DISC;
+  if (trayOpen_) return kDriveTrayOpen;
+  return disc_ ? kDriveDiscPresent : kDriveNoDisc;
 }
 
 void VirtualDrive::Notify(bool arrived) {
   if (notifier_) notifier_(name_, arrived);
 }
 
-// ---- SG_IO -----------------------------------------------------------------------------------
+// ---- Commands --------------------------------------------------------------------------------
 
-int VirtualDrive::Execute(sg_io_hdr_t& hdr) {
-  if (hdr.interface_id != 'S') return -ENOSYS;
-  if (!hdr.cmdp || hdr.cmd_len < 6 || hdr.cmd_len > kMaxCdbLength || hdr.iovec_count != 0)
-    return -EINVAL;
-  const bool fromDevice =
-      hdr.dxfer_direction == SG_DXFER_FROM_DEV || hdr.dxfer_direction == SG_DXFER_TO_FROM_DEV;
-  if (fromDevice && hdr.dxfer_len > 0 && !hdr.dxferp) return -EFAULT;
+int VirtualDrive::Execute(ScsiCommand& command) {
+  if (!command.cdb || command.cdbLength < 6 || command.cdbLength > kMaxCdbLength) return -EINVAL;
+  const bool fromDevice = command.direction == ScsiCommand::Direction::FromDevice;
+  if (fromDevice && command.dataLength > 0 && !command.data) return -EFAULT;
   const auto started = std::chrono::steady_clock::now();
 
   uint8_t cdb[kMaxCdbLength] = {};
-  std::memcpy(cdb, hdr.cmdp, hdr.cmd_len);
+  std::memcpy(cdb, command.cdb, size_t(command.cdbLength));
   {
     std::lock_guard lock(mutex_);
-    log_.emplace_back(reinterpret_cast<const char*>(cdb), hdr.cmd_len);
+    log_.emplace_back(reinterpret_cast<const char*>(cdb), command.cdbLength);
     if (log_.size() > size_t(kCommandLogLimit)) log_.pop_front();
   }
-  auto* data = fromDevice ? static_cast<uint8_t*>(hdr.dxferp) : nullptr;
-  const int dataLength = data ? int(std::min<unsigned>(hdr.dxfer_len, INT32_MAX)) : 0;
-  const Reply reply = Dispatch(cdb, hdr.cmd_len, data, dataLength);
+  auto* data = fromDevice ? static_cast<uint8_t*>(command.data) : nullptr;
+  const int dataLength = data ? int(std::min<uint32_t>(command.dataLength, INT32_MAX)) : 0;
+  const Reply reply = Dispatch(cdb, command.cdbLength, data, dataLength);
   if (reply.mediaEvent) Notify(*reply.mediaEvent);
 
-  hdr.status = reply.sense ? kStatusCheckCondition : kStatusGood;
-  hdr.masked_status = hdr.status >> 1;
-  hdr.msg_status = 0;
-  hdr.host_status = 0;
-  hdr.driver_status = reply.sense ? kDriverSense : 0;
-  hdr.info = reply.sense ? SG_INFO_CHECK : SG_INFO_OK;
-  hdr.resid = fromDevice ? int(hdr.dxfer_len) - reply.transferred : 0;
-  hdr.sb_len_wr = 0;
-  if (reply.sense && hdr.sbp && hdr.mx_sb_len > 0) {
+  command.status = reply.sense ? kScsiCheckCondition : kScsiGood;
+  command.transportFailed = false;
+  command.residue = fromDevice ? int(command.dataLength) - reply.transferred : 0;
+  command.senseWritten = 0;
+  if (reply.sense && command.sense && command.senseCapacity > 0) {
     uint8_t sense[kFixedSenseLength] = {};
     sense[0] =
         reply.information ? 0xF0 : 0x70;  // current error, fixed format; bit 7: information valid
@@ -307,12 +295,12 @@ int VirtualDrive::Execute(sg_io_hdr_t& hdr) {
     sense[7] = kFixedSenseLength - 8;
     sense[12] = reply.sense->asc;
     sense[13] = reply.sense->ascq;
-    hdr.sb_len_wr = std::min<unsigned char>(hdr.mx_sb_len, kFixedSenseLength);
-    std::memcpy(hdr.sbp, sense, hdr.sb_len_wr);
+    command.senseWritten = std::min(command.senseCapacity, kFixedSenseLength);
+    std::memcpy(command.sense, sense, size_t(command.senseWritten));
   }
-  hdr.duration = unsigned(std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::steady_clock::now() - started)
-                              .count());
+  command.durationMs = unsigned(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - started)
+                                    .count());
   return 0;
 }
 

@@ -1,5 +1,4 @@
 #pragma once
-#include <scsi/sg.h>
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -18,8 +17,8 @@
 
 class DiscImage;
 
-// One emulated MMC drive: tray, medium, speeds, faults, command log. It answers SG_IO
-// requests as a drive behind the kernel's SCSI layer does (status, sense, residue), from a
+// One emulated MMC drive: tray, medium, speeds, faults, command log. It answers command
+// blocks as a drive behind the system's SCSI layer does (status, sense, residue), from a
 // DiscImage. Safe to use from several threads; reads of the image run outside its lock.
 class VirtualDrive {
  public:
@@ -77,10 +76,10 @@ class VirtualDrive {
 
   QString DeviceName() const { return name_; }
 
-  // One SG_IO request: fills status, masked_status, sense, sb_len_wr, resid, host_status,
-  // driver_status, info and duration as the kernel does. 0, or -errno for a malformed header.
-  int Execute(sg_io_hdr_t& hdr);
-  // CDROM_DRIVE_STATUS: CDS_TRAY_OPEN, CDS_NO_DISC or CDS_DISC_OK.
+  // One command block: fills status, sense, residue and duration as a drive and its
+  // driver do. 0, or -errno for a malformed command.
+  int Execute(ScsiCommand& command);
+  // kDriveTrayOpen, kDriveNoDisc or kDriveDiscPresent.
   int DriveStatus() const;
 
  private:
@@ -132,7 +131,7 @@ class VirtualDrive {
   std::deque<QByteArray> log_;
 };
 
-// Lists the drives as "vcd0", "vcd1", ... after the real ones and answers their SG_IO requests.
+// Lists the drives as "vcd0", "vcd1", ... after the real ones and answers their command blocks.
 //
 // The drives are listed only once they are asked for: a disc put in one of them
 // (KORVANE_VIRTUAL_DISC, --virtual-disc, the demo disc of a machine without a drive, a test)
@@ -155,7 +154,7 @@ class VirtualDriveHost : public ScsiHost {
 
   int Open(const QString& path, bool readWrite) override;
   void Close(int handle) override;
-  int SendCommand(int handle, sg_io_hdr_t& hdr) override;
+  int SendCommand(int handle, ScsiCommand& command) override;
   int DriveStatus(int handle) override;
   QList<ScsiNode> BlockDevices() override;
   QList<ScsiNode> GenericDevices() override;

@@ -85,9 +85,9 @@ VirtualDrive* VirtualDriveHost::DriveFor(int handle) {
   return found == handles_.end() ? nullptr : found->second;
 }
 
-int VirtualDriveHost::SendCommand(int handle, sg_io_hdr_t& hdr) {
+int VirtualDriveHost::SendCommand(int handle, ScsiCommand& command) {
   VirtualDrive* drive = DriveFor(handle);
-  return drive ? drive->Execute(hdr) : -EBADF;
+  return drive ? drive->Execute(command) : -EBADF;
 }
 
 int VirtualDriveHost::DriveStatus(int handle) {
