@@ -92,6 +92,9 @@ ProgressDlg::ProgressDlg(RipJob& job, QWidget* mainWindow, std::function<void()>
   summary_->setObjectName("id2032");
   summary_->setWordWrap(true);
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  QFont summaryFont = summary_->font();
+  summaryFont.setBold(true);
+  summary_->setFont(summaryFont);
   hideMain_ = new QCheckBox(texts.Text(5007));
   hideMain_->setObjectName("id2025");
   openLog_ = new QPushButton(texts.Text(kOpenLogTextId));
@@ -224,8 +227,7 @@ void ProgressDlg::ShowSummary(const RipResult& result) {
   logPath_ = result.logPath;
   openLog_->setEnabled(!logPath_.isEmpty());
   openLog_->show();
-  // The rip has given the main window back.
-  hideMain_->setEnabled(false);
+  hideMain_->hide();  // the rip has given the main window back
   cancel_->setText(texts.Text(kCloseTextId));
   cancel_->setDefault(true);
   cancel_->setFocus();
