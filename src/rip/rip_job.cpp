@@ -305,11 +305,12 @@ void RipJob::StartVerification() {
   }
 }
 
-// The database's answer for the disc, asked once for every track. A cancel ends the request.
+// The database's answer for the disc, asked once for every track. A cancel ends the request,
+// and a cancelled rip takes no answer: an aborted request is not the database's word.
 void RipJob::FetchVerification() {
   const AccurateRipAnswer answer = FetchAccurateRip(*verifyServer_, *discId_, &abortFetch_);
   Post([this, answer] {
-    OnAnswer(answer);
+    if (!stop_) OnAnswer(answer);
     ThreadEnded();
   });
 }
