@@ -683,6 +683,35 @@ TEST_F(MainFrameTest, AFailingDatabaseShowsEachTrackUnavailable) {
   }
 }
 
+// Cancel after a track was verified: the dialog ends as a cancelled rip's does, without the
+// summary, and the track cut off leaves no file.
+TEST_F(MainFrameTest, ACancelledVerifiedRipClosesTheDialog) {
+  auto frame = MakeFrame();
+  VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(1.0);
+  const std::optional<AccurateRipId> id = AccurateRipIdOf(*DriveContext::Instance().device);
+  ASSERT_TRUE(id);
+  AccurateRipServer server;
+  server.Serve(DbarPath(id->Text()), TrueDbarResponse(disc_, 3, id->Text(), 23));
+  SettingsStore::Instance().WriteInt(Key::ArVerify, 1);
+  SettingsStore::Instance().WriteString(Key::ArServer, server.Url());
+  frame->Controller().SetChecked(2, false);
+  bool clicked = false;
+  QTimer press;
+  QObject::connect(&press, &QTimer::timeout, [&] {
+    ProgressDlg* dialog = frame->CurrentProgress();
+    if (!dialog || clicked || dialog->findChild<QListWidget*>("id2030")->count() == 0) return;
+    QTest::mouseClick(dialog->findChild<QPushButton*>("id2"), Qt::LeftButton);
+    clicked = true;
+  });
+  press.start(10);
+  frame->Action(11002)->trigger();
+  press.stop();
+  ASSERT_TRUE(clicked) << "track 1's verdict showed before the end";
+  EXPECT_TRUE(WaitUntil([&] { return !frame->CurrentProgress(); }));
+  EXPECT_TRUE(QFileInfo::exists(out_.filePath("Band/Record/01 - One.wav")));
+  EXPECT_FALSE(QFileInfo::exists(out_.filePath("Band/Record/02 - Two.wav")));
+}
+
 TEST_F(MainFrameTest, ADiscArrivalRefreshesTheList) {
   auto frame = MakeFrame();
   VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
