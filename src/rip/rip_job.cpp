@@ -17,8 +17,8 @@
 #include "metadata/disc_info.h"
 #include "platform/clock.h"
 #include "platform/status_report.h"
-#include "rip/cover_file.h"
 #include "rip/checksum_consumer.h"
+#include "rip/cover_file.h"
 #include "rip/disc_image_writer.h"
 #include "rip/image_writer_factory.h"
 #include "rip/rip_log.h"
@@ -186,7 +186,10 @@ bool RipJob::StartTracks(const RipRequest& request) {
   streams_ = std::make_unique<TrackStreams>(std::move(ranges), kReadAheadChunks, kChunkSectors,
                                             kCdSectorBytes);
   if (work_.empty()) return false;
-  if (StartThreads(CodecThreadsFor(request.encoderThreads, request.tracks.size()))) return true;
+  if (StartThreads(CodecThreadsFor(request.encoderThreads, request.tracks.size()))) {
+    StartVerification();
+    return true;
+  }
   for (const auto& work : work_) result_.outcomes.append(NotStarted(work->index, work->path));
   return false;
 }
@@ -284,15 +287,54 @@ void RipJob::ReadTracks() {
     PostProgress();
   }
   device_->Close();
-  if (!stop_) FetchVerification();
   Post([this] { ThreadEnded(); });
 }
 
-// On the reader's thread once the disc is read, while the codecs still work: the database's
-// answer for the disc, asked once for every track. A cancel ends the request.
+// The database is asked on a thread of its own from the start, so that each track's verdict
+// is known as soon as the track is; a slow or silent server holds up the end of the rip by
+// the network's time-outs at most.
+void RipJob::StartVerification() {
+  if (!Verifies()) return;
+  try {
+    threads_.emplace_back([this] { FetchVerification(); });
+    ++threadsRunning_;
+  } catch (const std::system_error& error) {
+    AccurateRipAnswer unasked;
+    unasked.error = QStringLiteral("the request could not be started: %1").arg(error.what());
+    Post([this, unasked] { OnAnswer(unasked); });
+  }
+}
+
+// The database's answer for the disc, asked once for every track. A cancel ends the request,
+// and a cancelled rip takes no answer: an aborted request is not the database's word.
 void RipJob::FetchVerification() {
-  if (!verifyServer_ || !discId_) return;
-  answer_ = FetchAccurateRip(*verifyServer_, *discId_, &abortFetch_);
+  const AccurateRipAnswer answer = FetchAccurateRip(*verifyServer_, *discId_, &abortFetch_);
+  Post([this, answer] {
+    if (!stop_) OnAnswer(answer);
+    ThreadEnded();
+  });
+}
+
+void RipJob::OnAnswer(const AccurateRipAnswer& answer) {
+  answer_ = answer;
+  if (!answer.Usable()) result_.verifyError = answer.error;
+  for (TrackOutcome& outcome : result_.outcomes) Verify(outcome);
+}
+
+void RipJob::AddOutcome(const TrackOutcome& outcome) {
+  result_.outcomes.append(outcome);
+  Verify(result_.outcomes.last());
+}
+
+// The database's word on a track once both its checksums and the answer are in.
+void RipJob::Verify(TrackOutcome& outcome) {
+  if (!answer_ || !outcome.checksummed || outcome.verdict) return;
+  const TrackWork* work = WorkOf(outcome.trackIndex);
+  if (!work || work->audioIndex < 0) return;
+  outcome.verdict = answer_->Usable() ? VerifyTrack(*answer_, work->audioIndex,
+                                                    outcome.accurateRipV1, outcome.accurateRipV2)
+                                      : TrackVerdict{};
+  emit TrackVerified(outcome.trackIndex + 1, *outcome.verdict);
 }
 
 // A codec thread: the next track nobody has taken, until none is left or the rip is
@@ -324,7 +366,7 @@ void RipJob::EncodeTrack(int index) {
     } else {
       outcome = NotStarted(work.index, work.path);
     }
-    Post([this, outcome] { result_.outcomes.append(outcome); });
+    Post([this, outcome] { AddOutcome(outcome); });
     return;
   }
   // The consumers of the track's PCM: its output file and its checksums.
@@ -371,24 +413,24 @@ void RipJob::EncodeTrack(int index) {
     outcome.accurateRipV2 = sums.Sums().AccurateRipV2();
   }
   // A track cut off by a cancel has no outcome: it was neither written nor did it fail.
-  if (complete || outcome.failed) Post([this, outcome] { result_.outcomes.append(outcome); });
+  if (complete || outcome.failed) Post([this, outcome] { AddOutcome(outcome); });
 }
 
-// What the reader found of the track, and the database's word on it; the reader has been
-// joined.
-void RipJob::AddReadFacts(TrackOutcome& outcome) const {
+const RipJob::TrackWork* RipJob::WorkOf(int trackIndex) const {
   const auto work = std::find_if(work_.begin(), work_.end(),
-                                 [&](const auto& w) { return w->index == outcome.trackIndex; });
-  if (work == work_.end()) return;
-  outcome.firstSector = (*work)->firstSector;
-  outcome.sectorCount = (*work)->facts.sectorCount;
-  outcome.outsideFrames = (*work)->outsideFrames;
-  outcome.rereadSectors = (*work)->rereadSectors;
-  outcome.suspiciousSectors = (*work)->suspiciousSectors;
-  if (!answer_ || !outcome.checksummed || (*work)->audioIndex < 0) return;
-  outcome.verdict = answer_->Usable() ? VerifyTrack(*answer_, (*work)->audioIndex,
-                                                    outcome.accurateRipV1, outcome.accurateRipV2)
-                                      : TrackVerdict{};
+                                 [&](const auto& w) { return w->index == trackIndex; });
+  return work == work_.end() ? nullptr : work->get();
+}
+
+// What the reader found of the track; the reader has been joined.
+void RipJob::AddReadFacts(TrackOutcome& outcome) const {
+  const TrackWork* work = WorkOf(outcome.trackIndex);
+  if (!work) return;
+  outcome.firstSector = work->firstSector;
+  outcome.sectorCount = work->facts.sectorCount;
+  outcome.outsideFrames = work->outsideFrames;
+  outcome.rereadSectors = work->rereadSectors;
+  outcome.suspiciousSectors = work->suspiciousSectors;
 }
 
 // Into the folder of the first track written; nothing when no track was.
@@ -472,7 +514,6 @@ void RipJob::Finish() {
     if (!imageWriter_->failed && !stop_) imagePercent_ = 100;
   }
   for (TrackOutcome& outcome : result_.outcomes) AddReadFacts(outcome);
-  if (answer_ && !answer_->Usable()) result_.verifyError = answer_->error;
   // The last run's end: a run read whole shows 100 %.
   if (run_.ordinal > 0) SendProgress();
   std::stable_sort(

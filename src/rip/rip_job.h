@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "metadata/cover_store.h"
 #include "metadata/accuraterip.h"
+#include "metadata/cover_store.h"
 #include "platform/call_queue.h"
 #include "rip/output_naming.h"
 
@@ -38,7 +38,8 @@ struct RipRequest {
   CoverImage coverFile;    // saved into each album folder of the tracks; empty for none
   bool secure = false;     // each chunk read until two reads agree (ReadAudioSecurely)
   QString driveName;       // for the rip log
-  // The AccurateRip database the tracks are verified against once read; none: no verification.
+  // The AccurateRip database the tracks are verified against, asked once while the disc is
+  // read; none: no verification.
   std::optional<QString> verifyServer;
 };
 
@@ -142,10 +143,15 @@ class RipJob : public QObject {
   const RipResult& Result() const { return result_; }
   // The run read now, for a display that comes after RunStarted.
   const RipRun& CurrentRun() const { return run_; }
+  // The started rip's tracks are verified against the database (TrackVerified follows).
+  bool Verifies() const { return verifyServer_ && discId_; }
 
  signals:
   void RunStarted(const RipRun& run);
   void Progress(const RipProgress& progress);
+  // A track's verdict (1-based track number), as soon as both its checksums and the
+  // database's answer are known; the same verdict its outcome carries at the end.
+  void TrackVerified(int trackNumber, const TrackVerdict& verdict);
   void Finished(const RipResult& result);
 
  private:
@@ -156,7 +162,12 @@ class RipJob : public QObject {
   void SaveCoverFiles();
   bool StartThreads(int codecThreads);
   void ReadTracks();
+  void StartVerification();
   void FetchVerification();
+  void OnAnswer(const AccurateRipAnswer& answer);
+  void AddOutcome(const TrackOutcome& outcome);
+  void Verify(TrackOutcome& outcome);
+  const TrackWork* WorkOf(int trackIndex) const;
   void AddReadFacts(TrackOutcome& outcome) const;
   void WriteLog();
   void EncodeTracks();
@@ -184,7 +195,7 @@ class RipJob : public QObject {
   bool secure_ = false;
   std::optional<QString> verifyServer_;
   std::optional<AccurateRipId> discId_;
-  std::optional<AccurateRipAnswer> answer_;  // the reader's, until it has been joined
+  std::optional<AccurateRipAnswer> answer_;  // once the verification's thread has handed it over
   QStringList logHead_;                      // the rip log's head, taken at the start
   std::atomic<bool> progressPosted_{false};
   std::atomic<int64_t> bytesRead_{0};

@@ -118,9 +118,13 @@ void CMainFrame::ConnectDialogs() {
 }
 
 // The dialog is modal to the application but does not block: the controller waits for the
-// job's end in its own loop, and the dialog closes itself on it.
+// job's end in its own loop, and the dialog closes itself on it, or stays with the summary
+// of a verified rip until the user closes it or the next rip starts.
 void CMainFrame::ShowRipProgress(RipJob* job) {
-  auto* dialog = new ProgressDlg(*job, this, [this] { OpenOutputFolder(); });
+  if (progress_) progress_->close();
+  auto* dialog = new ProgressDlg(
+      *job, this, [this] { OpenOutputFolder(); },
+      [this](const QString& file) { OpenInDesktop(QUrl::fromLocalFile(file)); });
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   progress_ = dialog;
   dialog->open();

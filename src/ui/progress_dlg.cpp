@@ -1,17 +1,21 @@
 #include "ui/progress_dlg.h"
 
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QUrl>
 
+#include "app/rip_summary.h"
 #include "app/window_layout.h"
 #include "drive/cd_device.h"
 #include "drive/drive_context.h"
@@ -20,6 +24,16 @@
 #include "ui/ui_icons.h"
 
 namespace {
+
+enum ProgressTextId : unsigned {
+  kCloseTextId = 913,
+  kVerificationTextId = 5011,
+  kOpenLogTextId = 5021,
+  kRipFinishedTextId = 5022,
+};
+
+// The verdict list shows this many lines before it scrolls.
+constexpr int kVerdictRows = 6;
 
 QLabel* Label(unsigned textId, int controlId) {
   auto* label = new QLabel(LanguageManager::Instance().Text(textId));
@@ -46,8 +60,9 @@ QLabel* Figure(int controlId) {
 
 }  // namespace
 
-ProgressDlg::ProgressDlg(RipJob& job, QWidget* mainWindow, std::function<void()> openFolder)
-    : QDialog(nullptr), job_(&job), mainWindow_(mainWindow) {
+ProgressDlg::ProgressDlg(RipJob& job, QWidget* mainWindow, std::function<void()> openFolder,
+                         std::function<void(const QString& file)> openFile)
+    : QDialog(nullptr), job_(&job), mainWindow_(mainWindow), openFile_(std::move(openFile)) {
   const LanguageManager& texts = LanguageManager::Instance();
   setObjectName("id2000");
   setWindowTitle(texts.Text(5002));
@@ -65,8 +80,25 @@ ProgressDlg::ProgressDlg(RipJob& job, QWidget* mainWindow, std::function<void()>
   speedText_->setObjectName("id2026");
   failedText_ = new QLabel;
   failedText_->setObjectName("id2029");
+  verificationLabel_ = Label(kVerificationTextId, 2031);
+  verificationLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  verdicts_ = new QListWidget;
+  verdicts_->setObjectName("id2030");
+  verdicts_->setSelectionMode(QAbstractItemView::NoSelection);
+  verdicts_->setFocusPolicy(Qt::NoFocus);
+  verdicts_->setFixedHeight(verdicts_->fontMetrics().lineSpacing() * kVerdictRows +
+                            2 * verdicts_->frameWidth() + 4);
+  summary_ = new QLabel;
+  summary_->setObjectName("id2032");
+  summary_->setWordWrap(true);
+  summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  QFont summaryFont = summary_->font();
+  summaryFont.setBold(true);
+  summary_->setFont(summaryFont);
   hideMain_ = new QCheckBox(texts.Text(5007));
   hideMain_->setObjectName("id2025");
+  openLog_ = new QPushButton(texts.Text(kOpenLogTextId));
+  openLog_->setObjectName("id2033");
   auto* openButton = new QPushButton(texts.Text(924));
   openButton->setObjectName("id2020");
   cancel_ = new QPushButton(texts.Text(901));
@@ -85,24 +117,35 @@ ProgressDlg::ProgressDlg(RipJob& job, QWidget* mainWindow, std::function<void()>
   grid->addWidget(speedText_, 3, 1, 1, 2);
   grid->addWidget(Label(5009, 2028), 4, 0);
   grid->addWidget(failedText_, 4, 1, 1, 2);
+  grid->addWidget(verificationLabel_, 5, 0);
+  grid->addWidget(verdicts_, 5, 1, 1, 2);
   grid->setColumnStretch(1, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(hideMain_);
   buttons->addStretch();
+  buttons->addWidget(openLog_);
   buttons->addWidget(openButton);
   buttons->addWidget(cancel_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
+  layout->addWidget(summary_);
   layout->addSpacing(6);
   layout->addLayout(buttons);
   setMinimumWidth(520);
+  // Shown once the rip is known to verify its tracks, and at the end of a verified rip.
+  verificationLabel_->hide();
+  verdicts_->hide();
+  summary_->hide();
+  openLog_->hide();
 
   connect(cancel_, &QPushButton::clicked, this, &ProgressDlg::reject);
   connect(openButton, &QPushButton::clicked, this, [openFolder] { openFolder(); });
+  connect(openLog_, &QPushButton::clicked, this, &ProgressDlg::OpenLog);
   connect(hideMain_, &QCheckBox::clicked, this, &ProgressDlg::ToggleMainWindow);
 
   connect(&job, &RipJob::RunStarted, this, &ProgressDlg::ShowRun);
   connect(&job, &RipJob::Progress, this, &ProgressDlg::ShowProgress);
+  connect(&job, &RipJob::TrackVerified, this, &ProgressDlg::ShowVerdict);
   connect(&job, &RipJob::Finished, this, &ProgressDlg::Finish);
   ShowRun(job.CurrentRun());
   ShowProgress({});
@@ -111,10 +154,15 @@ ProgressDlg::ProgressDlg(RipJob& job, QWidget* mainWindow, std::function<void()>
   if (mainWindow_) mainWindow_->setVisible(mainVisible_);
   PlaceFromSettings();
   // The job may have finished before the dialog was built.
-  if (job.IsFinished()) QTimer::singleShot(0, this, &ProgressDlg::Finish);
+  if (job.IsFinished()) {
+    QTimer::singleShot(0, this, [this] {
+      if (job_) Finish(job_->Result());
+    });
+  }
 }
 
 void ProgressDlg::ShowRun(const RipRun& run) {
+  if (job_ && job_->Verifies()) ShowVerification();
   path_ = run.path;
   file_->setText(run.path);
   // A long path shows its end, the file's own name; the whole path is in the tooltip.
@@ -149,12 +197,62 @@ void ProgressDlg::ShowProgress(const RipProgress& progress) {
   failedText_->setText(QString::number(progress.failedSectors));
 }
 
+void ProgressDlg::ShowVerification() {
+  if (verdicts_->isVisible()) return;
+  verificationLabel_->show();
+  verdicts_->show();
+  adjustSize();
+}
+
+void ProgressDlg::ShowVerdict(int trackNumber, const TrackVerdict& verdict) {
+  ShowVerification();
+  verdicts_->addItem(RipSummary::VerdictLine(trackNumber, verdict));
+  verdicts_->scrollToBottom();
+}
+
+// The verdicts again from the result, which holds them all even when the rip ended before
+// the dialog was made; then what they add up to, and the buttons of a finished rip.
+void ProgressDlg::ShowSummary(const RipResult& result) {
+  const LanguageManager& texts = LanguageManager::Instance();
+  showsSummary_ = true;
+  setWindowTitle(texts.Text(kRipFinishedTextId));
+  verdicts_->clear();
+  for (const TrackOutcome& outcome : result.outcomes) {
+    if (outcome.verdict)
+      verdicts_->addItem(RipSummary::VerdictLine(outcome.trackIndex + 1, *outcome.verdict));
+  }
+  ShowVerification();
+  summary_->setText(RipSummary::Lines(result).join('\n'));
+  summary_->show();
+  logPath_ = result.logPath;
+  openLog_->setEnabled(!logPath_.isEmpty());
+  openLog_->show();
+  hideMain_->hide();  // the rip has given the main window back
+  cancel_->setText(texts.Text(kCloseTextId));
+  cancel_->setDefault(true);
+  cancel_->setFocus();
+  adjustSize();
+}
+
+void ProgressDlg::OpenLog() {
+  if (openFile_) {
+    openFile_(logPath_);
+  } else {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(logPath_));
+  }
+}
+
 void ProgressDlg::ToggleMainWindow() {
   mainVisible_ = !mainVisible_;
   if (mainWindow_) mainWindow_->setVisible(mainVisible_);
 }
 
 void ProgressDlg::reject() {
+  if (showsSummary_) {
+    StorePlacement();
+    done(QDialog::Accepted);  // Close, Escape or the close button: the rip is over
+    return;
+  }
   if (cancelRequested_) return;
   cancelRequested_ = true;
   cancel_->setEnabled(false);
@@ -162,10 +260,14 @@ void ProgressDlg::reject() {
   // The dialog stays until every thread of the job has stopped and it has finished.
 }
 
-void ProgressDlg::Finish() {
+void ProgressDlg::Finish(const RipResult& result) {
   if (finished_) return;
   finished_ = true;
   StorePlacement();
+  if (!cancelRequested_ && RipSummary::HasVerdicts(result)) {
+    ShowSummary(result);
+    return;
+  }
   done(cancelRequested_ ? QDialog::Rejected : QDialog::Accepted);
 }
 

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
@@ -43,6 +44,35 @@ void SaveModal(const std::function<void()>& open, const QString& path, QStringLi
   open();
 }
 
+// A verified rip of four tracks: while the second is read (the first verdict in), and its end
+// with the summary.
+void SaveVerifiedRip(const RipRun& run, const QString& runningPath, const QString& endPath,
+                     QStringList& written) {
+  RipResult result;
+  result.logPath = QFileInfo(run.path).dir().filePath("Demo Disc.log");
+  const TrackVerdict verdicts[] = {{AccurateRipStatus::Accurate, 23},
+                                   {AccurateRipStatus::Accurate, 21},
+                                   {AccurateRipStatus::Inaccurate, 0},
+                                   {AccurateRipStatus::Accurate, 23}};
+  for (int i = 0; i < 4; ++i) {
+    TrackOutcome outcome;
+    outcome.trackIndex = i;
+    outcome.checksummed = true;
+    outcome.verdict = verdicts[i];
+    result.outcomes.append(outcome);
+  }
+  RipJob job;  // never started: the dialog shows what it is given
+  ProgressDlg dialog(job, nullptr, [] {});
+  dialog.show();
+  dialog.ShowRun(run);
+  dialog.ShowProgress({62.5, 40.6, 24 * 176.4, 0, false});
+  dialog.ShowVerdict(1, verdicts[0]);
+  Save(dialog, runningPath, written);
+  dialog.ShowProgress({100, 100, 24 * 176.4, 0, false});
+  dialog.Finish(result);
+  Save(dialog, endPath, written);
+}
+
 void TakeSet(CMainFrame& frame, const QString& folder, const QString& suffix,
              QStringList& written) {
   frame.SelectAll();
@@ -74,6 +104,8 @@ void TakeSet(CMainFrame& frame, const QString& folder, const QString& suffix,
   dialog.ShowProgress({62.5, 40.6, 24 * 176.4, 2, false});
   Save(dialog, QDir(folder).filePath("progress" + suffix + ".png"), written);
   dialog.hide();
+  SaveVerifiedRip(run, QDir(folder).filePath("rip-verified" + suffix + ".png"),
+                  QDir(folder).filePath("rip-summary" + suffix + ".png"), written);
   frame.SetPlayingRow(-1);
 
   SaveModal([&] { frame.ShowAbout(); }, QDir(folder).filePath("about" + suffix + ".png"), written);

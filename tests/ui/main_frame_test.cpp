@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -31,9 +32,11 @@
 #include "drive/virtual/virtual_drive.h"
 #include "encoders/output_format.h"
 #include "metadata/cover_store.h"
+#include "metadata/current_disc.h"
 #include "player/playback.h"
 #include "player/player_test_support.h"
 #include "settings/settings_store.h"
+#include "support/accuraterip_server.h"
 #include "support/rip_settings.h"
 #include "support/test_support.h"
 #include "support/virtual_disc.h"
@@ -369,9 +372,9 @@ TEST_F(MainFrameTest, AboutCreditsExactlyTheLinkedLibraries) {
   };
   // The C and C++ run-time is every program's, not an acknowledged component.
   // Libraries a credited one brings along, which a linker without --as-needed also names.
-  const QStringList runtime = {"libc.so",     "libm.so",      "libstdc++.so",   "libgcc_s.so",
-                               "ld-linux",    "libQt6Svg.so", "libGLX.so",      "libOpenGL.so",
-                               "libopus.so"};
+  const QStringList runtime = {"libc.so",     "libm.so",      "libstdc++.so",
+                               "libgcc_s.so", "ld-linux",     "libQt6Svg.so",
+                               "libGLX.so",   "libOpenGL.so", "libopus.so"};
   for (const QString& library : linked) {
     const bool isRuntime = std::any_of(runtime.begin(), runtime.end(),
                                        [&](const QString& r) { return library.startsWith(r); });
@@ -564,6 +567,149 @@ TEST_F(MainFrameTest, UnreadableSectorsAreCountedWhileTheRipRunsAndNamedPerTrack
       << boxes[0].toStdString();
   EXPECT_TRUE(boxes[0].endsWith(out_.filePath("Band/Record/01 - One.wav")));
   EXPECT_TRUE(frame->Tracks()->IsChecked(0)) << "a track with errors stays ticked";
+}
+
+// Verified against a loopback database that knows track 1, holds another pressing's
+// checksum for track 2 and no entry for track 3: each verdict shows while the rip goes on,
+// and the dialog stays at the end with the summary and the log.
+TEST_F(MainFrameTest, TheProgressDialogShowsEachVerdictAsItComesAndTheSummaryAtTheEnd) {
+  auto frame = MakeFrame();
+  VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(1.0);  // a track reads in a second
+  const std::optional<AccurateRipId> id = AccurateRipIdOf(*DriveContext::Instance().device);
+  ASSERT_TRUE(id);
+  constexpr int kHeader = 13, kEntry = 9;
+  QByteArray answer = TrueDbarResponse(disc_, 3, id->Text(), 23);
+  answer[kHeader + kEntry + 1] = char(answer[kHeader + kEntry + 1] ^ 0x5a);
+  answer[kHeader + 2 * kEntry] = 0;  // confidence 0: no entry
+  AccurateRipServer server;
+  server.Serve(DbarPath(id->Text()), answer);
+  SettingsStore::Instance().WriteInt(Key::ArVerify, 1);
+  SettingsStore::Instance().WriteString(Key::ArServer, server.Url());
+
+  QStringList events;  // the job's runs and verdicts, in the order they came
+  QObject::connect(&frame->Controller(), &MainController::RipStarted, [&](RipJob* job) {
+    QObject::connect(job, &RipJob::RunStarted,
+                     [&](const RipRun& run) { events << QString("run %1").arg(run.trackNumber); });
+    QObject::connect(job, &RipJob::TrackVerified, [&](int track, const TrackVerdict&) {
+      events << QString("verdict %1").arg(track);
+    });
+  });
+  QStringList shownWhileRipping;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    ProgressDlg* dialog = frame->CurrentProgress();
+    if (!dialog || dialog->ShowsSummary()) return;
+    const auto* list = dialog->findChild<QListWidget*>("id2030");
+    for (int row = shownWhileRipping.size(); list->isVisible() && row < list->count(); ++row)
+      shownWhileRipping << list->item(row)->text();
+  });
+  watch.start(10);
+  frame->Action(11002)->trigger();
+  watch.stop();
+
+  const QStringList verdicts = {"Track 1: accurate (confidence 23)", "Track 2: inaccurate",
+                                "Track 3: not in the database"};
+  // The last track's verdict may come with the rip's end, before a sample sees it.
+  ASSERT_FALSE(shownWhileRipping.isEmpty()) << "verdicts show while the rip runs";
+  EXPECT_EQ(shownWhileRipping, verdicts.mid(0, shownWhileRipping.size()))
+      << shownWhileRipping.join(" | ").toStdString();
+  EXPECT_LT(events.indexOf("verdict 1"), events.indexOf("run 3"))
+      << "track 1's verdict comes while the disc is still read: "
+      << events.join(", ").toStdString();
+  EXPECT_EQ(server.Requests().size(), 1) << "the database is asked once";
+
+  ProgressDlg* dialog = frame->CurrentProgress();
+  ASSERT_TRUE(dialog) << "a verified rip's dialog stays with its summary";
+  ASSERT_TRUE(dialog->ShowsSummary());
+  EXPECT_TRUE(dialog->isVisible());
+  const auto* list = dialog->findChild<QListWidget*>("id2030");
+  QStringList shownAtTheEnd;
+  for (int row = 0; row < list->count(); ++row) shownAtTheEnd << list->item(row)->text();
+  EXPECT_EQ(shownAtTheEnd, verdicts) << shownAtTheEnd.join(" | ").toStdString();
+  EXPECT_EQ(dialog->findChild<QLabel*>("id2032")->text(),
+            "1 of 3 tracks accurate, confidence 23\n1 of 3 tracks inaccurate\n"
+            "1 of 3 tracks not in the database");
+
+  auto* openLog = dialog->findChild<QPushButton*>("id2033");
+  ASSERT_TRUE(openLog->isVisible() && openLog->isEnabled());
+  QTest::mouseClick(openLog, Qt::LeftButton);
+  const QString log = out_.filePath("Band/Record/Record.log");
+  EXPECT_EQ(urls_.urls, QStringList{QUrl::fromLocalFile(log).toString()});
+  EXPECT_TRUE(ReadFileBytes(log).contains("inaccurate")) << "the log says what the dialog says";
+
+  auto* close = dialog->findChild<QPushButton*>("id2");
+  EXPECT_EQ(close->text(), "Close");
+  QTest::mouseClick(close, Qt::LeftButton);
+  EXPECT_TRUE(WaitUntil([&] { return !frame->CurrentProgress(); }));
+}
+
+// A database that fails or cannot be reached leaves every track "unavailable", says why,
+// and the rip ends as it would without verification.
+TEST_F(MainFrameTest, AFailingDatabaseShowsEachTrackUnavailable) {
+  auto frame = MakeFrame();
+  frame->Controller().SetChecked(1, false);
+  AccurateRipServer failing;
+  failing.SetStatus("500 Internal Server Error");
+  QString closed;
+  {
+    AccurateRipServer gone;  // its port is closed once it is gone
+    closed = gone.Url();
+  }
+  const struct {
+    QString server;
+    QString reason;
+  } cases[] = {{failing.Url(), "the database answered with status 500"},
+               {closed, "the database cannot be reached: "}};
+  SettingsStore::Instance().WriteInt(Key::ArVerify, 1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.server.toStdString());
+    SettingsStore::Instance().WriteString(Key::ArServer, c.server);
+    frame->Controller().SetChecked(0, true);
+    frame->Controller().SetChecked(2, true);
+    frame->Action(11002)->trigger();
+    EXPECT_EQ(ReadFileBytes(out_.filePath("Band/Record/03 - Three.wav")).size(), 44 + 40 * 2352);
+    ProgressDlg* dialog = frame->CurrentProgress();
+    ASSERT_TRUE(dialog && dialog->ShowsSummary());
+    const auto* list = dialog->findChild<QListWidget*>("id2030");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "Track 1: unavailable");
+    EXPECT_EQ(list->item(1)->text(), "Track 3: unavailable");
+    const QString summary = dialog->findChild<QLabel*>("id2032")->text();
+    EXPECT_TRUE(
+        summary.startsWith("2 of 2 tracks not verified: AccurateRip unavailable (" + c.reason))
+        << summary.toStdString();
+    dialog->close();
+    EXPECT_TRUE(WaitUntil([&] { return !frame->CurrentProgress(); }));
+  }
+}
+
+// Cancel after a track was verified: the dialog ends as a cancelled rip's does, without the
+// summary, and the track cut off leaves no file.
+TEST_F(MainFrameTest, ACancelledVerifiedRipClosesTheDialog) {
+  auto frame = MakeFrame();
+  VirtualDriveHost::Instance().Drive(0).SetReadThrottleX(1.0);
+  const std::optional<AccurateRipId> id = AccurateRipIdOf(*DriveContext::Instance().device);
+  ASSERT_TRUE(id);
+  AccurateRipServer server;
+  server.Serve(DbarPath(id->Text()), TrueDbarResponse(disc_, 3, id->Text(), 23));
+  SettingsStore::Instance().WriteInt(Key::ArVerify, 1);
+  SettingsStore::Instance().WriteString(Key::ArServer, server.Url());
+  frame->Controller().SetChecked(2, false);
+  bool clicked = false;
+  QTimer press;
+  QObject::connect(&press, &QTimer::timeout, [&] {
+    ProgressDlg* dialog = frame->CurrentProgress();
+    if (!dialog || clicked || dialog->findChild<QListWidget*>("id2030")->count() == 0) return;
+    QTest::mouseClick(dialog->findChild<QPushButton*>("id2"), Qt::LeftButton);
+    clicked = true;
+  });
+  press.start(10);
+  frame->Action(11002)->trigger();
+  press.stop();
+  ASSERT_TRUE(clicked) << "track 1's verdict showed before the end";
+  EXPECT_TRUE(WaitUntil([&] { return !frame->CurrentProgress(); }));
+  EXPECT_TRUE(QFileInfo::exists(out_.filePath("Band/Record/01 - One.wav")));
+  EXPECT_FALSE(QFileInfo::exists(out_.filePath("Band/Record/02 - Two.wav")));
 }
 
 TEST_F(MainFrameTest, ADiscArrivalRefreshesTheList) {
