@@ -12,7 +12,8 @@ std::unique_ptr<OutputFormat> Make(const FormatDescriptor& descriptor) {
   return std::make_unique<Format>(descriptor);
 }
 
-constexpr unsigned kImageBadge = 0x56627a;
+// The band of the disc images and of the formats without a colour of their own.
+constexpr unsigned kGreyBand = 0x56627a;
 
 using K = FormatKind;
 // A new format takes the next free stored id and goes at the end.
@@ -28,15 +29,15 @@ const FormatDescriptor kFormats[] = {
     {FormatId::Wma, EncoderType::Wma, K::Track, false, ".wma", 210, "WMA", "WMA", "wma", "WMA",
      "WMA", 0x7a4cc2, Make<WmaFormat>},
     {FormatId::Iso, EncoderType::Iso, K::FileSystemImage, true, ".iso", 229, "", "ISO image", "iso",
-     "ISO", "ISO", kImageBadge, Make<OutputFormat>},
+     "ISO", "ISO", kGreyBand, Make<OutputFormat>},
     {FormatId::CueBin, EncoderType::BinCue, K::RawImage, true, ".bin", 230, "", "BIN image", "bin",
-     "CUE/BIN", "BIN", kImageBadge, Make<OutputFormat>},
+     "CUE/BIN", "BIN", kGreyBand, Make<OutputFormat>},
     {FormatId::Flac, EncoderType::Flac, K::Track, true, ".flac", 231, "FLAC", "FLAC", "flac",
-     "FLAC", "FLAC", kImageBadge, Make<FlacFormat>},
+     "FLAC", "FLAC", kGreyBand, Make<FlacFormat>},
     {FormatId::Opus, EncoderType::Opus, K::Track, false, ".opus", 232, "OPUS", "Opus", "opus",
-     "Opus", "OPUS", kImageBadge, Make<OpusFormat>},
+     "Opus", "OPUS", kGreyBand, Make<OpusFormat>},
     {FormatId::M4a, EncoderType::M4a, K::Track, false, ".m4a", 233, "M4A", "AAC (M4A)", "m4a",
-     "AAC (M4A)", "M4A", kImageBadge, Make<M4aFormat>},
+     "AAC (M4A)", "M4A", kGreyBand, Make<M4aFormat>},
 };
 
 }  // namespace

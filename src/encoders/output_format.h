@@ -55,8 +55,7 @@ struct FormatDescriptor {
   bool HasSettings() const { return *iniSection != '\0'; }
 };
 
-// The formats in the options dialog's list order (older formats first, so a stored list
-// position keeps its meaning).
+// The formats in the options dialog's list order: the order they were added in.
 std::span<const FormatDescriptor> FormatDescriptors();
 // The formats in the Format menu's order: the track formats in list order, then the images.
 QList<const FormatDescriptor*> FormatsInMenuOrder();
