@@ -159,7 +159,7 @@ void BM_FlacFlac(benchmark::State& state) {
 }
 
 void BM_OpusKorvane(benchmark::State& state) {
-  OpusEncoder codec{OpusSettings{}};  // 160 kbit/s VBR, complexity 10
+  OpusFileEncoder codec{OpusSettings{}};  // 160 kbit/s VBR, complexity 10
   Encode(state, codec, "korvane.opus");
 }
 

@@ -68,7 +68,7 @@ class BurningCodec : public AudioEncoder {
 class BurningFormat : public OutputFormat {
  public:
   explicit BurningFormat(double cpuSecondsPerChunk)
-      : OutputFormat(FindFormatRow(FormatId::Wav)), perChunk_(cpuSecondsPerChunk) {}
+      : OutputFormat(FindFormat(FormatId::Wav)), perChunk_(cpuSecondsPerChunk) {}
   std::unique_ptr<AudioEncoder> CreateEncoder() const override {
     return std::make_unique<BurningCodec>(perChunk_);
   }

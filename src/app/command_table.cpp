@@ -5,6 +5,7 @@
 #include <array>
 #include <utility>
 
+#include "encoders/output_format.h"
 #include "platform/paths.h"
 #include "platform/version.h"
 #include "settings/settings_store.h"
@@ -52,19 +53,6 @@ constexpr std::array<CommandItem, 18> kItems{{
     {CommandId::StopPlaying, 927, 928, 0, "stop", [](T& t) { t.StopPlaying(); }},
 }};
 
-constexpr std::array<FormatCommand, 10> kFormats{{
-    {FormatId::Aac, "AAC"},
-    {FormatId::Mp3, "MP3"},
-    {FormatId::Ogg, "OGG"},
-    {FormatId::Wav, "WAV"},
-    {FormatId::Wma, "WMA"},
-    {FormatId::Flac, "FLAC"},
-    {FormatId::Opus, "Opus"},
-    {FormatId::M4a, "AAC (M4A)"},
-    {FormatId::CueBin, "CUE/BIN"},
-    {FormatId::Iso, "ISO"},
-}};
-
 // Menu items are labelled by identifier; some differ from the toolbar's label.
 constexpr std::array<std::pair<int, unsigned>, 20> kMenuTexts{{
     {CommandId::RipCd, 5003},           {CommandId::AppExit, 912},
@@ -88,7 +76,12 @@ unsigned MenuTextId(int commandId) {
   return 0;
 }
 
-std::span<const FormatCommand> FormatCommands() { return kFormats; }
+QList<FormatCommand> FormatCommands() {
+  QList<FormatCommand> commands;
+  for (const FormatDescriptor* format : FormatsInMenuOrder())
+    commands.append({format->id, format->menuText});
+  return commands;
+}
 
 QString CommandItem::Label() const { return LanguageManager::Instance().Text(labelTextId); }
 

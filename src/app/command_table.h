@@ -1,4 +1,5 @@
 #pragma once
+#include <QList>
 #include <QString>
 #include <span>
 
@@ -89,12 +90,13 @@ const CommandItem* FindCommand(int id);
 // Runs the command; false (and nothing runs) for an identifier without an item.
 bool ExecuteCommand(int id, CommandTarget& target);
 
-// The output-format radio group of the menus, in menu order, with its fixed texts.
+// The output-format radio group of the menus, in menu order, with its fixed texts (from the
+// formats' descriptors).
 struct FormatCommand {
   FormatId format;  // its number is the command's identifier
   const char* text;
 };
-std::span<const FormatCommand> FormatCommands();
+QList<FormatCommand> FormatCommands();
 
 // The text of a menu item (the main menu and the track list's context menu); 0 for a
 // command without one.

@@ -1,17 +1,40 @@
 #include "app/disc_formats.h"
 
-QList<FormatId> AllowedFormats(const std::optional<DiscType>& type) {
-  using F = FormatId;
-  if (!type) {
-    return {F::Mp3, F::Aac, F::Ogg, F::Wav, F::Wma, F::Flac, F::Opus, F::M4a, F::CueBin, F::Iso};
+#include "encoders/output_format.h"
+
+namespace {
+
+// The formats of one kind, in menu order.
+QList<FormatId> FormatsOf(FormatKind kind) {
+  QList<FormatId> formats;
+  for (const FormatDescriptor* format : FormatsInMenuOrder()) {
+    if (format->kind == kind) formats << format->id;
   }
+  return formats;
+}
+
+// The track formats, the default one first.
+QList<FormatId> TrackFormats() {
+  QList<FormatId> formats = FormatsOf(FormatKind::Track);
+  formats.move(formats.indexOf(FormatId::Mp3), 0);
+  return formats;
+}
+
+}  // namespace
+
+QList<FormatId> AllowedFormats(const std::optional<DiscType>& type) {
+  const QList<FormatId> raw = FormatsOf(FormatKind::RawImage);
+  const QList<FormatId> fileSystem = FormatsOf(FormatKind::FileSystemImage);
+  if (!type) return TrackFormats() + raw + fileSystem;
   switch (type->kind) {
+    // A DVD is no CD: only its file system can be read.
     case DiscKind::Dvd:
-    case DiscKind::DvdMultisession: return {F::Iso};
-    case DiscKind::DataCd: return {F::Iso, F::CueBin};
-    case DiscKind::DataCdMultisession: return {F::CueBin};
+    case DiscKind::DvdMultisession: return fileSystem;
+    case DiscKind::DataCd: return fileSystem + raw;
+    // A file-system image holds one session only.
+    case DiscKind::DataCdMultisession: return raw;
     case DiscKind::AudioCd:
     case DiscKind::MixedModeCd: break;
   }
-  return {F::Mp3, F::Aac, F::Ogg, F::Wav, F::Wma, F::Flac, F::Opus, F::M4a, F::CueBin};
+  return TrackFormats() + raw;
 }

@@ -39,8 +39,8 @@ const SettingKey* KnownKey(CliContext& ctx, const QString& section, const QStrin
 // An Int key's value: a whole number, or for "FormatSelected" a format's name (wav, mp3...).
 bool ParseIntValue(const SettingKey& key, const QString& value, int& number) {
   if (&key == &Key::FormatSelected) {
-    if (const FormatRow* row = FindFormatRowByShortName(value.trimmed())) {
-      number = ToStored(row->menuId);
+    if (const FormatDescriptor* format = FindFormatByName(value.trimmed())) {
+      number = ToStored(format->id);
       return true;
     }
   }
@@ -108,8 +108,8 @@ QString ShownValue(const SettingKey& key, const QString& value) {
   if (&key == &Key::FdPassword && !value.isEmpty()) return "(set)";
   if (key.type == SettingKey::Type::Text) return '"' + Printable(value) + '"';
   if (&key == &Key::FormatSelected) {
-    const FormatRow& row = FindFormatRow(FromStored<FormatId>(value.toInt()));
-    return QString("%1 (%2)").arg(value, QLatin1String(row.shortName));
+    const FormatDescriptor& format = FindFormat(FromStored<FormatId>(value.toInt()));
+    return QString("%1 (%2)").arg(value, QLatin1String(format.shortName));
   }
   return value;
 }

@@ -51,7 +51,7 @@ class ConsoleHost : public ControllerHost {
   void SetPlayingRow(int) override {}
   void OnDiscInfoChanged(const QList<TrackRow>& rows) override { rows_ = rows; }
   void OnFormatChanged(FormatId format) override {
-    info_ << "Output format: " << FindFormatRow(format).name << Qt::endl;
+    info_ << "Output format: " << FindFormat(format).name << Qt::endl;
   }
   void ShowMessage(MessageKind kind, const QString& text) override {
     (kind == MessageKind::Information ? info_ : ctx_.err)
@@ -147,7 +147,7 @@ int ReportOutcomes(CliContext& ctx, const RipResult& result, const QList<FormatI
     return Fail(ctx, Exit::NoDisc, "no drive or no disc to rip from");
   if (result.status == S::NotAllowed) {
     QStringList allowed;
-    for (FormatId format : formats) allowed << FindFormatRow(format).shortName;
+    for (FormatId format : formats) allowed << FindFormat(format).shortName;
     return Fail(
         ctx, Exit::BadArguments,
         "the disc does not allow this format; it allows " + allowed.join(", ") + " (--format)");
@@ -177,10 +177,10 @@ int ReportOutcomes(CliContext& ctx, const RipResult& result, const QList<FormatI
 int RunRip(CliContext& ctx) {
   RipOverrides overrides;
   if (ctx.parser.isSet(FormatOption())) {
-    const FormatRow* row = FindFormatRowByShortName(ctx.parser.value(FormatOption()));
-    if (!row)
+    const FormatDescriptor* chosen = FindFormatByName(ctx.parser.value(FormatOption()));
+    if (!chosen)
       return Fail(ctx, Exit::BadArguments, UnknownFormatMessage(ctx.parser.value(FormatOption())));
-    overrides.format = row->menuId;
+    overrides.format = chosen->id;
   }
   if (ctx.parser.isSet(kOut)) overrides.outputFolder = QDir(ctx.parser.value(kOut)).absolutePath();
   if (ctx.parser.isSet(kSecure)) overrides.secure = true;

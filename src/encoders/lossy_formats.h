@@ -36,5 +36,5 @@ using Mp3Format = LossyFormat<Mp3Settings, Mp3Encoder>;
 using OggFormat = LossyFormat<OggSettings, OggEncoder>;
 using AacFormat = LossyFormat<AacSettings, AacEncoder>;
 using FlacFormat = LossyFormat<FlacSettings, FlacEncoder>;
-using OpusFormat = LossyFormat<OpusSettings, OpusEncoder>;
+using OpusFormat = LossyFormat<OpusSettings, OpusFileEncoder>;
 using M4aFormat = LossyFormat<M4aSettings, M4aEncoder>;

@@ -30,16 +30,16 @@ struct Comments {
 
 struct OpusCallbacks {
   static int Write(void* self, const unsigned char* data, opus_int32 length) {
-    return static_cast<OpusEncoder*>(self)->file_.Write(data, length) ? 0 : 1;
+    return static_cast<OpusFileEncoder*>(self)->file_.Write(data, length) ? 0 : 1;
   }
   static int Close(void*) { return 0; }  // the codec closes its file itself
 };
 
-OpusEncoder::OpusEncoder(const OpusSettings& settings) : settings_(settings) {}
+OpusFileEncoder::OpusFileEncoder(const OpusSettings& settings) : settings_(settings) {}
 
-OpusEncoder::~OpusEncoder() { Close(); }
+OpusFileEncoder::~OpusFileEncoder() { Close(); }
 
-bool OpusEncoder::Fail(const char* what, int code) {
+bool OpusFileEncoder::Fail(const char* what, int code) {
   if (libraryError_.isEmpty()) {
     libraryError_ = QStringLiteral("The Opus encoder failed to %1: %2")
                         .arg(QLatin1String(what), QLatin1String(ope_strerror(code)));
@@ -47,7 +47,7 @@ bool OpusEncoder::Fail(const char* what, int code) {
   return false;
 }
 
-bool OpusEncoder::StartLibrary(const TrackFacts& track, const TagRecord* tags) {
+bool OpusFileEncoder::StartLibrary(const TrackFacts& track, const TagRecord* tags) {
   Comments comments;
   if (!comments.list) return Fail("start", OPE_ALLOC_FAIL);
   if (tags) {
@@ -83,7 +83,7 @@ bool OpusEncoder::StartLibrary(const TrackFacts& track, const TagRecord* tags) {
   return true;
 }
 
-int OpusEncoder::Open(const QString& path, const TrackFacts& track, const TagRecord* tags) {
+int OpusFileEncoder::Open(const QString& path, const TrackFacts& track, const TagRecord* tags) {
   Release();
   writeFailed_ = false;
   libraryError_.clear();
@@ -92,7 +92,7 @@ int OpusEncoder::Open(const QString& path, const TrackFacts& track, const TagRec
   return ok ? 1 : 0;
 }
 
-int OpusEncoder::Write(const char* data, uint32_t byteCount, int prepass) {
+int OpusFileEncoder::Write(const char* data, uint32_t byteCount, int prepass) {
   if (prepass || !encoder_ || !file_.IsOpen() || writeFailed_) return 0;
   // A stereo frame split between two Writes is completed from the next one.
   carry_.insert(carry_.end(), data, data + byteCount);
@@ -109,7 +109,7 @@ int OpusEncoder::Write(const char* data, uint32_t byteCount, int prepass) {
   return 1;
 }
 
-int OpusEncoder::Close() {
+int OpusFileEncoder::Close() {
   if (!encoder_ || !file_.IsOpen()) {
     Release();
     return 1;
@@ -125,13 +125,13 @@ int OpusEncoder::Close() {
   return ok ? 1 : 0;
 }
 
-void OpusEncoder::Release() {
+void OpusFileEncoder::Release() {
   if (encoder_) ope_encoder_destroy(encoder_);
   encoder_ = nullptr;
   carry_.clear();
   file_.Discard();
 }
 
-QString OpusEncoder::ErrorText() const {
+QString OpusFileEncoder::ErrorText() const {
   return file_.ErrorText().isEmpty() ? libraryError_ : file_.ErrorText();
 }

@@ -12,12 +12,13 @@ struct OggOpusEnc;
 // Opus in Ogg on libopusenc, which resamples the 44.1 kHz input to Opus's 48 kHz itself and
 // writes the pre-skip and the end trimming, so the decoded track is as long as the source.
 // The tags are Vorbis comments in UTF-8; the header records 44,100 Hz as the input rate.
-class OpusEncoder : public AudioEncoder {
+// (Not "OpusEncoder": libopus's header declares a type of that name.)
+class OpusFileEncoder : public AudioEncoder {
  public:
-  explicit OpusEncoder(const OpusSettings& settings);
-  ~OpusEncoder() override;
-  OpusEncoder(const OpusEncoder&) = delete;
-  OpusEncoder& operator=(const OpusEncoder&) = delete;
+  explicit OpusFileEncoder(const OpusSettings& settings);
+  ~OpusFileEncoder() override;
+  OpusFileEncoder(const OpusFileEncoder&) = delete;
+  OpusFileEncoder& operator=(const OpusFileEncoder&) = delete;
 
   int Open(const QString& path, const TrackFacts& track, const TagRecord* tags) override;
   int Write(const char* data, uint32_t byteCount, int prepass) override;

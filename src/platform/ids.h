@@ -18,6 +18,8 @@ enum class FormatId : int {
   Opus = 11017,
   M4a = 11018,
 };
+// The stored ids run without a gap from AAC's to the newest format's.
+inline constexpr FormatId kNewestFormat = FormatId::M4a;
 
 // How the drives are reached ("AccessMethod"): the system's pass-through interface, or the
 // generic SCSI driver that the options dialog calls "ASPI Layer".
@@ -93,7 +95,7 @@ constexpr Id FromStored(int stored);
 // MP3 for a number that names no format.
 template <>
 constexpr FormatId FromStored<FormatId>(int stored) {
-  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(FormatId::M4a)
+  return stored >= ToStored(FormatId::Aac) && stored <= ToStored(kNewestFormat)
              ? static_cast<FormatId>(stored)
              : FormatId::Mp3;
 }

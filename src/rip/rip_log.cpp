@@ -19,7 +19,7 @@
 namespace {
 
 QString FormatSettings(const OutputFormat& format) {
-  const QString section = QString::fromLatin1(format.Row().iniSection);
+  const QString section = QString::fromLatin1(format.Descriptor().iniSection);
   if (section.isEmpty()) return QStringLiteral("no settings");
   QStringList settings;
   const SettingsStore& store = SettingsStore::Instance();
@@ -123,7 +123,7 @@ QStringList RipLogHead(CdDevice& device, const QString& driveName, const OutputF
       QStringLiteral("Read mode: %1")
           .arg(secure ? QStringLiteral("secure") : QStringLiteral("fast")),
       QStringLiteral("Format: %1 (%2)")
-          .arg(QLatin1String(format.Row().name), FormatSettings(format)),
+          .arg(QLatin1String(format.Descriptor().name), FormatSettings(format)),
       QStringLiteral("freedb disc id: %1")
           .arg(toc.HasValidTrackCount() ? DiscIdText(ComputeDiscId(toc)).toLower() : QString()),
       QStringLiteral("AccurateRip id: %1").arg(accurateRipId ? accurateRipId->Text() : QString()),

@@ -73,7 +73,7 @@ inline constexpr SettingKey FormatSelected{"General",
                                            nullptr,
                                            nullptr,
                                            ToStored(FormatId::Aac),
-                                           ToStored(FormatId::M4a)};
+                                           ToStored(kNewestFormat)};
 
 // "Options"
 inline constexpr SettingKey AccessMethod{

@@ -23,41 +23,28 @@ QIcon KorvaneIcon(const char* name) {
 
 namespace {
 
-QColor BandColour(int typeId) {
-  switch (typeId) {
-    case EncoderType::Mp3: return QColor(0x2a, 0x7d, 0xe1);
-    case EncoderType::Ogg: return QColor(0xd9, 0x7a, 0x1c);
-    case EncoderType::Wav: return QColor(0x2a, 0x9d, 0x58);
-    case EncoderType::Wma: return QColor(0x7a, 0x4c, 0xc2);
-    case EncoderType::Aac: return QColor(0xc2, 0x3b, 0x6e);
-    default: return QColor(0x56, 0x62, 0x7a);  // disc images
-  }
-}
-
-QPixmap FormatPixmap(const FormatRow& row, int size) {
+QPixmap FormatPixmap(const FormatDescriptor& format, int size) {
   QPixmap pixmap = KorvaneIcon("format").pixmap(size, size);
   QPainter painter(&pixmap);
   painter.setRenderHint(QPainter::Antialiasing);
   const QRectF band(0, size * 0.58, size, size * 0.36);
   painter.setPen(Qt::NoPen);
-  painter.setBrush(BandColour(row.typeId));
+  painter.setBrush(QColor::fromRgb(format.badgeColour));
   painter.drawRoundedRect(band, size * 0.08, size * 0.08);
   QFont font = painter.font();
   font.setBold(true);
   font.setPixelSize(qMax(6, int(size * 0.27)));
   painter.setFont(font);
   painter.setPen(Qt::white);
-  const QString name =
-      row.typeId == EncoderType::BinCue ? QString("BIN") : QString(row.shortName).toUpper();
-  painter.drawText(band, Qt::AlignCenter, name);
+  painter.drawText(band, Qt::AlignCenter, QString::fromLatin1(format.badge));
   return pixmap;
 }
 
 }  // namespace
 
 QIcon FormatIcon(FormatId format) {
-  const FormatRow& row = FindFormatRow(format);
+  const FormatDescriptor& descriptor = FindFormat(format);
   QIcon icon;
-  for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(FormatPixmap(row, size));
+  for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(FormatPixmap(descriptor, size));
   return icon;
 }

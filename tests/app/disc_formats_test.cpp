@@ -22,8 +22,8 @@ TEST(DiscFormats, EachKindOfDiscAllowsItsFormatsInOrder) {
   for (const auto& c : cases) {
     EXPECT_EQ(AllowedFormats(DiscType{c.kind, {}, {}}), c.formats) << int(c.kind);
   }
-  // No disc to go by: nothing is refused.
-  EXPECT_EQ(AllowedFormats(std::nullopt).size(), 10);
+  // No disc to go by: nothing is refused, the default format still first.
+  EXPECT_EQ(AllowedFormats(std::nullopt), audio + QList<F>{F::Iso});
 }
 
 }  // namespace

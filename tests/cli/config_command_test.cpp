@@ -172,12 +172,12 @@ TEST(CliConfig, FormatSelectedTakesNamesAndRipNamesWhatThisBuildWrites) {
   }
 
   QStringList writable;
-  const FormatRow* unavailable = nullptr;
-  for (const FormatRow& row : FormatRows()) {
-    if (CreateOutputFormat(row.menuId)->IsAvailable()) {
-      writable << row.shortName;
+  const FormatDescriptor* unavailable = nullptr;
+  for (const FormatDescriptor& format : FormatDescriptors()) {
+    if (CreateOutputFormat(format.id)->IsAvailable()) {
+      writable << format.shortName;
     } else if (!unavailable) {
-      unavailable = &row;
+      unavailable = &format;
     }
   }
   if (!unavailable) GTEST_SKIP() << "this build writes every format";

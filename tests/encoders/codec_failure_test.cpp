@@ -20,7 +20,7 @@ TEST(CodecFailures, FlacOpusAndM4aNameTheReason) {
     std::function<std::unique_ptr<AudioEncoder>()> make;
   } cases[] = {
       {"flac", [] { return std::make_unique<FlacEncoder>(FlacSettings{}); }},
-      {"opus", [] { return std::make_unique<OpusEncoder>(OpusSettings{}); }},
+      {"opus", [] { return std::make_unique<OpusFileEncoder>(OpusSettings{}); }},
       {"m4a", [] { return std::make_unique<M4aEncoder>(M4aSettings{}); }},
   };
   QTemporaryDir dir;

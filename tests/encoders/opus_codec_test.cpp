@@ -60,7 +60,7 @@ TEST_F(OpusCodecTest, FilesDecodeToTheSourceLengthAndSoundAtTheirBitRate) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const QString path = PathOf(QString::fromLatin1(c.name).replace(' ', '_') + ".opus");
-    OpusEncoder codec(c.settings);
+    OpusFileEncoder codec(c.settings);
     ASSERT_TRUE(EncodeAsRip(codec, path, audio, nullptr, 1001)) << codec.ErrorText().toStdString();
     const QString info = OpusInfo(path);
     EXPECT_TRUE(info.contains("Original sample rate: 44100 Hz")) << info.toStdString();
@@ -80,7 +80,7 @@ TEST_F(OpusCodecTest, FilesDecodeToTheSourceLengthAndSoundAtTheirBitRate) {
 TEST_F(OpusCodecTest, CommentsCarryTheTagsInFullUnicode) {
   const QString path = PathOf("tagged.opus");
   const TagRecord tags = UnicodeTags();
-  OpusEncoder codec{OpusSettings{}};
+  OpusFileEncoder codec{OpusSettings{}};
   ASSERT_TRUE(EncodeAsRip(codec, path, audio, &tags));
   OpusInfo(path);
   const QMap<QString, QString> probed = ProbeTags(path);
@@ -95,7 +95,7 @@ TEST_F(OpusCodecTest, CommentsCarryTheTagsInFullUnicode) {
 }
 
 TEST_F(OpusCodecTest, TwoRipsOfATrackGetTheirOwnStreamSerials) {
-  OpusEncoder codec{OpusSettings{}};
+  OpusFileEncoder codec{OpusSettings{}};
   ASSERT_TRUE(EncodeAsRip(codec, PathOf("a.opus"), audio));
   ASSERT_TRUE(EncodeAsRip(codec, PathOf("b.opus"), audio));
   // The serial number is bytes 14..17 of the first page.

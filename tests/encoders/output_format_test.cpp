@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QSet>
 #include <QTemporaryDir>
 
 #include "encoders/audio_encoder.h"
@@ -41,33 +42,55 @@ TEST(OutputFormat, EveryMenuIdGivesItsRow) {
     EXPECT_LE(format->Extension().size(), 7);
     EXPECT_EQ(format->IconId(), e.iconId);
     EXPECT_EQ(format->ListPosition(), e.listPosition);
-    EXPECT_STREQ(format->Row().iniSection, e.section);
+    EXPECT_STREQ(format->Descriptor().iniSection, e.section);
     EXPECT_EQ(format->IsTrackFormat(), e.isTrack);
-    EXPECT_EQ(FindFormatRowByShortName(QString::fromLatin1(e.extension + 1).toUpper()),
-              &format->Row());
+    EXPECT_EQ(FindFormatByName(QString::fromLatin1(e.extension + 1).toUpper()),
+              &format->Descriptor());
   }
-  EXPECT_EQ(FormatRows().size(), std::size(table));
+  EXPECT_EQ(FormatDescriptors().size(), std::size(table));
 }
 
-TEST(OutputFormat, StoredNumbersNameTheirFormatAndUnknownOnesMp3) {
-  TempConfig config;
-  for (const FormatRow& row : FormatRows()) {
-    EXPECT_EQ(FromStored<FormatId>(ToStored(row.menuId)), row.menuId);
+// Each descriptor is found again by its id and by its command-line name, and no two share an
+// id, a name, an extension or a badge: the menus, the command line and the settings file
+// would mistake one for the other.
+TEST(OutputFormat, EveryDescriptorIsFoundByItsIdAndNameAndIsUnique) {
+  QStringList keys;
+  for (const FormatDescriptor& format : FormatDescriptors()) {
+    SCOPED_TRACE(format.shortName);
+    EXPECT_EQ(&FindFormat(format.id), &format);
+    EXPECT_EQ(FindFormatByName(QString::fromLatin1(format.shortName).toUpper()), &format);
+    EXPECT_EQ(FromStored<FormatId>(ToStored(format.id)), format.id);
+    keys << QString::number(ToStored(format.id)) << QString("name ") + format.shortName
+         << QString("extension ") + format.extension << QString("badge ") + format.badge
+         << QString("menu ") + format.menuText;
   }
+  EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size())
+      << keys.join(", ").toStdString();
+}
+
+TEST(OutputFormat, TheMenuListsTheTrackFormatsInListOrderThenTheImages) {
+  QStringList menu;
+  for (const FormatDescriptor* format : FormatsInMenuOrder()) menu << format->menuText;
+  EXPECT_EQ(menu, QStringList({"AAC", "MP3", "OGG", "WAV", "WMA", "FLAC", "Opus", "AAC (M4A)",
+                               "CUE/BIN", "ISO"}));
+}
+
+TEST(OutputFormat, UnknownStoredNumbersAndNamesNameNoFormat) {
+  TempConfig config;
   for (int stored : {0, -1, 11008, 11019, 40150}) {
     EXPECT_EQ(CreateOutputFormat(FromStored<FormatId>(stored))->TypeId(), EncoderType::Mp3)
         << stored;
   }
-  EXPECT_EQ(FindFormatRowByShortName("ape"), nullptr);
+  EXPECT_EQ(FindFormatByName("ape"), nullptr);
 }
 
 // Every format of the list is written by this build: track formats make codecs; the two
 // disc images are written by the rip's own writers.
 TEST(OutputFormat, EveryFormatIsAvailable) {
   TempConfig config;
-  for (const FormatRow& row : FormatRows()) {
-    SCOPED_TRACE(ToStored(row.menuId));
-    auto format = CreateOutputFormat(row.menuId);
+  for (const FormatDescriptor& descriptor : FormatDescriptors()) {
+    SCOPED_TRACE(ToStored(descriptor.id));
+    auto format = CreateOutputFormat(descriptor.id);
     EXPECT_TRUE(format->IsAvailable());
     EXPECT_TRUE(format->UnavailableMessage().isEmpty());
     if (format->IsTrackFormat()) {
@@ -101,6 +124,9 @@ TEST(OutputFormat, LossyFormatsAreOfTheirOwnClassesAndMakeTheirCodecs) {
   ExpectOwnClassMakingNewCodecs<Mp3Format, Mp3Encoder>(FormatId::Mp3);
   ExpectOwnClassMakingNewCodecs<OggFormat, OggEncoder>(FormatId::Ogg);
   ExpectOwnClassMakingNewCodecs<AacFormat, AacEncoder>(FormatId::Aac);
+  ExpectOwnClassMakingNewCodecs<FlacFormat, FlacEncoder>(FormatId::Flac);
+  ExpectOwnClassMakingNewCodecs<OpusFormat, OpusFileEncoder>(FormatId::Opus);
+  ExpectOwnClassMakingNewCodecs<M4aFormat, M4aEncoder>(FormatId::M4a);
 }
 
 // The settings the codecs get are those applied, read from the section at creation.

@@ -8,12 +8,12 @@
 
 // The two disc-image formats have their writers; an audio format has none.
 TEST(ImageWriterFactory, MakesAWriterForEachImageFormatOnly) {
-  for (const FormatRow& row : FormatRows()) {
-    SCOPED_TRACE(row.shortName);
-    const std::unique_ptr<DiscImageWriter> writer = CreateDiscImageWriter(row.typeId);
-    if (row.typeId == EncoderType::Iso) {
+  for (const FormatDescriptor& format : FormatDescriptors()) {
+    SCOPED_TRACE(format.shortName);
+    const std::unique_ptr<DiscImageWriter> writer = CreateDiscImageWriter(format.typeId);
+    if (format.kind == FormatKind::FileSystemImage) {
       EXPECT_NE(dynamic_cast<IsoImageWriter*>(writer.get()), nullptr);
-    } else if (row.typeId == EncoderType::BinCue) {
+    } else if (format.kind == FormatKind::RawImage) {
       EXPECT_NE(dynamic_cast<BinCueImageWriter*>(writer.get()), nullptr);
     } else {
       EXPECT_EQ(writer, nullptr);

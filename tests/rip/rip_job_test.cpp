@@ -94,7 +94,7 @@ class RecordingCodec : public AudioEncoder {
 // A format whose every codec records into a log of its own.
 class RecordingFormat : public OutputFormat {
  public:
-  RecordingFormat() : OutputFormat(FindFormatRow(FormatId::Wav)) {}
+  RecordingFormat() : OutputFormat(FindFormat(FormatId::Wav)) {}
   std::unique_ptr<AudioEncoder> CreateEncoder() const override {
     logs.push_back(std::make_unique<CodecLog>());
     return std::make_unique<RecordingCodec>(*logs.back(), prepass, failOpen, failWriteAt,

@@ -528,7 +528,7 @@ TEST_F(Options, OpeningAndCancellingChangesNothingOnAnyPage) {
   for (int tab = 0; tab < OptionsDlg::kTabCount; ++tab)
     openAndCancel([&] { return Open(tab); }, QString("tab %1").arg(tab).toUtf8().constData());
   for (FormatId format : {FormatId::Mp3, FormatId::Ogg, FormatId::Aac, FormatId::Wma})
-    openAndCancel([&] { return OpenOnFormat(format); }, FindFormatRow(format).name);
+    openAndCancel([&] { return OpenOnFormat(format); }, FindFormat(format).name);
 
   for (bool ok : {false, true}) {
     auto dlg = OpenOnFormat(FormatId::Mp3);

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include "encoders/output_format.h"
 #include "metadata/disc_info.h"
 #include "platform/paths.h"
 #include "settings/settings_store.h"
@@ -28,17 +29,12 @@ void TakeAll(const QString& folder, const QString& language, QStringList& writte
     OptionsDlg dlg;
     Save(dlg, prefix + QString("options-tab%1.png").arg(tab), written);
   }
-  const struct {
-    FormatId format;
-    const char* name;
-  } formats[] = {{FormatId::Aac, "aac"}, {FormatId::Mp3, "mp3"},   {FormatId::Ogg, "ogg"},
-                 {FormatId::Wma, "wma"}, {FormatId::Flac, "flac"}, {FormatId::Opus, "opus"},
-                 {FormatId::M4a, "m4a"}};
   store.WriteInt(Key::ActiveOptionsTab, 1);
-  for (const auto& f : formats) {
-    store.WriteInt(Key::FormatSelected, ToStored(f.format));
+  for (const FormatDescriptor& format : FormatDescriptors()) {
+    if (!format.HasSettings()) continue;
+    store.WriteInt(Key::FormatSelected, ToStored(format.id));
     OptionsDlg dlg;
-    Save(dlg, prefix + QString("options-%1.png").arg(f.name), written);
+    Save(dlg, prefix + QString("options-%1.png").arg(format.shortName), written);
   }
   store.WriteInt(Key::ActiveOptionsTab, 0);
 

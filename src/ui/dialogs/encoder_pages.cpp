@@ -410,3 +410,16 @@ WmaSettingsDlg::WmaSettingsDlg(const FormatList& formats, QWidget* parent) : Set
 void WmaSettingsDlg::Store() {
   SettingsStore::Instance().WriteString(Key::WmaFormatString, formatString_);
 }
+
+SettingsPage* CreateSettingsPage(FormatId format, const OptionsHooks& hooks) {
+  switch (format) {
+    case FormatId::Mp3: return new Mp3SettingsDlg;
+    case FormatId::Ogg: return new OggSettingsDlg;
+    case FormatId::Aac: return new AacSettingsDlg;
+    case FormatId::Wma: return new WmaSettingsDlg(hooks.wmaFormats);
+    case FormatId::Flac: return new FlacSettingsDlg;
+    case FormatId::Opus: return new OpusSettingsDlg;
+    case FormatId::M4a: return new M4aSettingsDlg;
+    default: return nullptr;
+  }
+}

@@ -138,3 +138,7 @@ class WmaSettingsDlg : public SettingsPage {
  private:
   QString formatString_;  // the pending "FormatString"
 };
+
+// The settings page of a format, for the options dialog: the one list of pages, keyed by
+// format. Null for a format without settings (WAV, the disc images).
+SettingsPage* CreateSettingsPage(FormatId format, const OptionsHooks& hooks);

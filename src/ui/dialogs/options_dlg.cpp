@@ -19,6 +19,7 @@
 
 #include "drive/disc_type.h"
 #include "drive/drive_actions.h"
+#include "encoders/output_format.h"
 #include "metadata/freedb_client.h"
 #include "settings/freedb_settings.h"
 #include "settings/settings_store.h"
@@ -192,20 +193,6 @@ void GeneralOptionsDlg::OnOK() {
 
 // ---- Output Format ----
 
-namespace {
-
-struct FormatItem {
-  const char* text;
-  FormatId menuId;
-};
-constexpr FormatItem kFormatItems[] = {{"AAC", FormatId::Aac},    {"MP3", FormatId::Mp3},
-                                       {"OGG", FormatId::Ogg},    {"WAV", FormatId::Wav},
-                                       {"WMA", FormatId::Wma},    {"ISO", FormatId::Iso},
-                                       {"BIN", FormatId::CueBin}, {"FLAC", FormatId::Flac},
-                                       {"OPUS", FormatId::Opus},  {"M4A", FormatId::M4a}};
-
-}  // namespace
-
 AudioOptionsDlg::AudioOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
     : QWidget(parent), hooks_(hooks) {
   WithId(this, 4001);
@@ -213,9 +200,9 @@ AudioOptionsDlg::AudioOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
   int current = -1;
   SettingsStore& store = SettingsStore::Instance();
   store.Load();
-  for (const FormatItem& item : kFormatItems) {
-    if (item.menuId == FromStored<FormatId>(store.formatSelected)) current = list->count();
-    list->addItem(QString::fromLatin1(item.text));
+  for (const FormatDescriptor& format : FormatDescriptors()) {
+    if (format.id == FromStored<FormatId>(store.formatSelected)) current = list->count();
+    list->addItem(QString::fromLatin1(format.badge));
   }
   auto* row = new QHBoxLayout;
   row->addWidget(WithId(new QLabel(UiText(946)), 5100));
@@ -232,17 +219,17 @@ AudioOptionsDlg::AudioOptionsDlg(const OptionsHooks& hooks, QWidget* parent)
   if (hooks_.allowedFormats) {
     const QList<FormatId> allowed = hooks_.allowedFormats();
     auto* items = qobject_cast<QStandardItemModel*>(list->model());
-    for (int i = 0; i < int(std::size(kFormatItems)); ++i)
-      items->item(i)->setEnabled(allowed.contains(kFormatItems[i].menuId));
+    for (int i = 0; i < list->count(); ++i)
+      items->item(i)->setEnabled(allowed.contains(FormatDescriptors()[i].id));
   }
   list->setCurrentIndex(current);
-  if (current >= 0) pages_->setCurrentWidget(PageOf(kFormatItems[current].menuId));
+  if (current >= 0) pages_->setCurrentWidget(PageOf(FormatDescriptors()[current].id));
   connect(list, &QComboBox::activated, this, &AudioOptionsDlg::OnFormatChosen);
 }
 
 void AudioOptionsDlg::OnFormatChosen(int position) {
-  if (position < 0 || position >= int(std::size(kFormatItems))) return;
-  chosen_ = kFormatItems[position].menuId;
+  if (position < 0 || position >= int(FormatDescriptors().size())) return;
+  chosen_ = FormatDescriptors()[position].id;
   pages_->setCurrentWidget(PageOf(*chosen_));
 }
 
@@ -258,17 +245,8 @@ void AudioOptionsDlg::OnOK() {
 
 QWidget* AudioOptionsDlg::PageOf(FormatId menuId) {
   if (SettingsPage* made = made_.value(menuId)) return made;
-  SettingsPage* page = nullptr;
-  switch (menuId) {
-    case FormatId::Mp3: page = new Mp3SettingsDlg; break;
-    case FormatId::Ogg: page = new OggSettingsDlg; break;
-    case FormatId::Aac: page = new AacSettingsDlg; break;
-    case FormatId::Wma: page = new WmaSettingsDlg(hooks_.wmaFormats); break;
-    case FormatId::Flac: page = new FlacSettingsDlg; break;
-    case FormatId::Opus: page = new OpusSettingsDlg; break;
-    case FormatId::M4a: page = new M4aSettingsDlg; break;
-    default: return empty_;  // WAV and the disc images have no settings
-  }
+  SettingsPage* page = CreateSettingsPage(menuId, hooks_);
+  if (!page) return empty_;
   pages_->addWidget(page);
   made_.insert(menuId, page);
   return page;
