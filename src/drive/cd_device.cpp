@@ -255,6 +255,10 @@ bool CdDevice::GetTrackStart(int index, int& lba) {
   return EnsureToc() && TocView().TrackStart(index, lba);
 }
 
+bool CdDevice::GetTrackIndex01(int index, int& lba) {
+  return EnsureToc() && TocView().Index01(index, lba);
+}
+
 bool CdDevice::GetTrackEnd(int index, int& lba) {
   return EnsureToc() && TocView().TrackEnd(index, lba);
 }

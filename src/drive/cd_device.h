@@ -102,6 +102,7 @@ class CdDevice {
   bool IsDataTrack(int index, bool& data);
   bool GetTrackStart(int index, int& lba);
   bool GetTrackEnd(int index, int& lba);
+  bool GetTrackIndex01(int index, int& lba);  // Toc::View::Index01
   bool GetTrackSize(int index, int64_t& bytes);
   bool GetTrackSeconds(int index, int& seconds);
   // On a DVD the capacity of the disc, otherwise the track's size.

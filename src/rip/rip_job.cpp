@@ -6,6 +6,7 @@
 #include <QSet>
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <system_error>
 
 #include "drive/audio_reader.h"
@@ -17,8 +18,8 @@
 #include "metadata/disc_info.h"
 #include "platform/clock.h"
 #include "platform/status_report.h"
-#include "rip/cover_file.h"
 #include "rip/checksum_consumer.h"
+#include "rip/cover_file.h"
 #include "rip/disc_image_writer.h"
 #include "rip/image_writer_factory.h"
 #include "rip/rip_log.h"
@@ -88,6 +89,40 @@ std::vector<int> AudioTrackIndexes(CdDevice& device, int trackCount) {
   return audio;
 }
 
+// A stretch of the disc the rip reads into one file.
+struct DiscSpan {
+  int trackIndex = 0;  // kHiddenTrackIndex for the audio before track 1's INDEX 01
+  bool onDisc = false;
+  TrackStreams::Range range;
+};
+
+// Each track from its INDEX 01 to its end, where the database counts it; before a first
+// track whose INDEX 01 lies past its start, that pregap as the hidden track, kept only when
+// it holds sound. Tracks in the order given.
+std::vector<DiscSpan> SpansToRip(CdDevice& device, const QList<int>& tracks) {
+  std::vector<DiscSpan> spans;
+  for (int index : tracks) {
+    int start = 0;
+    int first = 0;
+    int last = 0;
+    bool data = true;
+    const bool onDisc = device.GetTrackStart(index, start) &&
+                        device.GetTrackIndex01(index, first) && device.GetTrackEnd(index, last) &&
+                        first <= last;
+    if (onDisc && start < first && device.IsDataTrack(index, data) && !data)
+      spans.push_back({kHiddenTrackIndex, true, {uint32_t(start), uint32_t(first - start)}});
+    spans.push_back({index, onDisc,
+                     onDisc ? TrackStreams::Range{uint32_t(first), uint32_t(last - first + 1)}
+                            : TrackStreams::Range{}});
+  }
+  return spans;
+}
+
+// Whether the PCM holds anything but digital silence.
+bool HoldsSound(std::span<const uint8_t> pcm) {
+  return std::any_of(pcm.begin(), pcm.end(), [](uint8_t byte) { return byte != 0; });
+}
+
 // The reason a run fails before it starts when its folder could not be made: the folder and
 // the system's reason.
 QString FolderNotCreated(const OutputPath& output) {
@@ -151,21 +186,17 @@ bool RipJob::StartTracks(const RipRequest& request) {
   const std::vector<int> audio = AudioTrackIndexes(*device_, trackCount);
   std::vector<TrackStreams::Range> ranges;
   QSet<QString> takenThisRun;
-  for (int index : request.tracks) {
+  for (const DiscSpan& span : SpansToRip(*device_, request.tracks)) {
+    const int index = span.trackIndex;
     auto work = std::make_unique<TrackWork>();
     work->index = index;
     work->ordinal = int(work_.size()) + 1;
     const OutputPath output = BuildTrackPath(index, *format_, disc, request.naming);
     work->path = UniqueInRun(output.path, takenThisRun);
     if (!output.folderReady) work->folderError = FolderNotCreated(output);
-    int first = 0;
-    int last = 0;
-    work->onDisc =
-        device_->GetTrackStart(index, first) && device_->GetTrackEnd(index, last) && first <= last;
+    work->onDisc = span.onDisc;
     const TrackStreams::Range range =
-        work->onDisc && output.folderReady
-            ? TrackStreams::Range{uint32_t(first), uint32_t(last - first + 1)}
-            : TrackStreams::Range{};
+        work->onDisc && output.folderReady ? span.range : TrackStreams::Range{};
     work->facts = TrackFacts{index, trackCount, range.count};
     work->firstSector = range.first;
     const auto audioAt = std::find(audio.begin(), audio.end(), index);
@@ -177,6 +208,8 @@ bool RipJob::StartTracks(const RipRequest& request) {
     if (request.disc) {
       work->tags.emplace();
       FillTagRecord(*work->tags, disc, index);
+      FillSlot(*work->tags, TagRecord::Title, TrackTitle(disc, index));
+      FillSlot(*work->tags, TagRecord::Artist, TrackArtist(disc, index));
     }
     totalBytes_ += int64_t(range.count) * kCdSectorBytes;
     ranges.push_back(range);
@@ -197,7 +230,8 @@ void RipJob::SaveCoverFiles() {
   if (coverFile_.IsEmpty()) return;
   QSet<QString> folders;
   for (const TrackOutcome& outcome : result_.outcomes) {
-    if (outcome.trackIndex >= 0 && !outcome.failed) folders.insert(QFileInfo(outcome.path).path());
+    if (outcome.trackIndex != kDiscImageIndex && !outcome.failed)
+      folders.insert(QFileInfo(outcome.path).path());
   }
   for (const QString& folder : folders) {
     const QString note = SaveCoverFile(folder, coverFile_);
@@ -228,7 +262,7 @@ bool RipJob::StartImage(const RipRequest& request) {
   const OutputPath output = BuildImagePath(*format_, request.volumeLabel, request.naming);
   const QString& path = output.path;
   if (!output.folderReady) {
-    result_.outcomes.append(FailedOutcome(-1, path, FolderNotCreated(output)));
+    result_.outcomes.append(FailedOutcome(kDiscImageIndex, path, FolderNotCreated(output)));
     return false;
   }
   imageWriter_ = CreateDiscImageWriter(format_->TypeId());
@@ -244,7 +278,7 @@ bool RipJob::StartImage(const RipRequest& request) {
   }
   threadsRunning_ = 0;
   imageWriter_.reset();
-  result_.outcomes.append(NotStarted(-1, path));
+  result_.outcomes.append(NotStarted(kDiscImageIndex, path));
   return false;
 }
 
@@ -342,6 +376,7 @@ void RipJob::EncodeTrack(int index) {
   });
   work.passes = prepass ? 2 : 1;
   uint32_t mainSectors = 0;
+  bool sound = false;
   if (ok) streams_->Open(index, work.passes);
   while (const TrackStreams::Chunk* chunk = ok ? streams_->Front(index) : nullptr) {
     if (stop_) break;
@@ -351,6 +386,7 @@ void RipJob::EncodeTrack(int index) {
     for (const auto& consumer : consumers) ok = ok && consumer->Consume(pcm, preparing);
     if (!ok) break;
     if (!preparing) {
+      sound = sound || HoldsSound(pcm);
       mainSectors += chunk->sectorCount;
       bytesDone_ += int64_t(pcm.size());
     }
@@ -359,7 +395,10 @@ void RipJob::EncodeTrack(int index) {
   }
   streams_->Done(index);
   const bool complete = ok && !stop_ && mainSectors == work.facts.sectorCount;
-  for (const auto& consumer : consumers) consumer->Finish(complete);
+  // A hidden track of digital silence is no track: its file is not kept.
+  const bool silentHidden = complete && work.index == kHiddenTrackIndex && !sound;
+  for (const auto& consumer : consumers) consumer->Finish(complete && !silentHidden);
+  if (silentHidden) return;
   outcome.path = output.FinalPath();  // another when a file took the name meanwhile
   outcome.errorText = FirstError(consumers);
   outcome.failed = !outcome.errorText.isEmpty();
@@ -464,7 +503,8 @@ void RipJob::Finish() {
   if (imageWriter_) {
     imageWriter_->Join();
     // The image takes another name when a file took its name meanwhile.
-    TrackOutcome image = FailedOutcome(-1, imageWriter_->outputPath, imageWriter_->errorText);
+    TrackOutcome image =
+        FailedOutcome(kDiscImageIndex, imageWriter_->outputPath, imageWriter_->errorText);
     image.failed = imageWriter_->failed;
     image.failedSectors = imageWriter_->failedSectors;
     result_.outcomes.append(image);

@@ -6,10 +6,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "encoders/lossy_audio.h"
 #include "encoders/output_format.h"
+#include "metadata/disc_info.h"
 #include "rip/disc_in_database_test.h"
 #include "rip/rip_job.h"
 #include "rip/rip_log.h"
@@ -22,20 +25,24 @@ constexpr int kDriveOffset = 667;
 
 class AccurateRipTest : public DiscInDatabaseTest {
  protected:
+  using DiscInDatabaseTest::DiscInDatabaseTest;
+
   void ServeTrueChecksums(int confidence) {
     server.Serve(DbarPath(id->Text()), TrueDbarResponse(disc, kTracks, id->Text(), confidence));
   }
 
-  RipResult Rip(std::optional<QString> verifyServer, bool secure = false) {
+  RipResult Rip(std::optional<QString> verifyServer, bool secure = false,
+                FormatId format = FormatId::Wav, const DiscInfo* info = nullptr) {
     RipRequest request;
     request.device = device;
-    request.format = CreateOutputFormat(FormatId::Wav);
+    request.format = CreateOutputFormat(format);
+    request.disc = info;
     request.tracks = {0, 1, 2};
     request.naming.outputFolder = out.path();
     request.naming.subDirArtist = false;
     request.naming.subDirAlbum = false;
     request.naming.fileNameFormat = NamingPattern::Advanced;
-    request.naming.advancedTemplate = "%N";
+    request.naming.advancedTemplate = nameTemplate;
     request.secure = secure;
     request.verifyServer = std::move(verifyServer);
     return RunJob(request);
@@ -59,6 +66,7 @@ class AccurateRipTest : public DiscInDatabaseTest {
   }
 
   QTemporaryDir out;
+  QString nameTemplate = "%N";
 };
 
 TEST_F(AccurateRipTest, EachTrackCarriesTheChecksumsOfWhatWasWritten) {
@@ -197,6 +205,86 @@ TEST_F(AccurateRipTest, TheImageOfAudioIsReadAtTheTruePlace) {
   ASSERT_EQ(bin.size(), expected.size());
   EXPECT_TRUE(bin.left(bin.size() - refused) == expected.left(expected.size() - refused));
   EXPECT_TRUE(bin.right(refused) == QByteArray(refused, '\0'));
+}
+
+// Track 1 with 40 sectors before its INDEX 01 (INDEX 00 at the disc's start).
+QList<TestTrack> DiscWithPregap(bool silent) {
+  TestTrack first(60);
+  first.pregap = 40;
+  first.silentPregap = silent;
+  return {first, TestTrack(45), TestTrack(50)};
+}
+
+class HiddenTrackTest : public AccurateRipTest {
+ protected:
+  HiddenTrackTest() : AccurateRipTest(DiscWithPregap(false)) {}
+};
+
+// Track 1 is ripped from its INDEX 01, where the database counts it, and the audio before it
+// becomes track 00 of its own, which no database knows.
+TEST_F(HiddenTrackTest, TheAudioBeforeTrackOneIsTrackZeroAndTrackOneIsAccurate) {
+  ServeTrueChecksums(4);
+  const RipResult result = Rip(server.Url());
+  ASSERT_EQ(result.outcomes.size(), kTracks + 1);
+  const TrackOutcome& hidden = result.outcomes[0];
+  EXPECT_EQ(hidden.trackIndex, kHiddenTrackIndex);
+  EXPECT_EQ(QFileInfo(hidden.path).fileName(), "00.wav");
+  EXPECT_TRUE(Audio(hidden) == disc.PregapAudio(0));
+  EXPECT_EQ(hidden.firstSector, 0u);
+  EXPECT_EQ(hidden.sectorCount, 40u);
+  EXPECT_FALSE(hidden.verdict);
+  for (int i = 0; i < kTracks; ++i) {
+    SCOPED_TRACE(i);
+    const TrackOutcome& track = result.outcomes[i + 1];
+    EXPECT_EQ(track.trackIndex, i);
+    EXPECT_TRUE(Audio(track) == disc.TrackAudio(i));
+    EXPECT_EQ(track.firstSector, uint32_t(disc.TrackStart(i)));
+    ASSERT_TRUE(track.verdict);
+    EXPECT_EQ(track.verdict->status, AccurateRipStatus::Accurate);
+  }
+  const QString log = QString::fromUtf8(ReadFileBytes(result.logPath));
+  for (const QString& expected :
+       {QStringLiteral("\nTrack 0\n"),
+        QStringLiteral("Pregap    before INDEX 01  sectors 0-39 (40)"),
+        QStringLiteral("Track  1  audio  sectors 40-99 (60)"),
+        QStringLiteral("\nAll tracks accurate (confidence 4 or more)\n")}) {
+    EXPECT_TRUE(log.contains(expected)) << expected.toStdString() << "\n" << log.toStdString();
+  }
+}
+
+TEST_F(HiddenTrackTest, IsNamedAndTaggedThroughTheTracksTemplate) {
+  DiscInfo info;
+  info.ResetToDefaults(kTracks);
+  info.artist = "Rainer Fluss";
+  info.album = "Unter Wasser";
+  nameTemplate = "%N - %T";
+  const RipResult result = Rip(std::nullopt, false, FormatId::Flac, &info);
+  ASSERT_EQ(result.outcomes.size(), kTracks + 1);
+  const TrackOutcome& hidden = result.outcomes[0];
+  EXPECT_EQ(QFileInfo(hidden.path).fileName(), "00 - Hidden track.flac");
+  EXPECT_TRUE(DecodeToPcm(hidden.path) == disc.PregapAudio(0));
+  const QMap<QString, QString> tags = ProbeTags(hidden.path);
+  EXPECT_EQ(tags.value("title"), "Hidden track");
+  EXPECT_EQ(tags.value("artist"), "Rainer Fluss");
+  EXPECT_EQ(tags.value("album"), "Unter Wasser");
+}
+
+class SilentPregapTest : public AccurateRipTest {
+ protected:
+  SilentPregapTest() : AccurateRipTest(DiscWithPregap(true)) {}
+};
+
+TEST_F(SilentPregapTest, DigitalSilenceBeforeTrackOneGivesNoFile) {
+  ServeTrueChecksums(4);
+  const RipResult result = Rip(server.Url());
+  ASSERT_EQ(result.outcomes.size(), kTracks);
+  EXPECT_EQ(result.outcomes[0].trackIndex, 0);
+  EXPECT_TRUE(Audio(result.outcomes[0]) == disc.TrackAudio(0));
+  ASSERT_TRUE(result.outcomes[0].verdict);
+  EXPECT_EQ(result.outcomes[0].verdict->status, AccurateRipStatus::Accurate);
+  EXPECT_FALSE(QFileInfo::exists(QDir(out.path()).filePath("00.wav")));
+  EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), kTracks + 1)
+      << "the tracks and the log, no temporary file";
 }
 
 TEST(RipSummaryLine, SaysTheWorstFirst) {
