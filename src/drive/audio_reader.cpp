@@ -207,15 +207,16 @@ AudioReadOutcome ReadAudioOrSilence(CdDevice& drive, int lba, int count, uint8_t
 }
 
 AudioReadOutcome ReadAudioSecurely(CdDevice& drive, int lba, int count, uint8_t* out,
-                                   const std::atomic<int>* stop) {
+                                   const std::atomic<int>* stop, uint8_t* secondRead) {
   const StopRequestScope scope(stop);
   const int offset = drive.readOffset;
   Pass first = ReadPass(drive, lba, count, offset, out, stop);
   AudioReadOutcome& outcome = first.outcome;
   if (outcome.stopped) return outcome;
   DefeatCache(drive, lba, count);
-  std::vector<uint8_t> second(size_t(count) * kCdSectorBytes);
-  const Pass again = ReadPass(drive, lba, count, offset, second.data(), stop);
+  std::vector<uint8_t> ownSecond(secondRead ? 0 : size_t(count) * kCdSectorBytes);
+  uint8_t* second = secondRead ? secondRead : ownSecond.data();
+  const Pass again = ReadPass(drive, lba, count, offset, second, stop);
   if (again.outcome.stopped) {
     outcome.stopped = true;
     return outcome;
@@ -223,7 +224,7 @@ AudioReadOutcome ReadAudioSecurely(CdDevice& drive, int lba, int count, uint8_t*
   outcome.silentSectors = 0;
   for (int i = 0; i < count; ++i) {
     uint8_t* sector = out + size_t(i) * kCdSectorBytes;
-    const uint8_t* other = second.data() + size_t(i) * kCdSectorBytes;
+    const uint8_t* other = second + size_t(i) * kCdSectorBytes;
     bool failed = first.failed[size_t(i)] && again.failed[size_t(i)];
     if (!SameSector(sector, other)) {
       outcome.rereadSectors.push_back(lba + i);

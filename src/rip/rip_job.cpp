@@ -23,6 +23,7 @@
 #include "rip/disc_image_writer.h"
 #include "rip/image_writer_factory.h"
 #include "rip/rip_log.h"
+#include "rip/track_checksums.h"
 #include "rip/track_file_writer.h"
 #include "rip/track_streams.h"
 #include "texts/language_manager.h"
@@ -49,6 +50,7 @@ struct RipJob::TrackWork {
   int outsideFrames = 0;
   std::vector<int> rereadSectors;
   std::vector<int> suspiciousSectors;
+  uint32_t testCrc32 = 0;  // secure reading: of the second reads
 };
 
 namespace {
@@ -295,16 +297,22 @@ void RipJob::Cancel() {
 void RipJob::ReadTracks() {
   device_->Open();
   TrackStreams::ReadTask task;
+  std::vector<uint8_t> secondRead(secure_ ? size_t(kChunkSectors) * kCdSectorBytes : 0);
   while (!stop_ && streams_->NextRead(task)) {
     TrackWork& work = *work_[size_t(task.track)];
     if (task.track > runAnnounced_) AnnounceRun(task.track);
     if (firstReadTick_ == 0) firstReadTick_ = MonotonicMs();
     const AudioReadOutcome read =
         secure_
-            ? ReadAudioSecurely(*device_, int(task.sector), int(task.count), task.buffer, &stop_)
+            ? ReadAudioSecurely(*device_, int(task.sector), int(task.count), task.buffer, &stop_,
+                                secondRead.data())
             : ReadAudioOrSilence(*device_, int(task.sector), int(task.count), task.buffer, &stop_);
     if (read.stopped) break;
     if (task.lastPass) {
+      if (secure_) {
+        work.testCrc32 =
+            Crc32Continued(work.testCrc32, secondRead.data(), size_t(task.count) * kCdSectorBytes);
+      }
       work.silentSectors += read.silentSectors;
       work.outsideFrames += read.outsideFrames;
       work.rereadSectors.insert(work.rereadSectors.end(), read.rereadSectors.begin(),
@@ -424,6 +432,7 @@ void RipJob::AddReadFacts(TrackOutcome& outcome) const {
   outcome.outsideFrames = (*work)->outsideFrames;
   outcome.rereadSectors = (*work)->rereadSectors;
   outcome.suspiciousSectors = (*work)->suspiciousSectors;
+  if (secure_ && outcome.checksummed) outcome.testCrc32 = (*work)->testCrc32;
   if (!answer_ || !outcome.checksummed || (*work)->audioIndex < 0) return;
   outcome.verdict = answer_->Usable() ? VerifyTrack(*answer_, (*work)->audioIndex,
                                                     outcome.accurateRipV1, outcome.accurateRipV2)

@@ -85,6 +85,9 @@ struct TrackOutcome {
   uint32_t crc32 = 0;
   uint32_t accurateRipV1 = 0;
   uint32_t accurateRipV2 = 0;
+  // Secure reading: the CRC32 of the track as its second reads gave it, before re-reads
+  // settled where they differed from the first (the copy CRC is of what was kept).
+  std::optional<uint32_t> testCrc32;
   std::optional<TrackVerdict> verdict;  // the database's word; none when not verified
 };
 

@@ -94,7 +94,10 @@ QStringList TrackLines(const TrackOutcome& outcome) {
     return lines;
   }
   if (outcome.checksummed) {
-    lines << QStringLiteral("  Copy CRC32: %1").arg(HexWord(outcome.crc32))
+    QString crcs = QStringLiteral("  Copy CRC32: %1").arg(HexWord(outcome.crc32));
+    if (outcome.testCrc32)
+      crcs += QStringLiteral("  Test CRC32: %1").arg(HexWord(*outcome.testCrc32));
+    lines << crcs
           << QStringLiteral("  AccurateRip v1: %1  v2: %2")
                  .arg(HexWord(outcome.accurateRipV1), HexWord(outcome.accurateRipV2));
   }

@@ -151,6 +151,22 @@ TEST_F(AccurateRipTest, TheCorrectedReadOffsetMakesTheRipAccurate) {
   EXPECT_EQ(server.Requests().size(), 2) << "one request a rip, whatever the track count";
 }
 
+// A secure rip of a clean disc reads the same twice: the test CRC is the copy CRC. A fast
+// rip reads once and has none.
+TEST_F(AccurateRipTest, TheTestCrcOfASecureRipIsThatOfItsSecondReads) {
+  for (const bool secure : {true, false}) {
+    SCOPED_TRACE(secure);
+    const RipResult result = Rip(std::nullopt, secure);
+    ASSERT_EQ(result.outcomes.size(), kTracks);
+    for (const TrackOutcome& outcome : result.outcomes) {
+      EXPECT_TRUE(outcome.checksummed);
+      EXPECT_EQ(outcome.testCrc32, secure ? std::optional(outcome.crc32) : std::nullopt);
+    }
+    const QString log = QString::fromUtf8(ReadFileBytes(result.logPath));
+    EXPECT_EQ(log.contains("Test CRC32: " + HexWord(result.outcomes[1].crc32)), secure);
+  }
+}
+
 TEST_F(AccurateRipTest, WhatTheDatabaseCannotSayIsToldApart) {
   // Not in the database (404); then the database answering with an error; then a database
   // that cannot be reached at all.
