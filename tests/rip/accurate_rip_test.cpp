@@ -167,6 +167,28 @@ TEST_F(AccurateRipTest, TheTestCrcOfASecureRipIsThatOfItsSecondReads) {
   }
 }
 
+// A sector that reads the same wrong audio twice without an error: a secure rip from a drive
+// that reports C2 error pointers re-reads it and is accurate; without them it is not.
+TEST_F(AccurateRipTest, C2ErrorPointersCatchTheSameWrongAudioTwice) {
+  ServeTrueChecksums(3);
+  const int sector = disc.TrackStart(1) + 10;
+  for (const bool c2 : {true, false}) {
+    SCOPED_TRACE(c2);
+    VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
+    drive.SetC2Pointers(c2);
+    drive.CorruptSector(sector, 2, true);
+    const RipResult result = Rip(server.Url(), true);
+    ASSERT_EQ(result.outcomes.size(), kTracks);
+    const TrackOutcome& track = result.outcomes[1];
+    EXPECT_EQ(Audio(track) == disc.TrackAudio(1), c2);
+    EXPECT_EQ(track.rereadSectors, c2 ? std::vector<int>{sector} : std::vector<int>{});
+    ASSERT_TRUE(track.verdict);
+    EXPECT_EQ(track.verdict->status,
+              c2 ? AccurateRipStatus::Accurate : AccurateRipStatus::Inaccurate);
+    drive.ClearFaults();
+  }
+}
+
 TEST_F(AccurateRipTest, WhatTheDatabaseCannotSayIsToldApart) {
   // Not in the database (404); then the database answering with an error; then a database
   // that cannot be reached at all.

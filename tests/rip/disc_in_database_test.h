@@ -31,6 +31,7 @@ class DiscInDatabaseTest : public ::testing::Test {
     VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
     drive.SetReadOffset(0);
     drive.ClearFaults();
+    drive.SetC2Pointers(false);
   }
 
   TestApplication<QCoreApplication> app;
