@@ -290,6 +290,27 @@ TEST_F(HiddenTrackTest, TheAudioBeforeTrackOneIsTrackZeroAndTrackOneIsAccurate) 
   }
 }
 
+// The BIN image keeps the disc whole and its CUE sheet keeps track 1's INDEX 01 where it was:
+// loaded back, the image is the same disc.
+TEST_F(HiddenTrackTest, TheImageKeepsTrackOnesIndex01) {
+  RipRequest request;
+  request.device = device;
+  request.format = CreateOutputFormat(FormatId::CueBin);
+  request.naming.outputFolder = out.path();
+  request.volumeLabel = "hidden";
+  const RipResult result = RunJob(request);
+  ASSERT_EQ(result.outcomes.size(), 1);
+  ASSERT_FALSE(result.outcomes[0].failed);
+  const QString sheet = QString::fromLatin1(ReadFileBytes(QDir(out.path()).filePath("hidden.cue")));
+  EXPECT_TRUE(
+      sheet.contains("TRACK 01 AUDIO\r\n    INDEX 00 00:00:00\r\n    INDEX 01 00:00:40\r\n"))
+      << sheet.toStdString();
+  EXPECT_EQ(sheet.count("INDEX 00"), 1);
+  CdDevice* reloaded = InsertCue(QDir(out.path()).filePath("hidden.cue"));
+  ASSERT_TRUE(reloaded);
+  EXPECT_EQ(AccurateRipIdOf(*reloaded)->Text(), id->Text());
+}
+
 TEST_F(HiddenTrackTest, IsNamedAndTaggedThroughTheTracksTemplate) {
   DiscInfo info;
   info.ResetToDefaults(kTracks);
