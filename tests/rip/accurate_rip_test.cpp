@@ -253,10 +253,13 @@ QList<TestTrack> DiscWithPregap(bool silent) {
   return {first, TestTrack(45), TestTrack(50)};
 }
 
-class HiddenTrackTest : public AccurateRipTest {
+template <bool kSilent>
+class PregapTest : public AccurateRipTest {
  protected:
-  HiddenTrackTest() : AccurateRipTest(DiscWithPregap(false)) {}
+  PregapTest() : AccurateRipTest(DiscWithPregap(kSilent)) {}
 };
+using HiddenTrackTest = PregapTest<false>;
+using SilentPregapTest = PregapTest<true>;
 
 // Track 1 is ripped from its INDEX 01, where the database counts it, and the audio before it
 // becomes track 00 of its own, which no database knows.
@@ -327,11 +330,6 @@ TEST_F(HiddenTrackTest, IsNamedAndTaggedThroughTheTracksTemplate) {
   EXPECT_EQ(tags.value("artist"), "Rainer Fluss");
   EXPECT_EQ(tags.value("album"), "Unter Wasser");
 }
-
-class SilentPregapTest : public AccurateRipTest {
- protected:
-  SilentPregapTest() : AccurateRipTest(DiscWithPregap(true)) {}
-};
 
 TEST_F(SilentPregapTest, DigitalSilenceBeforeTrackOneGivesNoFile) {
   ServeTrueChecksums(4);
