@@ -24,6 +24,7 @@ constexpr int kModeSenseReply = 256;
 constexpr int kCurrentSpeedOffset = 22;  // 8-byte header, then page 2Ah offset 14
 constexpr int kC2PointersOffset = 13;    // page 2Ah offset 5
 constexpr uint8_t kC2PointersBit = 0x10;
+constexpr uint8_t kIllegalRequest = 0x05;  // sense key
 constexpr int kDiscStructureReply = 2048;
 constexpr uint32_t kMaxSpeedValue = 0xFFFF;
 constexpr int kMaxSpeedFactor = 255;
@@ -214,8 +215,14 @@ bool CdDevice::ReadAudio(int lba, int count, uint8_t* buffer, int& length, bool*
   cdb[9] = kReadCdAudio | kReadCdC2Pointers;
   constexpr int kStride = kCdSectorBytes + kC2BlockBytes;
   std::vector<uint8_t> reply(size_t(count) * kStride);
-  if (!Execute(cdb.data(), reply.data(), false, uint32_t(reply.size()), false, nullptr))
-    return false;
+  SenseSummary sense;
+  if (!Execute(cdb.data(), reply.data(), false, uint32_t(reply.size()), false, &sense)) {
+    if (sense.senseKey != kIllegalRequest) return false;
+    // A drive that claims C2 pointers but refuses the field still gives the audio alone.
+    std::fill(c2Errors, c2Errors + count, false);
+    cdb[9] = kReadCdAudio;
+    return Execute(cdb.data(), buffer, false, static_cast<uint32_t>(length), false, nullptr);
+  }
   for (int i = 0; i < count; ++i) {
     const uint8_t* sector = reply.data() + size_t(i) * kStride;
     std::copy(sector, sector + kCdSectorBytes, buffer + size_t(i) * kCdSectorBytes);
