@@ -38,11 +38,13 @@ struct Tally {
 Tally TallyOf(const RipResult& result) {
   Tally tally;
   for (const TrackOutcome& outcome : result.outcomes) {
-    if (outcome.trackIndex < 0) continue;
-    ++tally.tracks;
+    if (outcome.trackIndex == kDiscImageIndex) continue;
     const QString number = QString::number(outcome.trackIndex + 1);
     if (outcome.failed) tally.notWritten << number;
     if (outcome.failedSectors > 0 || !outcome.suspiciousSectors.empty()) tally.readErrors << number;
+    // The hidden track is not in the database: it has errors to name, but no verdict.
+    if (outcome.trackIndex == kHiddenTrackIndex) continue;
+    ++tally.tracks;
     if (!outcome.verdict) continue;
     const TrackVerdict& verdict = *outcome.verdict;
     if (verdict.status == AccurateRipStatus::Accurate) {

@@ -160,8 +160,9 @@ int ReportOutcomes(CliContext& ctx, const RipResult& result, const QList<FormatI
   }
   int status = Exit::Ok;
   for (const TrackOutcome& outcome : result.outcomes) {
-    const QString what = outcome.trackIndex < 0 ? QString("the disc image")
-                                                : QString("track %1").arg(outcome.trackIndex + 1);
+    const QString what = outcome.trackIndex == kDiscImageIndex
+                             ? QString("the disc image")
+                             : QString("track %1").arg(outcome.trackIndex + 1);
     if (outcome.failed) {
       ctx.err << "korvane-cli: " << what << " failed: " << Printable(outcome.errorText) << Qt::endl;
       status = Exit::Failed;

@@ -28,6 +28,7 @@ QJsonObject TrackJson(const TrackOutcome& outcome) {
                    {"reread", Sectors(outcome.rereadSectors)}};
   if (outcome.checksummed) {
     json["crc32"] = HexWord(outcome.crc32);
+    if (outcome.testCrc32) json["testCrc32"] = HexWord(*outcome.testCrc32);
     json["accurateRip"] = AccurateRipJson(outcome);
   }
   if (outcome.failed) json["error"] = outcome.errorText;

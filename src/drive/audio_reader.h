@@ -41,6 +41,8 @@ AudioReadOutcome ReadAudioAtOffset(CdDevice& drive, int lba, int count, int offs
 // ReadAudioOrSilence for a drive that may return wrong audio without an error: the range is
 // read twice, with the drive's cache defeated in between (a read far away), and the sectors
 // that differ are read again, up to kSecureRereads times, until two reads agree; a sector
-// that never agrees is written from its most frequent version and named suspicious.
+// that never agrees is written from its most frequent version and named suspicious. A given
+// secondRead (count x 2352 bytes) receives the second read as it came, before any re-read.
 AudioReadOutcome ReadAudioSecurely(CdDevice& drive, int lba, int count, uint8_t* out,
-                                   const std::atomic<int>* stop = nullptr);
+                                   const std::atomic<int>* stop = nullptr,
+                                   uint8_t* secondRead = nullptr);

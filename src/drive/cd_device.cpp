@@ -5,6 +5,7 @@
 
 #include "drive/drive_context.h"
 #include "platform/big_endian.h"
+#include "platform/cd_sector.h"
 #include "platform/codepage.h"
 #include "platform/mmc_opcodes.h"
 
@@ -12,14 +13,18 @@ namespace {
 
 using namespace MmcOp;
 
-constexpr uint8_t kReadCdAudio = 0xF0;  // sync, all headers, user data: the whole sector
-constexpr uint8_t kReadCdRaw = 0xF8;    // the same plus EDC and ECC
+constexpr uint8_t kReadCdAudio = 0xF0;       // sync, all headers, user data: the whole sector
+constexpr uint8_t kReadCdRaw = 0xF8;         // the same plus EDC and ECC
+constexpr uint8_t kReadCdC2Pointers = 0x02;  // the error field: C2 error pointers
 constexpr uint8_t kCapabilitiesPage = 0x2A;
 constexpr uint8_t kDoorOpenBit = 0x10;
 constexpr int kSmallReply = 255;
 constexpr int kShortReply = 12;
 constexpr int kModeSenseReply = 256;
 constexpr int kCurrentSpeedOffset = 22;  // 8-byte header, then page 2Ah offset 14
+constexpr int kC2PointersOffset = 13;    // page 2Ah offset 5
+constexpr uint8_t kC2PointersBit = 0x10;
+constexpr uint8_t kIllegalRequest = 0x05;  // sense key
 constexpr int kDiscStructureReply = 2048;
 constexpr uint32_t kMaxSpeedValue = 0xFFFF;
 constexpr int kMaxSpeedFactor = 255;
@@ -193,7 +198,7 @@ bool CdDevice::SelectDrive(const QString&) {
 
 // ---- sector reads ----
 
-bool CdDevice::ReadAudio(int lba, int count, uint8_t* buffer, int& length) {
+bool CdDevice::ReadAudio(int lba, int count, uint8_t* buffer, int& length, bool* c2Errors) {
   if (!buffer || lba < 0 || count < 1 || count > kMaxSectorsPerRead) return false;
   int leadOut = 0;
   // A request may reach the last sector before the lead-out, never beyond it.
@@ -204,7 +209,35 @@ bool CdDevice::ReadAudio(int lba, int count, uint8_t* buffer, int& length) {
   PutBigEndian(&cdb[3], 3, static_cast<uint32_t>(lba));
   cdb[8] = static_cast<uint8_t>(count);
   cdb[9] = kReadCdAudio;
-  return Execute(cdb.data(), buffer, false, static_cast<uint32_t>(length), false, nullptr);
+  if (!c2Errors)
+    return Execute(cdb.data(), buffer, false, static_cast<uint32_t>(length), false, nullptr);
+  // Each sector comes followed by its error block.
+  cdb[9] = kReadCdAudio | kReadCdC2Pointers;
+  constexpr int kStride = kCdSectorBytes + kC2BlockBytes;
+  std::vector<uint8_t> reply(size_t(count) * kStride);
+  SenseSummary sense;
+  if (!Execute(cdb.data(), reply.data(), false, uint32_t(reply.size()), false, &sense)) {
+    if (sense.senseKey != kIllegalRequest) return false;
+    // A drive that claims C2 pointers but refuses the field still gives the audio alone.
+    std::fill(c2Errors, c2Errors + count, false);
+    cdb[9] = kReadCdAudio;
+    return Execute(cdb.data(), buffer, false, static_cast<uint32_t>(length), false, nullptr);
+  }
+  for (int i = 0; i < count; ++i) {
+    const uint8_t* sector = reply.data() + size_t(i) * kStride;
+    std::copy(sector, sector + kCdSectorBytes, buffer + size_t(i) * kCdSectorBytes);
+    c2Errors[i] = std::any_of(sector + kCdSectorBytes, sector + kStride,
+                              [](uint8_t bits) { return bits != 0; });
+  }
+  return true;
+}
+
+bool CdDevice::ReportsC2Errors() {
+  Cdb cdb{kModeSense10, 0x00, kCapabilitiesPage};
+  PutBigEndian(&cdb[7], 2, kModeSenseReply);
+  std::array<uint8_t, kModeSenseReply> reply{};
+  return Execute(cdb.data(), reply.data(), false, reply.size(), false, nullptr) &&
+         (reply[kC2PointersOffset] & kC2PointersBit) != 0;
 }
 
 bool CdDevice::ReadSectors(uint8_t opcode, int lba, int count, int sectorSize, uint8_t* buffer,
@@ -253,6 +286,10 @@ bool CdDevice::IsDataTrack(int index, bool& data) {
 
 bool CdDevice::GetTrackStart(int index, int& lba) {
   return EnsureToc() && TocView().TrackStart(index, lba);
+}
+
+bool CdDevice::GetTrackIndex01(int index, int& lba) {
+  return EnsureToc() && TocView().Index01(index, lba);
 }
 
 bool CdDevice::GetTrackEnd(int index, int& lba) {

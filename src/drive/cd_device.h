@@ -82,8 +82,11 @@ class CdDevice {
 
   // ---- sector reads (the caller has opened the drive) ----
   // count audio sectors from lba, never past the lead-out; length is the buffer's size in
-  // and count x 2352 out.
-  bool ReadAudio(int lba, int count, uint8_t* buffer, int& length);
+  // and count x 2352 out. Given c2Errors (count flags), the drive's C2 error pointers come
+  // too: a flag is set for a sector with a byte its error correction could not mend.
+  bool ReadAudio(int lba, int count, uint8_t* buffer, int& length, bool* c2Errors = nullptr);
+  // Whether the drive reports C2 error pointers (its capabilities page says so).
+  bool ReportsC2Errors();
   // count user-data sectors (READ 10) of sectorSize bytes.
   bool ReadData(int lba, int count, int sectorSize, uint8_t* buffer, SenseSummary* sense);
   // count whole raw sectors with headers, EDC and ECC (READ CD).
@@ -102,6 +105,7 @@ class CdDevice {
   bool IsDataTrack(int index, bool& data);
   bool GetTrackStart(int index, int& lba);
   bool GetTrackEnd(int index, int& lba);
+  bool GetTrackIndex01(int index, int& lba);  // Toc::View::Index01
   bool GetTrackSize(int index, int64_t& bytes);
   bool GetTrackSeconds(int index, int& seconds);
   // On a DVD the capacity of the disc, otherwise the track's size.

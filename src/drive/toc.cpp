@@ -1,4 +1,7 @@
 #include "drive/toc.h"
+
+#include <algorithm>
+
 #include "platform/cd_sector.h"
 
 namespace Toc {
@@ -51,6 +54,13 @@ bool View::TrackStart(int index, int& lba) const {
     return true;
   }
   return DescriptorLba(index, lba);
+}
+
+bool View::Index01(int index, int& lba) const {
+  if (!IsValidIndex(index) || !IsTrackNumber(Descriptor(index)[2]) || !DescriptorLba(index, lba))
+    return false;
+  lba = std::max(lba, 0);  // a first descriptor inside the lead-in
+  return true;
 }
 
 bool View::TrackEnd(int index, int& lba) const {

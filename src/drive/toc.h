@@ -34,6 +34,11 @@ class View {
   bool IsValidIndex(int index) const;
   bool IsDataTrack(int index, bool& data) const;
   bool TrackStart(int index, int& lba) const;
+  // Where the track's INDEX 01 lies, as its descriptor says: where its audio proper begins
+  // and where the database's checksums count it from. It differs from TrackStart only for
+  // track 1 when audio lies before its INDEX 01 (a pregap, perhaps a hidden track), which
+  // TrackStart counts from sector 0.
+  bool Index01(int index, int& lba) const;
   // Last sector of the track, inclusive.
   bool TrackEnd(int index, int& lba) const;
   // The bytes and whole seconds of the sectors a rip of the track reads, start to end

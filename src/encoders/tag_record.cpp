@@ -9,16 +9,13 @@
 #include "settings/setting_keys.h"
 #include "settings/settings_store.h"
 
-namespace {
-
 void FillSlot(TagRecord& record, TagRecord::Slot slot, const QString& text) {
   const QByteArray bytes = Ansi::Encode(text);
   const qsizetype length = std::min<qsizetype>(bytes.size(), TagRecord::kMaxTextBytes);
+  record.texts[slot].fill('\0');
   std::memcpy(record.texts[slot].data(), bytes.constData(), size_t(length));
   record.wide[slot] = text;
 }
-
-}  // namespace
 
 void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex) {
   for (auto& slot : record.texts) slot.fill('\0');

@@ -41,6 +41,8 @@ struct TagRecord {
 // the album and album artist, the year, genre and comment of the disc where they are known,
 // the 1-based track number, the MusicBrainz ids, the disc number and the stored front cover.
 void FillTagRecord(TagRecord& record, const DiscInfo& info, int trackIndex);
+// Puts one text into its slot, in place of what it held.
+void FillSlot(TagRecord& record, TagRecord::Slot slot, const QString& text);
 
 // Whether the "Cover" setting puts the front cover into the files' tags, and whether it saves
 // it as a file in the album folder.

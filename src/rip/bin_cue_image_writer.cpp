@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <vector>
 
 #include "drive/audio_reader.h"
@@ -25,7 +26,9 @@ QByteArray CueSheetText(const QString& binName, const QList<ImageCueTrack>& trac
   QString text = QStringLiteral("FILE \"%1\" BINARY\r\n").arg(binName);
   for (int n = 0; n < tracks.size(); ++n) {
     text += QString::asprintf("  TRACK %02d ", n + 1) + tracks[n].type + "\r\n";
-    text += QStringLiteral("    INDEX 01 %1\r\n").arg(Msf(tracks[n].start));
+    const ImageCueTrack& track = tracks[n];
+    if (track.pregap > 0) text += QStringLiteral("    INDEX 00 %1\r\n").arg(Msf(track.start));
+    text += QStringLiteral("    INDEX 01 %1\r\n").arg(Msf(track.start + track.pregap));
   }
   if (Ansi::Decode(Ansi::Encode(text)) == text) return Ansi::Encode(text);
   return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
@@ -89,8 +92,9 @@ int BinCueImageWriter::Finish() {
   bool listed = drive->GetTrackCount(count) && count > 0 && count <= kMaxTracks;
   for (int i = 0; listed && i < count; ++i) {
     int start = 0;
-    listed = drive->GetTrackStart(i, start);
-    tracks.append({uint32_t(start), TrackType(i)});
+    int index01 = 0;
+    listed = drive->GetTrackStart(i, start) && drive->GetTrackIndex01(i, index01);
+    tracks.append({uint32_t(start), TrackType(i), uint32_t(std::max(index01 - start, 0))});
   }
   if (!listed)
     return FailSheet(failedSheet + QStringLiteral("the disc's tracks could not be read"));

@@ -28,6 +28,7 @@ class BinCueImageWriter : public DiscImageWriter {
 struct ImageCueTrack {
   uint32_t start = 0;
   QString type;
+  uint32_t pregap = 0;  // sectors from start to the track's INDEX 01 (INDEX 00 at start)
 };
 
 // The CUE sheet of an image file named binName with these tracks: CR LF lines, in

@@ -25,7 +25,7 @@ std::vector<AudioTrack> AudioTracks(CdDevice& drive) {
   for (int i = 0; i < count; ++i) {
     bool data = true;
     AudioTrack track;
-    if (drive.IsDataTrack(i, data) && !data && drive.GetTrackStart(i, track.first) &&
+    if (drive.IsDataTrack(i, data) && !data && drive.GetTrackIndex01(i, track.first) &&
         drive.GetTrackEnd(i, track.last))
       tracks.push_back(track);
   }

@@ -90,10 +90,19 @@ NamingSettings NamingSettings::Load() {
   return settings;
 }
 
+QString TrackTitle(const DiscInfo& info, int trackIndex) {
+  return trackIndex == kHiddenTrackIndex ? QStringLiteral("Hidden track")
+                                         : info.GetTrackTitle(trackIndex);
+}
+
+QString TrackArtist(const DiscInfo& info, int trackIndex) {
+  return trackIndex == kHiddenTrackIndex ? info.artist : info.GetTrackArtist(trackIndex);
+}
+
 QString TrackFileName(int trackIndex, const DiscInfo& info, const NamingSettings& settings) {
   const QString number = TwoDigitNumber(trackIndex);
-  const QString& title = info.GetTrackTitle(trackIndex);
-  const QString& artist = info.GetTrackArtist(trackIndex);
+  const QString title = TrackTitle(info, trackIndex);
+  const QString artist = TrackArtist(info, trackIndex);
   const QString dash = QStringLiteral(" - ");
   switch (settings.fileNameFormat) {
     case NamingPattern::TrackTitle: return number + dash + title;

@@ -37,6 +37,13 @@ struct OutputPath {
 constexpr int kMaxComponentBytes = 255;
 constexpr int kMaxPathBytes = 4095;
 
+// The audio before track 1's INDEX 01 (a hidden track) is ripped as a track of its own when
+// it is not digital silence: numbered 00, named and tagged "Hidden track", with the disc's
+// artist.
+constexpr int kHiddenTrackIndex = -1;
+QString TrackTitle(const DiscInfo& info, int trackIndex);
+QString TrackArtist(const DiscInfo& info, int trackIndex);
+
 // The file name of a track without extension: one of the fixed patterns or the template
 // with %T (title), %A (artist), %L (album), %Y (year) and %N (two-digit track number)
 // replaced in that order.

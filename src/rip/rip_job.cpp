@@ -6,6 +6,7 @@
 #include <QSet>
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <system_error>
 
 #include "drive/audio_reader.h"
@@ -22,6 +23,7 @@
 #include "rip/disc_image_writer.h"
 #include "rip/image_writer_factory.h"
 #include "rip/rip_log.h"
+#include "rip/track_checksums.h"
 #include "rip/track_file_writer.h"
 #include "rip/track_streams.h"
 #include "texts/language_manager.h"
@@ -48,6 +50,7 @@ struct RipJob::TrackWork {
   int outsideFrames = 0;
   std::vector<int> rereadSectors;
   std::vector<int> suspiciousSectors;
+  uint32_t testCrc32 = 0;  // secure reading: of the second reads
 };
 
 namespace {
@@ -86,6 +89,40 @@ std::vector<int> AudioTrackIndexes(CdDevice& device, int trackCount) {
     if (device.IsDataTrack(i, data) && !data) audio.push_back(i);
   }
   return audio;
+}
+
+// A stretch of the disc the rip reads into one file.
+struct DiscSpan {
+  int trackIndex = 0;  // kHiddenTrackIndex for the audio before track 1's INDEX 01
+  bool onDisc = false;
+  TrackStreams::Range range;
+};
+
+// Each track from its INDEX 01 to its end, where the database counts it; before a first
+// track whose INDEX 01 lies past its start, that pregap as the hidden track, kept only when
+// it holds sound. Tracks in the order given.
+std::vector<DiscSpan> SpansToRip(CdDevice& device, const QList<int>& tracks) {
+  std::vector<DiscSpan> spans;
+  for (int index : tracks) {
+    int start = 0;
+    int first = 0;
+    int last = 0;
+    bool data = true;
+    const bool onDisc = device.GetTrackStart(index, start) &&
+                        device.GetTrackIndex01(index, first) && device.GetTrackEnd(index, last) &&
+                        first <= last;
+    if (onDisc && start < first && device.IsDataTrack(index, data) && !data)
+      spans.push_back({kHiddenTrackIndex, true, {uint32_t(start), uint32_t(first - start)}});
+    spans.push_back({index, onDisc,
+                     onDisc ? TrackStreams::Range{uint32_t(first), uint32_t(last - first + 1)}
+                            : TrackStreams::Range{}});
+  }
+  return spans;
+}
+
+// Whether the PCM holds anything but digital silence.
+bool HoldsSound(std::span<const uint8_t> pcm) {
+  return std::any_of(pcm.begin(), pcm.end(), [](uint8_t byte) { return byte != 0; });
 }
 
 // The reason a run fails before it starts when its folder could not be made: the folder and
@@ -151,21 +188,17 @@ bool RipJob::StartTracks(const RipRequest& request) {
   const std::vector<int> audio = AudioTrackIndexes(*device_, trackCount);
   std::vector<TrackStreams::Range> ranges;
   QSet<QString> takenThisRun;
-  for (int index : request.tracks) {
+  for (const DiscSpan& span : SpansToRip(*device_, request.tracks)) {
+    const int index = span.trackIndex;
     auto work = std::make_unique<TrackWork>();
     work->index = index;
     work->ordinal = int(work_.size()) + 1;
     const OutputPath output = BuildTrackPath(index, *format_, disc, request.naming);
     work->path = UniqueInRun(output.path, takenThisRun);
     if (!output.folderReady) work->folderError = FolderNotCreated(output);
-    int first = 0;
-    int last = 0;
-    work->onDisc =
-        device_->GetTrackStart(index, first) && device_->GetTrackEnd(index, last) && first <= last;
+    work->onDisc = span.onDisc;
     const TrackStreams::Range range =
-        work->onDisc && output.folderReady
-            ? TrackStreams::Range{uint32_t(first), uint32_t(last - first + 1)}
-            : TrackStreams::Range{};
+        work->onDisc && output.folderReady ? span.range : TrackStreams::Range{};
     work->facts = TrackFacts{index, trackCount, range.count};
     work->firstSector = range.first;
     const auto audioAt = std::find(audio.begin(), audio.end(), index);
@@ -177,6 +210,8 @@ bool RipJob::StartTracks(const RipRequest& request) {
     if (request.disc) {
       work->tags.emplace();
       FillTagRecord(*work->tags, disc, index);
+      FillSlot(*work->tags, TagRecord::Title, TrackTitle(disc, index));
+      FillSlot(*work->tags, TagRecord::Artist, TrackArtist(disc, index));
     }
     totalBytes_ += int64_t(range.count) * kCdSectorBytes;
     ranges.push_back(range);
@@ -200,7 +235,8 @@ void RipJob::SaveCoverFiles() {
   if (coverFile_.IsEmpty()) return;
   QSet<QString> folders;
   for (const TrackOutcome& outcome : result_.outcomes) {
-    if (outcome.trackIndex >= 0 && !outcome.failed) folders.insert(QFileInfo(outcome.path).path());
+    if (outcome.trackIndex != kDiscImageIndex && !outcome.failed)
+      folders.insert(QFileInfo(outcome.path).path());
   }
   for (const QString& folder : folders) {
     const QString note = SaveCoverFile(folder, coverFile_);
@@ -231,7 +267,7 @@ bool RipJob::StartImage(const RipRequest& request) {
   const OutputPath output = BuildImagePath(*format_, request.volumeLabel, request.naming);
   const QString& path = output.path;
   if (!output.folderReady) {
-    result_.outcomes.append(FailedOutcome(-1, path, FolderNotCreated(output)));
+    result_.outcomes.append(FailedOutcome(kDiscImageIndex, path, FolderNotCreated(output)));
     return false;
   }
   imageWriter_ = CreateDiscImageWriter(format_->TypeId());
@@ -247,7 +283,7 @@ bool RipJob::StartImage(const RipRequest& request) {
   }
   threadsRunning_ = 0;
   imageWriter_.reset();
-  result_.outcomes.append(NotStarted(-1, path));
+  result_.outcomes.append(NotStarted(kDiscImageIndex, path));
   return false;
 }
 
@@ -264,16 +300,22 @@ void RipJob::Cancel() {
 void RipJob::ReadTracks() {
   device_->Open();
   TrackStreams::ReadTask task;
+  std::vector<uint8_t> secondRead(secure_ ? size_t(kChunkSectors) * kCdSectorBytes : 0);
   while (!stop_ && streams_->NextRead(task)) {
     TrackWork& work = *work_[size_t(task.track)];
     if (task.track > runAnnounced_) AnnounceRun(task.track);
     if (firstReadTick_ == 0) firstReadTick_ = MonotonicMs();
     const AudioReadOutcome read =
         secure_
-            ? ReadAudioSecurely(*device_, int(task.sector), int(task.count), task.buffer, &stop_)
+            ? ReadAudioSecurely(*device_, int(task.sector), int(task.count), task.buffer, &stop_,
+                                secondRead.data())
             : ReadAudioOrSilence(*device_, int(task.sector), int(task.count), task.buffer, &stop_);
     if (read.stopped) break;
     if (task.lastPass) {
+      if (secure_) {
+        work.testCrc32 =
+            Crc32Continued(work.testCrc32, secondRead.data(), size_t(task.count) * kCdSectorBytes);
+      }
       work.silentSectors += read.silentSectors;
       work.outsideFrames += read.outsideFrames;
       work.rereadSectors.insert(work.rereadSectors.end(), read.rereadSectors.begin(),
@@ -384,6 +426,7 @@ void RipJob::EncodeTrack(int index) {
   });
   work.passes = prepass ? 2 : 1;
   uint32_t mainSectors = 0;
+  bool sound = false;
   if (ok) streams_->Open(index, work.passes);
   while (const TrackStreams::Chunk* chunk = ok ? streams_->Front(index) : nullptr) {
     if (stop_) break;
@@ -393,6 +436,7 @@ void RipJob::EncodeTrack(int index) {
     for (const auto& consumer : consumers) ok = ok && consumer->Consume(pcm, preparing);
     if (!ok) break;
     if (!preparing) {
+      sound = sound || HoldsSound(pcm);
       mainSectors += chunk->sectorCount;
       bytesDone_ += int64_t(pcm.size());
     }
@@ -401,7 +445,10 @@ void RipJob::EncodeTrack(int index) {
   }
   streams_->Done(index);
   const bool complete = ok && !stop_ && mainSectors == work.facts.sectorCount;
-  for (const auto& consumer : consumers) consumer->Finish(complete);
+  // A hidden track of digital silence is no track: its file is not kept.
+  const bool silentHidden = complete && work.index == kHiddenTrackIndex && !sound;
+  for (const auto& consumer : consumers) consumer->Finish(complete && !silentHidden);
+  if (silentHidden) return;
   outcome.path = output.FinalPath();  // another when a file took the name meanwhile
   outcome.errorText = FirstError(consumers);
   outcome.failed = !outcome.errorText.isEmpty();
@@ -431,6 +478,7 @@ void RipJob::AddReadFacts(TrackOutcome& outcome) const {
   outcome.outsideFrames = work->outsideFrames;
   outcome.rereadSectors = work->rereadSectors;
   outcome.suspiciousSectors = work->suspiciousSectors;
+  if (secure_ && outcome.checksummed) outcome.testCrc32 = work->testCrc32;
 }
 
 // Into the folder of the first track written; nothing when no track was.
@@ -506,7 +554,8 @@ void RipJob::Finish() {
   if (imageWriter_) {
     imageWriter_->Join();
     // The image takes another name when a file took its name meanwhile.
-    TrackOutcome image = FailedOutcome(-1, imageWriter_->outputPath, imageWriter_->errorText);
+    TrackOutcome image =
+        FailedOutcome(kDiscImageIndex, imageWriter_->outputPath, imageWriter_->errorText);
     image.failed = imageWriter_->failed;
     image.failedSectors = imageWriter_->failedSectors;
     result_.outcomes.append(image);

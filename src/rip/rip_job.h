@@ -46,7 +46,7 @@ struct RipRequest {
 // What the progress display shows while a run is read: a track (or the disc image).
 struct RipRun {
   QString path;
-  int trackNumber = 0;  // 1-based; 0 for a disc image
+  int trackNumber = 0;  // 1-based; 0 for a disc image and for the hidden track
   int ordinal = 0;      // this run's place among the runs of the rip, 1-based
   int runCount = 0;
 };
@@ -59,9 +59,14 @@ struct RipProgress {
   bool preparing = false;   // the run is read for its codec's preparation pass
 };
 
+// The trackIndex of a disc image's outcome.
+constexpr int kDiscImageIndex = -2;
+
 // How one track (or the image) ended.
 struct TrackOutcome {
-  int trackIndex = -1;  // -1 for a disc image
+  // 0-based; kHiddenTrackIndex for the audio before track 1's INDEX 01, kDiscImageIndex for
+  // a disc image.
+  int trackIndex = kDiscImageIndex;
   QString path;
   int failedSectors = 0;  // read errors, written as silence
   bool failed = false;    // the file could not be created, written or closed
@@ -81,6 +86,9 @@ struct TrackOutcome {
   uint32_t crc32 = 0;
   uint32_t accurateRipV1 = 0;
   uint32_t accurateRipV2 = 0;
+  // Secure reading: the CRC32 of the track as its second reads gave it, before re-reads
+  // settled where they differed from the first (the copy CRC is of what was kept).
+  std::optional<uint32_t> testCrc32;
   std::optional<TrackVerdict> verdict;  // the database's word; none when not verified
 };
 

@@ -32,24 +32,31 @@ QString FormatSettings(const OutputFormat& format) {
   return settings.isEmpty() ? QStringLiteral("no settings") : settings.join(", ");
 }
 
-// One line a track: number, type, first and last sector, length in sectors.
+QString SectorRange(int first, int last) {
+  return QStringLiteral("sectors %1-%2 (%3)").arg(first).arg(last).arg(last - first + 1);
+}
+
+// One line a track: number, type, first (its INDEX 01) and last sector, length in sectors;
+// and the pregap ahead of a first track's INDEX 01.
 QStringList TocLines(CdDevice& device) {
   QStringList lines{QStringLiteral("Table of contents:")};
   int count = 0;
   device.GetTrackCount(count);
   for (int i = 0; i < count; ++i) {
+    int start = 0;
     int first = 0;
     int last = 0;
     bool data = false;
-    device.GetTrackStart(i, first);
+    device.GetTrackStart(i, start);
+    device.GetTrackIndex01(i, first);
     device.GetTrackEnd(i, last);
     device.IsDataTrack(i, data);
-    lines << QStringLiteral("  Track %1  %2  sectors %3-%4 (%5)")
+    if (start < first)
+      lines << QStringLiteral("  Pregap    before INDEX 01  %1").arg(SectorRange(start, first - 1));
+    lines << QStringLiteral("  Track %1  %2  %3")
                  .arg(i + 1, 2)
                  .arg(data ? QStringLiteral("data ") : QStringLiteral("audio"))
-                 .arg(first)
-                 .arg(last)
-                 .arg(last - first + 1);
+                 .arg(SectorRange(first, last));
   }
   return lines;
 }
@@ -61,6 +68,8 @@ QString Sectors(const std::vector<int>& sectors) {
 }
 
 QString VerdictText(const TrackOutcome& outcome) {
+  if (outcome.trackIndex == kHiddenTrackIndex)
+    return QStringLiteral("not verified (the hidden track before track 1's INDEX 01)");
   if (!outcome.verdict) return QStringLiteral("not verified");
   QString text = StatusName(outcome.verdict->status);
   if (outcome.verdict->status == AccurateRipStatus::Accurate)
@@ -85,7 +94,10 @@ QStringList TrackLines(const TrackOutcome& outcome) {
     return lines;
   }
   if (outcome.checksummed) {
-    lines << QStringLiteral("  Copy CRC32: %1").arg(HexWord(outcome.crc32))
+    QString crcs = QStringLiteral("  Copy CRC32: %1").arg(HexWord(outcome.crc32));
+    if (outcome.testCrc32)
+      crcs += QStringLiteral("  Test CRC32: %1").arg(HexWord(*outcome.testCrc32));
+    lines << crcs
           << QStringLiteral("  AccurateRip v1: %1  v2: %2")
                  .arg(HexWord(outcome.accurateRipV1), HexWord(outcome.accurateRipV2));
   }
@@ -144,8 +156,9 @@ QString RipSummaryLine(const RipResult& result) {
   int unverified = 0;
   int lowestConfidence = 0;
   for (const TrackOutcome& outcome : result.outcomes) {
-    ++total;
     if (HadErrors(outcome)) errors << outcome.trackIndex + 1;
+    if (outcome.trackIndex == kHiddenTrackIndex) continue;  // never in the database
+    ++total;
     if (!outcome.verdict) {
       ++unverified;
       continue;

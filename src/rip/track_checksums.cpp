@@ -13,9 +13,17 @@ ChecksumSpan AccurateRipSpan(uint32_t trackFrames, bool firstOnDisc, bool lastOn
   return span;
 }
 
+uint32_t Crc32Continued(uint32_t crc, const uint8_t* bytes, size_t count) {
+  for (size_t done = 0; done < count;) {
+    const size_t piece = std::min<size_t>(count - done, 1u << 30);
+    crc = uint32_t(crc32(crc, bytes + done, uInt(piece)));
+    done += piece;
+  }
+  return crc;
+}
+
 TrackChecksums::TrackChecksums(uint32_t trackFrames, bool firstOnDisc, bool lastOnDisc)
-    : span_(AccurateRipSpan(trackFrames, firstOnDisc, lastOnDisc)),
-      crc_(uint32_t(crc32(0, nullptr, 0))) {}
+    : span_(AccurateRipSpan(trackFrames, firstOnDisc, lastOnDisc)) {}
 
 void TrackChecksums::AddFrame(uint32_t frame) {
   ++position_;
@@ -26,11 +34,7 @@ void TrackChecksums::AddFrame(uint32_t frame) {
 }
 
 void TrackChecksums::Add(const uint8_t* pcm, size_t bytes) {
-  for (size_t done = 0; done < bytes;) {
-    const size_t piece = std::min<size_t>(bytes - done, 1u << 30);
-    crc_ = uint32_t(crc32(crc_, pcm + done, uInt(piece)));
-    done += piece;
-  }
+  crc_ = Crc32Continued(crc_, pcm, bytes);
   while (partialBytes_ > 0 && bytes > 0) {
     partial_[partialBytes_++] = *pcm++;
     --bytes;

@@ -15,6 +15,9 @@ struct ChecksumSpan {
 };
 ChecksumSpan AccurateRipSpan(uint32_t trackFrames, bool firstOnDisc, bool lastOnDisc);
 
+// The CRC32 of bytes that follow those crc was taken over (0 before the first).
+uint32_t Crc32Continued(uint32_t crc, const uint8_t* bytes, size_t count);
+
 // The checksums of one track, taken while its PCM streams past: the CRC32 of every byte as
 // written (the copy CRC) and AccurateRip's v1 and v2 over its stereo frames (32-bit
 // little-endian words, left sample low), each frame weighted by its 1-based position; v1

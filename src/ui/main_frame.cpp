@@ -668,7 +668,8 @@ void CMainFrame::ShowRipResult(const RipResult& result) {
 void CMainFrame::ShowUnreadableSectors(const RipResult& result) {
   QStringList lines;
   for (const TrackOutcome& outcome : result.outcomes) {
-    if (outcome.trackIndex < 0 || outcome.failed || outcome.failedSectors == 0) continue;
+    if (outcome.trackIndex == kDiscImageIndex || outcome.failed || outcome.failedSectors == 0)
+      continue;
     lines.append(Text(5010).arg(outcome.trackIndex + 1).arg(outcome.failedSectors) + '\n' +
                  QDir::toNativeSeparators(outcome.path));
   }

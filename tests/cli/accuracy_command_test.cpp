@@ -9,7 +9,9 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include "metadata/accuraterip.h"
 #include "metadata/disc_id.h"
+#include "rip/track_checksums.h"
 #include "settings/settings_store.h"
 #include "support/accuraterip_server.h"
 #include "support/test_support.h"
@@ -205,6 +207,17 @@ TEST_F(RipJsonTest, SecureReadingMendsASectorThatReadsWrongTwice) {
   const QString log = QString::fromUtf8(ReadFileBytes(json["log"].toString()));
   EXPECT_TRUE(log.contains("Read mode: secure"));
   EXPECT_TRUE(log.contains("Re-read sectors: 70")) << log.toStdString();
+  // What was kept is the disc's audio; the second read, as it came, was not.
+  const QByteArray audio = disc.TrackAudio(1);
+  const uint32_t trueCrc =
+      Crc32Continued(0, reinterpret_cast<const uint8_t*>(audio.constData()), size_t(audio.size()));
+  EXPECT_EQ(track["crc32"].toString(), HexWord(trueCrc));
+  const QString testCrc = track["testCrc32"].toString();
+  EXPECT_EQ(testCrc.size(), 8);
+  EXPECT_NE(testCrc, track["crc32"].toString());
+  EXPECT_TRUE(
+      log.contains(QStringLiteral("Copy CRC32: %1  Test CRC32: %2").arg(HexWord(trueCrc), testCrc)))
+      << log.toStdString();
 
   // The setting asks for secure reading without the option.
   Set("Options", "ReadMode", "1");

@@ -30,6 +30,7 @@ class AudioReadingTest : public ::testing::Test {
   void TearDown() override {
     Drive().SetReadOffset(0);
     Drive().ClearFaults();
+    Drive().SetC2Pointers(false);
     if (device) device->readOffset = 0;
   }
 
@@ -132,11 +133,13 @@ TEST_F(AudioReadingTest, TheOffsetIsStoredPerDriveModel) {
 
 struct SecureCase {
   const char* name;
-  int wrongReads;           // of sector 40 as the drive reads it, without an error
-  int readOffset;           // the drive's, corrected
-  std::vector<int> reread;  // the corrected sectors that hold the drive's sector 40
-  bool exact;               // the chunk comes out as the image holds it
-  bool suspicious;          // never read the same twice
+  int wrongReads;               // of sector 40 as the drive reads it, without an error
+  int readOffset;               // the drive's, corrected
+  std::vector<int> reread;      // the corrected sectors that hold the drive's sector 40
+  bool exact;                   // the chunk comes out as the image holds it
+  bool suspicious;              // never read the same twice
+  bool sameWrongAudio = false;  // each wrong read gives the same wrong audio
+  bool c2 = false;              // the drive reports C2 error pointers
 };
 
 class SecureReading : public AudioReadingTest, public ::testing::WithParamInterface<SecureCase> {};
@@ -148,7 +151,8 @@ TEST_P(SecureReading, ReReadsUntilTwoReadsAgree) {
   constexpr int kFirst = 27;
   const QByteArray expected = image.mid(kFirst * 2352, kChunk * 2352);
 
-  Drive().CorruptSector(40, c.wrongReads);
+  Drive().SetC2Pointers(c.c2);
+  Drive().CorruptSector(40, c.wrongReads, c.sameWrongAudio);
   std::vector<uint8_t> chunk(kChunk * 2352);
   ASSERT_TRUE(device->Open());
   const AudioReadOutcome secure = ReadAudioSecurely(*device, kFirst, kChunk, chunk.data());
@@ -175,10 +179,18 @@ TEST_P(SecureReading, ReReadsUntilTwoReadsAgree) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, SecureReading,
-    testing::Values(SecureCase{"clean", 0, 0, {}, true, false},
-                    SecureCase{"wrong_twice", 2, 0, {40}, true, false},
-                    SecureCase{"wrong_five_times_with_offset", 5, 667, {38, 39}, true, false},
-                    SecureCase{"never_agrees", 100, 0, {40}, false, true}),
+    testing::Values(
+        SecureCase{"clean", 0, 0, {}, true, false},
+        SecureCase{"wrong_twice", 2, 0, {40}, true, false},
+        SecureCase{"wrong_five_times_with_offset", 5, 667, {38, 39}, true, false},
+        SecureCase{"never_agrees", 100, 0, {40}, false, true},
+        // The same wrong audio twice: two reads agree, and only the drive's C2
+        // error pointers tell that they are wrong.
+        SecureCase{"same_wrong_twice_unnoticed", 2, 0, {}, false, false, true},
+        SecureCase{"same_wrong_twice_with_c2", 2, 0, {40}, true, false, true, true},
+        SecureCase{
+            "same_wrong_five_times_with_c2_and_offset", 5, 667, {38, 39}, true, false, true, true},
+        SecureCase{"c2_errors_on_every_read", 100, 0, {40}, false, true, true, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AudioReadingTest, SecureReadingDefeatsTheCacheBetweenItsReads) {

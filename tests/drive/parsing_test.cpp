@@ -72,6 +72,18 @@ TEST(TocView, FirstTrackStartsAtZeroWhateverItsDescriptorSays) {
   int start = -1;
   ASSERT_TRUE(Toc::View(b).TrackStart(0, start));
   EXPECT_EQ(start, 0);
+  // Its INDEX 01, where its audio proper begins, is where the descriptor says.
+  int index01 = -1;
+  ASSERT_TRUE(Toc::View(b).Index01(0, index01));
+  EXPECT_EQ(index01, 33);
+}
+
+TEST(TocView, Index01InsideTheLeadInIsSectorZero) {
+  const Toc::Buffer b = MakeToc(1, 1, {{1, 0, 0, 1, 70}, {0xAA, 0, 4, 0, 0}});
+  int index01 = -1;
+  ASSERT_TRUE(Toc::View(b).Index01(0, index01));
+  EXPECT_EQ(index01, 0);
+  EXPECT_FALSE(Toc::View(b).Index01(1, index01)) << "the lead-out is no track";
 }
 
 // A disc may start at another track than 1: positions, not track numbers, find the

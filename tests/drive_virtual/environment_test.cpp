@@ -7,7 +7,7 @@ namespace {
 
 void SetEnvironment(const QList<std::pair<const char*, QByteArray>>& variables) {
   for (const char* name : {"KORVANE_VIRTUAL_DISC", "KORVANE_VIRTUAL_FAULTS",
-                           "KORVANE_VIRTUAL_SPEED", "KORVANE_VIRTUAL_OFFSET"})
+                           "KORVANE_VIRTUAL_SPEED", "KORVANE_VIRTUAL_OFFSET", "KORVANE_VIRTUAL_C2"})
     qunsetenv(name);
   for (const auto& [name, value] : variables) qputenv(name, value);
 }
@@ -65,6 +65,42 @@ TEST(VirtualDriveEnvironment, WrongAudioAndReadOffset) {
   Vcd0().SetReadOffset(0);
 }
 
+// The same wrong audio on the first two reads: only a drive's C2 error pointers tell it from
+// the true audio. Without them, READ CD refuses the error field.
+TEST(VirtualDriveEnvironment, SameWrongAudioAndC2ErrorPointers) {
+  ImageFolder folder;
+  const QByteArray image = PatternSectors(3, 20);
+  folder.Write("a.bin", image);
+  const QString cue =
+      folder.Write("a.cue", "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+  SetEnvironment({{"KORVANE_VIRTUAL_DISC", cue.toUtf8()},
+                  {"KORVANE_VIRTUAL_FAULTS", "5^2"},
+                  {"KORVANE_VIRTUAL_C2", "1"}});
+  QString error;
+  ASSERT_TRUE(SetUpVirtualDriveFromEnvironment(&error)) << error.toStdString();
+  ScsiClient client;
+  const QByteArray page = client.Send(Cdb(10, {{0, 0x5A}, {2, 0x2A}, {8, 32}}), 32).data;
+  ASSERT_GE(page.size(), 14);
+  EXPECT_TRUE(page[13] & 0x10) << "C2 pointers supported";
+  constexpr int kStride = 2352 + 294;
+  const QByteArray sector5 = image.mid(5 * 2352, 2352);
+  const QByteArray first = client.Send(ReadCdCdb(4, 2, 0xF2), 2 * kStride).data;
+  const QByteArray second = client.Send(ReadCdCdb(5, 1, 0xF2), kStride).data;
+  const QByteArray third = client.Send(ReadCdCdb(5, 1, 0xF2), kStride).data;
+  ASSERT_EQ(first.size(), 2 * kStride);
+  EXPECT_EQ(first.left(2352), image.mid(4 * 2352, 2352));
+  EXPECT_EQ(first.mid(2352, 294), QByteArray(294, 0)) << "sector 4 reads clean";
+  EXPECT_NE(first.mid(kStride, 2352), sector5);
+  EXPECT_EQ(first.mid(kStride, 2352), second.left(2352)) << "the same wrong audio";
+  EXPECT_EQ(second.mid(2352), QByteArray(294, char(0xFF)));
+  EXPECT_EQ(third, sector5 + QByteArray(294, 0));
+
+  SetEnvironment({{"KORVANE_VIRTUAL_DISC", cue.toUtf8()}, {"KORVANE_VIRTUAL_C2", "0"}});
+  ASSERT_TRUE(SetUpVirtualDriveFromEnvironment(&error)) << error.toStdString();
+  EXPECT_EQ(client.Send(ReadCdCdb(5, 1, 0xF2), kStride).SenseKey(), 5);
+  EXPECT_FALSE(client.Send(Cdb(10, {{0, 0x5A}, {2, 0x2A}, {8, 32}}), 32).data[13] & 0x10);
+}
+
 TEST(VirtualDriveEnvironment, DemoOnRequest) {
   SetEnvironment({{"KORVANE_VIRTUAL_DISC", "demo"}});
   QString error;
@@ -84,6 +120,8 @@ TEST(VirtualDriveEnvironment, MalformedVariablesAreRefused) {
       {"KORVANE_VIRTUAL_FAULTS", "7~", "KORVANE_VIRTUAL_FAULTS"},
       {"KORVANE_VIRTUAL_FAULTS", "7~0", "KORVANE_VIRTUAL_FAULTS"},
       {"KORVANE_VIRTUAL_FAULTS", "7~2:1", "KORVANE_VIRTUAL_FAULTS"},
+      {"KORVANE_VIRTUAL_FAULTS", "7^0", "KORVANE_VIRTUAL_FAULTS"},
+      {"KORVANE_VIRTUAL_FAULTS", "7^2~1", "KORVANE_VIRTUAL_FAULTS"},
       {"KORVANE_VIRTUAL_OFFSET", "+6x7", "KORVANE_VIRTUAL_OFFSET"},
       {"KORVANE_VIRTUAL_SPEED", "fast", "KORVANE_VIRTUAL_SPEED"},
       {"KORVANE_VIRTUAL_SPEED", "-2", "KORVANE_VIRTUAL_SPEED"},

@@ -6,10 +6,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "encoders/lossy_audio.h"
 #include "encoders/output_format.h"
+#include "metadata/disc_info.h"
 #include "rip/disc_in_database_test.h"
 #include "rip/rip_job.h"
 #include "rip/rip_log.h"
@@ -22,20 +25,24 @@ constexpr int kDriveOffset = 667;
 
 class AccurateRipTest : public DiscInDatabaseTest {
  protected:
+  using DiscInDatabaseTest::DiscInDatabaseTest;
+
   void ServeTrueChecksums(int confidence) {
     server.Serve(DbarPath(id->Text()), TrueDbarResponse(disc, kTracks, id->Text(), confidence));
   }
 
-  RipResult Rip(std::optional<QString> verifyServer, bool secure = false) {
+  RipResult Rip(std::optional<QString> verifyServer, bool secure = false,
+                FormatId format = FormatId::Wav, const DiscInfo* info = nullptr) {
     RipRequest request;
     request.device = device;
-    request.format = CreateOutputFormat(FormatId::Wav);
+    request.format = CreateOutputFormat(format);
+    request.disc = info;
     request.tracks = {0, 1, 2};
     request.naming.outputFolder = out.path();
     request.naming.subDirArtist = false;
     request.naming.subDirAlbum = false;
     request.naming.fileNameFormat = NamingPattern::Advanced;
-    request.naming.advancedTemplate = "%N";
+    request.naming.advancedTemplate = nameTemplate;
     request.secure = secure;
     request.verifyServer = std::move(verifyServer);
     return RunJob(request);
@@ -59,6 +66,7 @@ class AccurateRipTest : public DiscInDatabaseTest {
   }
 
   QTemporaryDir out;
+  QString nameTemplate = "%N";
 };
 
 TEST_F(AccurateRipTest, EachTrackCarriesTheChecksumsOfWhatWasWritten) {
@@ -143,6 +151,44 @@ TEST_F(AccurateRipTest, TheCorrectedReadOffsetMakesTheRipAccurate) {
   EXPECT_EQ(server.Requests().size(), 2) << "one request a rip, whatever the track count";
 }
 
+// A secure rip of a clean disc reads the same twice: the test CRC is the copy CRC. A fast
+// rip reads once and has none.
+TEST_F(AccurateRipTest, TheTestCrcOfASecureRipIsThatOfItsSecondReads) {
+  for (const bool secure : {true, false}) {
+    SCOPED_TRACE(secure);
+    const RipResult result = Rip(std::nullopt, secure);
+    ASSERT_EQ(result.outcomes.size(), kTracks);
+    for (const TrackOutcome& outcome : result.outcomes) {
+      EXPECT_TRUE(outcome.checksummed);
+      EXPECT_EQ(outcome.testCrc32, secure ? std::optional(outcome.crc32) : std::nullopt);
+    }
+    const QString log = QString::fromUtf8(ReadFileBytes(result.logPath));
+    EXPECT_EQ(log.contains("Test CRC32: " + HexWord(result.outcomes[1].crc32)), secure);
+  }
+}
+
+// A sector that reads the same wrong audio twice without an error: a secure rip from a drive
+// that reports C2 error pointers re-reads it and is accurate; without them it is not.
+TEST_F(AccurateRipTest, C2ErrorPointersCatchTheSameWrongAudioTwice) {
+  ServeTrueChecksums(3);
+  const int sector = disc.TrackStart(1) + 10;
+  for (const bool c2 : {true, false}) {
+    SCOPED_TRACE(c2);
+    VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
+    drive.SetC2Pointers(c2);
+    drive.CorruptSector(sector, 2, true);
+    const RipResult result = Rip(server.Url(), true);
+    ASSERT_EQ(result.outcomes.size(), kTracks);
+    const TrackOutcome& track = result.outcomes[1];
+    EXPECT_EQ(Audio(track) == disc.TrackAudio(1), c2);
+    EXPECT_EQ(track.rereadSectors, c2 ? std::vector<int>{sector} : std::vector<int>{});
+    ASSERT_TRUE(track.verdict);
+    EXPECT_EQ(track.verdict->status,
+              c2 ? AccurateRipStatus::Accurate : AccurateRipStatus::Inaccurate);
+    drive.ClearFaults();
+  }
+}
+
 TEST_F(AccurateRipTest, WhatTheDatabaseCannotSayIsToldApart) {
   // Not in the database (404); then the database answering with an error; then a database
   // that cannot be reached at all.
@@ -197,6 +243,105 @@ TEST_F(AccurateRipTest, TheImageOfAudioIsReadAtTheTruePlace) {
   ASSERT_EQ(bin.size(), expected.size());
   EXPECT_TRUE(bin.left(bin.size() - refused) == expected.left(expected.size() - refused));
   EXPECT_TRUE(bin.right(refused) == QByteArray(refused, '\0'));
+}
+
+// Track 1 with 40 sectors before its INDEX 01 (INDEX 00 at the disc's start).
+QList<TestTrack> DiscWithPregap(bool silent) {
+  TestTrack first(60);
+  first.pregap = 40;
+  first.silentPregap = silent;
+  return {first, TestTrack(45), TestTrack(50)};
+}
+
+template <bool kSilent>
+class PregapTest : public AccurateRipTest {
+ protected:
+  PregapTest() : AccurateRipTest(DiscWithPregap(kSilent)) {}
+};
+using HiddenTrackTest = PregapTest<false>;
+using SilentPregapTest = PregapTest<true>;
+
+// Track 1 is ripped from its INDEX 01, where the database counts it, and the audio before it
+// becomes track 00 of its own, which no database knows.
+TEST_F(HiddenTrackTest, TheAudioBeforeTrackOneIsTrackZeroAndTrackOneIsAccurate) {
+  ServeTrueChecksums(4);
+  const RipResult result = Rip(server.Url());
+  ASSERT_EQ(result.outcomes.size(), kTracks + 1);
+  const TrackOutcome& hidden = result.outcomes[0];
+  EXPECT_EQ(hidden.trackIndex, kHiddenTrackIndex);
+  EXPECT_EQ(QFileInfo(hidden.path).fileName(), "00.wav");
+  EXPECT_TRUE(Audio(hidden) == disc.PregapAudio(0));
+  EXPECT_EQ(hidden.firstSector, 0u);
+  EXPECT_EQ(hidden.sectorCount, 40u);
+  EXPECT_FALSE(hidden.verdict);
+  for (int i = 0; i < kTracks; ++i) {
+    SCOPED_TRACE(i);
+    const TrackOutcome& track = result.outcomes[i + 1];
+    EXPECT_EQ(track.trackIndex, i);
+    EXPECT_TRUE(Audio(track) == disc.TrackAudio(i));
+    EXPECT_EQ(track.firstSector, uint32_t(disc.TrackStart(i)));
+    ASSERT_TRUE(track.verdict);
+    EXPECT_EQ(track.verdict->status, AccurateRipStatus::Accurate);
+  }
+  const QString log = QString::fromUtf8(ReadFileBytes(result.logPath));
+  for (const QString& expected :
+       {QStringLiteral("\nTrack 0\n"),
+        QStringLiteral("Pregap    before INDEX 01  sectors 0-39 (40)"),
+        QStringLiteral("Track  1  audio  sectors 40-99 (60)"),
+        QStringLiteral("\nAll tracks accurate (confidence 4 or more)\n")}) {
+    EXPECT_TRUE(log.contains(expected)) << expected.toStdString() << "\n" << log.toStdString();
+  }
+}
+
+// The BIN image keeps the disc whole and its CUE sheet keeps track 1's INDEX 01 where it was:
+// loaded back, the image is the same disc.
+TEST_F(HiddenTrackTest, TheImageKeepsTrackOnesIndex01) {
+  RipRequest request;
+  request.device = device;
+  request.format = CreateOutputFormat(FormatId::CueBin);
+  request.naming.outputFolder = out.path();
+  request.volumeLabel = "hidden";
+  const RipResult result = RunJob(request);
+  ASSERT_EQ(result.outcomes.size(), 1);
+  ASSERT_FALSE(result.outcomes[0].failed);
+  const QString sheet = QString::fromLatin1(ReadFileBytes(QDir(out.path()).filePath("hidden.cue")));
+  EXPECT_TRUE(
+      sheet.contains("TRACK 01 AUDIO\r\n    INDEX 00 00:00:00\r\n    INDEX 01 00:00:40\r\n"))
+      << sheet.toStdString();
+  EXPECT_EQ(sheet.count("INDEX 00"), 1);
+  CdDevice* reloaded = InsertCue(QDir(out.path()).filePath("hidden.cue"));
+  ASSERT_TRUE(reloaded);
+  EXPECT_EQ(AccurateRipIdOf(*reloaded)->Text(), id->Text());
+}
+
+TEST_F(HiddenTrackTest, IsNamedAndTaggedThroughTheTracksTemplate) {
+  DiscInfo info;
+  info.ResetToDefaults(kTracks);
+  info.artist = "Rainer Fluss";
+  info.album = "Unter Wasser";
+  nameTemplate = "%N - %T";
+  const RipResult result = Rip(std::nullopt, false, FormatId::Flac, &info);
+  ASSERT_EQ(result.outcomes.size(), kTracks + 1);
+  const TrackOutcome& hidden = result.outcomes[0];
+  EXPECT_EQ(QFileInfo(hidden.path).fileName(), "00 - Hidden track.flac");
+  EXPECT_TRUE(DecodeToPcm(hidden.path) == disc.PregapAudio(0));
+  const QMap<QString, QString> tags = ProbeTags(hidden.path);
+  EXPECT_EQ(tags.value("title"), "Hidden track");
+  EXPECT_EQ(tags.value("artist"), "Rainer Fluss");
+  EXPECT_EQ(tags.value("album"), "Unter Wasser");
+}
+
+TEST_F(SilentPregapTest, DigitalSilenceBeforeTrackOneGivesNoFile) {
+  ServeTrueChecksums(4);
+  const RipResult result = Rip(server.Url());
+  ASSERT_EQ(result.outcomes.size(), kTracks);
+  EXPECT_EQ(result.outcomes[0].trackIndex, 0);
+  EXPECT_TRUE(Audio(result.outcomes[0]) == disc.TrackAudio(0));
+  ASSERT_TRUE(result.outcomes[0].verdict);
+  EXPECT_EQ(result.outcomes[0].verdict->status, AccurateRipStatus::Accurate);
+  EXPECT_FALSE(QFileInfo::exists(QDir(out.path()).filePath("00.wav")));
+  EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), kTracks + 1)
+      << "the tracks and the log, no temporary file";
 }
 
 TEST(RipSummaryLine, SaysTheWorstFirst) {

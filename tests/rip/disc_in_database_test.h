@@ -17,6 +17,10 @@ class DiscInDatabaseTest : public ::testing::Test {
  protected:
   static constexpr int kTracks = 3;
 
+  explicit DiscInDatabaseTest(const QList<TestTrack>& tracks = {TestTrack(60), TestTrack(45),
+                                                                TestTrack(50)})
+      : disc(tracks) {}
+
   void SetUp() override {
     device = disc.InsertForReading();
     ASSERT_TRUE(device);
@@ -27,11 +31,12 @@ class DiscInDatabaseTest : public ::testing::Test {
     VirtualDrive& drive = VirtualDriveHost::Instance().Drive(0);
     drive.SetReadOffset(0);
     drive.ClearFaults();
+    drive.SetC2Pointers(false);
   }
 
   TestApplication<QCoreApplication> app;
   TempConfig config;
-  TestDisc disc{{TestTrack(60), TestTrack(45), TestTrack(50)}};
+  TestDisc disc;  // of kTracks tracks
   CdDevice* device = nullptr;
   std::optional<AccurateRipId> id;
   AccurateRipServer server;

@@ -54,11 +54,13 @@ QString CdTextLines(const QString& indent, const QString& title, const QString& 
   return lines;
 }
 
-// A TRACK entry of a CUE sheet: its mode, CD-TEXT and index 01 at start (sectors into its file).
+// A TRACK entry of a CUE sheet: its mode, CD-TEXT and index 01 at start (sectors into its file),
+// with index 00 pregap sectors before it when there is a pregap.
 QString TrackLines(int number, const QString& mode, const QString& title, const QString& performer,
-                   int start) {
+                   int start, int pregap = 0) {
+  const QString index00 = pregap > 0 ? "    INDEX 00 " + Msf(start - pregap) + "\n" : QString();
   return QString::asprintf("  TRACK %02d ", number) + mode + "\n" +
-         CdTextLines("    ", title, performer) + "    INDEX 01 " + Msf(start) + "\n";
+         CdTextLines("    ", title, performer) + index00 + "    INDEX 01 " + Msf(start) + "\n";
 }
 
 }  // namespace
@@ -83,11 +85,16 @@ QString ImageFolder::Write(const QString& name, const QByteArray& bytes) const {
 TestDisc::TestDisc(const QList<TestTrack>& tracks, const QString& title, const QString& performer)
     : tracks_(tracks) {
   int total = 0;
-  for (const TestTrack& track : tracks) total += track.sectors;
+  for (const TestTrack& track : tracks) total += track.pregap + track.sectors;
   image_ = GeneratedAudio(total);
   QString cue = CdTextLines(QString(), title, performer) + "FILE \"disc.bin\" BINARY\n";
   for (int i = 0; i < tracks.size(); ++i) {
-    cue += TrackLines(i + 1, "AUDIO", tracks[i].title, tracks[i].performer, TrackStart(i));
+    const TestTrack& track = tracks[i];
+    if (track.silentPregap) {
+      std::memset(image_.data() + qsizetype(TrackStart(i) - track.pregap) * kCdSectorBytes, 0,
+                  size_t(track.pregap) * kCdSectorBytes);
+    }
+    cue += TrackLines(i + 1, "AUDIO", track.title, track.performer, TrackStart(i), track.pregap);
   }
   folder_.Write("disc.bin", image_);
   folder_.Write("disc.cue", cue.toUtf8());
@@ -95,13 +102,20 @@ TestDisc::TestDisc(const QList<TestTrack>& tracks, const QString& title, const Q
 
 int TestDisc::TrackStart(int index) const {
   int start = 0;
-  for (int i = 0; i < index; ++i) start += tracks_[i].sectors;
-  return start;
+  for (int i = 0; i < index; ++i) start += tracks_[i].pregap + tracks_[i].sectors;
+  // One past the last track: where the lead-out starts.
+  return index < tracks_.size() ? start + tracks_[index].pregap : start;
 }
 
 QByteArray TestDisc::TrackAudio(int index) const {
   return image_.mid(qsizetype(TrackStart(index)) * kCdSectorBytes,
                     qsizetype(tracks_[index].sectors) * kCdSectorBytes);
+}
+
+QByteArray TestDisc::PregapAudio(int index) const {
+  const int pregap = tracks_[index].pregap;
+  return image_.mid(qsizetype(TrackStart(index) - pregap) * kCdSectorBytes,
+                    qsizetype(pregap) * kCdSectorBytes);
 }
 
 CdDevice* TestDisc::Insert() const { return InsertCue(CuePath()); }

@@ -28,9 +28,12 @@ class ImageFolder {
 struct TestTrack {
   TestTrack(int sectorCount, const QString& trackTitle = {}, const QString& trackPerformer = {})
       : sectors(sectorCount), title(trackTitle), performer(trackPerformer) {}
-  int sectors;
+  int sectors;  // from INDEX 01 on
   QString title;
   QString performer;
+  // Sectors of the file ahead of INDEX 01 (INDEX 00): generated audio, or digital silence.
+  int pregap = 0;
+  bool silentPregap = false;
 };
 
 // An audio disc image: one BIN file of generated audio (every sample value occurs, no two
@@ -41,9 +44,11 @@ class TestDisc {
                     const QString& performer = {});
 
   QString CuePath() const { return folder_.Path("disc.cue"); }
-  // First sector of a track (0-based index) and its sectors exactly as the image holds them.
+  // First sector of a track (0-based index, its INDEX 01) and its sectors from there exactly
+  // as the image holds them; and those of its pregap.
   int TrackStart(int index) const;
   QByteArray TrackAudio(int index) const;
+  QByteArray PregapAudio(int index) const;
 
   // Loads the disc into the virtual drive vcd0 and makes that drive the current one.
   // Returns the current drive, or null with a test failure recorded.

@@ -58,6 +58,11 @@ bool SectorMatches(int expected, TrackMode mode) {
   return false;
 }
 
+// READ CD's byte 9: every field of the sector, and the error field (C2 error pointers).
+constexpr uint8_t kWholeSector = 0xF0;
+constexpr uint8_t kErrorField = 0x06;
+constexpr uint8_t kC2ErrorBlock = 0x02;
+
 // The byte ranges of a raw sector that READ CD's byte 9 selects, in order.
 struct FieldRange {
   int begin, end;
@@ -222,13 +227,18 @@ void VirtualDrive::FailSector(int lba, int times) {
   }
 }
 
-void VirtualDrive::CorruptSector(int lba, int times) {
+void VirtualDrive::CorruptSector(int lba, int times, bool sameEachTime) {
   std::lock_guard lock(mutex_);
   if (times <= 0) {
     wrongReads_.remove(lba);
   } else {
-    wrongReads_[lba] = times;
+    wrongReads_[lba] = {times, sameEachTime};
   }
+}
+
+void VirtualDrive::SetC2Pointers(bool on) {
+  std::lock_guard lock(mutex_);
+  c2Pointers_ = on;
 }
 
 void VirtualDrive::ClearFaults() {
@@ -417,8 +427,8 @@ VirtualDrive::Reply VirtualDrive::ModeSense(const uint8_t* cdb, uint8_t* data, i
   capabilities[1] = kPageLength;
   capabilities[2] = char(0x07 | (dvd_ ? 0x08 : 0));  // reads CD-R, CD-RW, method 2 (and DVD-ROM)
   capabilities[4] = 0x71;  // audio play, mode 2 form 1 and 2, multisession
-  capabilities[5] = 0x03;  // CD-DA commands, accurate CD-DA stream
-  capabilities[6] = char(0x29 | (locked_ ? 0x02 : 0));  // tray loader, eject, lock (and locked)
+  capabilities[5] = char(0x03 | (c2Pointers_ ? 0x10 : 0));  // CD-DA, accurate stream (C2)
+  capabilities[6] = char(0x29 | (locked_ ? 0x02 : 0));      // tray loader, eject, lock (and locked)
   PutBigEndian(response, kHeader + 8, 2, maxSpeed_);
   PutBigEndian(response, kHeader + 10, 2, 256);   // volume levels
   PutBigEndian(response, kHeader + 12, 2, 2048);  // buffer size in kB
@@ -648,28 +658,66 @@ void VirtualDrive::ShiftAudio(const DiscImage& disc, int lba, int count, uint8_t
   }
 }
 
-// Spoils the sectors of a read that carry a wrong-audio fault, differently on every read.
-void VirtualDrive::CorruptAudio(int lba, int count, uint8_t* data) {
+// Spoils the sectors of a read that carry a wrong-audio fault: differently on every read, or
+// the same way each time.
+std::vector<bool> VirtualDrive::CorruptAudio(int lba, int count, uint8_t* data) {
   std::lock_guard lock(mutex_);
+  std::vector<bool> spoiled(size_t(count), false);
   for (int i = 0; i < count; ++i) {
     const auto fault = wrongReads_.find(lba + i);
     if (fault == wrongReads_.end()) continue;
-    uint32_t noise = 0x9E3779B9u * ++wrongReadsDone_ + uint32_t(lba + i);
+    const uint32_t read = fault->same ? 0 : ++wrongReadsDone_;
+    uint32_t noise = 0x9E3779B9u * read + uint32_t(lba + i);
     uint8_t* sector = data + size_t(i) * kCdSectorBytes;
     for (int b = 0; b < kCdSectorBytes; ++b) {
       noise = noise * 1664525u + 1013904223u;
       sector[b] ^= uint8_t((noise >> 24) | 1);  // never 0: every byte changes
     }
-    if (--fault.value() == 0) wrongReads_.erase(fault);
+    spoiled[size_t(i)] = true;
+    if (--fault->left == 0) wrongReads_.erase(fault);
   }
+  return spoiled;
 }
 
 VirtualDrive::Reply VirtualDrive::ReadCd(const uint8_t* cdb, uint8_t* data, int dataLength) {
   const int expectedType = (cdb[1] >> 2) & 0x07;
   const uint8_t flags = cdb[9];
-  if (expectedType > int(ExpectedType::Mode2Form2) || (flags & 0x06) || (cdb[10] & 0x07)) {
-    return Reply::Check(kInvalidField);  // no C2 error information or sub-channel data here
+  bool c2Pointers;
+  {
+    std::lock_guard lock(mutex_);
+    c2Pointers = c2Pointers_;
   }
+  // C2 error pointers (the 294-byte block) come only with whole audio sectors here.
+  const bool c2 = c2Pointers && flags == (kWholeSector | kC2ErrorBlock);
+  if (expectedType > int(ExpectedType::Mode2Form2) || ((flags & kErrorField) && !c2) ||
+      (cdb[10] & 0x07)) {
+    return Reply::Check(kInvalidField);  // no other error field nor sub-channel data here
+  }
+  return c2 ? ReadCdWithC2(cdb, data, dataLength)
+            : ReadCdSectors(cdb, flags, data, dataLength, nullptr);
+}
+
+// Each sector's audio followed by its C2 error block: one bit a byte, set where the byte is
+// wrong, so every bit of a spoiled sector.
+VirtualDrive::Reply VirtualDrive::ReadCdWithC2(const uint8_t* cdb, uint8_t* data, int dataLength) {
+  constexpr int kStride = kCdSectorBytes + kC2BlockBytes;
+  std::vector<uint8_t> audio(size_t(dataLength / kStride) * kCdSectorBytes);
+  std::vector<bool> spoiled;
+  Reply reply = ReadCdSectors(cdb, kWholeSector, audio.data(), int(audio.size()), &spoiled);
+  const int sectors = reply.transferred / kCdSectorBytes;
+  for (int i = 0; i < sectors; ++i) {
+    uint8_t* at = data + size_t(i) * kStride;
+    std::memcpy(at, audio.data() + size_t(i) * kCdSectorBytes, kCdSectorBytes);
+    const bool wrong = size_t(i) < spoiled.size() && spoiled[size_t(i)];
+    std::memset(at + kCdSectorBytes, wrong ? 0xFF : 0, kC2BlockBytes);
+  }
+  reply.transferred = sectors * kStride;
+  return reply;
+}
+
+VirtualDrive::Reply VirtualDrive::ReadCdSectors(const uint8_t* cdb, uint8_t flags, uint8_t* data,
+                                                int dataLength, std::vector<bool>* spoiled) {
+  const int expectedType = (cdb[1] >> 2) & 0x07;
   const ReadPlan plan = PlanRead(GetBigEndian(cdb + 2, 4), GetBigEndian(cdb + 6, 3), expectedType);
   if (plan.refusal) return Reply::Check(*plan.refusal);
   int transferred = 0;
@@ -704,7 +752,8 @@ VirtualDrive::Reply VirtualDrive::ReadCd(const uint8_t* cdb, uint8_t* data, int 
   }
   if (done > 0 && transferred == done * kCdSectorBytes && AllAudio(*plan.disc, plan.first, done)) {
     ShiftAudio(*plan.disc, plan.first, done, data);
-    CorruptAudio(plan.first, done, data);
+    const std::vector<bool> wrong = CorruptAudio(plan.first, done, data);
+    if (spoiled) *spoiled = wrong;
   }
   Throttle(done);
   return ReadReply(plan, transferred, done, failed);

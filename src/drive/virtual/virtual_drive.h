@@ -60,8 +60,12 @@ class VirtualDrive {
   // Reads touching lba fail with MEDIUM ERROR: the next `times` reads, or always when times < 0.
   void FailSector(int lba, int times);
   // The next `times` audio reads of lba succeed with wrong audio in that sector, different on
-  // each read, as a scratch the drive's error correction hides.
-  void CorruptSector(int lba, int times);
+  // each read, as a scratch the drive's error correction hides; or, sameEachTime, the same
+  // wrong audio on each of them, as a drive's cache or a stable misread gives.
+  void CorruptSector(int lba, int times, bool sameEachTime = false);
+  // A drive that reports C2 error pointers (capabilities page 2Ah, READ CD's error field):
+  // a sector read wrong by CorruptSector has every byte marked. Off: READ CD refuses the field.
+  void SetC2Pointers(bool on);
   void ClearFaults();
 
   // A drive's read offset in frames: asked for audio sector s, it delivers audio that starts
@@ -104,7 +108,11 @@ class VirtualDrive {
   static Reply ReadReply(const ReadPlan& plan, int transferred, int sectorsRead, bool failed);
   bool ConsumeFault(int lba, int count, int* failing);
   void ShiftAudio(const DiscImage& disc, int lba, int count, uint8_t* data) const;
-  void CorruptAudio(int lba, int count, uint8_t* data);
+  // The sectors (from lba on) it spoiled.
+  std::vector<bool> CorruptAudio(int lba, int count, uint8_t* data);
+  Reply ReadCdWithC2(const uint8_t* cdb, uint8_t* data, int dataLength);
+  Reply ReadCdSectors(const uint8_t* cdb, uint8_t flags, uint8_t* data, int dataLength,
+                      std::vector<bool>* spoiled);
   bool AllAudio(const DiscImage& disc, int lba, int count) const;
   void Throttle(int sectors);
   int RoundSpeed(int kbps) const;
@@ -124,8 +132,13 @@ class VirtualDrive {
   QList<int> acceptedSpeeds_;
   double throttleX_ = 0;
   std::chrono::steady_clock::time_point readsDoneAt_{};
-  QHash<int, int> faults_;      // lba -> reads left to fail, -1 = always
-  QHash<int, int> wrongReads_;  // lba -> reads left that give wrong audio
+  QHash<int, int> faults_;  // lba -> reads left to fail, -1 = always
+  struct WrongReads {
+    int left = 0;  // reads that give wrong audio
+    bool same = false;
+  };
+  QHash<int, WrongReads> wrongReads_;  // by lba
+  bool c2Pointers_ = false;
   uint32_t wrongReadsDone_ = 0;
   int readOffset_ = 0;
   std::deque<QByteArray> log_;
@@ -178,21 +191,25 @@ class VirtualDriveHost : public ScsiHost {
 };
 
 // A sector that fails to read: always (times < 0), or the first `times` reads; or, when
-// wrongAudio, one that reads without an error but wrong on its first `times` reads.
+// wrongAudio, one that reads without an error but wrong on its first `times` reads (the same
+// wrong audio each time when sameWrongAudio).
 struct SectorFault {
   int lba;
   int times;
   bool wrongAudio = false;
+  bool sameWrongAudio = false;
 };
 
-// "LBA" (always), "LBA:k" (the first k reads) or "LBA~k" (wrong audio on the first k reads),
+// "LBA" (always), "LBA:k" (the first k reads), "LBA~k" (wrong audio on the first k reads,
+// different each time) or "LBA^k" (the same wrong audio on the first k reads),
 // comma-separated; nothing, with a message, for anything else.
 std::optional<QList<SectorFault>> ParseFaultList(const QString& text, QString* error);
 
 // Applies KORVANE_VIRTUAL_DISC (a .cue path or "demo"), KORVANE_VIRTUAL_FAULTS ("LBA" fails always,
-// "LBA:k" the first k reads, "LBA~k" wrong audio on the first k reads, comma-separated),
-// KORVANE_VIRTUAL_SPEED (x-speed throttle) and KORVANE_VIRTUAL_OFFSET (read offset in frames,
-// "+667") to vcd0.
+// "LBA:k" the first k reads, "LBA~k" wrong audio on the first k reads, "LBA^k" the same wrong
+// audio on them, comma-separated), KORVANE_VIRTUAL_SPEED (x-speed throttle),
+// KORVANE_VIRTUAL_OFFSET (read offset in frames, "+667") and KORVANE_VIRTUAL_C2 (1: C2 error
+// pointers) to vcd0.
 // With no KORVANE_VIRTUAL_DISC, an empty vcd0 gets the demo disc when the system has no real drive.
 // Returns false with an error text for a bad image or a malformed variable.
 bool SetUpVirtualDriveFromEnvironment(QString* error);

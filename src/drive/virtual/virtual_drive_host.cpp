@@ -117,19 +117,21 @@ QList<ScsiNode> VirtualDriveHost::GenericDevices() { return BlockDevices(); }
 std::optional<QList<SectorFault>> ParseFaultList(const QString& text, QString* error) {
   QList<SectorFault> faults;
   for (const QString& entry : text.split(',', Qt::SkipEmptyParts)) {
-    const bool wrongAudio = entry.contains('~');
-    const QStringList parts = entry.trimmed().split(wrongAudio ? '~' : ':');
+    const bool sameWrongAudio = entry.contains('^');
+    const bool wrongAudio = sameWrongAudio || entry.contains('~');
+    const QStringList parts = entry.trimmed().split(sameWrongAudio ? '^' : wrongAudio ? '~' : ':');
     bool lbaOk = false;
     bool timesOk = parts.size() == 1 && !wrongAudio;
     const int lba = parts[0].toInt(&lbaOk);
     const int times = parts.size() == 2 ? parts[1].toInt(&timesOk) : -1;
     if (!lbaOk || !timesOk || lba < 0 || parts.size() > 2 || (parts.size() == 2 && times < 1)) {
       if (error)
-        *error = QStringLiteral("KORVANE_VIRTUAL_FAULTS: \"%1\" is not LBA, LBA:count or LBA~count")
+        *error = QStringLiteral(
+                     "KORVANE_VIRTUAL_FAULTS: \"%1\" is not LBA, LBA:count, LBA~count or LBA^count")
                      .arg(entry.trimmed());
       return std::nullopt;
     }
-    faults.append({lba, times, wrongAudio});
+    faults.append({lba, times, wrongAudio, sameWrongAudio});
   }
   return faults;
 }
@@ -191,7 +193,7 @@ bool SetUpVirtualDriveFromEnvironment(QString* error) {
     drive.ClearFaults();
     for (const SectorFault& fault : *faults) {
       if (fault.wrongAudio) {
-        drive.CorruptSector(fault.lba, fault.times);
+        drive.CorruptSector(fault.lba, fault.times, fault.sameWrongAudio);
       } else {
         drive.FailSector(fault.lba, fault.times);
       }
@@ -199,5 +201,7 @@ bool SetUpVirtualDriveFromEnvironment(QString* error) {
   }
   if (speed) drive.SetReadThrottleX(*speed);
   if (offset) drive.SetReadOffset(*offset);
+  if (qEnvironmentVariableIsSet("KORVANE_VIRTUAL_C2"))
+    drive.SetC2Pointers(qEnvironmentVariable("KORVANE_VIRTUAL_C2").trimmed() == "1");
   return true;
 }
