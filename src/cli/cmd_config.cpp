@@ -69,7 +69,8 @@ int ConfigSet(CliContext& ctx, const QString& section, const QString& key, const
   if (known->type == SettingKey::Type::Int) {
     int number = 0;
     const bool isNumber = ParseIntValue(*known, value, number);
-    if (known == &Key::FormatSelected && (!isNumber || !known->InRange(number))) {
+    if (known == &Key::FormatSelected &&
+        (!isNumber || ToStored(FromStored<FormatId>(number)) != number)) {
       return Fail(ctx, Exit::BadArguments, UnknownFormatMessage(value));
     }
     if (!isNumber) {

@@ -16,10 +16,13 @@ enum class FormatId : int {
   Iso = 11015,
   Flac = 11016,
   Opus = 11017,
-  M4a = 11018,
+  M4a = 11019,  // 11018 is the Edit Disc Info command
 };
-// The stored ids run without a gap from AAC's to the newest format's.
+// The stored ids lie between AAC's and the newest format's.
 inline constexpr FormatId kNewestFormat = FormatId::M4a;
+// Earlier builds stored AAC (M4A) as 11018, the Edit Disc Info command's number, where the
+// menu could not tell the two apart; a settings file holding it still means that format.
+inline constexpr int kEarlierM4aStored = 11018;
 
 // How the drives are reached ("AccessMethod"): the system's pass-through interface, or the
 // generic SCSI driver that the options dialog calls "ASPI Layer".
@@ -95,6 +98,7 @@ constexpr Id FromStored(int stored);
 // MP3 for a number that names no format.
 template <>
 constexpr FormatId FromStored<FormatId>(int stored) {
+  if (stored == kEarlierM4aStored) return FormatId::M4a;
   return stored >= ToStored(FormatId::Aac) && stored <= ToStored(kNewestFormat)
              ? static_cast<FormatId>(stored)
              : FormatId::Mp3;

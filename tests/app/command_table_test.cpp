@@ -107,6 +107,19 @@ TEST_F(CommandTableTest, TheTableHasEighteenItemsAndUnknownIdsDoNothing) {
   EXPECT_TRUE(target_.calls.isEmpty());
 }
 
+// A format's menu item is its command: one that shared a number with another command took
+// that command's menu text and ran it (AAC (M4A) once showed "Edit Disc Info..").
+TEST_F(CommandTableTest, FormatsShareNoNumberWithTheOtherCommands) {
+  QSet<int> commands;
+  for (const CommandItem& item : CommandItems()) commands.insert(item.id);
+  for (const FormatCommand& format : FormatCommands()) {
+    const int id = ToStored(format.format);
+    EXPECT_FALSE(commands.contains(id)) << id;
+    EXPECT_EQ(MenuTextId(id), 0u) << id;
+    EXPECT_FALSE(ExecuteCommand(id, target_)) << id;
+  }
+}
+
 TEST_F(CommandTableTest, TooltipsAreTheTextsWithTheSecondLineBelow) {
   EXPECT_EQ(FindCommand(11002)->Tooltip(), "Save selected tracks to the disc");
   EXPECT_EQ(

@@ -155,7 +155,8 @@ TEST(CliConfig, FormatSelectedTakesNamesAndRipNamesWhatThisBuildWrites) {
     const char* stored;  // empty: refused
   } cases[] = {{"mp3", "11010"},   {"WAV", "11012"},  {"bin", "11014"},
                {"11011", "11011"}, {"FLAC", "11016"}, {"ape", ""},
-               {"opus", "11017"},  {"m4a", "11018"},  {"11019", ""}};
+               {"opus", "11017"},  {"m4a", "11019"},  {"11018", ""},
+               {"11020", ""}};
   for (const auto& c : cases) {
     const ProcessResult r =
         RunCli(config.Dir(), {"config", "set", "General", "FormatSelected", c.value});

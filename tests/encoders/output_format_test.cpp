@@ -77,10 +77,12 @@ TEST(OutputFormat, TheMenuListsTheTrackFormatsInListOrderThenTheImages) {
 
 TEST(OutputFormat, UnknownStoredNumbersAndNamesNameNoFormat) {
   TempConfig config;
-  for (int stored : {0, -1, 11008, 11019, 40150}) {
+  for (int stored : {0, -1, 11008, 11020, 40150}) {
     EXPECT_EQ(CreateOutputFormat(FromStored<FormatId>(stored))->TypeId(), EncoderType::Mp3)
         << stored;
   }
+  // The number earlier builds stored for AAC (M4A) still means it.
+  EXPECT_EQ(FromStored<FormatId>(11018), FormatId::M4a);
   EXPECT_EQ(FindFormatByName("ape"), nullptr);
 }
 
