@@ -153,10 +153,9 @@ TEST(CliConfig, FormatSelectedTakesNamesAndRipNamesWhatThisBuildWrites) {
   const struct {
     const char* value;
     const char* stored;  // empty: refused
-  } cases[] = {{"mp3", "11010"},   {"WAV", "11012"},  {"bin", "11014"},
-               {"11011", "11011"}, {"FLAC", "11016"}, {"ape", ""},
-               {"opus", "11017"},  {"m4a", "11019"},  {"11018", ""},
-               {"11020", ""}};
+  } cases[] = {{"mp3", "11010"},  {"WAV", "11012"}, {"bin", "11014"},  {"11011", "11011"},
+               {"FLAC", "11016"}, {"ape", ""},      {"opus", "11017"}, {"m4a", "11019"},
+               {"11018", ""},     {"11020", ""}};
   for (const auto& c : cases) {
     const ProcessResult r =
         RunCli(config.Dir(), {"config", "set", "General", "FormatSelected", c.value});
