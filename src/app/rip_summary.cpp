@@ -3,6 +3,7 @@
 #include <QDir>
 #include <algorithm>
 
+#include "rip/rip_log.h"
 #include "texts/language_manager.h"
 
 namespace {
@@ -23,43 +24,14 @@ enum SummaryTextId : unsigned {
 
 QString Text(unsigned id) { return LanguageManager::Instance().Text(id); }
 
-// How many of the rip's tracks had each verdict, and the accurate ones' confidence range.
-struct Tally {
-  int tracks = 0;
-  int counts[4] = {};  // by AccurateRipStatus
-  int lowestConfidence = 0;
-  int highestConfidence = 0;
-  QStringList readErrors;  // track numbers
-  QStringList notWritten;
-
-  int Count(AccurateRipStatus status) const { return counts[int(status)]; }
-};
-
-Tally TallyOf(const RipResult& result) {
-  Tally tally;
-  for (const TrackOutcome& outcome : result.outcomes) {
-    if (outcome.trackIndex == kDiscImageIndex) continue;
-    const QString number = QString::number(outcome.trackIndex + 1);
-    if (outcome.failed) tally.notWritten << number;
-    if (outcome.failedSectors > 0 || !outcome.suspiciousSectors.empty()) tally.readErrors << number;
-    // The hidden track is not in the database: it has errors to name, but no verdict.
-    if (outcome.trackIndex == kHiddenTrackIndex) continue;
-    ++tally.tracks;
-    if (!outcome.verdict) continue;
-    const TrackVerdict& verdict = *outcome.verdict;
-    if (verdict.status == AccurateRipStatus::Accurate) {
-      const bool first = tally.Count(AccurateRipStatus::Accurate) == 0;
-      tally.lowestConfidence =
-          first ? verdict.confidence : std::min(tally.lowestConfidence, verdict.confidence);
-      tally.highestConfidence = std::max(tally.highestConfidence, verdict.confidence);
-    }
-    ++tally.counts[int(verdict.status)];
-  }
-  return tally;
+QString Numbers(const QList<int>& numbers) {
+  QStringList list;
+  for (int number : numbers) list << QString::number(number);
+  return list.join(QStringLiteral(", "));
 }
 
 // "23", or "5–23" when the accurate tracks' confidences differ.
-QString ConfidenceText(const Tally& tally) {
+QString ConfidenceText(const VerdictTally& tally) {
   if (tally.lowestConfidence == tally.highestConfidence)
     return QString::number(tally.lowestConfidence);
   return QStringLiteral("%1\u2013%2").arg(tally.lowestConfidence).arg(tally.highestConfidence);
@@ -87,7 +59,7 @@ bool HasVerdicts(const RipResult& result) {
 }
 
 QStringList Lines(const RipResult& result) {
-  const Tally tally = TallyOf(result);
+  const VerdictTally tally = TallyVerdicts(result);
   QStringList lines;
   // "n of total tracks ...", when any track had that verdict.
   const auto count = [&](AccurateRipStatus status, unsigned textId) {
@@ -102,9 +74,9 @@ QStringList Lines(const RipResult& result) {
   if (count(AccurateRipStatus::Unavailable, kTracksUnavailableTextId))
     lines.last() = lines.last().arg(result.verifyError);
   if (!tally.readErrors.isEmpty())
-    lines << Text(kTracksWithReadErrorsTextId).arg(tally.readErrors.join(QStringLiteral(", ")));
+    lines << Text(kTracksWithReadErrorsTextId).arg(Numbers(tally.readErrors));
   if (!tally.notWritten.isEmpty())
-    lines << Text(kTracksNotWrittenTextId).arg(tally.notWritten.join(QStringLiteral(", ")));
+    lines << Text(kTracksNotWrittenTextId).arg(Numbers(tally.notWritten));
   if (!result.logError.isEmpty()) lines << Text(kLogNotWrittenTextId).arg(result.logError);
   return lines;
 }

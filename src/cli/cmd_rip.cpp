@@ -82,6 +82,14 @@ class ConsoleHost : public ControllerHost {
       progress_ = progress;
       PrintProgress();
     });
+    // Each verdict on a line of its own, above the progress line it interrupts.
+    QObject::connect(
+        job, &RipJob::TrackVerified, job, [this](int trackNumber, const TrackVerdict& verdict) {
+          const QString line =
+              QString("Track %1 AccurateRip: %2").arg(trackNumber).arg(VerdictText(verdict));
+          info_ << "\r" << line.leftJustified(progressWidth_) << Qt::endl;
+          if (run_.ordinal > 0) PrintProgress();
+        });
     QObject::connect(job, &RipJob::Finished, job, [this](const RipResult& result) {
       if (run_.ordinal > 0) info_ << Qt::endl;
       // A failed run is told at the end, with the others.
@@ -108,9 +116,11 @@ class ConsoleHost : public ControllerHost {
     if (progress_.failedSectors > 0)
       line += QString("  %1 unreadable sectors").arg(progress_.failedSectors);
     info_ << line << Qt::flush;
+    progressWidth_ = int(line.size()) - 1;
   }
 
   RipRun run_;
+  int progressWidth_ = 0;  // of the progress line shown, which a verdict line covers
   RipProgress progress_;
   CliContext& ctx_;
   QTextStream& info_;

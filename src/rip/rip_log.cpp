@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "drive/cd_device.h"
 #include "drive/read_offset.h"
@@ -70,15 +71,7 @@ QString Sectors(const std::vector<int>& sectors) {
 QString VerdictText(const TrackOutcome& outcome) {
   if (outcome.trackIndex == kHiddenTrackIndex)
     return QStringLiteral("not verified (the hidden track before track 1's INDEX 01)");
-  if (!outcome.verdict) return QStringLiteral("not verified");
-  QString text = StatusName(outcome.verdict->status);
-  if (outcome.verdict->status == AccurateRipStatus::Accurate)
-    text += QStringLiteral(" (confidence %1)").arg(outcome.verdict->confidence);
-  return text;
-}
-
-bool HadErrors(const TrackOutcome& outcome) {
-  return outcome.failed || outcome.failedSectors > 0 || !outcome.suspiciousSectors.empty();
+  return outcome.verdict ? VerdictText(*outcome.verdict) : QStringLiteral("not verified");
 }
 
 QStringList TrackLines(const TrackOutcome& outcome) {
@@ -146,46 +139,59 @@ QStringList RipLogHead(CdDevice& device, const QString& driveName, const OutputF
   return lines;
 }
 
-QString RipSummaryLine(const RipResult& result) {
-  QList<int> errors;
-  int total = 0;
-  int accurate = 0;
-  int inaccurate = 0;
-  int absent = 0;
-  int unavailable = 0;
-  int unverified = 0;
-  int lowestConfidence = 0;
+QString VerdictText(const TrackVerdict& verdict) {
+  QString text = StatusName(verdict.status);
+  if (verdict.status == AccurateRipStatus::Accurate)
+    text += QStringLiteral(" (confidence %1)").arg(verdict.confidence);
+  return text;
+}
+
+VerdictTally TallyVerdicts(const RipResult& result) {
+  VerdictTally tally;
   for (const TrackOutcome& outcome : result.outcomes) {
-    if (HadErrors(outcome)) errors << outcome.trackIndex + 1;
-    if (outcome.trackIndex == kHiddenTrackIndex) continue;  // never in the database
-    ++total;
+    if (outcome.trackIndex == kDiscImageIndex) continue;
+    const int number = outcome.trackIndex + 1;
+    if (outcome.failedSectors > 0 || !outcome.suspiciousSectors.empty()) tally.readErrors << number;
+    if (outcome.failed) tally.notWritten << number;
+    if (outcome.trackIndex == kHiddenTrackIndex) continue;
+    ++tally.tracks;
     if (!outcome.verdict) {
-      ++unverified;
+      ++tally.unverified;
       continue;
     }
-    switch (outcome.verdict->status) {
-      case AccurateRipStatus::Accurate:
-        lowestConfidence = accurate++ == 0
-                               ? outcome.verdict->confidence
-                               : std::min(lowestConfidence, outcome.verdict->confidence);
-        break;
-      case AccurateRipStatus::Inaccurate: ++inaccurate; break;
-      case AccurateRipStatus::NotInDatabase: ++absent; break;
-      case AccurateRipStatus::Unavailable: ++unavailable; break;
+    const TrackVerdict& verdict = *outcome.verdict;
+    if (verdict.status == AccurateRipStatus::Accurate) {
+      const bool first = tally.Count(AccurateRipStatus::Accurate) == 0;
+      tally.lowestConfidence =
+          first ? verdict.confidence : std::min(tally.lowestConfidence, verdict.confidence);
+      tally.highestConfidence = std::max(tally.highestConfidence, verdict.confidence);
     }
+    ++tally.counts[int(verdict.status)];
   }
+  return tally;
+}
+
+QString RipSummaryLine(const RipResult& result) {
+  const VerdictTally tally = TallyVerdicts(result);
+  QList<int> errors = tally.readErrors + tally.notWritten;
+  std::sort(errors.begin(), errors.end());
+  errors.erase(std::unique(errors.begin(), errors.end()), errors.end());
   if (!errors.isEmpty()) return QStringLiteral("Errors in %1").arg(TrackList(errors));
-  if (total > 0 && accurate == total)
-    return QStringLiteral("All tracks accurate (confidence %1 or more)").arg(lowestConfidence);
+  const int total = tally.tracks;
+  if (total > 0 && tally.Count(AccurateRipStatus::Accurate) == total) {
+    return QStringLiteral("All tracks accurate (confidence %1 or more)")
+        .arg(tally.lowestConfidence);
+  }
   QStringList parts;
   const auto count = [&](int n, const QString& what) {
     if (n > 0) parts << QStringLiteral("%1 of %2 tracks %3").arg(n).arg(total).arg(what);
   };
-  count(accurate, QStringLiteral("accurate"));
-  count(inaccurate, QStringLiteral("not accurate"));
-  count(absent, QStringLiteral("not in the database"));
-  count(unavailable, QStringLiteral("not verified: AccurateRip unavailable"));
-  count(unverified, QStringLiteral("not verified"));
+  count(tally.Count(AccurateRipStatus::Accurate), QStringLiteral("accurate"));
+  count(tally.Count(AccurateRipStatus::Inaccurate), QStringLiteral("not accurate"));
+  count(tally.Count(AccurateRipStatus::NotInDatabase), QStringLiteral("not in the database"));
+  count(tally.Count(AccurateRipStatus::Unavailable),
+        QStringLiteral("not verified: AccurateRip unavailable"));
+  count(tally.unverified, QStringLiteral("not verified"));
   return parts.join(QStringLiteral("; "));
 }
 

@@ -1,10 +1,32 @@
 #pragma once
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include "metadata/accuraterip.h"
 
 class CdDevice;
 class OutputFormat;
 struct RipResult;
+
+// What a rip's tracks add up to: how many had each verdict, the accurate ones' confidences,
+// and the tracks read with errors or not written. The hidden track counts for its errors
+// only (the database does not know it); a disc image is no track.
+struct VerdictTally {
+  int tracks = 0;
+  int counts[4] = {};  // by AccurateRipStatus
+  int unverified = 0;  // tracks without a verdict
+  int lowestConfidence = 0;
+  int highestConfidence = 0;
+  QList<int> readErrors;  // track numbers (0 for the hidden track), in disc order
+  QList<int> notWritten;
+
+  int Count(AccurateRipStatus status) const { return counts[int(status)]; }
+};
+VerdictTally TallyVerdicts(const RipResult& result);
+
+// "accurate (confidence 23)", "inaccurate", "not-in-database", "unavailable".
+QString VerdictText(const TrackVerdict& verdict);
 
 // The rip log: a plain UTF-8 text in the album folder that lets a person check every claim
 // of a rip. Its head (what was read, how and from which disc) is taken when the rip starts;

@@ -132,6 +132,7 @@ class RipJsonTest : public AccuracyCommandTest {
             env);
     EXPECT_EQ(rip.exitCode, 0) << rip.err.constData();
     EXPECT_TRUE(rip.err.contains("Wrote ")) << "the progress goes to stderr";
+    lastErr_ = rip.err;
     QJsonParseError error;
     const QJsonDocument json = QJsonDocument::fromJson(rip.out, &error);
     EXPECT_EQ(error.error, QJsonParseError::NoError) << rip.out.constData();
@@ -148,7 +149,8 @@ class RipJsonTest : public AccuracyCommandTest {
   }
   TestDisc disc{{TestTrack(60), TestTrack(45), TestTrack(50)}};
   QTemporaryDir out;
-  int rips_ = 0;  // each rip into a folder of its own
+  int rips_ = 0;        // each rip into a folder of its own
+  QByteArray lastErr_;  // the last rip's stderr
 };
 
 TEST_F(RipJsonTest, TheStoredOffsetMakesTheRipAccurate) {
@@ -164,6 +166,11 @@ TEST_F(RipJsonTest, TheStoredOffsetMakesTheRipAccurate) {
   EXPECT_EQ(json["readOffset"].toInt(), 667);
   EXPECT_EQ(json["summary"].toString(), "All tracks accurate (confidence 12 or more)");
   EXPECT_TRUE(QFileInfo(json["log"].toString()).isFile());
+  for (int number = 1; number <= 3; ++number) {
+    EXPECT_TRUE(lastErr_.contains(
+        QString("Track %1 AccurateRip: accurate (confidence 12)").arg(number).toUtf8()))
+        << "each verdict is told as it comes: " << lastErr_.constData();
+  }
   const QJsonArray tracks = json["tracks"].toArray();
   ASSERT_EQ(tracks.size(), 3);
   for (int i = 0; i < 3; ++i) {
@@ -184,6 +191,7 @@ TEST_F(RipJsonTest, TheStoredOffsetMakesTheRipAccurate) {
   EXPECT_EQ(json["readOffset"].toInt(), 0);
   for (const QJsonValue track : json["tracks"].toArray())
     EXPECT_EQ(track["accurateRip"]["status"].toString(), "inaccurate");
+  EXPECT_TRUE(lastErr_.contains("Track 3 AccurateRip: inaccurate")) << lastErr_.constData();
 }
 
 // Sector 70 reads wrong, without an error, on its first two reads: a fast rip keeps the wrong
