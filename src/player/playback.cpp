@@ -56,15 +56,8 @@ class Players {
     if (player) player->RequestStop();
   }
 
-  // A new player opens the sound device and reads the drive only after the old ones let go.
-  void WaitForReleases() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] {
-      return std::all_of(live_.begin(), live_.end(),
-                         [](const auto& player) { return player->Released(); });
-    });
-  }
-
+  // Waits until the players of other threads have ended: released the drive and the sound
+  // device, and told their end.
   void WaitForEnds() {
     std::vector<std::shared_ptr<CdPlayer>> waited;
     {
@@ -180,7 +173,9 @@ bool PlayTrack(int trackIndex, PlayError* error) {
   TrackSpan span;
   if (!FindPlayableTrack(trackIndex, span, error)) return false;
   players.StopCurrent();
-  players.WaitForReleases();
+  // The new player opens the sound device and reads the drive only after the old one has let
+  // go of both and told its end, so its PLAY_STOP never comes after the new track's reports.
+  players.WaitForEnds();
 
   auto player = std::make_shared<CdPlayer>(trackIndex, span.first, span.last,
                                            [] { Players::Instance().Changed(); });
