@@ -1,7 +1,6 @@
 #include "ui/progress_dlg.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -13,7 +12,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
-#include <QUrl>
 
 #include "app/rip_summary.h"
 #include "app/window_layout.h"
@@ -234,13 +232,7 @@ void ProgressDlg::ShowSummary(const RipResult& result) {
   adjustSize();
 }
 
-void ProgressDlg::OpenLog() {
-  if (openFile_) {
-    openFile_(logPath_);
-  } else {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(logPath_));
-  }
-}
+void ProgressDlg::OpenLog() { openFile_(logPath_); }
 
 void ProgressDlg::ToggleMainWindow() {
   mainVisible_ = !mainVisible_;

@@ -23,9 +23,9 @@ class ProgressDlg : public QDialog {
   Q_OBJECT
  public:
   // mainWindow is shown or hidden by the switch; openFolder opens the output folder and
-  // openFile the rip log (empty: the desktop's handler of the file).
+  // openFile the rip log.
   ProgressDlg(RipJob& job, QWidget* mainWindow, std::function<void()> openFolder,
-              std::function<void(const QString& file)> openFile = {});
+              std::function<void(const QString& file)> openFile);
 
   void ShowRun(const RipRun& run);
   void ShowProgress(const RipProgress& progress);

@@ -62,7 +62,7 @@ void SaveVerifiedRip(const RipRun& run, const QString& runningPath, const QStrin
     result.outcomes.append(outcome);
   }
   RipJob job;  // never started: the dialog shows what it is given
-  ProgressDlg dialog(job, nullptr, [] {});
+  ProgressDlg dialog(job, nullptr, [] {}, [](const QString&) {});
   dialog.show();
   dialog.ShowRun(run);
   dialog.ShowProgress({62.5, 40.6, 24 * 176.4, 0, false});
@@ -98,7 +98,7 @@ void TakeSet(CMainFrame& frame, const QString& folder, const QString& suffix,
   run.ordinal = 2;
   run.runCount = 4;
   RipJob job;  // never started: the dialog shows the figures it is given
-  ProgressDlg dialog(job, nullptr, [] {});
+  ProgressDlg dialog(job, nullptr, [] {}, [](const QString&) {});
   dialog.show();
   dialog.ShowRun(run);
   dialog.ShowProgress({62.5, 40.6, 24 * 176.4, 2, false});

@@ -516,7 +516,8 @@ TEST_F(MainFrameTest, TheProgressDialogEndsOnceWheneverTheRipEnds) {
     std::unique_ptr<ProgressDlg> dialog;
     int ends = 0;
     const auto makeDialog = [&] {
-      dialog = std::make_unique<ProgressDlg>(job, nullptr, [] {});
+      dialog = std::make_unique<ProgressDlg>(
+          job, nullptr, [] {}, [](const QString&) {});
       QObject::connect(dialog.get(), &QDialog::finished, [&] { ++ends; });
       dialog->open();
     };
